@@ -1,0 +1,88 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "Util/Exception.hpp"
+
+using QARNO_4_0_0::Exception;
+
+namespace
+{
+
+// A kind with a fixed type message, as the parameter layer defines them.
+class TypedException : public Exception
+{
+public:
+    TypedException(const std::string& file, size_t line, const std::string& msg)
+        : Exception(file, line, msg)
+    {
+        _typeMsg = "Invalid Parameter.";
+    }
+};
+
+TEST(Exception, RenderedForms)
+{
+    const struct
+    {
+        const char* file;
+        size_t line;
+        const char* msg;
+        bool typed;
+        const char* expected;
+    } cases[] = {
+        {"f", 12, "bad value", false, "QARNO::Exception thrown (f, 12) bad value"},
+        {"f", 12, "bad value", true,
+         "QARNO::Exception thrown (f, 12) Invalid Parameter. bad value"},
+        {"f", 0, "m", false, "QARNO::Exception thrown (f, 0) m"},
+        {"", 5, "m", false, "QARNO::Exception thrown (, 5) m"},
+        {"", 0, "bad value", false, " bad value"},
+        {"", 0, "bad value", true, " Invalid Parameter. bad value"},
+        {"f", 3, "", true, "QARNO::Exception thrown (f, 3)"},
+        {"", 0, "", false, ""},
+        {"", 0, "", true, ""},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(std::string(c.file) + "|" + std::to_string(c.line) + "|" + c.msg);
+        if (c.typed)
+        {
+            TypedException e(c.file, c.line, c.msg);
+            EXPECT_STREQ(c.expected, e.what());
+        }
+        else
+        {
+            Exception e(c.file, c.line, c.msg);
+            EXPECT_STREQ(c.expected, e.what());
+        }
+    }
+}
+
+TEST(Exception, WhatRendersOnce)
+{
+    TypedException e("src/Param/Parameters", 42, "Parameter X is not set");
+    const std::string first = e.what();
+    EXPECT_EQ("QARNO::Exception thrown (src/Param/Parameters, 42) Invalid Parameter. "
+              "Parameter X is not set",
+              first);
+    EXPECT_EQ(first, e.what());
+    EXPECT_EQ(first, e.what());
+
+    // A copy made after the first rendering shows the same text too.
+    const TypedException copy = e;
+    EXPECT_EQ(first, copy.what());
+}
+
+TEST(Exception, CaughtAsStandardException)
+{
+    try
+    {
+        throw Exception("f", 1, "m");
+    }
+    catch (const std::exception& e)
+    {
+        EXPECT_STREQ("QARNO::Exception thrown (f, 1) m", e.what());
+    }
+}
+
+} // namespace
