@@ -71,6 +71,17 @@ public:
 
     bool isDefined() const { return _defined; }
 
+    /// The to-be-defined mark of array parameters: an undefined value that
+    /// stores exactly 1.0, telling "still to be supplied" apart from a plain
+    /// undefined value (which stores 0).
+    static Double toBeDefinedMark()
+    {
+        Double d;
+        d._value = 1.0;
+        return d;
+    }
+    bool isToBeDefinedMark() const { return !_defined && _value == 1.0; }
+
     /// The stored number; throws `NotDefined` when undefined.
     const double& todouble() const
     {

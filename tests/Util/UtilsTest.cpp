@@ -20,16 +20,9 @@ namespace
 {
 
 using namespace QARNO_4_0_0;
+using QarnoTest::messageOf;
 
 const size_t SIZE_MAXIMUM = std::numeric_limits<size_t>::max();
-
-// The message part of an exception's text, after the "(file, line)" prefix.
-std::string messageOf(const Exception& e)
-{
-    const std::string text = e.what();
-    const size_t close = text.find(") ");
-    return close == std::string::npos ? text : text.substr(close + 2);
-}
 
 // Changes the working directory for the length of a test and always goes
 // back, so a failing assertion cannot leave the rest of the suite elsewhere.

@@ -1,10 +1,26 @@
 #ifndef QARNO_TESTS_SUPPORT_TESTSUPPORT_HPP
 #define QARNO_TESTS_SUPPORT_TESTSUPPORT_HPP
 
+#include <exception>
+#include <functional>
 #include <string>
+#include <vector>
+
+#include "Math/ArrayOfDouble.hpp"
 
 namespace QarnoTest
 {
+
+/// The message part of a library exception's text: what follows the
+/// location "QARNO::Exception thrown (file, line) ".
+std::string messageOf(const std::exception& e);
+
+/// The message part of the library exception that `op` throws, and its
+/// source file in `file` when asked; "(no exception)" when nothing is thrown.
+std::string messageOf(const std::function<void()>& op, std::string* file = nullptr);
+
+/// An array from plain values; NaN stands for an undefined coordinate.
+QARNO_4_0_0::ArrayOfDouble makeArray(const std::vector<double>& values);
 
 /// Puts the process-wide state of the library into its state at load and
 /// gives it back when the guard goes out of scope. Tests that touch a
@@ -25,6 +41,10 @@ private:
     struct Saved;
     Saved* _saved;
 };
+
+/// Puts the random generator into its state at load: the default state
+/// words and a stored seed of 0.
+void resetRandomGenerator();
 
 /// A temporary directory, removed with its content when the object dies.
 class TempDir

@@ -1,0 +1,127 @@
+#include "Math/Direction.hpp"
+
+#include <cmath>
+#include <ostream>
+
+#include "Math/RNG.hpp"
+#include "Util/Exception.hpp"
+
+namespace QARNO_4_0_0
+{
+
+namespace
+{
+const char* const FILE_NAME = "src/Math/Direction";
+} // namespace
+
+Double Direction::squaredL2Norm() const
+{
+    Double sum = 0.0;
+    for (size_t i = 0; i < size(); ++i)
+    {
+        sum += (*this)[i].pow2();
+    }
+    return sum;
+}
+
+Double Direction::norm(NormType t) const
+{
+    Double result = 0.0;
+    switch (t)
+    {
+    case NormType::L1:
+        for (size_t i = 0; i < size(); ++i)
+        {
+            result += (*this)[i].abs();
+        }
+        break;
+    case NormType::LINF:
+        for (size_t i = 0; i < size(); ++i)
+        {
+            const Double a = (*this)[i].abs();
+            if (!(result > a))
+            {
+                result = a;
+            }
+        }
+        break;
+    default:
+        result = squaredL2Norm().sqrt();
+        break;
+    }
+    return result;
+}
+
+Double Direction::dotProduct(const Direction& a, const Direction& b)
+{
+    if (a.size() != b.size())
+    {
+        throw Exception(FILE_NAME, __LINE__,
+                        "Dot product: vectors are not of the same size: \n" + a.display() + "\n" +
+                            b.display());
+    }
+    Double sum = 0.0;
+    for (size_t i = 0; i < a.size(); ++i)
+    {
+        sum += a[i] * b[i];
+    }
+    return sum;
+}
+
+Double Direction::cos(const Direction& a, const Direction& b)
+{
+    const double na = a.norm(NormType::L2).todouble();
+    const double nb = b.norm(NormType::L2).todouble();
+    if (na == 0 || nb == 0)
+    {
+        throw Exception(FILE_NAME, __LINE__, "Cosine: a vector is of size 0");
+    }
+    return dotProduct(a, b) / Double(na * nb);
+}
+
+void Direction::computeDirOnUnitSphere(Direction& d)
+{
+    const size_t n = d.size();
+    for (size_t i = 0; i < n; ++i)
+    {
+        d[i] = RNG::normalRand(0.0, 1.0);
+    }
+    const Double r = d.norm(NormType::L2);
+    if (std::fabs(r.todouble()) < Double::getEpsilon())
+    {
+        throw Exception(FILE_NAME, __LINE__, "Cannot compute a random direction on unit sphere");
+    }
+    for (size_t i = 0; i < n; ++i)
+    {
+        d[i] /= r;
+    }
+}
+
+void Direction::householder(const Direction& d, bool completeTo2n, Direction** H)
+{
+    const size_t n = d.size();
+    const double s = d.squaredL2Norm().todouble();
+    for (size_t i = 0; i < n; ++i)
+    {
+        Direction& row = *H[i];
+        Direction* const negRow = completeTo2n ? H[i + n] : nullptr;
+        const double twoDi = 2.0 * d[i].todouble();
+        for (size_t j = 0; j < n; ++j)
+        {
+            const double h = (i == j) ? s - twoDi * d[j].todouble() : -twoDi * d[j].todouble();
+            row[j] = h;
+            if (negRow != nullptr)
+            {
+                (*negRow)[j] = -h;
+            }
+        }
+    }
+}
+
+std::ostream& operator<<(std::ostream& out, const Direction& d)
+{
+    out << d.display(ArrayOfDouble());
+    return out;
+}
+
+} // namespace QARNO_4_0_0
