@@ -7,6 +7,7 @@
 
 #include "Math/Double.hpp"
 #include "Math/RNG.hpp"
+#include "Param/Parameters.hpp"
 #include "Util/AllStopReasons.hpp"
 #include "Util/Exception.hpp"
 
@@ -45,6 +46,16 @@ std::string messageOf(const std::function<void()>& op, std::string* file)
         return text.substr(close + 2);
     }
     return "(no exception)";
+}
+
+StreamCapture::StreamCapture(std::ostream& stream)
+    : _stream(stream), _buffer(), _previous(stream.rdbuf(_buffer.rdbuf()))
+{
+}
+
+StreamCapture::~StreamCapture()
+{
+    _stream.rdbuf(_previous);
 }
 
 ArrayOfDouble makeArray(const std::vector<double>& values)
@@ -102,6 +113,7 @@ void ProcessStateGuard::resetToLoadState()
     Double::_undefStr = "NaN";
     resetRandomGenerator();
     AllStopReasons::setSharedStarted();
+    Parameters::_paramEntries.eraseAll();
 }
 
 void resetRandomGenerator()

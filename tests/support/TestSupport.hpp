@@ -3,6 +3,8 @@
 
 #include <exception>
 #include <functional>
+#include <iostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,30 @@ std::string messageOf(const std::exception& e);
 /// The message part of the library exception that `op` throws, and its
 /// source file in `file` when asked; "(no exception)" when nothing is thrown.
 std::string messageOf(const std::function<void()>& op, std::string* file = nullptr);
+
+/// Catches what is written to a stream while the object lives.
+class StreamCapture
+{
+public:
+    explicit StreamCapture(std::ostream& stream);
+    ~StreamCapture();
+    StreamCapture(const StreamCapture&) = delete;
+    StreamCapture& operator=(const StreamCapture&) = delete;
+
+    std::string text() const { return _buffer.str(); }
+
+private:
+    std::ostream& _stream;
+    std::ostringstream _buffer;
+    std::streambuf* _previous;
+};
+
+/// Catches what is written to std::cerr while the object lives.
+class CerrCapture : public StreamCapture
+{
+public:
+    CerrCapture() : StreamCapture(std::cerr) {}
+};
 
 /// An array from plain values; NaN stands for an undefined coordinate.
 QARNO_4_0_0::ArrayOfDouble makeArray(const std::vector<double>& values);
