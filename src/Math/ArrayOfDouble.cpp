@@ -374,10 +374,12 @@ bool ArrayOfDouble::inBounds(const ArrayOfDouble& lb, const ArrayOfDouble& ub) c
 bool ArrayOfDouble::isMultipleOf(const ArrayOfDouble& granularity, int& index) const
 {
     index = -1;
-    const Double eps(Double::getEpsilon());
+    const double eps = Double::getEpsilon();
     for (size_t i = 0; i < _n; ++i)
     {
-        if (granularity[i].abs() < eps)
+        // A plain comparison: the tolerant "<" of Double would mean
+        // |g| < 0 and never skip a zero granularity.
+        if (granularity[i].abs().todouble() < eps)
         {
             continue; // a continuous variable
         }

@@ -525,30 +525,25 @@ size_t Double::nbDecimals() const
         throw Exception(FILE_LONG, __LINE__,
                         "Error: nbDecimals of number smaller than EPSILON is not supported");
     }
-    // An integral value stays integral under the subtractions below, every
-    // power subtracted is 10^k with k >= 0, so the answer is 0. Answering at
-    // once also spares thousands of steps for the largest values.
-    if (std::floor(_value) == _value)
+    // The smallest d for which the value is a multiple of 10^-d within the
+    // tolerance: 1, 2 and 100 give 0, 0.1 and 0.5 give 1, 0.01 and 0.25 give
+    // 2. Peeling powers of ten off the value one subtraction at a time would
+    // pile up rounding errors (0.25 would end at 13 decimals); scaling rounds
+    // once per trial. The tolerance grows with the scale and with the
+    // rounding of the value itself, so the search ends by d = 17.
+    size_t d = 0;
+    double scale = 1.0;
+    while (true)
     {
-        return 0;
-    }
-
-    // A non-integral value is below 2^52, so at most ten subtractions per
-    // decimal position from 10^15 down to 10^-16 are needed; the bound only
-    // guards against a misbehaving log10.
-    const int maxSteps = 400;
-    double r = _value;
-    int k = 0;
-    for (int step = 0; step < maxSteps; ++step)
-    {
-        k = static_cast<int>(std::floor(std::log10(r)));
-        r -= std::pow(10.0, k);
-        if (r < _epsilon)
+        const double scaled = _value * scale;
+        const double tolerance = std::max(_epsilon * scale, 2.0 * DBL_EPSILON * std::fabs(scaled));
+        if (std::fabs(scaled - std::round(scaled)) < tolerance || tolerance > 0.5)
         {
-            break;
+            return d;
         }
+        ++d;
+        scale *= 10.0;
     }
-    return (k <= 0) ? static_cast<size_t>(-k) : 0;
 }
 
 bool Double::isMultipleOf(const Double& g) const

@@ -148,6 +148,26 @@ Parameters::~Parameters() = default;
 // Registration and the attribute set
 // ---------------------------------------------------------------------------
 
+void Parameters::initFromTable(const std::string& typeName, std::vector<AttributeDefinition> table,
+                               const std::function<void()>& registerMore)
+{
+    _typeName = typeName;
+    try
+    {
+        _attributeDefinitions = std::move(table);
+        registerAttributes(_attributeDefinitions);
+        if (registerMore)
+        {
+            registerMore();
+        }
+    }
+    catch (const std::exception& e)
+    {
+        throw Exception(SOURCE_FILE, __LINE__,
+                        std::string("Attribute registration failed: ") + e.what());
+    }
+}
+
 void Parameters::registerAttributes(const std::vector<AttributeDefinition>& attributeDefinitions)
 {
     for (const AttributeDefinition& def : attributeDefinitions)
@@ -737,7 +757,10 @@ void Parameters::displayHelp(const std::string& helpSubject, bool developer,
         {
             continue;
         }
-        if (developer && keywords.find("DEVELOPPER") == std::string::npos)
+        // The help keywords of the tables spell the word "developer"; the
+        // older spelling is accepted too.
+        if (developer && keywords.find("DEVELOPPER") == std::string::npos &&
+            keywords.find("DEVELOPER") == std::string::npos)
         {
             continue;
         }

@@ -2,6 +2,7 @@
 #define QARNO_PARAM_PARAMETERS_HPP
 
 #include <cstddef>
+#include <functional>
 #include <iosfwd>
 #include <map>
 #include <memory>
@@ -80,6 +81,13 @@ public:
     /// Registers every definition in table order; throws at the first one
     /// that fails, keeping those registered before it.
     void registerAttributes(const std::vector<AttributeDefinition>& attributeDefinitions);
+
+    /// The body of a concrete set's `init()`: sets the type name, keeps
+    /// `table` as the set's definition table, registers it, then runs
+    /// `registerMore` (attributes registered one by one). Any failure becomes
+    /// `Exception` "Attribute registration failed: " followed by its text.
+    void initFromTable(const std::string& typeName, std::vector<AttributeDefinition> table,
+                       const std::function<void()>& registerMore = nullptr);
 
     /// Registers one attribute of value type T; `infos` are the short info
     /// and optionally the help text and the keywords.

@@ -358,6 +358,9 @@ TEST(ArrayOfDoubleTest, IsMultipleOfNamesTheFirstFailingCoordinate)
         {{0.3, 2.5, 7.25}, {0.1, 1, 0.5}, false, 1},
         {{0.35, 2.5}, {0.1, 1}, false, 0},
         {{1.23456, 2}, {0, 0}, true, -1},
+        // A zero granularity skips the coordinate, even an undefined one.
+        {{UNDEF, 2}, {0, 1}, true, -1},
+        {{UNDEF, 2}, {1e-14, 1}, true, -1},
     };
     for (const auto& c : cases)
     {

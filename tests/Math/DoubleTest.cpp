@@ -484,8 +484,22 @@ TEST(DoubleTest, NbDecimals)
         double v;
         size_t decimals;
     } cases[] = {
-        {1.0, 0}, {2.0, 0},  {10.0, 0},  {100.0, 0},   {0.1, 1},
-        {0.5, 1}, {0.01, 2}, {0.001, 3}, {DBL_MAX, 0}, {1e300, 0},
+        {1.0, 0},
+        {2.0, 0},
+        {10.0, 0},
+        {100.0, 0},
+        {0.1, 1},
+        {0.5, 1},
+        {0.01, 2},
+        {0.001, 3},
+        {DBL_MAX, 0},
+        {1e300, 0},
+        // Rounding must not pile up: these end at 13 by repeated subtraction.
+        {0.25, 2},
+        {0.15, 2},
+        {0.075, 3},
+        {0.45, 2},
+        {12345.678, 3},
     };
     for (const auto& c : cases)
     {

@@ -1,5 +1,11 @@
 #include "Param/TestParameters.hpp"
 
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "Param/InvalidParameter.hpp"
+
 #include <iostream>
 #include <stdexcept>
 
@@ -160,6 +166,64 @@ std::string outcomeOf(const std::function<void()>& op)
     catch (const std::out_of_range& e)
     {
         return std::string("out_of_range: ") + e.what();
+    }
+    return "ok";
+}
+
+std::string valueLine(const QARNO_4_0_0::Attribute& attribute)
+{
+    std::ostringstream out;
+    attribute.display(out, false);
+    return out.str();
+}
+
+std::string helpLastItem(const std::string& help)
+{
+    EXPECT_GT(help.size(), 6u);
+    if (help.size() <= 6)
+    {
+        return "";
+    }
+    EXPECT_EQ(" \n . ", help.substr(0, 5));
+    EXPECT_EQ("\n\n", help.substr(help.size() - 2));
+    EXPECT_NE('\n', help[help.size() - 3]);
+    std::istringstream in(help.substr(2, help.size() - 4));
+    std::string line;
+    std::string lastItem;
+    bool expectItem = true;
+    while (std::getline(in, line))
+    {
+        if (expectItem)
+        {
+            EXPECT_EQ(" . ", line.substr(0, 3)) << line;
+            lastItem = line;
+        }
+        else
+        {
+            EXPECT_EQ("  ", line);
+        }
+        expectItem = !expectItem;
+    }
+    EXPECT_FALSE(expectItem) << "the text ends with an item";
+    return lastItem;
+}
+
+std::string checkOutcome(QARNO_4_0_0::PbParameters& pb)
+{
+    try
+    {
+        pb.checkAndComply();
+    }
+    catch (const QARNO_4_0_0::InvalidParameter& e)
+    {
+        const std::string text = QarnoTest::messageOf(e);
+        const std::string type = "Invalid Parameter. ";
+        return "InvalidParameter: " +
+               (text.compare(0, type.size(), type) == 0 ? text.substr(type.size()) : text);
+    }
+    catch (const QARNO_4_0_0::Exception& e)
+    {
+        return "Exception: " + QarnoTest::messageOf(e);
     }
     return "ok";
 }

@@ -7,8 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "Param/Attribute.hpp"
 #include "Param/AttributeDefinition.hpp"
 #include "Param/Parameters.hpp"
+#include "Param/PbParameters.hpp"
 
 namespace QarnoTest
 {
@@ -70,6 +72,19 @@ public:
 /// message: "ParameterToBeChecked: ...", "NotDefined: ...", "Exception: ..."
 /// (message part, see messageOf) or "out_of_range: map::at".
 std::string outcomeOf(const std::function<void()>& op);
+
+/// "ok", or the kind and message of what the problem set's check throws
+/// ("InvalidParameter: ..." without the type message, "Exception: ...").
+std::string checkOutcome(QARNO_4_0_0::PbParameters& pb);
+
+/// The value line of an attribute, without its short info.
+std::string valueLine(const QARNO_4_0_0::Attribute& attribute);
+
+/// Checks the layout shared by every help text of the parameter tables: a
+/// first line holding a blank, items beginning with " . " separated by lines
+/// of two blanks, two line ends at the end. Returns the last item (the
+/// default), empty when the layout is broken.
+std::string helpLastItem(const std::string& help);
 
 } // namespace QarnoTest
 

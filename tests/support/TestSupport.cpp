@@ -8,6 +8,7 @@
 #include "Math/Double.hpp"
 #include "Math/RNG.hpp"
 #include "Param/Parameters.hpp"
+#include "Param/RunParameters.hpp"
 #include "Util/AllStopReasons.hpp"
 #include "Util/Exception.hpp"
 
@@ -114,6 +115,7 @@ void ProcessStateGuard::resetToLoadState()
     resetRandomGenerator();
     AllStopReasons::setSharedStarted();
     Parameters::_paramEntries.eraseAll();
+    RunParameters::_warningUnknownParamShown = false;
 }
 
 void resetRandomGenerator()
