@@ -7,6 +7,8 @@
 
 #include "Math/Double.hpp"
 #include "Math/RNG.hpp"
+#include "Output/OutputDirectToFile.hpp"
+#include "Output/OutputQueue.hpp"
 #include "Param/Parameters.hpp"
 #include "Param/RunParameters.hpp"
 #include "Util/AllStopReasons.hpp"
@@ -116,6 +118,8 @@ void ProcessStateGuard::resetToLoadState()
     AllStopReasons::setSharedStarted();
     Parameters::_paramEntries.eraseAll();
     RunParameters::_warningUnknownParamShown = false;
+    OutputQueue::resetInstance();
+    OutputDirectToFile::resetInstance();
 }
 
 void resetRandomGenerator()
