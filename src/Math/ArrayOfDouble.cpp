@@ -288,7 +288,7 @@ bool ArrayOfDouble::operator==(const ArrayOfDouble& other) const
     {
         const Double& a = _array[i];
         const Double& b = other._array[i];
-        if (!a.isDefined() || !b.isDefined() || std::fabs(a.todouble() - b.todouble()) >= eps)
+        if (!a.isDefined() || !b.isDefined() || !(std::fabs(a.todouble() - b.todouble()) < eps))
         {
             return false;
         }

@@ -771,8 +771,8 @@ std::string Double::display(const std::string& format) const
         }
     }
 
-    // Width and precision only matter with a conversion, which then ends f.
-    if (conversion != '\0' && f.size() > 2)
+    // Read even without a conversion: the width still pads "NaN" and "inf".
+    if (f.size() > 2)
     {
         std::string widthText;
         std::string precisionText;
@@ -787,7 +787,8 @@ std::string Double::display(const std::string& format) const
         }
         else
         {
-            widthText = f.substr(1, p - 1);
+            // Empty when the "." comes before the second character.
+            widthText = (p > 1) ? f.substr(1, p - 1) : std::string();
             precisionText = f.substr(p + 1, f.size() - p - 2);
         }
         // A text that does not read leaves -1.

@@ -62,7 +62,7 @@ bool Point::hasFixed(const Point& fixedVariable) const
     for (size_t i = 0; i < n; ++i)
     {
         const Double& f = fixedVariable[i];
-        if (f.isDefined() && std::fabs(f.todouble() - (*this)[i].todouble()) >= eps)
+        if (f.isDefined() && !(std::fabs(f.todouble() - (*this)[i].todouble()) < eps))
         {
             return false;
         }
@@ -158,7 +158,7 @@ Point Point::makeSubSpacePointFromFixed(const Point& fixedVariable, bool verifyV
         const Double& f = fixedVariable[i];
         if (f.isDefined())
         {
-            if (verifyValues && std::fabs((*this)[i].todouble() - f.todouble()) >= eps)
+            if (verifyValues && !(std::fabs((*this)[i].todouble() - f.todouble()) < eps))
             {
                 throw Exception(FILE_NAME, __LINE__,
                                 "Error converting point " + display() +

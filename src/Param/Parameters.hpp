@@ -52,6 +52,11 @@ public:
 class Parameters
 {
 public:
+    /// The largest DIMENSION accepted. Arrays of DIMENSION coordinates are
+    /// built while parameters are read and checked, so an absurd value (a
+    /// typo, or INF) is refused before anything that size is allocated.
+    static constexpr size_t MAX_DIMENSION = 1000000;
+
     /// Orders by the upper-cased bytes; transparent, so that a keyword in
     /// any case finds its upper-case key without a copy.
     struct UpperCaseLess

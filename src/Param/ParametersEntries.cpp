@@ -50,7 +50,14 @@ size_t entryDimension(const Parameters& params)
     {
         throw Exception(SOURCE_FILE, __LINE__, "Dimension must be set!");
     }
-    return params.getSpValue<size_t>("DIMENSION", false, false);
+    const size_t dimension = params.getSpValue<size_t>("DIMENSION", false, false);
+    if (dimension > Parameters::MAX_DIMENSION)
+    {
+        throw Exception(SOURCE_FILE, __LINE__,
+                        "Parameters check: DIMENSION must be at most " +
+                            itos(Parameters::MAX_DIMENSION));
+    }
+    return dimension;
 }
 
 [[noreturn]] void throwTooManyGroupIndices(size_t dimension)

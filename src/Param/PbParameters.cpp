@@ -380,6 +380,10 @@ void PbParameters::checkAndComply()
     {
         fail(__LINE__, "Parameters check: DIMENSION must be positive");
     }
+    if (n > MAX_DIMENSION)
+    {
+        fail(__LINE__, "Parameters check: DIMENSION must be at most " + itos(MAX_DIMENSION));
+    }
 
     for (const char* boundName : {"LOWER_BOUND", "UPPER_BOUND"})
     {

@@ -242,7 +242,8 @@ void addSeedToFileName(size_t seedLength, const std::string& seedText, std::stri
         ext = fileName.substr(lastDot);
     }
 
-    if (root.size() > seedLength + 1 &&
+    // Written without seedLength + 1, which wraps for the largest size.
+    if (root.size() > 1 && root.size() - 1 > seedLength &&
         root.compare(root.size() - seedLength, seedLength, seedText) == 0)
     {
         return;

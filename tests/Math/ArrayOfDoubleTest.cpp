@@ -1,6 +1,7 @@
 #include "Math/ArrayOfDouble.hpp"
 
 #include <cfloat>
+#include <cmath>
 #include <functional>
 #include <limits>
 #include <sstream>
@@ -260,6 +261,13 @@ TEST(ArrayOfDoubleTest, EqualityNeedsEveryCoordinateDefined)
     }
     const ArrayOfDouble u(2);
     EXPECT_TRUE(u == u); // the same object
+
+    // A defined NaN coordinate is not within epsilon of anything, itself included.
+    ArrayOfDouble withNaN = makeArray({1, 2});
+    withNaN[1] = Double(std::nan(""));
+    const ArrayOfDouble copy(withNaN);
+    EXPECT_FALSE(withNaN == copy);
+    EXPECT_TRUE(withNaN != copy);
 }
 
 TEST(ArrayOfDoubleTest, ComparisonsStopAtTheFirstGreaterCoordinate)

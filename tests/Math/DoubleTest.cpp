@@ -908,6 +908,12 @@ TEST(DoubleTest, DisplayFormatted)
         {-DBL_MAX, "%6d", "     -inf"},
         {-1.5, "%-8.2f", "-1.50"},
         {42.0, "%", "42"},
+        // Without "%" there is no conversion, but the width still pads the
+        // fixed undefined and infinity texts.
+        {Double(), "x12y", "         NaN"},
+        {DBL_MAX, "x12y", "         inf"},
+        {12.5, "x12y", ""},
+        {Double(), ".123", "NaN"},
     };
     for (const auto& c : cases)
     {

@@ -1,6 +1,7 @@
 #include "Math/Point.hpp"
 #include "support/TestSupport.hpp"
 
+#include <cmath>
 #include <functional>
 #include <limits>
 #include <sstream>
@@ -190,6 +191,11 @@ TEST(PointTest, HasFixedComparesTheDefinedFixedValues)
         SCOPED_TRACE(x.display() + " with " + fixed.display());
         EXPECT_EQ(c.has, x.hasFixed(fixed));
     }
+
+    // A defined NaN coordinate does not hold the fixed value.
+    Point x = makePoint({1, 5, 2});
+    x[1] = Double(std::nan(""));
+    EXPECT_FALSE(x.hasFixed(makePoint({UNDEF, 5, UNDEF})));
 }
 
 // ---------------------------------------------------------------------------
@@ -266,6 +272,11 @@ TEST(PointTest, SubSpaceMapVerifiesTheFixedValues)
     // The operands are left as they were.
     EXPECT_EQ("( 1 4 2 )", x.display());
     EXPECT_EQ("( - 5 - )", fixed.display());
+
+    // A defined NaN in place of the fixed value does not pass the check.
+    Point withNaN = makePoint({1, 5, 2});
+    withNaN[1] = Double(std::nan(""));
+    EXPECT_THROW((void)withNaN.makeSubSpacePointFromFixed(fixed, true), Exception);
 }
 
 TEST(PointTest, SpaceMapsRefuseWrongSizes)

@@ -217,6 +217,11 @@ TEST_F(PbParametersTest, FirstStepsRejectInconsistentValues)
     } cases[] = {
         {"no dimension", [](PbParameters&) {},
          "InvalidParameter: Parameters check: DIMENSION must be positive"},
+        // Arrays of DIMENSION coordinates are built next: an absurd
+        // dimension is refused before.
+        {"huge dimension",
+         [](PbParameters& pb) { pb.setAttributeValue("DIMENSION", size_t(2000000000)); },
+         "InvalidParameter: Parameters check: DIMENSION must be at most 1000000"},
         {"lower bound size",
          [](PbParameters& pb) {
              pb.setAttributeValue("LOWER_BOUND", arr({0, NaN}));

@@ -311,6 +311,11 @@ TEST(ReadEntriesTest, DimensionRule)
         {{"X0 ( 0 0 )"}, "Dimension must be set!"},
         {{"VARIABLE_GROUP 0-1"}, "Dimension must be set!"},
         {{"DIMENSION 0", "LOWER_BOUND ( 0 0 )"}, "Dimension must be set!"},
+        // An absurd dimension (a typo, or INF) is refused before an array of
+        // that size is built.
+        {{"DIMENSION INF", "LOWER_BOUND * 0"},
+         "Parameters check: DIMENSION must be at most 1000000"},
+        {{"DIMENSION 1000001", "X0 * 0"}, "Parameters check: DIMENSION must be at most 1000000"},
         {{"LOWER_BOUND ( 0 0 )", "DIMENSION 2"}, "(no exception)"},
         {{"DIMENSION 2", "LOWER_BOUND ( 0 0 )"}, "(no exception)"},
     };

@@ -617,6 +617,14 @@ TEST(UtilsAddSeed, DotInDirectoryIsNoExtension)
     }
 }
 
+TEST(UtilsAddSeed, HugeSeedLengthNeverMatches)
+{
+    // No root is longer than the largest size plus one: the seed is added.
+    std::string name = "ab3.txt";
+    addSeedToFileName(std::numeric_limits<size_t>::max(), "3", name);
+    EXPECT_EQ("ab3.3.txt", name);
+}
+
 // ---------------------------------------------------------------------------
 // Current directory and completion of file names
 // ---------------------------------------------------------------------------
