@@ -67,17 +67,6 @@ std::string padLeft(const std::string& s, size_t width)
     return std::string(width - s.size(), ' ') + s;
 }
 
-void upperAscii(std::string& s)
-{
-    for (char& c : s)
-    {
-        if (c >= 'a' && c <= 'z')
-        {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-}
-
 bool isDigit(char c)
 {
     return c >= '0' && c <= '9';
@@ -840,7 +829,7 @@ std::string Double::display(const std::string& format) const
         }
         if (conversion == 'E' || conversion == 'G')
         {
-            upperAscii(text);
+            QARNO_4_0_0::toupper(text);
         }
         oss << text;
     }

@@ -1,7 +1,6 @@
 #include "Param/Parameters.hpp"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <iostream>
 #include <limits>
@@ -42,13 +41,6 @@ bool equalsUpperCase(std::string_view text, std::string_view upper)
         }
     }
     return true;
-}
-
-std::string upperCopy(const std::string& s)
-{
-    std::string copy(s);
-    toupper(copy);
-    return copy;
 }
 
 template <typename T>
@@ -830,12 +822,8 @@ std::ostream& operator<<(std::ostream& out, const BBOutputType& bbot)
 
 std::ostream& operator<<(std::ostream& out, const LHSearchType& lhst)
 {
-    // Formatted here: the stream's locale could group the digits.
-    char buffer[64];
-    char* end = std::to_chars(buffer, buffer + 30, lhst.getNbInitial()).ptr;
-    *end++ = ' ';
-    end = std::to_chars(end, buffer + sizeof(buffer), lhst.getNbIteration()).ptr;
-    out.write(buffer, end - buffer);
+    // Through itos: the stream's locale could group the digits.
+    out << itos(lhst.getNbInitial()) << ' ' << itos(lhst.getNbIteration());
     return out;
 }
 

@@ -1,9 +1,9 @@
 #include "Param/TypeAttribute.hpp"
 
-#include <charconv>
 #include <ostream>
 
 #include "Param/Parameters.hpp"
+#include "Util/Utils.hpp"
 
 namespace QARNO_4_0_0
 {
@@ -11,23 +11,16 @@ namespace QARNO_4_0_0
 namespace
 {
 
-// Integers are formatted here rather than by the stream, whose locale could
-// group digits.
-template <typename I> void writeInteger(std::ostream& out, I value)
-{
-    char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof(buffer), value);
-    out.write(buffer, result.ptr - buffer);
-}
-
+// Integers go through itos rather than the stream, whose locale could group
+// digits.
 void writeValue(std::ostream& out, const int& value)
 {
-    writeInteger(out, value);
+    out << itos(value);
 }
 
 void writeValue(std::ostream& out, const size_t& value)
 {
-    writeInteger(out, value);
+    out << itos(value);
 }
 
 void writeValue(std::ostream& out, const bool& value)

@@ -52,13 +52,6 @@ char upperAscii(char c)
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-std::string upperCopy(const std::string& s)
-{
-    std::string u(s);
-    toupper(u);
-    return u;
-}
-
 bool isInfWord(const std::string& s)
 {
     const std::string u = upperCopy(s);
@@ -325,6 +318,13 @@ void toupper(std::list<std::string>& l)
     {
         toupper(s);
     }
+}
+
+std::string upperCopy(const std::string& s)
+{
+    std::string u(s);
+    toupper(u);
+    return u;
 }
 
 size_t nbDecimals(const std::string& s)

@@ -80,6 +80,9 @@ void removeComments(std::string& line);
 void toupper(std::string& s);
 void toupper(std::list<std::string>& l);
 
+/// An upper-cased copy of `s` (same rule as `toupper`).
+std::string upperCopy(const std::string& s);
+
 /// Number of characters after the last "." of `s`; 0 without ".".
 size_t nbDecimals(const std::string& s);
 
