@@ -16,7 +16,7 @@
 namespace QARNO_4_0_0
 {
 
-double Double::_epsilon = 1e-13;
+double Double::_epsilon = Double::DEFAULT_EPSILON;
 std::string Double::_infStr = INF_TEXT;
 std::string Double::_undefStr = UNDEF_TEXT;
 
@@ -783,6 +783,16 @@ std::string Double::display(const std::string& format) const
         // A text that does not read leaves -1.
         QARNO_4_0_0::atoi(widthText, width);
         QARNO_4_0_0::atoi(precisionText, precision);
+        // Beyond the bounds of a valid format a number is ignored like one
+        // beyond the int range: the text made would otherwise have that size.
+        if (width > MAX_FORMAT_WIDTH)
+        {
+            width = -1;
+        }
+        if (precision > MAX_FORMAT_PRECISION)
+        {
+            precision = -1;
+        }
     }
     if (conversion == 'd' || conversion == 'i')
     {

@@ -4,12 +4,17 @@
 #include <cmath>
 #include <cstddef>
 #include <iosfwd>
+#include <limits>
 #include <string>
 
 #include "Util/Exception.hpp"
 
 namespace QARNO_4_0_0
 {
+
+/// The library's infinity: the largest finite double, so that it survives
+/// arithmetic and text round trips ("inf" reads back as this value).
+inline constexpr double INF = std::numeric_limits<double>::max();
 
 /// The real number of the library: a `double` and a flag telling whether a
 /// value was given.
@@ -91,6 +96,9 @@ public:
         }
         return _value;
     }
+
+    /// The tolerance at load.
+    static constexpr double DEFAULT_EPSILON = 1e-13;
 
     static double getEpsilon() { return _epsilon; }
     /// Throws on eps <= 0, on a non-finite eps and below the machine epsilon.

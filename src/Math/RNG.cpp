@@ -93,6 +93,14 @@ const JumpTable& jumpTable()
 
 } // namespace
 
+void RNG::reset()
+{
+    _x = x_def;
+    _y = y_def;
+    _z = z_def;
+    _s = 0;
+}
+
 uint32_t RNG::rand()
 {
     uint32_t t = _x ^ (_x << 16);

@@ -37,6 +37,9 @@ public:
     /// The seed given last to `setSeed` (0 at load).
     static int _s;
 
+    /// The state at load: the default words and a stored seed of 0.
+    static void reset();
+
     /// The next number of the sequence; advances the state.
     static uint32_t rand();
 

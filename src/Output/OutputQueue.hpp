@@ -68,6 +68,19 @@ public:
     /// `goodLevel`; otherwise builds nothing.
     void add(const std::string& msg, OutputLevel outputLevel);
 
+    /// Queues the text returned by `build` (a callable giving a std::string)
+    /// with an empty originator; `build` runs only when a message of this
+    /// level passes `goodLevel`, so a message that would not be shown costs
+    /// no formatting.
+    template <typename BUILD> static void addIfShown(OutputLevel outputLevel, BUILD&& build)
+    {
+        const auto& queue = getInstance();
+        if (queue->goodLevel(outputLevel))
+        {
+            queue->add(build(), outputLevel);
+        }
+    }
+
     /// True when a message of this level would be shown, or would reach the
     /// statistics file (level at most `LEVEL_STATS` with a statistics file).
     /// Ask it before formatting a costly message.

@@ -5,7 +5,7 @@
 #include <iostream>
 #include <limits>
 #include <locale>
-#include <stdexcept>
+#include <sstream>
 #include <type_traits>
 #include <typeinfo>
 
@@ -127,11 +127,9 @@ ParameterToBeChecked::ParameterToBeChecked(const std::string& file, int line,
 }
 
 Parameters::Parameters()
-    : _valueChangeLog(), _typeName("Unknown"), _toBeChecked(true), _attributes(),
-      _attributeDefinitions(), _attributeIndex()
+    : _typeName("Unknown"), _toBeChecked(true), _attributes(), _attributeDefinitions(),
+      _attributeIndex(), _valueRecords(), _openRecords()
 {
-    // The log shows values; their text must not follow the global locale.
-    _valueChangeLog.imbue(std::locale::classic());
 }
 
 Parameters::~Parameters() = default;
@@ -394,10 +392,12 @@ lookUpType(const std::map<std::string, std::type_index, Parameters::UpperCaseLes
     return &it->second;
 }
 
-[[noreturn]] void throwMapAt()
+// `operation` names the typed operation whose text callers know for a
+// keyword the set does not hold.
+[[noreturn]] void throwAbsent(const char* operation, const std::string& name)
 {
-    // The failure of a checked map look-up, as the callers know it.
-    throw std::out_of_range("map::at");
+    throw Exception(SOURCE_FILE, __LINE__,
+                    std::string(operation) + ": attribute " + name + " does not exist");
 }
 
 [[noreturn]] void throwReadTypeMismatch(const std::string& name, const char* typeName)
@@ -417,16 +417,14 @@ const T& Parameters::readValue(const std::string& name, bool upperCaseName, bool
     // for getAttributeValue is the upper-cased copy.
     auto shownName = [&]() { return upperCaseName ? upperCopy(name) : name; };
 
+    // A keyword in another case than its key is found in the set by
+    // getSpValue, but it is no key of the type map: not held either.
     const std::shared_ptr<Attribute>* attribute = findAttribute(name);
-    if (nullptr == attribute)
-    {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "getAttributeValue: attribute " + shownName() + " does not exist");
-    }
-    const std::type_index* registered = lookUpType(_typeOfAttributes, name, upperCaseName);
+    const std::type_index* registered =
+        (nullptr == attribute) ? nullptr : lookUpType(_typeOfAttributes, name, upperCaseName);
     if (nullptr == registered)
     {
-        throwMapAt();
+        throwAbsent("getAttributeValue", shownName());
     }
     if constexpr (!isAttributeValueType<T>)
     {
@@ -479,7 +477,7 @@ const Point& Parameters::getAttributeValue<Point>(const std::string& name, bool 
     const std::type_index* registered = lookUpType(_typeOfAttributes, name, true);
     if (nullptr == registered)
     {
-        throwMapAt();
+        throwAbsent("getAttributeValue", upperCopy(name));
     }
     if (*registered == std::type_index(typeid(ArrayOfPoint)))
     {
@@ -495,13 +493,13 @@ const Point& Parameters::getAttributeValue<Point>(const std::string& name, bool 
     return readValue<Point>(name, true, true, flagDefault);
 }
 
-template <typename T> void Parameters::setSpValueDefault(const std::string& name, T value)
+template <typename T>
+void Parameters::storeValue(const std::string& name, T value, bool fromEntries)
 {
     const std::shared_ptr<Attribute>* attribute = findAttribute(name);
     if (nullptr == attribute)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "setSpValueDefault: attribute " + name + " does not exist");
+        throwAbsent("setSpValueDefault", name);
     }
     // A keyword text that is not a key (another case) has no registered type;
     // the look-up must not add it to the process-wide map.
@@ -528,13 +526,118 @@ template <typename T> void Parameters::setSpValueDefault(const std::string& name
             static_cast<void>(value.todouble()); // throws Double::NotDefined
         }
     }
-    typed->setValue(std::move(value));
-    if (!typed->isDefaultValue())
+    if (!fromEntries)
     {
-        _valueChangeLog << " [ ";
-        typed->display(_valueChangeLog, false);
-        _valueChangeLog << " ] ";
+        closeRecord(attribute->get());
     }
+    typed->setValue(std::move(value));
+    recordValue(*attribute, typed->isDefaultValue(), fromEntries);
+}
+
+template <typename T> void Parameters::setSpValueDefault(const std::string& name, T value)
+{
+    storeValue<T>(name, std::move(value), false);
+}
+
+template <typename T> void Parameters::setEntryValue(const std::string& name, T value)
+{
+    storeValue<T>(name, std::move(value), true);
+    _toBeChecked = true;
+}
+
+ArrayOfPoint& Parameters::pointsForEntries(const std::string& name)
+{
+    // The attribute objects are made by this set and never const: the list
+    // is changed where it is stored.
+    return const_cast<ArrayOfPoint&>(readValue<ArrayOfPoint>(name, false, false, false));
+}
+
+void Parameters::recordPointsFromEntries(const std::string& name)
+{
+    const std::shared_ptr<Attribute>* attribute = findAttribute(name);
+    const auto* typed = (nullptr == attribute)
+                            ? nullptr
+                            : dynamic_cast<const TypeAttribute<ArrayOfPoint>*>(attribute->get());
+    if (nullptr == typed)
+    {
+        throwAbsent("setSpValueDefault", name);
+    }
+    recordValue(*attribute, typed->isDefaultValue(), true);
+    _toBeChecked = true;
+}
+
+// ---------------------------------------------------------------------------
+// Value-change log
+// ---------------------------------------------------------------------------
+
+namespace
+{
+
+std::string recordText(const Attribute& attribute)
+{
+    // The log shows values; their text must not follow the global locale.
+    std::ostringstream oss;
+    oss.imbue(std::locale::classic());
+    oss << " [ ";
+    attribute.display(oss, false);
+    oss << " ] ";
+    return oss.str();
+}
+
+} // namespace
+
+void Parameters::recordValue(const std::shared_ptr<Attribute>& attribute, bool isDefault,
+                             bool fromEntries)
+{
+    if (!fromEntries)
+    {
+        if (!isDefault)
+        {
+            _valueRecords.push_back({recordText(*attribute), nullptr});
+        }
+        return;
+    }
+
+    // Entries are interpreted again after every further line, and a list of
+    // points grows entry by entry: one open record per keyword shows the
+    // latest value instead of a copy of the whole value for every store.
+    const auto open = _openRecords.find(attribute.get());
+    if (isDefault)
+    {
+        if (open != _openRecords.end())
+        {
+            _valueRecords[open->second] = ValueRecord();
+            _openRecords.erase(open);
+        }
+    }
+    else if (open == _openRecords.end())
+    {
+        _openRecords.emplace(attribute.get(), _valueRecords.size());
+        _valueRecords.push_back({std::string(), attribute});
+    }
+}
+
+void Parameters::closeRecord(const Attribute* attribute)
+{
+    const auto open = _openRecords.find(attribute);
+    if (open == _openRecords.end())
+    {
+        return;
+    }
+    ValueRecord& record = _valueRecords[open->second];
+    record.text = recordText(*record.open);
+    record.open.reset();
+    _openRecords.erase(open);
+}
+
+std::string Parameters::getSetAttributeAsString() const
+{
+    std::string log;
+    for (const ValueRecord& record : _valueRecords)
+    {
+        log += record.open ? recordText(*record.open) : record.text;
+    }
+    return log;
 }
 
 template <typename T> void Parameters::setAttributeValue(const std::string& name, T value)
@@ -546,7 +649,8 @@ template <typename T> void Parameters::setAttributeValue(const std::string& name
         const std::type_index* registered = lookUpType(_typeOfAttributes, upperName, false);
         if (nullptr == registered)
         {
-            throwMapAt();
+            // Reported as the store reports it for the other value types.
+            throwAbsent("setSpValueDefault", upperName);
         }
         if constexpr (std::is_same_v<T, std::string>)
         {
@@ -601,7 +705,7 @@ template <typename T> bool Parameters::isAttributeDefaultValue(const std::string
     const std::type_index* registered = lookUpType(_typeOfAttributes, name, true);
     if (nullptr == registered)
     {
-        throwMapAt();
+        throwAbsent("isAttributeDefaultValue", name);
     }
     if (*registered != std::type_index(typeid(T)))
     {
@@ -612,8 +716,7 @@ template <typename T> bool Parameters::isAttributeDefaultValue(const std::string
     // The keyword may be registered by another set only.
     if (nullptr == attribute)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "isAttributeDefaultValue: attribute " + name + " does not exist");
+        throwAbsent("isAttributeDefaultValue", name);
     }
     const auto* typed = dynamic_cast<const TypeAttribute<T>*>(attribute->get());
     if (nullptr == typed)
@@ -771,6 +874,7 @@ void Parameters::resetToDefaultValues()
 {
     for (const auto& attribute : _attributes)
     {
+        closeRecord(attribute.get());
         attribute->resetToDefaultValue();
     }
     _toBeChecked = true;
@@ -781,9 +885,9 @@ void Parameters::resetToDefaultValue(const std::string& name)
     const std::shared_ptr<Attribute>* attribute = findAttribute(name);
     if (nullptr == attribute)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "resetToDefaultValue: attribute " + name + " does not exist");
+        throwAbsent("resetToDefaultValue", name);
     }
+    closeRecord(attribute->get());
     (*attribute)->resetToDefaultValue();
     _toBeChecked = true;
 }
@@ -835,6 +939,7 @@ std::ostream& operator<<(std::ostream& out, const LHSearchType& lhst)
     template const T& Parameters::getSpValue<T>(const std::string&, bool, bool) const;             \
     template void Parameters::setSpValueDefault<T>(const std::string&, T);                         \
     template void Parameters::setAttributeValue<T>(const std::string&, T);                         \
+    template void Parameters::setEntryValue<T>(const std::string&, T);                             \
     template bool Parameters::isAttributeDefaultValue<T>(const std::string&) const;                \
     template void Parameters::registerTypedAttribute<T>(std::string, T, bool, bool, bool,          \
                                                         const std::string&, const std::string&,    \

@@ -120,8 +120,13 @@ public:
     const std::string& getTypeName() const { return _typeName; }
 
     /// The value-change log: " [ NAME value ] " for every value stored away
-    /// from its default.
-    std::string getSetAttributeAsString() const { return _valueChangeLog.str(); }
+    /// from its default. Values read from parameter entries are recorded once
+    /// per keyword, with the value the entries gave last (no record when that
+    /// is the default): a list of points read from many entries shows once,
+    /// complete, and interpreting the same entries again adds nothing. A
+    /// direct write or a reset of the keyword closes that record; entries
+    /// read afterwards open a new one.
+    std::string getSetAttributeAsString() const;
 
     /// The value type recorded for the keyword (looked up in any case);
     /// nullptr when none.
@@ -205,7 +210,6 @@ public:
     bool isSetByUser(const std::string& name) const;
 
 protected:
-    std::ostringstream _valueChangeLog;
     std::string _typeName;
     bool _toBeChecked;
     AttributeSet _attributes;
@@ -221,6 +225,26 @@ private:
     /// The attribute of `name` in any case, or nullptr; no copy of the name.
     const std::shared_ptr<Attribute>* findAttribute(std::string_view name) const;
 
+    /// The store behind setSpValueDefault and setEntryValue; `fromEntries`
+    /// tells how the value-change log records it.
+    template <typename T> void storeValue(const std::string& name, T value, bool fromEntries);
+
+    /// setAttributeValue for the values read from parameter entries (`name`
+    /// is the registered keyword): the log keeps one record per keyword.
+    template <typename T> void setEntryValue(const std::string& name, T value);
+
+    /// The stored list of points of `name`, changed in place by the entries
+    /// (a long list is not copied for every entry); the reading checks of
+    /// getSpValue apply. `recordPointsFromEntries` then records the change.
+    ArrayOfPoint& pointsForEntries(const std::string& name);
+    void recordPointsFromEntries(const std::string& name);
+
+    /// Adds the value just stored in `attribute` to the value-change log.
+    void recordValue(const std::shared_ptr<Attribute>& attribute, bool isDefault, bool fromEntries);
+    /// Writes the open record of `attribute` (if any) with the value it has
+    /// now, before a direct write or a reset changes it.
+    void closeRecord(const Attribute* attribute);
+
     /// The typed read behind getSpValue and getAttributeValue.
     /// `upperCaseName` tells that the caller asked for the upper-cased
     /// keyword, which then is what the type map and the messages see.
@@ -231,6 +255,17 @@ private:
     /// Name to attribute, for the look-ups; `_attributes` keeps the order
     /// for the walks.
     std::map<std::string, std::shared_ptr<Attribute>, UpperCaseLess> _attributeIndex;
+
+    /// One record of the value-change log: its text, or, while open, the
+    /// attribute whose current value it shows.
+    struct ValueRecord
+    {
+        std::string text;
+        std::shared_ptr<const Attribute> open;
+    };
+    std::vector<ValueRecord> _valueRecords;
+    /// The attributes with an open record, and where that record is.
+    std::map<const Attribute*, size_t> _openRecords;
 
     /// Keyword (upper case) to value type, for the whole process.
     static std::map<std::string, std::type_index, UpperCaseLess> _typeOfAttributes;
@@ -250,6 +285,7 @@ std::ostream& operator<<(std::ostream& out, const LHSearchType& lhst);
     extern template const T& Parameters::getSpValue<T>(const std::string&, bool, bool) const;      \
     extern template void Parameters::setSpValueDefault<T>(const std::string&, T);                  \
     extern template void Parameters::setAttributeValue<T>(const std::string&, T);                  \
+    extern template void Parameters::setEntryValue<T>(const std::string&, T);                      \
     extern template bool Parameters::isAttributeDefaultValue<T>(const std::string&) const;         \
     extern template void Parameters::registerTypedAttribute<T>(                                    \
         std::string, T, bool, bool, bool, const std::string&, const std::string&,                  \

@@ -217,7 +217,7 @@ void Parameters::readEntries(bool allowMultipleEntries)
             }
             size_t dimension = 0;
             checkFormatSizeT(pe, dimension);
-            setAttributeValue<size_t>("DIMENSION", dimension);
+            setEntryValue<size_t>("DIMENSION", dimension);
             pe->setHasBeenInterpreted(true);
         }
     }
@@ -239,161 +239,191 @@ void Parameters::readEntries(bool allowMultipleEntries)
 
         // The groups are built afresh from the stored entries at every call,
         // so that interpreting the store again (after each further line, for
-        // instance) does not append the same groups once more.
+        // instance) does not append the same groups once more. The points are
+        // merged into the stored list in place. Both lists are stored once
+        // for the whole chain, also when an entry fails (with what the entries
+        // before it gave): a store per entry made n entries cost n copies of
+        // the list.
         ListOfVariableGroup groupsFromEntries;
-
-        for (; pe; pe = pe->getNext())
+        bool groupsRead = false;
+        bool pointsRead = false;
+        auto storeLists = [&]()
         {
-            if (unique && !pe->isUnique() && !allowMultipleEntries)
+            if (groupsRead)
             {
-                throw Exception(SOURCE_FILE, __LINE__,
-                                "Multiple entries of parameter: " + name + " at line #" +
-                                    itos(pe->getLine()) + "! ");
+                groupsRead = false;
+                setEntryValue<ListOfVariableGroup>(name, std::move(groupsFromEntries));
             }
-            if (typePtr == nullptr)
+            if (pointsRead)
             {
-                throw Exception(SOURCE_FILE, __LINE__,
-                                "Parameter " + name +
-                                    " has been registered but its type cannot be read");
+                pointsRead = false;
+                recordPointsFromEntries(name);
             }
-            const std::type_index& type = *typePtr;
-            const auto& values = pe->getValues();
+        };
 
-            if (isType<bool>(type))
+        try
+        {
+            for (; pe; pe = pe->getNext())
             {
-                checkFormatBool(pe);
-                setAttributeValue<bool>(name, stringToBool(values[0]));
-            }
-            else if (isType<size_t>(type))
-            {
-                size_t value = 0;
-                checkFormatSizeT(pe, value);
-                setAttributeValue<size_t>(name, value);
-            }
-            else if (isType<int>(type))
-            {
-                int value = 0;
-                checkFormatInt(pe, value);
-                setAttributeValue<int>(name, value);
-            }
-            else if (isType<std::string>(type))
-            {
-                checkFormatString(pe);
-                setAttributeValue<std::string>(name, values[0]);
-            }
-            else if (isType<ArrayOfString>(type))
-            {
-                checkFormatArrayOfString(pe);
-                setAttributeValue<ArrayOfString>(name, ArrayOfString(pe->getAllValues(), " "));
-            }
-            else if (isType<BBInputTypeList>(type))
-            {
-                checkFormat1(pe);
-                setAttributeValue<BBInputTypeList>(name,
-                                                   stringToBBInputTypeList(pe->getAllValues()));
-            }
-            else if (isType<BBOutputTypeList>(type))
-            {
-                checkFormat1(pe);
-                setAttributeValue<BBOutputTypeList>(name,
-                                                    stringToBBOutputTypeList(pe->getAllValues()));
-            }
-            else if (isType<LHSearchType>(type))
-            {
-                checkFormatNbEntries(pe, 2);
-                checkFormatAllSizeT(pe);
-                setAttributeValue<LHSearchType>(name, LHSearchType(pe->getAllValues()));
-            }
-            else if (isType<TeskoraModelFeasibilityType>(type))
-            {
-                checkFormat1(pe);
-                setAttributeValue<TeskoraModelFeasibilityType>(
-                    name, stringToTeskoraModelFeasibilityType(joinedValues(*pe)));
-            }
-            else if (isType<TeskoraModelFormulationType>(type))
-            {
-                checkFormat1(pe);
-                setAttributeValue<TeskoraModelFormulationType>(
-                    name, stringToTeskoraModelFormulationType(joinedValues(*pe)));
-            }
-            else if (isType<EvalType>(type))
-            {
-                checkFormat1(pe);
-                setAttributeValue<EvalType>(name, stringToEvalType(joinedValues(*pe)));
-            }
-            else if (isType<DirectionType>(type))
-            {
-                checkFormat1(pe);
-                setAttributeValue<DirectionType>(name, stringToDirectionType(joinedValues(*pe)));
-            }
-            else if (isType<Double>(type))
-            {
-                Double value;
-                checkFormatDouble(pe, value);
-                setAttributeValue<Double>(name, value);
-            }
-            else if (isType<ArrayOfDouble>(type))
-            {
-                ArrayOfDouble array(entryDimension(*this));
-                readValuesAsArray(*pe, array);
-                setAttributeValue<ArrayOfDouble>(name, std::move(array));
-            }
-            else if (isType<Point>(type))
-            {
-                Point point(entryDimension(*this));
-                readValuesAsArray(*pe, point);
-                setAttributeValue<Point>(name, std::move(point));
-            }
-            else if (isType<ArrayOfPoint>(type))
-            {
-                const size_t dimension = entryDimension(*this);
-                ArrayOfPoint points = getSpValue<ArrayOfPoint>(name, false, false);
-                Point point(dimension);
-                const size_t index = readValuesForArrayOfPoint(*pe, point);
-                // An empty stored point (left so by a higher index given
-                // before it) has nothing to keep: the entry's point takes its
-                // place instead of failing on its missing coordinates.
-                if (index < points.size() && points[index].size() > 0)
+                if (unique && !pe->isUnique() && !allowMultipleEntries)
                 {
-                    Point merged(points[index]);
-                    for (size_t j = 0; j < dimension; ++j)
+                    throw Exception(SOURCE_FILE, __LINE__,
+                                    "Multiple entries of parameter: " + name + " at line #" +
+                                        itos(pe->getLine()) + "! ");
+                }
+                if (typePtr == nullptr)
+                {
+                    throw Exception(SOURCE_FILE, __LINE__,
+                                    "Parameter " + name +
+                                        " has been registered but its type cannot be read");
+                }
+                const std::type_index& type = *typePtr;
+                const auto& values = pe->getValues();
+
+                if (isType<bool>(type))
+                {
+                    checkFormatBool(pe);
+                    setEntryValue<bool>(name, stringToBool(values[0]));
+                }
+                else if (isType<size_t>(type))
+                {
+                    size_t value = 0;
+                    checkFormatSizeT(pe, value);
+                    setEntryValue<size_t>(name, value);
+                }
+                else if (isType<int>(type))
+                {
+                    int value = 0;
+                    checkFormatInt(pe, value);
+                    setEntryValue<int>(name, value);
+                }
+                else if (isType<std::string>(type))
+                {
+                    checkFormatString(pe);
+                    setEntryValue<std::string>(name, values[0]);
+                }
+                else if (isType<ArrayOfString>(type))
+                {
+                    checkFormatArrayOfString(pe);
+                    setEntryValue<ArrayOfString>(name, ArrayOfString(pe->getAllValues(), " "));
+                }
+                else if (isType<BBInputTypeList>(type))
+                {
+                    checkFormat1(pe);
+                    setEntryValue<BBInputTypeList>(name,
+                                                   stringToBBInputTypeList(pe->getAllValues()));
+                }
+                else if (isType<BBOutputTypeList>(type))
+                {
+                    checkFormat1(pe);
+                    setEntryValue<BBOutputTypeList>(name,
+                                                    stringToBBOutputTypeList(pe->getAllValues()));
+                }
+                else if (isType<LHSearchType>(type))
+                {
+                    checkFormatNbEntries(pe, 2);
+                    checkFormatAllSizeT(pe);
+                    setEntryValue<LHSearchType>(name, LHSearchType(pe->getAllValues()));
+                }
+                else if (isType<TeskoraModelFeasibilityType>(type))
+                {
+                    checkFormat1(pe);
+                    setEntryValue<TeskoraModelFeasibilityType>(
+                        name, stringToTeskoraModelFeasibilityType(joinedValues(*pe)));
+                }
+                else if (isType<TeskoraModelFormulationType>(type))
+                {
+                    checkFormat1(pe);
+                    setEntryValue<TeskoraModelFormulationType>(
+                        name, stringToTeskoraModelFormulationType(joinedValues(*pe)));
+                }
+                else if (isType<EvalType>(type))
+                {
+                    checkFormat1(pe);
+                    setEntryValue<EvalType>(name, stringToEvalType(joinedValues(*pe)));
+                }
+                else if (isType<DirectionType>(type))
+                {
+                    checkFormat1(pe);
+                    setEntryValue<DirectionType>(name, stringToDirectionType(joinedValues(*pe)));
+                }
+                else if (isType<Double>(type))
+                {
+                    Double value;
+                    checkFormatDouble(pe, value);
+                    setEntryValue<Double>(name, value);
+                }
+                else if (isType<ArrayOfDouble>(type))
+                {
+                    ArrayOfDouble array(entryDimension(*this));
+                    readValuesAsArray(*pe, array);
+                    setEntryValue<ArrayOfDouble>(name, std::move(array));
+                }
+                else if (isType<Point>(type))
+                {
+                    Point point(entryDimension(*this));
+                    readValuesAsArray(*pe, point);
+                    setEntryValue<Point>(name, std::move(point));
+                }
+                else if (isType<ArrayOfPoint>(type))
+                {
+                    const size_t dimension = entryDimension(*this);
+                    ArrayOfPoint& points = pointsForEntries(name);
+                    Point point(dimension);
+                    const size_t index = readValuesForArrayOfPoint(*pe, point);
+                    // An empty stored point (left so by a higher index given
+                    // before it) has nothing to keep: the entry's point takes
+                    // its place instead of failing on its missing coordinates.
+                    // A merge is made on a copy of the one point, so that an
+                    // entry that fails changes nothing.
+                    if (index < points.size() && points[index].size() > 0)
                     {
-                        if (point[j].isDefined())
+                        Point merged(points[index]);
+                        for (size_t j = 0; j < dimension; ++j)
                         {
-                            merged[j] = point[j];
+                            if (point[j].isDefined())
+                            {
+                                merged[j] = point[j];
+                            }
                         }
+                        points[index] = std::move(merged);
                     }
-                    points[index] = std::move(merged);
+                    else
+                    {
+                        if (index >= points.size())
+                        {
+                            points.resize(index + 1);
+                        }
+                        points[index] = std::move(point);
+                    }
+                    pointsRead = true;
+                }
+                else if (isType<ListOfVariableGroup>(type))
+                {
+                    const size_t dimension = entryDimension(*this);
+                    std::set<size_t> group;
+                    if (readValuesForVariableGroup(*pe, group) >= dimension)
+                    {
+                        throwTooManyGroupIndices(dimension);
+                    }
+                    groupsFromEntries.push_back(std::move(group));
+                    groupsRead = true;
                 }
                 else
                 {
-                    if (index >= points.size())
-                    {
-                        points.resize(index + 1);
-                    }
-                    points[index] = std::move(point);
+                    throw Exception(SOURCE_FILE, __LINE__,
+                                    "Parameter " + name +
+                                        " has been registered but its type cannot be read");
                 }
-                setAttributeValue<ArrayOfPoint>(name, std::move(points));
+                pe->setHasBeenInterpreted(true);
             }
-            else if (isType<ListOfVariableGroup>(type))
-            {
-                const size_t dimension = entryDimension(*this);
-                std::set<size_t> group;
-                if (readValuesForVariableGroup(*pe, group) >= dimension)
-                {
-                    throwTooManyGroupIndices(dimension);
-                }
-                groupsFromEntries.push_back(std::move(group));
-                setAttributeValue<ListOfVariableGroup>(name, groupsFromEntries);
-            }
-            else
-            {
-                throw Exception(SOURCE_FILE, __LINE__,
-                                "Parameter " + name +
-                                    " has been registered but its type cannot be read");
-            }
-            pe->setHasBeenInterpreted(true);
         }
+        catch (...)
+        {
+            storeLists();
+            throw;
+        }
+        storeLists();
     }
 }
 

@@ -1,5 +1,6 @@
 #include "Util/Utils.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <climits>
@@ -377,6 +378,11 @@ bool validFormat(std::string& format)
         return false;
     }
 
+    // Width and precision saturate just above their bounds, so that a run of
+    // digits of any length is read without overflow.
+    const int saturated = std::max(MAX_FORMAT_WIDTH, MAX_FORMAT_PRECISION) + 1;
+    int width = 0;
+    int precision = 0;
     size_t nbDots = 0;
     for (size_t k = 1; k < letter; ++k)
     {
@@ -391,8 +397,13 @@ bool validFormat(std::string& format)
         {
             return false;
         }
+        else
+        {
+            int& value = (nbDots == 0) ? width : precision;
+            value = std::min(saturated, value * 10 + (format[k] - '0'));
+        }
     }
-    return true;
+    return width <= MAX_FORMAT_WIDTH && precision <= MAX_FORMAT_PRECISION;
 }
 
 bool separateFormat(const std::string& text, std::string& format, std::string& rest)

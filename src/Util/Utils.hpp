@@ -90,8 +90,16 @@ size_t nbDecimals(const std::string& s);
 /// number's text `s` with `precision` decimals.
 void getFormat(const std::string& s, size_t precision, size_t& width, size_t& nbBlanks);
 
+/// The largest field width and precision of a display format. A format is
+/// applied to every number of every statistics line: "%.2147483647f" would
+/// make each of them a text of 2 GB.
+constexpr int MAX_FORMAT_WIDTH = 1000;
+constexpr int MAX_FORMAT_PRECISION = 100;
+
 /// Checks one display format ("%", digits with at most one ".", one of
-/// "eEfgGdi"); a format ending in a digit is completed with "f".
+/// "eEfgGdi"), with a width of at most MAX_FORMAT_WIDTH and a precision of
+/// at most MAX_FORMAT_PRECISION; a format ending in a digit is completed
+/// with "f".
 bool validFormat(std::string& format);
 
 /// Splits a leading display format from the name that follows it.

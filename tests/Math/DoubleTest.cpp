@@ -924,11 +924,9 @@ TEST(DoubleTest, DisplayFormatted)
 
 TEST(DoubleTest, DisplayFormattedWithHugePrecision)
 {
-    // Stream formatting would put a buffer of this size on the stack.
-    const std::string text = Double(0.5).display("%.5000000f");
-    ASSERT_EQ(5000002u, text.size());
-    EXPECT_EQ("0.5000", text.substr(0, 6));
-    EXPECT_EQ(std::string::npos, text.find_first_not_of('0', 3));
+    // A precision beyond the bound of a valid format is ignored, as one
+    // beyond the int range is, rather than making a text of that size.
+    EXPECT_EQ("0.500000", Double(0.5).display("%.5000000f"));
 }
 
 // A decimal comma and digit grouping, as many national locales have.

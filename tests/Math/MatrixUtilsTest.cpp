@@ -17,7 +17,7 @@ namespace
 using namespace QARNO_4_0_0;
 
 const double NaN = std::numeric_limits<double>::quiet_NaN();
-const double INF = std::numeric_limits<double>::infinity();
+const double IEEE_INF = std::numeric_limits<double>::infinity();
 
 // A dense matrix owned by the test and handed out as row pointers, the way
 // the callers of the routines hold their matrices.
@@ -293,7 +293,7 @@ TEST(MatrixUtils, SvdRefusesBadArgumentsWithoutTouchingArrays)
          1500,
          "SVD_decomposition() error: non-finite value"},
         {"infinite entry",
-         {{1, 0}, {-INF, 1}},
+         {{1, 0}, {-IEEE_INF, 1}},
          2,
          2,
          1500,
@@ -479,7 +479,7 @@ TEST(MatrixUtils, RankOfNonFiniteMatrixIsMinusOne)
     } cases[] = {
         {"NaN", {{1, 0}, {0, NaN}}},
         {"single NaN", {{NaN}}},
-        {"infinity", {{INF, 1}, {1, 1}}},
+        {"infinity", {{IEEE_INF, 1}, {1, 1}}},
     };
     for (const auto& c : cases)
     {
@@ -551,7 +551,7 @@ TEST(MatrixUtils, DeterminantFailures)
         {"zero second row", {{0, 0}, {1, 1}}, 2},
         {"zero first row", {{1, 1}, {0, 0}}, 2},
         {"NaN entry", {{NaN, 1}, {1, 1}}, 2},
-        {"infinite entry", {{1, 1}, {1, -INF}}, 2},
+        {"infinite entry", {{1, 1}, {1, -IEEE_INF}}, 2},
         {"above 1500", Matrix(1501, 1501, 1.0), 1501},
         // Refused before any copy or narrowing to int.
         {"n of 2^32 + 2", {{1, 2}, {3, 4}}, (size_t{1} << 32) + 2},

@@ -300,13 +300,8 @@ TEST(OutputQueueLevels, HiddenDebugMessageIsNeverFormatted)
         initQueue(atDegree(c.degree));
         CountingText text;
         StreamCapture out(std::cout);
-        // What every producer does: ask first, format only when shown.
-        auto& queue = OutputQueue::getInstance();
-        if (queue->goodLevel(OutputLevel::LEVEL_DEBUG))
-        {
-            queue->add(text.toString(), OutputLevel::LEVEL_DEBUG);
-        }
-        queue->flush();
+        OutputQueue::addIfShown(OutputLevel::LEVEL_DEBUG, [&text] { return text.toString(); });
+        OutputQueue::getInstance()->flush();
         EXPECT_EQ(c.conversions, text.conversions);
         EXPECT_EQ(c.shown, out.text());
     }

@@ -30,7 +30,7 @@ using QarnoTest::ProcessStateGuard;
 namespace
 {
 
-constexpr size_t INF = std::numeric_limits<size_t>::max();
+constexpr size_t SIZE_INF = std::numeric_limits<size_t>::max();
 
 /// One row of a definition table as the registered attribute shows it.
 struct ExpectedAttribute
@@ -180,28 +180,28 @@ TEST(EvaluatorControlGlobalParameters, BudgetsAndGranularity)
         size_t expectedMaxEval;
         const char* shownMaxEval; // in the message; nullptr: no message
     } cases[] = {
-        {"zero budgets mean no limit", {}, 0, 0, INF, INF, nullptr},
+        {"zero budgets mean no limit", {}, 0, 0, SIZE_INF, SIZE_INF, nullptr},
         {"budgets kept without a problem", {}, 200, 300, 200, 300, nullptr},
-        {"two integer variables", twoIntegers, INF, INF, INF, 900, "900"},
-        {"ten times MAX_BB_EVAL", twoIntegers, 500, INF, 500, 5000, "5000"},
-        {"base larger than ten times", twoIntegers, 50, INF, 50, 900, "900"},
-        {"zero MAX_BB_EVAL is no limit", twoIntegers, 0, INF, INF, 900, "900"},
-        {"zero MAX_EVAL falls under the rule", twoIntegers, INF, 0, INF, 900, "900"},
-        {"user MAX_EVAL kept", twoIntegers, INF, 300, INF, 300, nullptr},
-        {"eight variables", std::vector<double>(8, 1), INF, INF, INF, 656100, "656100"},
-        {"nine variables", std::vector<double>(9, 1), INF, INF, INF, 1000000, "1000000"},
-        {"twelve variables", std::vector<double>(12, 1), INF, INF, INF, 1000000, "1000000"},
-        {"granular reals", {0.5, 0.01, 0.25}, INF, INF, INF, 2700, "2700"},
-        {"one continuous variable", {0}, INF, INF, INF, INF, nullptr},
-        {"one of two continuous", {1, 0}, 500, INF, 500, INF, nullptr},
-        {"step within the tolerance of 0", {1, -1e-14}, INF, INF, INF, INF, nullptr},
+        {"two integer variables", twoIntegers, SIZE_INF, SIZE_INF, SIZE_INF, 900, "900"},
+        {"ten times MAX_BB_EVAL", twoIntegers, 500, SIZE_INF, 500, 5000, "5000"},
+        {"base larger than ten times", twoIntegers, 50, SIZE_INF, 50, 900, "900"},
+        {"zero MAX_BB_EVAL is no limit", twoIntegers, 0, SIZE_INF, SIZE_INF, 900, "900"},
+        {"zero MAX_EVAL falls under the rule", twoIntegers, SIZE_INF, 0, SIZE_INF, 900, "900"},
+        {"user MAX_EVAL kept", twoIntegers, SIZE_INF, 300, SIZE_INF, 300, nullptr},
+        {"eight variables", std::vector<double>(8, 1), SIZE_INF, SIZE_INF, SIZE_INF, 656100, "656100"},
+        {"nine variables", std::vector<double>(9, 1), SIZE_INF, SIZE_INF, SIZE_INF, 1000000, "1000000"},
+        {"twelve variables", std::vector<double>(12, 1), SIZE_INF, SIZE_INF, SIZE_INF, 1000000, "1000000"},
+        {"granular reals", {0.5, 0.01, 0.25}, SIZE_INF, SIZE_INF, SIZE_INF, 2700, "2700"},
+        {"one continuous variable", {0}, SIZE_INF, SIZE_INF, SIZE_INF, SIZE_INF, nullptr},
+        {"one of two continuous", {1, 0}, 500, SIZE_INF, 500, SIZE_INF, nullptr},
+        {"step within the tolerance of 0", {1, -1e-14}, SIZE_INF, SIZE_INF, SIZE_INF, SIZE_INF, nullptr},
         // 10 x MAX_BB_EVAL that does not fit in a size_t is no limit, not a
         // wrapped-around small budget.
-        {"largest ten times that fits", twoIntegers, INF / 10, INF, INF / 10, INF / 10 * 10,
+        {"largest ten times that fits", twoIntegers, SIZE_INF / 10, SIZE_INF, SIZE_INF / 10, SIZE_INF / 10 * 10,
          "18446744073709551610"},
-        {"ten times overflows", twoIntegers, INF / 10 + 1, INF, INF / 10 + 1, INF,
+        {"ten times overflows", twoIntegers, SIZE_INF / 10 + 1, SIZE_INF, SIZE_INF / 10 + 1, SIZE_INF,
          "18446744073709551615"},
-        {"ten times overflows far", twoIntegers, INF - 1, INF, INF - 1, INF,
+        {"ten times overflows far", twoIntegers, SIZE_INF - 1, SIZE_INF, SIZE_INF - 1, SIZE_INF,
          "18446744073709551615"},
     };
     for (const auto& c : cases)
@@ -236,15 +236,15 @@ TEST(EvaluatorControlGlobalParameters, SurrogateBlockSize)
         const char* outcome;
         size_t expectedBlockSize;
     } cases[] = {
-        {INF, 1000, "ok", 1000},
-        {INF, 50, "ok", 50},
+        {SIZE_INF, 1000, "ok", 1000},
+        {SIZE_INF, 50, "ok", 50},
         {10, 50, "ok", 10},
         {50, 50, "ok", 50},
-        {1, INF, "ok", 1},
+        {1, SIZE_INF, "ok", 1},
         {0, 50, "Exception: Parameter SGTE_MAX_BLOCK_SIZE must be positive", 0},
         // A surrogate budget of 0 would lower the block size to 0, a size no
         // evaluation loop can take.
-        {INF, 0, "Exception: Parameter MAX_SGTE_EVAL must be positive", INF},
+        {SIZE_INF, 0, "Exception: Parameter MAX_SGTE_EVAL must be positive", SIZE_INF},
     };
     for (const auto& c : cases)
     {
@@ -275,7 +275,7 @@ TEST(EvaluatorControlGlobalParameters, ProblemMustBeChecked)
               outcomeOf([&] { params.checkAndComply(pb); }));
     EXPECT_TRUE(params.toBeChecked());
     // The step before the failure stays done.
-    EXPECT_EQ(INF, params.getSpValue<size_t>("MAX_BB_EVAL", false, false));
+    EXPECT_EQ(SIZE_INF, params.getSpValue<size_t>("MAX_BB_EVAL", false, false));
 
     // A user-given MAX_EVAL does not need the problem at all.
     params.setAttributeValue<size_t>("MAX_EVAL", 100);
@@ -295,7 +295,7 @@ TEST(EvaluatorControlGlobalParameters, CheckedSetIsLeftAlone)
     unchecked->setAttributeValue<size_t>("DIMENSION", 2);
     CerrCapture cerr;
     EXPECT_EQ("ok", outcomeOf([&] { params.checkAndComply(unchecked); }));
-    EXPECT_EQ(INF, params.getAttributeValue<size_t>("MAX_EVAL"));
+    EXPECT_EQ(SIZE_INF, params.getAttributeValue<size_t>("MAX_EVAL"));
     EXPECT_EQ("", cerr.text());
 }
 
@@ -325,9 +325,9 @@ TEST(EvaluatorControlParameters, SubproblemBudget)
         size_t budget;
         size_t expected;
     } cases[] = {
-        {"plain MADS", true, false, 10, INF},
+        {"plain MADS", true, false, 10, SIZE_INF},
         {"SSD-MADS", true, true, 10, 10},
-        {"SSD-MADS, default", true, true, INF, INF},
+        {"SSD-MADS, default", true, true, SIZE_INF, SIZE_INF},
         {"no run parameters", false, false, 10, 10},
     };
     for (const auto& c : cases)

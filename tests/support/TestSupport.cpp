@@ -1,18 +1,12 @@
 #include "support/TestSupport.hpp"
 
-#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 
-#include "Math/Double.hpp"
 #include "Math/RNG.hpp"
-#include "Output/OutputDirectToFile.hpp"
-#include "Output/OutputQueue.hpp"
-#include "Param/Parameters.hpp"
-#include "Param/RunParameters.hpp"
-#include "Util/AllStopReasons.hpp"
 #include "Util/Exception.hpp"
+#include "Util/ProcessState.hpp"
 
 namespace QarnoTest
 {
@@ -74,60 +68,24 @@ ArrayOfDouble makeArray(const std::vector<double>& values)
     return a;
 }
 
-struct ProcessStateGuard::Saved
+ProcessStateGuard::ProcessStateGuard()
 {
-    double epsilon;
-    std::string infStr;
-    std::string undefStr;
-    uint32_t rngX;
-    uint32_t rngY;
-    uint32_t rngZ;
-    int rngSeed;
-};
-
-ProcessStateGuard::ProcessStateGuard() : _saved(new Saved)
-{
-    _saved->epsilon = Double::getEpsilon();
-    _saved->infStr = Double::_infStr;
-    _saved->undefStr = Double::_undefStr;
-    _saved->rngX = RNG::_x;
-    _saved->rngY = RNG::_y;
-    _saved->rngZ = RNG::_z;
-    _saved->rngSeed = RNG::_s;
     resetToLoadState();
 }
 
 ProcessStateGuard::~ProcessStateGuard()
 {
-    Double::setEpsilon(_saved->epsilon);
-    Double::_infStr = _saved->infStr;
-    Double::_undefStr = _saved->undefStr;
-    RNG::_x = _saved->rngX;
-    RNG::_y = _saved->rngY;
-    RNG::_z = _saved->rngZ;
-    RNG::_s = _saved->rngSeed;
-    delete _saved;
+    resetToLoadState();
 }
 
 void ProcessStateGuard::resetToLoadState()
 {
-    Double::setEpsilon(1e-13);
-    Double::_infStr = "inf";
-    Double::_undefStr = "NaN";
-    resetRandomGenerator();
-    AllStopReasons::setSharedStarted();
-    Parameters::_paramEntries.eraseAll();
-    RunParameters::_warningUnknownParamShown = false;
-    OutputQueue::resetInstance();
-    OutputDirectToFile::resetInstance();
+    resetProcessState();
 }
 
 void resetRandomGenerator()
 {
-    RNG::_x = RNG::x_def;
-    RNG::_y = RNG::y_def;
-    RNG::_z = RNG::z_def;
-    RNG::_s = 0;
+    RNG::reset();
 }
 
 TempDir::TempDir()

@@ -48,10 +48,11 @@ public:
 /// An array from plain values; NaN stands for an undefined coordinate.
 QARNO_4_0_0::ArrayOfDouble makeArray(const std::vector<double>& values);
 
-/// Puts the process-wide state of the library into its state at load and
-/// gives it back when the guard goes out of scope. Tests that touch a
-/// process-wide state (number texts and tolerance, random generator, ...)
-/// hold one.
+/// Puts the process-wide state of the library into its state at load
+/// (`resetProcessState`) for the length of a test, and again when the guard
+/// goes out of scope, so that no test sees what another left behind. Tests
+/// that touch a process-wide state (number texts and tolerance, random
+/// generator, output queue, tag counter, evaluation rules, ...) hold one.
 class ProcessStateGuard
 {
 public:
@@ -60,12 +61,8 @@ public:
     ProcessStateGuard(const ProcessStateGuard&) = delete;
     ProcessStateGuard& operator=(const ProcessStateGuard&) = delete;
 
-    /// Restores every process-wide state to its value at load.
+    /// `resetProcessState`.
     static void resetToLoadState();
-
-private:
-    struct Saved;
-    Saved* _saved;
 };
 
 /// Puts the random generator into its state at load: the default state

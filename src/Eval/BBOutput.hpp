@@ -1,0 +1,101 @@
+#ifndef QARNO_EVAL_BBOUTPUT_HPP
+#define QARNO_EVAL_BBOUTPUT_HPP
+
+#include <cstddef>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "Math/ArrayOfDouble.hpp"
+#include "Math/Double.hpp"
+#include "Type/BBOutputType.hpp"
+
+namespace QARNO_4_0_0
+{
+
+/// The line an evaluator returned for one point, kept verbatim, and whether
+/// the evaluation ran.
+///
+/// The fields are the runs of characters between blanks (only the blank
+/// separates: a tab belongs to its field). They are never stored as
+/// numbers: the objective, the constraints and the count flag are read from
+/// the text on demand, typed by the problem's BB_OUTPUT_TYPE list, so that a
+/// cache read back from its file recomputes them under the current types.
+///
+///     BBOutput out("1.5 2 -3", true);
+///     out.getObjective({OBJ, PB, PB});    // 1.5
+///     out.getConstraints({OBJ, PB, PB});  // ( 2 -3 )
+///
+/// The text is held immutable behind a shared pointer: an output is copied
+/// with every copy of its point (queue, cache, barrier), and the copies then
+/// share one line instead of duplicating it.
+class BBOutput
+{
+public:
+    /// Opening and closing words of the text form "( raw )".
+    static const std::string bboStart;
+    static const std::string bboEnd;
+
+    explicit BBOutput(const std::string& rawBBO = "", bool evalOk = false);
+
+    void setBBO(const std::string& rawBBO, bool evalOk);
+
+    const std::string& getBBO() const { return _rawBBO ? *_rawBBO : emptyText(); }
+    bool getEvalOk() const { return _evalOk; }
+    void setEvalOk(bool evalOk) { _evalOk = evalOk; }
+
+    /// The number of fields: the maximal runs of non-blank characters.
+    size_t getNbFields() const;
+
+    /// True when there is one field per output type. Otherwise writes on
+    /// standard error "Error: Parameter BB_OUTPUT_TYPE has N type(s), but raw
+    /// output has M field(s):" and the raw line, and answers false.
+    bool checkSizeMatch(const BBOutputTypeList& bbOutputType) const;
+
+    /// The field count matches and every OBJ, EB and PB field reads as a
+    /// defined number (an infinity counts as one).
+    bool isComplete(const BBOutputTypeList& bbOutputType) const;
+
+    /// The first OBJ field as a number; undefined on a field-count mismatch,
+    /// without an OBJ type, or when the field is no number.
+    Double getObjective(const BBOutputTypeList& bbOutputType) const;
+
+    /// The EB and PB fields in output order, undefined where no number; empty
+    /// on a field-count mismatch.
+    ArrayOfDouble getConstraints(const BBOutputTypeList& bbOutputType) const;
+
+    /// Whether the evaluation counts: true, unless a CNT_EVAL field says no
+    /// (the last such field decides). Throws "Unrecognized string for bool: "
+    /// for a CNT_EVAL field that is no boolean word. No size check.
+    bool getCountEval(const BBOutputTypeList& bbOutputType) const;
+
+    /// Every field read as a number, whatever its type; undefined where no
+    /// number.
+    ArrayOfDouble getBBOAsArrayOfDouble() const;
+
+    /// Field i (0-based) as a view into the raw text; empty past the end.
+    std::string_view getField(size_t i) const;
+
+    /// A field read as a number: undefined when it is no number word.
+    static Double fieldToDouble(std::string_view field);
+
+private:
+    static const std::string& emptyText();
+
+    /// Null for an empty line.
+    std::shared_ptr<const std::string> _rawBBO;
+    bool _evalOk;
+};
+
+/// "( " + raw + " )". The ok flag is not written.
+std::ostream& operator<<(std::ostream& out, const BBOutput& bbo);
+
+/// Reads "( w1 ... wn )": the words re-joined by single blanks become the raw
+/// output, marked ok. A text that does not open with "(" or ends before ")"
+/// sets the failbit and throws; the output is then unchanged.
+std::istream& operator>>(std::istream& in, BBOutput& bbo);
+
+} // namespace QARNO_4_0_0
+
+#endif

@@ -1,0 +1,76 @@
+#ifndef QARNO_EVAL_EVALQUEUEPOINT_HPP
+#define QARNO_EVAL_EVALQUEUEPOINT_HPP
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+#include "Eval/EvalPoint.hpp"
+#include "Math/ArrayOfDouble.hpp"
+#include "Type/EvalType.hpp"
+#include "Util/Utils.hpp"
+
+namespace QARNO_4_0_0
+{
+
+/// An entry of the evaluation queue: the point to evaluate, the kind of
+/// evaluation asked for, and the context of the step that generated it
+/// (comment, step name, mesh and frame sizes, iteration number), which the
+/// statistics lines show. The queue records the outcome in it.
+class EvalQueuePoint : public EvalPoint
+{
+public:
+    EvalQueuePoint(const EvalPoint& evalPoint, EvalType evalType)
+        : EvalPoint(evalPoint), _evalType(evalType)
+    {
+    }
+    EvalQueuePoint(EvalPoint&& evalPoint, EvalType evalType)
+        : EvalPoint(std::move(evalPoint)), _evalType(evalType)
+    {
+    }
+    ~EvalQueuePoint() override = default;
+
+    EvalType getEvalType() const { return _evalType; }
+
+    SuccessType getSuccess() const { return _success; }
+    void setSuccess(SuccessType success) { _success = success; }
+
+    bool getRelativeSuccess() const { return _relativeSuccess; }
+    void setRelativeSuccess(bool relativeSuccess) { _relativeSuccess = relativeSuccess; }
+
+    const std::string& getComment() const { return _comment; }
+    void setComment(const std::string& comment) { _comment = comment; }
+
+    const std::string& getGenStep() const { return _genStep; }
+    void setGenStep(const std::string& genStep) { _genStep = genStep; }
+
+    const ArrayOfDouble& getMeshSize() const { return _meshSize; }
+    void setMeshSize(const ArrayOfDouble& meshSize) { _meshSize = meshSize; }
+
+    const ArrayOfDouble& getFrameSize() const { return _frameSize; }
+    void setFrameSize(const ArrayOfDouble& frameSize) { _frameSize = frameSize; }
+
+    size_t getK() const { return _k; }
+    void setK(size_t k) { _k = k; }
+
+    bool getInPhaseOne() const { return _inPhaseOne; }
+    void setInPhaseOne(bool inPhaseOne) { _inPhaseOne = inPhaseOne; }
+
+private:
+    EvalType _evalType;
+    SuccessType _success = SuccessType::NOT_EVALUATED;
+    /// A blackbox success that also became its main thread's best incumbent.
+    bool _relativeSuccess = false;
+    std::string _comment;
+    std::string _genStep;
+    ArrayOfDouble _meshSize;
+    ArrayOfDouble _frameSize;
+    size_t _k = 0;
+    bool _inPhaseOne = false;
+};
+
+using EvalQueuePointPtr = std::shared_ptr<EvalQueuePoint>;
+
+} // namespace QARNO_4_0_0
+
+#endif

@@ -1,0 +1,39 @@
+#include "Util/ProcessState.hpp"
+
+#include "Eval/Eval.hpp"
+#include "Eval/EvalPoint.hpp"
+#include "Math/Double.hpp"
+#include "Math/RNG.hpp"
+#include "Output/OutputDirectToFile.hpp"
+#include "Output/OutputQueue.hpp"
+#include "Param/Parameters.hpp"
+#include "Param/RunParameters.hpp"
+#include "Util/AllStopReasons.hpp"
+#include "Util/TextConstants.hpp"
+
+namespace QARNO_4_0_0
+{
+
+void resetProcessState()
+{
+    // Foundation
+    Double::setEpsilon(Double::DEFAULT_EPSILON);
+    Double::_infStr = INF_TEXT;
+    Double::_undefStr = UNDEF_TEXT;
+    RNG::reset();
+    AllStopReasons::setSharedStarted();
+
+    // Parameters
+    Parameters::_paramEntries.eraseAll();
+    RunParameters::_warningUnknownParamShown = false;
+
+    // Output
+    OutputQueue::resetInstance();
+    OutputDirectToFile::resetInstance();
+
+    // Evaluation
+    EvalPoint::resetCurrentTag();
+    Eval::resetComputeRules();
+}
+
+} // namespace QARNO_4_0_0
