@@ -10,6 +10,12 @@ namespace QarnoBench
 /// Benchmarks report allocations per operation as a counter.
 std::uint64_t allocationCount();
 
+/// Bytes held by the blocks that the global operator new handed out and
+/// that are not yet deleted (usable sizes of the blocks, without the
+/// allocator's own headers). The difference around filling a container,
+/// divided by its size, is what one element holds.
+std::uint64_t liveBytes();
+
 } // namespace QarnoBench
 
 #endif

@@ -16,9 +16,6 @@ namespace
 
 const char* const SOURCE_FILE = "src/Eval/EvalPoint";
 
-/// Coordinates of the text form are written with this many decimals.
-constexpr double TEXT_PRECISION = 20;
-
 } // namespace
 
 size_t EvalPoint::_currentTag = 0;
@@ -422,7 +419,13 @@ std::string EvalPoint::displayAll() const
 
 std::ostream& operator<<(std::ostream& out, const EvalPoint& evalPoint)
 {
-    out << evalPoint.Point::display(ArrayOfDouble(evalPoint.size(), TEXT_PRECISION));
+    // Written to be read back: every coordinate keeps its exact value.
+    out << ArrayOfDouble::pStart;
+    for (size_t i = 0; i < evalPoint.size(); ++i)
+    {
+        out << ' ' << evalPoint[i].roundTripString();
+    }
+    out << ' ' << ArrayOfDouble::pEnd;
     if (const Eval* bb = evalPoint.getEval(EvalType::BB))
     {
         out << " " << bb->getEvalStatus() << " " << bb->getBBOutput();

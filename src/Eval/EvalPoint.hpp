@@ -37,8 +37,9 @@ namespace QARNO_4_0_0
 ///     ( 1 2 ) EVAL_OK ( 3.5 0 )
 ///
 /// (coordinates, then the blackbox status and raw output when there is a
-/// blackbox evaluation; the coordinates are written at precision 20). Reading
-/// it back gives an evaluation whose f and h must be recomputed.
+/// blackbox evaluation; each coordinate in the shortest text that reads back
+/// as the same value). Reading it back gives an evaluation whose f and h must
+/// be recomputed.
 class EvalPoint : public Point
 {
 public:

@@ -698,6 +698,25 @@ std::string Double::tostring() const
     return oss.str();
 }
 
+std::string Double::roundTripString() const
+{
+    if (!_defined)
+    {
+        return UNDEF_MARK;
+    }
+    if (_value == DBL_MAX)
+    {
+        return "INF";
+    }
+    if (_value == -DBL_MAX)
+    {
+        return "-INF";
+    }
+    char buf[32];
+    const std::to_chars_result res = std::to_chars(buf, buf + sizeof(buf), _value);
+    return std::string(buf, res.ptr);
+}
+
 std::string Double::display(int prec, size_t width) const
 {
     if (prec < 0)

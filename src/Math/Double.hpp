@@ -161,6 +161,11 @@ public:
     /// "NaN" when undefined (whatever `_undefStr` holds), else what the
     /// inserter writes.
     std::string tostring() const;
+    /// The shortest text that `atof` reads back as exactly this value, for
+    /// numbers written to be read again (files, the blackbox executable's
+    /// input): "3", "0.1", "1.2345678901234567e-05", "INF", "-INF", and "-"
+    /// when undefined.
+    std::string roundTripString() const;
     /// Aligned form with prec decimals (insignificant decimals shown as
     /// blanks); prec < 0 gives the default 6-digit form.
     std::string display(int prec, size_t width) const;

@@ -33,17 +33,23 @@ bool Point::weakLess(const Point& a, const Point& b)
     {
         return false;
     }
-    if (a.size() != b.size())
+    const size_t n = a.size();
+    if (n != b.size())
     {
-        return a.size() < b.size();
+        return n < b.size();
     }
-    for (size_t i = 0; i < a.size(); ++i)
+    for (size_t i = 0; i < n; ++i)
     {
-        if (Double::weakLess(a[i], b[i]))
+        // The epsilon cell of each side, computed once: `Double::weakLess`
+        // both ways would truncate every coordinate twice, and this order
+        // runs on every look-up of the cache.
+        const double ka = a[i].trunk();
+        const double kb = b[i].trunk();
+        if (ka < kb)
         {
             return true;
         }
-        if (Double::weakLess(b[i], a[i]))
+        if (kb < ka)
         {
             return false;
         }

@@ -1,5 +1,6 @@
 #include "Util/ProcessState.hpp"
 
+#include "Cache/CacheBase.hpp"
 #include "Eval/Eval.hpp"
 #include "Eval/EvalPoint.hpp"
 #include "Math/Double.hpp"
@@ -34,6 +35,7 @@ void resetProcessState()
     // Evaluation
     EvalPoint::resetCurrentTag();
     Eval::resetComputeRules();
+    CacheBase::resetInstance();
 }
 
 } // namespace QARNO_4_0_0

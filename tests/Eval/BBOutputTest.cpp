@@ -14,13 +14,13 @@
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
+using QarnoTest::UNDEF;
 using QarnoTest::CerrCapture;
 using QarnoTest::messageOf;
 
 namespace
 {
 
-const double UNDEF = std::numeric_limits<double>::quiet_NaN();
 
 void expectValue(double expected, const Double& actual)
 {

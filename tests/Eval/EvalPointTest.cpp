@@ -22,6 +22,7 @@
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
+using QarnoTest::UNDEF;
 using QarnoTest::CerrCapture;
 using QarnoTest::makeArray;
 using QarnoTest::makeEval;
@@ -32,7 +33,6 @@ using QarnoTest::ProcessStateGuard;
 namespace
 {
 
-const double UNDEF = std::numeric_limits<double>::quiet_NaN();
 
 Point point(const std::vector<double>& coords)
 {
@@ -293,7 +293,9 @@ TEST_F(EvalPointTest, TextFormWrittenAndReadBack)
     } cases[] = {
         {"evaluated",
          [] {
-             EvalPoint p(point({0.1, -2.5e-3, 1e10, 123456.789}));
+             // Tiny, huge and many-digit values come back exactly.
+             EvalPoint p(point({0.1, -2.5e-3, 1e10, 123456.789, 1e-30, -2.5e300,
+                                1.2345678901234567e-5, INF}));
              p.setBBO("3.5  0", "OBJ PB", EvalType::BB);
              return p;
          },
@@ -356,6 +358,15 @@ TEST_F(EvalPointTest, TextFormWrittenAndReadBack)
         in >> next;
         EXPECT_EQ("NEXT", next);
     }
+}
+
+TEST_F(EvalPointTest, TextFormOfACacheLine)
+{
+    EvalPoint p(point({1, 2}));
+    p.setBBO("3.5 0", "OBJ PB", EvalType::BB);
+    std::ostringstream out;
+    out << p;
+    EXPECT_EQ("( 1 2 ) EVAL_OK ( 3.5 0 )", out.str());
 }
 
 TEST_F(EvalPointTest, MalformedTextForm)

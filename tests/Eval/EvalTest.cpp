@@ -19,6 +19,7 @@
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
+using QarnoTest::UNDEF;
 using QarnoTest::CerrCapture;
 using QarnoTest::makeEval;
 using QarnoTest::messageOf;
@@ -27,7 +28,6 @@ using QarnoTest::ProcessStateGuard;
 namespace
 {
 
-const double UNDEF = std::numeric_limits<double>::quiet_NaN();
 const double EPS = Double::DEFAULT_EPSILON;
 
 size_t countLines(const std::string& text)

@@ -21,10 +21,10 @@ namespace
 {
 
 using namespace QARNO_4_0_0;
+using QarnoTest::UNDEF;
 using QarnoTest::makeArray;
 using QarnoTest::messageOf;
 
-const double UNDEF = std::numeric_limits<double>::quiet_NaN();
 
 /// A point from plain values; NaN stands for an undefined coordinate.
 Point makePoint(const std::vector<double>& values)

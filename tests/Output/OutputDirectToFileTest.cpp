@@ -23,6 +23,7 @@
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
+using QarnoTest::UNDEF;
 using QarnoTest::CerrCapture;
 using QarnoTest::makeArray;
 using QarnoTest::messageOf;
@@ -32,7 +33,6 @@ using QarnoTest::TempDir;
 namespace
 {
 
-const double UNDEF = std::numeric_limits<double>::quiet_NaN();
 
 /// Checked display parameters of a problem of dimension n with the given
 /// (absolute or empty) history and solution file names.

@@ -25,6 +25,7 @@
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
+using QarnoTest::UNDEF;
 using QarnoTest::CerrCapture;
 using QarnoTest::messageOf;
 using QarnoTest::ProcessStateGuard;
@@ -35,7 +36,6 @@ namespace
 {
 
 const size_t INF_SIZE_T = std::numeric_limits<size_t>::max();
-const double UNDEF = std::numeric_limits<double>::quiet_NaN();
 
 /// The display settings a test cares about; the rest keep their defaults.
 struct Settings

@@ -21,13 +21,13 @@
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
+using QarnoTest::UNDEF;
 using QarnoTest::makeArray;
 using QarnoTest::ProcessStateGuard;
 
 namespace
 {
 
-const double UNDEF = std::numeric_limits<double>::quiet_NaN();
 
 ArrayOfString words(const std::string& text)
 {

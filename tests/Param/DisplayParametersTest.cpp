@@ -27,6 +27,7 @@
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
+using QarnoTest::UNDEF;
 using QarnoTest::CerrCapture;
 using QarnoTest::makeArray;
 using QarnoTest::outcomeOf;
@@ -36,7 +37,6 @@ using QarnoTest::TempDir;
 namespace
 {
 
-const double UNDEF = std::numeric_limits<double>::quiet_NaN();
 
 std::string textOf(const ArrayOfDouble& values)
 {

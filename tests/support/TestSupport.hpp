@@ -4,6 +4,7 @@
 #include <exception>
 #include <functional>
 #include <iostream>
+#include <limits>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -44,6 +45,9 @@ class CerrCapture : public StreamCapture
 public:
     CerrCapture() : StreamCapture(std::cerr) {}
 };
+
+/// Stands for an undefined coordinate or value in the tables of the tests.
+inline constexpr double UNDEF = std::numeric_limits<double>::quiet_NaN();
 
 /// An array from plain values; NaN stands for an undefined coordinate.
 QARNO_4_0_0::ArrayOfDouble makeArray(const std::vector<double>& values);
