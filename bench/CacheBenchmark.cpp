@@ -28,28 +28,16 @@
 #include "Param/CacheParameters.hpp"
 #include "Util/ProcessState.hpp"
 #include "support/AllocationCounter.hpp"
+#include "support/PseudoRandom.hpp"
 
 using namespace QARNO_4_0_0;
+using QarnoBench::mix;
+using QarnoBench::uniform;
 
 namespace
 {
 
 const BBOutputTypeList TYPES = {BBOutputType::OBJ, BBOutputType::PB, BBOutputType::EB};
-
-std::uint64_t mix(std::uint64_t x)
-{
-    x += 0x9e3779b97f4a7c15ULL;
-    x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ULL;
-    x = (x ^ (x >> 27)) * 0x94d049bb133111ebULL;
-    return x ^ (x >> 31);
-}
-
-/// A number in [0, 1) that depends only on (i, k): point i can be built
-/// again for a look-up.
-double uniform(std::uint64_t i, std::uint64_t k)
-{
-    return static_cast<double>(mix(i * 0x100000001b3ULL + k) >> 11) * 0x1.0p-53;
-}
 
 Point pointNumber(size_t i, size_t dim)
 {

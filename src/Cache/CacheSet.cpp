@@ -472,9 +472,8 @@ bool CacheSet::smartInsert(const EvalPoint& evalPoint, short maxNumberEval, Eval
     }
     const EvalPoint& stored = *it;
     const bool toEval = stored.toEval(maxNumberEval, evalType);
-    // The caller's point takes the tag of the stored one; the tag does not
-    // take part in what its holders see as the point's value.
-    EvalPoint& callerPoint = const_cast<EvalPoint&>(evalPoint);
+    // The caller's point takes the tag of the stored one.
+    const EvalPoint& callerPoint = evalPoint;
 
     if (inserted)
     {

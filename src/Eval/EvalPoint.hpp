@@ -133,7 +133,9 @@ public:
     static size_t getCurrentTag() { return _currentTag; }
 
     size_t getTag() const { return _tag; }
-    void setTag(size_t tag) { _tag = tag; }
+    /// Const, like `updateTag`: the cache hands its tag back to the caller's
+    /// point, whatever the caller's access to it.
+    void setTag(size_t tag) const { _tag = tag; }
     int getThreadAlgo() const { return _threadAlgo; }
     void setThreadAlgo(int threadAlgo) { _threadAlgo = threadAlgo; }
     short getNumberEval() const { return _numberEval; }

@@ -150,4 +150,9 @@ void EvalParameters::checkAndComply(const std::shared_ptr<RunParameters>& run)
     _toBeChecked = false;
 }
 
+bool EvalParameters::isBbExeCommand() const
+{
+    return !_bbExeCommand.empty() && getSpValue<std::string>("BB_EXE", false, false) == _bbExeCommand;
+}
+
 } // namespace QARNO_4_0_0

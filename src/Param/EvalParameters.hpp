@@ -29,6 +29,10 @@ public:
     /// Checking again keeps a command taken from a "$" form as it is.
     void checkAndComply(const std::shared_ptr<RunParameters>& run);
 
+    /// Whether BB_EXE holds a command taken from a "$" form (run as it
+    /// stands) rather than the path of an executable file.
+    bool isBbExeCommand() const;
+
 private:
     /// The command that the last check took from a `BB_EXE` beginning with
     /// "$" (the "$" removed); empty when `BB_EXE` named a file. A later check

@@ -3,6 +3,7 @@
 #include "Cache/CacheBase.hpp"
 #include "Eval/Eval.hpp"
 #include "Eval/EvalPoint.hpp"
+#include "Eval/Evaluator.hpp"
 #include "Math/Double.hpp"
 #include "Math/RNG.hpp"
 #include "Output/OutputDirectToFile.hpp"
@@ -36,6 +37,7 @@ void resetProcessState()
     EvalPoint::resetCurrentTag();
     Eval::resetComputeRules();
     CacheBase::resetInstance();
+    Evaluator::removeTmpFiles();
 }
 
 } // namespace QARNO_4_0_0

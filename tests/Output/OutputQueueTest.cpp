@@ -25,6 +25,7 @@
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
+using QarnoTest::linesOf;
 using QarnoTest::UNDEF;
 using QarnoTest::CerrCapture;
 using QarnoTest::messageOf;
@@ -151,18 +152,6 @@ OutputInfo statsRecord(std::unique_ptr<StatsInfo> stats)
     OutputInfo info("EvaluatorControl", "Evaluated point", OutputLevel::LEVEL_STATS);
     info.setStatsInfo(std::move(stats));
     return info;
-}
-
-std::vector<std::string> linesOf(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line))
-    {
-        lines.push_back(line);
-    }
-    return lines;
 }
 
 /// The text without the column layout: runs of blanks become one blank,

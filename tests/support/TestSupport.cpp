@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 #include <stdexcept>
 
 #include "Math/RNG.hpp"
@@ -53,6 +54,18 @@ StreamCapture::StreamCapture(std::ostream& stream)
 StreamCapture::~StreamCapture()
 {
     _stream.rdbuf(_previous);
+}
+
+std::vector<std::string> linesOf(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line))
+    {
+        lines.push_back(line);
+    }
+    return lines;
 }
 
 ArrayOfDouble makeArray(const std::vector<double>& values)

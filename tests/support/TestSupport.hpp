@@ -46,6 +46,9 @@ public:
     CerrCapture() : StreamCapture(std::cerr) {}
 };
 
+/// The lines of a text, without their line ends.
+std::vector<std::string> linesOf(const std::string& text);
+
 /// Stands for an undefined coordinate or value in the tables of the tests.
 inline constexpr double UNDEF = std::numeric_limits<double>::quiet_NaN();
 
