@@ -1,5 +1,7 @@
 #include "Util/ProcessState.hpp"
 
+#include "Algos/Step.hpp"
+#include "Algos/SubproblemManager.hpp"
 #include "Cache/CacheBase.hpp"
 #include "Eval/Eval.hpp"
 #include "Eval/EvalPoint.hpp"
@@ -38,6 +40,11 @@ void resetProcessState()
     Eval::resetComputeRules();
     CacheBase::resetInstance();
     Evaluator::removeTmpFiles();
+
+    // Steps
+    Step::resetInterruptState();
+    Step::resetCallbacks();
+    SubproblemManager::clear();
 }
 
 } // namespace QARNO_4_0_0

@@ -9,8 +9,10 @@ namespace QARNO_4_0_0
 /// texts and tolerance of `Double`, the random generator, the shared stop
 /// reasons, the store of parameter entries and the unknown-keyword warning,
 /// the output queue and the history/solution writer, the tag counter of
-/// evaluation points, the h and success rules of `Eval`, and the cache (no
-/// instance, no cache hit, no output types).
+/// evaluation points, the h and success rules of `Eval`, the cache (no
+/// instance, no cache hit, no output types), the user-interrupt flags and
+/// recorded interrupts of `Step`, its user callbacks (back to the defaults),
+/// and the sub-problem registry (emptied without a warning).
 ///
 /// This is the one list of such states: whatever adds a singleton or a
 /// static rule adds its reset here. Every run starts with this call, and so

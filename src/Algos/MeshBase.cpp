@@ -1,0 +1,170 @@
+#include "Algos/MeshBase.hpp"
+
+#include <istream>
+#include <ostream>
+#include <string>
+
+#include "Math/Direction.hpp"
+#include "Param/PbParameters.hpp"
+#include "Util/Exception.hpp"
+#include "Util/Utils.hpp"
+
+namespace QARNO_4_0_0
+{
+
+namespace
+{
+const char* const SOURCE_FILE = "src/Algos/MeshBase";
+} // namespace
+
+MeshBase::MeshBase(const std::shared_ptr<PbParameters>& pbParams)
+    : _n(0), _pbParams(pbParams), _initialMeshSize(), _minMeshSize(), _initialFrameSize(),
+      _minFrameSize()
+{
+    if (nullptr == _pbParams)
+    {
+        throw Exception(SOURCE_FILE, __LINE__,
+                        "A valid PbParameters must be provided to the MeshBase constructor.");
+    }
+    _n = _pbParams->getAttributeValue<size_t>("DIMENSION");
+    _initialMeshSize = _pbParams->getAttributeValue<ArrayOfDouble>("INITIAL_MESH_SIZE");
+    _minMeshSize = _pbParams->getAttributeValue<ArrayOfDouble>("MIN_MESH_SIZE");
+    _initialFrameSize = _pbParams->getAttributeValue<ArrayOfDouble>("INITIAL_FRAME_SIZE");
+    _minFrameSize = _pbParams->getAttributeValue<ArrayOfDouble>("MIN_FRAME_SIZE");
+}
+
+MeshBase::~MeshBase() = default;
+
+ArrayOfDouble MeshBase::getRho() const
+{
+    ArrayOfDouble rho(_n);
+    for (size_t i = 0; i < _n; ++i)
+    {
+        rho[i] = getRho(i);
+    }
+    return rho;
+}
+
+ArrayOfDouble MeshBase::getdeltaMeshSize() const
+{
+    ArrayOfDouble delta(_n);
+    for (size_t i = 0; i < _n; ++i)
+    {
+        delta[i] = getdeltaMeshSize(i);
+    }
+    return delta;
+}
+
+ArrayOfDouble MeshBase::getDeltaFrameSize() const
+{
+    ArrayOfDouble delta(_n);
+    for (size_t i = 0; i < _n; ++i)
+    {
+        delta[i] = getDeltaFrameSize(i);
+    }
+    return delta;
+}
+
+ArrayOfDouble MeshBase::getDeltaFrameSizeCoarser() const
+{
+    ArrayOfDouble delta(_n);
+    for (size_t i = 0; i < _n; ++i)
+    {
+        delta[i] = getDeltaFrameSizeCoarser(i);
+    }
+    return delta;
+}
+
+void MeshBase::setDeltas(const ArrayOfDouble& deltaMeshSize, const ArrayOfDouble& deltaFrameSize)
+{
+    if (deltaMeshSize.size() != _n || deltaFrameSize.size() != _n)
+    {
+        // Indexing past the arrays would read memory that is not theirs.
+        throw Exception(SOURCE_FILE, __LINE__,
+                        "setDeltas: expecting arrays of size " + itos(_n) + ", got sizes " +
+                            itos(deltaMeshSize.size()) + " and " + itos(deltaFrameSize.size()));
+    }
+    for (size_t i = 0; i < _n; ++i)
+    {
+        setDeltas(i, deltaMeshSize[i], deltaFrameSize[i]);
+    }
+}
+
+Double MeshBase::scaleAndProjectOnMesh(size_t /*i*/, const Double& /*l*/) const
+{
+    throw Exception(SOURCE_FILE, __LINE__, "scaleAndProjectOnMesh() not defined for MeshBase.");
+}
+
+ArrayOfDouble MeshBase::scaleAndProjectOnMesh(const Direction& /*dir*/) const
+{
+    throw Exception(SOURCE_FILE, __LINE__, "scaleAndProjectOnMesh() not defined for MeshBase.");
+}
+
+Point MeshBase::projectOnMesh(const Point& /*point*/, const Point& /*frameCenter*/) const
+{
+    throw Exception(SOURCE_FILE, __LINE__, "projectOnMesh() not defined for MeshBase.");
+}
+
+bool MeshBase::verifyPointIsOnMesh(const Point& point, const Point& center) const
+{
+    if (center.size() < point.size())
+    {
+        throw Exception(SOURCE_FILE, __LINE__,
+                        "verifyPointIsOnMesh: center of size " + itos(center.size()) +
+                            " is smaller than the point of size " + itos(point.size()));
+    }
+    for (size_t i = 0; i < point.size(); ++i)
+    {
+        Double x = point[i];
+        const Double& c = center[i];
+        const Double delta = getdeltaMeshSize(i);
+        if (!c.isMultipleOf(delta))
+        {
+            x -= c;
+        }
+        if (!x.isMultipleOf(delta))
+        {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::ostream& operator<<(std::ostream& os, const MeshBase& mesh)
+{
+    os << "DELTA_MESH_SIZE " << mesh.getdeltaMeshSize() << std::endl;
+    os << "DELTA_FRAME_SIZE " << mesh.getDeltaFrameSize() << std::endl;
+    return os;
+}
+
+std::istream& operator>>(std::istream& is, MeshBase& mesh)
+{
+    const size_t n = mesh.getSize();
+    ArrayOfDouble deltaMeshSize(n);
+    ArrayOfDouble deltaFrameSize(n);
+    std::string token;
+    while (is >> token && is.good())
+    {
+        if ("DELTA_MESH_SIZE" == token)
+        {
+            is >> deltaMeshSize;
+        }
+        else if ("DELTA_FRAME_SIZE" == token)
+        {
+            is >> deltaFrameSize;
+        }
+        else
+        {
+            // The token belongs to the enclosing reader.
+            for (size_t i = 0; i < token.size(); ++i)
+            {
+                is.unget();
+            }
+            break;
+        }
+    }
+    mesh.setDeltas(deltaMeshSize, deltaFrameSize);
+    return is;
+}
+
+} // namespace QARNO_4_0_0
