@@ -2,6 +2,7 @@
 #define QARNO_ALGOS_STEP_HPP
 
 #include <csignal>
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <string>
@@ -175,6 +176,8 @@ protected:
     virtual bool isAMegaIteration() const { return false; }
     /// The mesh of an iteration.
     virtual std::shared_ptr<MeshBase> ownIterationMesh() const { return nullptr; }
+    /// The number k of an iteration.
+    virtual size_t ownIterationK() const { return 0; }
     /// The frame centre of an iteration.
     virtual std::shared_ptr<EvalPoint> ownFrameCenter() const { return nullptr; }
     /// The barrier of a mega-iteration; for an algorithm, that of its current
@@ -186,6 +189,10 @@ protected:
     std::shared_ptr<AllStopReasons> _stopReasons;
     std::shared_ptr<RunParameters> _runParams;
     std::shared_ptr<PbParameters> _pbParams;
+
+    // The evaluator-control view tags queued points with the mesh and the
+    // number k of the iteration that generated them.
+    friend class EvcInterface;
 
 private:
     /// The nearest ancestor (this step excluded) for which `wanted` holds,

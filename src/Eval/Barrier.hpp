@@ -68,6 +68,10 @@ public:
     const std::shared_ptr<EvalPoint>& getRefBestInf() const { return _refBestInf; }
     /// The references become copies of the current first points.
     void updateRefBests();
+    /// Replace a reference point (the evaluator-control view puts its
+    /// full-space form in a full-space copy of the barrier).
+    void setRefBestFeas(const std::shared_ptr<EvalPoint>& ref) { _refBestFeas = ref; }
+    void setRefBestInf(const std::shared_ptr<EvalPoint>& ref) { _refBestInf = ref; }
 
     size_t getN() const { return _n; }
 

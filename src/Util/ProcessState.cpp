@@ -1,5 +1,6 @@
 #include "Util/ProcessState.hpp"
 
+#include "Algos/EvcInterface.hpp"
 #include "Algos/Step.hpp"
 #include "Algos/SubproblemManager.hpp"
 #include "Cache/CacheBase.hpp"
@@ -40,6 +41,7 @@ void resetProcessState()
     Eval::resetComputeRules();
     CacheBase::resetInstance();
     Evaluator::removeTmpFiles();
+    EvcInterface::setEvaluatorControl(nullptr);
 
     // Steps
     Step::resetInterruptState();

@@ -1,0 +1,310 @@
+#include "Algos/EvcInterface.hpp"
+
+#include <string>
+
+#include "Algos/Mads/MegaSearchPoll.hpp"
+#include "Algos/MeshBase.hpp"
+#include "Algos/PhaseOne/PhaseOne.hpp"
+#include "Algos/Step.hpp"
+#include "Algos/StepException.hpp"
+#include "Algos/SubproblemManager.hpp"
+#include "Cache/CacheBase.hpp"
+#include "Eval/Barrier.hpp"
+#include "Eval/EvalQueuePoint.hpp"
+#include "Eval/EvaluatorControl.hpp"
+#include "Output/OutputQueue.hpp"
+#include "Util/AllStopReasons.hpp"
+#include "Util/Exception.hpp"
+#include "Util/Utils.hpp"
+
+namespace QARNO_4_0_0
+{
+
+namespace
+{
+const char* const SOURCE_FILE = "src/Algos/EvcInterface";
+
+bool debugShown()
+{
+    return OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_DEBUG);
+}
+} // namespace
+
+std::shared_ptr<EvaluatorControl> EvcInterface::_evaluatorControl;
+
+EvcInterface::EvcInterface(const Step* step) : _step(step), _fixedVariable()
+{
+    init();
+}
+
+void EvcInterface::setEvaluatorControl(const std::shared_ptr<EvaluatorControl>& evaluatorControl)
+{
+    _evaluatorControl = evaluatorControl;
+}
+
+void EvcInterface::init()
+{
+    verifyStepNotNull();
+    verifyEvaluatorControlNotNull();
+    _fixedVariable = SubproblemManager::getSubFixedVariable(_step);
+}
+
+void EvcInterface::verifyStepNotNull() const
+{
+    if (nullptr == _step)
+    {
+        throw Exception(SOURCE_FILE, __LINE__, "Step for EvcInterface should not be NULL");
+    }
+}
+
+void EvcInterface::verifyEvaluatorControlNotNull()
+{
+    if (nullptr == _evaluatorControl)
+    {
+        throw Exception(SOURCE_FILE, __LINE__,
+                        "EvaluatorControl for EvcInterface should not be NULL");
+    }
+}
+
+void EvcInterface::keepPointsThatNeedEval(const std::set<EvalPoint, EvalPointCompare>& trialPoints,
+                                          bool withIteration)
+{
+    // The queue may have been removed since this object was built.
+    if (nullptr == _evaluatorControl)
+    {
+        throw StepException(SOURCE_FILE, __LINE__,
+                            _step->getName() + ": EvaluatorControl not found", _step);
+    }
+    const EvalType evalType = _evaluatorControl->getEvalType(-1);
+
+    const Step* iteration = nullptr;
+    for (const Step* s = _step->getParentStep(); nullptr != s; s = s->getParentStep())
+    {
+        if (s->isAnIteration())
+        {
+            iteration = s;
+            break;
+        }
+        if (s->isAnAlgorithm())
+        {
+            break;
+        }
+    }
+    const auto* megaSearchPoll = dynamic_cast<const MegaSearchPoll*>(_step);
+    if (nullptr == iteration && nullptr == megaSearchPoll && withIteration)
+    {
+        throw StepException(SOURCE_FILE, __LINE__,
+                            _step->getName() +
+                                ": In keepPointsThatNeedEval: need a parent of type Iteration "
+                                "or MegaSearchPoll",
+                            _step);
+    }
+
+    const std::string blockText = "Add points to eval queue for step " + _step->getName();
+    if (!trialPoints.empty())
+    {
+        _step->AddOutputInfo(blockText, true, false);
+        if (debugShown())
+        {
+            _step->AddOutputDebug(std::to_string(trialPoints.size()) +
+                                  " points to add to eval queue");
+        }
+    }
+
+    // Once per call: the same for every point.
+    const bool useCache = _evaluatorControl->getUseCache(-1);
+    bool haveBarrierPoints = false;
+    std::vector<EvalPoint> barrierPoints;
+    if (!useCache && EvalType::BB == evalType)
+    {
+        const auto& barrier = _evaluatorControl->getBarrier(-1);
+        if (nullptr != barrier)
+        {
+            haveBarrierPoints = true;
+            barrierPoints = barrier->getAllPoints();
+        }
+    }
+    const std::string comment = _step->getAlgoComment();
+    const bool inPhaseOne = (nullptr != dynamic_cast<const PhaseOne*>(_step->getRootAlgorithm()));
+    bool iterationLookedUp = (nullptr != iteration);
+
+    for (const auto& trialPoint : trialPoints)
+    {
+        EvalPoint point = trialPoint.makeFullSpacePointFromFixed(_fixedVariable);
+
+        bool needEval = true;
+        if (useCache)
+        {
+            needEval = CacheBase::getInstance()->smartInsert(point, 1, evalType);
+        }
+        else
+        {
+            point.updateTag();
+            if (haveBarrierPoints)
+            {
+                EvalPoint found;
+                needEval = !(findInList(point, barrierPoints, found) &&
+                             nullptr != found.getEval(evalType));
+            }
+        }
+        if (!needEval)
+        {
+            if (debugShown())
+            {
+                _step->AddOutputDebug("Point not re-evaluated: " + point.display());
+            }
+            continue;
+        }
+
+        if (withIteration && !iterationLookedUp)
+        {
+            // The iterations of one mega-iteration share one mesh and one k:
+            // the first queued point decides for the whole call.
+            iteration = megaSearchPoll->getIterForPoint(trialPoint);
+            if (nullptr == iteration)
+            {
+                throw StepException(SOURCE_FILE, __LINE__,
+                                    _step->getName() +
+                                        ": In keepPointsThatNeedEval: Could not determine "
+                                        "iteration for point " +
+                                        point.display(),
+                                    _step);
+            }
+            iterationLookedUp = true;
+        }
+
+        auto queuePoint = std::make_shared<EvalQueuePoint>(point, evalType);
+        queuePoint->setComment(comment);
+        queuePoint->setGenStep(_step->getName());
+        queuePoint->setInPhaseOne(inPhaseOne);
+        if (withIteration)
+        {
+            const auto mesh = iteration->ownIterationMesh();
+            if (nullptr != mesh)
+            {
+                queuePoint->setMeshSize(mesh->getdeltaMeshSize());
+                queuePoint->setFrameSize(mesh->getDeltaFrameSize());
+                queuePoint->setK(iteration->ownIterationK());
+            }
+        }
+
+        const bool added = _evaluatorControl->addToQueue(queuePoint);
+        if (debugShown())
+        {
+            _step->AddOutputDebug(
+                (added ? "New point added to eval queue: " : "Point not added to eval queue: ") +
+                point.display());
+        }
+    }
+
+    if (debugShown())
+    {
+        const size_t queueSize = _evaluatorControl->getQueueSize(-1);
+        if (0 != queueSize)
+        {
+            _step->AddOutputDebug("Eval queue now has " + std::to_string(queueSize) + " points.");
+        }
+    }
+    if (!trialPoints.empty())
+    {
+        _step->AddOutputInfo(blockText, false, true);
+    }
+    OutputQueue::getInstance()->flush();
+}
+
+void EvcInterface::setBarrier(const std::shared_ptr<Barrier>& subBarrier)
+{
+    if (nullptr == subBarrier)
+    {
+        return;
+    }
+    verifyEvaluatorControlNotNull();
+    const EvalType evalType = _evaluatorControl->getEvalType(-1);
+
+    auto fullBarrier = std::make_shared<Barrier>(*subBarrier);
+    fullBarrier->clearXFeas();
+    fullBarrier->clearXInf();
+    for (const auto& xFeas : subBarrier->getAllXFeas())
+    {
+        fullBarrier->addXFeas(xFeas.makeFullSpacePointFromFixed(_fixedVariable), evalType);
+    }
+    for (const auto& xInf : subBarrier->getAllXInf())
+    {
+        fullBarrier->addXInf(xInf.makeFullSpacePointFromFixed(_fixedVariable));
+    }
+    // The copy shares the reference points with the step's barrier: they
+    // are replaced, never changed in place.
+    const auto& refFeas = subBarrier->getRefBestFeas();
+    fullBarrier->setRefBestFeas(
+        (nullptr == refFeas)
+            ? nullptr
+            : std::make_shared<EvalPoint>(refFeas->makeFullSpacePointFromFixed(_fixedVariable)));
+    const auto& refInf = subBarrier->getRefBestInf();
+    fullBarrier->setRefBestInf(
+        (nullptr == refInf)
+            ? nullptr
+            : std::make_shared<EvalPoint>(refInf->makeFullSpacePointFromFixed(_fixedVariable)));
+
+    _evaluatorControl->setBarrier(fullBarrier);
+}
+
+SuccessType EvcInterface::startEvaluation()
+{
+    verifyEvaluatorControlNotNull();
+    const std::string blockText = "Evaluate points for " + _step->getName();
+    _step->AddOutputInfo(blockText, true, false);
+
+    // Held for the length of the run, which may end the step's life.
+    const std::shared_ptr<AllStopReasons> stopReasons = _step->getAllStopReasons();
+    const SuccessType success = _evaluatorControl->run();
+
+    if (debugShown())
+    {
+        const std::string reasons =
+            (nullptr == stopReasons) ? std::string() : stopReasons->getStopReasonAsString();
+        _step->AddOutputDebug(_step->getName() + ": " + enumStr(success) +
+                              ". Stop reasons: " + reasons);
+    }
+    OutputQueue::getInstance()->flush();
+    _step->AddOutputInfo(blockText, false, true);
+    return success;
+}
+
+std::vector<EvalPoint> EvcInterface::retrieveAllEvaluatedPoints()
+{
+    verifyEvaluatorControlNotNull();
+    std::vector<EvalPoint> points = _evaluatorControl->retrieveAllEvaluatedPoints(-1);
+    for (auto& point : points)
+    {
+        point = point.makeSubSpacePointFromFixed(_fixedVariable);
+    }
+    return points;
+}
+
+bool EvcInterface::findInBarrier(const Point& x, EvalPoint& evalPoint) const
+{
+    verifyEvaluatorControlNotNull();
+    const auto& barrier = _evaluatorControl->getBarrier(-1);
+    if (nullptr == barrier)
+    {
+        return false;
+    }
+    EvalPoint found;
+    if (!findInList(x.makeFullSpacePointFromFixed(_fixedVariable), barrier->getAllPoints(), found))
+    {
+        return false;
+    }
+    evalPoint = found.makeSubSpacePointFromFixed(_fixedVariable);
+    return true;
+}
+
+bool EvcInterface::evalSinglePoint(EvalPoint& evalPoint, const Double& hMax)
+{
+    verifyEvaluatorControlNotNull();
+    evalPoint = evalPoint.makeFullSpacePointFromFixed(_fixedVariable);
+    const bool ok = _evaluatorControl->evalSinglePoint(evalPoint, getThreadNum(), hMax);
+    evalPoint = evalPoint.makeSubSpacePointFromFixed(_fixedVariable);
+    return ok;
+}
+
+} // namespace QARNO_4_0_0

@@ -1,0 +1,363 @@
+#include <algorithm>
+#include <functional>
+#include <iostream>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "Algos/EvcInterface.hpp"
+#include "Cache/CacheBase.hpp"
+#include "Eval/Barrier.hpp"
+#include "Eval/EvalPoint.hpp"
+#include "Eval/EvalQueuePoint.hpp"
+#include "Eval/EvaluatorControl.hpp"
+#include "Math/Point.hpp"
+#include "Output/OutputQueue.hpp"
+#include "support/CacheSupport.hpp"
+#include "support/EvcSupport.hpp"
+#include "support/StepSupport.hpp"
+#include "support/SubspaceSupport.hpp"
+#include "support/TestSupport.hpp"
+
+using namespace QARNO_4_0_0;
+using QarnoTest::coordsOf;
+using QarnoTest::EvcHarness;
+using QarnoTest::EvcOptions;
+using QarnoTest::FakeMegaSearchPoll;
+using QarnoTest::firstCoordinateObjective;
+using QarnoTest::FixedMesh;
+using QarnoTest::makeArray;
+using QarnoTest::makeBBPoint;
+using QarnoTest::makeCheckedPbParams;
+using QarnoTest::messageOf;
+using QarnoTest::NumberedIteration;
+using QarnoTest::ProcessStateGuard;
+using QarnoTest::RecordingStep;
+using QarnoTest::StreamCapture;
+using QarnoTest::SubspaceAlgorithm;
+using QarnoTest::UNDEF;
+
+namespace
+{
+
+using Coords = std::vector<std::vector<double>>;
+using TrialPoints = std::set<EvalPoint, EvalPointCompare>;
+
+const BBOutputTypeList OBJ_ONLY = {BBOutputType::OBJ};
+
+/// Variables 1 and 3 fixed at 2 and 4: three free variables out of five.
+const std::vector<double> FIX_1_3 = {UNDEF, 2, UNDEF, 4, UNDEF};
+
+TrialPoints trialPoints(const Coords& coords)
+{
+    TrialPoints points;
+    for (const auto& c : coords)
+    {
+        points.insert(EvalPoint(Point(makeArray(c))));
+    }
+    return points;
+}
+
+/// Empties the queue, returning its points sorted by coordinates.
+std::vector<std::shared_ptr<EvalQueuePoint>> drainQueue(EvaluatorControl& evc)
+{
+    std::vector<std::shared_ptr<EvalQueuePoint>> all;
+    std::vector<std::shared_ptr<EvalQueuePoint>> block;
+    while (evc.popBlock(block))
+    {
+        all.insert(all.end(), block.begin(), block.end());
+        block.clear();
+    }
+    std::sort(all.begin(), all.end(),
+              [](const auto& a, const auto& b) { return Point::weakLess(*a, *b); });
+    return all;
+}
+
+Coords coordsOfQueue(const std::vector<std::shared_ptr<EvalQueuePoint>>& points)
+{
+    std::vector<EvalPoint> plain;
+    for (const auto& p : points)
+    {
+        plain.push_back(*p);
+    }
+    return coordsOf(plain);
+}
+
+/// A queue of one point per block, installed as the process's queue.
+struct Installed
+{
+    explicit Installed(const EvcOptions& options)
+        : harness(options, OBJ_ONLY, firstCoordinateObjective())
+    {
+        EvcInterface::setEvaluatorControl(harness.evc);
+    }
+    EvcHarness harness;
+};
+
+EvcOptions withCache(bool useCache)
+{
+    EvcOptions options;
+    options.useCache = useCache;
+    return options;
+}
+
+} // namespace
+
+TEST(EvcInterface, QueuesFullSpacePointsWithTheContextOfTheirStep)
+{
+    struct Case
+    {
+        const char* label;
+        bool underPhaseOne;
+        bool withIteration;
+        bool withMesh;
+        std::vector<double> meshSize;
+        std::vector<double> frameSize;
+        size_t k;
+        std::string comment;
+    };
+    const Case cases[] = {
+        {"iteration with a mesh", false, true, true, {0.5, 0.25, 1}, {1, 0.5, 2}, 4, "(comment)"},
+        // The comment is the root algorithm's, here phase one's (none).
+        {"below phase one", true, true, true, {0.5, 0.25, 1}, {1, 0.5, 2}, 4, ""},
+        {"starting points: no iteration asked", false, false, true, {}, {}, 0, "(comment)"},
+        {"iteration without a mesh", false, true, false, {}, {}, 0, "(comment)"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.label);
+        ProcessStateGuard guard;
+        Installed installed(withCache(true));
+        SubspaceAlgorithm algo(FIX_1_3, c.underPhaseOne);
+        algo.algo.setAlgoComment("(comment)");
+        auto mesh = std::make_shared<FixedMesh>(makeCheckedPbParams(3));
+        mesh->setDeltas(makeArray({0.5, 0.25, 1}), makeArray({1, 0.5, 2}));
+        NumberedIteration iteration(&algo.algo, c.withMesh ? mesh : nullptr, 4);
+        RecordingStep poll(&iteration, "Poll");
+
+        EvcInterface evc(&poll);
+        evc.keepPointsThatNeedEval(trialPoints({{1, 3, 5}, {0, 0, 0}}), c.withIteration);
+
+        const auto queued = drainQueue(*installed.harness.evc);
+        EXPECT_EQ((Coords{{0, 2, 0, 4, 0}, {1, 2, 3, 4, 5}}), coordsOfQueue(queued));
+        for (const auto& q : queued)
+        {
+            EXPECT_EQ(EvalType::BB, q->getEvalType());
+            EXPECT_EQ(SuccessType::NOT_EVALUATED, q->getSuccess());
+            EXPECT_EQ("Poll", q->getGenStep());
+            EXPECT_EQ(c.comment, q->getComment());
+            EXPECT_EQ(makeArray(c.meshSize), q->getMeshSize());
+            EXPECT_EQ(makeArray(c.frameSize), q->getFrameSize());
+            EXPECT_EQ(c.k, q->getK());
+            EXPECT_EQ(c.underPhaseOne, q->getInPhaseOne());
+            EXPECT_NE(0u, q->getTag());
+        }
+    }
+}
+
+TEST(EvcInterface, DropsPointsThatNeedNoEvaluation)
+{
+    ProcessStateGuard guard;
+    Installed installed(withCache(true));
+    // (1, 3, 5) is in the cache with a blackbox evaluation already.
+    CacheBase::getInstance()->insert(makeBBPoint({1, 2, 3, 4, 5}, "1", OBJ_ONLY));
+    SubspaceAlgorithm algo(FIX_1_3);
+    RecordingStep init(&algo.algo, "Init");
+    EvcInterface evc(&init);
+
+    const size_t hitsBefore = CacheBase::_nbCacheHits.load();
+    {
+        StreamCapture out(std::cout);
+        evc.keepPointsThatNeedEval(trialPoints({{1, 3, 5}, {6, 7, 8}}), false);
+        EXPECT_NE(std::string::npos, out.text().find("Point not re-evaluated: #1 ( 1 2 3 4 5 )"));
+    }
+    EXPECT_EQ(hitsBefore + 1, CacheBase::_nbCacheHits.load());
+    EXPECT_EQ(1u, installed.harness.evc->getQueueSize(-1));
+
+    // A second call with the point still queued: the cache already counts
+    // its evaluation, and the call goes on with the next point.
+    {
+        StreamCapture out(std::cout);
+        evc.keepPointsThatNeedEval(trialPoints({{6, 7, 8}, {9, 9, 9}}), false);
+        EXPECT_NE(std::string::npos, out.text().find("Point not re-evaluated: #2 ( 6 2 7 4 8 )"));
+        EXPECT_NE(std::string::npos,
+                  out.text().find("New point added to eval queue: #3 ( 9 2 9 4 9 )"));
+    }
+    // An empty set opens no block and queues nothing.
+    {
+        StreamCapture out(std::cout);
+        evc.keepPointsThatNeedEval(TrialPoints(), false);
+        EXPECT_EQ(std::string::npos, out.text().find("Add points to eval queue"));
+    }
+    EXPECT_EQ((Coords{{6, 2, 7, 4, 8}, {9, 2, 9, 4, 9}}),
+              coordsOfQueue(drainQueue(*installed.harness.evc)));
+}
+
+TEST(EvcInterface, WithoutCacheTheQueueBarrierDecides)
+{
+    struct Case
+    {
+        const char* label;
+        EvalType evalType;
+        bool withBarrier;
+        Coords queued;
+    };
+    const Case cases[] = {
+        {"blackbox: barrier point dropped", EvalType::BB, true, {{6, 2, 7, 4, 8}}},
+        {"blackbox: no barrier", EvalType::BB, false, {{1, 2, 3, 4, 5}, {6, 2, 7, 4, 8}}},
+        {"surrogate: always needed", EvalType::SGTE, true, {{1, 2, 3, 4, 5}, {6, 2, 7, 4, 8}}},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.label);
+        ProcessStateGuard guard;
+        QarnoTest::startCache(OBJ_ONLY);
+        EvcHarness harness(withCache(false), OBJ_ONLY, firstCoordinateObjective(), c.evalType);
+        EvcInterface::setEvaluatorControl(harness.evc);
+        SubspaceAlgorithm algo(FIX_1_3);
+        RecordingStep init(&algo.algo, "Init");
+        EvcInterface evc(&init);
+        if (c.withBarrier)
+        {
+            auto barrier = std::make_shared<Barrier>(
+                INF, Point(3), EvalType::BB,
+                std::vector<EvalPoint>{makeBBPoint({1, 3, 5}, "1", OBJ_ONLY)});
+            evc.setBarrier(barrier);
+        }
+        evc.keepPointsThatNeedEval(trialPoints({{1, 3, 5}, {6, 7, 8}}), false);
+        EXPECT_EQ(c.queued, coordsOfQueue(drainQueue(*harness.evc)));
+    }
+}
+
+TEST(EvcInterface, BarrierGoesToTheQueueInFullSpace)
+{
+    ProcessStateGuard guard;
+    Installed installed(withCache(true));
+    SubspaceAlgorithm algo(FIX_1_3);
+    RecordingStep init(&algo.algo, "Init");
+    EvcInterface evc(&init);
+
+    auto barrier = std::make_shared<Barrier>(
+        INF, Point(3), EvalType::BB, std::vector<EvalPoint>{makeBBPoint({1, 3, 5}, "1", OBJ_ONLY)});
+    barrier->updateRefBests();
+    evc.setBarrier(barrier);
+    const auto& full = installed.harness.evc->getBarrier(-1);
+    ASSERT_NE(nullptr, full);
+    EXPECT_EQ((Coords{{1, 2, 3, 4, 5}}), coordsOf(full->getAllPoints()));
+    ASSERT_NE(nullptr, full->getRefBestFeas());
+    EXPECT_EQ((Coords{{1, 2, 3, 4, 5}}), coordsOf({*full->getRefBestFeas()}));
+    // The step's barrier is untouched.
+    EXPECT_EQ((Coords{{1, 3, 5}}), coordsOf(barrier->getAllPoints()));
+    EXPECT_EQ((Coords{{1, 3, 5}}), coordsOf({*barrier->getRefBestFeas()}));
+
+    EvalPoint found;
+    EXPECT_TRUE(evc.findInBarrier(Point(makeArray({1, 3, 5})), found));
+    EXPECT_EQ((Coords{{1, 3, 5}}), coordsOf({found}));
+    EXPECT_FALSE(evc.findInBarrier(Point(makeArray({1, 3, 6})), found));
+    EXPECT_EQ((Coords{{1, 3, 5}}), coordsOf({found}));
+
+    // A null barrier leaves the queue's in place.
+    evc.setBarrier(nullptr);
+    EXPECT_EQ(full, installed.harness.evc->getBarrier(-1));
+}
+
+TEST(EvcInterface, EvaluatedPointsComeBackInSubSpace)
+{
+    ProcessStateGuard guard;
+    Installed installed(withCache(true));
+    SubspaceAlgorithm algo(FIX_1_3);
+    RecordingStep init(&algo.algo, "Init");
+    EvcInterface evc(&init);
+
+    // The run writes statistics lines, which need display parameters.
+    OutputQueue::getInstance()->initParameters(QarnoTest::makeDisplayParameters(5, 2, ""));
+    evc.keepPointsThatNeedEval(trialPoints({{1, 3, 5}, {0, 0, 0}}), false);
+    evc.startEvaluation();
+    EXPECT_EQ((Coords{{0, 2, 0, 4, 0}, {1, 2, 3, 4, 5}}),
+              [&]
+              {
+                  auto c = installed.harness.evaluator->evaluatedPoints();
+                  std::sort(c.begin(), c.end());
+                  return c;
+              }());
+    auto evaluated = evc.retrieveAllEvaluatedPoints();
+    std::sort(evaluated.begin(), evaluated.end(),
+              [](const EvalPoint& a, const EvalPoint& b) { return Point::weakLess(a, b); });
+    EXPECT_EQ((Coords{{0, 0, 0}, {1, 3, 5}}), coordsOf(evaluated));
+    EXPECT_DOUBLE_EQ(1.0, evaluated[1].getF().todouble());
+}
+
+TEST(EvcInterface, MegaSearchPollNamesTheIterationOfItsPoints)
+{
+    ProcessStateGuard guard;
+    Installed installed(withCache(true));
+    SubspaceAlgorithm algo(FIX_1_3);
+    auto mesh = std::make_shared<FixedMesh>(makeCheckedPbParams(3));
+    mesh->setDeltas(makeArray({0.5, 0.25, 1}), makeArray({1, 0.5, 2}));
+    NumberedIteration iteration(&algo.algo, mesh, 7);
+    FakeMegaSearchPoll megaSearchPoll(&algo.algo, &iteration);
+
+    EvcInterface evc(&megaSearchPoll);
+    evc.keepPointsThatNeedEval(trialPoints({{1, 3, 5}, {0, 0, 0}, {2, 2, 2}}), true);
+    // Asked once, for the first queued point.
+    EXPECT_EQ(1u, megaSearchPoll.questions);
+    for (const auto& q : drainQueue(*installed.harness.evc))
+    {
+        EXPECT_EQ(7u, q->getK());
+        EXPECT_EQ(makeArray({0.5, 0.25, 1}), q->getMeshSize());
+    }
+}
+
+TEST(EvcInterface, ReportsWhatItCannotWorkWith)
+{
+    ProcessStateGuard guard;
+    Installed installed(withCache(true));
+    SubspaceAlgorithm algo(FIX_1_3);
+    RecordingStep lonely(&algo.algo, "Lonely");
+    FakeMegaSearchPoll lost(&algo.algo, nullptr);
+
+    struct Case
+    {
+        const char* label;
+        std::function<void()> op;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"null step", [] { EvcInterface evc(nullptr); },
+         "Step for EvcInterface should not be NULL"},
+        {"no iteration above",
+         [&]
+         {
+             EvcInterface evc(&lonely);
+             evc.keepPointsThatNeedEval(TrialPoints(), true);
+         },
+         "Lonely: In keepPointsThatNeedEval: need a parent of type Iteration or MegaSearchPoll"},
+        {"no iteration for the point",
+         [&]
+         {
+             EvcInterface evc(&lost);
+             evc.keepPointsThatNeedEval(trialPoints({{1, 3, 5}}), true);
+         },
+         "MegaSearchPoll: In keepPointsThatNeedEval: Could not determine iteration for point "
+         "#1 ( 1 2 3 4 5 )"},
+        {"queue removed after construction",
+         [&]
+         {
+             EvcInterface evc(&lonely);
+             EvcInterface::setEvaluatorControl(nullptr);
+             evc.keepPointsThatNeedEval(TrialPoints(), false);
+         },
+         "Lonely: EvaluatorControl not found"},
+        {"no queue", [&] { EvcInterface evc(&lonely); },
+         "EvaluatorControl for EvcInterface should not be NULL"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.label);
+        EXPECT_EQ(c.message, messageOf(c.op));
+    }
+    EXPECT_EQ(0u, installed.harness.evc->getQueueSize(-1));
+}

@@ -1,0 +1,83 @@
+#include "support/SubspaceSupport.hpp"
+
+#include <iostream>
+#include <utility>
+
+#include "Algos/SubproblemManager.hpp"
+#include "Util/AllStopReasons.hpp"
+#include "support/TestSupport.hpp"
+
+using namespace QARNO_4_0_0;
+
+namespace QarnoTest
+{
+
+std::shared_ptr<PbParameters> makeFixedPbParams(const std::vector<double>& fixed)
+{
+    auto pb = std::make_shared<PbParameters>();
+    pb->setAttributeValue<size_t>("DIMENSION", fixed.size());
+    // X0 must agree with the fixed values.
+    std::vector<double> x0(fixed);
+    for (auto& v : x0)
+    {
+        v = (v == v) ? v : 1.0;
+    }
+    pb->setAttributeValue<Point>("X0", Point(makeArray(x0)));
+    pb->setAttributeValue("FIXED_VARIABLE", Point(makeArray(fixed)));
+    CerrCapture ignoreWarnings;
+    pb->checkAndComply();
+    return pb;
+}
+
+FakePhaseOne::FakePhaseOne(const Step* parent)
+    : PhaseOne(parent, std::make_shared<AllStopReasons>(), parent->getRunParams(),
+               parent->getPbParams())
+{
+    setName("PhaseOne");
+}
+
+SubspaceAlgorithm::SubspaceAlgorithm(const std::vector<double>& fixed, bool underPhaseOne)
+    : main("Main"), phaseOne(underPhaseOne ? std::make_unique<FakePhaseOne>(&main) : nullptr),
+      algo(underPhaseOne ? static_cast<const Step*>(phaseOne.get()) : &main, "Algo")
+{
+    // The sub-problem reports its fixed variable on standard output.
+    StreamCapture out(std::cout);
+    SubproblemManager::addSubproblem(&algo,
+                                     Subproblem(makeFixedPbParams(fixed), Point(fixed.size())));
+}
+
+SubspaceAlgorithm::~SubspaceAlgorithm()
+{
+    try
+    {
+        SubproblemManager::removeSubproblem(&algo);
+    }
+    catch (...)
+    {
+        // A test that reset the registry already removed the entry.
+    }
+}
+
+} // namespace QarnoTest
+
+namespace QarnoTest
+{
+
+NumberedIteration::NumberedIteration(const Step* parent, std::shared_ptr<MeshBase> mesh, size_t k)
+    : FakeIteration(parent, std::move(mesh), nullptr), _k(k)
+{
+}
+
+FakeMegaSearchPoll::FakeMegaSearchPoll(const Step* parent, const Step* iterationOfPoints)
+    : MegaSearchPoll(parent), iteration(iterationOfPoints)
+{
+    setName("MegaSearchPoll");
+}
+
+const Step* FakeMegaSearchPoll::getIterForPoint(const EvalPoint& /*point*/) const
+{
+    ++questions;
+    return iteration;
+}
+
+} // namespace QarnoTest

@@ -1,0 +1,88 @@
+#ifndef QARNO_TESTS_SUPPORT_SUBSPACESUPPORT_HPP
+#define QARNO_TESTS_SUPPORT_SUBSPACESUPPORT_HPP
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Algos/Mads/MegaSearchPoll.hpp"
+#include "Algos/MeshBase.hpp"
+#include "Algos/PhaseOne/PhaseOne.hpp"
+#include "Algos/Subproblem.hpp"
+#include "Math/Point.hpp"
+#include "Param/PbParameters.hpp"
+#include "support/StepSupport.hpp"
+
+namespace QarnoTest
+{
+
+/// Checked problem parameters of dimension `fixed.size()`, X0 the fixed
+/// values and ones elsewhere,
+/// FIXED_VARIABLE `fixed` (UNDEF for a free variable).
+std::shared_ptr<QARNO_4_0_0::PbParameters> makeFixedPbParams(const std::vector<double>& fixed);
+
+/// A phase-one algorithm that does nothing by itself.
+class FakePhaseOne : public QARNO_4_0_0::PhaseOne
+{
+public:
+    explicit FakePhaseOne(const QARNO_4_0_0::Step* parent);
+
+protected:
+    void startImp() override {}
+    bool runImp() override { return true; }
+    void endImp() override {}
+};
+
+/// A root step "Main" with a `FakeAlgorithm` "Algo" below it (below a
+/// `FakePhaseOne` "PhaseOne" with `underPhaseOne`), whose sub-problem fixes
+/// `fixed` (UNDEF for a free variable) and is registered with the
+/// SubproblemManager for the life of this object. Hold a ProcessStateGuard
+/// around it.
+class SubspaceAlgorithm
+{
+public:
+    explicit SubspaceAlgorithm(const std::vector<double>& fixed, bool underPhaseOne = false);
+    ~SubspaceAlgorithm();
+    SubspaceAlgorithm(const SubspaceAlgorithm&) = delete;
+    SubspaceAlgorithm& operator=(const SubspaceAlgorithm&) = delete;
+
+    RecordingStep main;
+    std::unique_ptr<FakePhaseOne> phaseOne;
+    FakeAlgorithm algo;
+};
+
+/// A `FakeIteration` that also has its number k.
+class NumberedIteration : public FakeIteration
+{
+public:
+    NumberedIteration(const QARNO_4_0_0::Step* parent, std::shared_ptr<QARNO_4_0_0::MeshBase> mesh,
+                      size_t k);
+
+protected:
+    size_t ownIterationK() const override { return _k; }
+
+private:
+    size_t _k;
+};
+
+/// A mega search-poll step that attributes every point to `iteration` (null:
+/// to none) and counts the questions.
+class FakeMegaSearchPoll : public QARNO_4_0_0::MegaSearchPoll
+{
+public:
+    FakeMegaSearchPoll(const QARNO_4_0_0::Step* parent, const QARNO_4_0_0::Step* iteration);
+
+    const QARNO_4_0_0::Step* getIterForPoint(const QARNO_4_0_0::EvalPoint& point) const override;
+
+    const QARNO_4_0_0::Step* iteration;
+    mutable size_t questions = 0;
+
+protected:
+    void startImp() override {}
+    bool runImp() override { return true; }
+    void endImp() override {}
+};
+
+} // namespace QarnoTest
+
+#endif
