@@ -1,0 +1,401 @@
+#include "Algos/IterationUtils.hpp"
+
+#include <memory>
+#include <vector>
+
+#include "Algos/Algorithm.hpp"
+#include "Algos/EvcInterface.hpp"
+#include "Algos/Iteration.hpp"
+#include "Algos/MegaIteration.hpp"
+#include "Algos/MeshBase.hpp"
+#include "Algos/Step.hpp"
+#include "Algos/StepException.hpp"
+#include "Algos/SubproblemManager.hpp"
+#include "Eval/Barrier.hpp"
+#include "Eval/EvaluatorControl.hpp"
+#include "Math/Double.hpp"
+#include "Output/OutputInfo.hpp"
+#include "Output/OutputQueue.hpp"
+#include "Param/RunParameters.hpp"
+#include "Type/EvalStatusType.hpp"
+#include "Util/ArrayOfString.hpp"
+
+namespace QARNO_4_0_0
+{
+
+namespace
+{
+
+/// The first ancestor of step of type T, not looking beyond an algorithm.
+template <typename T> T* findAncestorOfType(const Step* step)
+{
+    for (const Step* s = step->getParentStep(); nullptr != s; s = s->getParentStep())
+    {
+        // The ancestors are reached through const parents; the iteration
+        // and mega-iteration are handed on as the steps that own them.
+        if (auto found = dynamic_cast<const T*>(s))
+        {
+            return const_cast<T*>(found);
+        }
+        if (s->isAnAlgorithm())
+        {
+            break;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+IterationUtils::IterationUtils(const Step* parentStep)
+  : _trialPoints(),
+    _nbEvalPointsThatNeedEval(0),
+    _parentStep(parentStep),
+    _success(SuccessType::NOT_EVALUATED),
+    _iterAncestor(nullptr),
+    _megaIterAncestor(nullptr),
+    _fromAlgo(false)
+{
+    init();
+}
+
+IterationUtils::~IterationUtils()
+{
+    _trialPoints.clear();
+}
+
+void IterationUtils::init()
+{
+    if (nullptr == _parentStep)
+    {
+        throw StepException(__FILE__, __LINE__, "IterationUtils needs a parent step", nullptr);
+    }
+    _fromAlgo = (nullptr != dynamic_cast<const Algorithm*>(_parentStep));
+
+    if (auto iter = dynamic_cast<const Iteration*>(_parentStep))
+    {
+        _iterAncestor = const_cast<Iteration*>(iter);
+    }
+    else
+    {
+        _iterAncestor = findAncestorOfType<Iteration>(_parentStep);
+    }
+
+    // A mega-iteration may hold its trial points itself. While this base is
+    // being constructed the cast sees only IterationUtils, so such a holder
+    // is found by the next test, when it passes itself as the owning step.
+    if (auto self = dynamic_cast<MegaIteration*>(this))
+    {
+        _megaIterAncestor = self;
+    }
+    else if (auto mega = dynamic_cast<const MegaIteration*>(_parentStep))
+    {
+        _megaIterAncestor = const_cast<MegaIteration*>(mega);
+    }
+    else
+    {
+        _megaIterAncestor = findAncestorOfType<MegaIteration>(_parentStep);
+    }
+
+    if (nullptr == _megaIterAncestor && nullptr == _iterAncestor && !_fromAlgo)
+    {
+        throw StepException(__FILE__, __LINE__,
+                            "An instance of class IterationUtils must have either an Iteration or "
+                            "a MegaIteration as ancestor or an Algorithm as direct parent",
+                            _parentStep);
+    }
+}
+
+bool IterationUtils::insertTrialPoint(const EvalPoint& point)
+{
+    return _trialPoints.insert(point).second;
+}
+
+void IterationUtils::updatePointsWithFrameCenter()
+{
+    if (nullptr == _iterAncestor)
+    {
+        OutputQueue::getInstance()->add("No ancestor, no frame center", OutputLevel::LEVEL_DEBUG);
+        return;
+    }
+    const auto frameCenter = _iterAncestor->getFrameCenter();
+    if (nullptr == frameCenter)
+    {
+        OutputQueue::getInstance()->add("Cannot update point with NULL frame center from iteration.",
+                                        OutputLevel::LEVEL_DEBUG);
+        return;
+    }
+    const auto pointFrom = std::make_shared<Point>(frameCenter->makeFullSpacePointFromFixed(
+        SubproblemManager::getSubFixedVariable(_parentStep)));
+
+    // The set orders by coordinates only, so changing the origin of a point
+    // in place keeps the order.
+    std::set<EvalPoint, EvalPointCompare> updated;
+    for (const auto& trialPoint : _trialPoints)
+    {
+        EvalPoint point(trialPoint);
+        point.setPointFrom(pointFrom);
+        OutputQueue::addIfShown(OutputLevel::LEVEL_DEBUG, [&]() {
+            return "Set pointFrom of point " + point.display(ArrayOfDouble()) + " to "
+                   + pointFrom->display(ArrayOfDouble());
+        });
+        updated.insert(updated.end(), point);
+    }
+    _trialPoints.swap(updated);
+}
+
+bool IterationUtils::snapPointToBoundsAndProjectOnMesh(Point& x, const ArrayOfDouble& lowerBound,
+                                                       const ArrayOfDouble& upperBound)
+{
+    const Point x0(x);
+    bool ok = false;
+
+    const auto mesh = (nullptr == _iterAncestor) ? nullptr : _iterAncestor->getMesh();
+    const auto frameCenter = (nullptr == _iterAncestor) ? nullptr : _iterAncestor->getFrameCenter();
+    if (nullptr == mesh)
+    {
+        if (!x.inBounds(lowerBound, upperBound))
+        {
+            x.snapToBounds(lowerBound, upperBound,
+                           (nullptr == frameCenter) ? ArrayOfDouble() : ArrayOfDouble(*frameCenter),
+                           ArrayOfDouble());
+        }
+        ok = x.inBounds(lowerBound, upperBound);
+    }
+    else if (nullptr == frameCenter)
+    {
+        // A mesh without a frame centre gives nothing to project around.
+        throw StepException(__FILE__, __LINE__,
+                            "No frame center on iteration to project the point on its mesh",
+                            _parentStep);
+    }
+    else
+    {
+        const Point& center = *frameCenter;
+        bool firstProjectionWorked = false;
+        if (!mesh->verifyPointIsOnMesh(x, center))
+        {
+            x = mesh->projectOnMesh(x, center);
+            firstProjectionWorked = mesh->verifyPointIsOnMesh(x, center);
+        }
+        const Point x1(x);
+        if (!x.inBounds(lowerBound, upperBound))
+        {
+            x.snapToBounds(lowerBound, upperBound, center, mesh->getdeltaMeshSize());
+        }
+        const Point x2(x);
+        if (!mesh->verifyPointIsOnMesh(x, center))
+        {
+            x = mesh->projectOnMesh(x, center);
+        }
+        ok = x.inBounds(lowerBound, upperBound) && mesh->verifyPointIsOnMesh(x, center);
+
+        if (!ok && firstProjectionWorked
+            && OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_DEBUG))
+        {
+            const ArrayOfDouble prec(x.size(), 20);
+            OutputInfo info("Snap", "Warning: point was not snapped properly on mesh:",
+                            OutputLevel::LEVEL_DEBUG);
+            info.addMsg("Point before projection:");
+            info.addMsg(x0.display(prec));
+            info.addMsg("Point after first projection:");
+            info.addMsg(x1.display(prec));
+            info.addMsg("Point after snapping to bounds:");
+            info.addMsg(x2.display(prec));
+            info.addMsg("Point after second projection:");
+            info.addMsg(x.display(prec));
+            info.addMsg("Lower bound: " + lowerBound.display(prec));
+            info.addMsg("Upper bound: " + upperBound.display(prec));
+            info.addMsg("Center: " + center.display(prec));
+            info.addMsg("Mesh size: " + mesh->getdeltaMeshSize().display(prec));
+            OutputQueue::getInstance()->add(std::move(info));
+        }
+    }
+
+    if (!ok)
+    {
+        x = x0;
+        return false;
+    }
+    if (!(static_cast<const ArrayOfDouble&>(x) == x0))
+    {
+        // A moved point is another point: it must get a tag of its own.
+        if (auto evalPoint = dynamic_cast<EvalPoint*>(&x))
+        {
+            evalPoint->setTag(0);
+        }
+    }
+    return true;
+}
+
+void IterationUtils::verifyPointsAreOnMesh(const std::string& generatorName) const
+{
+    if (nullptr == _iterAncestor)
+    {
+        throw StepException(__FILE__, __LINE__,
+                            "No iteration to verify the points on (point generated by "
+                                + generatorName + ")",
+                            _parentStep);
+    }
+    const auto frameCenter = _iterAncestor->getFrameCenter();
+    if (nullptr == frameCenter)
+    {
+        throw StepException(__FILE__, __LINE__,
+                            "No frame center on iteration (point generated by " + generatorName + ")",
+                            _parentStep);
+    }
+    const auto mesh = _iterAncestor->getMesh();
+    if (nullptr == mesh)
+    {
+        throw StepException(__FILE__, __LINE__,
+                            "No mesh on iteration (point generated by " + generatorName + ")",
+                            _parentStep);
+    }
+    for (const auto& point : _trialPoints)
+    {
+        if (!mesh->verifyPointIsOnMesh(point, *frameCenter))
+        {
+            throw StepException(__FILE__, __LINE__,
+                                "This point (generated by " + generatorName + ")"
+                                    + " is not on the mesh: " + point.display(ArrayOfDouble()) + ".",
+                                _parentStep);
+        }
+    }
+}
+
+bool IterationUtils::evalTrialPoints(Step* step)
+{
+    EvcInterface evcInterface(step);
+    const auto& evc = EvcInterface::getEvaluatorControl();
+
+    evc->lockQueue();
+    evcInterface.keepPointsThatNeedEval(_trialPoints, !_fromAlgo);
+    evcInterface.setBarrier(step->getMegaIterationBarrier());
+    _nbEvalPointsThatNeedEval = evc->getQueueSize(getThreadNum());
+
+    bool sort = true;
+    const auto& runParams = step->getRunParams();
+    if (nullptr != runParams
+        && runParams->getAttributeValue<ArrayOfString>("DISABLE").find("EVAL_SORT") >= 0)
+    {
+        sort = false;
+    }
+    evc->unlockQueue(sort);
+
+    if (0 == _nbEvalPointsThatNeedEval)
+    {
+        _trialPoints.clear();
+        return false;
+    }
+
+    _success = evcInterface.startEvaluation();
+    const bool foundBetter = (_success > SuccessType::FAILURE);
+
+    std::set<EvalPoint, EvalPointCompare> evaluated;
+    for (const auto& point : evcInterface.retrieveAllEvaluatedPoints())
+    {
+        evaluated.insert(point);
+    }
+
+    if (OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_DEBUG))
+    {
+        step->AddOutputDebug("Number of trial points: " + std::to_string(_trialPoints.size()));
+        step->AddOutputDebug("Number of trial points that needed eval: "
+                             + std::to_string(_nbEvalPointsThatNeedEval));
+        step->AddOutputDebug("Number of evaluated points: " + std::to_string(evaluated.size()));
+    }
+    _trialPoints.swap(evaluated);
+    return foundBetter;
+}
+
+bool IterationUtils::postProcessing(const EvalType& evalType)
+{
+    if (nullptr == _megaIterAncestor)
+    {
+        throw StepException(__FILE__, __LINE__,
+                            "IterationUtils: postProcessing needs a MegaIteration ancestor",
+                            _parentStep);
+    }
+    const auto barrier = _megaIterAncestor->getBarrier();
+    if (nullptr == barrier)
+    {
+        return false;
+    }
+
+    const auto xInf = barrier->getFirstXInf();
+    Double fInf;
+    Double hInf;
+    if (nullptr != xInf)
+    {
+        fInf = xInf->getF(evalType);
+        hInf = xInf->getH(evalType);
+    }
+
+    const Double hMaxOld = barrier->getHMax();
+    Double hMax = hMaxOld;
+
+    if (SuccessType::PARTIAL_SUCCESS == _success)
+    {
+        // A partial success is measured against the infeasible incumbent;
+        // without one there is nothing to compare the points with.
+        if (!hInf.isDefined() || !fInf.isDefined())
+        {
+            throw StepException(__FILE__, __LINE__,
+                                "IterationUtils: partial success without an infeasible point "
+                                "in the barrier",
+                                _parentStep);
+        }
+        Double hMaxNew;
+        for (const auto& point : _trialPoints)
+        {
+            // The status first: an unevaluated point has no feasibility.
+            if (EvalStatusType::EVAL_OK != point.getEvalStatus(evalType)
+                || point.isFeasible(evalType))
+            {
+                continue;
+            }
+            const Double h = point.getH(evalType);
+            const Double f = point.getF(evalType);
+            if (!h.isDefined() || !f.isDefined())
+            {
+                continue;
+            }
+            // Double comparisons already take epsilon into account.
+            if (h < hInf && f > fInf && (!hMaxNew.isDefined() || h > hMaxNew))
+            {
+                hMaxNew = h;
+            }
+        }
+        hMax = hMaxNew.isDefined() ? hMaxNew : hInf;
+    }
+    else if (hInf.isDefined())
+    {
+        hMax = hInf;
+    }
+
+    bool changed = false;
+    if (hMax.isDefined() && hMaxOld.isDefined() && hMax < hMaxOld)
+    {
+        if (OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_DEBUG))
+        {
+            _parentStep->AddOutputDebug("hMax went from " + hMaxOld.tostring() + " to "
+                                        + hMax.tostring());
+        }
+        barrier->setHMax(hMax);
+        changed = true;
+    }
+
+    const bool useCache = (nullptr != _parentStep->getRunParams())
+                          && _parentStep->getRunParams()->getAttributeValue<bool>(
+                              "FRAME_CENTER_USE_CACHE");
+    const std::vector<EvalPoint> points(_trialPoints.begin(), _trialPoints.end());
+    if (barrier->updateWithPoints(points, evalType, useCache))
+    {
+        changed = true;
+    }
+
+    OutputQueue::getInstance()->flush();
+    return changed;
+}
+
+} // namespace QARNO_4_0_0
