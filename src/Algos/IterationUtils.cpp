@@ -54,9 +54,13 @@ IterationUtils::IterationUtils(const Step* parentStep)
     _success(SuccessType::NOT_EVALUATED),
     _iterAncestor(nullptr),
     _megaIterAncestor(nullptr),
-    _fromAlgo(false)
+    _fromAlgo(false),
+    _ancestorsFound(false)
 {
-    init();
+    if (nullptr == _parentStep)
+    {
+        throw StepException(__FILE__, __LINE__, "IterationUtils needs a parent step", nullptr);
+    }
 }
 
 IterationUtils::~IterationUtils()
@@ -64,11 +68,11 @@ IterationUtils::~IterationUtils()
     _trialPoints.clear();
 }
 
-void IterationUtils::init()
+void IterationUtils::init() const
 {
-    if (nullptr == _parentStep)
+    if (_ancestorsFound)
     {
-        throw StepException(__FILE__, __LINE__, "IterationUtils needs a parent step", nullptr);
+        return;
     }
     _fromAlgo = (nullptr != dynamic_cast<const Algorithm*>(_parentStep));
 
@@ -81,12 +85,10 @@ void IterationUtils::init()
         _iterAncestor = findAncestorOfType<Iteration>(_parentStep);
     }
 
-    // A mega-iteration may hold its trial points itself. While this base is
-    // being constructed the cast sees only IterationUtils, so such a holder
-    // is found by the next test, when it passes itself as the owning step.
-    if (auto self = dynamic_cast<MegaIteration*>(this))
+    // A mega-iteration may hold its trial points itself.
+    if (auto self = dynamic_cast<const MegaIteration*>(this))
     {
-        _megaIterAncestor = self;
+        _megaIterAncestor = const_cast<MegaIteration*>(self);
     }
     else if (auto mega = dynamic_cast<const MegaIteration*>(_parentStep))
     {
@@ -104,6 +106,7 @@ void IterationUtils::init()
                             "a MegaIteration as ancestor or an Algorithm as direct parent",
                             _parentStep);
     }
+    _ancestorsFound = true;
 }
 
 bool IterationUtils::insertTrialPoint(const EvalPoint& point)
@@ -113,6 +116,7 @@ bool IterationUtils::insertTrialPoint(const EvalPoint& point)
 
 void IterationUtils::updatePointsWithFrameCenter()
 {
+    init();
     if (nullptr == _iterAncestor)
     {
         OutputQueue::getInstance()->add("No ancestor, no frame center", OutputLevel::LEVEL_DEBUG);
@@ -147,6 +151,7 @@ void IterationUtils::updatePointsWithFrameCenter()
 bool IterationUtils::snapPointToBoundsAndProjectOnMesh(Point& x, const ArrayOfDouble& lowerBound,
                                                        const ArrayOfDouble& upperBound)
 {
+    init();
     const Point x0(x);
     bool ok = false;
 
@@ -230,6 +235,7 @@ bool IterationUtils::snapPointToBoundsAndProjectOnMesh(Point& x, const ArrayOfDo
 
 void IterationUtils::verifyPointsAreOnMesh(const std::string& generatorName) const
 {
+    init();
     if (nullptr == _iterAncestor)
     {
         throw StepException(__FILE__, __LINE__,
@@ -265,6 +271,7 @@ void IterationUtils::verifyPointsAreOnMesh(const std::string& generatorName) con
 
 bool IterationUtils::evalTrialPoints(Step* step)
 {
+    init();
     EvcInterface evcInterface(step);
     const auto& evc = EvcInterface::getEvaluatorControl();
 
@@ -310,6 +317,7 @@ bool IterationUtils::evalTrialPoints(Step* step)
 
 bool IterationUtils::postProcessing(const EvalType& evalType)
 {
+    init();
     if (nullptr == _megaIterAncestor)
     {
         throw StepException(__FILE__, __LINE__,

@@ -67,9 +67,21 @@ public:
     size_t getNbEvalPointsThatNeedEval() const { return _nbEvalPointsThatNeedEval; }
     SuccessType getSuccessType() const { return _success; }
     void setSuccessType(SuccessType success) { _success = success; }
-    Iteration* getIterationAncestor() const { return _iterAncestor; }
-    MegaIteration* getMegaIterationAncestor() const { return _megaIterAncestor; }
-    bool isFromAlgo() const { return _fromAlgo; }
+    Iteration* getIterationAncestor() const
+    {
+        init();
+        return _iterAncestor;
+    }
+    MegaIteration* getMegaIterationAncestor() const
+    {
+        init();
+        return _megaIterAncestor;
+    }
+    bool isFromAlgo() const
+    {
+        init();
+        return _fromAlgo;
+    }
 
 protected:
     virtual void generateTrialPoints() = 0;
@@ -78,12 +90,17 @@ protected:
     size_t _nbEvalPointsThatNeedEval;
     const Step* _parentStep;
     SuccessType _success;
-    Iteration* _iterAncestor;
-    MegaIteration* _megaIterAncestor;
-    bool _fromAlgo;
+    // Found on first use, not in the constructor: the owning step usually
+    // passes itself, and the type of an object still being built cannot be
+    // asked (nor can a Step part not yet built, when this base comes first).
+    mutable Iteration* _iterAncestor;
+    mutable MegaIteration* _megaIterAncestor;
+    mutable bool _fromAlgo;
+    mutable bool _ancestorsFound;
 
-private:
-    void init();
+    /// Finds the iteration and mega-iteration above the owning step, once;
+    /// throws when there is neither and the owner is no algorithm.
+    void init() const;
 };
 
 } // namespace QARNO_4_0_0

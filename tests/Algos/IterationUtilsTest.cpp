@@ -117,10 +117,12 @@ TEST(IterationUtils, ConstructionFindsTheAncestorsOrRefuses)
     EXPECT_EQ(SuccessType::NOT_EVALUATED, tree.step.getSuccessType());
 
     // The walk stops at an algorithm: the iteration above it is not seen.
+    // The ancestors are looked for on first use, once the owner is built.
     ParamAlgorithm inner(&tree.iteration, "Inner", QarnoTest::makeIterationRunParams(false));
+    TrialStep orphan(&inner);
     EXPECT_EQ("An instance of class IterationUtils must have either an Iteration or a "
               "MegaIteration as ancestor or an Algorithm as direct parent",
-              messageOf([&] { TrialStep orphan(&inner); }));
+              messageOf([&] { orphan.getIterationAncestor(); }));
 }
 
 TEST(IterationUtils, InsertionKeepsTheFirstOfEqualCoordinates)
