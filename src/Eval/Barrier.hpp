@@ -23,8 +23,7 @@ namespace QARNO_4_0_0
 /// points against which the next iteration's success is judged. "Better" is
 /// the process-wide success rule of `Eval::compEvalFindBest`: by default a
 /// lower f among feasible points, and among infeasible ones a lower h, or
-/// the same h and a lower f (Audet and Dennis, "A progressive barrier for
-/// derivative-free nonlinear programming", SIAM J. Optim. 20(1), 2009).
+/// the same h and a lower f.
 ///
 /// Its points are in the sub-space of its algorithm: `init` converts the
 /// cache's best points with the sub-problem's fixed variable. hMax only
