@@ -35,44 +35,34 @@ MeshBase::MeshBase(const std::shared_ptr<PbParameters>& pbParams)
 
 MeshBase::~MeshBase() = default;
 
-ArrayOfDouble MeshBase::getRho() const
+ArrayOfDouble MeshBase::allCoordinates(Double (MeshBase::*coordinate)(size_t) const) const
 {
-    ArrayOfDouble rho(_n);
+    ArrayOfDouble values(_n);
     for (size_t i = 0; i < _n; ++i)
     {
-        rho[i] = getRho(i);
+        values[i] = (this->*coordinate)(i);
     }
-    return rho;
+    return values;
+}
+
+ArrayOfDouble MeshBase::getRho() const
+{
+    return allCoordinates(&MeshBase::getRho);
 }
 
 ArrayOfDouble MeshBase::getdeltaMeshSize() const
 {
-    ArrayOfDouble delta(_n);
-    for (size_t i = 0; i < _n; ++i)
-    {
-        delta[i] = getdeltaMeshSize(i);
-    }
-    return delta;
+    return allCoordinates(&MeshBase::getdeltaMeshSize);
 }
 
 ArrayOfDouble MeshBase::getDeltaFrameSize() const
 {
-    ArrayOfDouble delta(_n);
-    for (size_t i = 0; i < _n; ++i)
-    {
-        delta[i] = getDeltaFrameSize(i);
-    }
-    return delta;
+    return allCoordinates(&MeshBase::getDeltaFrameSize);
 }
 
 ArrayOfDouble MeshBase::getDeltaFrameSizeCoarser() const
 {
-    ArrayOfDouble delta(_n);
-    for (size_t i = 0; i < _n; ++i)
-    {
-        delta[i] = getDeltaFrameSizeCoarser(i);
-    }
-    return delta;
+    return allCoordinates(&MeshBase::getDeltaFrameSizeCoarser);
 }
 
 void MeshBase::setDeltas(const ArrayOfDouble& deltaMeshSize, const ArrayOfDouble& deltaFrameSize)

@@ -71,6 +71,10 @@ public:
     const ArrayOfDouble& getMinFrameSize() const { return _minFrameSize; }
 
 protected:
+    /// The values of a per-coordinate getter for every coordinate (through
+    /// the virtual getter, so a derived mesh's values).
+    ArrayOfDouble allCoordinates(Double (MeshBase::*coordinate)(size_t) const) const;
+
     size_t _n;
     std::shared_ptr<PbParameters> _pbParams;
     ArrayOfDouble _initialMeshSize;

@@ -175,66 +175,56 @@ CacheSet::Rank CacheSet::rankOf(const Eval* eval, double& f, double& h)
     return feasible ? Rank::FEAS : Rank::INFEAS;
 }
 
-void CacheSet::addToIndex(StoreIter it, EvalType evalType) const
+void CacheSet::changeIndex(StoreIter it, EvalType evalType, bool add) const
 {
     TypeIndex& index = _index[typeSlot(evalType)];
     double f = 0;
     double h = 0;
+    const auto count = [add](size_t& n) { add ? ++n : --n; };
+    const auto place = [add, it](auto& ranking, double key1, double key2) {
+        if (add)
+        {
+            ranking.insert(RankEntry{key1, key2, it});
+        }
+        else
+        {
+            ranking.erase(RankEntry{key1, key2, it});
+        }
+    };
     switch (rankOf(it->getEval(evalType), f, h))
     {
     case Rank::NONE:
         break;
     case Rank::STALE:
-        ++index.nbStale;
+        count(index.nbStale);
         break;
     case Rank::ODD_FEAS:
-        ++index.nbOddFeas;
+        count(index.nbOddFeas);
         break;
     case Rank::ODD_INF:
-        ++index.nbOddInf;
+        count(index.nbOddInf);
         break;
     case Rank::FEAS:
-        index.feas.insert(RankEntry{f, h, it});
+        place(index.feas, f, h);
         break;
     case Rank::INFEAS:
-        index.infeas.insert(RankEntry{h, f, it});
+        place(index.infeas, h, f);
         if (h == INF)
         {
-            index.infiniteH.insert(RankEntry{h, f, it});
+            place(index.infiniteH, h, f);
         }
         break;
     }
 }
 
+void CacheSet::addToIndex(StoreIter it, EvalType evalType) const
+{
+    changeIndex(it, evalType, true);
+}
+
 void CacheSet::removeFromIndex(StoreIter it, EvalType evalType) const
 {
-    TypeIndex& index = _index[typeSlot(evalType)];
-    double f = 0;
-    double h = 0;
-    switch (rankOf(it->getEval(evalType), f, h))
-    {
-    case Rank::NONE:
-        break;
-    case Rank::STALE:
-        --index.nbStale;
-        break;
-    case Rank::ODD_FEAS:
-        --index.nbOddFeas;
-        break;
-    case Rank::ODD_INF:
-        --index.nbOddInf;
-        break;
-    case Rank::FEAS:
-        index.feas.erase(RankEntry{f, h, it});
-        break;
-    case Rank::INFEAS:
-        index.infeas.erase(RankEntry{h, f, it});
-        if (h == INF)
-        {
-            index.infiniteH.erase(RankEntry{h, f, it});
-        }
-        break;
-    }
+    changeIndex(it, evalType, false);
 }
 
 void CacheSet::addToIndexes(StoreIter it) const

@@ -205,6 +205,8 @@ private:
 
     StoreIter lookup(const Point& x) const;
 
+    /// Adds the point's evaluation of that type to its ranking, or removes it.
+    void changeIndex(StoreIter it, EvalType evalType, bool add) const;
     void addToIndex(StoreIter it, EvalType evalType) const;
     void removeFromIndex(StoreIter it, EvalType evalType) const;
     void addToIndexes(StoreIter it) const;

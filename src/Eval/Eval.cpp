@@ -56,13 +56,18 @@ Eval::Eval(const std::shared_ptr<EvalParameters>& evalParams, const BBOutput& bb
     interpretOutput(evalParams->getAttributeValue<BBOutputTypeList>("BB_OUTPUT_TYPE"));
 }
 
-Double Eval::getF() const
+void Eval::warnIfStale(const char* operation) const
 {
     if (_toRecompute)
     {
-        std::cerr << "Warning: Eval::getF() called on an Eval that needs to be recomputed."
-                  << std::endl;
+        std::cerr << "Warning: Eval::" << operation
+                  << "() called on an Eval that needs to be recomputed." << std::endl;
     }
+}
+
+Double Eval::getF() const
+{
+    warnIfStale("getF");
     return _f;
 }
 
@@ -74,11 +79,7 @@ void Eval::setF(const Double& f)
 
 Double Eval::getH() const
 {
-    if (_toRecompute)
-    {
-        std::cerr << "Warning: Eval::getH() called on an Eval that needs to be recomputed."
-                  << std::endl;
-    }
+    warnIfStale("getH");
     return _h;
 }
 
@@ -198,11 +199,7 @@ Double Eval::computeF(const BBOutputTypeList& bbOutputType) const
 
 bool Eval::isFeasible() const
 {
-    if (_toRecompute)
-    {
-        std::cerr << "Warning: Eval::isFeasible() called on an Eval that needs to be recomputed."
-                  << std::endl;
-    }
+    warnIfStale("isFeasible");
     return std::fabs(_h.todouble()) < Double::getEpsilon();
 }
 

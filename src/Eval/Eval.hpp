@@ -133,6 +133,8 @@ public:
     static bool compEvalFindBest(const Eval& eval1, const Eval& eval2);
 
 private:
+    /// The warning on standard error for a read of stale f or h.
+    void warnIfStale(const char* operation) const;
     /// f, h, completeness and the status from the stored output.
     void interpretOutput(const BBOutputTypeList& bbOutputType);
     /// Turns an output that could not be read into a failed evaluation.
