@@ -1,25 +1,117 @@
 #ifndef QARNO_ALGOS_ALGORITHM_HPP
 #define QARNO_ALGOS_ALGORITHM_HPP
 
+#include <cstddef>
+#include <istream>
 #include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
 
 #include "Algos/Step.hpp"
+#include "Util/Utils.hpp"
 
 namespace QARNO_4_0_0
 {
 
-/// The step that runs one optimisation algorithm, with its own stop
-/// reasons. For now only the type that the step tree's look-ups and the
-/// sub-problem registry recognise; the algorithm's life cycle, comments and
-/// reports come with the algorithm classes.
+class Initialization;
+class MegaIteration;
+class Termination;
+
+/// The step every optimisation algorithm derives from. It owns the
+/// algorithm's `Termination` step and, once the subclass made it, its
+/// `Initialization` step; it keeps the current mega-iteration, registers the
+/// algorithm's sub-problem (fixed variables) and works from then on in the
+/// sub-space of the free variables.
+///
+/// A top algorithm (no other algorithm above it) reads the hot-restart file
+/// at its start, resets the cache-hit counter, keeps its own comment stack
+/// and writes the cache and hot-restart files at its end. A sub-algorithm
+/// shares the root algorithm's comment stack and reports at the information
+/// level only.
+///
+/// Life cycle: construction (`init`, then the subclass's own init), then
+/// `start()` (hot-restart state or the Initialization step), `run()` (the
+/// subclass's loop of mega-iterations until `terminate(k)`), `end()` (reports
+/// and files).
 class Algorithm : public Step
 {
 public:
+    /// Builds the `Step` part and runs `init()`. Throws a `StepException`
+    /// without run or problem parameters, and the `Step` errors without a
+    /// parent or stop reasons.
     Algorithm(const Step* parentStep, std::shared_ptr<AllStopReasons> stopReasons,
               const std::shared_ptr<RunParameters>& runParams,
               const std::shared_ptr<PbParameters>& pbParams);
+    /// Unregisters the sub-problem, then releases the members.
     ~Algorithm() override;
+
+    /// True when an ancestor is an algorithm.
+    bool isSubAlgo() const;
+    /// The termination step's answer for the mega-iteration number k.
+    bool terminate(size_t k);
+
+    /// The comment stack of the run: a sub-algorithm forwards to the root
+    /// algorithm. See the implementation for the force rule.
+    std::string getAlgoComment() const override;
+    void setAlgoComment(const std::string& comment, bool force = false) const override;
+    void resetPreviousAlgoComment(bool force = false) const override;
+
+    void hotRestartOnUserInterrupt() override;
+
+    /// Fills the current mega-iteration from the hot-restart file when the
+    /// algorithm reads one; called at the start of a top algorithm only.
+    virtual void readInformationForHotRestart() = 0;
+    /// Writes the cache file (when named) and, with HOT_RESTART_WRITE_FILES,
+    /// the hot-restart file.
+    void saveInformationForHotRestart() const;
+
+    /// Hot-restart text: token loop over MEGA_ITERATION, NB_EVAL,
+    /// NB_BB_EVAL and RNG, then the evaluation counters are set.
+    virtual void read(std::istream& is);
+    /// Hot-restart text: the current mega-iteration and the counters.
+    virtual void display(std::ostream& os) const;
+
+    /// End-of-run report of the barrier's incumbents, in the full space.
+    void displayBestSolutions() const;
+    /// End-of-run report of the evaluation counters.
+    void displayEvalCounts() const;
+
+    const std::shared_ptr<MegaIteration>& getMegaIteration() const { return _megaIteration; }
+    void setMegaIteration(const std::shared_ptr<MegaIteration>& megaIteration)
+    {
+        _megaIteration = megaIteration;
+    }
+    bool getEndDisplay() const { return _endDisplay; }
+    void setEndDisplay(bool endDisplay) { _endDisplay = endDisplay; }
+    SuccessType getAlgoBestSuccess() const { return _algoBestSuccess; }
+    bool getAlgoSuccessful() const { return _algoSuccessful; }
+
+protected:
+    void init();
+
+    void startImp() override;
+    bool runImp() override = 0;
+    void endImp() override;
+
+    std::shared_ptr<Barrier> ownMegaIterationBarrier() const override;
+
+    std::unique_ptr<Initialization> _initialization;
+    std::unique_ptr<Termination> _termination;
+    std::shared_ptr<MegaIteration> _megaIteration;
+
+    // Display state reached through const parents (see Step).
+    mutable std::string _algoComment;
+    mutable std::vector<std::string> _prevAlgoComment;
+    mutable bool _forceAlgoComment;
+
+    bool _endDisplay;
+    SuccessType _algoBestSuccess;
+    bool _algoSuccessful;
 };
+
+std::ostream& operator<<(std::ostream& os, const Algorithm& algo);
+std::istream& operator>>(std::istream& is, Algorithm& algo);
 
 } // namespace QARNO_4_0_0
 

@@ -221,31 +221,7 @@ void EvcInterface::setBarrier(const std::shared_ptr<Barrier>& subBarrier)
     verifyEvaluatorControlNotNull();
     const EvalType evalType = _evaluatorControl->getEvalType(-1);
 
-    auto fullBarrier = std::make_shared<Barrier>(*subBarrier);
-    fullBarrier->clearXFeas();
-    fullBarrier->clearXInf();
-    for (const auto& xFeas : subBarrier->getAllXFeas())
-    {
-        fullBarrier->addXFeas(xFeas.makeFullSpacePointFromFixed(_fixedVariable), evalType);
-    }
-    for (const auto& xInf : subBarrier->getAllXInf())
-    {
-        fullBarrier->addXInf(xInf.makeFullSpacePointFromFixed(_fixedVariable));
-    }
-    // The copy shares the reference points with the step's barrier: they
-    // are replaced, never changed in place.
-    const auto& refFeas = subBarrier->getRefBestFeas();
-    fullBarrier->setRefBestFeas(
-        (nullptr == refFeas)
-            ? nullptr
-            : std::make_shared<EvalPoint>(refFeas->makeFullSpacePointFromFixed(_fixedVariable)));
-    const auto& refInf = subBarrier->getRefBestInf();
-    fullBarrier->setRefBestInf(
-        (nullptr == refInf)
-            ? nullptr
-            : std::make_shared<EvalPoint>(refInf->makeFullSpacePointFromFixed(_fixedVariable)));
-
-    _evaluatorControl->setBarrier(fullBarrier);
+    _evaluatorControl->setBarrier(subBarrier->makeFullSpaceCopy(_fixedVariable, evalType));
 }
 
 SuccessType EvcInterface::startEvaluation()

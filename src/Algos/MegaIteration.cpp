@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <iostream>
+#include <limits>
 #include <string>
 #include <utility>
 
@@ -84,18 +85,17 @@ void MegaIteration::endImp()
 
 void MegaIteration::read(std::istream& is)
 {
-    size_t k = 0;
+    std::uint64_t k = 0;
     std::string token;
-    while (is >> token)
+    while (readWord(is, token))
     {
         if ("ITERATION_COUNT" == token)
         {
-            std::uint64_t value = 0;
-            if (!(is >> value))
+            // A sign or an overflow fails the read rather than wrapping.
+            if (!readUnsigned(is, k, std::numeric_limits<size_t>::max()))
             {
                 break;
             }
-            k = static_cast<size_t>(value);
         }
         else if ("BARRIER" == token)
         {
@@ -114,7 +114,7 @@ void MegaIteration::read(std::istream& is)
             break;
         }
     }
-    _k = k;
+    _k = static_cast<size_t>(k);
 }
 
 void MegaIteration::display(std::ostream& os) const

@@ -79,6 +79,12 @@ public:
     void clearXFeas() { _xFeas.clear(); }
     void clearXInf() { _xInf.clear(); }
 
+    /// The same barrier with its points and reference points completed by
+    /// the fixed variable: the form the evaluation queue works with. The
+    /// reference points are new objects, never the ones of this barrier.
+    std::shared_ptr<Barrier> makeFullSpaceCopy(const Point& fixedVariable,
+                                               EvalType evalType) const;
+
     // Checks; each throws with its own text.
     void setN();
     void checkCache();

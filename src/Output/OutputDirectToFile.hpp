@@ -48,6 +48,10 @@ public:
 
     /// The owner of the one instance; the first call creates it.
     static const std::unique_ptr<OutputDirectToFile>& getInstance();
+    /// True once `getInstance` made the instance (and no reset dropped it).
+    static bool hasInstance() { return static_cast<bool>(_single); }
+    /// True once `init` configured the writer.
+    static bool hasBeenInitialized() { return _hasBeenInitialized; }
 
     /// Back to the state at load: no instance (the history file of the
     /// current one is closed) and not initialised. For a process that must

@@ -47,6 +47,8 @@ class OutputQueue
 public:
     /// The owned pointer holding the instance; the first call creates it.
     static const std::unique_ptr<OutputQueue>& getInstance();
+    /// True once `getInstance` made the instance (and no reset dropped it).
+    static bool hasInstance() { return static_cast<bool>(_single); }
 
     /// Drops the instance without showing what it still holds, so that the
     /// next `getInstance` starts as the process did at load.

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <fstream>
 #include <iostream>
+#include <limits>
 #include <sys/stat.h>
 #include <typeindex>
 #include <typeinfo>
@@ -465,7 +466,13 @@ void Parameters::checkFormatSizeT(const std::shared_ptr<ParameterEntry>& pe, siz
         throw Exception(SOURCE_FILE, __LINE__,
                         "Invalid format for size_t parameter: " + atLine(*pe));
     }
-    value = static_cast<size_t>(i);
+    // INF reads as the int limit, but a count given as INF means no limit,
+    // the largest size_t (with 2147483647 a DISPLAY_HEADER INF would still
+    // show the header again).
+    size_t infinite = 0;
+    value = (atost(pe->getValues()[0], infinite) && infinite == std::numeric_limits<size_t>::max())
+                ? infinite
+                : static_cast<size_t>(i);
 }
 
 void Parameters::checkFormatAllSizeT(const std::shared_ptr<ParameterEntry>& pe) const

@@ -1,6 +1,7 @@
 #include "Util/ProcessState.hpp"
 
 #include "Algos/EvcInterface.hpp"
+#include "Algos/PhaseOne/PhaseOne.hpp"
 #include "Algos/Step.hpp"
 #include "Algos/SubproblemManager.hpp"
 #include "Cache/CacheBase.hpp"
@@ -47,6 +48,7 @@ void resetProcessState()
     Step::resetInterruptState();
     Step::resetCallbacks();
     SubproblemManager::clear();
+    PhaseOne::_bboutputtypes.clear();
 }
 
 } // namespace QARNO_4_0_0

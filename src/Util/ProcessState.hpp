@@ -12,7 +12,8 @@ namespace QARNO_4_0_0
 /// evaluation points, the h and success rules of `Eval`, the cache (no
 /// instance, no cache hit, no output types), the user-interrupt flags and
 /// recorded interrupts of `Step`, its user callbacks (back to the defaults),
-/// and the sub-problem registry (emptied without a warning).
+/// the sub-problem registry (emptied without a warning) and the output
+/// types of phase one.
 ///
 /// This is the one list of such states: whatever adds a singleton or a
 /// static rule adds its reset here. Every run starts with this call, and so

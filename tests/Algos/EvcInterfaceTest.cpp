@@ -121,8 +121,9 @@ TEST(EvcInterface, QueuesFullSpacePointsWithTheContextOfTheirStep)
     };
     const Case cases[] = {
         {"iteration with a mesh", false, true, true, {0.5, 0.25, 1}, {1, 0.5, 2}, 4, "(comment)"},
-        // The comment is the root algorithm's, here phase one's (none).
-        {"below phase one", true, true, true, {0.5, 0.25, 1}, {1, 0.5, 2}, 4, ""},
+        // A run has one comment stack, the root algorithm's (here phase
+        // one's): the sub-algorithm's comment went there.
+        {"below phase one", true, true, true, {0.5, 0.25, 1}, {1, 0.5, 2}, 4, "(comment)"},
         {"starting points: no iteration asked", false, false, true, {}, {}, 0, "(comment)"},
         {"iteration without a mesh", false, true, false, {}, {}, 0, "(comment)"},
     };
@@ -249,6 +250,9 @@ TEST(EvcInterface, BarrierGoesToTheQueueInFullSpace)
     EXPECT_EQ((Coords{{1, 2, 3, 4, 5}}), coordsOf(full->getAllPoints()));
     ASSERT_NE(nullptr, full->getRefBestFeas());
     EXPECT_EQ((Coords{{1, 2, 3, 4, 5}}), coordsOf({*full->getRefBestFeas()}));
+    // A copy keeping the sub-space dimension would refuse its own points at
+    // the next update.
+    EXPECT_EQ(5u, full->getN());
     // The step's barrier is untouched.
     EXPECT_EQ((Coords{{1, 3, 5}}), coordsOf(barrier->getAllPoints()));
     EXPECT_EQ((Coords{{1, 3, 5}}), coordsOf({*barrier->getRefBestFeas()}));
@@ -262,6 +266,9 @@ TEST(EvcInterface, BarrierGoesToTheQueueInFullSpace)
     // A null barrier leaves the queue's in place.
     evc.setBarrier(nullptr);
     EXPECT_EQ(full, installed.harness.evc->getBarrier(-1));
+
+    EXPECT_NO_THROW(full->updateWithPoints({makeBBPoint({1, 2, 3, 4, 6}, "0", OBJ_ONLY)},
+                                           EvalType::BB, true));
 }
 
 TEST(EvcInterface, EvaluatedPointsComeBackInSubSpace)
@@ -360,4 +367,21 @@ TEST(EvcInterface, ReportsWhatItCannotWorkWith)
         EXPECT_EQ(c.message, messageOf(c.op));
     }
     EXPECT_EQ(0u, installed.harness.evc->getQueueSize(-1));
+}
+
+TEST(EvcInterface, SinglePointIsEvaluatedInFullSpaceAndReturnedInSubSpace)
+{
+    // Outside the queue and, here, without the cache (which would have to
+    // know the point first).
+    ProcessStateGuard guard;
+    Installed installed(withCache(false));
+    SubspaceAlgorithm algo(FIX_1_3);
+    RecordingStep init(&algo.algo, "Init");
+    EvcInterface evc(&init);
+
+    EvalPoint point(Point(makeArray({7, 3, 5})));
+    EXPECT_TRUE(evc.evalSinglePoint(point, INF));
+    EXPECT_EQ((Coords{{7, 2, 3, 4, 5}}), installed.harness.evaluator->evaluatedPoints());
+    EXPECT_EQ((Coords{{7, 3, 5}}), coordsOf({point}));
+    EXPECT_DOUBLE_EQ(7.0, point.getF().todouble());
 }

@@ -189,8 +189,23 @@ TEST(IterationSteps, MissingRunParametersAreReported)
     ProcessStateGuard guard;
     QarnoTest::startCache({BBOutputType::OBJ});
     auto barrier = makeBarrier({QarnoTest::makeEvalPoint({1.0, 2.0}, 1.0, 0.0)});
+    // An algorithm always has run parameters: the steps hang from a step
+    // with stop reasons only.
+    class ReasonsOnly : public Step
+    {
+    public:
+        explicit ReasonsOnly(const Step* parent)
+            : Step(parent, std::make_shared<AllStopReasons>(), nullptr, nullptr)
+        {
+        }
+
+    protected:
+        void startImp() override {}
+        bool runImp() override { return true; }
+        void endImp() override {}
+    };
     RecordingStep main("Main");
-    FakeAlgorithm mads(&main, "MADS"); // no run parameters above
+    ReasonsOnly mads(&main);
     StreamCapture callStack(std::cout);
 
     RecordingMegaIteration mega(&mads, 0, barrier);
@@ -241,6 +256,12 @@ TEST(IterationSteps, TextFormRoundTripsAndLeavesTheNextToken)
          "RNG"},
         {"foreign token first", "MAIN_MESH 1\n" + text, 0, false, "MAIN_MESH"},
         {"malformed count ends the loop", "ITERATION_COUNT x BARRIER", 0, false, "x"},
+        // A count is unsigned: a sign or too many digits are refused, not
+        // wrapped round, and stay in the stream.
+        {"negative count ends the loop", "ITERATION_COUNT -3 BARRIER", 0, false, "-3"},
+        {"count beyond 64 bits ends the loop", "ITERATION_COUNT 18446744073709551616", 0, false,
+         "18446744073709551616"},
+        {"count ending the input still counts", "ITERATION_COUNT 12", 12, false, ""},
     };
     for (const auto& c : cases)
     {

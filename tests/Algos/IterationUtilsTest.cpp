@@ -11,6 +11,11 @@
 #include "Algos/EvcInterface.hpp"
 #include "Algos/StepException.hpp"
 #include "Eval/Barrier.hpp"
+#include "Eval/EvaluatorControl.hpp"
+#include "Math/Direction.hpp"
+#include "Param/EvaluatorControlGlobalParameters.hpp"
+#include "Param/RunParameters.hpp"
+#include "Util/ArrayOfString.hpp"
 #include "Math/Double.hpp"
 #include "Output/OutputQueue.hpp"
 #include "support/CacheSupport.hpp"
@@ -392,4 +397,84 @@ TEST(IterationUtils, EvaluationKeepsTheEvaluatedPointsAndSkipsCachedOnes)
     EXPECT_EQ(0u, step.getTrialPointsCount());
     EXPECT_EQ(SuccessType::FULL_SUCCESS, step.getSuccessType());
     EvcInterface::setEvaluatorControl(nullptr);
+}
+
+namespace
+{
+
+/// The run parameters of `algo` with `set` applied, checked again.
+template <typename SET> void changeRunParams(const Algorithm& algo, SET set)
+{
+    const auto& run = algo.getRunParams();
+    set(*run);
+    auto evcGlobal = std::make_shared<EvaluatorControlGlobalParameters>();
+    evcGlobal->checkAndComply(nullptr);
+    QarnoTest::CerrCapture ignoreWarnings;
+    run->checkAndComply(evcGlobal, QarnoTest::makeCheckedPbParams(2));
+}
+
+} // namespace
+
+TEST(IterationUtils, FrameCenterUseCacheKeepsEquallyGoodPointsInTheBarrier)
+{
+    ProcessStateGuard guard;
+    StreamCapture quiet(std::cout);
+    QarnoTest::startCache({BBOutputType::OBJ, BBOutputType::PB});
+    using QarnoTest::makeEvalPoint;
+    for (const bool useCache : {false, true})
+    {
+        SCOPED_TRACE(useCache ? "FRAME_CENTER_USE_CACHE" : "default");
+        auto barrier = makeBarrier(INF, {makeEvalPoint({0.0, 0.0}, 1, 0)});
+        MeshTree tree(barrier);
+        changeRunParams(tree.algo, [&](RunParameters& run)
+                        { run.setAttributeValue<bool>("FRAME_CENTER_USE_CACHE", useCache); });
+        tree.step.insertTrialPoint(makeEvalPoint({1.0, 0.0}, 1, 0));
+        tree.step.setSuccessType(SuccessType::FAILURE);
+        tree.step.postProcessing(EvalType::BB);
+        EXPECT_EQ(useCache ? 2u : 1u, barrier->getAllXFeas().size());
+    }
+}
+
+TEST(IterationUtils, DisabledEvalSortKeepsTheQueueOrder)
+{
+    // Three successes for an opportunistic queue of blocks of one point: only
+    // the first point of the queue is evaluated. Sorted, it is the point in
+    // the last successful direction from the frame centre (1 1).
+    const struct
+    {
+        const char* name;
+        bool disableSort;
+        std::vector<std::vector<double>> evaluated;
+    } cases[] = {
+        {"sorted by the last successful direction", false, {{1, 3}}},
+        {"DISABLE EVAL_SORT", true, {{0, 1}}},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        ProcessStateGuard guard;
+        StreamCapture quiet(std::cout);
+        QarnoTest::EvcOptions options;
+        options.opportunistic = true;
+        QarnoTest::EvcHarness harness(options, {BBOutputType::OBJ},
+                                      QarnoTest::firstCoordinateObjective());
+        EvcInterface::setEvaluatorControl(harness.evc);
+        OutputQueue::getInstance()->initParameters(QarnoTest::makeDisplayParameters(2, 2, ""));
+        harness.evc->setLastSuccessfulDir(std::make_shared<Direction>(makeArray({0.0, 1.0})));
+
+        MeshTree tree(makeBarrier(INF, {QarnoTest::makeEvalPoint({5.0, 5.0}, 5.0, 0.0)}));
+        if (c.disableSort)
+        {
+            changeRunParams(tree.algo, [](RunParameters& run)
+                            { run.setAttributeValue("DISABLE", ArrayOfString(1, "EVAL_SORT")); });
+        }
+        for (const auto& x : {std::vector<double>{0, 1}, {1, 3}, {3, 1}})
+        {
+            tree.step.insertTrialPoint(EvalPoint(Point(makeArray(x))));
+        }
+        tree.step.updatePointsWithFrameCenter();
+        EXPECT_TRUE(tree.step.evalTrialPoints(&tree.step));
+        EXPECT_EQ(c.evaluated, harness.evaluator->evaluatedPoints());
+        EvcInterface::setEvaluatorControl(nullptr);
+    }
 }

@@ -411,7 +411,8 @@ TEST(Step, EvaluationModeIsVerifiedAgainstTheRunParameters)
         SCOPED_TRACE(std::string("parameter ") + (c.parameter ? "true" : "false") + ", expected " +
                      (c.expected ? "true" : "false"));
         auto run = QarnoTest::makeCheckedRunParams(2, c.parameter, false);
-        FakeAlgorithm algo(nullptr, "MADS");
+        RecordingStep root("Main");
+        FakeAlgorithm algo(&root, "MADS");
         class WithParams : public RecordingStep
         {
         public:

@@ -225,12 +225,15 @@ TEST(SubproblemManager, StepsFindTheSubproblemOfTheirAlgorithm)
     const auto pb = fiveVariables({UNDEF, 2, UNDEF, 4, UNDEF}, {});
     const Subproblem sub(pb, Point(5));
     RecordingStep main("Main");
-    FakeAlgorithm mads(&main, "MADS");
+    // Both algorithms register themselves; NM inherits the fixed variables.
+    FakeAlgorithm mads(&main, "MADS", QarnoTest::makeCheckedRunParams(5, false, false), pb);
     RecordingStep poll(&mads, "Poll");
     FakeAlgorithm nm(&poll, "NM");
     RecordingStep reflect(&nm, "Reflect");
+    EXPECT_EQ("( - 2 - 4 - )", SubproblemManager::getSubFixedVariable(&reflect).display());
+    // NM leaves the registry as its destruction would.
+    SubproblemManager::removeSubproblem(&nm);
 
-    SubproblemManager::addSubproblem(&mads, sub);
     EXPECT_EQ("( - 2 - 4 - )", SubproblemManager::getSubFixedVariable(&poll).display());
     EXPECT_EQ("( - 2 - 4 - )", SubproblemManager::getSubFixedVariable(&mads).display());
 
@@ -271,13 +274,13 @@ TEST(SubproblemManager, ResetWarnsOnlyWhenEntriesAreLeft)
     ProcessStateGuard guard;
     const Subproblem sub(fiveVariables({UNDEF, UNDEF, UNDEF, UNDEF, UNDEF}, {}), Point(5));
     RecordingStep main("Main");
-    FakeAlgorithm mads(&main, "MADS");
     {
         CerrCapture err;
         SubproblemManager::reset();
         EXPECT_EQ("", err.text());
     }
-    SubproblemManager::addSubproblem(&mads, sub);
+    // An algorithm registers its sub-problem when it is built.
+    FakeAlgorithm mads(&main, "MADS");
     {
         CerrCapture err;
         SubproblemManager::reset();

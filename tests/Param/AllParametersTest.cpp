@@ -355,6 +355,33 @@ TEST_F(AllParametersTest, LineGoesToItsOwnSetOnly)
     }
 }
 
+TEST_F(AllParametersTest, CountLinesReadInfAsNoLimit)
+{
+    // INF on a line is the largest size_t, as a default "INF" is: read as the
+    // int limit, DISPLAY_HEADER INF would show the header once more after
+    // 2147483647 lines instead of never.
+    const struct
+    {
+        const char* line;
+        const char* keyword;
+        size_t expected;
+    } cases[] = {
+        {"DISPLAY_HEADER INF", "DISPLAY_HEADER", std::numeric_limits<size_t>::max()},
+        {"DISPLAY_HEADER +inf", "DISPLAY_HEADER", std::numeric_limits<size_t>::max()},
+        {"MAX_BB_EVAL INF", "MAX_BB_EVAL", std::numeric_limits<size_t>::max()},
+        {"DISPLAY_HEADER 2147483647", "DISPLAY_HEADER", 2147483647u},
+        {"DISPLAY_HEADER 12", "DISPLAY_HEADER", 12u},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.line);
+        auto all = checkedFacade();
+        all->readParamLine(c.line);
+        all->checkAndComply();
+        EXPECT_EQ(c.expected, all->getAttributeValue<size_t>(c.keyword));
+    }
+}
+
 TEST_F(AllParametersTest, ReadFilePassesItsFlagsOn)
 {
     TempDir dir;

@@ -79,8 +79,9 @@ TEST(ReadEntriesTest, ConvertsByValueType)
     } cases[] = {
         {{"dimension 3"}, "DIMENSION", "DIMENSION 3"},
         {{"MAX_BB_EVAL 100"}, "MAX_BB_EVAL", "MAX_BB_EVAL 100"},
-        {{"MAX_BB_EVAL INF"}, "MAX_BB_EVAL", "MAX_BB_EVAL 2147483647"},
-        {{"MAX_TIME +inf"}, "MAX_TIME", "MAX_TIME 2147483647"},
+        // INF is no limit, the largest size_t, as for the defaults.
+        {{"MAX_BB_EVAL INF"}, "MAX_BB_EVAL", "MAX_BB_EVAL 18446744073709551615"},
+        {{"MAX_TIME +inf"}, "MAX_TIME", "MAX_TIME 18446744073709551615"},
         {{"SEED -5"}, "SEED", "SEED -5"},
         {{"SEED INF"}, "SEED", "SEED 2147483647"},
         {{"DISPLAY_ALL_EVAL yes"}, "DISPLAY_ALL_EVAL", "DISPLAY_ALL_EVAL 1"},

@@ -19,6 +19,12 @@ const std::string& testBBExe()
     return path;
 }
 
+const std::string& testFrontEnd()
+{
+    static const std::string path = QARNO_TEST_FRONTEND;
+    return path;
+}
+
 std::string shellWord(const std::string& text)
 {
     std::string word = "'";

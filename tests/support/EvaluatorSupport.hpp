@@ -17,6 +17,10 @@ namespace QarnoTest
 /// (tests/tools/test_bb_exe.cpp; its modes are listed there).
 const std::string& testBBExe();
 
+/// The path of the qarno command line built over the test algorithm
+/// (tests/tools/qarno_test_frontend.cpp).
+const std::string& testFrontEnd();
+
 /// `text` as one shell word, in single quotes.
 std::string shellWord(const std::string& text);
 

@@ -29,6 +29,8 @@ public:
     ParamAlgorithm(const QARNO_4_0_0::Step* parent, const std::string& name,
                    const std::shared_ptr<QARNO_4_0_0::RunParameters>& runParams);
 
+    void readInformationForHotRestart() override {}
+
 protected:
     void startImp() override {}
     bool runImp() override { return true; }

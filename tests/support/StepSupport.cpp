@@ -62,23 +62,43 @@ void RecordingStep::endImp()
     calls.push_back("end");
 }
 
+namespace
+{
+std::shared_ptr<RunParameters> runParamsFor(const Step* parent)
+{
+    if (nullptr != parent && nullptr != parent->getRunParams())
+    {
+        return parent->getRunParams();
+    }
+    return makeCheckedRunParams(2, false, false);
+}
+
+std::shared_ptr<PbParameters> pbParamsFor(const Step* parent)
+{
+    if (nullptr != parent && nullptr != parent->getPbParams())
+    {
+        return parent->getPbParams();
+    }
+    return makeCheckedPbParams(2);
+}
+} // namespace
+
 FakeAlgorithm::FakeAlgorithm(const Step* parent, const std::string& name)
-    : Algorithm(parent, std::make_shared<AllStopReasons>(),
-                (nullptr == parent) ? nullptr : parent->getRunParams(),
-                (nullptr == parent) ? nullptr : parent->getPbParams())
+    : FakeAlgorithm(parent, name, runParamsFor(parent), pbParamsFor(parent))
+{
+}
+
+FakeAlgorithm::FakeAlgorithm(const Step* parent, const std::string& name,
+                             const std::shared_ptr<RunParameters>& runParams,
+                             const std::shared_ptr<PbParameters>& pbParams)
+    : Algorithm(parent, std::make_shared<AllStopReasons>(), runParams, pbParams)
 {
     setName(name);
 }
 
-void FakeAlgorithm::setAlgoComment(const std::string& comment, bool /*force*/) const
+std::shared_ptr<Barrier> FakeAlgorithm::ownMegaIterationBarrier() const
 {
-    _previousComment = _comment;
-    _comment = comment;
-}
-
-void FakeAlgorithm::resetPreviousAlgoComment(bool /*force*/) const
-{
-    _comment = _previousComment;
+    return (nullptr != currentBarrier) ? currentBarrier : Algorithm::ownMegaIterationBarrier();
 }
 
 FakeMegaIteration::FakeMegaIteration(const Step* parent, std::shared_ptr<Barrier> barrier)

@@ -45,16 +45,20 @@ protected:
     void endImp() override;
 };
 
-/// An algorithm that stores its comment and the barrier of its current
-/// mega-iteration, as the algorithm classes will.
+/// An algorithm on the real frame (comment stack, sub-problem registration)
+/// whose start, run and end do nothing and which reads no hot-restart file.
+/// It takes its parent's parameter sets, or checked ones of dimension 2 when
+/// the parent has none (a bare root step), or the sets given. Its barrier
+/// look-up answers `currentBarrier` when set, else its mega-iteration's.
 class FakeAlgorithm : public QARNO_4_0_0::Algorithm
 {
 public:
     FakeAlgorithm(const QARNO_4_0_0::Step* parent, const std::string& name);
+    FakeAlgorithm(const QARNO_4_0_0::Step* parent, const std::string& name,
+                  const std::shared_ptr<QARNO_4_0_0::RunParameters>& runParams,
+                  const std::shared_ptr<QARNO_4_0_0::PbParameters>& pbParams);
 
-    std::string getAlgoComment() const override { return _comment; }
-    void setAlgoComment(const std::string& comment, bool force = false) const override;
-    void resetPreviousAlgoComment(bool force = false) const override;
+    void readInformationForHotRestart() override {}
 
     std::shared_ptr<QARNO_4_0_0::Barrier> currentBarrier;
 
@@ -62,14 +66,7 @@ protected:
     void startImp() override {}
     bool runImp() override { return true; }
     void endImp() override {}
-    std::shared_ptr<QARNO_4_0_0::Barrier> ownMegaIterationBarrier() const override
-    {
-        return currentBarrier;
-    }
-
-private:
-    mutable std::string _comment;
-    mutable std::string _previousComment;
+    std::shared_ptr<QARNO_4_0_0::Barrier> ownMegaIterationBarrier() const override;
 };
 
 /// A mega-iteration with a barrier.

@@ -29,33 +29,25 @@ std::shared_ptr<PbParameters> makeFixedPbParams(const std::vector<double>& fixed
     return pb;
 }
 
-FakePhaseOne::FakePhaseOne(const Step* parent)
-    : PhaseOne(parent, std::make_shared<AllStopReasons>(), parent->getRunParams(),
-               parent->getPbParams())
+FakePhaseOne::FakePhaseOne(const Step* parent, const std::shared_ptr<RunParameters>& runParams,
+                           const std::shared_ptr<PbParameters>& pbParams)
+    : PhaseOne(parent, std::make_shared<AllStopReasons>(), runParams, pbParams)
 {
     setName("PhaseOne");
 }
 
 SubspaceAlgorithm::SubspaceAlgorithm(const std::vector<double>& fixed, bool underPhaseOne)
-    : main("Main"), phaseOne(underPhaseOne ? std::make_unique<FakePhaseOne>(&main) : nullptr),
-      algo(underPhaseOne ? static_cast<const Step*>(phaseOne.get()) : &main, "Algo")
+    : main("Main"),
+      phaseOne(underPhaseOne
+                   ? std::make_unique<FakePhaseOne>(
+                         &main, makeCheckedRunParams(fixed.size(), false, false),
+                         makeFixedPbParams(fixed))
+                   : nullptr),
+      algo(underPhaseOne ? static_cast<const Step*>(phaseOne.get()) : &main, "Algo",
+           underPhaseOne ? phaseOne->getRunParams()
+                         : makeCheckedRunParams(fixed.size(), false, false),
+           underPhaseOne ? phaseOne->getPbParams() : makeFixedPbParams(fixed))
 {
-    // The sub-problem reports its fixed variable on standard output.
-    StreamCapture out(std::cout);
-    SubproblemManager::addSubproblem(&algo,
-                                     Subproblem(makeFixedPbParams(fixed), Point(fixed.size())));
-}
-
-SubspaceAlgorithm::~SubspaceAlgorithm()
-{
-    try
-    {
-        SubproblemManager::removeSubproblem(&algo);
-    }
-    catch (...)
-    {
-        // A test that reset the registry already removed the entry.
-    }
 }
 
 } // namespace QarnoTest

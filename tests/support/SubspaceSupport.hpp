@@ -21,11 +21,16 @@ namespace QarnoTest
 /// FIXED_VARIABLE `fixed` (UNDEF for a free variable).
 std::shared_ptr<QARNO_4_0_0::PbParameters> makeFixedPbParams(const std::vector<double>& fixed);
 
-/// A phase-one algorithm that does nothing by itself.
+/// A phase-one algorithm that does nothing by itself, with the parameter
+/// sets given.
 class FakePhaseOne : public QARNO_4_0_0::PhaseOne
 {
 public:
-    explicit FakePhaseOne(const QARNO_4_0_0::Step* parent);
+    FakePhaseOne(const QARNO_4_0_0::Step* parent,
+                 const std::shared_ptr<QARNO_4_0_0::RunParameters>& runParams,
+                 const std::shared_ptr<QARNO_4_0_0::PbParameters>& pbParams);
+
+    void readInformationForHotRestart() override {}
 
 protected:
     void startImp() override {}
@@ -35,14 +40,14 @@ protected:
 
 /// A root step "Main" with a `FakeAlgorithm` "Algo" below it (below a
 /// `FakePhaseOne` "PhaseOne" with `underPhaseOne`), whose sub-problem fixes
-/// `fixed` (UNDEF for a free variable) and is registered with the
-/// SubproblemManager for the life of this object. Hold a ProcessStateGuard
+/// `fixed` (UNDEF for a free variable): the top algorithm is built on
+/// `makeFixedPbParams(fixed)`, and the algorithms register their
+/// sub-problems themselves for their lifetime. Hold a ProcessStateGuard
 /// around it.
 class SubspaceAlgorithm
 {
 public:
     explicit SubspaceAlgorithm(const std::vector<double>& fixed, bool underPhaseOne = false);
-    ~SubspaceAlgorithm();
     SubspaceAlgorithm(const SubspaceAlgorithm&) = delete;
     SubspaceAlgorithm& operator=(const SubspaceAlgorithm&) = delete;
 

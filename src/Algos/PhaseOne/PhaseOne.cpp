@@ -3,6 +3,8 @@
 namespace QARNO_4_0_0
 {
 
+BBOutputTypeList PhaseOne::_bboutputtypes;
+
 PhaseOne::~PhaseOne() = default;
 
 } // namespace QARNO_4_0_0

@@ -2,6 +2,7 @@
 #define QARNO_ALGOS_PHASEONE_PHASEONE_HPP
 
 #include "Algos/Algorithm.hpp"
+#include "Type/BBOutputType.hpp"
 
 namespace QARNO_4_0_0
 {
@@ -11,6 +12,11 @@ namespace QARNO_4_0_0
 class PhaseOne : public Algorithm
 {
 public:
+    /// The output types of the run, set by the main step before phase one
+    /// is built: h of the cache's points is recomputed with them. Empty at
+    /// load and after `resetProcessState`.
+    static BBOutputTypeList _bboutputtypes;
+
     using Algorithm::Algorithm;
     ~PhaseOne() override;
 };

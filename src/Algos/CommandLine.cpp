@@ -1,0 +1,136 @@
+#include "Algos/CommandLine.hpp"
+
+#include <exception>
+#include <iostream>
+#include <string>
+
+#include "Algos/MainStep.hpp"
+#include "Algos/UserTerminateException.hpp"
+#include "Output/OutputQueue.hpp"
+#include "Param/AllParameters.hpp"
+#include "Param/DisplayParameters.hpp"
+#include "Util/Utils.hpp"
+
+namespace QARNO_4_0_0
+{
+
+namespace
+{
+
+/// Shows what is queued; a failure of the display itself is only reported.
+void flushOutput() noexcept
+{
+    try
+    {
+        OutputQueue::getInstance()->flush();
+    }
+    catch (const std::exception& e)
+    {
+        std::cerr << "Error: " << e.what() << std::endl;
+    }
+    catch (...)
+    {
+        std::cerr << "Error: output could not be shown" << std::endl;
+    }
+}
+
+int run(MainStep& mainStep, const std::string& paramFile)
+{
+    try
+    {
+        mainStep.setParamFileName(paramFile);
+        mainStep.start();
+        mainStep.run();
+        mainStep.end();
+        flushOutput();
+        return 0;
+    }
+    catch (const UserTerminateException& e)
+    {
+        flushOutput();
+        std::cerr << "Error: the run was stopped by the user: " << e.what() << std::endl;
+    }
+    catch (const std::exception& e)
+    {
+        flushOutput();
+        std::cerr << "Error: " << e.what() << std::endl;
+    }
+    catch (...)
+    {
+        flushOutput();
+        std::cerr << "Error: the run ended on an unknown exception" << std::endl;
+    }
+    return 1;
+}
+
+} // namespace
+
+int runCommandLine(int argc, char** argv, MainStep& mainStep)
+{
+    const char* exeName = (argc > 0 && nullptr != argv && nullptr != argv[0]) ? argv[0] : "qarno";
+    int status = 1;
+    try
+    {
+        // Until a run configures it, the output queue shows everything, its
+        // own debug lines included: the texts below are shown at the default
+        // display degree.
+        const auto& allParams = mainStep.getAllParameters();
+        if (nullptr != allParams)
+        {
+            OutputQueue::getInstance()->setDisplayDegree(
+                allParams->get_display_params()->getSpValue<int>("DISPLAY_DEGREE", false, true));
+        }
+        const std::string first = (argc >= 2 && nullptr != argv[1]) ? argv[1] : "";
+        if (first.empty())
+        {
+            mainStep.displayUsage(exeName);
+        }
+        else if ('-' != first[0] && 2 == argc)
+        {
+            return run(mainStep, first);
+        }
+        else if ('-' != first[0])
+        {
+            mainStep.displayUsage(exeName);
+        }
+        else
+        {
+            const std::string option = upperCopy(first);
+            if ("-I" == option && 2 == argc)
+            {
+                mainStep.displayInfo();
+                status = 0;
+            }
+            else if ("-H" == option && argc <= 3)
+            {
+                flushOutput();
+                mainStep.displayHelp((3 == argc) ? upperCopy(argv[2]) : std::string(), false);
+                status = 0;
+            }
+            else if ("-V" == option && 2 == argc)
+            {
+                mainStep.displayVersion();
+                status = 0;
+            }
+            else if ("-U" == option && 2 == argc)
+            {
+                mainStep.displayUsage(exeName);
+                status = 0;
+            }
+            else
+            {
+                mainStep.displayUsage(exeName);
+            }
+        }
+    }
+    catch (const std::exception& e)
+    {
+        flushOutput();
+        std::cerr << "Error: " << e.what() << std::endl;
+        return 1;
+    }
+    flushOutput();
+    return status;
+}
+
+} // namespace QARNO_4_0_0
