@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "Algos/EvcInterface.hpp"
+#include "Algos/PhaseOne/PhaseOne.hpp"
 #include "Algos/Step.hpp"
 #include "Algos/SubproblemManager.hpp"
 #include "Cache/CacheBase.hpp"
@@ -64,6 +65,7 @@ TEST(LoadTime, NoSingletonExists)
     EXPECT_EQ(0u, SubproblemManager::size());
     EXPECT_EQ(0u, CacheBase::_nbCacheHits.load());
     EXPECT_TRUE(CacheSet::_bbOutputType.empty());
+    EXPECT_TRUE(PhaseOne::_bboutputtypes.empty());
 }
 
 TEST(LoadTime, CountersFlagsAndStores)
