@@ -8,6 +8,7 @@
 #include "Algos/AlgoStopReasons.hpp"
 #include "Algos/Algorithm.hpp"
 #include "Algos/EvcInterface.hpp"
+#include "Algos/Mads/Mads.hpp"
 #include "Algos/PhaseOne/PhaseOne.hpp"
 #include "Algos/SubproblemManager.hpp"
 #include "Cache/CacheBase.hpp"
@@ -363,9 +364,14 @@ void MainStep::chooseAlgorithms()
 }
 
 std::shared_ptr<Algorithm> MainStep::createAlgorithm(AlgoKind kind,
-                                                     std::shared_ptr<AllStopReasons> /*stopReasons*/,
-                                                     const std::shared_ptr<PbParameters>& /*pbParams*/)
+                                                     std::shared_ptr<AllStopReasons> stopReasons,
+                                                     const std::shared_ptr<PbParameters>& pbParams)
 {
+    if (AlgoKind::MADS == kind)
+    {
+        // The constructor runs Mads::init (name, initialization step).
+        return std::make_shared<Mads>(this, std::move(stopReasons), _runParams, pbParams);
+    }
     throw Exception(SOURCE_FILE, __LINE__,
                     "The algorithm " + algoKindToString(kind) +
                         " is not available in this build of QARNO");

@@ -85,6 +85,11 @@ void CacheBase::purge()
     std::cerr << "Warning: purge is not implemented for this type of cache." << std::endl;
 }
 
+bool CacheBase::eraseUnevaluated(const Point& /*x*/)
+{
+    return false;
+}
+
 std::string CacheBase::displayAll() const
 {
     return std::string();

@@ -111,6 +111,11 @@ public:
     virtual void clearSgte(int mainThreadNum) = 0;
     /// Reduces the cache below MAX_CACHE_SIZE.
     virtual void purge();
+    /// Forgets the point at x when it carries no evaluation at all: a point
+    /// that was queued and then released unevaluated, which must be offered
+    /// for evaluation again rather than be taken as queued for ever. True
+    /// when a point was removed.
+    virtual bool eraseUnevaluated(const Point& x);
     /// Writes the cache file; false when it could not be written.
     virtual bool write() const = 0;
     virtual std::string displayAll() const;

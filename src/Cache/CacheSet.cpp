@@ -564,6 +564,19 @@ bool CacheSet::update(const EvalPoint& evalPoint, EvalType evalType)
 // Look-ups
 // ---------------------------------------------------------------------------
 
+bool CacheSet::eraseUnevaluated(const Point& x)
+{
+    const StoreIter it = lookup(x);
+    if (it == _cache.end() || nullptr != it->getEval(EvalType::BB) ||
+        nullptr != it->getEval(EvalType::SGTE))
+    {
+        return false;
+    }
+    removeFromIndexes(it);
+    _cache.erase(it);
+    return true;
+}
+
 size_t CacheSet::find(const Point& x, EvalPoint& evalPoint, EvalType /*evalType*/) const
 {
     const StoreIter it = lookup(x);

@@ -99,6 +99,7 @@ public:
     /// MAX_CACHE_SIZE; stops when no pass can remove a point (a single point
     /// is never removed by halving).
     void purge() override;
+    bool eraseUnevaluated(const Point& x) override;
     bool write() const override;
     std::string displayAll() const override;
     bool read() override;

@@ -526,11 +526,36 @@ bool EvaluatorControl::popBlock(std::vector<std::shared_ptr<EvalQueuePoint>>& bl
     return !block.empty();
 }
 
+void EvaluatorControl::releaseFromCache(const EvalQueuePoint& point) const
+{
+    // The cache took the point in when it was queued and answers "already
+    // inserted, not evaluated" to every later offer of it: a point released
+    // unevaluated would never be evaluated in this run. Make it new again.
+    const int thread = point.getThreadAlgo();
+    if (!CacheBase::hasInstance() || !isMainThread(thread) ||
+        !getMainThreadInfo(thread).getUseCache())
+    {
+        return;
+    }
+    try
+    {
+        CacheBase::getInstance()->eraseUnevaluated(point);
+    }
+    catch (...)
+    {
+        // Also called on destruction; the point then only stays unevaluated.
+    }
+}
+
 size_t EvaluatorControl::clearQueue(int mainThreadNum, bool showDebug)
 {
     if (mainThreadNum == -1)
     {
         const size_t removed = _evalPointQueue.size();
+        for (const auto& entry : _evalPointQueue)
+        {
+            releaseFromCache(*entry);
+        }
         _evalPointQueue.clear();
         _queueIndex.clear();
         for (auto& entry : _mainThreadInfo)
@@ -554,6 +579,7 @@ size_t EvaluatorControl::clearQueue(int mainThreadNum, bool showDebug)
                                                 OutputLevel::LEVEL_DEBUG);
             }
             indexErase(entry.get());
+            releaseFromCache(*entry);
             ++removed;
         }
         else

@@ -151,7 +151,8 @@ public:
     bool popBlock(std::vector<std::shared_ptr<EvalQueuePoint>>& block);
 
     /// Removes the points of a main thread (-1: every point) and returns how
-    /// many; their cache entries are left as they are.
+    /// many. A removed point that the cache holds without any evaluation is
+    /// dropped from the cache too, so that a later offer evaluates it.
     size_t clearQueue(int mainThreadNum = -1, bool showDebug = false);
     /// Points of a main thread in the queue; -1: every queued point.
     size_t getQueueSize(int mainThreadNum = -1) const;
@@ -284,6 +285,8 @@ public:
     void AddDirectToFileInfo(std::shared_ptr<EvalQueuePoint> evalQueuePoint) const;
 
 private:
+    /// See clearQueue.
+    void releaseFromCache(const EvalQueuePoint& point) const;
     /// The global parameters read on the hot path.
     struct GlobalSettings
     {

@@ -636,9 +636,9 @@ TEST(MainStep, ClearErrorsBeforeAnyAlgorithmRuns)
     }
     ProcessStateGuard second;
     MainStep mainStep;
-    mainStep.setAllParameters(makeMainStepParameters("OBJ"));
+    mainStep.setAllParameters(makeMainStepParameters("OBJ", {1, 2}, {"LH_EVAL 5"}));
     mainStep.setEvaluator(sumEvaluator("OBJ"));
-    EXPECT_EQ("The algorithm MADS is not available in this build of QARNO",
+    EXPECT_EQ("The algorithm LH is not available in this build of QARNO",
               messageOf([&] { mainStep.start(); }));
 }
 
@@ -670,7 +670,7 @@ TEST(MainStep, SignalHandlersOnlyForTheRun)
     {
         // A start that fails: the handlers come back with the step's end.
         MainStep failing;
-        failing.setAllParameters(makeMainStepParameters("OBJ"));
+        failing.setParamFileName("/nonexistent/qarno/param.txt");
         failing.setEvaluator(sumEvaluator("OBJ"));
         EXPECT_NE("(no exception)", messageOf([&] { failing.start(); }));
     }

@@ -183,6 +183,42 @@ TEST_F(EvaluatorControlRunTest, OpportunismStopsAfterTheBlockHoldingTheFirstSucc
     }
 }
 
+TEST_F(EvaluatorControlRunTest, PointsClearedUnevaluatedCanBeOfferedAgain)
+{
+    // After an opportunistic success the queue drops points 3 to 5 without
+    // evaluating them. Left in the cache as "queued", they would be refused
+    // at every later offer and never be evaluated in the run.
+    const std::string FULL = "5 0";
+    const std::string FAIL = "20 0";
+    showOutput(2);
+    EvcOptions options;
+    options.opportunistic = true;
+    options.clearEvalQueue = true;
+    EvcHarness h(options, OBJ_PB,
+                 outputs({{1, FAIL}, {2, FULL}, {3, FAIL}, {4, FAIL}, {5, FAIL}}));
+    h.evc->setBarrier(referenceBarrier());
+    ASSERT_TRUE(h.queueAll(line(5)));
+    {
+        StreamCapture quiet(std::cout);
+        h.evc->run();
+    }
+    ASSERT_EQ(0u, h.evc->getQueueSize(0));
+    EXPECT_EQ(2u, CacheBase::getInstance()->size());
+
+    // Offered again, the evaluated points are cache hits, the dropped ones
+    // are queued and evaluated.
+    const std::vector<Coords> all = line(5);
+    for (size_t i = 0; i < all.size(); ++i)
+    {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(i >= 2, QarnoTest::queuePoint(*h.evc, all[i]));
+    }
+    h.evc->restart();
+    StreamCapture quiet(std::cout);
+    h.evc->run();
+    EXPECT_EQ(5u, h.evaluator->evaluatedPoints().size());
+}
+
 TEST_F(EvaluatorControlRunTest, BudgetsStopTheRunWithTheirMessage)
 {
     const struct

@@ -7,7 +7,9 @@
 // the environment variable QARNO_TEST_BB_MODE (default "normal"). For a
 // point x the normal line is "f c" with f = sum of the x_i and c = x_1 - 10,
 // which suits BB_OUTPUT_TYPE "OBJ PB". When QARNO_TEST_BB_LOG names a file,
-// each run appends to it a line holding the number of points it read.
+// each run appends to it a line holding the number of points it read; when
+// QARNO_TEST_BB_POINTS_LOG names a file, each point read is appended to it,
+// one line of coordinates per point.
 //
 // Modes:
 //   normal     "f c" per point, exit status 0
@@ -21,6 +23,7 @@
 //   long       "f c" with f written with 3000 decimals
 //   extra      the normal lines followed by a megabyte of further lines
 //   kill       killed by SIGKILL after reading its file
+//   quad       "f" with f = sum of (x_i - 1)^2, for BB_OUTPUT_TYPE OBJ
 //   perm       "m l": m = permission bits of FILE, l = 0 for a regular file
 //              (not a link) with one name, else 1
 //   sigparent  the first line, a pause, SIGUSR1 to the process whose id is
@@ -115,6 +118,22 @@ int main(int argc, char** argv)
         }
     }
 
+    if (const char* log = std::getenv("QARNO_TEST_BB_POINTS_LOG"))
+    {
+        if (FILE* out = std::fopen(log, "a"))
+        {
+            for (const auto& x : points)
+            {
+                for (size_t j = 0; j < x.size(); ++j)
+                {
+                    std::fprintf(out, j > 0 ? " %.17g" : "%.17g", x[j]);
+                }
+                std::fprintf(out, "\n");
+            }
+            std::fclose(out);
+        }
+    }
+
     if ("kill" == mode)
     {
         raise(SIGKILL);
@@ -133,6 +152,15 @@ int main(int argc, char** argv)
                 std::printf(j > 0 ? " %.17g" : "%.17g", x[j]);
             }
             std::printf("\n");
+        }
+        else if ("quad" == mode)
+        {
+            double f = 0;
+            for (double v : x)
+            {
+                f += (v - 1) * (v - 1);
+            }
+            std::printf("%.17g\n", f);
         }
         else if ("cnt0" == mode)
         {

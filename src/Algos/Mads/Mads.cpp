@@ -1,0 +1,167 @@
+#include "Algos/Mads/Mads.hpp"
+
+#include <sstream>
+
+#include "Algos/Initialization.hpp"
+#include "Algos/Mads/GMesh.hpp"
+#include "Algos/Mads/MadsInitialization.hpp"
+#include "Algos/Mads/MadsMegaIteration.hpp"
+#include "Algos/Termination.hpp"
+#include "Eval/Barrier.hpp"
+#include "Math/Point.hpp"
+#include "Output/OutputQueue.hpp"
+#include "Param/PbParameters.hpp"
+#include "Param/RunParameters.hpp"
+#include "Util/Exception.hpp"
+#include "Util/FileUtils.hpp"
+#include "Util/Utils.hpp"
+
+namespace QARNO_4_0_0
+{
+
+namespace
+{
+const char* const SOURCE_FILE = "src/Algos/Mads/Mads";
+} // namespace
+
+Mads::Mads(const Step* parentStep, std::shared_ptr<AllStopReasons> stopReasons,
+           const std::shared_ptr<RunParameters>& runParams,
+           const std::shared_ptr<PbParameters>& pbParams)
+    : Algorithm(parentStep, std::move(stopReasons), runParams, pbParams)
+{
+    init();
+}
+
+Mads::~Mads() = default;
+
+void Mads::init()
+{
+    setName("MADS");
+    _initialization = std::make_unique<MadsInitialization>(this);
+}
+
+bool Mads::runImp()
+{
+    bool successful = false;
+    size_t k = 0;
+    SuccessType success = SuccessType::NOT_EVALUATED;
+    std::shared_ptr<Barrier> barrier;
+    std::shared_ptr<MeshBase> mesh;
+
+    if (!_termination->terminate(0))
+    {
+        if (nullptr != _megaIteration)
+        {
+            const auto madsMega = std::dynamic_pointer_cast<MadsMegaIteration>(_megaIteration);
+            if (nullptr == madsMega)
+            {
+                throw Exception(SOURCE_FILE, __LINE__, "Invalid shared pointer cast");
+            }
+            k = madsMega->getK();
+            barrier = madsMega->getBarrier();
+            success = madsMega->getSuccessType();
+            mesh = madsMega->getMesh();
+        }
+        else
+        {
+            const auto* init = dynamic_cast<const MadsInitialization*>(_initialization.get());
+            if (nullptr == init)
+            {
+                throw Exception(SOURCE_FILE, __LINE__, "Invalid shared pointer cast");
+            }
+            mesh = init->getMesh();
+            barrier = init->getBarrier();
+        }
+
+        // The algorithm's own mega-iteration is never run: it shares the
+        // barrier and the mesh, which the run updates in place, and is what
+        // the end reports and the hot-restart file read.
+        auto held = std::make_shared<MadsMegaIteration>(this, k, barrier, mesh, success);
+        _megaIteration = held;
+
+        while (!_termination->terminate(k))
+        {
+            MadsMegaIteration megaIteration(this, k, barrier, mesh, success);
+            megaIteration.start();
+            megaIteration.run();
+            megaIteration.end();
+
+            k = megaIteration.getNextK();
+            barrier = megaIteration.getBarrier();
+            mesh = megaIteration.getMesh();
+            success = megaIteration.getSuccessType();
+            if (SuccessType::FULL_SUCCESS == success)
+            {
+                successful = true;
+            }
+            // The hot-restart file continues the numbering where this run
+            // stopped, so that a continued run keeps counting its
+            // iterations (MAX_ITERATIONS) as the evaluation counters do.
+            held->setK(k);
+
+            Step::handlePendingInterrupts();
+            if (Step::_userInterrupt)
+            {
+                hotRestartOnUserInterrupt();
+            }
+        }
+    }
+
+    _termination->start();
+    _termination->run();
+    _termination->end();
+    return successful;
+}
+
+void Mads::readInformationForHotRestart()
+{
+    if (!_runParams->getAttributeValue<bool>("HOT_RESTART_READ_FILES"))
+    {
+        return;
+    }
+    const std::string& fileName = _runParams->getAttributeValue<std::string>("HOT_RESTART_FILE");
+    if (!checkReadFile(fileName))
+    {
+        return;
+    }
+    OutputQueue::getInstance()->add("Read hot restart file " + fileName,
+                                    OutputLevel::LEVEL_NORMAL);
+
+    const size_t n = _pbParams->getAttributeValue<size_t>("DIMENSION");
+    std::shared_ptr<Barrier> barrier;
+    try
+    {
+        barrier = std::make_shared<Barrier>(INF, Point(n), EvalType::BB);
+    }
+    catch (const Exception&)
+    {
+        // The barrier of the file is made of cache points: without them
+        // (no CACHE_FILE, or another problem's) there is nothing to go on
+        // from, and the run starts afresh from X0.
+        AddOutputWarning("Warning: hot restart file " + fileName +
+                         " not used: the cache holds no evaluated point to continue from.");
+        return;
+    }
+    auto mesh = std::make_shared<GMesh>(_pbParams);
+    _megaIteration = std::make_shared<MadsMegaIteration>(this, 0, barrier, mesh,
+                                                         SuccessType::NOT_EVALUATED);
+    QARNO_4_0_0::read<Mads>(*this, fileName);
+}
+
+void Mads::hotRestartOnUserInterrupt()
+{
+    hotRestartBeginHelper();
+    // The mesh of the iteration being run, if any, goes through its text
+    // form into a mesh of the (possibly changed) problem parameters.
+    const auto iterationMesh = getIterationMesh();
+    if (nullptr != iterationMesh)
+    {
+        std::stringstream meshText;
+        meshText << *iterationMesh;
+        GMesh rebuilt(_pbParams);
+        meshText >> rebuilt;
+    }
+    hotRestartEndHelper();
+}
+
+} // namespace QARNO_4_0_0

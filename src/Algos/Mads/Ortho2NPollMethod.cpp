@@ -1,0 +1,44 @@
+#include "Algos/Mads/Ortho2NPollMethod.hpp"
+
+#include <utility>
+#include <vector>
+
+namespace QARNO_4_0_0
+{
+
+Ortho2NPollMethod::Ortho2NPollMethod(const Step* parentStep) : PollMethodBase(parentStep)
+{
+    init();
+}
+
+Ortho2NPollMethod::~Ortho2NPollMethod() = default;
+
+void Ortho2NPollMethod::init()
+{
+    setName("Ortho 2N Poll Method");
+    verifyParentNotNull();
+}
+
+void Ortho2NPollMethod::generateUnitPollDirections(std::list<Direction>& directions, size_t n) const
+{
+    directions.clear();
+    Direction v(n);
+    Direction::computeDirOnUnitSphere(v);
+
+    // The 2n rows live in one contiguous block while they are filled; the
+    // list then takes them over pairwise, H_i followed by -H_i.
+    std::vector<Direction> rows(2 * n, Direction(n, 0.0));
+    std::vector<Direction*> H(2 * n);
+    for (size_t i = 0; i < 2 * n; ++i)
+    {
+        H[i] = &rows[i];
+    }
+    Direction::householder(v, true, H.data());
+    for (size_t i = 0; i < n; ++i)
+    {
+        directions.push_back(std::move(rows[i]));
+        directions.push_back(std::move(rows[i + n]));
+    }
+}
+
+} // namespace QARNO_4_0_0

@@ -1,0 +1,243 @@
+#include "Algos/Mads/PollMethodBase.hpp"
+
+#include <cmath>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "Algos/AlgoStopReasons.hpp"
+#include "Algos/EvcInterface.hpp"
+#include "Algos/MeshBase.hpp"
+#include "Eval/EvalPoint.hpp"
+#include "Eval/EvaluatorControl.hpp"
+#include "Math/Double.hpp"
+#include "Math/Point.hpp"
+#include "Output/OutputQueue.hpp"
+#include "Param/PbParameters.hpp"
+#include "Type/ListOfVariableGroup.hpp"
+#include "Util/Exception.hpp"
+#include "Util/StopReasonTypes.hpp"
+#include "Util/Utils.hpp"
+
+namespace QARNO_4_0_0
+{
+
+namespace
+{
+const char* const SOURCE_FILE = "src/Algos/Mads/PollMethodBase";
+} // namespace
+
+PollMethodBase::PollMethodBase(const Step* parentStep) : Step(parentStep), IterationUtils(parentStep)
+{
+    init();
+}
+
+PollMethodBase::~PollMethodBase()
+{
+    _trialPoints.clear();
+}
+
+void PollMethodBase::init()
+{
+    verifyParentNotNull();
+}
+
+void PollMethodBase::startImp()
+{
+    if (nullptr != _stopReasons && _stopReasons->checkTerminate())
+    {
+        return;
+    }
+    generateTrialPoints();
+    if (_trialPoints.empty())
+    {
+        // Nothing left to poll: every candidate fell back onto the frame
+        // centre or outside the bounds, so the mesh is too fine to go on.
+        AlgoStopReasons<MadsStopType>::get(_stopReasons)
+            ->_algoStopReason.set(MadsStopType::MESH_PREC_REACHED);
+    }
+}
+
+bool PollMethodBase::runImp()
+{
+    if (nullptr != _stopReasons && _stopReasons->checkTerminate())
+    {
+        return false;
+    }
+    return evalTrialPoints(this);
+}
+
+void PollMethodBase::endImp()
+{
+    postProcessing(EvcInterface::getEvaluatorControl()->getEvalType(-1));
+}
+
+void PollMethodBase::generateTrialPoints()
+{
+    const auto& pbParams = getPbParams();
+    const auto groups = pbParams->getAttributeValue<ListOfVariableGroup>("VARIABLE_GROUP");
+    const size_t n = pbParams->getAttributeValue<size_t>("DIMENSION");
+    const bool showDebug = OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_DEBUG);
+    const bool showInfo = OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_INFO);
+
+    std::list<Direction> directions;
+    if (groups.empty())
+    {
+        generateUnitPollDirections(directions, n);
+    }
+    else if (1 == groups.size())
+    {
+        generateUnitPollDirections(directions, n);
+        if (showDebug)
+        {
+            for (const auto& dir : directions)
+            {
+                AddOutputDebug("Unit poll direction: " + dir.display());
+            }
+        }
+    }
+    else
+    {
+        std::list<Direction> groupDirections;
+        size_t groupNumber = 0;
+        for (const auto& group : groups)
+        {
+            generateUnitPollDirections(groupDirections, group.size());
+            for (const auto& groupDir : groupDirections)
+            {
+                Direction dir(n, 0.0);
+                size_t k = 0;
+                // The set holds the indices in ascending order.
+                for (const size_t index : group)
+                {
+                    dir[index] = groupDir[k++];
+                }
+                if (showDebug)
+                {
+                    AddOutputDebug("Unit poll direction for Variable Group " + itos(groupNumber)
+                                   + ": " + dir.display());
+                }
+                directions.push_back(std::move(dir));
+            }
+            ++groupNumber;
+        }
+    }
+
+    scaleAndProjectOnMesh(directions);
+    if (showDebug)
+    {
+        for (const auto& dir : directions)
+        {
+            AddOutputDebug("Scaled and mesh projected poll direction: " + dir.display());
+        }
+    }
+
+    if (showInfo)
+    {
+        AddOutputInfo("Generate points for " + getName(), true, false);
+    }
+
+    const auto frameCenter = getIterationFrameCenter();
+    if (nullptr == frameCenter || !frameCenter->ArrayOfDouble::isDefined() || frameCenter->size() != n)
+    {
+        std::string msg = "Invalid frame center: ";
+        if (nullptr != frameCenter)
+        {
+            msg += frameCenter->display();
+        }
+        throw Exception(SOURCE_FILE, __LINE__, msg);
+    }
+    if (showDebug)
+    {
+        AddOutputDebug("Frame center: " + frameCenter->display(ArrayOfDouble()));
+    }
+
+    const auto& lowerBound = pbParams->getAttributeValue<ArrayOfDouble>("LOWER_BOUND");
+    const auto& upperBound = pbParams->getAttributeValue<ArrayOfDouble>("UPPER_BOUND");
+    const Point& center = *frameCenter;
+    for (const auto& dir : directions)
+    {
+        Point x(n);
+        for (size_t i = 0; i < n; ++i)
+        {
+            x[i] = center[i].todouble() + dir[i].todouble();
+        }
+        if (snapPointToBoundsAndProjectOnMesh(x, lowerBound, upperBound)
+            && !(static_cast<const ArrayOfDouble&>(x) == center))
+        {
+            const bool inserted = insertTrialPoint(EvalPoint(x));
+            if (showInfo)
+            {
+                AddOutputInfo("Generated point" + std::string(inserted ? ": " : " not inserted: ")
+                              + x.display(ArrayOfDouble()));
+            }
+        }
+    }
+
+    verifyPointsAreOnMesh(getName());
+    updatePointsWithFrameCenter();
+
+    if (showInfo)
+    {
+        AddOutputInfo("Generated " + itos(_trialPoints.size()) + " points");
+        AddOutputInfo("Generate points for " + getName(), false, true);
+    }
+}
+
+void PollMethodBase::scaleAndProjectOnMesh(std::list<Direction>& directions) const
+{
+    const auto mesh = getIterationMesh();
+    if (nullptr == mesh)
+    {
+        throw Exception(SOURCE_FILE, __LINE__, "Iteration or Mesh not found.");
+    }
+    // Read once for the whole poll: one call per vector, not one per
+    // coordinate of every direction.
+    const ArrayOfDouble meshSize = mesh->getdeltaMeshSize();
+    const ArrayOfDouble rho = mesh->getRho();
+    const size_t n = getPbParams()->getAttributeValue<size_t>("DIMENSION");
+    if (meshSize.size() != n || rho.size() != n)
+    {
+        throw Exception(SOURCE_FILE, __LINE__,
+                        "Mesh of dimension " + itos(meshSize.size()) + " for a problem of dimension "
+                            + itos(n));
+    }
+    scaleAndProjectOnMesh(directions, meshSize, rho);
+}
+
+void PollMethodBase::scaleAndProjectOnMesh(std::list<Direction>& directions,
+                                           const ArrayOfDouble& meshSize, const ArrayOfDouble& rho)
+{
+    // Plain values once for the whole poll: todouble throws
+    // Double::NotDefined for an undefined size, as the Double arithmetic of
+    // the mesh would.
+    const size_t n = meshSize.size();
+    std::vector<double> delta(n);
+    std::vector<double> ratio(n);
+    for (size_t i = 0; i < n; ++i)
+    {
+        delta[i] = meshSize[i].todouble();
+        ratio[i] = rho[i].todouble();
+    }
+    for (auto& dir : directions)
+    {
+        const Double m = dir.infiniteNorm();
+        if (m == Double(0.0))
+        {
+            throw Exception(SOURCE_FILE, __LINE__, "Cannot handle an infinite norm of zero");
+        }
+        const double norm = m.todouble();
+        // The mesh's coordinate scaling, delta_i * round(rho_i * l) with
+        // rounding half away from zero, in the same double operations.
+        Direction scaled(n);
+        for (size_t i = 0; i < n; ++i)
+        {
+            const double v = ratio[i] * (dir[i].todouble() / norm);
+            const double rounded = (v < 0) ? -std::floor(0.5 - v) : std::floor(v + 0.5);
+            scaled[i] = rounded * delta[i];
+        }
+        dir = std::move(scaled);
+    }
+}
+
+} // namespace QARNO_4_0_0

@@ -1,0 +1,94 @@
+// MADS through the qarno program and the blackbox executable: the final
+// solution, the cache file written at the end, and a second process that
+// goes on from that cache without evaluating a point twice.
+
+#include <algorithm>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/CacheSupport.hpp"
+#include "support/EvaluatorSupport.hpp"
+#include "support/FrontEndSupport.hpp"
+#include "support/MadsSupport.hpp"
+#include "support/TestSupport.hpp"
+
+namespace
+{
+
+using QarnoTest::linesOf;
+using QarnoTest::qarnoExe;
+using QarnoTest::readTextFile;
+using QarnoTest::runProgram;
+using QarnoTest::ScopedEnv;
+using QarnoTest::TempDir;
+using QarnoTest::writeTextFile;
+
+bool contains(const std::string& text, const std::string& part)
+{
+    return std::string::npos != text.find(part);
+}
+
+TEST(MadsQarnoExe, RunsThenGoesOnFromTheCacheFile)
+{
+    TempDir dir;
+    writeTextFile(dir.file("param.txt"), "DIMENSION 3\n"
+                                         "X0 ( 3 -2 0 )\n"
+                                         "BB_EXE " + QarnoTest::testBBExe() + "\n"
+                                         "BB_OUTPUT_TYPE OBJ\n"
+                                         "ADD_SEED_TO_FILE_NAMES no\n"
+                                         "MAX_BB_EVAL 120\n"
+                                         "CACHE_FILE cache.txt\n"
+                                         "SOLUTION_FILE sol.txt\n"
+                                         "DISPLAY_DEGREE 2\n");
+    ScopedEnv mode("QARNO_TEST_BB_MODE", std::string("quad"));
+
+    ScopedEnv firstLog("QARNO_TEST_BB_POINTS_LOG", dir.file("points1.txt"));
+    const auto first = runProgram(qarnoExe(), {"param.txt"}, dir.path());
+    ASSERT_EQ(0, first.exitStatus) << first.out << first.err;
+    EXPECT_TRUE(contains(first.out, "Best feasible solution")) << first.out;
+
+    // f = sum (x_i - 1)^2: the solution is near ( 1 1 1 ).
+    const auto solution = linesOf(readTextFile(dir.file("sol.txt")));
+    ASSERT_FALSE(solution.empty()) << first.out;
+    std::istringstream words(solution[0]);
+    std::vector<double> x(3);
+    words >> x[0] >> x[1] >> x[2];
+    ASSERT_TRUE(words) << solution[0];
+    for (double xi : x)
+    {
+        EXPECT_NEAR(1, xi, 0.1) << solution[0];
+    }
+
+    // The cache file holds every point evaluated, the starting point among
+    // them.
+    const auto firstPoints = linesOf(readTextFile(dir.file("points1.txt")));
+    EXPECT_EQ(120u, firstPoints.size());
+    const auto cached = QarnoTest::cachedPointsOf(readTextFile(dir.file("cache.txt")));
+    EXPECT_EQ(firstPoints.size(), cached.size());
+    ASSERT_FALSE(cached.empty());
+    EXPECT_EQ(1, std::count(cached.begin(), cached.end(), "( 3 -2 0 )"));
+    const std::set<std::string> firstSet(firstPoints.begin(), firstPoints.end());
+    EXPECT_EQ(firstPoints.size(), firstSet.size());
+
+    // A second process reads the cache file: the path of the first run
+    // costs nothing, the budget goes to new points.
+    ScopedEnv secondLog("QARNO_TEST_BB_POINTS_LOG", dir.file("points2.txt"));
+    const auto second = runProgram(qarnoExe(), {"param.txt"}, dir.path());
+    ASSERT_EQ(0, second.exitStatus) << second.out << second.err;
+    const auto secondPoints = linesOf(readTextFile(dir.file("points2.txt")));
+    EXPECT_FALSE(secondPoints.empty());
+    const std::set<std::string> secondSet(secondPoints.begin(), secondPoints.end());
+    EXPECT_EQ(secondPoints.size(), secondSet.size());
+    for (const auto& point : secondPoints)
+    {
+        EXPECT_EQ(0u, firstSet.count(point)) << point;
+    }
+    EXPECT_EQ(firstPoints.size() + secondPoints.size(),
+              QarnoTest::cachedPointsOf(readTextFile(dir.file("cache.txt"))).size());
+}
+
+} // namespace

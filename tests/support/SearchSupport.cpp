@@ -1,0 +1,118 @@
+#include "support/SearchSupport.hpp"
+
+#include <cmath>
+#include <utility>
+
+#include "Algos/EvcInterface.hpp"
+#include "Math/ArrayOfDouble.hpp"
+#include "Math/Double.hpp"
+#include "Math/Point.hpp"
+#include "Output/OutputQueue.hpp"
+#include "Param/EvaluatorControlGlobalParameters.hpp"
+#include "support/TestSupport.hpp"
+
+namespace QarnoTest
+{
+
+using namespace QARNO_4_0_0;
+
+Point ProjectingMesh::projectOnMesh(const Point& point, const Point& frameCenter) const
+{
+    Point projected(point);
+    for (size_t i = 0; i < point.size(); ++i)
+    {
+        const double delta = getdeltaMeshSize(i).todouble();
+        const double center = frameCenter[i].todouble();
+        projected[i] = center + std::round((point[i].todouble() - center) / delta) * delta;
+    }
+    return projected;
+}
+
+std::shared_ptr<ProjectingMesh> makeProjectingMesh(const std::shared_ptr<PbParameters>& pbParams,
+                                                   const std::vector<double>& delta,
+                                                   const std::vector<double>& Delta)
+{
+    auto mesh = std::make_shared<ProjectingMesh>(pbParams);
+    mesh->setDeltas(makeArray(delta), makeArray(Delta));
+    return mesh;
+}
+
+std::shared_ptr<PbParameters> makeBoundedPbParams(const std::vector<double>& lb,
+                                                  const std::vector<double>& ub,
+                                                  const std::vector<double>& x0)
+{
+    auto pb = std::make_shared<PbParameters>();
+    pb->setAttributeValue<size_t>("DIMENSION", lb.size());
+    pb->setAttributeValue<Point>("X0", x0.empty() ? Point(lb.size(), Double(1.0))
+                                                  : Point(makeArray(x0)));
+    pb->setAttributeValue<ArrayOfDouble>("LOWER_BOUND", makeArray(lb));
+    pb->setAttributeValue<ArrayOfDouble>("UPPER_BOUND", makeArray(ub));
+    CerrCapture ignoreWarnings;
+    pb->checkAndComply();
+    return pb;
+}
+
+std::shared_ptr<RunParameters>
+makeSearchRunParams(const std::shared_ptr<PbParameters>& pbParams,
+                    const std::function<void(RunParameters&)>& set)
+{
+    auto evcGlobal = std::make_shared<EvaluatorControlGlobalParameters>();
+    evcGlobal->checkAndComply(nullptr);
+    auto run = std::make_shared<RunParameters>();
+    set(*run);
+    CerrCapture ignoreWarnings;
+    run->checkAndComply(evcGlobal, pbParams);
+    return run;
+}
+
+std::shared_ptr<EvalPoint> makeFrameCenter(const std::vector<double>& center,
+                                           const std::vector<double>& origin)
+{
+    auto frameCenter = std::make_shared<EvalPoint>(Point(makeArray(center)));
+    if (!origin.empty())
+    {
+        frameCenter->setPointFrom(std::make_shared<Point>(makeArray(origin)));
+    }
+    return frameCenter;
+}
+
+std::vector<std::vector<double>>
+coordinatesOf(const std::set<EvalPoint, EvalPointCompare>& points)
+{
+    std::vector<std::vector<double>> all;
+    for (const auto& p : points)
+    {
+        std::vector<double> c;
+        for (size_t i = 0; i < p.size(); ++i)
+        {
+            c.push_back(p[i].todouble());
+        }
+        all.push_back(std::move(c));
+    }
+    return all;
+}
+
+SearchTree::SearchTree(const std::shared_ptr<RunParameters>& runParams,
+                       const std::shared_ptr<PbParameters>& pbParams,
+                       std::shared_ptr<Barrier> barrier, std::shared_ptr<MeshBase> mesh,
+                       std::shared_ptr<EvalPoint> frameCenter)
+    : main("Main"), algo(&main, "MADS", runParams, pbParams),
+      mega(&algo, 1, std::move(barrier)),
+      iteration(&mega, 1, std::move(mesh), std::move(frameCenter))
+{
+}
+
+InstalledEvc::InstalledEvc(const BBOutputTypeList& bbOutputType,
+                           FunctionEvaluator::Output output, int displayDegree)
+    : harness(EvcOptions(), bbOutputType, std::move(output))
+{
+    EvcInterface::setEvaluatorControl(harness.evc);
+    OutputQueue::getInstance()->initParameters(makeDisplayParameters(2, displayDegree, ""));
+}
+
+InstalledEvc::~InstalledEvc()
+{
+    EvcInterface::setEvaluatorControl(nullptr);
+}
+
+} // namespace QarnoTest
