@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the library and runs every test: the normal build, then the
-# AddressSanitizer/UndefinedBehaviorSanitizer build. Installs what is missing.
-# Exits non-zero on any failure.
+# Builds the library and runs every test: the normal build with the Python
+# module (CTest, then pytest), then the AddressSanitizer/UndefinedBehavior-
+# Sanitizer build of the C++ side. Installs what is missing. Exits non-zero
+# on any failure.
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -31,6 +32,15 @@ need_deb "command -v g++" g++
 # ccache only speeds up repeated builds; carry on without it.
 need_deb "command -v ccache" ccache || true
 
+# The Python module: the interpreter's headers, NumPy to build against, and
+# what the Python tests use.
+PYTHON="${PYTHON:-python3}"
+need_deb "command -v $PYTHON" python3
+need_deb "$PYTHON -c 'import os, sysconfig; assert os.path.isfile(os.path.join(sysconfig.get_paths()[\"include\"], \"Python.h\"))'" python3-dev
+if ! "$PYTHON" -c "import numpy, scipy, pytest" >/dev/null 2>&1; then
+    "$PYTHON" -m pip install --quiet numpy scipy pytest
+fi
+
 run_build() {
     local dir="$1"; shift
     cmake -S "$ROOT" -B "$dir" "$@" >/dev/null
@@ -40,11 +50,22 @@ run_build() {
 
 echo "== normal build =="
 # The benchmarks are built here so that they keep compiling; they are run by hand.
-run_build "$ROOT/build/release" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQARNO_BUILD_BENCHMARKS=ON
+run_build "$ROOT/build/release" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQARNO_BUILD_BENCHMARKS=ON \
+    -DQARNO_BUILD_PYTHON=ON "-DPython_EXECUTABLE=$("$PYTHON" -c 'import sys; print(sys.executable)')"
+
+echo "== Python tests =="
+# The module of the build above, not an installed one.
+export QARNO_PYTHON_MODULE_DIR="$ROOT/build/release/src/Python"
+(cd "$ROOT" && "$PYTHON" -m pytest -q -p no:cacheprovider tests/python)
+# The README's examples keep running.
+for example in "$ROOT"/examples/*.py; do
+    PYTHONPATH="$QARNO_PYTHON_MODULE_DIR" "$PYTHON" "$example" >/dev/null
+done
 
 echo "== sanitizer build =="
 export ASAN_OPTIONS="detect_leaks=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-run_build "$ROOT/build/sanitize" -DCMAKE_BUILD_TYPE=Debug -DQARNO_SANITIZE=ON
+# C++ only: the module would need the sanitizer runtime preloaded into Python.
+run_build "$ROOT/build/sanitize" -DCMAKE_BUILD_TYPE=Debug -DQARNO_SANITIZE=ON -DQARNO_BUILD_PYTHON=OFF
 
 echo "all tests passed"

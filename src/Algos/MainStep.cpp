@@ -5,6 +5,8 @@
 #include <iostream>
 #include <utility>
 
+#include <unistd.h>
+
 #include "Algos/AlgoStopReasons.hpp"
 #include "Algos/Algorithm.hpp"
 #include "Algos/EvcInterface.hpp"
@@ -594,6 +596,25 @@ std::string MainStep::noticeFileName()
     if (!installed.empty() && checkReadFile(installed))
     {
         return installed;
+    }
+    // A program installed elsewhere than the configured prefix (pip puts it
+    // in the scripts folder of an environment) finds the copy installed
+    // beside it.
+    char exe[4096];
+    const ssize_t length = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
+    if (length > 0)
+    {
+        const std::string program(exe, static_cast<size_t>(length));
+        const size_t slash = program.find_last_of('/');
+        if (std::string::npos != slash)
+        {
+            const std::string besideProgram =
+                program.substr(0, slash) + "/../share/qarno/NOTICE";
+            if (checkReadFile(besideProgram))
+            {
+                return besideProgram;
+            }
+        }
     }
     return QARNO_SOURCE_NOTICE_FILE;
 }

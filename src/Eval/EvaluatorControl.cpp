@@ -507,6 +507,14 @@ bool EvaluatorControl::popBlock(std::vector<std::shared_ptr<EvalQueuePoint>>& bl
             if (evalType == EvalType::BB)
             {
                 limit = _settings.bbMaxBlockSize;
+                // A whole block is evaluated before the budget is looked at
+                // again: never take more points than the budget has left.
+                const size_t maxBbEval = _settings.maxBbEval;
+                const size_t done = _bbEval.load();
+                if (maxBbEval != std::numeric_limits<size_t>::max() && done < maxBbEval)
+                {
+                    limit = std::min(limit, maxBbEval - done);
+                }
             }
             else if (evalType == EvalType::SGTE)
             {

@@ -253,6 +253,8 @@ TEST_F(EvaluatorControlRunTest, BudgetsStopTheRunWithTheirMessage)
          { h.evaluator->countEval = [](const EvalPoint& p) { return p[0].todouble() != 2; }; },
          4, Global::MAX_BB_EVAL_REACHED, Stop::STARTED,
          "Reached stop criterion: Max number of blackbox evaluations (Eval Global) 3"},
+        // Blocks of 2 against a budget of 3: the second block is cut to the
+        // one evaluation left instead of going over the budget.
         {"MAX_BB_EVAL, blocks of 2",
          []
          {
@@ -261,8 +263,8 @@ TEST_F(EvaluatorControlRunTest, BudgetsStopTheRunWithTheirMessage)
              o.bbMaxBlockSize = 2;
              return o;
          }(),
-         EvalType::BB, nullptr, 4, Global::MAX_BB_EVAL_REACHED, Stop::STARTED,
-         "Reached stop criterion: Max number of blackbox evaluations (Eval Global) 4"},
+         EvalType::BB, nullptr, 3, Global::MAX_BB_EVAL_REACHED, Stop::STARTED,
+         "Reached stop criterion: Max number of blackbox evaluations (Eval Global) 3"},
         {"MAX_EVAL counts cache hits",
          []
          {

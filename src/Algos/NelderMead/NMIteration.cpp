@@ -1,0 +1,139 @@
+#include "Algos/NelderMead/NMIteration.hpp"
+
+#include "Algos/AlgoStopReasons.hpp"
+#include "Algos/MegaIteration.hpp"
+#include "Algos/NelderMead/NMInitializeSimplex.hpp"
+#include "Algos/NelderMead/NMReflective.hpp"
+#include "Algos/NelderMead/NMShrink.hpp"
+#include "Algos/NelderMead/NMStepType.hpp"
+#include "Algos/NelderMead/NMUpdate.hpp"
+#include "Param/RunParameters.hpp"
+#include "Util/AllStopReasons.hpp"
+
+namespace QARNO_4_0_0
+{
+
+namespace
+{
+
+/// The mega-iteration that runs this iteration, within the algorithm.
+MegaIteration* parentMegaIteration(const Step* step)
+{
+    for (const Step* s = step->getParentStep(); nullptr != s; s = s->getParentStep())
+    {
+        if (auto mega = dynamic_cast<const MegaIteration*>(s))
+        {
+            // Reached through the const parent chain; the mega-iteration
+            // owns this iteration and takes its success.
+            return const_cast<MegaIteration*>(mega);
+        }
+        if (s->isAnAlgorithm())
+        {
+            break;
+        }
+    }
+    return nullptr;
+}
+
+void setNMStopReason(const std::shared_ptr<AllStopReasons>& stopReasons, NMStopType stopType)
+{
+    AlgoStopReasons<NMStopType>::get(stopReasons)->_algoStopReason.set(stopType);
+}
+
+} // namespace
+
+NMIteration::NMIteration(const Step* parentStep, const std::shared_ptr<EvalPoint>& frameCenter,
+                         size_t k, const std::shared_ptr<MeshBase>& mesh)
+  : Iteration(parentStep, k), _simplexY(), _frameCenter(frameCenter), _mesh(mesh),
+    _success(SuccessType::FAILURE), _nmK(k)
+{
+    init();
+    _simplexY = std::make_shared<NMSimplex>();
+}
+
+NMIteration::~NMIteration() = default;
+
+void NMIteration::init()
+{
+    setName(getAlgoName() + "Iteration");
+    _success = SuccessType::FAILURE;
+}
+
+void NMIteration::startImp()
+{
+    ++_nmK;
+
+    {
+        NMUpdate update(this);
+        update.start();
+        update.run();
+        update.end();
+    }
+
+    NMInitializeSimplex initSimplex(this);
+    initSimplex.start();
+    const bool created = initSimplex.run();
+    initSimplex.end();
+    if (!created)
+    {
+        setNMStopReason(_stopReasons, NMStopType::INITIALIZATION_FAILED);
+    }
+}
+
+bool NMIteration::runImp()
+{
+    verifyGenerateAllPointsBeforeEval("virtual bool QARNO_4_0_0::NMIteration::runImp()", false);
+
+    NMReflective reflective(this);
+
+    const bool opt = _runParams->getAttributeValue<bool>("NM_OPTIMIZATION");
+    const bool stopOnSuccess = _runParams->getAttributeValue<bool>("NM_SEARCH_STOP_ON_SUCCESS");
+
+    NMStepType stepType = NMStepType::REFLECT;
+    bool result = false;
+    while (!_stopReasons->checkTerminate() && NMStepType::SHRINK != stepType
+           && NMStepType::CONTINUE != stepType)
+    {
+        reflective.setCurrentNMStepType(stepType);
+        reflective.start();
+        reflective.run();
+        reflective.end();
+
+        stepType = reflective.getNextNMStepType();
+        const SuccessType success = reflective.getSuccessType();
+        if (success > _success)
+        {
+            if (!opt && SuccessType::FULL_SUCCESS == success && stopOnSuccess)
+            {
+                setNMStopReason(_stopReasons, NMStopType::STOPPED_ON_EVAL_SUCCESS);
+            }
+            _success = success;
+            result = true;
+        }
+    }
+
+    // As a MADS search, Nelder-Mead never shrinks: the iteration just ends.
+    if (!_stopReasons->checkTerminate() && NMStepType::SHRINK == stepType && opt)
+    {
+        NMShrink shrink(this);
+        shrink.start();
+        shrink.run();
+        shrink.end();
+        if (shrink.getSuccessType() > _success)
+        {
+            _success = shrink.getSuccessType();
+            result = true;
+        }
+    }
+
+    if (result)
+    {
+        if (MegaIteration* mega = parentMegaIteration(this))
+        {
+            mega->setSuccessType(_success);
+        }
+    }
+    return result;
+}
+
+} // namespace QARNO_4_0_0

@@ -1,0 +1,509 @@
+#include "Algos/NelderMead/NMReflective.hpp"
+
+#include <string>
+#include <vector>
+
+#include "Algos/Iteration.hpp"
+#include "Algos/NelderMead/NMSimplexEvalPointCompare.hpp"
+#include "Math/Point.hpp"
+#include "Output/OutputQueue.hpp"
+#include "Param/PbParameters.hpp"
+#include "Param/RunParameters.hpp"
+#include "Util/AllStopReasons.hpp"
+#include "Util/Exception.hpp"
+
+namespace QARNO_4_0_0
+{
+
+namespace
+{
+
+const char* const SOURCE_FILE = "src/Algos/NelderMead/NMReflective";
+
+const char* const NOT_A_MOVE =
+    "Current step must be REFLECT, EXPAND, OUTSIDE_CONTRACTION or INSIDE_CONTRACTION.";
+
+bool infoShown()
+{
+    return OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_INFO);
+}
+
+} // namespace
+
+NMReflective::NMReflective(const Step* parentStep)
+  : Step(parentStep), NMSimplexInsertion(this), _nextStepType(NMStepType::UNSET), _delta(),
+    _deltaE(), _deltaOC(), _deltaIC(), _xr(), _xe(), _xoc(), _xic(), _n(0), _lowerBound(),
+    _upperBound()
+{
+    init();
+}
+
+NMReflective::~NMReflective() = default;
+
+template <typename BUILD> void NMReflective::debugMessage(BUILD&& build) const
+{
+    if (OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_DEBUG))
+    {
+        AddOutputDebug(build());
+    }
+}
+
+void NMReflective::init()
+{
+    setName(getAlgoName() + "Step");
+    _nextStepType = NMStepType::UNSET;
+    _stepType = NMStepType::UNSET;
+
+    if (nullptr == _runParams || nullptr == _pbParams)
+    {
+        throw Exception(SOURCE_FILE, __LINE__,
+                        "The Nelder-Mead reflective step needs the run and problem parameters");
+    }
+    _deltaE = _runParams->getAttributeValue<Double>("NM_DELTA_E");
+    _deltaIC = _runParams->getAttributeValue<Double>("NM_DELTA_IC");
+    _deltaOC = _runParams->getAttributeValue<Double>("NM_DELTA_OC");
+
+    // Written as "not within" so that an undefined coefficient is refused
+    // with the same text instead of failing inside the comparison.
+    const double eps = Double::getEpsilon();
+    if (!_deltaE.isDefined() || !(_deltaE.todouble() > 1.0 + eps))
+    {
+        throw Exception(SOURCE_FILE, __LINE__, "Delta value deltaE not compatible with expansion");
+    }
+    if (!_deltaOC.isDefined() || !(_deltaOC.todouble() >= -eps)
+        || !(_deltaOC.todouble() <= 1.0 + eps))
+    {
+        throw Exception(SOURCE_FILE, __LINE__,
+                        "Delta value deltaOC not compatible with outside contraction");
+    }
+    if (!_deltaIC.isDefined() || !(_deltaIC.todouble() <= eps))
+    {
+        throw Exception(SOURCE_FILE, __LINE__,
+                        "Delta value deltaIC not compatible with inside contraction");
+    }
+
+    // Alone, Nelder-Mead keeps any simplex of full rank; as a MADS search a
+    // nearly flat simplex is not worth its evaluations.
+    if (_runParams->getAttributeValue<bool>("NM_OPTIMIZATION"))
+    {
+        _rankTolerance = 1e-13;
+    }
+    else
+    {
+        _rankTolerance = _runParams->getAttributeValue<Double>("NM_SEARCH_RANK_EPS");
+    }
+
+    _n = _pbParams->getAttributeValue<size_t>("DIMENSION");
+    _lowerBound = _pbParams->getAttributeValue<ArrayOfDouble>("LOWER_BOUND");
+    _upperBound = _pbParams->getAttributeValue<ArrayOfDouble>("UPPER_BOUND");
+
+    verifyParentNotNull();
+}
+
+void NMReflective::setCurrentNMStepType(NMStepType stepType)
+{
+    _stepType = stepType;
+    switch (stepType)
+    {
+        case NMStepType::REFLECT:
+            setName(getAlgoName() + "Reflect");
+            _delta = 1.0;
+            break;
+        case NMStepType::EXPAND:
+            setName(getAlgoName() + "Expansion");
+            _delta = _deltaE;
+            break;
+        case NMStepType::OUTSIDE_CONTRACTION:
+            setName(getAlgoName() + "Outside Contraction");
+            _delta = _deltaOC;
+            break;
+        case NMStepType::INSIDE_CONTRACTION:
+            setName(getAlgoName() + "Inside Contraction");
+            _delta = _deltaIC;
+            break;
+        default:
+            throw Exception(SOURCE_FILE, __LINE__,
+                            "Only REFLECT, EXPAND, INSIDE_CONTRACTION and OUTSIDE_CONTRACTION are "
+                            "supported");
+    }
+}
+
+void NMReflective::startImp()
+{
+    if (NMStepType::UNSET == _stepType)
+    {
+        throw Exception(SOURCE_FILE, __LINE__, "The NM step type must be set");
+    }
+    generateTrialPoints();
+    const Iteration* iteration = getIterationAncestor();
+    if (nullptr != iteration && nullptr != iteration->getMesh())
+    {
+        verifyPointsAreOnMesh(getName());
+    }
+    updatePointsWithFrameCenter();
+}
+
+void NMReflective::generateTrialPoints()
+{
+    const bool showInfo = infoShown();
+    const NMSimplex* Y = _simplexY.get();
+    if (nullptr == Y || Y->size() < _n + 1)
+    {
+        if (showInfo)
+        {
+            AddOutputInfo("Not enough points in the simplex to generate points for " + getName()
+                          + " (delta=" + _delta.tostring() + ")");
+        }
+        return;
+    }
+    if (showInfo)
+    {
+        AddOutputInfo("Generate point for " + getName() + " (delta=" + _delta.tostring() + ")");
+    }
+    _trialPoints.clear();
+
+    const EvalPoint& yn = Y->back();
+    const size_t last = Y->size() - 1;
+    std::vector<double> yc(_n, 0.0);
+    for (size_t k = 0; k < last; ++k)
+    {
+        const EvalPoint& y = (*Y)[k];
+        for (size_t i = 0; i < _n; ++i)
+        {
+            yc[i] += y[i].todouble();
+        }
+        if (showInfo)
+        {
+            AddOutputInfo("y" + std::to_string(k) + ": " + y.display());
+        }
+    }
+    const double factor = 1.0 / static_cast<double>(_n);
+    const double delta = _delta.todouble();
+    EvalPoint xt(_n);
+    Point center(_n);
+    for (size_t i = 0; i < _n; ++i)
+    {
+        yc[i] *= factor;
+        center[i] = yc[i];
+        xt[i] = yc[i] + delta * (yc[i] - yn[i].todouble());
+    }
+    if (showInfo)
+    {
+        AddOutputInfo("yn: " + yn.display());
+        AddOutputInfo("yc: " + center.display());
+    }
+
+    if (snapPointToBoundsAndProjectOnMesh(xt, _lowerBound, _upperBound))
+    {
+        const bool inserted = insertTrialPoint(xt);
+        if (showInfo)
+        {
+            AddOutputInfo(std::string("xt:") + (inserted ? " " : " not inserted: ") + xt.display());
+        }
+    }
+
+    if (static_cast<const ArrayOfDouble&>(xt) == static_cast<const ArrayOfDouble&>(yn))
+    {
+        _trialPoints.clear();
+        if (showInfo)
+        {
+            AddOutputInfo("No valid point generated: too close to yn.");
+        }
+    }
+}
+
+bool NMReflective::runImp()
+{
+    bool result = false;
+    if (!_stopReasons->checkTerminate())
+    {
+        result = evalTrialPoints(this);
+    }
+
+    if (!_trialPoints.empty())
+    {
+        const EvalPoint& evaluated = *_trialPoints.begin();
+        switch (_stepType)
+        {
+            case NMStepType::REFLECT:
+                _xr = evaluated;
+                break;
+            case NMStepType::EXPAND:
+                _xe = evaluated;
+                break;
+            case NMStepType::OUTSIDE_CONTRACTION:
+                _xoc = evaluated;
+                break;
+            case NMStepType::INSIDE_CONTRACTION:
+                _xic = evaluated;
+                break;
+            default:
+                throw Exception(SOURCE_FILE, __LINE__, NOT_A_MOVE);
+        }
+    }
+
+    if (!_stopReasons->checkTerminate())
+    {
+        setNextNMStepType();
+    }
+
+    postProcessing(NMSimplexEvalPointCompare::currentEvalType());
+    return result;
+}
+
+void NMReflective::setNextNMStepType()
+{
+    makeListY0();
+    makeListYn();
+
+    switch (_stepType)
+    {
+        case NMStepType::REFLECT:
+            setAfterReflect();
+            break;
+        case NMStepType::EXPAND:
+            setAfterExpand();
+            break;
+        case NMStepType::OUTSIDE_CONTRACTION:
+            setAfterOutsideContract();
+            break;
+        case NMStepType::INSIDE_CONTRACTION:
+            setAfterInsideContract();
+            break;
+        default:
+            throw Exception(SOURCE_FILE, __LINE__, NOT_A_MOVE);
+    }
+    _stepType = NMStepType::UNSET;
+}
+
+void NMReflective::setAfterReflect()
+{
+    if (NMStepType::REFLECT != _stepType)
+    {
+        throw Exception(SOURCE_FILE, __LINE__, "The current step type should be REFLECT.");
+    }
+
+    // Kept as it is: a reflection point found in the cache was not evaluated
+    // by this move, whatever its value, and the simplex contracts inside.
+    if (0 == getNbEvalPointsThatNeedEval())
+    {
+        debugMessage([] {
+            return std::string(
+                "Cannot create a proper reflect point xr. Next, perform Inside Contraction.");
+        });
+        _nextStepType = NMStepType::INSIDE_CONTRACTION;
+    }
+    else if (!_xr.ArrayOfDouble::isDefined())
+    {
+        debugMessage(
+            [] { return std::string("The reflect point xr is not defined. Stop NM (no shrink)."); });
+        _nextStepType = NMStepType::CONTINUE;
+        setStopReason();
+    }
+    else if (pointDominatesY0(_xr))
+    {
+        debugMessage([this] {
+            return "The reflect point xr: " + _xr.display() + " dominates Y0. Next perform expansion.";
+        });
+        _nextStepType = NMStepType::EXPAND;
+    }
+    else if (YnDominatesPoint(_xr))
+    {
+        debugMessage([this] {
+            return "The reflect point xr: " + _xr.display()
+                   + " is dominated by Yn. Next, perform Inside Contraction.";
+        });
+        _nextStepType = NMStepType::INSIDE_CONTRACTION;
+    }
+    else if (pointDominatesPtsInY(_xr, 2))
+    {
+        debugMessage([this] {
+            return "The reflect point xr: " + _xr.display() + " dominates at least 2 points of Y.";
+        });
+        _stepType = NMStepType::INSERT_IN_Y;
+        if (insertInY(_xr))
+        {
+            debugMessage([] {
+                return std::string(
+                    "Insertion in Y is successful. NM iteration completed (no shrink).");
+            });
+            _nextStepType = NMStepType::CONTINUE;
+        }
+        else
+        {
+            debugMessage(
+                [] { return std::string(" Cannot insert xr in Y. Perform shrink (if available)."); });
+            _nextStepType = NMStepType::SHRINK;
+        }
+    }
+    else if (pointDominatesPtsInY(_xr, 1) || pointDominatesPtsInY(_xr, 0))
+    {
+        debugMessage([this] {
+            return "The reflect point xr: " + _xr.display()
+                   + " dominates 1 or 0 point of Y. Next, perform Outside Contraction.";
+        });
+        _nextStepType = NMStepType::OUTSIDE_CONTRACTION;
+    }
+    else
+    {
+        // xr was not evaluated OK.
+        setStopReason();
+    }
+}
+
+void NMReflective::setAfterExpand()
+{
+    if (NMStepType::EXPAND != _stepType)
+    {
+        throw Exception(SOURCE_FILE, __LINE__, "The current step type should be EXPAND.");
+    }
+
+    if (!_xe.ArrayOfDouble::isDefined())
+    {
+        debugMessage([] {
+            return std::string("The expansion point xe is not defined. Stop NM (no shrink).");
+        });
+        _nextStepType = NMStepType::CONTINUE;
+        setStopReason();
+        return;
+    }
+    if (!_xr.ArrayOfDouble::isDefined())
+    {
+        debugMessage(
+            [] { return std::string("The reflect point xr is not defined. Stop NM (no shrink)."); });
+        _nextStepType = NMStepType::CONTINUE;
+        setStopReason();
+        return;
+    }
+
+    _stepType = NMStepType::INSERT_IN_Y;
+    if (insertInYBest(_xr, _xe))
+    {
+        debugMessage([] {
+            return std::string(
+                "Insert in Y the best of xr and xe. NM iteration completed (no shrink). ");
+        });
+        _nextStepType = NMStepType::CONTINUE;
+    }
+    else
+    {
+        debugMessage([] {
+            return std::string("The insertion in Y of the best of xr and xe dit not maintain a "
+                               "proper Y. Perform shrink (if available).");
+        });
+        _nextStepType = NMStepType::SHRINK;
+    }
+}
+
+void NMReflective::setAfterOutsideContract()
+{
+    if (NMStepType::OUTSIDE_CONTRACTION != _stepType)
+    {
+        throw Exception(SOURCE_FILE, __LINE__,
+                        "The current step type should be OUTSIDE_CONTRACTION.");
+    }
+
+    if (!_xr.ArrayOfDouble::isDefined())
+    {
+        debugMessage(
+            [] { return std::string("The reflect point xr is not defined. Stop NM (no shrink)."); });
+        _nextStepType = NMStepType::CONTINUE;
+        setStopReason();
+        return;
+    }
+    if (0 == getNbEvalPointsThatNeedEval())
+    {
+        // The contraction point was known already: xr takes the place of yn
+        // and the walk reflects again on the new simplex.
+        if (insertInY(_xr))
+        {
+            debugMessage([] {
+                return std::string(
+                    "Reflect point xr is successfully inserted in Y. Next perform Reflect.");
+            });
+            _nextStepType = NMStepType::REFLECT;
+        }
+        else
+        {
+            setStopReason();
+        }
+        return;
+    }
+    if (!_xoc.ArrayOfDouble::isDefined())
+    {
+        debugMessage([] {
+            return std::string(
+                "The outside contraction point xoc is not defined. Stop NM (no shrink).");
+        });
+        _nextStepType = NMStepType::CONTINUE;
+        setStopReason();
+        return;
+    }
+
+    _stepType = NMStepType::INSERT_IN_Y;
+    if (insertInYBest(_xr, _xoc))
+    {
+        debugMessage([] {
+            return std::string(
+                "The insertion of the best of xr and xoc in Y is valid. NM iteration completed.");
+        });
+        _nextStepType = NMStepType::CONTINUE;
+    }
+    else
+    {
+        debugMessage([] {
+            return std::string("The insertion of the best of xr and xoc in Y did not maintain a "
+                               "proper Y. Perform shrink (if available).");
+        });
+        _nextStepType = NMStepType::SHRINK;
+    }
+}
+
+void NMReflective::setAfterInsideContract()
+{
+    if (NMStepType::INSIDE_CONTRACTION != _stepType)
+    {
+        throw Exception(SOURCE_FILE, __LINE__,
+                        "Cannot set step after inside contraction if x_ic is not defined.");
+    }
+
+    if (!_xic.ArrayOfDouble::isDefined())
+    {
+        debugMessage([] {
+            return std::string(
+                "The inside contraction point xic is not defined. Stop NM (no shrink).");
+        });
+        _nextStepType = NMStepType::CONTINUE;
+        setStopReason();
+        return;
+    }
+    if (YnDominatesPoint(_xic))
+    {
+        debugMessage([this] {
+            return "Yn dominates xic: " + _xic.display() + " Next, perform Shrink.";
+        });
+        _nextStepType = NMStepType::SHRINK;
+        return;
+    }
+
+    debugMessage([this] {
+        return "The inside contraction point xic:" + _xic.display()
+               + " is not dominated by Yn. Insert x_ic in Y.";
+    });
+    _stepType = NMStepType::INSERT_IN_Y;
+    if (insertInY(_xic))
+    {
+        debugMessage([] {
+            return std::string("Insertion in Y is successful. NM iteration completed (no shrink).");
+        });
+        _nextStepType = NMStepType::CONTINUE;
+    }
+    else
+    {
+        debugMessage(
+            [] { return std::string("Cannot insert xic in Y. Perform Shrink if available."); });
+        _nextStepType = NMStepType::SHRINK;
+    }
+}
+
+} // namespace QARNO_4_0_0

@@ -1,0 +1,128 @@
+#include "Algos/NelderMead/NMShrink.hpp"
+
+#include <string>
+
+#include "Algos/NelderMead/NMSimplexEvalPointCompare.hpp"
+#include "Algos/NelderMead/NMUpdate.hpp"
+#include "Math/ArrayOfDouble.hpp"
+#include "Math/Point.hpp"
+#include "Output/OutputQueue.hpp"
+#include "Param/PbParameters.hpp"
+#include "Param/RunParameters.hpp"
+#include "Util/AllStopReasons.hpp"
+#include "Util/Exception.hpp"
+
+namespace QARNO_4_0_0
+{
+
+namespace
+{
+const char* const SOURCE_FILE = "src/Algos/NelderMead/NMShrink";
+} // namespace
+
+NMShrink::NMShrink(const Step* parentStep) : Step(parentStep), NMIterationUtils(this), _gamma()
+{
+    init();
+}
+
+NMShrink::~NMShrink() = default;
+
+void NMShrink::init()
+{
+    setName(getAlgoName() + "Shrink");
+    _stepType = NMStepType::SHRINK;
+    _gamma = _runParams->getAttributeValue<Double>("NM_GAMMA");
+    const double eps = Double::getEpsilon();
+    if (!_gamma.isDefined() || _gamma.todouble() <= eps || _gamma.todouble() > 1 + eps)
+    {
+        throw Exception(SOURCE_FILE, __LINE__, "Gamma value not compatible with shrink");
+    }
+    verifyParentNotNull();
+}
+
+void NMShrink::startImp()
+{
+    {
+        NMUpdate update(this);
+        update.start();
+        update.run();
+        update.end();
+    }
+    generateTrialPoints();
+}
+
+void NMShrink::generateTrialPoints()
+{
+    if (nullptr == _simplexY)
+    {
+        throw Exception(SOURCE_FILE, __LINE__, "The simplex is not defined.");
+    }
+    const size_t n = _pbParams->getAttributeValue<size_t>("DIMENSION");
+    const bool showInfo = OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_INFO);
+    if (showInfo)
+    {
+        AddOutputInfo("Shrink simplex with " + getName() + " (gamma=" + _gamma.tostring() +
+                          ") with " + std::to_string(_simplexY->size()) + " points.",
+                      OutputLevel::LEVEL_INFO);
+    }
+    if (_simplexY->empty())
+    {
+        return;
+    }
+
+    const EvalPoint& y0 = _simplexY->front();
+    size_t k = 0;
+    for (const EvalPoint& yk : *_simplexY)
+    {
+        if (showInfo)
+        {
+            AddOutputInfo("y" + std::to_string(k) + ": " + yk.display(), OutputLevel::LEVEL_INFO);
+        }
+        Point xk(n);
+        for (size_t i = 0; i < n; ++i)
+        {
+            xk[i] = y0[i] + _gamma * (yk[i] - y0[i]);
+        }
+        const bool inserted = insertTrialPoint(EvalPoint(xk));
+        if (showInfo)
+        {
+            AddOutputInfo(std::string("xr:") + (inserted ? " " : " not inserted: ") + xk.display(),
+                          OutputLevel::LEVEL_INFO);
+        }
+        if (k > 0 && static_cast<const ArrayOfDouble&>(xk) == yk)
+        {
+            // The simplex is too small to shrink any further.
+            if (showInfo)
+            {
+                AddOutputInfo("Shrink point to close to simplex point.", OutputLevel::LEVEL_INFO);
+            }
+            setStopReason();
+            _trialPoints.clear();
+            return;
+        }
+        ++k;
+    }
+}
+
+bool NMShrink::runImp()
+{
+    bool result = false;
+    // An emptied set is not handed to the queue, which may hold other
+    // steps' points.
+    if (!_stopReasons->checkTerminate() && !_trialPoints.empty())
+    {
+        result = evalTrialPoints(this);
+    }
+    if (0 == _nbEvalPointsThatNeedEval)
+    {
+        setStopReason();
+    }
+    return result;
+}
+
+void NMShrink::endImp()
+{
+    postProcessing(NMSimplexEvalPointCompare::currentEvalType());
+}
+
+} // namespace QARNO_4_0_0

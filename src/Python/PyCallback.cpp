@@ -1,0 +1,192 @@
+#include "Python/NumpyApi.hpp"
+
+#include "Python/PyCallback.hpp"
+
+#include <charconv>
+#include <cmath>
+
+#include "Param/EvalParameters.hpp"
+#include "Type/BBOutputType.hpp"
+#include "Util/Exception.hpp"
+
+namespace QARNO_4_0_0
+{
+
+namespace
+{
+const char* const SOURCE_FILE = "src/Python/PyCallback";
+
+/// The array handed to the objective can be written as `dim` contiguous
+/// doubles. The objective may have changed it in place (shape, strides,
+/// dtype, flags, a resize without reference check): then it is not reused.
+bool usableArray(PyArrayObject* array, npy_intp dim)
+{
+    return 1 == PyArray_NDIM(array) && dim == PyArray_DIM(array, 0) &&
+           NPY_DOUBLE == PyArray_TYPE(array) && PyArray_ISCARRAY(array);
+}
+
+/// The argument tuple of the objective: one new float64 array of `dim`
+/// values, owned by the tuple and also given back in `array`. Empty, with
+/// the Python error set, when an allocation fails.
+PyQarno::PyRef newArguments(npy_intp dim, PyArrayObject*& array)
+{
+    PyQarno::PyRef newArray(PyArray_SimpleNew(1, &dim, NPY_DOUBLE));
+    if (!newArray)
+    {
+        return PyQarno::PyRef();
+    }
+    PyQarno::PyRef args(PyTuple_New(1));
+    if (!args)
+    {
+        return PyQarno::PyRef();
+    }
+    array = reinterpret_cast<PyArrayObject*>(newArray.get());
+    PyTuple_SET_ITEM(args.get(), 0, newArray.release());
+    return args;
+}
+
+} // namespace
+
+PyCallback::PyCallback(const std::shared_ptr<EvalParameters>& evalParams, PyObject* callable)
+    : Evaluator(evalParams, EvalType::BB, EvalXDefined::UNDEFINED),
+      _callable(PyQarno::PyRef::borrowed(callable)), _pendingError()
+{
+}
+
+PyCallback::~PyCallback()
+{
+    if (!Py_IsInitialized())
+    {
+        // The interpreter is gone (the process is ending): its objects went
+        // with it.
+        _callable.release();
+        _pendingError.abandon();
+        return;
+    }
+    PyQarno::GilEnsure gil;
+    _callable.reset();
+    _pendingError.clear();
+}
+
+bool PyCallback::restorePendingError() const
+{
+    return _pendingError.restore();
+}
+
+void PyCallback::appendValue(std::string& line, double value)
+{
+    if (std::isnan(value))
+    {
+        line += "nan";
+        return;
+    }
+    if (std::isinf(value))
+    {
+        line += (value > 0) ? "inf" : "-inf";
+        return;
+    }
+    char text[32];
+    const auto written = std::to_chars(text, text + sizeof(text), value);
+    line.append(text, written.ptr);
+}
+
+bool PyCallback::resultToLine(PyObject* result, std::string& line)
+{
+    if (!PyTuple_Check(result))
+    {
+        const double value = PyFloat_AsDouble(result);
+        if (-1.0 == value && nullptr != PyErr_Occurred())
+        {
+            return false;
+        }
+        appendValue(line, value);
+        return true;
+    }
+    const Py_ssize_t size = PyTuple_GET_SIZE(result);
+    for (Py_ssize_t i = 0; i < size; ++i)
+    {
+        const double value = PyFloat_AsDouble(PyTuple_GET_ITEM(result, i));
+        if (-1.0 == value && nullptr != PyErr_Occurred())
+        {
+            return false;
+        }
+        if (i > 0)
+        {
+            line += ' ';
+        }
+        appendValue(line, value);
+    }
+    return true;
+}
+
+std::vector<bool> PyCallback::eval_block(std::vector<std::shared_ptr<EvalPoint>>& block,
+                                         const Double& /*hMax*/,
+                                         std::vector<bool>& countEval) const
+{
+    std::vector<bool> evalOk(block.size(), false);
+    countEval.resize(block.size(), false);
+    if (block.empty())
+    {
+        return evalOk;
+    }
+    const auto bbOutputType = _evalParams->getAttributeValue<BBOutputTypeList>("BB_OUTPUT_TYPE");
+
+    PyQarno::GilEnsure gil;
+    PyQarno::PyRef args;
+    PyArrayObject* array = nullptr; // owned by args
+
+    for (size_t i = 0; i < block.size(); ++i)
+    {
+        EvalPoint& point = *block[i];
+        const auto dim = static_cast<npy_intp>(point.size());
+        if (!args || !usableArray(array, dim))
+        {
+            args = newArguments(dim, array);
+            if (!args)
+            {
+                if (nullptr == PyErr_Occurred())
+                {
+                    PyErr_NoMemory();
+                }
+                _pendingError.fetch();
+                throw Exception(SOURCE_FILE, __LINE__,
+                                "No memory for the argument of the objective function");
+            }
+        }
+        auto* data = static_cast<double*>(PyArray_DATA(array));
+        for (npy_intp k = 0; k < dim; ++k)
+        {
+            data[k] = point[static_cast<size_t>(k)].todouble();
+        }
+
+        std::string line;
+        PyQarno::PyRef result(PyObject_CallObject(_callable.get(), args.get()));
+        const bool ok = result && resultToLine(result.get(), line);
+        result.reset();
+
+        if (ok)
+        {
+            point.setBBO(line, bbOutputType, _evalType, true);
+            evalOk[i] = true;
+        }
+        else if (nullptr != PyErr_Occurred())
+        {
+            if (!PyErr_ExceptionMatches(PyExc_Exception))
+            {
+                // KeyboardInterrupt, SystemExit and the like ask the program
+                // to stop: they end the run and reach the caller of
+                // minimize, where they are raised again.
+                _pendingError.fetch();
+                throw Exception(SOURCE_FILE, __LINE__,
+                                "The objective function raised an exception that ends the run");
+            }
+            // Printed without keeping it in sys.last_traceback: that would
+            // hold the objective's frame, and its array, until the next error.
+            PyErr_PrintEx(0);
+        }
+        countEval[i] = true;
+    }
+    return evalOk;
+}
+
+} // namespace QARNO_4_0_0

@@ -1,0 +1,30 @@
+#ifndef QARNO_PYTHON_PYQARNO_HPP
+#define QARNO_PYTHON_PYQARNO_HPP
+
+#include "Python/PyGuards.hpp"
+
+/// The module's entry point, called by the interpreter at "import
+/// libpyqarno": the new module, or none with ImportError set.
+PyMODINIT_FUNC PyInit_libpyqarno(void);
+
+namespace PyQarno
+{
+
+/// The module object made by `PyInit_libpyqarno`, with one reference that is
+/// never given back; null until the module is imported.
+extern PyObject* gThisModule;
+
+/// "minimize"(fun, x0, lb, ub, **options): the best objective value and the
+/// best point, a new 2-tuple (float, one-dimensional float64 array); none,
+/// with a Python exception set, on failure.
+PyObject* minimize(PyObject* self, PyObject* args, PyObject* kwargs);
+
+/// The number of doubles of `object` and, in `data`, its memory, read
+/// without copying (valid while the object lives and is not changed); 0
+/// when the object cannot be read as native doubles (a Python error may
+/// then be set, that the caller replaces).
+Py_ssize_t getDoubleBuffer(PyObject* object, double** data);
+
+} // namespace PyQarno
+
+#endif

@@ -1,0 +1,72 @@
+#include "support/NMSupport_N2.hpp"
+
+#include <iostream>
+#include <limits>
+#include <utility>
+
+#include "Cache/CacheBase.hpp"
+#include "Math/Point.hpp"
+#include "Output/OutputQueue.hpp"
+#include "support/MadsSupport.hpp"
+#include "support/TestSupport.hpp"
+
+namespace QarnoTest
+{
+
+using namespace QARNO_4_0_0;
+
+std::shared_ptr<AllParameters> makeNMParameters(size_t n, bool standalone,
+                                                const std::vector<std::string>& lines)
+{
+    bool hasX0 = false;
+    for (const auto& line : lines)
+    {
+        hasX0 = hasX0 || 0 == line.rfind("X0", 0);
+    }
+    std::vector<std::string> all = {standalone ? "NM_OPTIMIZATION yes" : "NM_OPTIMIZATION no"};
+    all.insert(all.end(), lines.begin(), lines.end());
+    auto params =
+        makeMadsParameters(n, "OBJ PB",
+                           hasX0 ? std::vector<std::vector<double>>()
+                                 : std::vector<std::vector<double>>{std::vector<double>(n, 1.0)},
+                           all);
+    params->checkAndComply();
+    return params;
+}
+
+EvalPoint cacheNMPoint(const std::vector<double>& coords, double f, double c)
+{
+    EvalPoint point = makeMadsPoint(coords, f, c);
+    point.updateTag();
+    CacheBase::getInstance()->insert(point);
+    return point;
+}
+
+std::shared_ptr<Barrier> barrierFromCache(size_t n)
+{
+    return std::make_shared<Barrier>(Double(std::numeric_limits<double>::max()), Point(n),
+                                     EvalType::BB);
+}
+
+std::string debugMessagesOf(const std::function<void()>& op)
+{
+    auto& queue = OutputQueue::getInstance();
+    queue->setDisplayDegree(4);
+    StreamCapture out(std::cout);
+    op();
+    queue->flush();
+    return out.text();
+}
+
+NMIterationFrame::NMIterationFrame(const std::shared_ptr<AllParameters>& allParams,
+                                   std::shared_ptr<Barrier> barrier,
+                                   std::shared_ptr<EvalPoint> frameCenter,
+                                   std::shared_ptr<MeshBase> mesh)
+    : params(allParams), mainStep("Main"),
+      algo(&mainStep, allParams->get_run_params(), allParams->get_pb_params()),
+      megaIteration(&algo, 0, std::move(barrier)),
+      iteration(&megaIteration, std::move(frameCenter), 0, std::move(mesh))
+{
+}
+
+} // namespace QarnoTest

@@ -1,0 +1,147 @@
+#include "support/NMSupport_N3.hpp"
+
+#include <cmath>
+#include <utility>
+
+#include "Algos/EvcInterface.hpp"
+#include "Cache/CacheBase.hpp"
+#include "Math/Double.hpp"
+#include "Math/Point.hpp"
+#include "Output/OutputQueue.hpp"
+#include "Param/EvaluatorControlGlobalParameters.hpp"
+#include "Type/BBOutputType.hpp"
+#include "Util/Utils.hpp"
+#include "support/TestSupport.hpp"
+
+namespace QarnoTest
+{
+
+using namespace QARNO_4_0_0;
+
+std::string NMBlackbox::lineFor(const EvalPoint& point) const
+{
+    for (const auto& entry : lines)
+    {
+        bool same = entry.first.size() == point.size();
+        for (size_t i = 0; same && i < point.size(); ++i)
+        {
+            same = std::fabs(entry.first[i] - point[i].todouble()) < 1e-9;
+        }
+        if (same)
+        {
+            return entry.second;
+        }
+    }
+    return otherwise;
+}
+
+NMEvaluation::NMEvaluation(NMBlackbox bb, size_t n, int displayDegree, const EvcOptions& options)
+    : blackbox(std::make_shared<NMBlackbox>(std::move(bb))),
+      harness(options, {BBOutputType::OBJ, BBOutputType::PB},
+              [box = blackbox](const EvalPoint& point) {
+                  const std::string line = box->lineFor(point);
+                  return line == "FAIL" ? std::string("0 0") : line;
+              })
+{
+    harness.evaluator->evalOk = [box = blackbox](const EvalPoint& point) {
+        return box->lineFor(point) != "FAIL";
+    };
+    EvcInterface::setEvaluatorControl(harness.evc);
+    OutputQueue::getInstance()->initParameters(makeDisplayParameters(n, displayDegree, ""));
+}
+
+NMEvaluation::~NMEvaluation()
+{
+    EvcInterface::setEvaluatorControl(nullptr);
+}
+
+void NMEvaluation::evaluate(const std::vector<std::vector<double>>& points)
+{
+    harness.queueAll(points);
+    harness.evc->run();
+    harness.evc->clearEvaluatedPoints(-1);
+    harness.evc->restart();
+}
+
+std::shared_ptr<PbParameters> makeNMPbParams(size_t n)
+{
+    auto pb = std::make_shared<PbParameters>();
+    pb->setAttributeValue<size_t>("DIMENSION", n);
+    pb->setAttributeValue<Point>("X0", Point(n, Double(0.0)));
+    CerrCapture ignoreWarnings;
+    pb->checkAndComply();
+    return pb;
+}
+
+std::shared_ptr<RunParameters> makeNMRunParams(const std::shared_ptr<PbParameters>& pbParams,
+                                               bool nmOptimization,
+                                               const std::function<void(RunParameters&)>& set)
+{
+    auto evcGlobal = std::make_shared<EvaluatorControlGlobalParameters>();
+    evcGlobal->checkAndComply(nullptr);
+    auto run = std::make_shared<RunParameters>();
+    run->setAttributeValue<bool>("NM_OPTIMIZATION", nmOptimization);
+    if (set)
+    {
+        set(*run);
+    }
+    CerrCapture ignoreWarnings;
+    run->checkAndComply(evcGlobal, pbParams);
+    return run;
+}
+
+namespace
+{
+
+std::shared_ptr<Barrier> makeBarrier(size_t n, const std::vector<EvalPoint>& points)
+{
+    return std::make_shared<Barrier>(INF, Point(n), EvalType::BB, points);
+}
+
+} // namespace
+
+NMWalkFrame::NMWalkFrame(const std::shared_ptr<RunParameters>& runParams,
+                                   const std::shared_ptr<PbParameters>& pbParams,
+                                   const std::vector<EvalPoint>& barrierPoints,
+                                   std::shared_ptr<EvalPoint> frameCenter,
+                                   std::shared_ptr<MeshBase> mesh)
+    : main("Main"), algo(&main, runParams, pbParams),
+      mega(&algo, 0, makeBarrier(pbParams->getAttributeValue<size_t>("DIMENSION"), barrierPoints)),
+      iteration(&mega, std::move(frameCenter), 0, std::move(mesh))
+{
+    // Successes are measured against the barrier's references, which the
+    // update of a MADS mega-iteration sets before its iterations run.
+    mega.getBarrier()->updateRefBests();
+}
+
+std::shared_ptr<EvalPoint> cachedPoint(const std::vector<double>& coords)
+{
+    auto point = std::make_shared<EvalPoint>();
+    if (0 == CacheBase::getInstance()->find(Point(makeArray(coords)), *point))
+    {
+        return nullptr;
+    }
+    return point;
+}
+
+std::vector<std::vector<double>> coordinatesOf(const NMSimplex& Y)
+{
+    std::vector<std::vector<double>> all;
+    for (const auto& y : Y)
+    {
+        all.push_back(coordinatesOf(y));
+    }
+    return all;
+}
+
+std::vector<double> coordinatesOf(const Point& point)
+{
+    std::vector<double> coords;
+    for (size_t i = 0; i < point.size(); ++i)
+    {
+        coords.push_back(point[i].todouble());
+    }
+    return coords;
+}
+
+} // namespace QarnoTest
