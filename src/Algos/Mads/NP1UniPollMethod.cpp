@@ -23,17 +23,8 @@ void NP1UniPollMethod::init()
 void NP1UniPollMethod::generateUnitPollDirections(std::list<Direction>& directions, size_t n) const
 {
     directions.clear();
-    Direction v(n);
-    Direction::computeDirOnUnitSphere(v);
-
-    // Only the first n rows are used; the Householder routine writes all 2n.
-    std::vector<Direction> rows(2 * n, Direction(n, 0.0));
-    std::vector<Direction*> H(2 * n);
-    for (size_t i = 0; i < 2 * n; ++i)
-    {
-        H[i] = &rows[i];
-    }
-    Direction::householder(v, true, H.data());
+    // Only the first n rows are used.
+    std::vector<Direction> rows = householderRows(n);
 
     const double dn = static_cast<double>(n);
     const double sqrtN = std::sqrt(dn);

@@ -22,18 +22,8 @@ void Ortho2NPollMethod::init()
 void Ortho2NPollMethod::generateUnitPollDirections(std::list<Direction>& directions, size_t n) const
 {
     directions.clear();
-    Direction v(n);
-    Direction::computeDirOnUnitSphere(v);
-
-    // The 2n rows live in one contiguous block while they are filled; the
-    // list then takes them over pairwise, H_i followed by -H_i.
-    std::vector<Direction> rows(2 * n, Direction(n, 0.0));
-    std::vector<Direction*> H(2 * n);
-    for (size_t i = 0; i < 2 * n; ++i)
-    {
-        H[i] = &rows[i];
-    }
-    Direction::householder(v, true, H.data());
+    // The list takes the rows over pairwise, H_i followed by -H_i.
+    std::vector<Direction> rows = householderRows(n);
     for (size_t i = 0; i < n; ++i)
     {
         directions.push_back(std::move(rows[i]));

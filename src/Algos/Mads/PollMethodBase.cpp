@@ -240,4 +240,18 @@ void PollMethodBase::scaleAndProjectOnMesh(std::list<Direction>& directions,
     }
 }
 
+std::vector<Direction> PollMethodBase::householderRows(size_t n)
+{
+    Direction v(n);
+    Direction::computeDirOnUnitSphere(v);
+    std::vector<Direction> rows(2 * n, Direction(n, 0.0));
+    std::vector<Direction*> H(2 * n);
+    for (size_t i = 0; i < 2 * n; ++i)
+    {
+        H[i] = &rows[i];
+    }
+    Direction::householder(v, true, H.data());
+    return rows;
+}
+
 } // namespace QARNO_4_0_0

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <list>
+#include <vector>
 
 #include "Algos/IterationUtils.hpp"
 #include "Algos/Step.hpp"
@@ -60,6 +61,11 @@ protected:
     /// frame-to-mesh ratios read once for all directions.
     static void scaleAndProjectOnMesh(std::list<Direction>& directions,
                                       const ArrayOfDouble& meshSize, const ArrayOfDouble& rho);
+
+    /// The 2n rows of the Householder matrix of a random unit direction of
+    /// dimension n (n normal draws), in one contiguous block: rows i and
+    /// i + n are H_i and -H_i.
+    static std::vector<Direction> householderRows(size_t n);
 };
 
 } // namespace QARNO_4_0_0

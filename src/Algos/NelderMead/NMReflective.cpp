@@ -358,41 +358,18 @@ void NMReflective::setAfterExpand()
         throw Exception(SOURCE_FILE, __LINE__, "The current step type should be EXPAND.");
     }
 
-    if (!_xe.ArrayOfDouble::isDefined())
+    if (stopWhenUndefined(_xe, "The expansion point xe is not defined. Stop NM (no shrink)."))
     {
-        debugMessage([] {
-            return std::string("The expansion point xe is not defined. Stop NM (no shrink).");
-        });
-        _nextStepType = NMStepType::CONTINUE;
-        setStopReason();
         return;
     }
-    if (!_xr.ArrayOfDouble::isDefined())
+    if (stopWhenUndefined(_xr, "The reflect point xr is not defined. Stop NM (no shrink)."))
     {
-        debugMessage(
-            [] { return std::string("The reflect point xr is not defined. Stop NM (no shrink)."); });
-        _nextStepType = NMStepType::CONTINUE;
-        setStopReason();
         return;
     }
 
-    _stepType = NMStepType::INSERT_IN_Y;
-    if (insertInYBest(_xr, _xe))
-    {
-        debugMessage([] {
-            return std::string(
-                "Insert in Y the best of xr and xe. NM iteration completed (no shrink). ");
-        });
-        _nextStepType = NMStepType::CONTINUE;
-    }
-    else
-    {
-        debugMessage([] {
-            return std::string("The insertion in Y of the best of xr and xe dit not maintain a "
+    insertBestOrShrink(_xr, _xe, "Insert in Y the best of xr and xe. NM iteration completed (no shrink). ",
+                       "The insertion in Y of the best of xr and xe dit not maintain a "
                                "proper Y. Perform shrink (if available).");
-        });
-        _nextStepType = NMStepType::SHRINK;
-    }
 }
 
 void NMReflective::setAfterOutsideContract()
@@ -403,12 +380,8 @@ void NMReflective::setAfterOutsideContract()
                         "The current step type should be OUTSIDE_CONTRACTION.");
     }
 
-    if (!_xr.ArrayOfDouble::isDefined())
+    if (stopWhenUndefined(_xr, "The reflect point xr is not defined. Stop NM (no shrink)."))
     {
-        debugMessage(
-            [] { return std::string("The reflect point xr is not defined. Stop NM (no shrink)."); });
-        _nextStepType = NMStepType::CONTINUE;
-        setStopReason();
         return;
     }
     if (0 == getNbEvalPointsThatNeedEval())
@@ -429,34 +402,14 @@ void NMReflective::setAfterOutsideContract()
         }
         return;
     }
-    if (!_xoc.ArrayOfDouble::isDefined())
+    if (stopWhenUndefined(_xoc, "The outside contraction point xoc is not defined. Stop NM (no shrink)."))
     {
-        debugMessage([] {
-            return std::string(
-                "The outside contraction point xoc is not defined. Stop NM (no shrink).");
-        });
-        _nextStepType = NMStepType::CONTINUE;
-        setStopReason();
         return;
     }
 
-    _stepType = NMStepType::INSERT_IN_Y;
-    if (insertInYBest(_xr, _xoc))
-    {
-        debugMessage([] {
-            return std::string(
-                "The insertion of the best of xr and xoc in Y is valid. NM iteration completed.");
-        });
-        _nextStepType = NMStepType::CONTINUE;
-    }
-    else
-    {
-        debugMessage([] {
-            return std::string("The insertion of the best of xr and xoc in Y did not maintain a "
+    insertBestOrShrink(_xr, _xoc, "The insertion of the best of xr and xoc in Y is valid. NM iteration completed.",
+                       "The insertion of the best of xr and xoc in Y did not maintain a "
                                "proper Y. Perform shrink (if available).");
-        });
-        _nextStepType = NMStepType::SHRINK;
-    }
 }
 
 void NMReflective::setAfterInsideContract()
@@ -467,14 +420,8 @@ void NMReflective::setAfterInsideContract()
                         "Cannot set step after inside contraction if x_ic is not defined.");
     }
 
-    if (!_xic.ArrayOfDouble::isDefined())
+    if (stopWhenUndefined(_xic, "The inside contraction point xic is not defined. Stop NM (no shrink)."))
     {
-        debugMessage([] {
-            return std::string(
-                "The inside contraction point xic is not defined. Stop NM (no shrink).");
-        });
-        _nextStepType = NMStepType::CONTINUE;
-        setStopReason();
         return;
     }
     if (YnDominatesPoint(_xic))
@@ -504,6 +451,27 @@ void NMReflective::setAfterInsideContract()
             [] { return std::string("Cannot insert xic in Y. Perform Shrink if available."); });
         _nextStepType = NMStepType::SHRINK;
     }
+}
+
+bool NMReflective::stopWhenUndefined(const EvalPoint& point, const char* message)
+{
+    if (point.ArrayOfDouble::isDefined())
+    {
+        return false;
+    }
+    debugMessage([message] { return std::string(message); });
+    _nextStepType = NMStepType::CONTINUE;
+    setStopReason();
+    return true;
+}
+
+void NMReflective::insertBestOrShrink(const EvalPoint& x1, const EvalPoint& x2,
+                                      const char* insertedMessage, const char* shrinkMessage)
+{
+    _stepType = NMStepType::INSERT_IN_Y;
+    const bool inserted = insertInYBest(x1, x2);
+    debugMessage([&] { return std::string(inserted ? insertedMessage : shrinkMessage); });
+    _nextStepType = inserted ? NMStepType::CONTINUE : NMStepType::SHRINK;
 }
 
 } // namespace QARNO_4_0_0

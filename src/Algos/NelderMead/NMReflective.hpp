@@ -92,6 +92,13 @@ protected:
 private:
     /// A debug message with the step's name, built only when shown.
     template <typename BUILD> void debugMessage(BUILD&& build) const;
+    /// True, after the debug message and the stop of the walk, when `point`
+    /// was not made.
+    bool stopWhenUndefined(const EvalPoint& point, const char* message);
+    /// Inserts the better of x1 and x2 into Y: the iteration is complete, or
+    /// Y is no longer proper and the next step is the shrink.
+    void insertBestOrShrink(const EvalPoint& x1, const EvalPoint& x2, const char* insertedMessage,
+                            const char* shrinkMessage);
 
     // Read once: the moves of a run share them.
     size_t _n;
