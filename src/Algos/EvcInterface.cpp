@@ -126,7 +126,7 @@ void EvcInterface::keepPointsThatNeedEval(const std::set<EvalPoint, EvalPointCom
     }
     const std::string comment = _step->getAlgoComment();
     const bool inPhaseOne = (nullptr != dynamic_cast<const PhaseOne*>(_step->getRootAlgorithm()));
-    bool iterationLookedUp = (nullptr != iteration);
+    const bool iterationLookedUp = (nullptr != iteration);
 
     for (const auto& trialPoint : trialPoints)
     {
@@ -158,8 +158,8 @@ void EvcInterface::keepPointsThatNeedEval(const std::set<EvalPoint, EvalPointCom
 
         if (withIteration && !iterationLookedUp)
         {
-            // The iterations of one mega-iteration share one mesh and one k:
-            // the first queued point decides for the whole call.
+            // Gathered points come from different iterations (each with its
+            // own k and frame centre): asked for every point.
             iteration = megaSearchPoll->getIterForPoint(trialPoint);
             if (nullptr == iteration)
             {
@@ -170,7 +170,6 @@ void EvcInterface::keepPointsThatNeedEval(const std::set<EvalPoint, EvalPointCom
                                         point.display(),
                                     _step);
             }
-            iterationLookedUp = true;
         }
 
         auto queuePoint = std::make_shared<EvalQueuePoint>(point, evalType);

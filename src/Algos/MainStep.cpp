@@ -11,6 +11,7 @@
 #include "Algos/Algorithm.hpp"
 #include "Algos/EvcInterface.hpp"
 #include "Algos/Mads/Mads.hpp"
+#include "Algos/NelderMead/NM.hpp"
 #include "Algos/PhaseOne/PhaseOne.hpp"
 #include "Algos/SubproblemManager.hpp"
 #include "Cache/CacheBase.hpp"
@@ -373,6 +374,12 @@ std::shared_ptr<Algorithm> MainStep::createAlgorithm(AlgoKind kind,
     {
         // The constructor runs Mads::init (name, initialization step).
         return std::make_shared<Mads>(this, std::move(stopReasons), _runParams, pbParams);
+    }
+    if (AlgoKind::NM == kind)
+    {
+        // The constructor runs NM::init ("NM" or "NM One Iteration", its
+        // initialization step).
+        return std::make_shared<NM>(this, std::move(stopReasons), _runParams, pbParams);
     }
     throw Exception(SOURCE_FILE, __LINE__,
                     "The algorithm " + algoKindToString(kind) +

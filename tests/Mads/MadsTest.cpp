@@ -193,26 +193,13 @@ TEST(MadsRun, InterruptEndsTheRunAfterTheIteration)
     EXPECT_TRUE(contains(result.out, "QARNO caught User interruption.")) << result.out;
 }
 
-TEST(MadsRun, AllPointsBeforeEvaluationIsNotAvailableYet)
-{
-    ProcessStateGuard guard;
-    auto params = makeMadsParameters(2, "OBJ", {{2, 2}},
-                                     {"GENERATE_ALL_POINTS_BEFORE_EVAL yes", "MAX_BB_EVAL 20"});
-    std::string file;
-    EXPECT_EQ("MADS with GENERATE_ALL_POINTS_BEFORE_EVAL true is not available yet: the mega "
-              "search-poll step is missing",
-              QarnoTest::messageOf([&] { runMadsMainStep(params, shiftedQuadratic({0, 0})); },
-                                   &file));
-    EXPECT_EQ("src/Algos/Mads/MadsMegaIteration", file);
-}
-
 /// The points a short run evaluates, in order.
-std::vector<std::vector<double>> shortRun(int seed)
+std::vector<std::vector<double>> shortRun(int seed, const std::string& nmSearch = "yes")
 {
     auto evaluator = shiftedQuadratic({0.3, -0.7, 1.1});
     auto params = makeMadsParameters(3, "OBJ", {{0, 0, 0}},
                                      {"MAX_BB_EVAL 12", "SEED " + std::to_string(seed),
-                                      "DIRECTION_TYPE ORTHO 2N"});
+                                      "DIRECTION_TYPE ORTHO 2N", "NM_SEARCH " + nmSearch});
     runMadsMainStep(params, evaluator);
     return evaluator->evaluatedPoints();
 }
@@ -226,11 +213,21 @@ TEST(MadsRun, EvaluatedPointsFollowFromTheSeed)
     ASSERT_EQ(12u, first.size());
     EXPECT_EQ(first, second);
     // Pinned: the poll directions draw from the generator that SEED starts.
+    // The Nelder-Mead search (on by default) runs once the first polls have
+    // left enough points for its simplex: the tenth and eleventh points are
+    // its own, the twelfth is the next poll's.
     const std::vector<std::vector<double>> pinned = {
+        {0, 0, 0},  {-1, 0, 0}, {0, -1, 0}, {0, -3, 0}, {1, -3, 0}, {0, -2, 1},
+        {-1, -2, -1}, {1, 0, 1}, {3, 2, 3}, {0, 2, -1}, {0, -2, 0}, {1, 3, 3},
+    };
+    EXPECT_EQ(pinned, first);
+    // Without it, the polls alone.
+    ProcessStateGuard::resetToLoadState();
+    const std::vector<std::vector<double>> pinnedPollsOnly = {
         {0, 0, 0},  {-1, 0, 0}, {0, -1, 0}, {0, -3, 0}, {1, -3, 0}, {0, -2, 1},
         {-1, -2, -1}, {1, 0, 1}, {3, 2, 3}, {1, 3, 3}, {3, 0, 1}, {1, 5, 0},
     };
-    EXPECT_EQ(pinned, first);
+    EXPECT_EQ(pinnedPollsOnly, shortRun(7, "no"));
 
     ProcessStateGuard::resetToLoadState();
     EXPECT_NE(first, shortRun(8));

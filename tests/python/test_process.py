@@ -93,7 +93,7 @@ def test_interpreter_lock_is_released_during_the_run():
     thread.start()
     sys.setswitchinterval(1000.0)
     try:
-        minimize(f, np.zeros(4), None, None, MAX_BB_EVAL=2000)
+        minimize(f, np.zeros(4), None, None, MAX_BB_EVAL=300)
     finally:
         sys.setswitchinterval(interval)
         stop.set()

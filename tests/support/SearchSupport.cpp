@@ -59,6 +59,9 @@ makeSearchRunParams(const std::shared_ptr<PbParameters>& pbParams,
     auto evcGlobal = std::make_shared<EvaluatorControlGlobalParameters>();
     evcGlobal->checkAndComply(nullptr);
     auto run = std::make_shared<RunParameters>();
+    // The Nelder-Mead search needs a MADS iteration above it, which these
+    // trees do not have; the tests that want it switch it back on.
+    run->setAttributeValue<bool>("NM_SEARCH", false);
     set(*run);
     CerrCapture ignoreWarnings;
     run->checkAndComply(evcGlobal, pbParams);

@@ -61,9 +61,8 @@ NumberedIteration::NumberedIteration(const Step* parent, std::shared_ptr<MeshBas
 }
 
 FakeMegaSearchPoll::FakeMegaSearchPoll(const Step* parent, const Step* iterationOfPoints)
-    : MegaSearchPoll(parent), iteration(iterationOfPoints)
+    : MegaSearchPoll(parent, NoGathering()), iteration(iterationOfPoints)
 {
-    setName("MegaSearchPoll");
 }
 
 const Step* FakeMegaSearchPoll::getIterForPoint(const EvalPoint& /*point*/) const

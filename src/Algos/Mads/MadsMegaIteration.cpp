@@ -197,9 +197,28 @@ bool MadsMegaIteration::runImp()
 
     // All the points of search and poll of every iteration, evaluated as
     // one block.
-    throw Exception(SOURCE_FILE, __LINE__,
-                    "MADS with GENERATE_ALL_POINTS_BEFORE_EVAL true is not available yet: "
-                    "the mega search-poll step is missing");
+    MegaSearchPoll megaSearchPoll(this);
+    megaSearchPoll.start();
+    const bool evaluatedWithSuccess = megaSearchPoll.run();
+    megaSearchPoll.end();
+
+    SuccessType best = SuccessType::NOT_EVALUATED;
+    bool result = false;
+    if (evaluatedWithSuccess)
+    {
+        best = _megaIterationSuccess;
+        if (shown(OutputLevel::LEVEL_DEBUG))
+        {
+            AddOutputDebug(getName() + ": new success " + enumStr(best) + " stopReason = " +
+                           _stopReasons->getStopReasonAsString());
+        }
+        result = (best >= SuccessType::PARTIAL_SUCCESS);
+    }
+    // Every iteration of the list took part: the next k follows them all.
+    _k += _iterList.size();
+
+    _megaIterationSuccess = best;
+    return result;
 }
 
 void MadsMegaIteration::read(std::istream& is)

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "Algos/EvcInterface.hpp"
+#include "Algos/Mads/NMSearchMethod.hpp"
 #include "Algos/Mads/QuadSearchMethod.hpp"
 #include "Algos/Mads/SearchMethodBase.hpp"
 #include "Algos/Mads/SpeculativeSearchMethod.hpp"
@@ -40,8 +41,8 @@ void Search::init()
     _searchMethods.push_back(std::make_shared<UserSearchMethod>(this));
     _searchMethods.push_back(std::make_shared<QuadSearchMethod>(this));
     _searchMethods.push_back(std::make_shared<TeskoraSearchMethod>(this));
-    // The Latin-hypercube search (LH_SEARCH) comes here, then the
-    // Nelder-Mead search (NM_SEARCH) last.
+    // The Latin-hypercube search (LH_SEARCH) comes here.
+    _searchMethods.push_back(std::make_shared<NMSearchMethod>(this));
 }
 
 bool Search::isEnabled() const

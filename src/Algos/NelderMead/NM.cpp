@@ -1,0 +1,175 @@
+#include "Algos/NelderMead/NM.hpp"
+
+#include <iostream>
+#include <limits>
+
+#include "Algos/EvcInterface.hpp"
+#include "Algos/Initialization.hpp"
+#include "Algos/Mads/MadsMegaIteration.hpp"
+#include "Algos/NelderMead/NMInitialization.hpp"
+#include "Algos/NelderMead/NMMegaIteration.hpp"
+#include "Algos/StepException.hpp"
+#include "Algos/Termination.hpp"
+#include "Eval/Barrier.hpp"
+#include "Eval/EvaluatorControl.hpp"
+#include "Math/Point.hpp"
+#include "Param/PbParameters.hpp"
+#include "Param/RunParameters.hpp"
+#include "Util/AllStopReasons.hpp"
+#include "Util/Exception.hpp"
+#include "Util/FileUtils.hpp"
+
+namespace QARNO_4_0_0
+{
+
+namespace
+{
+const char* const SOURCE_FILE = "src/Algos/NelderMead/NM";
+
+/// The barrier of the nearest MADS mega-iteration above `step`, across
+/// algorithms; empty when Nelder-Mead does not run below MADS.
+std::shared_ptr<Barrier> enclosingMadsBarrier(const Step* step)
+{
+    for (const Step* s = step->getParentStep(); nullptr != s; s = s->getParentStep())
+    {
+        if (const auto* mega = dynamic_cast<const MadsMegaIteration*>(s))
+        {
+            return mega->getBarrier();
+        }
+    }
+    return nullptr;
+}
+} // namespace
+
+NM::NM(const Step* parentStep, std::shared_ptr<AllStopReasons> stopReasons,
+       const std::shared_ptr<RunParameters>& runParams,
+       const std::shared_ptr<PbParameters>& pbParams)
+    : Algorithm(parentStep, std::move(stopReasons), runParams, pbParams)
+{
+    init();
+}
+
+NM::~NM() = default;
+
+void NM::init()
+{
+    std::string name = "NM";
+    if (_runParams->getAttributeValue<bool>("GENERATE_ALL_POINTS_BEFORE_EVAL"))
+    {
+        name += " One Iteration";
+    }
+    setName(name);
+    _initialization = std::make_unique<NMInitialization>(this);
+}
+
+void NM::startImp()
+{
+    // No hot-restart read and no lap budget here: a child NM runs under the
+    // lap budget its search method set.
+    _stopReasons->setStarted();
+
+    const auto& evc = EvcInterface::getEvaluatorControl();
+    if (nullptr == evc)
+    {
+        throw StepException(SOURCE_FILE, __LINE__,
+                            "An EvaluatorControl must exist to run the algorithm " + getName(),
+                            this);
+    }
+    evc->resetLapBbEval();
+
+    _initialization->start();
+    _initialization->run();
+    _initialization->end();
+}
+
+bool NM::runImp()
+{
+    _algoSuccessful = false;
+    _algoBestSuccess = SuccessType::NOT_EVALUATED;
+
+    if (_stopReasons->checkTerminate())
+    {
+        return false;
+    }
+
+    std::shared_ptr<Barrier> barrier;
+    if (_runParams->getAttributeValue<bool>("NM_OPTIMIZATION"))
+    {
+        barrier = _initialization->getBarrier();
+    }
+    else
+    {
+        barrier = enclosingMadsBarrier(this);
+    }
+
+    size_t k = 0;
+    SuccessType success = SuccessType::NOT_EVALUATED;
+    while (!_termination->terminate(k))
+    {
+        NMMegaIteration megaIteration(this, k, barrier, success);
+        megaIteration.start();
+        const bool megaSuccess = megaIteration.run();
+        megaIteration.end();
+        _algoSuccessful = _algoSuccessful || megaSuccess;
+
+        k = megaIteration.getNextK();
+        barrier = megaIteration.getBarrier();
+        success = megaIteration.getSuccessType();
+        if (success > _algoBestSuccess)
+        {
+            _algoBestSuccess = success;
+        }
+
+        Step::handlePendingInterrupts();
+        if (Step::_userInterrupt)
+        {
+            Algorithm::hotRestartOnUserInterrupt();
+        }
+    }
+
+    // Kept for the hot-restart file: the next k and the final barrier.
+    _megaIteration = std::make_shared<NMMegaIteration>(this, k, barrier, success);
+
+    _termination->start();
+    _termination->run();
+    _termination->end();
+    return _algoSuccessful;
+}
+
+void NM::endImp()
+{
+    Algorithm::endImp();
+}
+
+void NM::readInformationForHotRestart()
+{
+    if (!_runParams->getAttributeValue<bool>("HOT_RESTART_READ_FILES"))
+    {
+        return;
+    }
+    const std::string& fileName = _runParams->getAttributeValue<std::string>("HOT_RESTART_FILE");
+    if (!checkReadFile(fileName))
+    {
+        return;
+    }
+    std::cout << "Read hot restart file " << fileName << std::endl;
+
+    const size_t n = _pbParams->getAttributeValue<size_t>("DIMENSION");
+    std::shared_ptr<Barrier> barrier;
+    try
+    {
+        barrier = std::make_shared<Barrier>(Double(std::numeric_limits<double>::max()), Point(n),
+                                            EvalType::BB);
+    }
+    catch (const Exception&)
+    {
+        // Without evaluated points in the cache the file has nothing to
+        // continue from.
+        return;
+    }
+    _megaIteration =
+        std::make_shared<NMMegaIteration>(this, 0, barrier, SuccessType::NOT_EVALUATED);
+    QARNO_4_0_0::read<NM>(*this, fileName);
+}
+
+} // namespace QARNO_4_0_0

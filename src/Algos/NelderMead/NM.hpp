@@ -1,0 +1,54 @@
+#ifndef QARNO_ALGOS_NELDERMEAD_NM_HPP
+#define QARNO_ALGOS_NELDERMEAD_NM_HPP
+
+#include <memory>
+#include <string>
+
+#include "Algos/Algorithm.hpp"
+
+namespace QARNO_4_0_0
+{
+
+/// The Nelder-Mead algorithm: its initialization evaluates the starting
+/// points, then Nelder-Mead mega-iterations run until the termination step
+/// says stop. It runs alone (NM_OPTIMIZATION, on the barrier its
+/// initialization built) or as the child of the Nelder-Mead search of MADS,
+/// where every mega-iteration works on the barrier of the MADS
+/// mega-iteration above.
+///
+///     auto nm = std::make_shared<NM>(parent, std::make_shared<AlgoStopReasons<NMStopType>>(),
+///                                    runParams, pbParams);
+///     nm->start(); nm->run(); nm->end();
+///
+/// Its start never reads a hot-restart file: an NM run always starts from
+/// its own initialization.
+class NM : public Algorithm
+{
+public:
+    /// The algorithm's construction, then `init()`.
+    NM(const Step* parentStep, std::shared_ptr<AllStopReasons> stopReasons,
+       const std::shared_ptr<RunParameters>& runParams,
+       const std::shared_ptr<PbParameters>& pbParams);
+    ~NM() override;
+
+    /// Names the step "NM" (" One Iteration" appended with
+    /// GENERATE_ALL_POINTS_BEFORE_EVAL) and installs a new `NMInitialization`.
+    void init();
+
+    /// Loads the hot-restart file into a fresh mega-iteration when
+    /// HOT_RESTART_READ_FILES is set; no NM start calls it.
+    void readInformationForHotRestart() override;
+
+protected:
+    /// Stop reasons started, lap counter reset, the initialization run;
+    /// no hot-restart read, no lap budget.
+    void startImp() override;
+    /// Mega-iterations numbered 0, 2, 4, ... until `terminate(k)`; keeps the
+    /// final one for the hot-restart file. True when one of them succeeded.
+    bool runImp() override;
+    void endImp() override;
+};
+
+} // namespace QARNO_4_0_0
+
+#endif
