@@ -85,6 +85,11 @@ void MegaIteration::endImp()
 
 void MegaIteration::read(std::istream& is)
 {
+    readTokens(is, true);
+}
+
+void MegaIteration::readTokens(std::istream& is, bool nullBarrierLineEnd)
+{
     std::uint64_t k = 0;
     std::string token;
     while (readWord(is, token))
@@ -101,14 +106,18 @@ void MegaIteration::read(std::istream& is)
         {
             if (nullptr == _barrier)
             {
-                std::cerr << "Error: Reading a Barrier onto a NULL pointer" << std::endl;
+                std::cerr << "Error: Reading a Barrier onto a NULL pointer";
+                if (nullBarrierLineEnd)
+                {
+                    std::cerr << std::endl;
+                }
             }
             else
             {
                 is >> *_barrier;
             }
         }
-        else
+        else if (!readOwnToken(token, is))
         {
             putBackWord(is, token);
             break;

@@ -5,6 +5,7 @@
 #include <istream>
 #include <memory>
 #include <ostream>
+#include <string>
 #include <vector>
 
 #include "Algos/Iteration.hpp"
@@ -51,6 +52,14 @@ public:
     virtual void display(std::ostream& os) const;
 
 protected:
+    /// The token loop of `read`: ITERATION_COUNT, BARRIER and the tokens of
+    /// `readOwnToken`; the first other word is put back. Without a barrier
+    /// the error text ends with a line end when `nullBarrierLineEnd`.
+    void readTokens(std::istream& is, bool nullBarrierLineEnd);
+    /// Reads the value of a keyword of a subclass's own block; false for a
+    /// keyword it does not know.
+    virtual bool readOwnToken(const std::string& /*token*/, std::istream& /*is*/) { return false; }
+
     void init();
 
     void startImp() override = 0;

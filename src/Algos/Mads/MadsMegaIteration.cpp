@@ -223,47 +223,25 @@ bool MadsMegaIteration::runImp()
 
 void MadsMegaIteration::read(std::istream& is)
 {
-    std::uint64_t count = 0;
-    std::string token;
-    while (readWord(is, token))
+    // Without a barrier the error text has no line end here.
+    readTokens(is, false);
+}
+
+bool MadsMegaIteration::readOwnToken(const std::string& token, std::istream& is)
+{
+    if ("MAIN_MESH" != token)
     {
-        if ("MAIN_MESH" == token)
-        {
-            if (nullptr == _mainMesh)
-            {
-                std::cerr << "Error: Reading a mesh onto a NULL pointer";
-            }
-            else
-            {
-                is >> *_mainMesh;
-            }
-        }
-        else if ("ITERATION_COUNT" == token)
-        {
-            // A sign or an overflow fails the read rather than wrapping.
-            if (!readUnsigned(is, count, std::numeric_limits<size_t>::max()))
-            {
-                break;
-            }
-        }
-        else if ("BARRIER" == token)
-        {
-            if (nullptr == _barrier)
-            {
-                std::cerr << "Error: Reading a Barrier onto a NULL pointer";
-            }
-            else
-            {
-                is >> *_barrier;
-            }
-        }
-        else
-        {
-            putBackWord(is, token);
-            break;
-        }
+        return false;
     }
-    _k = static_cast<size_t>(count);
+    if (nullptr == _mainMesh)
+    {
+        std::cerr << "Error: Reading a mesh onto a NULL pointer";
+    }
+    else
+    {
+        is >> *_mainMesh;
+    }
+    return true;
 }
 
 void MadsMegaIteration::display(std::ostream& os) const

@@ -39,6 +39,8 @@ public:
     void display(std::ostream& os) const override;
 
 protected:
+    /// MAIN_MESH: the main mesh's own reader.
+    bool readOwnToken(const std::string& token, std::istream& is) override;
     void init();
 
     void startImp() override;

@@ -158,36 +158,8 @@ bool NMMegaIteration::runImp()
 
 void NMMegaIteration::read(std::istream& is)
 {
-    std::uint64_t k = 0;
-    std::string token;
-    while (readWord(is, token))
-    {
-        if ("ITERATION_COUNT" == token)
-        {
-            // A sign or an overflow fails the read rather than wrapping.
-            if (!readUnsigned(is, k, std::numeric_limits<size_t>::max()))
-            {
-                break;
-            }
-        }
-        else if ("BARRIER" == token)
-        {
-            if (nullptr == _barrier)
-            {
-                std::cerr << "Error: Reading a Barrier onto a NULL pointer";
-            }
-            else
-            {
-                is >> *_barrier;
-            }
-        }
-        else
-        {
-            putBackWord(is, token);
-            break;
-        }
-    }
-    _k = static_cast<size_t>(k);
+    // Without a barrier the error text has no line end here.
+    readTokens(is, false);
 }
 
 void NMMegaIteration::display(std::ostream& os) const
