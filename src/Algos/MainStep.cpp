@@ -10,9 +10,11 @@
 #include "Algos/AlgoStopReasons.hpp"
 #include "Algos/Algorithm.hpp"
 #include "Algos/EvcInterface.hpp"
+#include "Algos/LatinHypercube/LH.hpp"
 #include "Algos/Mads/Mads.hpp"
 #include "Algos/NelderMead/NM.hpp"
 #include "Algos/PhaseOne/PhaseOne.hpp"
+#include "Algos/SSDMads/SSDMads.hpp"
 #include "Algos/SubproblemManager.hpp"
 #include "Cache/CacheBase.hpp"
 #include "Cache/CacheSet.hpp"
@@ -370,16 +372,33 @@ std::shared_ptr<Algorithm> MainStep::createAlgorithm(AlgoKind kind,
                                                      std::shared_ptr<AllStopReasons> stopReasons,
                                                      const std::shared_ptr<PbParameters>& pbParams)
 {
+    if (AlgoKind::LH == kind)
+    {
+        // The constructor builds the IterationUtils part before running
+        // LH::init (name); the sample is drawn at start.
+        return std::make_shared<LH>(this, std::move(stopReasons), _runParams, pbParams);
+    }
     if (AlgoKind::MADS == kind)
     {
         // The constructor runs Mads::init (name, initialization step).
         return std::make_shared<Mads>(this, std::move(stopReasons), _runParams, pbParams);
+    }
+    if (AlgoKind::PHASE_ONE == kind)
+    {
+        // The constructor runs PhaseOne::init ("Phase One"); its child MADS
+        // is made at its start.
+        return std::make_shared<PhaseOne>(this, std::move(stopReasons), _runParams, pbParams);
     }
     if (AlgoKind::NM == kind)
     {
         // The constructor runs NM::init ("NM" or "NM One Iteration", its
         // initialization step).
         return std::make_shared<NM>(this, std::move(stopReasons), _runParams, pbParams);
+    }
+    if (AlgoKind::SSD_MADS == kind)
+    {
+        // The constructor runs SSDMads::init (name, initialization step).
+        return std::make_shared<SSDMads>(this, std::move(stopReasons), _runParams, pbParams);
     }
     throw Exception(SOURCE_FILE, __LINE__,
                     "The algorithm " + algoKindToString(kind) +

@@ -634,12 +634,6 @@ TEST(MainStep, ClearErrorsBeforeAnyAlgorithmRuns)
         EXPECT_EQ("Using Library mode. Parameters must be set prior to running MainStep step.",
                   messageOf([&] { mainStep.start(); }));
     }
-    ProcessStateGuard second;
-    MainStep mainStep;
-    mainStep.setAllParameters(makeMainStepParameters("OBJ", {1, 2}, {"LH_EVAL 5"}));
-    mainStep.setEvaluator(sumEvaluator("OBJ"));
-    EXPECT_EQ("The algorithm LH is not available in this build of QARNO",
-              messageOf([&] { mainStep.start(); }));
 }
 
 volatile std::sig_atomic_t embeddingCalls = 0;

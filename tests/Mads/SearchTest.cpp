@@ -107,9 +107,9 @@ TEST(Search, MethodsComeInTheirOrderEnabledByTheirOwnParameters)
         bool teskora;
         std::vector<bool> enabled;
     } cases[] = {
-        {"defaults", true, false, false, {true, false, false, false, false}},
-        {"no speculative search", false, false, false, {false, false, false, false, false}},
-        {"model searches asked for", false, true, true, {false, false, false, false, false}},
+        {"defaults", true, false, false, {true, false, false, false, false, false}},
+        {"no speculative search", false, false, false, {false, false, false, false, false, false}},
+        {"model searches asked for", false, true, true, {false, false, false, false, false, false}},
     };
     for (const auto& c : cases)
     {
@@ -122,10 +122,11 @@ TEST(Search, MethodsComeInTheirOrderEnabledByTheirOwnParameters)
                   QarnoTest::makeEvalPoint({1, 1}, 1, 0), {});
         Search search(&f.tree.iteration);
         EXPECT_EQ("Search", search.getName());
-        // The Nelder-Mead search comes last (switched off by the fixture's
-        // parameters); the Latin-hypercube search will come before it.
+        // The Nelder-Mead search comes last, the Latin-hypercube search
+        // just before it (both off by the fixture's parameters).
         EXPECT_EQ((std::vector<std::string>{"Speculative Search Method", "User Search Method",
                                             "Quad Model Search Method", "Teskora Search Method",
+                                            "Latin Hypercube Search Method",
                                             "Search (Nelder Mead optimization)"}),
                   namesOf(search));
         EXPECT_EQ(c.enabled, enabledOf(search));

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "Algos/EvcInterface.hpp"
+#include "Algos/Mads/LHSearchMethod.hpp"
 #include "Algos/Mads/NMSearchMethod.hpp"
 #include "Algos/Mads/QuadSearchMethod.hpp"
 #include "Algos/Mads/SearchMethodBase.hpp"
@@ -41,7 +42,7 @@ void Search::init()
     _searchMethods.push_back(std::make_shared<UserSearchMethod>(this));
     _searchMethods.push_back(std::make_shared<QuadSearchMethod>(this));
     _searchMethods.push_back(std::make_shared<TeskoraSearchMethod>(this));
-    // The Latin-hypercube search (LH_SEARCH) comes here.
+    _searchMethods.push_back(std::make_shared<LHSearchMethod>(this));
     _searchMethods.push_back(std::make_shared<NMSearchMethod>(this));
 }
 
