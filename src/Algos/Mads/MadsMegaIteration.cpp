@@ -45,7 +45,7 @@ MadsMegaIteration::~MadsMegaIteration() = default;
 
 void MadsMegaIteration::init() {}
 
-void MadsMegaIteration::startImp()
+bool MadsMegaIteration::updateMeshAndGoOn()
 {
     {
         MadsUpdate update(this);
@@ -61,7 +61,12 @@ void MadsMegaIteration::startImp()
     {
         AddOutputDebug("Mesh Stop Reason: " + _stopReasons->getStopReasonAsString());
     }
-    if (_stopReasons->checkTerminate())
+    return !_stopReasons->checkTerminate();
+}
+
+void MadsMegaIteration::startImp()
+{
+    if (!updateMeshAndGoOn())
     {
         return;
     }

@@ -43,6 +43,11 @@ protected:
     bool readOwnToken(const std::string& token, std::istream& is) override;
     void init();
 
+    /// The start shared by the MADS-family mega-iterations: the mesh update
+    /// from the last success, then the mesh stop test; false when the run
+    /// must stop.
+    bool updateMeshAndGoOn();
+
     void startImp() override;
     /// True when the best success reached is at least a partial success.
     bool runImp() override;

@@ -60,21 +60,7 @@ SSDMadsMegaIteration::~SSDMadsMegaIteration() = default;
 
 void SSDMadsMegaIteration::startImp()
 {
-    {
-        MadsUpdate update(this);
-        update.start();
-        update.run();
-        update.end();
-    }
-
-    _megaIterationSuccess = SuccessType::NOT_EVALUATED;
-
-    _mainMesh->checkMeshForStopping(_stopReasons);
-    if (shown(OutputLevel::LEVEL_DEBUG))
-    {
-        AddOutputDebug("Mesh Stop Reason: " + _stopReasons->getStopReasonAsString());
-    }
-    if (_stopReasons->checkTerminate())
+    if (!updateMeshAndGoOn())
     {
         return;
     }
