@@ -1,0 +1,38 @@
+#ifndef TESKORA_EXCEPTION_HPP
+#define TESKORA_EXCEPTION_HPP
+
+#include <exception>
+#include <string>
+
+namespace TESKORA {
+
+// The one exception of the surrogate library: every check throws it with
+// the source location of the throw site.
+class Exception : public std::exception {
+public:
+    Exception(const std::string& file, int line, const std::string& message)
+        : _file(file), _line(line), _message(message) {}
+
+    ~Exception() override = default;
+
+    // Rebuilt on each call; the returned data lives until the next call.
+    const char* what() const noexcept override
+    {
+        try {
+            _text = _file + ":" + std::to_string(_line) + " (" + _message + ")";
+        } catch (...) {
+            return "TESKORA::Exception";
+        }
+        return _text.c_str();
+    }
+
+private:
+    std::string _file;
+    int _line;
+    std::string _message;
+    mutable std::string _text;
+};
+
+} // namespace TESKORA
+
+#endif
