@@ -71,6 +71,16 @@ void expectEntries(const Matrix& M, const std::vector<std::vector<double>>& rows
     }
 }
 
+/// One row of the tables of matrix results: the result, its name and its
+/// entries.
+struct NamedResult
+{
+    const char* label;
+    Matrix result;
+    const char* name;
+    std::vector<std::vector<double>> entries;
+};
+
 } // namespace
 
 TEST(TeskoraMatrix, ConstructionAndBuilders)
@@ -174,13 +184,7 @@ TEST(TeskoraMatrix, EditingKeepsNameAndShapes)
 TEST(TeskoraMatrix, SelectionsAndNames)
 {
     const Matrix A = make("A", {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}});
-    struct Case {
-        const char* label;
-        Matrix result;
-        const char* name;
-        std::vector<std::vector<double>> entries;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<NamedResult> cases = {
         {"get_row", A.get_row(2), "A(i,:)", {{7, 8, 9}}},
         {"get_col", A.get_col(1), "A(:,j)", {{2}, {5}, {8}}},
         {"get_rows range", A.get_rows(1, 3), "A(i1:i2-1,:)", {{4, 5, 6}, {7, 8, 9}}},
@@ -246,13 +250,7 @@ TEST(TeskoraMatrix, ResultNames)
 {
     const Matrix A = make("A", {{1, -4}, {2, 3}});
     const Matrix B = make("B", {{1, 1}, {1, 1}});
-    struct Case {
-        const char* label;
-        Matrix result;
-        const char* name;
-        std::vector<std::vector<double>> entries;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<NamedResult> cases = {
         {"A*2", A * 2.0, "2*A", {{2, -8}, {4, 6}}},
         {"2*A", 2.0 * A, "2*A", {{2, -8}, {4, 6}}},
         {"A/4", A / 4.0, "0.25*A", {{0.25, -1}, {0.5, 0.75}}},
