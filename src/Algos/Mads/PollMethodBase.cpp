@@ -75,7 +75,7 @@ void PollMethodBase::endImp()
 void PollMethodBase::generateTrialPoints()
 {
     const auto& pbParams = getPbParams();
-    const auto groups = pbParams->getAttributeValue<ListOfVariableGroup>("VARIABLE_GROUP");
+    const auto& groups = pbParams->getAttributeValue<ListOfVariableGroup>("VARIABLE_GROUP");
     const size_t n = pbParams->getAttributeValue<size_t>("DIMENSION");
     const bool showDebug = OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_DEBUG);
     const bool showInfo = OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_INFO);
