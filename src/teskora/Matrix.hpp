@@ -13,6 +13,16 @@ namespace TESKORA {
 // Fixed underlying type: any int is a valid value, and unknown kinds give 0.
 enum norm_t : int { NORM_0 = 0, NORM_1 = 1, NORM_2 = 2, NORM_INF = 3 };
 
+// Domain of one tunable model parameter, for the poll directions of the
+// parameter optimiser.
+enum param_domain_t {
+    PARAM_DOMAIN_CONTINUOUS = 0,
+    PARAM_DOMAIN_INTEGER = 1,
+    PARAM_DOMAIN_BOOL = 2,
+    PARAM_DOMAIN_CAT = 3,
+    PARAM_DOMAIN_MISC = 4
+};
+
 // Named dense matrix of doubles with value semantics. Entries live in one
 // contiguous row-major block so that whole-matrix loops stay cache friendly.
 class Matrix {
@@ -136,6 +146,49 @@ public:
     Matrix diag() const;
     Matrix diag_inverse() const;
 
+    // Products (the result is a new matrix; operands are left unchanged).
+    static Matrix product(const Matrix& A, const Matrix& B);
+    static Matrix product(const Matrix& A1, const Matrix& A2, const Matrix& A3);
+    static Matrix product(const Matrix& A1, const Matrix& A2, const Matrix& A3, const Matrix& A4);
+    static Matrix transposeA_product(const Matrix& A, const Matrix& B);
+    static Matrix diagA_product(const Matrix& A, const Matrix& B);
+    static Matrix diagB_product(const Matrix& A, const Matrix& B);
+    static Matrix subset_product(const Matrix& A, const Matrix& B, int p1, int p2, int p3);
+
+    // Triangular solves, factorisations and inverses.
+    static Matrix triu_solve(const Matrix& U, const Matrix& b);
+    static Matrix tril_solve(const Matrix& L, const Matrix& b);
+    static Matrix tril_inverse(const Matrix& L);
+    Matrix cholesky() const;
+    Matrix cholesky_inverse(double* det) const;
+    Matrix cholesky_inverse() const;
+    static Matrix cholesky_solve(const Matrix& A, const Matrix& b);
+    Matrix lu_inverse(double* det) const;
+    Matrix lu_inverse() const;
+    static Matrix conjugate_solve(const Matrix& A, const Matrix& b, const Matrix& x0, double tol);
+
+    // Projection matrices of a least-squares fit, for leave-one-out values.
+    static Matrix get_matrix_P(const Matrix& Ai, const Matrix& H);
+    static double get_trace_P(const Matrix& Ai, const Matrix& H);
+    static Matrix get_matrix_PZs(const Matrix& Ai, const Matrix& H, const Matrix& Zs);
+    static Matrix get_matrix_dPi(const Matrix& Ai, const Matrix& H);
+    static Matrix get_matrix_dPiPZs(const Matrix& Ai, const Matrix& H, const Matrix& Zs);
+    static Matrix get_matrix_dPiPZs(const Matrix& Ai, const Matrix& H, const Matrix& Zs, const Matrix& ALPHA);
+
+    // Tables of distances between the rows of A and the rows of B.
+    static Matrix get_distances_norm1(const Matrix& A, const Matrix& B);
+    static Matrix get_distances_norm2(const Matrix& A, const Matrix& B);
+    static Matrix get_distances_norminf(const Matrix& A, const Matrix& B);
+    // Order ranks of the entries of a vector.
+    Matrix rank() const;
+    // Poll directions of the parameter optimiser (2N rows of N columns).
+    static Matrix get_poll_directions(const Matrix& scaling, const param_domain_t* domain, double poll_size);
+
+    // Singular value decomposition A = U diag(w) V'.
+    bool SVD_decomposition(std::string& message, double** U, double* w, double** V, int size_limit) const;
+    bool SVD_decomposition(std::string& message, Matrix*& U, Matrix*& W, Matrix*& V, int size_limit) const;
+    Matrix SVD_inverse() const;
+
     // Text forms and reader.
     void display(std::ostream& out) const;
     void display_short(std::ostream& out) const;
@@ -156,6 +209,7 @@ Matrix operator-(double v, const Matrix& A);
 Matrix operator/(const Matrix& A, double v);
 Matrix operator+(const Matrix& A, const Matrix& B);
 Matrix operator-(const Matrix& A, const Matrix& B);
+Matrix operator*(const Matrix& A, const Matrix& B);
 
 } // namespace TESKORA
 

@@ -1,4 +1,5 @@
 #include "support/TestSupport.hpp"
+#include "teskora/TeskoraTestSupport.hpp"
 #include "teskora/Diagnostics.hpp"
 #include "teskora/Exception.hpp"
 #include "teskora/Matrix.hpp"
@@ -18,58 +19,13 @@
 #include <vector>
 
 using TESKORA::Matrix;
+using TeskoraTest::ErrorCase;
+using TeskoraTest::expectEntries;
+using TeskoraTest::expectErrors;
+using TeskoraTest::make;
+using TeskoraTest::messageOf;
 
 namespace {
-
-Matrix make(const std::string& name, const std::vector<std::vector<double>>& rows)
-{
-    const int nbRows = static_cast<int>(rows.size());
-    const int nbCols = nbRows ? static_cast<int>(rows[0].size()) : 0;
-    Matrix M(name, nbRows, nbCols);
-    for (int i = 0; i < nbRows; ++i)
-        for (int j = 0; j < nbCols; ++j)
-            M.set(i, j, rows[i][j]);
-    return M;
-}
-
-// The message part of "file:line (message)".
-std::string messageOf(const TESKORA::Exception& e)
-{
-    const std::string text = e.what();
-    const size_t open = text.find(" (");
-    if (open == std::string::npos || text.back() != ')')
-        return "<bad format: " + text + ">";
-    return text.substr(open + 2, text.size() - open - 3);
-}
-
-struct ErrorCase {
-    const char* label;
-    std::function<void()> action;
-    const char* message;
-};
-
-void expectErrors(const std::vector<ErrorCase>& cases)
-{
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.label);
-        try {
-            c.action();
-            ADD_FAILURE() << "no exception";
-        } catch (const TESKORA::Exception& e) {
-            EXPECT_EQ(c.message, messageOf(e));
-        }
-    }
-}
-
-void expectEntries(const Matrix& M, const std::vector<std::vector<double>>& rows)
-{
-    ASSERT_EQ(static_cast<int>(rows.size()), M.get_nb_rows());
-    for (int i = 0; i < M.get_nb_rows(); ++i) {
-        ASSERT_EQ(static_cast<int>(rows[i].size()), M.get_nb_cols());
-        for (int j = 0; j < M.get_nb_cols(); ++j)
-            EXPECT_DOUBLE_EQ(rows[i][j], M.get(i, j)) << "at (" << i << "," << j << ")";
-    }
-}
 
 /// One row of the tables of matrix results: the result, its name and its
 /// entries.

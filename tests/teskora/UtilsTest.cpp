@@ -13,26 +13,12 @@
 
 #include "teskora/Diagnostics.hpp"
 #include "teskora/Exception.hpp"
+#include "teskora/TeskoraTestSupport.hpp"
 #include "teskora/Utils.hpp"
 
 namespace {
 
-// The message part of a library exception: what() reads "file:line (message)".
-template <typename F>
-std::string thrownMessage(F&& f)
-{
-    try {
-        f();
-    } catch (const TESKORA::Exception& e) {
-        const std::string what = e.what();
-        const auto open = what.find(" (");
-        if (open == std::string::npos || what.back() != ')') {
-            return "malformed: " + what;
-        }
-        return what.substr(open + 2, what.size() - open - 3);
-    }
-    return "no exception";
-}
+using TeskoraTest::thrownMessage;
 
 const double NaN = std::numeric_limits<double>::quiet_NaN();
 const double Inf = std::numeric_limits<double>::infinity();
