@@ -49,7 +49,8 @@ TrainingSet::TrainingSet(const Matrix& X, const Matrix& Z)
       _X_nbdiff2(0),
       _Z_lb(_m, 0.0), _Z_ub(_m, 0.0), _Z_replace(_m, 0.0), _Z_scaling_a(_m, 1.0), _Z_scaling_b(_m, 0.0),
       _Z_mean(_m, 0.0), _Z_std(_m, 0.0), _Zs_mean(_m, 0.0), _Z_nbdiff(_m, 0),
-      _Ds_mean(0.0)
+      _Ds_mean(0.0),
+      _version(0)
 {
     if (_m > 0)
         _bbo[0] = OBJ;
@@ -88,6 +89,7 @@ bool TrainingSet::add_points(const Matrix& Xnew, const Matrix& Znew)
     _Zs.add_rows(k);
     _p += k;
     _ready = false;
+    ++_version;
     return true;
 }
 
@@ -109,6 +111,7 @@ bool TrainingSet::partial_reset_and_add_points(const Matrix& X, const Matrix& Z)
     _f_min = _fs_min = HUGE_VALUE;
     _i_min = 0;
     _ready = false;
+    ++_version;
     return true;
 }
 
@@ -143,6 +146,7 @@ void TrainingSet::set_bbo_type(const std::string& line)
     _bbo_is_def = true;
     _ready = false;
     _f_min = _fs_min = HUGE_VALUE;
+    ++_version;
 }
 
 // ---------------------------------------------------------------- build
@@ -561,6 +565,16 @@ void TrainingSet::checkQueryRow(const Matrix& xs, const char* message) const
         fail(__LINE__, DIMENSION_ERROR);
 }
 
+double TrainingSet::squaredDistance(const Matrix& xs, int i) const
+{
+    double s = 0.0;
+    for (int j = 0; j < _n; ++j) {
+        const double d = xs.get(0, j) - _Xs.get(i, j);
+        s += d * d;
+    }
+    return s;
+}
+
 double TrainingSet::get_d1(const Matrix& xs) const
 {
     if (xs.get_nb_rows() > 1)
@@ -572,11 +586,7 @@ double TrainingSet::get_d1(const Matrix& xs) const
     checkQueryRow(xs, "TrainingSet::get_d1: XXs must have only one line.");
     double best = HUGE_VALUE;
     for (int i = 0; i < _p; ++i) {
-        double s = 0.0;
-        for (int j = 0; j < _n; ++j) {
-            const double d = xs.get(0, j) - _Xs.get(i, j);
-            s += d * d;
-        }
+        const double s = squaredDistance(xs, i);
         if (s == 0.0)
             return 0.0;
         best = std::min(best, s);
@@ -596,11 +606,7 @@ double TrainingSet::get_d1_over_d2(const Matrix& xs) const
     double d1 = HUGE_VALUE, d2 = HUGE_VALUE;
     int closest = 0;
     for (int i = 0; i < _p; ++i) {
-        double s = 0.0;
-        for (int j = 0; j < _n; ++j) {
-            const double d = xs.get(0, j) - _Xs.get(i, j);
-            s += d * d;
-        }
+        const double s = squaredDistance(xs, i);
         if (s == 0.0)
             return 0.0;
         if (s < d1) {

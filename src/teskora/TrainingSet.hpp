@@ -61,6 +61,13 @@ public:
     int get_X_nbdiff(int j) const { return _X_nbdiff[j]; }
     int get_Z_nbdiff(int j) const { return _Z_nbdiff[j]; }
     Matrix get_X_nbdiff() const;
+    // The scaled data and distances as the last build left them.
+    const Matrix& get_matrix_Xs() const { return _Xs; }
+    const Matrix& get_matrix_Zs() const { return _Zs; }
+    const Matrix& get_matrix_Ds() const { return _Ds; }
+    // Counts every change of the points or of the output kinds, so that a
+    // model sees a refill with as many points as a change.
+    long get_version() const { return _version; }
 
     // Scaling with the current factors.
     double X_scale(double x, int j) const { return _X_scaling_a[j] * x + _X_scaling_b[j]; }
@@ -116,6 +123,7 @@ private:
     std::vector<double> _Z_lb, _Z_ub, _Z_replace, _Z_scaling_a, _Z_scaling_b, _Z_mean, _Z_std, _Zs_mean;
     std::vector<int> _Z_nbdiff;
     double _Ds_mean;
+    long _version;
 
     static void compute_nbdiff(const Matrix& M, std::vector<int>& nbdiff, int& njvar);
     void check_singular_data();
@@ -129,6 +137,8 @@ private:
     // The one row of a geometric query, refused unless it has one row of n
     // values.
     void checkQueryRow(const Matrix& xs, const char* message) const;
+    // Squared distance between the one row of xs and scaled point i.
+    double squaredDistance(const Matrix& xs, int i) const;
 };
 
 } // namespace TESKORA
