@@ -65,6 +65,8 @@ void Surrogate::init()
     _display = false;
     _ts_version = -1;
     _ts_version_old = -1;
+    _training_distances_type = NORM2;
+    _training_distances_valid = false;
 }
 
 Surrogate::~Surrogate()
@@ -91,6 +93,7 @@ bool Surrogate::build()
         return true;
 
     _ready = false;
+    _training_distances_valid = false;
     _p = (_selected_points.size() == 1 && _selected_points.front() == -1)
              ? _trainingset.get_nb_points()
              : static_cast<int>(_selected_points.size());
@@ -355,6 +358,17 @@ Matrix Surrogate::get_matrix_Ds()
     _trainingset.build();
     _trainingset.check_ready(__FILE__, __FUNCTION__, __LINE__);
     return _trainingset.get_matrix_Ds().get(_selected_points, _selected_points);
+}
+
+const Matrix& Surrogate::get_training_distances(distance_t dt)
+{
+    if (!_training_distances_valid || _training_distances_type != dt) {
+        const Matrix Xs = get_matrix_Xs();
+        _training_distances = _trainingset.get_distances(Xs, Xs, dt);
+        _training_distances_type = dt;
+        _training_distances_valid = true;
+    }
+    return _training_distances;
 }
 
 Matrix Surrogate::get_exclusion_area_penalty(const Matrix& XX, double tc) const

@@ -120,7 +120,16 @@ protected:
     // Tunes the record's values marked for optimisation (the tuner).
     bool optimize_parameters();
 
+    // Distances between the model's scaled points in the given type. They
+    // depend neither on tuned coefficients nor on the ridge, so they are
+    // computed once per fit and distance type, not once per tuner trial.
+    const Matrix& get_training_distances(distance_t dt);
+
 private:
+    Matrix _training_distances;
+    distance_t _training_distances_type;
+    bool _training_distances_valid;
+
     void init();
     // True when the training set changed since the latest successful build.
     bool trainingSetChanged() const;

@@ -47,8 +47,7 @@ bool Surrogate_CN::compute_cv_values()
         _Zvs = new Matrix("Zvs", _p, _m);
     if (!_Svs)
         _Svs = new Matrix("Svs", _p, _m);
-    const Matrix Xs = get_matrix_Xs();
-    const Matrix D = _trainingset.get_distances(Xs, Xs, _param.get_distance_type());
+    const Matrix& D = get_training_distances(_param.get_distance_type());
     const Matrix Zs = get_matrix_Zs();
     for (int i = 0; i < _p; ++i) {
         double d = DBL_MAX;

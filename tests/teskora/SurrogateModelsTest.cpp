@@ -212,6 +212,11 @@ TEST(TeskoraPRS, EdgeIndicatorsAndCategories)
     std::ostringstream out;
     model.display_private(out);
     EXPECT_EQ("q: 4\nnb_cat: 2\n", out.str());
+
+    // Without any varying input there is no category to split on.
+    TrainingSet constant = sampled({{1, 2}, {1, 2}, {1, 2}}, [](const Point&) { return Point{1.0}; });
+    Surrogate_PRS_CAT none(constant, Surrogate_Parameters("TYPE PRS_CAT DEGREE 1"));
+    EXPECT_FALSE(none.build());
 }
 
 TEST(TeskoraCN, NearestPointAndValidation)

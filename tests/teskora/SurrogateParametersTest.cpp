@@ -171,6 +171,12 @@ TEST(TeskoraSurrogateParameters, KrigingVectorBoundsAndPenalty)
     p.update_covariance_coef(3);
     expectEntries(p.get_covariance_coef(), {{2, 1, 2, 1, 2, 1}});
     EXPECT_EQ("v < v0", thrownMessage([&] { p.update_covariance_coef(0); }));
+    // With no pair to copy there is no mean to append.
+    Surrogate_Parameters none("TYPE KRIGING");
+    none.update_covariance_coef(1);
+    EXPECT_EQ(2, none.get_covariance_coef().get_nb_cols());
+    EXPECT_EQ("No covariance pair to extend",
+              thrownMessage([] { Surrogate_Parameters("TYPE PRS").update_covariance_coef(1); }));
     p.check();
     EXPECT_EQ(7, p.get_nb_parameter_optimization());
 
