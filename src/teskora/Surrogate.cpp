@@ -65,8 +65,8 @@ void Surrogate::init()
     _display = false;
     _ts_version = -1;
     _ts_version_old = -1;
-    _training_distances_type = NORM2;
-    _training_distances_valid = false;
+    _training_distances.assign(NB_DISTANCE_TYPES, Matrix());
+    _training_distances_valid.assign(NB_DISTANCE_TYPES, false);
 }
 
 Surrogate::~Surrogate()
@@ -93,7 +93,7 @@ bool Surrogate::build()
         return true;
 
     _ready = false;
-    _training_distances_valid = false;
+    _training_distances_valid.assign(NB_DISTANCE_TYPES, false);
     _p = (_selected_points.size() == 1 && _selected_points.front() == -1)
              ? _trainingset.get_nb_points()
              : static_cast<int>(_selected_points.size());
@@ -362,13 +362,19 @@ Matrix Surrogate::get_matrix_Ds()
 
 const Matrix& Surrogate::get_training_distances(distance_t dt)
 {
-    if (!_training_distances_valid || _training_distances_type != dt) {
+    const int k = static_cast<int>(dt);
+    // An unknown type is refused by the distance table itself.
+    if (k < 0 || k >= NB_DISTANCE_TYPES) {
         const Matrix Xs = get_matrix_Xs();
-        _training_distances = _trainingset.get_distances(Xs, Xs, dt);
-        _training_distances_type = dt;
-        _training_distances_valid = true;
+        _trainingset.get_distances(Xs, Xs, dt);
+        fail(__LINE__, "Undefined type");
     }
-    return _training_distances;
+    if (!_training_distances_valid[k]) {
+        const Matrix Xs = get_matrix_Xs();
+        _training_distances[k] = _trainingset.get_distances(Xs, Xs, dt);
+        _training_distances_valid[k] = true;
+    }
+    return _training_distances[k];
 }
 
 Matrix Surrogate::get_exclusion_area_penalty(const Matrix& XX, double tc) const

@@ -11,6 +11,7 @@
 #include <map>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace TESKORA {
 
@@ -126,9 +127,9 @@ protected:
     const Matrix& get_training_distances(distance_t dt);
 
 private:
-    Matrix _training_distances;
-    distance_t _training_distances_type;
-    bool _training_distances_valid;
+    // One table per distance type, each valid until the next refit.
+    std::vector<Matrix> _training_distances;
+    std::vector<bool> _training_distances_valid;
 
     void init();
     // True when the training set changed since the latest successful build.

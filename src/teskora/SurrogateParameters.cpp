@@ -30,11 +30,6 @@ bool isTuningMarker(const std::string& value)
     throw Exception(__FILE__, line, "Unconcistency in the value of k.");
 }
 
-bool isPrs(model_t t)
-{
-    return t == PRS || t == PRS_EDGE || t == PRS_CAT;
-}
-
 // One entry of the tunable vector: its bounds, domain and scale.
 struct Bound {
     double lower;

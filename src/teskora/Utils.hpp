@@ -31,6 +31,7 @@ enum distance_t {
     NORM2_IS0 = 3,
     NORM2_CAT = 4
 };
+const int NB_DISTANCE_TYPES = NORM2_CAT + 1;
 
 enum weight_t {
     SELECT = 0,

@@ -16,27 +16,11 @@
 using namespace TESKORA;
 using TeskoraTest::expectEntries;
 using TeskoraTest::make;
+using TeskoraTest::Point;
+using TeskoraTest::sampled;
 using TeskoraTest::thrownMessage;
 
 namespace {
-
-using Point = std::vector<double>;
-
-// A training set of the given points with the outputs of f.
-TrainingSet sampled(const std::vector<Point>& points, const std::function<Point(const Point&)>& f)
-{
-    const int p = static_cast<int>(points.size());
-    const int m = static_cast<int>(f(points[0]).size());
-    Matrix X("X", p, static_cast<int>(points[0].size())), Z("Z", p, m);
-    for (int i = 0; i < p; ++i) {
-        for (size_t k = 0; k < points[i].size(); ++k)
-            X.set(i, static_cast<int>(k), points[i][k]);
-        const Point z = f(points[i]);
-        for (int j = 0; j < m; ++j)
-            Z.set(i, j, z[j]);
-    }
-    return TrainingSet(X, Z);
-}
 
 // Points of a small irregular grid in two inputs.
 std::vector<Point> grid2(int a, int b)
@@ -48,15 +32,7 @@ std::vector<Point> grid2(int a, int b)
     return points;
 }
 
-double predictOne(Surrogate& model, const Point& x, int j = 0)
-{
-    Matrix XX("XX", 1, static_cast<int>(x.size()));
-    for (size_t k = 0; k < x.size(); ++k)
-        XX.set(0, static_cast<int>(k), x[k]);
-    Matrix ZZ;
-    model.predict(XX, &ZZ);
-    return ZZ.get(0, j);
-}
+double predictOne(Surrogate& model, const Point& x, int j = 0) { return TeskoraTest::predictAt(model, x)[j]; }
 
 } // namespace
 
@@ -69,8 +45,9 @@ TEST(TeskoraPRS, MonomialCountsAndOrder)
                                            {0, 3, 1}, {20, 2, 231}, {1000, 6, INT_MAX}}) {
         SCOPED_TRACE(std::to_string(c.n) + " " + std::to_string(c.d));
         EXPECT_EQ(c.count, Surrogate_PRS::get_nb_PRS_monomes(c.n, c.d));
-        if (c.count < 100)
+        if (c.count < 100) {
             EXPECT_EQ(c.count, Surrogate_PRS::get_PRS_monomes(c.n, c.d).get_nb_rows());
+        }
     }
     // 1, x1, x2, x1^2, x2^2, x1^3, x2^3, x1 x2, x1^2 x2, x1 x2^2
     expectEntries(Surrogate_PRS::get_PRS_monomes(2, 3),

@@ -5,6 +5,8 @@
 
 #include "teskora/Exception.hpp"
 #include "teskora/Matrix.hpp"
+#include "teskora/Surrogate.hpp"
+#include "teskora/TrainingSet.hpp"
 
 #include <gtest/gtest.h>
 
@@ -70,6 +72,46 @@ inline void expectEntries(const TESKORA::Matrix& M, const std::vector<std::vecto
         for (int j = 0; j < M.get_nb_cols(); ++j)
             EXPECT_DOUBLE_EQ(rows[i][j], M.get(i, j)) << "at (" << i << "," << j << ")";
     }
+}
+
+using Point = std::vector<double>;
+using Function = std::function<Point(const Point&)>;
+
+// One row per point.
+inline TESKORA::Matrix rowsOf(const std::vector<Point>& points, const std::string& name = "M")
+{
+    const int cols = points.empty() ? 0 : static_cast<int>(points[0].size());
+    TESKORA::Matrix M(name, static_cast<int>(points.size()), cols);
+    for (size_t i = 0; i < points.size(); ++i)
+        for (size_t k = 0; k < points[i].size(); ++k)
+            M.set(static_cast<int>(i), static_cast<int>(k), points[i][k]);
+    return M;
+}
+
+// The outputs of f at the points.
+inline std::vector<Point> valuesOf(const std::vector<Point>& points, const Function& f)
+{
+    std::vector<Point> values;
+    for (const Point& x : points)
+        values.push_back(f(x));
+    return values;
+}
+
+// A training set of the given points with the outputs of f.
+inline TESKORA::TrainingSet sampled(const std::vector<Point>& points, const Function& f)
+{
+    return TESKORA::TrainingSet(rowsOf(points, "X"), rowsOf(valuesOf(points, f), "Z"));
+}
+
+// The model's prediction at x, in user units.
+inline Point predictAt(TESKORA::Surrogate& model, const Point& x)
+{
+    TESKORA::Matrix ZZ;
+    model.predict(rowsOf({x}, "XX"), &ZZ);
+    Point z;
+    for (int j = 0; j < ZZ.get_nb_cols(); ++j)
+        z.push_back(ZZ.get(0, j));
+    return z;
 }
 
 } // namespace TeskoraTest
