@@ -45,7 +45,8 @@ protected:
     size_t ownIterationK() const override { return _k; }
     std::shared_ptr<EvalPoint> ownFrameCenter() const override { return getFrameCenter(); }
 
-    const size_t _k;
+    // The quadratic-model iteration counts itself up when it starts.
+    size_t _k;
 };
 
 /// The end-of-step user callback of iterations and mega-iterations: with the

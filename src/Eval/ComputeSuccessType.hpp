@@ -42,6 +42,7 @@ public:
     {
         _computeSuccessFunction = computeSuccessFunction;
     }
+    const Function& getFunction() const { return _computeSuccessFunction; }
 
     /// Blackbox evaluations; without a reference, success when the candidate's
     /// h is within hMax.

@@ -1041,7 +1041,19 @@ EvaluatorControl::evalBlockOfPoints(std::vector<std::shared_ptr<EvalPoint>>& blo
             {
                 record->addMsg("Start evaluation of block of " + itos(block.size()) + " points.");
             }
+            // An evaluator may hand back new point objects in the block (a
+            // model evaluator works on sub-space copies): their results go
+            // into the points the queue holds, which the caller reads.
+            const std::vector<std::shared_ptr<EvalPoint>> given = block;
             evalOk = evaluator.eval_block(block, hMax, countEval);
+            for (size_t i = 0; i < given.size() && i < block.size(); ++i)
+            {
+                if (block[i] && block[i] != given[i])
+                {
+                    static_cast<EvalPoint&>(*given[i]) = *block[i];
+                }
+            }
+            block = given;
         }
         catch (const std::exception& e)
         {

@@ -1,5 +1,7 @@
 #include "Util/ProcessState.hpp"
 
+#include <cstdlib>
+
 #include "Algos/EvcInterface.hpp"
 #include "Algos/PhaseOne/PhaseOne.hpp"
 #include "Algos/Step.hpp"
@@ -27,6 +29,9 @@ void resetProcessState()
     Double::_infStr = INF_TEXT;
     Double::_undefStr = UNDEF_TEXT;
     RNG::reset();
+    // The surrogate library draws from the standard generator, which a new
+    // process starts as if seeded with 1.
+    std::srand(1);
     AllStopReasons::setSharedStarted();
 
     // Parameters

@@ -61,6 +61,9 @@ public:
     int get_X_nbdiff(int j) const { return _X_nbdiff[j]; }
     int get_Z_nbdiff(int j) const { return _Z_nbdiff[j]; }
     Matrix get_X_nbdiff() const;
+    // The points and outputs as given, unscaled.
+    const Matrix& get_matrix_X() const { return _X; }
+    const Matrix& get_matrix_Z() const { return _Z; }
     // The scaled data and distances as the last build left them.
     const Matrix& get_matrix_Xs() const { return _Xs; }
     const Matrix& get_matrix_Zs() const { return _Zs; }

@@ -1,0 +1,276 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Algos/EvcInterface.hpp"
+#include "Algos/QuadModel/QuadModelAlgo.hpp"
+#include "Algos/QuadModel/QuadModelIteration.hpp"
+#include "Algos/QuadModel/QuadModelMegaIteration.hpp"
+#include "Algos/QuadModel/QuadModelOptimize.hpp"
+#include "Algos/QuadModel/QuadModelSinglePass.hpp"
+#include "Algos/QuadModel/QuadModelUpdate.hpp"
+#include "Cache/CacheBase.hpp"
+#include "Eval/Barrier.hpp"
+#include "Eval/EvaluatorControl.hpp"
+#include "support/CacheSupport.hpp"
+#include "support/ModelSearchSupport.hpp"
+#include "support/StepSupport.hpp"
+#include "support/TestSupport.hpp"
+#include "teskora/Matrix.hpp"
+
+using namespace QARNO_4_0_0;
+using namespace QarnoTest;
+
+namespace
+{
+
+std::vector<double> bowl(const std::vector<double>& x)
+{
+    return {(x[0] - 1) * (x[0] - 1) + (x[1] + 0.5) * (x[1] + 0.5), x[0] + x[1] - 1};
+}
+
+const std::vector<std::vector<double>> GRID = {{-1, -2}, {0.5, -2}, {2, -2}, {-1, -0.5}, {0.5, -0.5},
+                                               {2, -0.5}, {-1, 1},   {0.5, 1}, {2, 1}};
+
+std::shared_ptr<EvalPoint> centre(const std::vector<double>& x)
+{
+    return std::make_shared<EvalPoint>(Point(makeArray(x)));
+}
+
+// An iteration of the quadratic-model family under an algorithm of the
+// harness, on a frame centre, with a mesh when given.
+struct IterationRun
+{
+    IterationRun(const std::string& bbOutputType = "OBJ PB", const Analytic& f = bowl)
+        : h(2, bbOutputType, f, {{0, 0}}),
+          algo(std::make_unique<QuadModelAlgo>(h.root.get(), h.makeStopReasons(), h.runParams(), h.pbParams()))
+    {
+    }
+
+    // Under a mega-iteration on the cache's barrier, as the family makes
+    // them: the cache must hold an evaluated point.
+    QuadModelIteration& iterate(const std::vector<double>& frameCenter,
+                                const std::shared_ptr<MeshBase>& mesh = nullptr)
+    {
+        iteration.reset();
+        mega = std::make_unique<QuadModelMegaIteration>(algo.get(), 0, std::make_shared<Barrier>(INF, Point(2)),
+                                                        SuccessType::NOT_EVALUATED);
+        iteration = std::make_unique<QuadModelIteration>(mega.get(), centre(frameCenter), 0, mesh);
+        return *iteration;
+    }
+
+    bool update()
+    {
+        QuadModelUpdate step(iteration.get(), OutputLevel::LEVEL_INFO);
+        step.start();
+        const bool ready = step.run();
+        step.end();
+        return ready;
+    }
+
+    std::string stopText() const { return modelStopText(algo->getAllStopReasons()); }
+
+    ModelSearchHarness h;
+    std::unique_ptr<QuadModelAlgo> algo;
+    std::unique_ptr<QuadModelMegaIteration> mega;
+    std::unique_ptr<QuadModelIteration> iteration;
+};
+
+} // namespace
+
+TEST(QuadModelUpdate, SelectsTheValidCachePointsAroundTheFrameCentre)
+{
+    struct Case
+    {
+        const char* label;
+        bool withMesh;
+        std::vector<std::vector<double>> extra; // seeded besides the grid
+        int expected;                           // training points
+    };
+    // The mesh's frame size is 1 and MODEL_RADIUS_FACTOR 4: the box around
+    // (0.5, -0.5) reaches 4 in every coordinate.
+    const std::vector<Case> cases = {
+        {"no mesh: every valid point", false, {{4.5, -0.5}, {40, 40}}, 11},
+        {"mesh: 4 away enters, 4.5 does not", true, {{4.5, -0.5}, {5, -0.5}}, 10},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.label);
+        IterationRun run;
+        run.h.seedCache(GRID);
+        run.h.seedCache(c.extra);
+        std::shared_ptr<MeshBase> mesh;
+        if (c.withMesh)
+        {
+            auto fixed = std::make_shared<FixedMesh>(run.h.pbParams());
+            for (size_t i = 0; i < 2; ++i)
+            {
+                fixed->setDeltas(i, 1.0, 1.0);
+            }
+            mesh = fixed;
+        }
+        run.iterate({0.5, -0.5}, mesh);
+        EXPECT_TRUE(run.update());
+        EXPECT_EQ(c.expected, run.iteration->getTrainingSet()->get_nb_points());
+        EXPECT_TRUE(run.iteration->getModel()->is_ready());
+    }
+}
+
+TEST(QuadModelUpdate, FailedPointsCountsAndOutputColumns)
+{
+    // Outputs PB then OBJ: the training row is f, then the PB value; a
+    // failed evaluation never enters.
+    IterationRun run("PB OBJ", [](const std::vector<double>& x) { return std::vector<double>{x[0] - x[1], x[0] * x[0]}; });
+    run.h.evc->evaluator->evalOk = [](const EvalPoint& x) { return x[0].todouble() != 3; };
+    run.h.seedCache({{1, 2}, {3, 3}});
+    run.iterate({1, 2});
+    std::string shown = infoMessagesOf([&] { run.update(); });
+    EXPECT_NE(std::string::npos, shown.find("Found 1 point in cache of size 2"));
+    const TESKORA::Matrix& Z = run.iteration->getTrainingSet()->get_matrix_Z();
+    ASSERT_EQ(1, Z.get_nb_rows());
+    EXPECT_EQ(1.0, Z.get(0, 0));
+    EXPECT_EQ(-1.0, Z.get(0, 1));
+    // One point cannot make a model.
+    EXPECT_FALSE(run.iteration->getModel()->is_ready());
+
+    // A point whose h went over hMax is kept.
+    EvalPoint over = makeBBPoint({2, 0}, "2 4", {BBOutputType::PB, BBOutputType::OBJ});
+    over.setEvalStatus(EvalStatusType::EVAL_CONS_H_OVER, EvalType::BB);
+    CacheBase::getInstance()->insert(over);
+    shown = infoMessagesOf([&] { run.update(); });
+    EXPECT_NE(std::string::npos, shown.find("Found 2 points in cache of size 3"));
+}
+
+TEST(QuadModelUpdate, WithoutTheCacheNothingIsSelected)
+{
+    IterationRun run;
+    run.h.seedCache(GRID);
+    run.iterate({0.5, -0.5});
+    EvcInterface::getEvaluatorControl()->setUseCache(false);
+    EXPECT_FALSE(run.update());
+    EXPECT_EQ(0, run.iteration->getTrainingSet()->get_nb_points());
+    EXPECT_EQ("Not enough points to build model", run.stopText());
+
+    // A frame centre that the cache lacks is put into it first.
+    IterationRun fresh;
+    fresh.h.seedCache(GRID);
+    fresh.iterate({0.25, 0.25});
+    fresh.update();
+    EXPECT_EQ(10u, CacheBase::getInstance()->size());
+}
+
+TEST(QuadModelOptimize, BoundsFixedVariablesAndRestoredQueue)
+{
+    // Every training point has y = 0.5: y is fixed, x ranges over [-1, 2].
+    IterationRun run("OBJ", [](const std::vector<double>& x) { return std::vector<double>{bowl(x)[0]}; });
+    run.h.seedCache({{-1, 0.5}, {0, 0.5}, {1.5, 0.5}, {2, 0.5}});
+    run.iterate({0, 0.5});
+    ASSERT_TRUE(run.update());
+
+    const auto evc = EvcInterface::getEvaluatorControl();
+    evc->setOpportunisticEval(true);
+    const QueueSettings before = queueSettings();
+    const size_t evaluated = run.h.bbEvalCount();
+
+    QuadModelOptimize optimize(run.iteration.get(), run.h.pbParams());
+    const std::string shown = infoMessagesOf([&] { optimize.start(); });
+    EXPECT_NE(std::string::npos, shown.find("Start step MADS (QuadModelOptimize)"));
+    EXPECT_EQ("( - 0.5 )", optimize.getModelFixedVar().display(ArrayOfDouble()));
+    EXPECT_EQ("-1 -", optimize.getModelLowerBound().display(ArrayOfDouble()));
+    EXPECT_EQ("2 -", optimize.getModelUpperBound().display(ArrayOfDouble()));
+    // The model's minimum x = 1, in the space of the training points.
+    ASSERT_EQ(1u, optimize.getTrialPoints().size());
+    const EvalPoint& best = *optimize.getTrialPoints().begin();
+    EXPECT_NEAR(1.0, best[0].todouble(), 1e-3);
+    EXPECT_EQ(0.5, best[1].todouble());
+
+    EXPECT_TRUE(before == queueSettings());
+    optimize.end();
+    EXPECT_EQ(evaluated, run.h.bbEvalCount());
+    EXPECT_EQ(0u, run.h.cachedSgteOnly());
+}
+
+TEST(QuadModelOptimize, RefusalsLeaveTheQueueAsItWas)
+{
+    IterationRun run;
+    run.h.seedCache(GRID);
+    const auto evc = EvcInterface::getEvaluatorControl();
+    const auto blackbox = evc->getMainThreadInfo(-1).getEvaluator();
+    const QueueSettings before = queueSettings();
+
+    // A frame centre outside the training box: the optimisation throws, and
+    // the queue gets its evaluator and flags back.
+    run.iterate({5, 5});
+    ASSERT_TRUE(run.update());
+    {
+        QuadModelOptimize optimize(run.iteration.get(), run.h.pbParams());
+        EXPECT_EQ("A frameCenter must be available and within bounds to set X0 for quad optimization.",
+                  messageOf([&] { optimize.start(); }));
+    }
+    EXPECT_TRUE(before == queueSettings());
+
+    // No evaluator installed: a warning, nothing changed, no point.
+    run.iterate({0.5, -0.5});
+    ASSERT_TRUE(run.update());
+    evc->setEvaluator(nullptr);
+    {
+        QuadModelOptimize optimize(run.iteration.get(), run.h.pbParams());
+        CerrCapture err;
+        optimize.start();
+        EXPECT_EQ("Warning: QuadModelOptimize: Could not set SGTE Evaluator\n", err.text());
+        EXPECT_EQ(0u, optimize.getTrialPoints().size());
+    }
+    QueueSettings without = before;
+    without.evaluator = nullptr;
+    EXPECT_TRUE(without == queueSettings());
+    evc->setEvaluator(blackbox);
+
+    // One training point fixes every variable: nothing to optimise.
+    IterationRun single;
+    single.h.seedCache({{1, 1}});
+    single.iterate({1, 1});
+    single.update();
+    QuadModelOptimize optimize(single.iteration.get(), single.h.pbParams());
+    optimize.start();
+    EXPECT_EQ(0u, optimize.getTrialPoints().size());
+    EXPECT_FALSE(optimize.run());
+    EXPECT_EQ("Models optimization did not find new points", single.stopText());
+}
+
+TEST(QuadModelSinglePass, ProposesPointsWithoutEvaluatingThem)
+{
+    struct Case
+    {
+        const char* label;
+        std::vector<std::vector<double>> seed;
+        const char* stop;
+        bool points;
+    };
+    const std::vector<Case> cases = {
+        {"enough points", GRID, "A single pass to create trial point has been completed successfully.", true},
+        {"too few points", {{0.5, -0.5}}, "Not enough points to build model", false},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.label);
+        ModelSearchHarness h(2, "OBJ PB", bowl, {{0, 0}}, {"TESKORA_MIN_POINTS_FOR_MODEL 2"});
+        QuadModelAlgo algo(h.root.get(), h.makeStopReasons(), h.runParams(), h.pbParams());
+        h.seedCache(c.seed);
+        const size_t evaluated = h.bbEvalCount();
+        auto mesh = std::make_shared<FixedMesh>(h.pbParams());
+        for (size_t i = 0; i < 2; ++i)
+        {
+            mesh->setDeltas(i, 1.0, 1.0);
+        }
+        QuadModelSinglePass pass(&algo, centre({0.5, -0.5}), 0, mesh);
+        pass.generateTrialPoints();
+        EXPECT_EQ(c.points, pass.getTrialPointsCount() > 0);
+        EXPECT_LE(pass.getTrialPointsCount(), 2u);
+        EXPECT_EQ(evaluated, h.bbEvalCount());
+        EXPECT_EQ(0u, h.cachedSgteOnly());
+        EXPECT_EQ(c.stop, modelStopText(algo.getAllStopReasons()));
+    }
+}
