@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Algos/AlgoStopReasons.hpp"
+#include "Algos/EvaluatorSettingsGuard.hpp"
 #include "Algos/EvcInterface.hpp"
 #include "Algos/Iteration.hpp"
 #include "Algos/Mads/Mads.hpp"
@@ -38,48 +39,6 @@ bool shownInfo()
     return OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_INFO);
 }
 
-/// Puts the calling main thread's evaluation settings back as they were on
-/// every way out, an exception included: its evaluator, opportunism and
-/// cache use, and the default success rule.
-class EvaluatorSettingsGuard
-{
-public:
-    explicit EvaluatorSettingsGuard(const std::shared_ptr<EvaluatorControl>& evc)
-        : _evc(evc), _opportunistic(evc->getOpportunisticEval(-1)), _useCache(evc->getUseCache(-1))
-    {
-    }
-    ~EvaluatorSettingsGuard()
-    {
-        try
-        {
-            if (_installed)
-            {
-                _evc->setEvaluator(_previous);
-            }
-            _evc->setOpportunisticEval(_opportunistic);
-            _evc->setUseCache(_useCache);
-            _evc->setComputeSuccessTypeFunction(ComputeSuccessType::defaultComputeSuccessType);
-        }
-        catch (...)
-        {
-        }
-    }
-    EvaluatorSettingsGuard(const EvaluatorSettingsGuard&) = delete;
-    EvaluatorSettingsGuard& operator=(const EvaluatorSettingsGuard&) = delete;
-
-    void install(const std::shared_ptr<Evaluator>& evaluator)
-    {
-        _previous = _evc->setEvaluator(evaluator);
-        _installed = true;
-    }
-
-private:
-    std::shared_ptr<EvaluatorControl> _evc;
-    bool _opportunistic;
-    bool _useCache;
-    bool _installed = false;
-    std::shared_ptr<Evaluator> _previous;
-};
 } // namespace
 
 QuadModelOptimize::QuadModelOptimize(const Step* parentStep, const std::shared_ptr<PbParameters>& refPbParams)
@@ -225,7 +184,7 @@ void QuadModelOptimize::generateTrialPoints()
         std::cerr << "Warning: QuadModelOptimize: Could not set SGTE Evaluator" << std::endl;
         return;
     }
-    EvaluatorSettingsGuard guard(evc);
+    EvaluatorSettingsGuard guard(evc, true);
     evc->setOpportunisticEval(false);
     evc->setUseCache(false);
 

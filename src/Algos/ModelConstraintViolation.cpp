@@ -1,0 +1,74 @@
+#include "Algos/ModelConstraintViolation.hpp"
+
+#include <cmath>
+#include <iostream>
+
+#include "Util/Exception.hpp"
+
+namespace QARNO_4_0_0
+{
+
+namespace
+{
+const char* const SOURCE_FILE = "src/Algos/ModelConstraintViolation";
+} // namespace
+
+void computeModelConstraintViolation(const ArrayOfDouble& bbo, const BBOutputTypeList& bbot,
+                                     Double& h, const std::string& caller)
+{
+    h = 0.0;
+    if (bbo.size() != bbot.size())
+    {
+        const std::string msg = caller + "::evalH() called with an invalid bbo argument";
+        std::cerr << msg << std::endl;
+        throw Exception(SOURCE_FILE, __LINE__, msg);
+    }
+
+    const double eps = Double::getEpsilon();
+    double sum = 0.0;
+    bool overflow = false;
+    for (size_t j = 0; j < bbo.size(); ++j)
+    {
+        const Double& value = bbo[j];
+        if (!value.isDefined() || !isConstraint(bbot[j]))
+        {
+            continue;
+        }
+        const double v = value.todouble();
+        // A prediction that is no number cannot be shown to satisfy its
+        // constraint; the comparisons below would pass it as satisfied.
+        if (std::isnan(v))
+        {
+            h = INF;
+            return;
+        }
+        if (v > eps)
+        {
+            if (BBOutputType::EB == bbot[j])
+            {
+                h = INF;
+                return;
+            }
+            sum += v * v;
+            overflow = overflow || !std::isfinite(sum);
+        }
+    }
+    if (overflow)
+    {
+        // Squares of huge predictions overflow although their norm may not;
+        // an infinite norm is the library's infinity, the largest double.
+        double norm = 0.0;
+        for (size_t j = 0; j < bbo.size(); ++j)
+        {
+            if (BBOutputType::PB == bbot[j] && bbo[j].isDefined() && bbo[j].todouble() > eps)
+            {
+                norm = std::hypot(norm, bbo[j].todouble());
+            }
+        }
+        h = std::isfinite(norm) ? norm : INF;
+        return;
+    }
+    h = Double(sum).sqrt();
+}
+
+} // namespace QARNO_4_0_0

@@ -1,0 +1,224 @@
+#include "Algos/TeskoraModel/TeskoraModelOptimize.hpp"
+
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "Algos/AlgoStopReasons.hpp"
+#include "Algos/CacheInterface.hpp"
+#include "Algos/EvaluatorSettingsGuard.hpp"
+#include "Algos/EvcInterface.hpp"
+#include "Algos/MegaIteration.hpp"
+#include "Algos/SubproblemManager.hpp"
+#include "Algos/TeskoraModel/TeskoraModel.hpp"
+#include "Algos/TeskoraModel/TeskoraModelEvaluator.hpp"
+#include "Eval/Barrier.hpp"
+#include "Eval/EvaluatorControl.hpp"
+#include "Math/ArrayOfPoint.hpp"
+#include "Output/OutputQueue.hpp"
+#include "Param/EvaluatorControlGlobalParameters.hpp"
+#include "Param/PbParameters.hpp"
+#include "Param/RunParameters.hpp"
+#include "Util/ArrayOfString.hpp"
+#include "Util/Exception.hpp"
+
+namespace QARNO_4_0_0
+{
+
+namespace
+{
+const char* const SOURCE_FILE = "src/Algos/TeskoraModel/TeskoraModelOptimize";
+} // namespace
+
+TeskoraModelOptimize::TeskoraModelOptimize(const Step* parentStep, const std::shared_ptr<RunParameters>& refRunParams,
+                                           const std::shared_ptr<PbParameters>& refPbParams)
+    : Step(parentStep),
+      _teskoraModel(dynamic_cast<const TeskoraModel*>(parentStep)),
+      _displayLevel(OutputLevel::LEVEL_INFO),
+      _mads(),
+      _oraclePoints(),
+      _refRunParams(refRunParams),
+      _refPbParams(refPbParams),
+      _optRunParams(),
+      _optPbParams()
+{
+    init();
+}
+
+TeskoraModelOptimize::~TeskoraModelOptimize() = default;
+
+void TeskoraModelOptimize::init()
+{
+    setName(getAlgoName() + "Optimize");
+    verifyParentNotNull();
+    setupRunParameters();
+}
+
+void TeskoraModelOptimize::setupRunParameters()
+{
+    const auto& evcGlobal = EvcInterface::getEvaluatorControl()->getEvcGlobalParams();
+    _optRunParams = std::make_shared<RunParameters>();
+    _optRunParams->copyParameters(*_refRunParams);
+    _optRunParams->setAttributeValue("TESKORA_SEARCH", false);
+    _optRunParams->setAttributeValue("QUAD_MODEL_SEARCH", false);
+    _optRunParams->setAttributeValue("DISABLE", ArrayOfString(1, "MODELS"));
+    _optRunParams->setAttributeValue("ANISOTROPIC_MESH", false);
+    // A Latin-hypercube search of 30% of the surrogate budget in the first
+    // iteration, none afterwards.
+    const int k = static_cast<int>(static_cast<double>(evcGlobal->getAttributeValue<size_t>("MAX_SGTE_EVAL")) * 0.3);
+    _optRunParams->setAttributeValue("LH_SEARCH", LHSearchType(std::to_string(k) + " 0"));
+    _optRunParams->setAttributeValue("H_MAX_0", Double(INF));
+    _optRunParams->setAttributeValue("USER_CALLS_ENABLED", false);
+    _optRunParams->checkAndComply(evcGlobal, _pbParams);
+}
+
+void TeskoraModelOptimize::setupPbParameters(const ArrayOfDouble& lowerBound, const ArrayOfDouble& upperBound,
+                                             const ArrayOfDouble& initialMeshSize,
+                                             const ArrayOfDouble& initialFrameSize)
+{
+    _optPbParams = std::make_shared<PbParameters>();
+    _optPbParams->copyParameters(*_refPbParams);
+    _optPbParams->setAttributeValue("LOWER_BOUND", lowerBound);
+    _optPbParams->setAttributeValue("UPPER_BOUND", upperBound);
+
+    CacheInterface cacheInterface(this);
+    std::vector<EvalPoint> feasible;
+    std::vector<EvalPoint> infeasible;
+    cacheInterface.findBestFeas(feasible, EvalType::SGTE, nullptr);
+    const auto& x0Barrier = (nullptr != _teskoraModel) ? _teskoraModel->getX0Barrier() : nullptr;
+    const Double hMax = (nullptr != x0Barrier) ? x0Barrier->getHMax() : Double(INF);
+    cacheInterface.findBestInf(infeasible, hMax, EvalType::SGTE, nullptr);
+
+    ArrayOfPoint x0s;
+    for (const auto* list : {&feasible, &infeasible})
+    {
+        for (const EvalPoint& x : *list)
+        {
+            if (x.inBounds(lowerBound, upperBound))
+            {
+                x0s.push_back(Point(x));
+            }
+        }
+    }
+    if (x0s.empty() && nullptr != _teskoraModel)
+    {
+        for (const EvalPoint& x : _teskoraModel->getX0s())
+        {
+            if (x.inBounds(lowerBound, upperBound))
+            {
+                x0s.push_back(Point(x));
+            }
+        }
+    }
+    _optPbParams->setAttributeValue("X0", x0s);
+
+    if (initialMeshSize.isDefined() && initialMeshSize.isComplete())
+    {
+        _optPbParams->setAttributeValue("INITIAL_MESH_SIZE", initialMeshSize);
+    }
+    if (initialFrameSize.isDefined() && initialFrameSize.isComplete())
+    {
+        _optPbParams->setAttributeValue("INITIAL_FRAME_SIZE", initialFrameSize);
+    }
+    _optPbParams->_showMeshWarning = false;
+    _optPbParams->checkAndComply();
+}
+
+void TeskoraModelOptimize::startImp()
+{
+    const std::string modelDisplay = _runParams->getAttributeValue<std::string>("MODEL_DISPLAY");
+    _displayLevel = (std::string::npos != modelDisplay.find('O')) ? OutputLevel::LEVEL_INFO
+                                                                  : OutputLevel::LEVEL_FULL_DEBUG;
+    if (OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_INFO))
+    {
+        const auto& evc = EvcInterface::getEvaluatorControl();
+        AddOutputInfo("MAX_SGTE_EVAL: " +
+                          std::to_string(evc->getEvcGlobalParams()->getAttributeValue<size_t>("MAX_SGTE_EVAL")),
+                      _displayLevel);
+        AddOutputInfo("BBOT: " + BBOutputTypeListToString(TeskoraModel::getBBOutputType()), _displayLevel);
+        AddOutputInfo("Formulation: " +
+                          TeskoraModelFormulationTypeToString(
+                              _runParams->getAttributeValue<TeskoraModelFormulationType>("TESKORA_MODEL_FORMULATION")),
+                      _displayLevel);
+        std::ostringstream shown;
+        shown << "Run Parameters for TeskoraModelOptimize:" << std::endl;
+        _optRunParams->display(shown, false);
+        AddOutputInfo(shown.str(), OutputLevel::LEVEL_FULL_DEBUG);
+    }
+}
+
+bool TeskoraModelOptimize::runImp()
+{
+    const auto formulation = _runParams->getAttributeValue<TeskoraModelFormulationType>("TESKORA_MODEL_FORMULATION");
+    const auto& evc = EvcInterface::getEvaluatorControl();
+    if (TeskoraModelFormulationType::EXTERN == formulation)
+    {
+        throw Exception(SOURCE_FILE, __LINE__, "TeskoraModel: EXTERN formulation is not supported");
+    }
+    // Everything that can be refused is checked before the queue changes.
+    if (nullptr == _teskoraModel)
+    {
+        throw Exception(SOURCE_FILE, __LINE__, "Error: In TeskoraModelOptimize, need a TeskoraModel parent.");
+    }
+    if (nullptr == evc->getEvalParams(-1))
+    {
+        std::cerr << "Warning: TeskoraModelOptimize: Could not set SGTE Evaluator" << std::endl;
+        return false;
+    }
+    const std::string modelDisplay = _runParams->getAttributeValue<std::string>("MODEL_DISPLAY");
+    const Double diversification = _runParams->getAttributeValue<Double>("TESKORA_MODEL_DIVERSIFICATION");
+    const auto feasibility = _runParams->getAttributeValue<TeskoraModelFeasibilityType>("TESKORA_MODEL_FEASIBILITY");
+    const double exclusionArea =
+        _runParams->getAttributeValue<Double>("TESKORA_MODEL_EXCLUSION_AREA").todouble();
+
+    EvaluatorSettingsGuard guard(evc, false);
+    evc->setOpportunisticEval(false);
+    evc->setUseCache(false);
+
+    auto evaluator = std::make_shared<TeskoraModelEvaluator>(evc->getEvalParams(-1), _teskoraModel, modelDisplay,
+                                                             diversification, feasibility, exclusionArea,
+                                                             SubproblemManager::getSubFixedVariable(this));
+    guard.install(evaluator);
+
+    auto stopReasons = std::make_shared<AlgoStopReasons<MadsStopType>>();
+    _mads = std::make_shared<Mads>(this, stopReasons, _optRunParams, _optPbParams);
+    _mads->setName(_mads->getName() + " (TeskoraModelOptimize)");
+    _mads->setEndDisplay(false);
+
+    evc->resetSgteEval(-1);
+    _mads->start();
+    const bool success = _mads->run();
+    _mads->end();
+    evc->resetSgteEval(-1);
+
+    guard.restore();
+    updateOraclePoints();
+
+    if (success)
+    {
+        return true;
+    }
+    AlgoStopReasons<ModelStopType>::get(_stopReasons)->_algoStopReason.set(ModelStopType::MODEL_OPTIMIZATION_FAILED);
+    return false;
+}
+
+void TeskoraModelOptimize::updateOraclePoints()
+{
+    _oraclePoints.clear();
+    if (nullptr == _mads || nullptr == _mads->getMegaIteration())
+    {
+        return;
+    }
+    const auto& barrier = _mads->getMegaIteration()->getBarrier();
+    if (nullptr == barrier)
+    {
+        return;
+    }
+    for (const EvalPoint& x : barrier->getAllPoints())
+    {
+        _oraclePoints.insert(x);
+    }
+}
+
+} // namespace QARNO_4_0_0
