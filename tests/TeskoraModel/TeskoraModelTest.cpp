@@ -23,6 +23,7 @@
 #include "support/TestSupport.hpp"
 #include "teskora/Exception.hpp"
 #include "teskora/Matrix.hpp"
+#include "teskora/SurrogatePRS.hpp"
 
 using namespace QARNO_4_0_0;
 using namespace QarnoTest;
@@ -102,6 +103,37 @@ struct TeskoraRun
 
     ModelSearchHarness h;
     std::unique_ptr<TeskoraModel> model;
+};
+
+// A quadratic surrogate whose predictions fail.
+class ThrowingPRS : public TESKORA::Surrogate_PRS
+{
+public:
+    using TESKORA::Surrogate_PRS::Surrogate_PRS;
+    using TESKORA::Surrogate_PRS::predict_private;
+    void predict_private(const TESKORA::Matrix&, TESKORA::Matrix*) override
+    {
+        throw TESKORA::Exception(__FILE__, __LINE__, "prediction refused");
+    }
+};
+
+// A model whose surrogate, trained and ready, fails when it predicts.
+class BreakableModel : public TeskoraModel
+{
+public:
+    using TeskoraModel::TeskoraModel;
+    void trainAndBreak(const std::vector<std::vector<double>>& points)
+    {
+        std::vector<std::vector<double>> values;
+        for (const auto& x : points)
+        {
+            values.push_back(bowl(x));
+        }
+        _trainingSet->add_points(rows(points), rows(values));
+        _model = std::make_shared<ThrowingPRS>(*_trainingSet, TESKORA::Surrogate_Parameters("TYPE PRS RIDGE 0"));
+        _model->build();
+        setReady(true);
+    }
 };
 
 } // namespace
@@ -386,6 +418,18 @@ TEST(TeskoraModelOptimize, OptimisesTheSurrogateAndGivesTheQueueBack)
     // The starting mesh is the reference problem's.
     EXPECT_EQ(run.h.pbParams()->getAttributeValue<ArrayOfDouble>("INITIAL_MESH_SIZE").display(ArrayOfDouble()),
               optimize.getOptPbParams()->getAttributeValue<ArrayOfDouble>("INITIAL_MESH_SIZE").display(ArrayOfDouble()));
+
+    // A surrogate that fails in the middle of the child run: the exception
+    // passes, and the queue still gets its settings back.
+    {
+        BreakableModel broken(run.h.root.get(), run.h.makeStopReasons(), run.h.runParams(), run.h.pbParams());
+        broken.trainAndBreak(scattered(12));
+        TeskoraModelOptimize failing(&broken, run.h.runParams(), run.h.pbParams());
+        failing.setupPbParameters(model.getExtendedLowerBound(), model.getExtendedUpperBound(), ArrayOfDouble(),
+                                  ArrayOfDouble());
+        EXPECT_THROW(failing.run(), std::exception);
+        EXPECT_TRUE(before == queueSettings());
+    }
 
     // No evaluator installed: a warning, nothing changed.
     const auto evc = EvcInterface::getEvaluatorControl();
