@@ -6,7 +6,14 @@
 #include <string>
 
 #include "Algos/EvcInterface.hpp"
+#include "Algos/Initialization.hpp"
+#include "Algos/SubproblemManager.hpp"
 #include "Algos/TeskoraModel/TeskoraModelEvaluator.hpp"
+#include "Algos/TeskoraModel/TeskoraModelInitialization.hpp"
+#include "Algos/TeskoraModel/TeskoraModelMegaIteration.hpp"
+#include "Algos/Termination.hpp"
+#include "Eval/ComputeSuccessType.hpp"
+#include "Output/OutputQueue.hpp"
 #include "Cache/CacheBase.hpp"
 #include "Eval/BBOutput.hpp"
 #include "Eval/Eval.hpp"
@@ -93,6 +100,7 @@ void TeskoraModel::init()
     }
     _model = std::shared_ptr<TESKORA::Surrogate>(TESKORA::Surrogate_Factory(*_trainingSet, definition.display()),
                                                  TESKORA::surrogate_delete);
+    _initialization = std::make_unique<TeskoraModelInitialization>(this);
 }
 
 size_t TeskoraModel::getNbModels(TeskoraModelFeasibilityType feasibility, size_t nbConstraints)
@@ -325,18 +333,75 @@ bool TeskoraModel::addTrainingPoint(const Point& x)
     return _trainingPoints.insert(std::move(coords)).second;
 }
 
+std::set<EvalPoint, EvalPointCompare> TeskoraModel::createOraclePoints()
+{
+    const auto& evc = EvcInterface::getEvaluatorControl();
+    evc->setComputeSuccessTypeFunction(ComputeSuccessType::computeSuccessTypeSgte);
+    std::set<EvalPoint, EvalPointCompare> points;
+    {
+        // The default rule comes back on every way out; the mega-iteration's
+        // destruction clears the surrogate evaluations from the cache.
+        struct DefaultRule
+        {
+            const std::shared_ptr<EvaluatorControl>& evc;
+            ~DefaultRule() { evc->setComputeSuccessTypeFunction(ComputeSuccessType::defaultComputeSuccessType); }
+        } rule{evc};
+        TeskoraModelMegaIteration megaIteration(this, 0, _x0Barrier, SuccessType::NOT_EVALUATED);
+        megaIteration.generateTrialPoints();
+        OutputQueue::getInstance()->flush();
+        points = megaIteration.getTrialPoints();
+    }
+    return points;
+}
+
 void TeskoraModel::startImp()
 {
     Algorithm::startImp();
+    EvcInterface::getEvaluatorControl()->setComputeSuccessTypeFunction(ComputeSuccessType::computeSuccessTypeSgte);
+    _x0Barrier = _initialization->getBarrier();
 }
 
 bool TeskoraModel::runImp()
 {
+    if (!_termination->terminate(0))
+    {
+        std::shared_ptr<Barrier> barrier = _initialization->getBarrier();
+        if (nullptr == barrier)
+        {
+            const Double hMax0 = _runParams->getAttributeValue<Double>("H_MAX_0");
+            barrier = std::make_shared<Barrier>(hMax0, SubproblemManager::getSubFixedVariable(this), EvalType::BB,
+                                                std::vector<EvalPoint>());
+        }
+        size_t k = 0;
+        SuccessType success = SuccessType::NOT_EVALUATED;
+        while (!_termination->terminate(k))
+        {
+            TeskoraModelMegaIteration megaIteration(this, k, barrier, success);
+            megaIteration.start();
+            megaIteration.run();
+            megaIteration.end();
+            barrier = megaIteration.getBarrier();
+            k = megaIteration.getK();
+            success = megaIteration.MegaIteration::getSuccessType();
+            Step::handlePendingInterrupts();
+            if (Step::_userInterrupt)
+            {
+                hotRestartOnUserInterrupt();
+            }
+        }
+        // Kept for the hot-restart file.
+        _megaIteration = std::make_shared<TeskoraModelMegaIteration>(this, k, barrier, success);
+    }
+    _termination->start();
+    _termination->run();
+    _termination->end();
+    OutputQueue::getInstance()->flush();
     return true;
 }
 
 void TeskoraModel::endImp()
 {
+    EvcInterface::getEvaluatorControl()->setComputeSuccessTypeFunction(ComputeSuccessType::defaultComputeSuccessType);
     Algorithm::endImp();
 }
 

@@ -64,6 +64,9 @@ public:
     void info() const;
     /// Releases the surrogate, then the training set; not ready.
     void reset();
+    /// The trial points of one mega-iteration, generated from the starting
+    /// barrier and not evaluated.
+    std::set<EvalPoint, EvalPointCompare> createOraclePoints();
 
     void readInformationForHotRestart() override {}
 

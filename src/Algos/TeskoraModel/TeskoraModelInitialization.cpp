@@ -1,0 +1,170 @@
+#include "Algos/TeskoraModel/TeskoraModelInitialization.hpp"
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "Algos/AlgoStopReasons.hpp"
+#include "Algos/CacheInterface.hpp"
+#include "Algos/EvcInterface.hpp"
+#include "Algos/SubproblemManager.hpp"
+#include "Cache/CacheBase.hpp"
+#include "Eval/Barrier.hpp"
+#include "Eval/EvalPoint.hpp"
+#include "Eval/EvaluatorControl.hpp"
+#include "Math/ArrayOfPoint.hpp"
+#include "Output/OutputQueue.hpp"
+#include "Param/PbParameters.hpp"
+#include "Param/RunParameters.hpp"
+#include "Util/Exception.hpp"
+
+namespace QARNO_4_0_0
+{
+
+namespace
+{
+const char* const SOURCE_FILE = "src/Algos/TeskoraModel/TeskoraModelInitialization";
+
+bool isValidX0(const Point& x0, size_t n)
+{
+    return x0.isComplete() && x0.size() == n;
+}
+} // namespace
+
+TeskoraModelInitialization::TeskoraModelInitialization(const Step* parentStep) : Initialization(parentStep)
+{
+    init();
+}
+
+TeskoraModelInitialization::~TeskoraModelInitialization() = default;
+
+void TeskoraModelInitialization::init()
+{
+    verifyParentNotNull();
+}
+
+bool TeskoraModelInitialization::runImp()
+{
+    if (_stopReasons->checkTerminate())
+    {
+        return false;
+    }
+    eval_x0s();
+    return !_stopReasons->checkTerminate();
+}
+
+void TeskoraModelInitialization::validateX0s() const
+{
+    const auto& x0s = _pbParams->getAttributeValue<ArrayOfPoint>("X0");
+    const size_t n = _pbParams->getAttributeValue<size_t>("DIMENSION");
+
+    std::string msg;
+    bool validFound = false;
+    for (const Point& x0 : x0s)
+    {
+        if (isValidX0(x0, n))
+        {
+            validFound = true;
+        }
+        else
+        {
+            msg += "Initialization: eval_x0s: Invalid X0 " + x0.display(ArrayOfDouble()) + ".";
+        }
+    }
+    if (validFound)
+    {
+        if (!msg.empty())
+        {
+            AddOutputWarning(msg);
+        }
+        return;
+    }
+    const size_t cacheSize = CacheBase::getInstance()->size();
+    if (0 == cacheSize)
+    {
+        msg += ". Cache is empty.";
+    }
+    else
+    {
+        msg += " Hint: Try not setting X0 so that the cache is used (" + std::to_string(cacheSize) + " points)";
+    }
+    throw Exception(SOURCE_FILE, __LINE__, msg);
+}
+
+bool TeskoraModelInitialization::eval_x0s()
+{
+    const ArrayOfPoint x0s = _pbParams->getAttributeValue<ArrayOfPoint>("X0");
+    const size_t n = _pbParams->getAttributeValue<size_t>("DIMENSION");
+    validateX0s();
+
+    CacheInterface cacheInterface(this);
+    EvcInterface evcInterface(this);
+    const auto& evc = EvcInterface::getEvaluatorControl();
+
+    evc->lockQueue();
+    // Only valid starting points are queued: the queue refuses undefined
+    // coordinates, and a point of another size would reach the blackbox
+    // with the wrong number of variables. Equal points are queued once.
+    std::set<EvalPoint, EvalPointCompare> points;
+    for (const Point& x0 : x0s)
+    {
+        if (isValidX0(x0, n))
+        {
+            points.insert(EvalPoint(x0));
+        }
+    }
+    evcInterface.keepPointsThatNeedEval(points, false);
+
+    const bool opportunisticEval = evc->getOpportunisticEval(-1);
+    evc->setOpportunisticEval(false);
+    evc->unlockQueue(false);
+    try
+    {
+        evcInterface.startEvaluation();
+    }
+    catch (...)
+    {
+        evc->setOpportunisticEval(opportunisticEval);
+        throw;
+    }
+    evc->setOpportunisticEval(opportunisticEval);
+
+    const std::vector<EvalPoint> evaluated = evcInterface.retrieveAllEvaluatedPoints();
+
+    bool success = false;
+    for (const Point& x0 : x0s)
+    {
+        if (_stopReasons->checkTerminate())
+        {
+            break;
+        }
+        EvalPoint found;
+        if (isValidX0(x0, n) && cacheInterface.find(x0, found, EvalType::BB) > 0 && found.isEvalOk(EvalType::BB))
+        {
+            if (OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_INFO))
+            {
+                AddOutputInfo("Using X0: " + found.displayAll(), OutputLevel::LEVEL_INFO);
+            }
+            success = true;
+        }
+        else
+        {
+            AddOutputError("X0 evaluation failed for X0 = " + x0.display(ArrayOfDouble()));
+        }
+    }
+
+    if (success)
+    {
+        const Double hMax0 = _runParams->getAttributeValue<Double>("H_MAX_0");
+        _barrier = std::make_shared<Barrier>(hMax0, SubproblemManager::getSubFixedVariable(this),
+                                             evc->getEvalType(-1), evaluated);
+    }
+    else
+    {
+        AlgoStopReasons<ModelStopType>::get(_stopReasons)->_algoStopReason.set(ModelStopType::X0_FAILED);
+    }
+    OutputQueue::getInstance()->flush();
+    return success;
+}
+
+} // namespace QARNO_4_0_0

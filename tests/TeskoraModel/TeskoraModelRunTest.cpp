@@ -1,0 +1,226 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Algos/EvcInterface.hpp"
+#include "Algos/TeskoraModel/TeskoraModel.hpp"
+#include "Algos/TeskoraModel/TeskoraModelInitialization.hpp"
+#include "Algos/TeskoraModel/TeskoraModelMegaIteration.hpp"
+#include "Cache/CacheBase.hpp"
+#include "Eval/Barrier.hpp"
+#include "Eval/EvaluatorControl.hpp"
+#include "Math/ArrayOfPoint.hpp"
+#include "Param/PbParameters.hpp"
+#include "support/CacheSupport.hpp"
+#include "support/ModelSearchSupport.hpp"
+#include "support/TestSupport.hpp"
+
+using namespace QARNO_4_0_0;
+using namespace QarnoTest;
+
+namespace
+{
+
+// f = (x - 1)^2 + (y + 0.5)^2 with the constraint c = x + y - 1.
+std::vector<double> bowl(const std::vector<double>& x)
+{
+    return {(x[0] - 1) * (x[0] - 1) + (x[1] + 0.5) * (x[1] + 0.5), x[0] + x[1] - 1};
+}
+
+// Distinct points of [-2, 2]^2.
+std::vector<std::vector<double>> scattered(size_t count)
+{
+    std::vector<std::vector<double>> points;
+    for (size_t i = 0; i < count; ++i)
+    {
+        points.push_back({-2 + 4 * std::fmod(0.618034 * (i + 1), 1.0), -2 + 4 * std::fmod(0.754878 * (i + 1), 1.0)});
+    }
+    return points;
+}
+
+size_t occurrences(const std::string& text, const std::string& part)
+{
+    size_t count = 0;
+    for (size_t at = text.find(part); std::string::npos != at; at = text.find(part, at + 1))
+    {
+        ++count;
+    }
+    return count;
+}
+
+struct ModelRun
+{
+    explicit ModelRun(const std::vector<std::vector<double>>& x0s, const std::vector<std::string>& lines = {},
+                      const EvcOptions& options = EvcOptions())
+        : h(2, "OBJ PB", bowl, x0s, lines, options)
+    {
+    }
+
+    TeskoraModel& make()
+    {
+        model = std::make_unique<TeskoraModel>(h.root.get(), h.makeStopReasons(), h.runParams(), h.pbParams());
+        return *model;
+    }
+
+    std::string stopText() const { return modelStopText(model->getAllStopReasons()); }
+
+    // Starting points as a caller may hand them, past the checks of the
+    // parameter set (which accept one starting point per X0 line).
+    void setX0s(const std::vector<std::vector<double>>& x0s, const std::shared_ptr<PbParameters>& pbParams)
+    {
+        ArrayOfPoint points;
+        for (const auto& x0 : x0s)
+        {
+            points.push_back(Point(makeArray(x0)));
+        }
+        pbParams->setSpValueDefault("X0", points);
+    }
+
+    ModelSearchHarness h;
+    std::unique_ptr<TeskoraModel> model;
+};
+
+} // namespace
+
+TEST(TeskoraModelInitialization, EachStartingPointIsEvaluatedOnceAndReported)
+{
+    struct Case
+    {
+        const char* label;
+        std::vector<std::vector<double>> x0s;
+        std::vector<std::vector<double>> seed;
+        bool opportunistic;
+        size_t evaluations; // by the start, not counting the seed
+        size_t used;        // "Using X0: " reports
+    };
+    const std::vector<Case> cases = {
+        {"two equal points", {{1, 1}, {1, 1}}, {}, false, 1, 2},
+        {"a cached point", {{0.5, 0.5}}, {{0.5, 0.5}}, false, 0, 1},
+        {"opportunism on", {{-1, -1}, {0, 1}, {2, 0}}, {}, true, 3, 3},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.label);
+        EvcOptions options;
+        options.opportunistic = c.opportunistic;
+        ModelRun run({{0, 0}}, {}, options);
+        run.h.seedCache(c.seed);
+        const size_t seeded = run.h.bbEvalCount();
+        TeskoraModel& model = run.make();
+        run.setX0s(c.x0s, model.getPbParams());
+        const std::string shown = infoMessagesOf([&] { model.start(); });
+        EXPECT_EQ(c.evaluations, run.h.bbEvalCount() - seeded);
+        EXPECT_EQ(c.used, occurrences(shown, "Using X0: "));
+        EXPECT_EQ(c.opportunistic, EvcInterface::getEvaluatorControl()->getOpportunisticEval(-1));
+        ASSERT_NE(nullptr, model.getX0Barrier());
+        EXPECT_EQ("Started", run.stopText());
+    }
+}
+
+TEST(TeskoraModelInitialization, FailuresAndInvalidPoints)
+{
+    // Every starting point fails: no barrier, the run stops.
+    {
+        ModelRun run({{1, 1}});
+        run.h.evc->evaluator->evalOk = [](const EvalPoint&) { return false; };
+        TeskoraModel& model = run.make();
+        run.setX0s({{1, 1}, {2, 2}}, model.getPbParams());
+        const std::string shown = infoMessagesOf([&] { model.start(); });
+        EXPECT_NE(std::string::npos, shown.find("X0 evaluation failed for X0 = ( 2 2 )"));
+        EXPECT_EQ(nullptr, model.getX0Barrier());
+        EXPECT_EQ("Problem with starting point evaluation", run.stopText());
+    }
+    // A listed point that is not valid is reported, never evaluated: the
+    // queue refuses undefined coordinates and a point of another size would
+    // reach the blackbox with the wrong number of variables.
+    {
+        ModelRun run({{1, 1}});
+        TeskoraModel& model = run.make();
+        run.setX0s({{1, 1}, {1, UNDEF}, {1, 2, 3}}, model.getPbParams());
+        const std::string shown = infoMessagesOf([&] { model.start(); });
+        EXPECT_EQ((std::vector<std::vector<double>>{{1, 1}}), run.h.bbEvaluated());
+        EXPECT_NE(std::string::npos, shown.find("Initialization: eval_x0s: Invalid X0 ( 1 - ).Initialization: "
+                                                "eval_x0s: Invalid X0 ( 1 2 3 )."));
+        EXPECT_NE(std::string::npos, shown.find("X0 evaluation failed for X0 = ( 1 - )"));
+        EXPECT_NE(std::string::npos, shown.find("X0 evaluation failed for X0 = ( 1 2 3 )"));
+        EXPECT_EQ("Started", run.stopText());
+    }
+}
+
+TEST(TeskoraModelMegaIteration, IterationsAndTheirNumbers)
+{
+    ModelRun run({{0, 0}}, {"TESKORA_MODEL_TRIALS 3", "TESKORA_MODEL_CANDIDATES_NB 0"});
+    run.h.seedCache(scattered(14));
+    TeskoraModel& model = run.make();
+    model.start();
+
+    TeskoraModelMegaIteration mega(&model, 4, model.getX0Barrier(), SuccessType::NOT_EVALUATED);
+    std::string shown = infoMessagesOf([&] { mega.generateIterations(); });
+    EXPECT_NE(std::string::npos, shown.find("TeskoraModel MegaIteration 4 has 3 iterations."));
+    ASSERT_EQ(3u, mega.getIterationList().size());
+    EXPECT_EQ("TeskoraModel Iteration 4", mega.getIterationList()[0]->getName());
+    EXPECT_EQ("TeskoraModel Iteration 6", mega.getIterationList()[2]->getName());
+
+    // k grows by one per iteration that ran; the first that brings nothing
+    // new ends the loop.
+    mega.runIterationsAndSetTrialPoints();
+    const size_t ran = mega.getK() - 4;
+    EXPECT_GE(ran, 1u);
+    EXPECT_LE(ran, 3u);
+    EXPECT_GT(mega.getTrialPointsCount(), 0u);
+    if (ran < 3)
+    {
+        EXPECT_EQ("Models optimization did not find new points", run.stopText());
+    }
+
+    TeskoraModelMegaIteration empty(&model, 0, model.getX0Barrier(), SuccessType::NOT_EVALUATED);
+    EXPECT_EQ("No iterations to run", messageOf([&] { empty.runIterationsAndSetTrialPoints(); }));
+
+    // Too few points to build the model without ridge.
+    ModelRun single({{0, 0}}, {"TESKORA_MODEL_DEFINITION TYPE PRS DEGREE 2 RIDGE 0"});
+    single.h.seedCache(scattered(3));
+    TeskoraModel& small = single.make();
+    small.start();
+    TeskoraModelMegaIteration one(&small, 0, small.getX0Barrier(), SuccessType::NOT_EVALUATED);
+    shown = infoMessagesOf([&] { one.generateIterations(); });
+    EXPECT_NE(std::string::npos, shown.find("TeskoraModel MegaIteration 0 has 1 iteration."));
+    // Not ready: no oracle point.
+    one.runIterationsAndSetTrialPoints();
+    EXPECT_EQ("Models optimization did not find new points", single.stopText());
+}
+
+TEST(TeskoraModel, RunsAndProposesPoints)
+{
+    // The blackbox budget ends the run.
+    EvcOptions budget;
+    budget.maxBbEval = 30;
+    ModelRun run({{0, 0}}, {"TESKORA_MODEL_DEFINITION TYPE PRS DEGREE 2 RIDGE 0"}, budget);
+    run.h.seedCache(scattered(12));
+    const size_t seeded = run.h.bbEvalCount();
+    TeskoraModel& model = run.make();
+    model.start();
+    EXPECT_TRUE(model.run());
+    model.end();
+
+    // X0, then at least one point of the model.
+    EXPECT_GE(run.h.bbEvalCount(), seeded + 2);
+    ASSERT_NE(nullptr, std::dynamic_pointer_cast<TeskoraModelMegaIteration>(model.getMegaIteration()));
+    EXPECT_GE(model.getMegaIteration()->getK(), 1u);
+    EXPECT_EQ(0u, run.h.cachedWithSgte());
+    EXPECT_TRUE(queueSettings().defaultSuccessRule);
+
+    // Points proposed without evaluation.
+    ModelRun oracle({{0, 0}}, {"TESKORA_MODEL_DEFINITION TYPE PRS DEGREE 2 RIDGE 0"});
+    oracle.h.seedCache(scattered(12));
+    TeskoraModel& proposer = oracle.make();
+    proposer.start();
+    const size_t before = oracle.h.bbEvalCount();
+    const auto points = proposer.createOraclePoints();
+    EXPECT_FALSE(points.empty());
+    EXPECT_EQ(before, oracle.h.bbEvalCount());
+    EXPECT_TRUE(queueSettings().defaultSuccessRule);
+    EXPECT_EQ(0u, oracle.h.cachedWithSgte());
+}
