@@ -224,3 +224,15 @@ TEST(TeskoraModel, RunsAndProposesPoints)
     EXPECT_TRUE(queueSettings().defaultSuccessRule);
     EXPECT_EQ(0u, oracle.h.cachedWithSgte());
 }
+
+TEST(TeskoraModelMegaIteration, DestroysQuietlyWithoutCache)
+{
+    ModelRun run({{0, 0}});
+    run.h.seedCache(scattered(3));
+    TeskoraModel& model = run.make();
+    model.start();
+    auto mega = std::make_unique<TeskoraModelMegaIteration>(&model, 0, model.getX0Barrier(),
+                                                             SuccessType::NOT_EVALUATED);
+    CacheBase::resetInstance();
+    EXPECT_NO_THROW(mega.reset());
+}
