@@ -18,6 +18,7 @@
 #include "Param/RunParameters.hpp"
 #include "Util/AllStopReasons.hpp"
 #include "Util/TextConstants.hpp"
+#include "teskora/Diagnostics.hpp"
 
 namespace QARNO_4_0_0
 {
@@ -32,6 +33,7 @@ void resetProcessState()
     // The surrogate library draws from the standard generator, which a new
     // process starts as if seeded with 1.
     std::srand(1);
+    TESKORA::set_diag_stream(nullptr);
     AllStopReasons::setSharedStarted();
 
     // Parameters

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "Algos/PhaseOne/PhaseOne.hpp"
 #include "Algos/Step.hpp"
 #include "Algos/SubproblemManager.hpp"
+#include "Algos/TeskoraModel/TeskoraModelFilterCache.hpp"
 #include "Cache/CacheBase.hpp"
 #include "Cache/CacheSet.hpp"
 #include "Eval/BBOutput.hpp"
@@ -28,6 +30,7 @@
 #include "Param/RunParameters.hpp"
 #include "Util/AllStopReasons.hpp"
 #include "support/StepSupport.hpp"
+#include "teskora/Diagnostics.hpp"
 #include "support/TestSupport.hpp"
 
 namespace
@@ -44,6 +47,25 @@ TEST(LoadTime, TextsAndNumbers)
     EXPECT_EQ(")", ArrayOfDouble::pEnd);
     EXPECT_EQ("(", BBOutput::bboStart);
     EXPECT_EQ(")", BBOutput::bboEnd);
+}
+
+TEST(LoadTime, FilterSelectionTable)
+{
+    const std::vector<std::string> texts = {
+        "Select the best point",
+        "Select the most distant point",
+        "Select the best point but with a minimum distance to points already selected",
+        "Select the best points with a good enough value of hmax",
+        "Select point with highest isolation number",
+        "Select point with highest density number",
+    };
+    for (size_t i = 0; i < texts.size(); ++i)
+    {
+        EXPECT_EQ(texts[i], filterSelectionMethodToString(static_cast<FilterSelectionMethod>(i)));
+    }
+    EXPECT_EQ("", filterSelectionMethodToString(static_cast<FilterSelectionMethod>(6)));
+    // The surrogate library writes its diagnostics to standard output.
+    EXPECT_EQ(&std::cout, &TESKORA::diag_stream());
 }
 
 TEST(LoadTime, RandomGeneratorStartsFromItsDefaultWords)

@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <iostream>
+#include <sstream>
+
 #include "Eval/Eval.hpp"
 #include "Eval/EvalPoint.hpp"
 #include "Math/Double.hpp"
@@ -15,6 +19,7 @@
 #include "Util/ProcessState.hpp"
 #include "support/EvalSupport.hpp"
 #include "support/TestSupport.hpp"
+#include "teskora/Diagnostics.hpp"
 
 using namespace QARNO_4_0_0;
 
@@ -29,6 +34,10 @@ TEST(ProcessState, ResetPutsEveryStateBackToLoad)
     violatedEB.setBBO("1", ebOnly);
     const Double hAtLoad = Eval::_computeH(violatedEB, ebOnly);
     const OutputLevel levelAtLoad = OutputQueue::getInstance()->getMaxLevel();
+    // The surrogate library's generator at load: as seeded with 1.
+    std::srand(1);
+    const int firstDraw = std::rand();
+    std::ostringstream elsewhere;
 
     // Two runs in one process: the second starts as the first did.
     for (int run = 0; run < 2; ++run)
@@ -47,6 +56,8 @@ TEST(ProcessState, ResetPutsEveryStateBackToLoad)
         EvalPoint(1).updateTag();
         Eval::_computeH = Eval::computeHPB;
         Eval::_computeSuccessType = Eval::computeSuccessTypePhaseOne;
+        std::srand(77);
+        TESKORA::set_diag_stream(&elsewhere);
 
         resetProcessState();
 
@@ -64,6 +75,8 @@ TEST(ProcessState, ResetPutsEveryStateBackToLoad)
         EXPECT_TRUE(OutputDirectToFile::getInstance()->_writeSolutionFile);
         EXPECT_EQ(0u, EvalPoint::getCurrentTag());
         EXPECT_EQ(hAtLoad.todouble(), Eval::_computeH(violatedEB, ebOnly).todouble());
+        EXPECT_EQ(firstDraw, std::rand());
+        EXPECT_EQ(&std::cout, &TESKORA::diag_stream());
         EXPECT_FALSE(Eval::compEvalFindBest(QarnoTest::makeEval(1, 0), QarnoTest::makeEval(0, 1)));
     }
 }

@@ -509,4 +509,9 @@ bool TeskoraModelFilterCache::runImp()
     return true;
 }
 
+std::string filterSelectionMethodToString(FilterSelectionMethod method)
+{
+    return methodText(static_cast<int>(method));
+}
+
 } // namespace QARNO_4_0_0

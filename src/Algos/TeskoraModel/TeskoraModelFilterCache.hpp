@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "Algos/Step.hpp"
@@ -24,6 +25,10 @@ enum class FilterSelectionMethod : int
     HIGHEST_ISOLATION = 4, ///< most isolated from the candidates dominating it
     HIGHEST_DENSITY = 5    ///< most candidates in its free neighbourhood
 };
+
+/// The text of a selection method ("Select the best point", ...); empty for
+/// a value outside the table.
+std::string filterSelectionMethodToString(FilterSelectionMethod method);
 
 /// Picks, among the cache points that carry a surrogate evaluation, a small
 /// and varied set of candidates for the blackbox: one point at a time, each
