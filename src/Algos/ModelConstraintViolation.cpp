@@ -1,5 +1,6 @@
 #include "Algos/ModelConstraintViolation.hpp"
 
+#include <charconv>
 #include <cmath>
 #include <iostream>
 
@@ -69,6 +70,14 @@ void computeModelConstraintViolation(const ArrayOfDouble& bbo, const BBOutputTyp
         return;
     }
     h = Double(sum).sqrt();
+}
+
+std::string modelValueText(double v)
+{
+    // Room for the 309 integer digits of the largest double.
+    char buf[400];
+    const std::to_chars_result res = std::to_chars(buf, buf + sizeof(buf), v, std::chars_format::fixed, 6);
+    return std::string(buf, res.ptr);
 }
 
 } // namespace QARNO_4_0_0

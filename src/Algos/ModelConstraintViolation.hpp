@@ -25,6 +25,10 @@ namespace QARNO_4_0_0
 void computeModelConstraintViolation(const ArrayOfDouble& bbo, const BBOutputTypeList& bbot,
                                      Double& h, const std::string& caller);
 
+/// A predicted value as printf's "%f" writes it (six decimals), whatever the
+/// process locale: the messages of the model evaluators.
+std::string modelValueText(double v);
+
 } // namespace QARNO_4_0_0
 
 #endif

@@ -24,24 +24,16 @@ using namespace QarnoTest;
 
 namespace
 {
-
-// A smooth constrained problem the quadratic model reproduces exactly:
-// f = (x - 1)^2 + (y + 0.5)^2, c = x + y - 1 (feasible when c <= 0).
-std::vector<double> bowl(const std::vector<double>& x)
-{
-    return {(x[0] - 1) * (x[0] - 1) + (x[1] + 0.5) * (x[1] + 0.5), x[0] + x[1] - 1};
-}
-
 // Nine points spanning [-1, 2] x [-2, 1].
 const std::vector<std::vector<double>> GRID = {{-1, -2}, {0.5, -2}, {2, -2}, {-1, -0.5}, {0.5, -0.5},
                                                {2, -0.5}, {-1, 1},   {0.5, 1}, {2, 1}};
 
-// A quadratic-model algorithm on the bowl, under the harness's root.
+// A quadratic-model algorithm on the constrained bowl, under the harness's root.
 struct QuadRun
 {
     explicit QuadRun(const std::vector<std::vector<double>>& x0s = {{0, 0}},
                      const std::vector<std::string>& lines = {})
-        : h(2, "OBJ PB", bowl, x0s, lines)
+        : h(2, "OBJ PB", constrainedBowl, x0s, lines)
     {
         makeAlgo();
     }
@@ -189,7 +181,7 @@ TEST(QuadModelAlgo, AStartingPointAlreadyCachedIsNoFailure)
     run.algo->end();
 
     // A starting point whose evaluation fails does fail the run.
-    ModelSearchHarness failing(2, "OBJ PB", bowl, {{0, 0}});
+    ModelSearchHarness failing(2, "OBJ PB", constrainedBowl, {{0, 0}});
     failing.evc->evaluator->evalOk = [](const EvalPoint&) { return false; };
     QuadModelAlgo algo(failing.root.get(), failing.makeStopReasons(), failing.runParams(), failing.pbParams());
     algo.start();

@@ -26,12 +26,6 @@ using namespace QarnoTest;
 
 namespace
 {
-
-std::vector<double> bowl(const std::vector<double>& x)
-{
-    return {(x[0] - 1) * (x[0] - 1) + (x[1] + 0.5) * (x[1] + 0.5), x[0] + x[1] - 1};
-}
-
 const std::vector<std::vector<double>> GRID = {{-1, -2}, {0.5, -2}, {2, -2}, {-1, -0.5}, {0.5, -0.5},
                                                {2, -0.5}, {-1, 1},   {0.5, 1}, {2, 1}};
 
@@ -44,7 +38,7 @@ std::shared_ptr<EvalPoint> centre(const std::vector<double>& x)
 // harness, on a frame centre, with a mesh when given.
 struct IterationRun
 {
-    IterationRun(const std::string& bbOutputType = "OBJ PB", const Analytic& f = bowl)
+    IterationRun(const std::string& bbOutputType = "OBJ PB", const Analytic& f = constrainedBowl)
         : h(2, bbOutputType, f, {{0, 0}}),
           algo(std::make_unique<QuadModelAlgo>(h.root.get(), h.makeStopReasons(), h.runParams(), h.pbParams()))
     {
@@ -165,7 +159,7 @@ TEST(QuadModelUpdate, WithoutTheCacheNothingIsSelected)
 TEST(QuadModelOptimize, BoundsFixedVariablesAndRestoredQueue)
 {
     // Every training point has y = 0.5: y is fixed, x ranges over [-1, 2].
-    IterationRun run("OBJ", [](const std::vector<double>& x) { return std::vector<double>{bowl(x)[0]}; });
+    IterationRun run("OBJ", [](const std::vector<double>& x) { return std::vector<double>{constrainedBowl(x)[0]}; });
     run.h.seedCache({{-1, 0.5}, {0, 0.5}, {1.5, 0.5}, {2, 0.5}});
     run.iterate({0, 0.5});
     ASSERT_TRUE(run.update());
@@ -256,7 +250,7 @@ TEST(QuadModelSinglePass, ProposesPointsWithoutEvaluatingThem)
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.label);
-        ModelSearchHarness h(2, "OBJ PB", bowl, {{0, 0}}, {"TESKORA_MIN_POINTS_FOR_MODEL 2"});
+        ModelSearchHarness h(2, "OBJ PB", constrainedBowl, {{0, 0}}, {"TESKORA_MIN_POINTS_FOR_MODEL 2"});
         QuadModelAlgo algo(h.root.get(), h.makeStopReasons(), h.runParams(), h.pbParams());
         h.seedCache(c.seed);
         const size_t evaluated = h.bbEvalCount();

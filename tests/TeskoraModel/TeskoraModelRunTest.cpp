@@ -23,24 +23,6 @@ using namespace QarnoTest;
 
 namespace
 {
-
-// f = (x - 1)^2 + (y + 0.5)^2 with the constraint c = x + y - 1.
-std::vector<double> bowl(const std::vector<double>& x)
-{
-    return {(x[0] - 1) * (x[0] - 1) + (x[1] + 0.5) * (x[1] + 0.5), x[0] + x[1] - 1};
-}
-
-// Distinct points of [-2, 2]^2.
-std::vector<std::vector<double>> scattered(size_t count)
-{
-    std::vector<std::vector<double>> points;
-    for (size_t i = 0; i < count; ++i)
-    {
-        points.push_back({-2 + 4 * std::fmod(0.618034 * (i + 1), 1.0), -2 + 4 * std::fmod(0.754878 * (i + 1), 1.0)});
-    }
-    return points;
-}
-
 size_t occurrences(const std::string& text, const std::string& part)
 {
     size_t count = 0;
@@ -55,7 +37,7 @@ struct ModelRun
 {
     explicit ModelRun(const std::vector<std::vector<double>>& x0s, const std::vector<std::string>& lines = {},
                       const EvcOptions& options = EvcOptions())
-        : h(2, "OBJ PB", bowl, x0s, lines, options)
+        : h(2, "OBJ PB", constrainedBowl, x0s, lines, options)
     {
     }
 
@@ -153,7 +135,7 @@ TEST(TeskoraModelInitialization, FailuresAndInvalidPoints)
 TEST(TeskoraModelMegaIteration, IterationsAndTheirNumbers)
 {
     ModelRun run({{0, 0}}, {"TESKORA_MODEL_TRIALS 3", "TESKORA_MODEL_CANDIDATES_NB 0"});
-    run.h.seedCache(scattered(14));
+    run.h.seedCache(scatteredPoints(14));
     TeskoraModel& model = run.make();
     model.start();
 
@@ -181,7 +163,7 @@ TEST(TeskoraModelMegaIteration, IterationsAndTheirNumbers)
 
     // Too few points to build the model without ridge.
     ModelRun single({{0, 0}}, {"TESKORA_MODEL_DEFINITION TYPE PRS DEGREE 2 RIDGE 0"});
-    single.h.seedCache(scattered(3));
+    single.h.seedCache(scatteredPoints(3));
     TeskoraModel& small = single.make();
     small.start();
     TeskoraModelMegaIteration one(&small, 0, small.getX0Barrier(), SuccessType::NOT_EVALUATED);
@@ -198,7 +180,7 @@ TEST(TeskoraModel, RunsAndProposesPoints)
     EvcOptions budget;
     budget.maxBbEval = 30;
     ModelRun run({{0, 0}}, {"TESKORA_MODEL_DEFINITION TYPE PRS DEGREE 2 RIDGE 0"}, budget);
-    run.h.seedCache(scattered(12));
+    run.h.seedCache(scatteredPoints(12));
     const size_t seeded = run.h.bbEvalCount();
     TeskoraModel& model = run.make();
     model.start();
@@ -214,7 +196,7 @@ TEST(TeskoraModel, RunsAndProposesPoints)
 
     // Points proposed without evaluation.
     ModelRun oracle({{0, 0}}, {"TESKORA_MODEL_DEFINITION TYPE PRS DEGREE 2 RIDGE 0"});
-    oracle.h.seedCache(scattered(12));
+    oracle.h.seedCache(scatteredPoints(12));
     TeskoraModel& proposer = oracle.make();
     proposer.start();
     const size_t before = oracle.h.bbEvalCount();
@@ -228,7 +210,7 @@ TEST(TeskoraModel, RunsAndProposesPoints)
 TEST(TeskoraModelMegaIteration, DestroysQuietlyWithoutCache)
 {
     ModelRun run({{0, 0}});
-    run.h.seedCache(scattered(3));
+    run.h.seedCache(scatteredPoints(3));
     TeskoraModel& model = run.make();
     model.start();
     auto mega = std::make_unique<TeskoraModelMegaIteration>(&model, 0, model.getX0Barrier(),

@@ -30,24 +30,6 @@ using namespace QarnoTest;
 
 namespace
 {
-
-// f = (x - 1)^2 + (y + 0.5)^2 with the constraint c = x + y - 1.
-std::vector<double> bowl(const std::vector<double>& x)
-{
-    return {(x[0] - 1) * (x[0] - 1) + (x[1] + 0.5) * (x[1] + 0.5), x[0] + x[1] - 1};
-}
-
-// Distinct points of [-2, 2]^2, `count` of them.
-std::vector<std::vector<double>> scattered(size_t count)
-{
-    std::vector<std::vector<double>> points;
-    for (size_t i = 0; i < count; ++i)
-    {
-        points.push_back({-2 + 4 * std::fmod(0.618034 * (i + 1), 1.0), -2 + 4 * std::fmod(0.754878 * (i + 1), 1.0)});
-    }
-    return points;
-}
-
 TESKORA::Matrix rows(const std::vector<std::vector<double>>& points)
 {
     TESKORA::Matrix M("M", static_cast<int>(points.size()), static_cast<int>(points.empty() ? 0 : points[0].size()));
@@ -61,11 +43,11 @@ TESKORA::Matrix rows(const std::vector<std::vector<double>>& points)
     return M;
 }
 
-// A surrogate-model algorithm on the bowl under the harness's root.
+// A surrogate-model algorithm on the constrained bowl under the harness's root.
 struct TeskoraRun
 {
     explicit TeskoraRun(const std::vector<std::string>& lines = {}, const EvcOptions& options = EvcOptions(),
-                        const std::string& bbOutputType = "OBJ PB", const Analytic& f = bowl)
+                        const std::string& bbOutputType = "OBJ PB", const Analytic& f = constrainedBowl)
         : h(2, bbOutputType, f, {{0, 0}}, lines, options)
     {
     }
@@ -83,7 +65,7 @@ struct TeskoraRun
         std::vector<std::vector<double>> values;
         for (const auto& x : points)
         {
-            values.push_back(bowl(x));
+            values.push_back(constrainedBowl(x));
         }
         model->getTrainingSet()->add_points(rows(points), rows(values));
         model->getModel()->build();
@@ -127,7 +109,7 @@ public:
         std::vector<std::vector<double>> values;
         for (const auto& x : points)
         {
-            values.push_back(bowl(x));
+            values.push_back(constrainedBowl(x));
         }
         _trainingSet->add_points(rows(points), rows(values));
         _model = std::make_shared<ThrowingPRS>(*_trainingSet, TESKORA::Surrogate_Parameters("TYPE PRS RIDGE 0"));
@@ -218,7 +200,7 @@ TEST(TeskoraModel, ReadinessAndFormulation)
     EXPECT_EQ(TeskoraModelFormulationType::D, model.getFormulation());
 
     // Ten distinct points build the surrogate but are not enough.
-    const auto points = scattered(11);
+    const auto points = scatteredPoints(11);
     run.train(std::vector<std::vector<double>>(points.begin(), points.begin() + 10));
     ASSERT_TRUE(model.getModel()->is_ready());
     EXPECT_FALSE(model.isReady());
@@ -287,7 +269,7 @@ TEST(TeskoraModelUpdate, TrainingRowsPerFeasibilityMethod)
 {
     // Outputs OBJ EB PB: the point (1, 2) gives f = 6.25, EB = 0.5, PB = 2.
     const Analytic f = [](const std::vector<double>& x)
-    { return std::vector<double>{bowl(x)[0], x[0] - 0.5, x[1]}; };
+    { return std::vector<double>{constrainedBowl(x)[0], x[0] - 0.5, x[1]}; };
     struct Case
     {
         const char* feasibility;
@@ -340,7 +322,7 @@ TEST(TeskoraModelUpdate, BoxOncePerPointAndReadiness)
     EXPECT_EQ(2, model.getTrainingSet()->get_nb_points());
 
     // Enough distinct points: the surrogate is built and the model ready.
-    run.h.seedCache(scattered(12));
+    run.h.seedCache(scatteredPoints(12));
     run.update();
     const int trained = model.getTrainingSet()->get_nb_points();
     EXPECT_GE(trained, 14);
@@ -384,7 +366,7 @@ TEST(TeskoraModelOptimize, LatinHypercubeShareOfTheBudget)
 TEST(TeskoraModelOptimize, OptimisesTheSurrogateAndGivesTheQueueBack)
 {
     TeskoraRun run({"TESKORA_MODEL_DEFINITION TYPE PRS DEGREE 2 RIDGE 0", "TESKORA_MODEL_DIVERSIFICATION 0"});
-    run.h.seedCache(scattered(12));
+    run.h.seedCache(scatteredPoints(12));
     TeskoraModel& model = run.make();
     model.setX0Barrier(std::make_shared<Barrier>(INF, Point(2)));
     run.update();
@@ -423,7 +405,7 @@ TEST(TeskoraModelOptimize, OptimisesTheSurrogateAndGivesTheQueueBack)
     // passes, and the queue still gets its settings back.
     {
         BreakableModel broken(run.h.root.get(), run.h.makeStopReasons(), run.h.runParams(), run.h.pbParams());
-        broken.trainAndBreak(scattered(12));
+        broken.trainAndBreak(scatteredPoints(12));
         TeskoraModelOptimize failing(&broken, run.h.runParams(), run.h.pbParams());
         failing.setupPbParameters(model.getExtendedLowerBound(), model.getExtendedUpperBound(), ArrayOfDouble(),
                                   ArrayOfDouble());

@@ -1,5 +1,6 @@
 #include "support/ModelSearchSupport.hpp"
 
+#include <cmath>
 #include <sstream>
 
 #include "Algos/EvcInterface.hpp"
@@ -128,6 +129,21 @@ QueueSettings queueSettings()
     settings.defaultSuccessRule = nullptr != rule && *rule == &ComputeSuccessType::defaultComputeSuccessType;
     settings.sgteCount = evc->getSgteEval(-1);
     return settings;
+}
+
+std::vector<double> constrainedBowl(const std::vector<double>& x)
+{
+    return {(x[0] - 1) * (x[0] - 1) + (x[1] + 0.5) * (x[1] + 0.5), x[0] + x[1] - 1};
+}
+
+std::vector<std::vector<double>> scatteredPoints(size_t count)
+{
+    std::vector<std::vector<double>> points;
+    for (size_t i = 0; i < count; ++i)
+    {
+        points.push_back({-2 + 4 * std::fmod(0.618034 * (i + 1), 1.0), -2 + 4 * std::fmod(0.754878 * (i + 1), 1.0)});
+    }
+    return points;
 }
 
 std::string modelStopText(const std::shared_ptr<AllStopReasons>& stopReasons)

@@ -84,6 +84,14 @@ struct QueueSettings
 /// The settings now.
 QueueSettings queueSettings();
 
+/// A smooth problem with one constraint, which a quadratic model fits
+/// exactly: f = (x - 1)^2 + (y + 0.5)^2 and c = x + y - 1 (feasible when
+/// c <= 0); its minimum (1, -0.5) is feasible.
+std::vector<double> constrainedBowl(const std::vector<double>& x);
+
+/// `count` distinct points of [-2, 2]^2, spread as a low-discrepancy sequence.
+std::vector<std::vector<double>> scatteredPoints(size_t count);
+
 /// The model stop reason's text of the stop reasons.
 std::string modelStopText(const std::shared_ptr<QARNO_4_0_0::AllStopReasons>& stopReasons);
 

@@ -1,7 +1,5 @@
 #include "Algos/QuadModel/QuadModelEvaluator.hpp"
 
-#include <charconv>
-
 #include "Algos/ModelConstraintViolation.hpp"
 #include "Output/OutputQueue.hpp"
 #include "Param/EvalParameters.hpp"
@@ -18,17 +16,6 @@ namespace
 {
 
 const char* const SOURCE_FILE = "src/Algos/QuadModel/QuadModelEvaluator";
-
-/// printf's "%f" (6 decimals), independent of the process locale.
-std::string fixed6(double v)
-{
-    // Room for the 309 integer digits of the largest double.
-    char buf[400];
-    const std::to_chars_result res =
-        std::to_chars(buf, buf + sizeof(buf), v, std::chars_format::fixed, 6);
-    return std::string(buf, res.ptr);
-}
-
 } // namespace
 
 QuadModelEvaluator::QuadModelEvaluator(const std::shared_ptr<EvalParameters>& evalParams,
@@ -141,13 +128,13 @@ std::vector<bool> QuadModelEvaluator::eval_block(std::vector<std::shared_ptr<Eva
         if (show)
         {
             say("X" + itos(i) + ": " + point.display());
-            std::string values = "F = " + fixed6(M_predict.get(row, 0)) + " ";
+            std::string values = "F = " + modelValueText(M_predict.get(row, 0)) + " ";
             if (nc > 0)
             {
                 values += "C = [ ";
                 for (size_t k = 1; k <= nc; ++k)
                 {
-                    values += fixed6(M_predict.get(row, static_cast<int>(k))) + " ";
+                    values += modelValueText(M_predict.get(row, static_cast<int>(k))) + " ";
                 }
                 values += " ]";
             }

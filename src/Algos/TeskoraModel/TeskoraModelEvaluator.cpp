@@ -1,6 +1,5 @@
 #include "Algos/TeskoraModel/TeskoraModelEvaluator.hpp"
 
-#include <charconv>
 #include <cmath>
 
 #include "Algos/ModelConstraintViolation.hpp"
@@ -23,16 +22,6 @@ namespace
 {
 
 const char* const SOURCE_FILE = "src/Algos/TeskoraModel/TeskoraModelEvaluator";
-
-/// printf's "%f" (6 decimals), independent of the process locale.
-std::string fixed6(double v)
-{
-    // Room for the 309 integer digits of the largest double.
-    char buf[400];
-    const std::to_chars_result res =
-        std::to_chars(buf, buf + sizeof(buf), v, std::chars_format::fixed, 6);
-    return std::string(buf, res.ptr);
-}
 
 std::string show6(double v)
 {
@@ -230,8 +219,8 @@ bool TeskoraModelEvaluator::eval_x(EvalPoint& x, const Double& /*hMax*/, bool& c
         std::string feasibility;
         const auto aggregate = [&](const std::string& title, const std::string& name)
         {
-            return title + name + " = " + fixed6(M_predict.get(0, 1)) + " +/- " +
-                   fixed6(STD_predict.get(0, 1)) + " (CDF : " + fixed6(CDF_predict.get(0, 1)) + ")";
+            return title + name + " = " + modelValueText(M_predict.get(0, 1)) + " +/- " +
+                   modelValueText(STD_predict.get(0, 1)) + " (CDF : " + modelValueText(CDF_predict.get(0, 1)) + ")";
         };
         switch (_feasibilityMethod)
         {
@@ -241,9 +230,9 @@ bool TeskoraModelEvaluator::eval_x(EvalPoint& x, const Double& /*hMax*/, bool& c
                 for (int j = 1; j < mi; ++j)
                 {
                     feasibility += "C" + itos(static_cast<size_t>(j)) + " = " +
-                                   fixed6(M_predict.get(0, j)) + " +/- " +
-                                   fixed6(STD_predict.get(0, j)) +
-                                   " (CDF : " + fixed6(CDF_predict.get(0, j)) + ")";
+                                   modelValueText(M_predict.get(0, j)) + " +/- " +
+                                   modelValueText(STD_predict.get(0, j)) +
+                                   " (CDF : " + modelValueText(CDF_predict.get(0, j)) + ")";
                 }
             }
             else
@@ -251,7 +240,7 @@ bool TeskoraModelEvaluator::eval_x(EvalPoint& x, const Double& /*hMax*/, bool& c
                 feasibility = "C = [ ";
                 for (int j = 1; j < mi; ++j)
                 {
-                    feasibility += fixed6(M_predict.get(0, j)) + " ";
+                    feasibility += modelValueText(M_predict.get(0, j)) + " ";
                 }
                 feasibility += " ]";
             }
@@ -379,7 +368,7 @@ bool TeskoraModelEvaluator::eval_x(EvalPoint& x, const Double& /*hMax*/, bool& c
     {
         if (computeStat)
         {
-            say("f_min                    f_min = " + fixed6(trainingSet->get_f_min()));
+            say("f_min                    f_min = " + modelValueText(trainingSet->get_f_min()));
             say("Probability of Feasibility PF  = " + show6(pf));
             say("Feasibility Uncertainty    mu  = " + show6(mu));
             say("Probability Improvement    PI  = " + show6(PI));
