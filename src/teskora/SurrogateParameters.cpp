@@ -30,6 +30,19 @@ bool isTuningMarker(const std::string& value)
     throw Exception(__FILE__, line, "Unconcistency in the value of k.");
 }
 
+// A tunable field read from a definition: the tuning marker keeps the
+// current value as the start of the tuning; a value fixes the field.
+template <typename T, typename READ>
+void applyTunable(bool optim, T& field, param_status_t& status, READ read)
+{
+    if (optim) {
+        status = STATUS_OPTIM;
+        return;
+    }
+    field = read();
+    status = STATUS_FIXED;
+}
+
 // One entry of the tunable vector: its bounds, domain and scale.
 struct Bound {
     double lower;
@@ -159,40 +172,15 @@ void Surrogate_Parameters::read_string(const std::string& definition)
             if (str_to_model_type(value) != _type)
                 throwWithDescription(definition, __LINE__, "Unconsistent model type!");
         } else if (field == "DEGREE") {
-            if (optim)
-                _degree_status = STATUS_OPTIM;
-            else {
-                _degree = TESKORA::stoi(value);
-                _degree_status = STATUS_FIXED;
-            }
+            applyTunable(optim, _degree, _degree_status, [&] { return TESKORA::stoi(value); });
         } else if (field == "KERNEL_TYPE") {
-            if (optim)
-                _kernel_type_status = STATUS_OPTIM;
-            else {
-                _kernel_type = str_to_kernel_type(value);
-                _kernel_type_status = STATUS_FIXED;
-            }
+            applyTunable(optim, _kernel_type, _kernel_type_status, [&] { return str_to_kernel_type(value); });
         } else if (field == "KERNEL_COEF") {
-            if (optim)
-                _kernel_coef_status = STATUS_OPTIM;
-            else {
-                _kernel_coef = TESKORA::stod(value);
-                _kernel_coef_status = STATUS_FIXED;
-            }
+            applyTunable(optim, _kernel_coef, _kernel_coef_status, [&] { return TESKORA::stod(value); });
         } else if (field == "RIDGE") {
-            if (optim)
-                _ridge_status = STATUS_OPTIM;
-            else {
-                _ridge = TESKORA::stod(value);
-                _ridge_status = STATUS_FIXED;
-            }
+            applyTunable(optim, _ridge, _ridge_status, [&] { return TESKORA::stod(value); });
         } else if (field == "DISTANCE_TYPE") {
-            if (optim)
-                _distance_type_status = STATUS_OPTIM;
-            else {
-                _distance_type = str_to_distance_type(value);
-                _distance_type_status = STATUS_FIXED;
-            }
+            applyTunable(optim, _distance_type, _distance_type_status, [&] { return str_to_distance_type(value); });
         } else if (field == "WEIGHT_TYPE") {
             // The marker is itself a weight type: only OPTIM converts.
             _weight_type = str_to_weight_type(value);
