@@ -8,6 +8,7 @@
 #include "Algos/CacheInterface.hpp"
 #include "Algos/EvcInterface.hpp"
 #include "Algos/Mads/GMesh.hpp"
+#include "Algos/StartingPoints.hpp"
 #include "Algos/SubproblemManager.hpp"
 #include "Cache/CacheBase.hpp"
 #include "Eval/Barrier.hpp"
@@ -25,11 +26,6 @@ namespace QARNO_4_0_0
 namespace
 {
 const char* const SOURCE_FILE = "src/Algos/Mads/MadsInitialization";
-
-bool isValidX0(const Point& x0, size_t n)
-{
-    return x0.isComplete() && x0.size() == n;
-}
 } // namespace
 
 MadsInitialization::MadsInitialization(const Step* parentStep)
@@ -53,43 +49,8 @@ bool MadsInitialization::runImp()
 
 void MadsInitialization::validateX0s() const
 {
-    const auto& x0s = _pbParams->getAttributeValue<ArrayOfPoint>("X0");
-    const size_t n = _pbParams->getAttributeValue<size_t>("DIMENSION");
-
-    std::string msg;
-    bool validX0Found = false;
-    for (const Point& x0 : x0s)
-    {
-        if (!isValidX0(x0, n))
-        {
-            msg += "Initialization: eval_x0s: Invalid X0 " + x0.display(ArrayOfDouble()) + ".";
-        }
-        else
-        {
-            validX0Found = true;
-        }
-    }
-
-    if (validX0Found)
-    {
-        if (!msg.empty())
-        {
-            AddOutputWarning(msg);
-        }
-        return;
-    }
-
-    const size_t cacheSize = CacheBase::getInstance()->size();
-    if (0 == cacheSize)
-    {
-        msg += ". Cache is empty.";
-    }
-    else
-    {
-        msg += " Hint: Try not setting X0 so that the cache is used (" +
-               std::to_string(cacheSize) + " points)";
-    }
-    throw Exception(SOURCE_FILE, __LINE__, msg);
+    validateStartingPoints(*this, _pbParams->getAttributeValue<ArrayOfPoint>("X0"),
+                           _pbParams->getAttributeValue<size_t>("DIMENSION"), SOURCE_FILE);
 }
 
 bool MadsInitialization::eval_x0s()
@@ -102,37 +63,7 @@ bool MadsInitialization::eval_x0s()
     EvcInterface evcInterface(this);
     const auto& evc = EvcInterface::getEvaluatorControl();
     const EvalType evalType = evc->getEvalType(-1);
-
-    evc->lockQueue();
-    std::set<EvalPoint, EvalPointCompare> points;
-    for (const Point& x0 : x0s)
-    {
-        // An invalid starting point (already reported) is not queued: the
-        // queue refuses undefined coordinates, and a point of another size
-        // would reach the blackbox with the wrong number of coordinates.
-        if (isValidX0(x0, n))
-        {
-            points.insert(EvalPoint(x0));
-        }
-    }
-    evcInterface.keepPointsThatNeedEval(points, false);
-
-    // Every starting point is evaluated, even after an early success.
-    const bool opportunisticEval = evc->getOpportunisticEval(-1);
-    evc->setOpportunisticEval(false);
-    evc->unlockQueue(false);
-    try
-    {
-        evcInterface.startEvaluation();
-    }
-    catch (...)
-    {
-        evc->setOpportunisticEval(opportunisticEval);
-        throw;
-    }
-    evc->setOpportunisticEval(opportunisticEval);
-
-    const std::vector<EvalPoint> evaluated = evcInterface.retrieveAllEvaluatedPoints();
+    const std::vector<EvalPoint> evaluated = evaluateStartingPoints(this, x0s, n);
     if (_stopReasons->checkTerminate())
     {
         return false;
@@ -142,7 +73,7 @@ bool MadsInitialization::eval_x0s()
     std::vector<EvalPoint> kept;
     for (const Point& x0 : x0s)
     {
-        if (!isValidX0(x0, n))
+        if (!isValidStartingPoint(x0, n))
         {
             continue;
         }

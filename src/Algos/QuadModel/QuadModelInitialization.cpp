@@ -5,6 +5,7 @@
 #include "Algos/CacheInterface.hpp"
 #include "Algos/EvcInterface.hpp"
 #include "Algos/Mads/QuadSearchMethod.hpp"
+#include "Algos/StartingPoints.hpp"
 #include "Cache/CacheBase.hpp"
 #include "Eval/EvaluatorControl.hpp"
 #include "Math/ArrayOfPoint.hpp"
@@ -18,11 +19,6 @@ namespace QARNO_4_0_0
 namespace
 {
 const char* const SOURCE_FILE = "src/Algos/QuadModel/QuadModelInitialization";
-
-bool isValidX0(const Point& x0, size_t n)
-{
-    return x0.isComplete() && x0.size() == n;
-}
 } // namespace
 
 QuadModelInitialization::QuadModelInitialization(const Step* parentStep)
@@ -68,7 +64,7 @@ void QuadModelInitialization::generateTrialPoints()
     bool available = false;
     for (const Point& x0 : x0s)
     {
-        if (isValidX0(x0, n))
+        if (isValidStartingPoint(x0, n))
         {
             // A point listed twice is inserted once and stays available.
             insertTrialPoint(EvalPoint(x0));
@@ -89,16 +85,7 @@ void QuadModelInitialization::generateTrialPoints()
         return;
     }
 
-    const size_t cacheSize = CacheBase::getInstance()->size();
-    if (cacheSize > 0)
-    {
-        msg += " Hint: Try not setting X0 so that the cache is used (" + std::to_string(cacheSize) + " points)";
-    }
-    else
-    {
-        msg += ". Cache is empty.";
-    }
-    throw Exception(SOURCE_FILE, __LINE__, msg);
+    throw Exception(SOURCE_FILE, __LINE__, noValidStartingPointMessage(msg));
 }
 
 bool QuadModelInitialization::eval_x0s()
@@ -139,7 +126,7 @@ bool QuadModelInitialization::someX0EvaluatedOk() const
     for (const Point& x0 : _pbParams->getAttributeValue<ArrayOfPoint>("X0"))
     {
         EvalPoint found;
-        if (isValidX0(x0, n) && cacheInterface.find(x0, found, EvalType::BB) > 0 && found.isEvalOk(EvalType::BB))
+        if (isValidStartingPoint(x0, n) && cacheInterface.find(x0, found, EvalType::BB) > 0 && found.isEvalOk(EvalType::BB))
         {
             return true;
         }

@@ -7,6 +7,7 @@
 #include "Algos/AlgoStopReasons.hpp"
 #include "Algos/CacheInterface.hpp"
 #include "Algos/EvcInterface.hpp"
+#include "Algos/StartingPoints.hpp"
 #include "Algos/SubproblemManager.hpp"
 #include "Cache/CacheBase.hpp"
 #include "Eval/Barrier.hpp"
@@ -24,11 +25,6 @@ namespace QARNO_4_0_0
 namespace
 {
 const char* const SOURCE_FILE = "src/Algos/TeskoraModel/TeskoraModelInitialization";
-
-bool isValidX0(const Point& x0, size_t n)
-{
-    return x0.isComplete() && x0.size() == n;
-}
 } // namespace
 
 TeskoraModelInitialization::TeskoraModelInitialization(const Step* parentStep) : Initialization(parentStep)
@@ -55,40 +51,8 @@ bool TeskoraModelInitialization::runImp()
 
 void TeskoraModelInitialization::validateX0s() const
 {
-    const auto& x0s = _pbParams->getAttributeValue<ArrayOfPoint>("X0");
-    const size_t n = _pbParams->getAttributeValue<size_t>("DIMENSION");
-
-    std::string msg;
-    bool validFound = false;
-    for (const Point& x0 : x0s)
-    {
-        if (isValidX0(x0, n))
-        {
-            validFound = true;
-        }
-        else
-        {
-            msg += "Initialization: eval_x0s: Invalid X0 " + x0.display(ArrayOfDouble()) + ".";
-        }
-    }
-    if (validFound)
-    {
-        if (!msg.empty())
-        {
-            AddOutputWarning(msg);
-        }
-        return;
-    }
-    const size_t cacheSize = CacheBase::getInstance()->size();
-    if (0 == cacheSize)
-    {
-        msg += ". Cache is empty.";
-    }
-    else
-    {
-        msg += " Hint: Try not setting X0 so that the cache is used (" + std::to_string(cacheSize) + " points)";
-    }
-    throw Exception(SOURCE_FILE, __LINE__, msg);
+    validateStartingPoints(*this, _pbParams->getAttributeValue<ArrayOfPoint>("X0"),
+                           _pbParams->getAttributeValue<size_t>("DIMENSION"), SOURCE_FILE);
 }
 
 bool TeskoraModelInitialization::eval_x0s()
@@ -98,38 +62,8 @@ bool TeskoraModelInitialization::eval_x0s()
     validateX0s();
 
     CacheInterface cacheInterface(this);
-    EvcInterface evcInterface(this);
     const auto& evc = EvcInterface::getEvaluatorControl();
-
-    evc->lockQueue();
-    // Only valid starting points are queued: the queue refuses undefined
-    // coordinates, and a point of another size would reach the blackbox
-    // with the wrong number of variables. Equal points are queued once.
-    std::set<EvalPoint, EvalPointCompare> points;
-    for (const Point& x0 : x0s)
-    {
-        if (isValidX0(x0, n))
-        {
-            points.insert(EvalPoint(x0));
-        }
-    }
-    evcInterface.keepPointsThatNeedEval(points, false);
-
-    const bool opportunisticEval = evc->getOpportunisticEval(-1);
-    evc->setOpportunisticEval(false);
-    evc->unlockQueue(false);
-    try
-    {
-        evcInterface.startEvaluation();
-    }
-    catch (...)
-    {
-        evc->setOpportunisticEval(opportunisticEval);
-        throw;
-    }
-    evc->setOpportunisticEval(opportunisticEval);
-
-    const std::vector<EvalPoint> evaluated = evcInterface.retrieveAllEvaluatedPoints();
+    const std::vector<EvalPoint> evaluated = evaluateStartingPoints(this, x0s, n);
 
     bool success = false;
     for (const Point& x0 : x0s)
@@ -139,7 +73,7 @@ bool TeskoraModelInitialization::eval_x0s()
             break;
         }
         EvalPoint found;
-        if (isValidX0(x0, n) && cacheInterface.find(x0, found, EvalType::BB) > 0 && found.isEvalOk(EvalType::BB))
+        if (isValidStartingPoint(x0, n) && cacheInterface.find(x0, found, EvalType::BB) > 0 && found.isEvalOk(EvalType::BB))
         {
             if (OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_INFO))
             {
