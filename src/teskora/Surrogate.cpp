@@ -339,18 +339,33 @@ Matrix Surrogate::get_matrix_Sv()
     return _trainingset.ZE_unscale(*get_matrix_Svs());
 }
 
-Matrix Surrogate::get_matrix_Xs()
+namespace {
+
+bool everyPoint(const std::list<int>& selection)
 {
-    _trainingset.build();
-    _trainingset.check_ready(__FILE__, __FUNCTION__, __LINE__);
-    return _trainingset.get_matrix_Xs().get_rows(_selected_points);
+    return selection.size() == 1 && selection.front() == -1;
 }
 
-Matrix Surrogate::get_matrix_Zs()
+} // namespace
+
+const Matrix& Surrogate::get_matrix_Xs()
 {
     _trainingset.build();
     _trainingset.check_ready(__FILE__, __FUNCTION__, __LINE__);
-    return _trainingset.get_matrix_Zs().get_rows(_selected_points);
+    if (everyPoint(_selected_points))
+        return _trainingset.get_matrix_Xs();
+    _selectedXs = _trainingset.get_matrix_Xs().get_rows(_selected_points);
+    return _selectedXs;
+}
+
+const Matrix& Surrogate::get_matrix_Zs()
+{
+    _trainingset.build();
+    _trainingset.check_ready(__FILE__, __FUNCTION__, __LINE__);
+    if (everyPoint(_selected_points))
+        return _trainingset.get_matrix_Zs();
+    _selectedZs = _trainingset.get_matrix_Zs().get_rows(_selected_points);
+    return _selectedZs;
 }
 
 Matrix Surrogate::get_matrix_Ds()
@@ -365,12 +380,12 @@ const Matrix& Surrogate::get_training_distances(distance_t dt)
     const int k = static_cast<int>(dt);
     // An unknown type is refused by the distance table itself.
     if (k < 0 || k >= NB_DISTANCE_TYPES) {
-        const Matrix Xs = get_matrix_Xs();
+        const Matrix& Xs = get_matrix_Xs();
         _trainingset.get_distances(Xs, Xs, dt);
         fail(__LINE__, "Undefined type");
     }
     if (!_training_distances_valid[k]) {
-        const Matrix Xs = get_matrix_Xs();
+        const Matrix& Xs = get_matrix_Xs();
         _training_distances[k] = _trainingset.get_distances(Xs, Xs, dt);
         _training_distances_valid[k] = true;
     }

@@ -44,8 +44,10 @@ public:
     Matrix get_distance_to_closest(const Matrix& XX) const;
 
     // Scaled inputs, outputs and distances of the points the model uses.
-    Matrix get_matrix_Xs();
-    Matrix get_matrix_Zs();
+    // Read at every prediction: the training set's own matrices when the
+    // model uses every point, no copy.
+    const Matrix& get_matrix_Xs();
+    const Matrix& get_matrix_Zs();
     Matrix get_matrix_Ds();
     // The cached matrices in output units.
     Matrix get_matrix_Zh();
@@ -110,6 +112,9 @@ protected:
     Matrix* _Zvs;
     Matrix* _Svs;
     std::list<int> _selected_points;
+    // The selected rows, when the model uses a subset of the points.
+    Matrix _selectedXs;
+    Matrix _selectedZs;
     std::map<metric_t, Matrix> _metrics;
     std::ofstream _out;
     bool _display;

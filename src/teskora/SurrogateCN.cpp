@@ -14,9 +14,9 @@ bool Surrogate_CN::build_private()
 
 void Surrogate_CN::predict_private(const Matrix& XXs, Matrix* ZZs)
 {
-    const Matrix Xs = get_matrix_Xs();
+    const Matrix& Xs = get_matrix_Xs();
     const Matrix D = _trainingset.get_distances(XXs, Xs, _param.get_distance_type());
-    const Matrix Zs = get_matrix_Zs();
+    const Matrix& Zs = get_matrix_Zs();
     // Ties go to the lower index.
     for (int i = 0; i < XXs.get_nb_rows(); ++i)
         ZZs->set_row(Zs.get_row(D.get_min_index_row(i)), i);
@@ -48,7 +48,7 @@ bool Surrogate_CN::compute_cv_values()
     if (!_Svs)
         _Svs = new Matrix("Svs", _p, _m);
     const Matrix& D = get_training_distances(_param.get_distance_type());
-    const Matrix Zs = get_matrix_Zs();
+    const Matrix& Zs = get_matrix_Zs();
     for (int i = 0; i < _p; ++i) {
         double d = DBL_MAX;
         int k = 0;

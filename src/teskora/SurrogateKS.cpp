@@ -50,10 +50,10 @@ double Surrogate_KS::fallback(int k, int j) const
 
 void Surrogate_KS::predict_private(const Matrix& XXs, Matrix* ZZs)
 {
-    const Matrix Xs = get_matrix_Xs();
+    const Matrix& Xs = get_matrix_Xs();
     const Matrix D = _trainingset.get_distances(XXs, Xs, _param.get_distance_type());
     const Matrix PHI = kernel(_param.get_kernel_type(), shape(), D);
-    const Matrix Zs = get_matrix_Zs();
+    const Matrix& Zs = get_matrix_Zs();
     Matrix S = PHI.sum(2);
     S.hadamard_inverse();
     *ZZs = Matrix::diagA_product(S, Matrix::product(PHI, Zs));
@@ -75,7 +75,7 @@ Matrix* Surrogate_KS::get_matrix_Zhs()
     check_ready(__FILE__, "get_matrix_Zhs", __LINE__);
     if (!_Zhs) {
         const Matrix PHI = kernel(_param.get_kernel_type(), shape(), get_training_distances(_param.get_distance_type()));
-        const Matrix Zs = get_matrix_Zs();
+        const Matrix& Zs = get_matrix_Zs();
         _Zhs = new Matrix("Zhs", _p, _m);
         for (int i = 0; i < _p; ++i) {
             double w = 0.0;

@@ -103,7 +103,7 @@ bool Surrogate_Kriging::build_private()
     // The variances divide by p - nvar: no degree of freedom left, no model.
     if (p - nvar <= 0)
         return false;
-    const Matrix Zs = get_matrix_Zs();
+    const Matrix& Zs = get_matrix_Zs();
 
     // The distances do not depend on the tuned coefficients: the base keeps
     // them for the whole fit, across the tuner's trials.
@@ -280,7 +280,7 @@ bool Surrogate_Kriging::compute_cv_values()
     }
 
     if (!_Zvs) {
-        const Matrix Zs = get_matrix_Zs();
+        const Matrix& Zs = get_matrix_Zs();
         _Zvs = new Matrix("Zvs", p, _m);
         for (int a = 0; a < p; ++a)
             for (int j = 0; j < _m; ++j)

@@ -50,14 +50,14 @@ bool Surrogate::compute_metric(metric_t mt)
     case EMAXCV:
     case RMSE:
     case RMSECV: {
-        const Matrix Zs = get_matrix_Zs();
+        const Matrix& Zs = get_matrix_Zs();
         const Matrix& Zh = cv ? *get_matrix_Zvs() : *get_matrix_Zhs();
         v = _trainingset.ZE_unscale(Matrix::sub(Zs, Zh).col_norm(metric_type_to_norm_type(mt)));
         break;
     }
     case ARMSE:
     case ARMSECV: {
-        const Matrix Zs = get_matrix_Zs();
+        const Matrix& Zs = get_matrix_Zs();
         const Matrix& Zh = cv ? *get_matrix_Zvs() : *get_matrix_Zhs();
         v.set(0, 0, Matrix::sub(Zs, Zh).col_norm(NORM_2).sum());
         break;
@@ -143,7 +143,7 @@ double Surrogate::eval_objective()
 
 Matrix Surrogate::compute_order_error(const Matrix& Zh)
 {
-    const Matrix Zs = get_matrix_Zs();
+    const Matrix& Zs = get_matrix_Zs();
     const int p = Zh.get_nb_rows();
     Matrix OE("OE", 1, Zh.get_nb_cols());
     std::vector<double> zs(static_cast<size_t>(p)), zh(static_cast<size_t>(p));
@@ -282,7 +282,7 @@ void Surrogate::compute_metric_linv()
     if (is_defined(LINV))
         return;
     Matrix v("v", 1, _m);
-    const Matrix Zs = get_matrix_Zs();
+    const Matrix& Zs = get_matrix_Zs();
     const Matrix& Zh = *get_matrix_Zhs();
     const Matrix& Sh = *get_matrix_Shs();
     for (int j = 0; j < _m; ++j) {

@@ -95,7 +95,7 @@ Matrix Surrogate_PRS::compute_design_matrix(const Matrix& M, const Matrix& Xs)
 bool Surrogate_PRS::compute_alpha()
 {
     const Matrix Ht = _H.transpose();
-    const Matrix Zs = get_matrix_Zs();
+    const Matrix& Zs = get_matrix_Zs();
     const double ridge = _param.get_ridge();
     Matrix A = Matrix::product(Ht, _H);
     if (ridge > 0)
@@ -144,7 +144,7 @@ Matrix* Surrogate_PRS::get_matrix_Zvs()
 {
     check_ready(__FILE__, "get_matrix_Zvs", __LINE__);
     if (!_Zvs) {
-        const Matrix Zs = get_matrix_Zs();
+        const Matrix& Zs = get_matrix_Zs();
         // Leave-one-out residuals row by row from the fit's coefficients.
         _Zvs = new Matrix(Matrix::sub(Zs, Matrix::get_matrix_dPiPZs(_Ai, _H, Zs, _alpha)));
         _Zvs->replace_nan(DBL_MAX);

@@ -113,6 +113,9 @@ public:
         _model = surrogate;
         return surrogate.get();
     }
+    /// The model reads its formulation once, at construction, and refuses
+    /// EXTERN there: the only way to hand one to the evaluator.
+    void forceFormulation(TeskoraModelFormulationType formulation) { _formulation = formulation; }
 };
 
 /// A surrogate-model algorithm under the harness's root, its training set
@@ -528,9 +531,7 @@ TEST(TeskoraModelEvaluator, FailuresOfAnEvaluation)
     {
         SCOPED_TRACE("EXTERN is never optimised here");
         TrainedModel s("OBJ PB", {"TESKORA_MODEL_FORMULATION EFI"}, {bowl, diagonal});
-        s.h.runParams()->setAttributeValue("TESKORA_MODEL_FORMULATION",
-                                           TeskoraModelFormulationType::EXTERN);
-        s.h.params->checkAndComply();
+        s.model->forceFormulation(TeskoraModelFormulationType::EXTERN);
         const TeskoraModelEvaluator evaluator = s.evaluator();
         EvalPoint x = fullPoint(0.3, 0.7);
         bool countEval = false;

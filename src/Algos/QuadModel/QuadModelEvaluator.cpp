@@ -39,6 +39,10 @@ void QuadModelEvaluator::init()
     {
         throw Exception(SOURCE_FILE, __LINE__, "Evaluator: a model is required (nullptr)");
     }
+    if (nullptr != _evalParams)
+    {
+        _bbot = _evalParams->getSpValue<BBOutputTypeList>("BB_OUTPUT_TYPE", true, false);
+    }
 }
 
 std::vector<bool> QuadModelEvaluator::eval_block(std::vector<std::shared_ptr<EvalPoint>>& block,
@@ -71,8 +75,7 @@ std::vector<bool> QuadModelEvaluator::eval_block(std::vector<std::shared_ptr<Eva
 
     const size_t nbPoints = block.size();
     const size_t n = block[0]->size();
-    const BBOutputTypeList& bbot =
-        _evalParams->getSpValue<BBOutputTypeList>("BB_OUTPUT_TYPE", true, false);
+    const BBOutputTypeList& bbot = _bbot;
     const size_t nc = getNbConstraints(bbot);
     const size_t m = nc + 1;
 

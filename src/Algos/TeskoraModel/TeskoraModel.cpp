@@ -43,6 +43,7 @@ TeskoraModel::TeskoraModel(const Step* parentStep, std::shared_ptr<AllStopReason
       _trainingSet(),
       _model(),
       _nbModels(0),
+      _formulation(TeskoraModelFormulationType::UNDEFINED),
       _ready(false),
       _foundFeasible(false),
       _modelLowerBound(),
@@ -66,6 +67,7 @@ void TeskoraModel::init()
     verifyParentNotNull();
 
     const auto formulation = _runParams->getAttributeValue<TeskoraModelFormulationType>("TESKORA_MODEL_FORMULATION");
+    _formulation = formulation;
     const auto feasibility = _runParams->getAttributeValue<TeskoraModelFeasibilityType>("TESKORA_MODEL_FEASIBILITY");
     const auto definition = _runParams->getAttributeValue<ArrayOfString>("TESKORA_MODEL_DEFINITION");
 
@@ -137,10 +139,9 @@ BBOutputTypeList TeskoraModel::getBBOutputType()
 
 TeskoraModelFormulationType TeskoraModel::getFormulation() const
 {
-    const auto formulation = _runParams->getAttributeValue<TeskoraModelFormulationType>("TESKORA_MODEL_FORMULATION");
-    if (TeskoraModelFormulationType::EXTERN == formulation || _ready)
+    if (TeskoraModelFormulationType::EXTERN == _formulation || _ready)
     {
-        return formulation;
+        return _formulation;
     }
     return TeskoraModelFormulationType::D;
 }
@@ -151,8 +152,7 @@ bool TeskoraModel::isReady() const
     {
         return true;
     }
-    if (TeskoraModelFormulationType::EXTERN ==
-        _runParams->getAttributeValue<TeskoraModelFormulationType>("TESKORA_MODEL_FORMULATION"))
+    if (TeskoraModelFormulationType::EXTERN == _formulation)
     {
         _ready = true;
         return true;

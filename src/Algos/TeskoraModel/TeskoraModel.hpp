@@ -95,6 +95,9 @@ protected:
     std::shared_ptr<TESKORA::TrainingSet> _trainingSet;
     std::shared_ptr<TESKORA::Surrogate> _model;
     size_t _nbModels;
+    // TESKORA_MODEL_FORMULATION, read once: it is asked for at every
+    // surrogate evaluation.
+    TeskoraModelFormulationType _formulation;
     mutable bool _ready;
     bool _foundFeasible;
     ArrayOfDouble _modelLowerBound;

@@ -88,6 +88,10 @@ void TeskoraModelEvaluator::init()
         throw Exception(SOURCE_FILE, __LINE__,
                         "TeskoraModelEvaluator: TESKORA_MODEL_FEASIBILITY not valid");
     }
+    if (nullptr != _evalParams)
+    {
+        _bbot = _evalParams->getSpValue<BBOutputTypeList>("BB_OUTPUT_TYPE", true, false);
+    }
 }
 
 bool TeskoraModelEvaluator::eval_x(EvalPoint& x, const Double& /*hMax*/, bool& countEval) const
@@ -104,8 +108,7 @@ bool TeskoraModelEvaluator::eval_x(EvalPoint& x, const Double& /*hMax*/, bool& c
         say("X = " + x.display());
     }
 
-    const BBOutputTypeList bbot =
-        _evalParams->getSpValue<BBOutputTypeList>("BB_OUTPUT_TYPE", true, false);
+    const BBOutputTypeList& bbot = _bbot;
     const size_t nbConstraints = getNbConstraints(bbot);
     const size_t m = TeskoraModel::getNbModels(_feasibilityMethod, nbConstraints);
     const int mi = static_cast<int>(m);

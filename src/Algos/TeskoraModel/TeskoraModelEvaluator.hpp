@@ -73,6 +73,9 @@ private:
     OutputLevel _displayLevel;
     /// Fixed variables of the sub-problem, in the space of the whole problem.
     Point _fixedVariable;
+    /// BB_OUTPUT_TYPE, read once: the parameters do not change while the
+    /// evaluator serves a run.
+    BBOutputTypeList _bbot;
 };
 
 } // namespace QARNO_4_0_0
