@@ -378,12 +378,9 @@ Matrix Surrogate::get_matrix_Ds()
 const Matrix& Surrogate::get_training_distances(distance_t dt)
 {
     const int k = static_cast<int>(dt);
-    // An unknown type is refused by the distance table itself.
-    if (k < 0 || k >= NB_DISTANCE_TYPES) {
-        const Matrix& Xs = get_matrix_Xs();
-        _trainingset.get_distances(Xs, Xs, dt);
+    // The distance table's own refusal of an unknown type.
+    if (k < 0 || k >= NB_DISTANCE_TYPES)
         fail(__LINE__, "Undefined type");
-    }
     if (!_training_distances_valid[k]) {
         const Matrix& Xs = get_matrix_Xs();
         _training_distances[k] = _trainingset.get_distances(Xs, Xs, dt);
