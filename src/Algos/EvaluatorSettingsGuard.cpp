@@ -3,6 +3,7 @@
 #include "Eval/ComputeSuccessType.hpp"
 #include "Eval/Evaluator.hpp"
 #include "Eval/EvaluatorControl.hpp"
+#include "Util/Utils.hpp"
 
 namespace QARNO_4_0_0
 {
@@ -45,6 +46,11 @@ void EvaluatorSettingsGuard::restore()
     _restored = true;
     if (_installed)
     {
+        // Whatever this thread still has queued went in for the model's
+        // evaluator: the inner run stopped (on its surrogate budget, say)
+        // before taking it. Left there, the blackbox evaluator would get it
+        // next, a point the cache has never seen.
+        _evc->clearQueue(getThreadNum(), false);
         _evc->setEvaluator(_previous);
     }
     _evc->setOpportunisticEval(_opportunistic);

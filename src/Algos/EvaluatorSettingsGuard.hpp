@@ -10,10 +10,11 @@ class EvaluatorControl;
 class Evaluator;
 
 /// Gives the calling main thread's evaluation settings back on every way
-/// out of a model optimisation, an exception included: the evaluator it
-/// replaced (installing it also resets the success rule to that evaluator's
-/// default), opportunism, cache use and, when asked, the default success
-/// rule explicitly.
+/// out of a model optimisation, an exception included: the queue without the
+/// points left over for the model's evaluator, the evaluator it replaced
+/// (installing it also resets the success rule to that evaluator's default),
+/// opportunism, cache use and, when asked, the default success rule
+/// explicitly.
 ///
 ///     EvaluatorSettingsGuard guard(evc, true);
 ///     evc->setOpportunisticEval(false);

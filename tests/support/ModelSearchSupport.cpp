@@ -1,9 +1,14 @@
 #include "support/ModelSearchSupport.hpp"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <sstream>
 
 #include "Algos/EvcInterface.hpp"
+#include "Algos/QuadModel/QuadModelMegaIteration.hpp"
+#include "Algos/Step.hpp"
+#include "Algos/TeskoraModel/TeskoraModelMegaIteration.hpp"
 #include "Cache/CacheBase.hpp"
 #include "Eval/ComputeSuccessType.hpp"
 #include "Eval/EvaluatorControl.hpp"
@@ -149,6 +154,130 @@ std::vector<std::vector<double>> scatteredPoints(size_t count)
 std::string modelStopText(const std::shared_ptr<AllStopReasons>& stopReasons)
 {
     return AlgoStopReasons<ModelStopType>::get(stopReasons)->_algoStopReason.getStopReasonAsString();
+}
+
+std::vector<std::string> ModelProblem::boundLines() const
+{
+    return {"LOWER_BOUND * " + Double(lb).tostring(), "UPPER_BOUND * " + Double(ub).tostring()};
+}
+
+std::vector<std::vector<double>> spreadPoints(size_t n, size_t count, double lb, double ub)
+{
+    // Square roots of primes: their multiples modulo 1 fill the unit cube
+    // evenly, and no two points coincide.
+    static const double ROOTS[] = {1.4142135623730951, 1.7320508075688772, 2.2360679774997898,
+                                   2.6457513110645907, 3.3166247903554, 3.605551275463989,
+                                   4.123105625617661, 4.358898943540674, 4.795831523312719,
+                                   5.385164807134504};
+    std::vector<std::vector<double>> points;
+    for (size_t k = 1; k <= count; ++k)
+    {
+        std::vector<double> x;
+        for (size_t i = 0; i < n; ++i)
+        {
+            const double u = std::fmod(ROOTS[i % 10] * static_cast<double>(k) + 0.1 * static_cast<double>(i / 10),
+                                       1.0);
+            x.push_back(lb + (ub - lb) * u);
+        }
+        points.push_back(x);
+    }
+    return points;
+}
+
+std::vector<ModelProblem> modelProblems()
+{
+    const Analytic quadratic = [](const std::vector<double>& x)
+    {
+        double f = 0;
+        for (size_t i = 0; i < x.size(); ++i)
+        {
+            f += static_cast<double>(i + 1) * (x[i] - 1) * (x[i] - 1);
+        }
+        return std::vector<double>{f};
+    };
+    const Analytic rosenbrock = [](const std::vector<double>& x)
+    {
+        return std::vector<double>{100 * (x[1] - x[0] * x[0]) * (x[1] - x[0] * x[0]) + (1 - x[0]) * (1 - x[0])};
+    };
+    std::vector<ModelProblem> problems;
+    for (size_t n : {2, 5, 10})
+    {
+        problems.push_back({"Quadratic" + std::to_string(n), n, quadratic, std::vector<double>(n, -2.0), -5, 5, {}});
+    }
+    problems.push_back({"Rosenbrock2", 2, rosenbrock, {-1.2, 1.0}, -2, 2, {}});
+    // Around the starting point, within reach of the surrogate model's box
+    // (four units around the barrier's points without a mesh).
+    for (auto& problem : problems)
+    {
+        problem.seed = spreadPoints(problem.n, std::max<size_t>(2 * problem.n + 1, 12), -2, 2);
+        for (auto& x : problem.seed)
+        {
+            for (size_t i = 0; i < problem.n; ++i)
+            {
+                x[i] = std::min(problem.ub, std::max(problem.lb, problem.x0[i] + x[i]));
+            }
+        }
+    }
+    return problems;
+}
+
+bool SuccessWatch::Turn::honest() const
+{
+    const bool improved = nbNew > 0 && bestNew < bestBefore - Double::getEpsilon();
+    return improved == (success >= SuccessType::PARTIAL_SUCCESS);
+}
+
+SuccessWatch::SuccessWatch(const ModelSearchHarness& h, Analytic f) : _h(h), _f(std::move(f)), _known(0)
+{
+    Step::addCallback(CallbackType::MEGA_ITERATION_END,
+                      Step::StepEndCallback([this](const Step& step, bool&) { endOfMegaIteration(step); }));
+}
+
+SuccessWatch::~SuccessWatch()
+{
+    Step::resetCallbacks();
+}
+
+void SuccessWatch::markKnown()
+{
+    _known = _h.bbEvalCount();
+}
+
+double SuccessWatch::bestF() const
+{
+    double best = std::numeric_limits<double>::infinity();
+    for (const auto& x : _h.bbEvaluated())
+    {
+        best = std::min(best, _f(x)[0]);
+    }
+    return best;
+}
+
+void SuccessWatch::endOfMegaIteration(const Step& step)
+{
+    SuccessType success = SuccessType::NOT_EVALUATED;
+    if (const auto* quad = dynamic_cast<const QuadModelMegaIteration*>(&step))
+    {
+        success = quad->getSuccessType();
+    }
+    else if (const auto* teskora = dynamic_cast<const TeskoraModelMegaIteration*>(&step))
+    {
+        success = teskora->IterationUtils::getSuccessType();
+    }
+    else
+    {
+        return;
+    }
+    const auto evaluated = _h.bbEvaluated();
+    Turn turn{std::numeric_limits<double>::infinity(), std::numeric_limits<double>::infinity(),
+              evaluated.size() - _known, success};
+    for (size_t i = 0; i < evaluated.size(); ++i)
+    {
+        double& best = (i < _known) ? turn.bestBefore : turn.bestNew;
+        best = std::min(best, _f(evaluated[i])[0]);
+    }
+    turns.push_back(turn);
+    _known = evaluated.size();
 }
 
 } // namespace QarnoTest

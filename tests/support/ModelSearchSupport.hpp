@@ -9,9 +9,15 @@
 
 #include "Algos/AlgoStopReasons.hpp"
 #include "Param/AllParameters.hpp"
+#include "Util/Utils.hpp"
 #include "support/EvcSupport.hpp"
 #include "support/StepSupport.hpp"
 #include "support/TestSupport.hpp"
+
+namespace QARNO_4_0_0
+{
+class Step;
+}
 
 namespace QarnoTest
 {
@@ -94,6 +100,81 @@ std::vector<std::vector<double>> scatteredPoints(size_t count);
 
 /// The model stop reason's text of the stop reasons.
 std::string modelStopText(const std::shared_ptr<QARNO_4_0_0::AllStopReasons>& stopReasons);
+
+/// One problem of the table that the runs of both model-based families
+/// draw from: an unconstrained objective of n variables on [lb, ub]^n, the
+/// starting point, and the points a test evaluates first so that a model can
+/// be built.
+struct ModelProblem
+{
+    std::string name;
+    size_t n;
+    Analytic f;
+    std::vector<double> x0;
+    double lb;
+    double ub;
+    std::vector<std::vector<double>> seed;
+
+    /// The parameter lines of the problem's bounds.
+    std::vector<std::string> boundLines() const;
+};
+
+/// Shifted quadratics of dimension 2, 5 and 10 (minimum 0 at (1, ..., 1))
+/// and Rosenbrock's function in dimension 2 (minimum 0 at (1, 1)), each
+/// seeded with max(2n + 1, 12) points spread over the box of half-width 2
+/// around its starting point.
+std::vector<ModelProblem> modelProblems();
+
+/// `count` distinct points of [lb, ub]^n spread as a low-discrepancy
+/// sequence (fractional parts of multiples of irrational numbers).
+std::vector<std::vector<double>> spreadPoints(size_t n, size_t count, double lb, double ub);
+
+/// Records, mega-iteration by mega-iteration, how the success that a run of a
+/// model-based algorithm reports compares with what its blackbox evaluations
+/// really brought. The objective is read again from `f` for every point
+/// evaluated; the problem must have no constraint.
+///
+///     SuccessWatch watch(h, problem.f);
+///     algo.start();
+///     watch.markKnown();   // the starting points: not part of any turn
+///     algo.run();
+///     for (const auto& turn : watch.turns) ...
+class SuccessWatch
+{
+public:
+    struct Turn
+    {
+        double bestBefore; // best f of every evaluation before the turn
+        double bestNew;    // best f of the turn's evaluations (inf: none)
+        size_t nbNew;      // the turn's evaluations
+        QARNO_4_0_0::SuccessType success;
+
+        /// The reported success matches the evaluations: a partial or full
+        /// success exactly when some evaluation lowered the best f.
+        bool honest() const;
+    };
+
+    SuccessWatch(const ModelSearchHarness& h, Analytic f);
+    /// Gives the mega-iteration callback back its default.
+    ~SuccessWatch();
+    SuccessWatch(const SuccessWatch&) = delete;
+    SuccessWatch& operator=(const SuccessWatch&) = delete;
+
+    /// Every evaluation so far is known before the next turn.
+    void markKnown();
+
+    /// Best f of every evaluation so far.
+    double bestF() const;
+
+    std::vector<Turn> turns;
+
+private:
+    void endOfMegaIteration(const QARNO_4_0_0::Step& step);
+
+    const ModelSearchHarness& _h;
+    Analytic _f;
+    size_t _known;
+};
 
 } // namespace QarnoTest
 

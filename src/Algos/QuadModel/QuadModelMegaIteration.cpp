@@ -52,6 +52,11 @@ void QuadModelMegaIteration::startImp()
         return;
     }
 
+    // The evaluation queue measures the success of the model's points
+    // against these references: without them every point would count as a
+    // full success, however bad.
+    _barrier->updateRefBests();
+
     std::shared_ptr<EvalPoint> frameCenter = _barrier->getFirstXFeas();
     if (nullptr == frameCenter)
     {

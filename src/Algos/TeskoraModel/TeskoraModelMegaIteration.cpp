@@ -208,6 +208,10 @@ void TeskoraModelMegaIteration::filterCache()
 
 void TeskoraModelMegaIteration::startImp()
 {
+    // The evaluation queue measures the success of the trial points against
+    // these references: without them every point would count as a full
+    // success, and the run would never stop for lack of improvement.
+    _barrier->updateRefBests();
     generateTrialPoints();
     if (_trialPoints.empty())
     {
