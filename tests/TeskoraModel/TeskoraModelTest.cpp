@@ -406,10 +406,11 @@ TEST(TeskoraModelOptimize, OptimisesTheSurrogateAndGivesTheQueueBack)
     {
         BreakableModel broken(run.h.root.get(), run.h.makeStopReasons(), run.h.runParams(), run.h.pbParams());
         broken.trainAndBreak(scatteredPoints(12));
+        broken.setX0Barrier(model.getX0Barrier());
         TeskoraModelOptimize failing(&broken, run.h.runParams(), run.h.pbParams());
         failing.setupPbParameters(model.getExtendedLowerBound(), model.getExtendedUpperBound(), ArrayOfDouble(),
                                   ArrayOfDouble());
-        EXPECT_THROW(failing.run(), std::exception);
+        EXPECT_NE(std::string::npos, messageOf([&] { failing.run(); }).find("prediction refused"));
         EXPECT_TRUE(before == queueSettings());
     }
 
@@ -425,4 +426,87 @@ TEST(TeskoraModelOptimize, OptimisesTheSurrogateAndGivesTheQueueBack)
     }
     EXPECT_TRUE(without == queueSettings());
     evc->setEvaluator(blackbox);
+}
+
+TEST(TeskoraModelOptimize, StartingPointsFromTheCacheElseFromTheModelsBarrier)
+{
+    const BBOutputTypeList types = {BBOutputType::OBJ, BBOutputType::PB};
+    // The model's barrier: a feasible point and an infeasible one.
+    const EvalPoint feasible = makeBBPoint({-1, -1}, "4.25 -3", types);
+    const EvalPoint infeasible = makeBBPoint({2, 2}, "7.25 3", types);
+    struct Case
+    {
+        const char* label;
+        bool surrogatePoint; // (-0.5, -0.5), evaluated by the surrogate only
+        double lb;
+        double ub;
+        std::vector<std::vector<double>> x0s;
+    };
+    const std::vector<Case> cases = {
+        {"surrogate points first", true, -2, 0, {{-0.5, -0.5}}},
+        {"else the model's points within the bounds", false, -2, 0, {{-1, -1}}},
+        {"the infeasible one too", false, 1, 3, {{2, 2}}},
+        {"a surrogate point out of the bounds does not count", true, 1, 3, {{2, 2}}},
+        {"none", false, 5, 6, {}},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.label);
+        TeskoraRun run;
+        TeskoraModel& model = run.make();
+        model.setX0Barrier(std::make_shared<Barrier>(INF, Point(2), EvalType::BB,
+                                                     std::vector<EvalPoint>{feasible, infeasible}));
+        if (c.surrogatePoint)
+        {
+            EvalPoint x(Point(makeArray({-0.5, -0.5})));
+            x.setBBO("2.25 -2", types, EvalType::SGTE, true);
+            CacheBase::getInstance()->insert(x);
+        }
+        TeskoraModelOptimize optimize(&model, run.h.runParams(), run.h.pbParams());
+        optimize.setupPbParameters(ArrayOfDouble(2, c.lb), ArrayOfDouble(2, c.ub), ArrayOfDouble(), ArrayOfDouble());
+
+        std::vector<std::vector<double>> x0s;
+        for (const Point& x0 : optimize.getOptPbParams()->getAttributeValue<ArrayOfPoint>("X0"))
+        {
+            if (x0.isComplete())
+            {
+                x0s.push_back({x0[0].todouble(), x0[1].todouble()});
+            }
+        }
+        EXPECT_EQ(c.x0s, x0s);
+    }
+}
+
+TEST(TeskoraModelOptimize, WithoutAStartingPointTheStepIsSkipped)
+{
+    // The model's only point lies out of the bounds and the cache holds no
+    // surrogate point: the child would have no X0.
+    TeskoraRun run({"TESKORA_MODEL_DEFINITION TYPE PRS DEGREE 2 RIDGE 0"});
+    run.h.seedCache(scatteredPoints(12));
+    TeskoraModel& model = run.make();
+    model.setX0Barrier(std::make_shared<Barrier>(INF, Point(2)));
+    run.update();
+    ASSERT_TRUE(model.isReady());
+    const size_t evaluated = run.h.bbEvalCount();
+    const QueueSettings before = queueSettings();
+
+    TeskoraModelOptimize optimize(&model, run.h.runParams(), run.h.pbParams());
+    optimize.setupPbParameters(ArrayOfDouble(2, 5.0), ArrayOfDouble(2, 6.0), ArrayOfDouble(), ArrayOfDouble());
+    bool result = true;
+    const std::string shown = infoMessagesOf(
+        [&]
+        {
+            optimize.start();
+            EXPECT_NO_THROW(result = optimize.run());
+            optimize.end();
+        });
+    EXPECT_FALSE(result);
+    EXPECT_NE(std::string::npos,
+              shown.find("No starting point within the bounds of the surrogate problem: it is not optimised."));
+    EXPECT_EQ(std::string::npos, shown.find("Start step MADS (TeskoraModelOptimize)"));
+    EXPECT_TRUE(optimize.getOraclePoints().empty());
+    // Not a failure of the run: no stop reason, the queue untouched.
+    EXPECT_EQ("Started", run.stopText());
+    EXPECT_TRUE(before == queueSettings());
+    EXPECT_EQ(evaluated, run.h.bbEvalCount());
 }

@@ -166,6 +166,17 @@ bool TeskoraModelOptimize::runImp()
         std::cerr << "Warning: TeskoraModelOptimize: Could not set SGTE Evaluator" << std::endl;
         return false;
     }
+    if (!hasStartingPoint())
+    {
+        // Neither a surrogate point nor a point of the model's barrier lies
+        // within the bounds: the child would refuse its empty X0 with an
+        // exception. This attempt brings nothing, and the iteration goes on
+        // without oracle points.
+        _mads.reset();
+        _oraclePoints.clear();
+        AddOutputWarning("No starting point within the bounds of the surrogate problem: it is not optimised.");
+        return false;
+    }
     const std::string modelDisplay = _runParams->getAttributeValue<std::string>("MODEL_DISPLAY");
     const Double diversification = _runParams->getAttributeValue<Double>("TESKORA_MODEL_DIVERSIFICATION");
     const auto feasibility = _runParams->getAttributeValue<TeskoraModelFeasibilityType>("TESKORA_MODEL_FEASIBILITY");
@@ -200,6 +211,23 @@ bool TeskoraModelOptimize::runImp()
         return true;
     }
     AlgoStopReasons<ModelStopType>::get(_stopReasons)->_algoStopReason.set(ModelStopType::MODEL_OPTIMIZATION_FAILED);
+    return false;
+}
+
+bool TeskoraModelOptimize::hasStartingPoint() const
+{
+    if (nullptr == _optPbParams)
+    {
+        return false;
+    }
+    // The checks of the parameters turn an empty X0 into one undefined point.
+    for (const Point& x0 : _optPbParams->getAttributeValue<ArrayOfPoint>("X0"))
+    {
+        if (x0.isComplete())
+        {
+            return true;
+        }
+    }
     return false;
 }
 

@@ -44,6 +44,8 @@ protected:
     void startImp() override;
     bool runImp() override;
     void endImp() override {}
+    /// The child problem has a starting point to begin from.
+    bool hasStartingPoint() const;
 
 private:
     const TeskoraModel* _teskoraModel;
