@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <fstream>
 #include <iostream>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include <unistd.h>
 
@@ -54,6 +56,44 @@ const char* const SOURCE_FILE = "src/Algos/MainStep";
 #ifndef QARNO_SOURCE_NOTICE_FILE
 #define QARNO_SOURCE_NOTICE_FILE ""
 #endif
+
+/// "a", "a and b", "a, b and c".
+std::string enumerate(const std::vector<std::string>& words)
+{
+    std::string text;
+    for (size_t i = 0; i < words.size(); ++i)
+    {
+        text += (0 == i) ? "" : (i + 1 == words.size() ? " and " : ", ");
+        text += words[i];
+    }
+    return text;
+}
+
+/// The model-based methods exist, but no run of the main step selects them:
+/// a user who asks for one is told, once per run, that MADS runs without it.
+void warnModelMethodsNotRun(const AllParameters& params)
+{
+    const std::pair<const char*, const char*> methods[] = {
+        {"QUAD_MODEL_OPTIMIZATION", "the quadratic-model algorithm"},
+        {"QUAD_MODEL_SEARCH", "the quadratic-model search"},
+        {"TESKORA_SEARCH", "the surrogate-model search"},
+    };
+    std::vector<std::string> asked;
+    std::vector<std::string> left;
+    for (const auto& method : methods)
+    {
+        if (params.getAttributeValue<bool>(method.first))
+        {
+            asked.emplace_back(method.first);
+            left.emplace_back(method.second);
+        }
+    }
+    if (!asked.empty())
+    {
+        std::cerr << "Warning: " << enumerate(asked) << (1 == asked.size() ? " is" : " are")
+                  << " set, but this run uses MADS without " << enumerate(left) << "." << std::endl;
+    }
+}
 } // namespace
 
 std::string algoKindToString(AlgoKind kind)
@@ -343,12 +383,14 @@ void MainStep::chooseAlgorithms()
     }
     else if (ssdMadsOptimization)
     {
+        warnModelMethodsNotRun(*_allParams);
         _algos.push_back(createAlgorithm(AlgoKind::SSD_MADS,
                                          std::make_shared<AlgoStopReasons<MadsStopType>>(),
                                          copyOfPbParams()));
     }
     else
     {
+        warnModelMethodsNotRun(*_allParams);
         if (detectPhaseOne())
         {
             // Phase one recomputes h of the cache's points with the run's

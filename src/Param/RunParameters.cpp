@@ -638,20 +638,8 @@ void RunParameters::checkAndComply(
                 "TESKORA_MODEL_EVAL to false, or recompile QARNO using option "
                 "USE_TESKORA=1.");
     }
-    if (getSpValue<bool>("TESKORA_SEARCH", false, false))
-    {
-        std::cerr << "Warning: Parameter TESKORA_SEARCH is set to true, but "
-                  << "Teskora Model sampling cannot be used. To be able to use Teskora Model "
-                  << "search method, QARNO must be recompiled using option USE_TESKORA=1."
-                  << std::endl;
-    }
-    if (getSpValue<bool>("QUAD_MODEL_SEARCH", false, false))
-    {
-        std::cerr << "Warning: Parameter QUAD_MODEL_SEARCH is set to true, but "
-                  << "Quad Model sampling cannot be used. To be able to use Quad Model Search "
-                  << "search method, QARNO must be recompiled using option USE_TESKORA=1."
-                  << std::endl;
-    }
+    // TESKORA_SEARCH and QUAD_MODEL_SEARCH stay as given: the run, not every
+    // check of a copy of this set, says once that MADS goes without them.
     if (getSpValue<bool>("PSD_MADS_OPTIMIZATION", false, false))
     {
         throw Exception(SOURCE_FILE, __LINE__,

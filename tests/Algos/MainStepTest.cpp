@@ -198,6 +198,47 @@ TEST(MainStep, AlgorithmChoiceTable)
     }
 }
 
+TEST(MainStep, ModelMethodsAskedForAreNamedOnce)
+{
+    const struct
+    {
+        std::string name;
+        std::vector<std::string> lines;
+        std::string cerr;
+    } cases[] = {
+        {"quadratic-model algorithm", {"QUAD_MODEL_OPTIMIZATION yes"},
+         "Warning: QUAD_MODEL_OPTIMIZATION is set, but this run uses MADS without the "
+         "quadratic-model algorithm.\n"},
+        // The sub-problems of SSD-MADS check copies of the run's parameters
+        // again and again: still one message.
+        {"both searches under SSD-MADS",
+         {"QUAD_MODEL_SEARCH yes", "TESKORA_SEARCH yes", "SSD_MADS_OPTIMIZATION yes"},
+         "Warning: QUAD_MODEL_SEARCH and TESKORA_SEARCH are set, but this run uses MADS without the "
+         "quadratic-model search and the surrogate-model search.\n"},
+        {"all three",
+         {"QUAD_MODEL_OPTIMIZATION yes", "QUAD_MODEL_SEARCH yes", "TESKORA_SEARCH yes"},
+         "Warning: QUAD_MODEL_OPTIMIZATION, QUAD_MODEL_SEARCH and TESKORA_SEARCH are set, but this "
+         "run uses MADS without the quadratic-model algorithm, the quadratic-model search and the "
+         "surrogate-model search.\n"},
+        {"none", {}, ""},
+        // Nelder-Mead alone has no search step to go without.
+        {"Nelder-Mead", {"NM_OPTIMIZATION yes", "TESKORA_SEARCH yes"}, ""},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        ProcessStateGuard guard;
+        auto lines = c.lines;
+        lines.push_back("MAX_BB_EVAL 12");
+        MainStep mainStep;
+        mainStep.setAllParameters(makeMainStepParameters("OBJ", {1, 2}, lines));
+        mainStep.setEvaluator(sumEvaluator("OBJ"));
+        CerrCapture err;
+        runAll(mainStep);
+        EXPECT_EQ(c.cerr, err.text());
+    }
+}
+
 TEST(MainStep, PhaseOneDependsOnOutputTypesAndCache)
 {
     const struct
