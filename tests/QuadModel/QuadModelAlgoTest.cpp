@@ -32,8 +32,8 @@ const std::vector<std::vector<double>> GRID = {{-1, -2}, {0.5, -2}, {2, -2}, {-1
 struct QuadRun
 {
     explicit QuadRun(const std::vector<std::vector<double>>& x0s = {{0, 0}},
-                     const std::vector<std::string>& lines = {})
-        : h(2, "OBJ PB", constrainedBowl, x0s, lines)
+                     const std::vector<std::string>& lines = {}, const EvcOptions& options = EvcOptions())
+        : h(2, "OBJ PB", constrainedBowl, x0s, lines, options)
     {
         makeAlgo();
     }
@@ -249,4 +249,17 @@ TEST(QuadModelAlgo, OutputTypesOfTheQueue)
     EvcInterface::setEvaluatorControl(nullptr);
     EXPECT_EQ("Error in QuadModel::getBBOutputType()", messageOf([] { QuadModelAlgo::getBBOutputType(); }));
     EvcInterface::setEvaluatorControl(run.h.evc->evc);
+}
+
+TEST(QuadModelAlgo, InitializationEvaluatesEveryStartingPointAndGivesOpportunismBack)
+{
+    // With opportunism the queue would stop after the first starting point,
+    // a success against the empty barrier.
+    EvcOptions options;
+    options.opportunistic = true;
+    QuadRun run({{0, 0}}, {}, options);
+    run.setX0s({{0, 0}, {1, 1}, {2, -1}});
+    run.algo->start();
+    EXPECT_EQ(3u, run.h.bbEvalCount());
+    EXPECT_TRUE(EvcInterface::getEvaluatorControl()->getOpportunisticEval(-1));
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "Cache/CacheBase.hpp"
 #include "Eval/Barrier.hpp"
 #include "Eval/EvaluatorControl.hpp"
+#include "Param/RunParameters.hpp"
 #include "support/CacheSupport.hpp"
 #include "support/ModelSearchSupport.hpp"
 #include "support/StepSupport.hpp"
@@ -38,8 +40,9 @@ std::shared_ptr<EvalPoint> centre(const std::vector<double>& x)
 // harness, on a frame centre, with a mesh when given.
 struct IterationRun
 {
-    IterationRun(const std::string& bbOutputType = "OBJ PB", const Analytic& f = constrainedBowl)
-        : h(2, bbOutputType, f, {{0, 0}}),
+    IterationRun(const std::string& bbOutputType = "OBJ PB", const Analytic& f = constrainedBowl,
+                 const std::vector<std::string>& lines = {})
+        : h(2, bbOutputType, f, {{0, 0}}, lines),
           algo(std::make_unique<QuadModelAlgo>(h.root.get(), h.makeStopReasons(), h.runParams(), h.pbParams()))
     {
     }
@@ -267,4 +270,68 @@ TEST(QuadModelSinglePass, ProposesPointsWithoutEvaluatingThem)
         EXPECT_EQ(0u, h.cachedSgteOnly());
         EXPECT_EQ(c.stop, modelStopText(algo.getAllStopReasons()));
     }
+}
+
+TEST(QuadModelOptimize, TheInnerRunGoesWithoutSearchesLimitsOrUserCalls)
+{
+    // The user's run asks for every search, a single iteration, a small
+    // hMax and the user calls: the inner run on the model takes none of them.
+    IterationRun run("OBJ PB", constrainedBowl,
+                     {"NM_SEARCH yes", "QUAD_MODEL_SEARCH yes", "TESKORA_SEARCH yes", "USER_CALLS_ENABLED yes",
+                      "MAX_ITERATIONS 1", "H_MAX_0 1"});
+    run.h.seedCache(GRID);
+    run.iterate({0.5, -0.5});
+    ASSERT_TRUE(run.update());
+    size_t userCalls = 0;
+    const Step::StepEndCallback count = [&userCalls](const Step&, bool&) { ++userCalls; };
+    Step::addCallback(CallbackType::ITERATION_END, count);
+    Step::addCallback(CallbackType::MEGA_ITERATION_END, count);
+
+    QuadModelOptimize optimize(run.iteration.get(), run.h.pbParams());
+    const std::string shown = infoMessagesOf([&] { optimize.start(); });
+    ASSERT_NE(std::string::npos, shown.find("Start step MADS (QuadModelOptimize)"));
+    EXPECT_EQ(0u, userCalls);
+    for (const char* search : {"Nelder Mead", "Quad Model Search Method", "Teskora Search Method"})
+    {
+        SCOPED_TRACE(search);
+        EXPECT_EQ(std::string::npos, shown.find(search));
+    }
+
+    const RunParameters& inner = *optimize.getOptRunParams();
+    for (const char* flag : {"NM_SEARCH", "QUAD_MODEL_SEARCH", "TESKORA_SEARCH", "USER_CALLS_ENABLED"})
+    {
+        SCOPED_TRACE(flag);
+        EXPECT_FALSE(inner.getAttributeValue<bool>(flag));
+    }
+    EXPECT_EQ(std::numeric_limits<size_t>::max(), inner.getAttributeValue<size_t>("MAX_ITERATIONS"));
+    EXPECT_EQ(Double(INF), inner.getAttributeValue<Double>("H_MAX_0"));
+    optimize.end();
+}
+
+TEST(QuadModelSinglePass, SurrogateValuesOfTheCacheAreClearedFirst)
+{
+    // Cached blackbox points that still carry a surrogate evaluation of an
+    // earlier model: the pass removes it before it optimises its own model.
+    ModelSearchHarness h(2, "OBJ PB", constrainedBowl, {{0, 0}});
+    QuadModelAlgo algo(h.root.get(), h.makeStopReasons(), h.runParams(), h.pbParams());
+    h.seedCache(GRID);
+    for (const auto& x : {GRID[0], GRID[4]})
+    {
+        EvalPoint cached;
+        ASSERT_EQ(1u, CacheBase::getInstance()->find(Point(makeArray(x)), cached, EvalType::UNDEFINED));
+        cached.setBBO("0 -1", {BBOutputType::OBJ, BBOutputType::PB}, EvalType::SGTE, true);
+        ASSERT_TRUE(CacheBase::getInstance()->update(cached, EvalType::SGTE));
+    }
+    ASSERT_EQ(2u, h.cachedWithSgte());
+
+    auto mesh = std::make_shared<FixedMesh>(h.pbParams());
+    for (size_t i = 0; i < 2; ++i)
+    {
+        mesh->setDeltas(i, 1.0, 1.0);
+    }
+    QuadModelSinglePass pass(&algo, centre({0.5, -0.5}), 0, mesh);
+    pass.generateTrialPoints();
+    EXPECT_GT(pass.getTrialPointsCount(), 0u);
+    EXPECT_EQ(0u, h.cachedWithSgte());
+    EXPECT_EQ(GRID.size(), CacheBase::getInstance()->size());
 }

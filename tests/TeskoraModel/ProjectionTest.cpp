@@ -150,6 +150,48 @@ TEST(Projection, GreedySelectionKeepsCandidateZero)
     EXPECT_LE(kept, 2u); // m = n = 2
 }
 
+TEST(Projection, GreedyWeightOfTheDistanceToTheOraclePoint)
+{
+    // m = n = 2: candidate 0, then the one that maximises its distance to
+    // the selection less w times its distance to the oracle point (the
+    // origin), all in mesh units, w starting at 3 and lowered by a factor
+    // 0.9 while a selected candidate scores best.
+    ProjectionRun run(2);
+    Projection projection(run.iteration.get(), oracles({{0, 0}}));
+    const double d = run.iteration->getMesh()->getdeltaMeshSize(0).todouble();
+    ASSERT_DOUBLE_EQ(d, run.iteration->getMesh()->getdeltaMeshSize(1).todouble());
+    struct Case
+    {
+        const char* label;
+        std::vector<std::vector<double>> candidates; // in mesh units, candidate 0 first
+        size_t second;                               // the other candidate kept
+    };
+    const std::vector<Case> cases = {
+        // Scores with w = 3: (0, 1) 10.05 - 3 = 7.05, (10, 0) 20 - 30; with
+        // w = 1 the far one would win (10 against 9.05).
+        {"weight 3: near the oracle point", {{-10, 0}, {10, 0}, {0, 1}}, 2},
+        // Candidate 0 itself (score -w) wins until w < 1.27, the first step
+        // below being 3 * 0.9^9 = 1.16, where (0, 5) scores -0.71 and (0, 20)
+        // -3.22; a coarser step (3, 1.5, 0.75) would reach (0, 20) first.
+        {"weight lowered by steps of 0.9", {{1, 0}, {0, 20}, {0, 5}}, 2},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.label);
+        std::vector<Point> candidates;
+        for (const auto& x : c.candidates)
+        {
+            candidates.push_back(Point(makeArray({x[0] * d, x[1] * d})));
+        }
+        std::vector<bool> keep;
+        projection.doGreedySelection(EvalPoint(Point(2, 0.0)), candidates, keep);
+        std::vector<bool> expected(candidates.size(), false);
+        expected[0] = true;
+        expected[c.second] = true;
+        EXPECT_EQ(expected, keep);
+    }
+}
+
 TEST(Projection, TrialPointsOfTheOraclePoints)
 {
     ProjectionRun run(2);

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <set>
 #include <memory>
 #include <string>
 #include <vector>
@@ -217,4 +219,103 @@ TEST(TeskoraModelMegaIteration, DestroysQuietlyWithoutCache)
                                                              SuccessType::NOT_EVALUATED);
     CacheBase::resetInstance();
     EXPECT_NO_THROW(mega.reset());
+}
+
+TEST(TeskoraModelMegaIteration, CacheCandidatesUpToTheirNumber)
+{
+    struct Case
+    {
+        const char* label;
+        size_t blockSize;
+        int candidates;
+        bool oneTrialPoint; // held before the filter runs
+        size_t expected;    // trial points after it
+    };
+    // Dimension 3: twice the dimension is 6.
+    const std::vector<Case> cases = {
+        {"twice the dimension", 1, -1, false, 6},
+        {"the block size when larger", 8, -1, false, 8},
+        {"as many as asked", 1, 4, false, 4},
+        {"none asked", 1, 0, false, 0},
+        {"less the trial points held", 1, -1, true, 6},
+    };
+    const Analytic sphere = [](const std::vector<double>& x)
+    { return std::vector<double>{x[0] * x[0] + x[1] * x[1] + x[2] * x[2]}; };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.label);
+        EvcOptions options;
+        options.bbMaxBlockSize = c.blockSize;
+        ModelSearchHarness h(3, "OBJ", sphere, {{0, 0, 0}},
+                             {"TESKORA_MODEL_CANDIDATES_NB " + std::to_string(c.candidates)}, options);
+        TeskoraModel model(h.root.get(), h.makeStopReasons(), h.runParams(), h.pbParams());
+        model.start();
+        // Points the surrogate evaluated, to pick from.
+        for (const auto& x : spreadPoints(3, 20, -2, 2))
+        {
+            EvalPoint point(Point(makeArray(x)));
+            point.setBBO(Double(sphere(x)[0]).tostring(), {BBOutputType::OBJ}, EvalType::SGTE, true);
+            CacheBase::getInstance()->insert(point);
+        }
+
+        TeskoraModelMegaIteration mega(&model, 0, model.getX0Barrier(), SuccessType::NOT_EVALUATED);
+        if (c.oneTrialPoint)
+        {
+            ASSERT_TRUE(mega.insertTrialPoint(EvalPoint(Point(makeArray({3, 3, 3})))));
+        }
+        mega.filterCache();
+        EXPECT_EQ(c.expected, mega.getTrialPointsCount());
+    }
+}
+
+TEST(TeskoraModelMegaIteration, OraclePointsAllHeldAlreadyBringNothingNew)
+{
+    // Two mega-iterations from the same state propose the same oracle
+    // points; the second already holds them as trial points.
+    ModelRun run({{0, 0}}, {"TESKORA_MODEL_CANDIDATES_NB 0"});
+    run.h.seedCache(scatteredPoints(14));
+    std::set<EvalPoint, EvalPointCompare> first;
+    for (int attempt = 0; attempt < 2; ++attempt)
+    {
+        SCOPED_TRACE(0 == attempt ? "first" : "second");
+        TeskoraModel model(run.h.root.get(), run.h.makeStopReasons(), run.h.runParams(), run.h.pbParams());
+        model.start();
+        resetRandomGenerator();
+        std::srand(1);
+        TeskoraModelMegaIteration mega(&model, 0, model.getX0Barrier(), SuccessType::NOT_EVALUATED);
+        mega.generateIterations();
+        for (const EvalPoint& x : first)
+        {
+            mega.insertTrialPoint(x);
+        }
+        mega.runIterationsAndSetTrialPoints();
+        // The iteration ran and proposed points.
+        EXPECT_EQ(1u, mega.getK());
+        if (0 == attempt)
+        {
+            first = mega.getTrialPoints();
+            ASSERT_FALSE(first.empty());
+            EXPECT_EQ("Started", modelStopText(model.getAllStopReasons()));
+        }
+        else
+        {
+            EXPECT_EQ(first.size(), mega.getTrialPointsCount());
+            EXPECT_EQ("Models optimization did not find new points", modelStopText(model.getAllStopReasons()));
+        }
+    }
+}
+
+TEST(TeskoraModel, EndGivesTheDefaultSuccessRuleBack)
+{
+    // No mega-iteration runs, so no surrogate optimisation reinstalls the
+    // blackbox evaluator: only the end puts the default rule back.
+    ModelRun run({{0, 0}}, {"MAX_ITERATIONS 0"});
+    run.h.seedCache(scatteredPoints(12));
+    TeskoraModel& model = run.make();
+    model.start();
+    EXPECT_FALSE(queueSettings().defaultSuccessRule);
+    EXPECT_TRUE(model.run());
+    EXPECT_EQ(nullptr, model.getMegaIteration());
+    model.end();
+    EXPECT_TRUE(queueSettings().defaultSuccessRule);
 }

@@ -16,6 +16,7 @@
 #include "Math/ArrayOfPoint.hpp"
 #include "Param/PbParameters.hpp"
 #include "Param/RunParameters.hpp"
+#include "Util/ArrayOfString.hpp"
 #include "support/AlgorithmSupport.hpp"
 #include "support/CacheSupport.hpp"
 #include "support/ModelSearchSupport.hpp"
@@ -509,4 +510,46 @@ TEST(TeskoraModelOptimize, WithoutAStartingPointTheStepIsSkipped)
     EXPECT_EQ("Started", run.stopText());
     EXPECT_TRUE(before == queueSettings());
     EXPECT_EQ(evaluated, run.h.bbEvalCount());
+}
+
+TEST(TeskoraModelOptimize, TheInnerRunGoesWithoutModelSearchesOrUserCalls)
+{
+    TeskoraRun run({"TESKORA_MODEL_DEFINITION TYPE PRS DEGREE 2 RIDGE 0", "QUAD_MODEL_SEARCH yes",
+                    "TESKORA_SEARCH yes", "USER_CALLS_ENABLED yes", "ANISOTROPIC_MESH yes", "H_MAX_0 1"});
+    run.h.seedCache(scatteredPoints(12));
+    TeskoraModel& model = run.make();
+    model.setX0Barrier(std::make_shared<Barrier>(INF, Point(2)));
+    run.update();
+    ASSERT_TRUE(model.isReady());
+    size_t userCalls = 0;
+    const Step::StepEndCallback count = [&userCalls](const Step&, bool&) { ++userCalls; };
+    Step::addCallback(CallbackType::ITERATION_END, count);
+    Step::addCallback(CallbackType::MEGA_ITERATION_END, count);
+
+    TeskoraModelOptimize optimize(&model, run.h.runParams(), run.h.pbParams());
+    optimize.setupPbParameters(model.getExtendedLowerBound(), model.getExtendedUpperBound(), ArrayOfDouble(),
+                               ArrayOfDouble());
+    const std::string shown = infoMessagesOf(
+        [&]
+        {
+            optimize.start();
+            EXPECT_TRUE(optimize.run());
+            optimize.end();
+        });
+    ASSERT_NE(std::string::npos, shown.find("Start step MADS (TeskoraModelOptimize)"));
+    EXPECT_EQ(0u, userCalls);
+    for (const char* search : {"Quad Model Search Method", "Teskora Search Method"})
+    {
+        SCOPED_TRACE(search);
+        EXPECT_EQ(std::string::npos, shown.find(search));
+    }
+
+    const RunParameters& inner = *optimize.getOptRunParams();
+    for (const char* flag : {"QUAD_MODEL_SEARCH", "TESKORA_SEARCH", "USER_CALLS_ENABLED", "ANISOTROPIC_MESH"})
+    {
+        SCOPED_TRACE(flag);
+        EXPECT_FALSE(inner.getAttributeValue<bool>(flag));
+    }
+    EXPECT_LE(0, inner.getAttributeValue<ArrayOfString>("DISABLE").find("MODELS"));
+    EXPECT_EQ(Double(INF), inner.getAttributeValue<Double>("H_MAX_0"));
 }

@@ -27,6 +27,8 @@ public:
     const ArrayOfDouble& getModelLowerBound() const { return _modelLowerBound; }
     const ArrayOfDouble& getModelUpperBound() const { return _modelUpperBound; }
     const Point& getModelFixedVar() const { return _modelFixedVar; }
+    /// The run parameters of the last inner run; empty before one.
+    const std::shared_ptr<RunParameters>& getOptRunParams() const { return _optRunParams; }
 
 protected:
     void init();
