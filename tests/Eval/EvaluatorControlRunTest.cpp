@@ -215,6 +215,9 @@ TEST_F(EvaluatorControlRunTest, SolutionFileAndSuccessMarksFollowTheBestPointOfT
          {"6 1", "20 0", "25 0"},
          {"2 0 20 0"},
          2},
+        // Dominates the infeasible reference, but the file holds feasible
+        // points only.
+        {"an infeasible full success", infeasibleOnly, {"3 1"}, {}, 1},
     };
     for (const auto& c : cases)
     {
