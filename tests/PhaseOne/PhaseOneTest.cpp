@@ -327,18 +327,19 @@ TEST_F(PhaseOneTest, RecomputingHOverTheCacheFollowsTheRuleAsked)
     EXPECT_EQ(Double(3), noOutput.getEval(EvalType::BB)->getH());
 }
 
-/// What a main step left on standard output, with its files in `dir`.
-struct InterruptedRun
+/// What a whole run of a main step showed, the error that ended it ("" for
+/// none) and its blackbox evaluations.
+struct MainStepRun
 {
     std::string out;
     std::string error;
     size_t bbEval = 0;
 };
 
-InterruptedRun runMainStep(const std::shared_ptr<AllParameters>& allParams,
+MainStepRun runMainStep(const std::shared_ptr<AllParameters>& allParams,
                            const std::shared_ptr<Evaluator>& evaluator)
 {
-    InterruptedRun run;
+    MainStepRun run;
     StreamCapture out(std::cout);
     {
         MainStep mainStep;
@@ -403,7 +404,7 @@ TEST_F(PhaseOneTest, AnInterruptEndsTheRunWithItsReportsAndFiles)
             }
         };
 
-        const InterruptedRun run = runMainStep(allParams, evaluator);
+        const MainStepRun run = runMainStep(allParams, evaluator);
         ASSERT_EQ("", run.error);
         EXPECT_NE(std::string::npos, run.out.find("QARNO caught User interruption."));
         EXPECT_NE(std::string::npos, run.out.find("A termination criterion is reached: Ctrl-C"))
@@ -427,12 +428,10 @@ TEST_F(PhaseOneTest, ARunThatStopsOnItsFirstFeasiblePointReportsIt)
     // mega-iteration; its report used to say "Undefined." while the
     // solution file held the point phase one found.
     const auto allParams = params({-2, -2}, {"MAX_BB_EVAL 100", "STOP_IF_FEASIBLE yes"});
-    const InterruptedRun run = runMainStep(allParams, halfPlaneEB(records, sol));
+    const MainStepRun run = runMainStep(allParams, halfPlaneEB(records, sol));
     ASSERT_EQ("", run.error);
     const std::vector<double> found = solutionPoint(fileContent(sol), 2);
     ASSERT_EQ(2u, found.size()) << run.out;
-    std::ostringstream shown;
-    shown << found[0] << " " << found[1];
 
     std::string reported;
     for (const auto& line : linesOf(run.out))
