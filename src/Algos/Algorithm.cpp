@@ -197,7 +197,14 @@ bool Algorithm::terminate(size_t k)
 
 std::shared_ptr<Barrier> Algorithm::ownMegaIterationBarrier() const
 {
-    return (nullptr == _megaIteration) ? nullptr : _megaIteration->getBarrier();
+    if (nullptr != _megaIteration)
+    {
+        return _megaIteration->getBarrier();
+    }
+    // Before its first mega-iteration (or without one: a run that stops on
+    // STOP_IF_FEASIBLE after phase one, or on a budget spent by its starting
+    // points) the algorithm's incumbents are those of its initialization.
+    return (nullptr == _initialization) ? nullptr : _initialization->getBarrier();
 }
 
 // ---------------------------------------------------------------------------

@@ -34,8 +34,43 @@ void flushOutput() noexcept
     }
 }
 
+/// The display degree a texts-only invocation shows at: the default of
+/// DISPLAY_DEGREE (the queue shows everything, its own debug lines included,
+/// until something sets it).
+void useDefaultDisplayDegree(const MainStep& mainStep)
+{
+    const auto& allParams = mainStep.getAllParameters();
+    if (nullptr != allParams)
+    {
+        OutputQueue::getInstance()->setDisplayDegree(
+            allParams->get_display_params()->getSpValue<int>("DISPLAY_DEGREE", false, true));
+    }
+}
+
+/// A run that failed before it configured the output shows what it queued
+/// at the default display degree.
+void flushFailedRun(const MainStep& mainStep) noexcept
+{
+    try
+    {
+        if (!OutputQueue::hasBeenInitialized())
+        {
+            useDefaultDisplayDegree(mainStep);
+        }
+    }
+    catch (...)
+    {
+        // The degree stays as it was: what is queued is shown all the same.
+    }
+    flushOutput();
+}
+
 int run(MainStep& mainStep, const std::string& paramFile)
 {
+    // The run sets the display degree from its parameter file. Until then
+    // the queue keeps every record, so that the block starts queued before
+    // the degree is known ("Start step Main") are there for the block ends
+    // that a higher degree shows.
     try
     {
         mainStep.setParamFileName(paramFile);
@@ -47,17 +82,17 @@ int run(MainStep& mainStep, const std::string& paramFile)
     }
     catch (const UserTerminateException& e)
     {
-        flushOutput();
+        flushFailedRun(mainStep);
         std::cerr << "Error: the run was stopped by the user: " << e.what() << std::endl;
     }
     catch (const std::exception& e)
     {
-        flushOutput();
+        flushFailedRun(mainStep);
         std::cerr << "Error: " << e.what() << std::endl;
     }
     catch (...)
     {
-        flushOutput();
+        flushFailedRun(mainStep);
         std::cerr << "Error: the run ended on an unknown exception" << std::endl;
     }
     return 1;
@@ -71,23 +106,16 @@ int runCommandLine(int argc, char** argv, MainStep& mainStep)
     int status = 1;
     try
     {
-        // Until a run configures it, the output queue shows everything, its
-        // own debug lines included: the texts below are shown at the default
-        // display degree.
-        const auto& allParams = mainStep.getAllParameters();
-        if (nullptr != allParams)
-        {
-            OutputQueue::getInstance()->setDisplayDegree(
-                allParams->get_display_params()->getSpValue<int>("DISPLAY_DEGREE", false, true));
-        }
         const std::string first = (argc >= 2 && nullptr != argv[1]) ? argv[1] : "";
+        if (!first.empty() && '-' != first[0] && 2 == argc)
+        {
+            return run(mainStep, first);
+        }
+
+        useDefaultDisplayDegree(mainStep);
         if (first.empty())
         {
             mainStep.displayUsage(exeName);
-        }
-        else if ('-' != first[0] && 2 == argc)
-        {
-            return run(mainStep, first);
         }
         else if ('-' != first[0])
         {

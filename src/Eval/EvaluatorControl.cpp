@@ -1347,16 +1347,21 @@ void EvaluatorControl::computeSuccess(const std::shared_ptr<EvalQueuePoint>& eva
         relativeSuccess = (evalType == EvalType::BB && success >= SuccessType::PARTIAL_SUCCESS);
         if (relativeSuccess)
         {
+            // The barrier's references stay those of the iteration's start,
+            // so several points of one iteration can succeed against them:
+            // only one that also improves on the best point evaluated so far
+            // is a success of the run. A feasible point improves on any
+            // infeasible one.
             const std::shared_ptr<EvalPoint>& best = info.getBestIncumbent();
-            if (!best || ComputeSuccessType::defaultComputeSuccessType(point, best, INF) >=
-                             SuccessType::PARTIAL_SUCCESS)
+            if (!best ||
+                (evalQueuePoint->isFeasible(evalType) && !best->isFeasible(evalType)) ||
+                ComputeSuccessType::defaultComputeSuccessType(point, best, INF) >=
+                    SuccessType::PARTIAL_SUCCESS)
             {
                 info.setBestIncumbent(point);
             }
-            else
-            {
-                relativeSuccess = false;
-            }
+            // The thread's own rule may still have kept the previous best.
+            relativeSuccess = (info.getBestIncumbent() == point);
         }
     }
     evalQueuePoint->setSuccess(success);
@@ -1653,8 +1658,10 @@ void EvaluatorControl::AddDirectToFileInfo(std::shared_ptr<EvalQueuePoint> evalQ
     StatsInfo stats;
     stats.setBBO(evalQueuePoint->getBBO(EvalType::BB));
     stats.setSol(*evalQueuePoint);
-    const bool writeInSolutionFile = evalQueuePoint->getSuccess() == SuccessType::FULL_SUCCESS &&
-                                     evalQueuePoint->isFeasible(EvalType::BB);
+    // A success against the iteration's references may be worse than a point
+    // evaluated since: the file follows the best feasible point of the run.
+    const bool writeInSolutionFile =
+        evalQueuePoint->getRelativeSuccess() && evalQueuePoint->isFeasible(EvalType::BB);
     writer->write(stats, writeInSolutionFile, true);
 }
 

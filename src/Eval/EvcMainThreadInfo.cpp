@@ -3,6 +3,7 @@
 #include <string>
 #include <utility>
 
+#include "Eval/EvalPoint.hpp"
 #include "Eval/Evaluator.hpp"
 #include "Math/Double.hpp"
 #include "Output/OutputQueue.hpp"
@@ -182,6 +183,14 @@ std::vector<EvalPoint> EvcMainThreadInfo::retrieveAllEvaluatedPoints()
 
 void EvcMainThreadInfo::setBestIncumbent(const std::shared_ptr<EvalPoint>& bestIncumbent)
 {
+    // The success rules leave a feasible point unranked against an
+    // infeasible one; as the best point of the run, the feasible one wins.
+    if (nullptr != bestIncumbent && nullptr != _bestIncumbent &&
+        bestIncumbent->isFeasible(EvalType::BB) && !_bestIncumbent->isFeasible(EvalType::BB))
+    {
+        _bestIncumbent = bestIncumbent;
+        return;
+    }
     const SuccessType success = _computeSuccessType(bestIncumbent, _bestIncumbent, INF);
     if (success >= SuccessType::PARTIAL_SUCCESS)
     {

@@ -724,8 +724,22 @@ std::string Double::display(int prec, size_t width) const
         return _defined ? defaultForm(_value) : std::string(UNDEF_MARK);
     }
 
-    std::string t =
-        _defined ? formatFloat(_value, std::chars_format::general, 20) : std::string(UNDEF_MARK);
+    // Infinity in full fixed notation is 309 digits wide: a column that
+    // shows it (an infinite H_MAX) shows the word, placed as "-" is.
+    const bool infinite = _defined && (_value == DBL_MAX || _value == -DBL_MAX);
+    std::string t;
+    if (!_defined)
+    {
+        t = UNDEF_MARK;
+    }
+    else if (infinite)
+    {
+        t = (_value > 0) ? std::string(INF_TEXT) : "-" + std::string(INF_TEXT);
+    }
+    else
+    {
+        t = formatFloat(_value, std::chars_format::general, 20);
+    }
     const size_t precision = static_cast<size_t>(prec);
     size_t w = 0;
     size_t nbBlanks = 0;
@@ -736,7 +750,7 @@ std::string Double::display(int prec, size_t width) const
     }
 
     std::string text;
-    if (!_defined || precision > QARNO_4_0_0::nbDecimals(t))
+    if (!_defined || infinite || precision > QARNO_4_0_0::nbDecimals(t))
     {
         t.append(std::min(nbBlanks, w), ' ');
         text = padLeft(t, w);

@@ -130,6 +130,9 @@ TEST(QarnoFrontEnd, FailedRunsAreReportedWithAnExitStatus)
         EXPECT_EQ(0u, result.err.rfind("Error: QARNO::Exception thrown (", 0)) << result.err;
         EXPECT_TRUE(contains(result.err, c.message)) << result.err;
         EXPECT_FALSE(contains(result.err, "terminate called"));
+        // What was queued before the parameters failed shows at the default
+        // display degree: nothing.
+        EXPECT_EQ("", result.out);
     }
 }
 

@@ -109,6 +109,40 @@ TEST_F(CacheFileTest, FileHoldsHitsTypesAndTheEvaluatedPointsInCacheOrder)
     EXPECT_EQ(0u, readTextFile(file).find("CACHE_HITS 1\nBB_OUTPUT_TYPE \n("));
 }
 
+TEST_F(CacheFileTest, PointsQueuedButNotEvaluatedAreLeftOut)
+{
+    // The queue marks the cached copy of a point before and after its
+    // evaluation: a point still waiting, under way, or sent back from a wait
+    // has no output to keep, and a file that listed it would hand the next
+    // run a point that it takes as evaluated.
+    const std::string file = _dir.file("cache.txt");
+    CacheBase& cache = startCache(OBJ_PB, file);
+    cache.insert(makeBBPoint({1, 2}, "3.5 0", OBJ_PB));
+    const struct
+    {
+        std::vector<double> coords;
+        EvalStatusType status;
+    } unevaluated[] = {
+        {{3, 3}, EvalStatusType::EVAL_NOT_STARTED},
+        {{4, 4}, EvalStatusType::EVAL_IN_PROGRESS},
+        {{5, 5}, EvalStatusType::EVAL_WAIT},
+        {{6, 6}, EvalStatusType::EVAL_STATUS_UNDEFINED},
+    };
+    for (const auto& u : unevaluated)
+    {
+        EvalPoint point(Point(makeArray(u.coords)));
+        ASSERT_TRUE(cache.smartInsert(point, 1, EvalType::BB));
+        point.setEvalStatus(u.status, EvalType::BB);
+        ASSERT_TRUE(cache.update(point, EvalType::BB));
+    }
+    ASSERT_EQ(5u, cache.size());
+    ASSERT_TRUE(cache.write());
+    EXPECT_EQ("CACHE_HITS 0\n"
+              "BB_OUTPUT_TYPE OBJ PB\n"
+              "( 1 2 ) EVAL_OK ( 3.5 0 )\n",
+              readTextFile(file));
+}
+
 TEST_F(CacheFileTest, RoundTripIntoAFreshProcessGivesTheSamePoints)
 {
     const std::string file = _dir.file("cache.txt");

@@ -2,7 +2,8 @@
 // clearing of the queue, the budgets and their messages, an evaluation that
 // is ok without an objective, statuses before and after the evaluator, the
 // counters after mixed blocks, an evaluator that throws, a single point
-// evaluated outside the queue, and the statistics and history records.
+// evaluated outside the queue, the statistics and history records, and the
+// solution file that follows the best point of the run.
 
 #include <gtest/gtest.h>
 
@@ -180,6 +181,70 @@ TEST_F(EvaluatorControlRunTest, OpportunismStopsAfterTheBlockHoldingTheFirstSucc
                   out.text().find("EvaluatorControl stop reason (main thread): " +
                                   h.evc->getStopReasonAsString(0) +
                                   " (global): Started (Eval Global)"));
+    }
+}
+
+TEST_F(EvaluatorControlRunTest, SolutionFileAndSuccessMarksFollowTheBestPointOfTheRun)
+{
+    // The barrier's references stay those of the start of the iteration:
+    // every point below but the failures succeeds against them. The solution
+    // file and the marked successes must follow the best point evaluated so
+    // far, not the last point that beat a stale reference.
+    const auto infeasibleOnly = [] {
+        auto barrier = std::make_shared<Barrier>(
+            Double(INF), Point(2), EvalType::BB,
+            std::vector<EvalPoint>{makeBBPoint({8, 8}, "5 2", OBJ_PB)});
+        barrier->updateRefBests();
+        return barrier;
+    };
+    const struct
+    {
+        const char* label;
+        std::function<std::shared_ptr<Barrier>()> barrier; // built once the cache is
+        std::vector<std::string> outputs; // of the points (1, 0), (2, 0), ...
+        std::vector<std::string> solution;
+        size_t marked; // relative successes
+    } cases[] = {
+        {"a later, worse success against the feasible reference",
+         referenceBarrier,
+         {"5 0", "7 0", "3 0", "4 0"},
+         {"3 0 3 0"},
+         2},
+        {"a feasible point after an improving infeasible one",
+         infeasibleOnly,
+         {"6 1", "20 0", "25 0"},
+         {"2 0 20 0"},
+         2},
+        // Dominates the infeasible reference, but the file holds feasible
+        // points only.
+        {"an infeasible full success", infeasibleOnly, {"3 1"}, {}, 1},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.label);
+        ProcessStateGuard guard;
+        TempDir dir;
+        const std::string solution = dir.file("solution.txt");
+        {
+            StreamCapture quiet(std::cout);
+            const auto display = QarnoTest::makeDisplayParameters(2, 0, "", "", solution);
+            OutputQueue::getInstance()->initParameters(display);
+            OutputDirectToFile::getInstance()->init(display);
+        }
+        std::map<double, std::string> byFirst;
+        for (size_t i = 0; i < c.outputs.size(); ++i)
+        {
+            byFirst[double(i + 1)] = c.outputs[i];
+        }
+        EvcHarness h(EvcOptions(), OBJ_PB, outputs(byFirst));
+        h.evc->setBarrier(c.barrier());
+        ASSERT_TRUE(h.queueAll(line(c.outputs.size())));
+
+        h.evc->run();
+        OutputDirectToFile::resetInstance();
+
+        EXPECT_EQ(c.solution, wordLines(QarnoTest::readTextFile(solution)));
+        EXPECT_EQ(c.marked, h.evc->getNbRelativeSuccess());
     }
 }
 

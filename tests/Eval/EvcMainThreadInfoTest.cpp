@@ -197,4 +197,22 @@ TEST_F(EvcMainThreadInfoTest, TheBestIncumbentOnlyImproves)
     EXPECT_EQ(better, info.getBestIncumbent());
 }
 
+TEST_F(EvcMainThreadInfoTest, AFeasiblePointReplacesAnInfeasibleBestIncumbent)
+{
+    // The success rules do not rank a feasible point against an infeasible
+    // one; a best incumbent kept infeasible would hide every feasible point
+    // of the run from its successes.
+    EvcHarness h(opportunistic(), OBJ_PB, QarnoTest::firstCoordinateObjective());
+    EvcMainThreadInfo& info = h.evc->getMainThreadInfo(0);
+    const auto infeasible = std::make_shared<EvalPoint>(makeEvalPoint({1, 1}, 5, 2));
+    const auto feasible = std::make_shared<EvalPoint>(makeEvalPoint({2, 2}, 30, 0));
+    const auto betterInfeasible = std::make_shared<EvalPoint>(makeEvalPoint({3, 3}, 1, 1));
+
+    info.setBestIncumbent(infeasible);
+    info.setBestIncumbent(feasible);
+    EXPECT_EQ(feasible, info.getBestIncumbent());
+    info.setBestIncumbent(betterInfeasible);
+    EXPECT_EQ(feasible, info.getBestIncumbent());
+}
+
 } // namespace

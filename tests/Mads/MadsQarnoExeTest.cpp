@@ -1,8 +1,12 @@
 // MADS through the qarno program and the blackbox executable: the final
-// solution, the cache file written at the end, and a second process that
-// goes on from that cache without evaluating a point twice.
+// solution, the cache file written at the end, a second process that goes on
+// from that cache without evaluating a point twice, the solution file and
+// the marked successes that follow the best point, and a run shown at every
+// display degree.
 
 #include <algorithm>
+#include <cmath>
+#include <locale>
 #include <set>
 #include <sstream>
 #include <string>
@@ -30,6 +34,52 @@ using QarnoTest::writeTextFile;
 bool contains(const std::string& text, const std::string& part)
 {
     return std::string::npos != text.find(part);
+}
+
+/// The numbers of each line of a text, read in the classic locale.
+std::vector<std::vector<double>> numberLines(const std::string& text)
+{
+    std::vector<std::vector<double>> lines;
+    for (const auto& line : linesOf(text))
+    {
+        std::istringstream in(line);
+        in.imbue(std::locale::classic());
+        std::vector<double> numbers;
+        double x = 0;
+        while (in >> x)
+        {
+            numbers.push_back(x);
+        }
+        if (!numbers.empty())
+        {
+            lines.push_back(numbers);
+        }
+    }
+    return lines;
+}
+
+/// The OBJ column of the lines of standard output marked as successes
+/// ("BBE OBJ" lines ending in "*").
+std::vector<double> markedObjectives(const std::string& out)
+{
+    std::vector<double> marked;
+    for (const auto& line : linesOf(out))
+    {
+        const size_t star = line.find_last_not_of(' ');
+        if (std::string::npos == star || '*' != line[star])
+        {
+            continue;
+        }
+        std::istringstream in(line);
+        in.imbue(std::locale::classic());
+        double bbe = 0;
+        double f = 0;
+        if (in >> bbe >> f)
+        {
+            marked.push_back(f);
+        }
+    }
+    return marked;
 }
 
 TEST(MadsQarnoExe, RunsThenGoesOnFromTheCacheFile)
@@ -89,6 +139,92 @@ TEST(MadsQarnoExe, RunsThenGoesOnFromTheCacheFile)
     }
     EXPECT_EQ(firstPoints.size() + secondPoints.size(),
               QarnoTest::cachedPointsOf(readTextFile(dir.file("cache.txt"))).size());
+}
+
+TEST(MadsQarnoExe, SolutionFileAndMarkedSuccessesFollowTheBestPoint)
+{
+    // Several points of one iteration beat the references of its start; the
+    // last of them was written as the solution although an earlier one was
+    // better. From an infeasible X0, no feasible point was marked at all.
+    const struct
+    {
+        const char* label;
+        std::string problem;
+        std::string mode;
+        size_t nbOutputs;
+    } cases[] = {
+        {"objective only",
+         "DIMENSION 3\nX0 ( 2.2 -1.3 0.7 )\nBB_OUTPUT_TYPE OBJ\nDIRECTION_TYPE ORTHO 2N\n",
+         "quad", 1},
+        {"infeasible X0",
+         "DIMENSION 2\nX0 ( 15.3 0.2 )\nBB_OUTPUT_TYPE OBJ PB\n"
+         "LOWER_BOUND * -20\nUPPER_BOUND * 20\n",
+         "normal", 2},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.label);
+        TempDir dir;
+        writeTextFile(dir.file("param.txt"), c.problem + "BB_EXE " + QarnoTest::testBBExe() +
+                                                 "\n"
+                                                 "MAX_BB_EVAL 40\n"
+                                                 "ADD_SEED_TO_FILE_NAMES no\n"
+                                                 "SOLUTION_FILE sol.txt\n"
+                                                 "HISTORY_FILE history.txt\n"
+                                                 "DISPLAY_DEGREE 2\n"
+                                                 "DISPLAY_STATS BBE OBJ\n");
+        ScopedEnv mode("QARNO_TEST_BB_MODE", c.mode);
+        const auto result = runProgram(qarnoExe(), {"param.txt"}, dir.path());
+        ASSERT_EQ(0, result.exitStatus) << result.out << result.err;
+
+        // History lines: coordinates, then f (and c, feasible when c <= 0).
+        std::vector<double> best;
+        for (const auto& line : numberLines(readTextFile(dir.file("history.txt"))))
+        {
+            const double f = line[line.size() - c.nbOutputs];
+            const bool feasible = 1 == c.nbOutputs || line.back() <= 0;
+            if (feasible && (best.empty() || f < best[best.size() - c.nbOutputs]))
+            {
+                best = line;
+            }
+        }
+        ASSERT_FALSE(best.empty()) << readTextFile(dir.file("history.txt"));
+        const auto solution = numberLines(readTextFile(dir.file("sol.txt")));
+        ASSERT_EQ(1u, solution.size());
+        EXPECT_EQ(best, solution[0]);
+
+        const std::vector<double> marked = markedObjectives(result.out);
+        ASSERT_FALSE(marked.empty()) << result.out;
+        // Shown rounded.
+        const double bestF = best[best.size() - c.nbOutputs];
+        EXPECT_NEAR(bestF, marked.back(), 1e-6 * std::max(1.0, std::fabs(bestF))) << result.out;
+    }
+}
+
+TEST(MadsQarnoExe, ASuccessfulRunEndsWithStatusZeroAtEveryDisplayDegree)
+{
+    // The degree used to be set before the run, which dropped the run's
+    // first block start and failed on its last block end.
+    for (int degree = 0; degree <= 5; ++degree)
+    {
+        SCOPED_TRACE("DISPLAY_DEGREE " + std::to_string(degree));
+        TempDir dir;
+        writeTextFile(dir.file("param.txt"), "DIMENSION 2\n"
+                                             "X0 ( 3 -2 )\n"
+                                             "BB_EXE " + QarnoTest::testBBExe() + "\n"
+                                             "BB_OUTPUT_TYPE OBJ\n"
+                                             "MAX_BB_EVAL 4\n"
+                                             "DISPLAY_DEGREE " + std::to_string(degree) + "\n");
+        ScopedEnv mode("QARNO_TEST_BB_MODE", std::string("quad"));
+        const auto result = runProgram(qarnoExe(), {"param.txt"}, dir.path());
+        EXPECT_EQ(0, result.exitStatus) << result.err;
+        EXPECT_EQ("", result.err);
+        if (degree >= 3)
+        {
+            EXPECT_TRUE(contains(result.out, "Start step Main {\n")) << result.out;
+            EXPECT_TRUE(contains(result.out, "} End step Main\n")) << result.out;
+        }
+    }
 }
 
 } // namespace

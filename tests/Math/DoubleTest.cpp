@@ -865,6 +865,12 @@ TEST(DoubleTest, DisplayAligned)
         {DBL_MAX, -1, 0, "1.79769e+308"},
         {0.0, 2, 0, "  0   "},
         {1.25, 4, 0, "  1.25  "},
+        // The library's infinities as words, placed as "-" is, instead of
+        // their 309 digits.
+        {DBL_MAX, 2, 0, "inf   "},
+        {-DBL_MAX, 2, 0, "-inf   "},
+        {DBL_MAX, 0, 0, "inf"},
+        {-DBL_MAX, 2, 10, "   -inf   "},
     };
     for (const auto& c : cases)
     {

@@ -302,6 +302,19 @@ TEST(StatsInfo, PrecisionsAndWidthsOfTheColumns)
     }
 }
 
+TEST(StatsInfo, AnInfiniteHKeepsItsColumnNarrow)
+{
+    ProcessStateGuard guard;
+    // An infinite h or H_MAX (a point that violates an EB constraint, the
+    // threshold at the start) used to fill some 330 characters.
+    StatsInfo stats = filledRecord();
+    stats.setConsH(INF);
+    stats.setHMax(INF);
+    // Two columns of width 10 and a separating blank.
+    EXPECT_EQ("    inf        inf   ",
+              stats.display(words("CONS_H H_MAX"), makeArray({2, 1}), 10, 10, false, false));
+}
+
 TEST(StatsInfo, ObjectiveColumnAlignsLinesOnceItsWidthIsKnown)
 {
     ProcessStateGuard guard;

@@ -1,9 +1,12 @@
 // Phase one ahead of MADS: the points it queues, the four rules it swaps
-// and puts back, the solution file, h of the cache, and its ends without a
-// feasible point.
+// and puts back, the solution file, h of the cache, its ends without a
+// feasible point, an interrupt in its middle, and the report of a run that
+// stops on the feasible point it found.
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <iostream>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -18,6 +21,9 @@
 #include "Math/Double.hpp"
 #include "Output/OutputQueue.hpp"
 #include "Param/PbParameters.hpp"
+#include "support/CacheSupport.hpp"
+#include "support/EvaluatorSupport.hpp"
+#include "support/FrontEndSupport.hpp"
 #include "support/MadsSupport.hpp"
 #include "support/PhaseOneSupport.hpp"
 #include "support/TestSupport.hpp"
@@ -319,6 +325,162 @@ TEST_F(PhaseOneTest, RecomputingHOverTheCacheFollowsTheRuleAsked)
     EXPECT_EQ(Double(3), noOutput.getEval(EvalType::BB)->getH());
     PhaseOne::recomputeH(noOutput);
     EXPECT_EQ(Double(3), noOutput.getEval(EvalType::BB)->getH());
+}
+
+/// What a whole run of a main step showed, the error that ended it ("" for
+/// none) and its blackbox evaluations.
+struct MainStepRun
+{
+    std::string out;
+    std::string error;
+    size_t bbEval = 0;
+};
+
+MainStepRun runMainStep(const std::shared_ptr<AllParameters>& allParams,
+                           const std::shared_ptr<Evaluator>& evaluator)
+{
+    MainStepRun run;
+    StreamCapture out(std::cout);
+    {
+        MainStep mainStep;
+        mainStep.setAllParameters(allParams);
+        mainStep.setEvaluator(evaluator);
+        try
+        {
+            mainStep.start();
+            mainStep.run();
+            mainStep.end();
+        }
+        catch (const std::exception& e)
+        {
+            run.error = e.what();
+        }
+    }
+    OutputQueue::getInstance()->flush();
+    run.out = out.text();
+    run.bbEval = EvcInterface::getEvaluatorControl()->getBbEval();
+    return run;
+}
+
+TEST_F(PhaseOneTest, AnInterruptEndsTheRunWithItsReportsAndFiles)
+{
+    // Ctrl-C while phase one runs used to end the run silently: phase one
+    // leaves the reports and the files to the main MADS, which then does
+    // not run. The same with PB constraints (no phase one) for comparison.
+    const struct
+    {
+        const char* label;
+        std::string outputs;
+        size_t interruptAt; // the evaluation during which Ctrl-C comes
+    } cases[] = {
+        {"phase one, starting point", "OBJ EB", 1},
+        {"phase one, iterations", "OBJ EB", 3},
+        {"MADS, starting point", "OBJ PB", 1},
+        {"MADS, iterations", "OBJ PB", 3},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.label);
+        ProcessStateGuard perCase;
+        TempDir files;
+        const auto allParams = makeMadsParameters(
+            2, c.outputs, {{-2, -2}},
+            {"MAX_BB_EVAL 50", "CACHE_FILE " + files.file("cache.txt"),
+             "HOT_RESTART_WRITE_FILES yes", "HOT_RESTART_FILE " + files.file("hot.txt")});
+        const BBOutputTypeList types = stringToBBOutputTypeList(c.outputs);
+        auto evaluator = std::make_shared<FunctionEvaluator>(
+            types,
+            [](const EvalPoint& point)
+            {
+                const double f = point[0].todouble() + point[1].todouble();
+                return Double(f).tostring() + " " + Double(-1.0 - f).tostring();
+            });
+        size_t blocks = 0;
+        evaluator->beforeBlock = [&blocks, &c](const auto&)
+        {
+            if (++blocks == c.interruptAt)
+            {
+                std::raise(SIGINT);
+            }
+        };
+
+        const MainStepRun run = runMainStep(allParams, evaluator);
+        ASSERT_EQ("", run.error);
+        EXPECT_NE(std::string::npos, run.out.find("QARNO caught User interruption."));
+        EXPECT_NE(std::string::npos, run.out.find("A termination criterion is reached: Ctrl-C"))
+            << run.out;
+        EXPECT_NE(std::string::npos, run.out.find("Best feasible solution")) << run.out;
+        EXPECT_NE(std::string::npos, run.out.find("Blackbox evaluations: ")) << run.out;
+
+        ASSERT_GE(run.bbEval, c.interruptAt);
+        EXPECT_LT(run.bbEval, 50u);
+        EXPECT_EQ(run.bbEval, cachedPointsOf(fileContent(files.file("cache.txt"))).size());
+        EXPECT_NE(std::string::npos, fileContent(files.file("hot.txt"))
+                                         .find("NB_BB_EVAL " + std::to_string(run.bbEval) + "\n"))
+            << fileContent(files.file("hot.txt"));
+        EXPECT_FALSE(currentPhaseOneRules().any());
+    }
+}
+
+TEST_F(PhaseOneTest, ARunThatStopsOnItsFirstFeasiblePointReportsIt)
+{
+    // With STOP_IF_FEASIBLE the main MADS stops before its first
+    // mega-iteration; its report used to say "Undefined." while the
+    // solution file held the point phase one found.
+    const auto allParams = params({-2, -2}, {"MAX_BB_EVAL 100", "STOP_IF_FEASIBLE yes"});
+    const MainStepRun run = runMainStep(allParams, halfPlaneEB(records, sol));
+    ASSERT_EQ("", run.error);
+    const std::vector<double> found = solutionPoint(fileContent(sol), 2);
+    ASSERT_EQ(2u, found.size()) << run.out;
+
+    std::string reported;
+    for (const auto& line : linesOf(run.out))
+    {
+        if (0 == line.rfind("Best feasible solution", 0))
+        {
+            reported = line;
+        }
+    }
+    EXPECT_EQ(std::string::npos, reported.find("Undefined")) << run.out;
+    std::istringstream words(reported.substr(reported.find('(') + 1));
+    std::vector<double> x(2);
+    words >> x[0] >> x[1];
+    EXPECT_EQ(found, x) << reported;
+}
+
+TEST(PhaseOneQarnoExe, CtrlCInPhaseOneEndsWithStatusZeroReportsAndFiles)
+{
+    // As a user sees it: qarno on an EB problem from an infeasible X0,
+    // Ctrl-C during the second evaluation. The shell hands its process id
+    // to qarno by exec, and the blackbox signals it.
+    TempDir dir;
+    writeTextFile(dir.file("param.txt"), "DIMENSION 2\n"
+                                         "X0 ( 15.3 0.2 )\n"
+                                         "BB_EXE " + testBBExe() + "\n"
+                                         "BB_OUTPUT_TYPE OBJ EB\n"
+                                         "MAX_BB_EVAL 50\n"
+                                         "ADD_SEED_TO_FILE_NAMES no\n"
+                                         "CACHE_FILE cache.txt\n"
+                                         "HOT_RESTART_WRITE_FILES yes\n");
+    ScopedEnv mode("QARNO_TEST_BB_MODE", std::string("interrupt"));
+    ScopedEnv log("QARNO_TEST_BB_LOG", dir.file("runs.txt"));
+    ScopedEnv at("QARNO_TEST_INTERRUPT_AT", std::string("2"));
+    const auto result =
+        runProgram("/bin/sh",
+                   {"-c", "QARNO_TEST_SIGNAL_PID=$$; export QARNO_TEST_SIGNAL_PID; exec \"$0\" "
+                          "param.txt",
+                    qarnoExe()},
+                   dir.path());
+
+    EXPECT_EQ(0, result.exitStatus) << result.err;
+    EXPECT_NE(std::string::npos, result.out.find("QARNO caught User interruption.")) << result.out;
+    EXPECT_NE(std::string::npos, result.out.find("A termination criterion is reached: Ctrl-C"))
+        << result.out;
+    EXPECT_NE(std::string::npos, result.out.find("Best infeasible solution")) << result.out;
+    EXPECT_NE(std::string::npos, result.out.find("Blackbox evaluations: 2\n")) << result.out;
+    EXPECT_EQ(2u, cachedPointsOf(readTextFile(dir.file("cache.txt"))).size());
+    EXPECT_NE(std::string::npos,
+              readTextFile(dir.file("hotrestart.txt")).find("NB_BB_EVAL 2\n"));
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "Algos/PhaseOne/PhaseOne.hpp"
 #include "Eval/Eval.hpp"
 #include "Eval/EvalPoint.hpp"
 #include "Math/Double.hpp"
@@ -58,6 +59,9 @@ TEST(ProcessState, ResetPutsEveryStateBackToLoad)
         Eval::_computeSuccessType = Eval::computeSuccessTypePhaseOne;
         std::srand(77);
         TESKORA::set_diag_stream(&elsewhere);
+        // As the main step sets them before a phase one; a later phase one
+        // would recompute h with another run's outputs.
+        PhaseOne::_bboutputtypes = {BBOutputType::OBJ, BBOutputType::EB};
 
         resetProcessState();
 
@@ -77,6 +81,7 @@ TEST(ProcessState, ResetPutsEveryStateBackToLoad)
         EXPECT_EQ(hAtLoad.todouble(), Eval::_computeH(violatedEB, ebOnly).todouble());
         EXPECT_EQ(firstDraw, std::rand());
         EXPECT_EQ(&std::cout, &TESKORA::diag_stream());
+        EXPECT_TRUE(PhaseOne::_bboutputtypes.empty());
         EXPECT_FALSE(Eval::compEvalFindBest(QarnoTest::makeEval(1, 0), QarnoTest::makeEval(0, 1)));
     }
 }

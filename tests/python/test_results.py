@@ -5,7 +5,7 @@ import numpy as np
 import pytest
 
 from libpyqarno import minimize
-from qarno_support import Recorder, on_granularity, sphere
+from qarno_support import Recorder, library_message, on_granularity, sphere
 
 PROBLEMS = [
     # (case, target, x0, lb, ub, MAX_BB_EVAL)
@@ -133,6 +133,21 @@ def test_failed_run_without_feasible_point():
     with pytest.raises(RuntimeError) as raised:
         minimize(f, np.array([0.0, 0.0]), None, None, MAX_BB_EVAL=10)
     assert str(raised.value) == "QARNO run failed"
+
+
+@pytest.mark.parametrize("outputs", ["OBJ PB", "OBJ EB"])
+def test_a_starting_point_beyond_h_max_0_is_refused_by_name(outputs):
+    # h(x0) = 3^2 = 9 > H_MAX_0: no incumbent to start from. The error used
+    # to be the barrier's own text, which names neither.
+    def f(x):
+        return float(x.sum()), float(x[0] - 1.0)
+
+    with pytest.raises(RuntimeError) as raised:
+        minimize(f, np.array([4.0, 0.0]), None, None, BB_OUTPUT_TYPE=outputs, H_MAX_0="1",
+                 MAX_BB_EVAL=20)
+    message = library_message(raised.value)
+    assert "H_MAX_0 = 1" in message
+    assert "( 4 0 ) has h = 9" in message
 
 
 def test_random_starting_points_are_placed_on_the_granularity():

@@ -28,6 +28,10 @@
 //              (not a link) with one name, else 1
 //   sigparent  the first line, a pause, SIGUSR1 to the process whose id is
 //              in QARNO_TEST_SIGNAL_PID, a pause, then the other lines
+//   interrupt  the normal lines; the run whose number (its line in
+//              QARNO_TEST_BB_LOG) is QARNO_TEST_INTERRUPT_AT first sends
+//              SIGINT to the process whose id is in QARNO_TEST_SIGNAL_PID,
+//              as a user's Ctrl-C during that evaluation
 
 #include <cstdio>
 #include <cstdlib>
@@ -109,12 +113,31 @@ int main(int argc, char** argv)
     const char* envMode = std::getenv("QARNO_TEST_BB_MODE");
     const std::string mode = argc >= 3 ? argv[1] : (nullptr != envMode ? envMode : "normal");
     const auto points = readPoints(file);
+    size_t runNumber = 0;
     if (const char* log = std::getenv("QARNO_TEST_BB_LOG"))
     {
         if (FILE* out = std::fopen(log, "a"))
         {
             std::fprintf(out, "%zu\n", points.size());
             std::fclose(out);
+        }
+        if (FILE* in = std::fopen(log, "r"))
+        {
+            for (int c = std::fgetc(in); EOF != c; c = std::fgetc(in))
+            {
+                runNumber += ('\n' == c) ? 1 : 0;
+            }
+            std::fclose(in);
+        }
+    }
+    if ("interrupt" == mode)
+    {
+        const char* at = std::getenv("QARNO_TEST_INTERRUPT_AT");
+        const char* pid = std::getenv("QARNO_TEST_SIGNAL_PID");
+        if (nullptr != at && nullptr != pid &&
+            runNumber == static_cast<size_t>(std::atol(at)))
+        {
+            kill(static_cast<pid_t>(std::atol(pid)), SIGINT);
         }
     }
 

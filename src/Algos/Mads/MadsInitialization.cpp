@@ -26,6 +26,24 @@ namespace QARNO_4_0_0
 namespace
 {
 const char* const SOURCE_FILE = "src/Algos/Mads/MadsInitialization";
+
+/// The first of the evaluated starting points when every one of them is
+/// infeasible with h above hMax0 (they cannot enter the barrier); null
+/// otherwise.
+const EvalPoint* firstBeyondHMax0(const std::vector<EvalPoint>& points, EvalType evalType,
+                                  const Double& hMax0)
+{
+    for (const EvalPoint& point : points)
+    {
+        const Double h = point.getH(evalType);
+        if (point.isFeasible(evalType) || !h.isDefined() ||
+            h.todouble() <= hMax0.todouble() + Double::getEpsilon())
+        {
+            return nullptr;
+        }
+    }
+    return points.empty() ? nullptr : &points.front();
+}
 } // namespace
 
 MadsInitialization::MadsInitialization(const Step* parentStep)
@@ -112,8 +130,29 @@ bool MadsInitialization::eval_x0s()
             }
         }
         const Double hMax0 = _runParams->getAttributeValue<Double>("H_MAX_0");
-        _barrier = std::make_shared<Barrier>(hMax0, SubproblemManager::getSubFixedVariable(this),
-                                             evalType, kept);
+        const Point fixed = SubproblemManager::getSubFixedVariable(this);
+        try
+        {
+            _barrier = std::make_shared<Barrier>(hMax0, fixed, evalType, kept);
+        }
+        catch (const Exception&)
+        {
+            // No incumbent to start from. When the starting points were all
+            // evaluated but lie beyond H_MAX_0, the barrier's own text would
+            // not say why.
+            const EvalPoint* beyond = firstBeyondHMax0(kept, evalType, hMax0);
+            if (nullptr == beyond)
+            {
+                throw;
+            }
+            throw Exception(SOURCE_FILE, __LINE__,
+                            "No starting point has h within H_MAX_0 = " + hMax0.tostring() +
+                                ": X0 = " +
+                                Point(*beyond).makeFullSpacePointFromFixed(fixed).display(
+                                    ArrayOfDouble()) +
+                                " has h = " + beyond->getH(evalType).tostring() +
+                                ". Give a larger H_MAX_0 or a starting point with a smaller h.");
+        }
     }
 
     OutputQueue::getInstance()->flush();

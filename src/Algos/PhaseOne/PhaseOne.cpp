@@ -7,6 +7,7 @@
 #include "Algos/CacheInterface.hpp"
 #include "Algos/EvcInterface.hpp"
 #include "Algos/Mads/Mads.hpp"
+#include "Algos/Termination.hpp"
 #include "Cache/CacheBase.hpp"
 #include "Eval/Barrier.hpp"
 #include "Eval/ComputeSuccessType.hpp"
@@ -96,12 +97,36 @@ void PhaseOne::endImp()
         }
         restoreRules();
         writeSolutionOrStop();
+        if (_stopReasons->checkTerminate())
+        {
+            endRun();
+        }
     }
     catch (...)
     {
         restoreRulesNoThrow();
         throw;
     }
+}
+
+void PhaseOne::endRun()
+{
+    // The main MADS, which reports and saves at its end, will not run: a
+    // phase one that fails, spends the budget or is interrupted ends the
+    // whole run, and the evaluations it made must not be lost.
+    _termination->start();
+    _termination->run();
+    _termination->end();
+    displayBestSolutions();
+    displayEvalCounts();
+    saveInformationForHotRestart();
+}
+
+std::shared_ptr<Barrier> PhaseOne::ownMegaIterationBarrier() const
+{
+    // Phase one has no mega-iteration of its own: its incumbents are its
+    // child's.
+    return (nullptr == _mads) ? nullptr : _mads->getMegaIterationBarrier();
 }
 
 void PhaseOne::installRules()

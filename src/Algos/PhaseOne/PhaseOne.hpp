@@ -66,7 +66,13 @@ public:
 protected:
     void startImp() override;
     bool runImp() override;
+    /// Puts the default rules back and writes the solution or sets the stop
+    /// reason; when the run stops here, also the termination, the reports
+    /// and the cache and hot-restart files of the run.
     void endImp() override;
+
+    /// The child MADS's incumbents.
+    std::shared_ptr<Barrier> ownMegaIterationBarrier() const override;
 
 private:
     void installRules();
@@ -77,6 +83,8 @@ private:
     /// standard error what could not be done.
     void restoreRulesNoThrow() noexcept;
     void writeSolutionOrStop();
+    /// The end of a run that stops with phase one.
+    void endRun();
 
     std::shared_ptr<Mads> _mads;
     std::shared_ptr<AlgoStopReasons<MadsStopType>> _madsStopReasons;
