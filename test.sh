@@ -29,6 +29,8 @@ need_deb "test -f /usr/include/gtest/gtest.h" libgtest-dev
 need_deb "test -f /usr/include/benchmark/benchmark.h" libbenchmark-dev
 need_deb "command -v cmake" cmake
 need_deb "command -v g++" g++
+# localedef and the locale sources, for the test that builds a single-byte locale.
+need_deb "command -v localedef && test -d /usr/share/i18n/locales" locales
 # ccache only speeds up repeated builds; carry on without it.
 need_deb "command -v ccache" ccache || true
 

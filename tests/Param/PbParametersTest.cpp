@@ -17,6 +17,8 @@
 #include "Param/InvalidParameter.hpp"
 #include "Param/PbParameters.hpp"
 #include "Param/TestParameters.hpp"
+#include "support/FrontEndSupport.hpp"
+#include "support/MadsSupport.hpp"
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
@@ -162,7 +164,7 @@ TEST_F(PbParametersTest, ARegistrationFailureIsWrapped)
               message.find("Attribute DIMENSION is already in set of attributes."));
 }
 
-TEST_F(PbParametersTest, DefaultsAndHelpKeywordsAreThoseOfTheTable)
+TEST_F(PbParametersTest, DefaultsOfTheProblemSet)
 {
     const PbParameters pb;
     EXPECT_EQ(0u, pb.getSpValue<size_t>("DIMENSION", false, true));
@@ -180,31 +182,51 @@ TEST_F(PbParametersTest, DefaultsAndHelpKeywordsAreThoseOfTheTable)
         SCOPED_TRACE(name);
         EXPECT_EQ(0u, pb.getSpValue<ArrayOfDouble>(name, false, true).size());
     }
+}
 
+// What a user sees: "qarno -h WORD" shows, under its heading, every
+// parameter whose help keywords hold WORD, and nothing else.
+TEST(PbParametersHelp, HelpOnAWordShowsTheParametersItNames)
+{
+    const QarnoTest::TempDir dir;
     const struct
     {
-        const char* name;
-        const char* keywords;
+        const char* word;
+        std::string heading;
+        std::vector<std::string> entries;
+        const char* shownText;
     } cases[] = {
-        {"DIMENSION",
-         "  basic dimension dimensions dim dims problem problems prob pb pbs optimization size  "},
-        {"BB_INPUT_TYPE", "  basic blackbox blackboxes input inputs type types int integer "
-                          "integers binary bin continuous \n categorical  "},
-        {"INITIAL_FRAME_SIZE", "  advanced intial poll frame mesh size mads gmesh  "},
-        {"INITIAL_POLL_SIZE", "  advanced  "},
-        {"STOP_IF_FEASIBLE",
-         "  advanced stopping terminate terminates termination terminations phase one   "},
-        {"VARIABLE_GROUP", "  advanced group groups variable variables var vars poll  "},
+        {"dims", "BASIC PARAMETERS", {"DIMENSION"}, " . Example: DIMENSION 3\n"},
+        {"categorical", "BASIC PARAMETERS", {"BB_INPUT_TYPE"}, " . Default: * R\n"},
+        // The typo is the keyword's own: users who make it find the entry.
+        {"intial", "ADVANCED PARAMETERS", {"INITIAL_FRAME_SIZE"}, "Initial frame size of MADS"},
+        {"group", "ADVANCED PARAMETERS", {"VARIABLE_GROUP"}, ""},
+        {"terminate",
+         "ADVANCED PARAMETERS",
+         {"OPPORTUNISTIC_EVAL", "MIN_FRAME_SIZE", "MIN_MESH_SIZE", "STOP_IF_FEASIBLE",
+          "MAX_CACHE_SIZE"},
+         " . Example: STOP_IF_FEASIBLE yes\n"},
     };
     for (const auto& c : cases)
     {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(c.keywords, pb.getAttribute(c.name)->getKeywords());
+        SCOPED_TRACE(c.word);
+        const QarnoTest::ProcessResult result =
+            QarnoTest::runProgram(QarnoTest::qarnoExe(), {"-h", c.word}, dir.path());
+        ASSERT_EQ(0, result.exitStatus) << result.err;
+        EXPECT_NE(std::string::npos, result.out.find(c.heading));
+        std::vector<std::string> shown;
+        std::istringstream lines(result.out);
+        for (std::string line; std::getline(lines, line);)
+        {
+            const size_t brace = line.find(" {");
+            if (brace != std::string::npos && brace > 0 && line[0] >= 'A' && line[0] <= 'Z')
+            {
+                shown.push_back(line.substr(0, brace));
+            }
+        }
+        EXPECT_EQ(c.entries, shown) << result.out;
+        EXPECT_NE(std::string::npos, result.out.find(c.shownText)) << result.out;
     }
-    EXPECT_NE(std::string::npos,
-              pb.getAttribute("DIMENSION")->getHelpInfo().find(" . Example: DIMENSION 3\n"));
-    EXPECT_NE(std::string::npos,
-              pb.getAttribute("BB_INPUT_TYPE")->getHelpInfo().find(" . Default: * R\n\n"));
 }
 
 TEST_F(PbParametersTest, FirstStepsRejectInconsistentValues)

@@ -114,8 +114,20 @@ def _interrupting(at_calls):
     return f, objective
 
 
+@pytest.fixture
+def python_sigint_handler():
+    """Python's own Ctrl-C handler for the length of a test. A test process
+    started with SIGINT ignored (a background job) has none, and the tests
+    below rely on it; whatever was there comes back afterwards."""
+    previous = signal.signal(signal.SIGINT, signal.default_int_handler)
+    try:
+        yield
+    finally:
+        signal.signal(signal.SIGINT, previous)
+
+
 @pytest.mark.parametrize("at_calls", [(10,), (3, 4)], ids=["one SIGINT", "two SIGINT"])
-def test_sigint_ends_the_run_with_keyboard_interrupt(at_calls):
+def test_sigint_ends_the_run_with_keyboard_interrupt(at_calls, python_sigint_handler):
     handler = signal.getsignal(signal.SIGINT)
     f, objective = _interrupting(at_calls)
     with pytest.raises(KeyboardInterrupt):
@@ -133,6 +145,25 @@ def test_sigint_ends_the_run_with_keyboard_interrupt(at_calls):
     minimize(fresh, X0, None, None, MAX_BB_EVAL=30)
     assert fresh.calls == 30
     assert fresh.sequence()[:objective.calls] == objective.sequence()
+
+
+def _own_handler(signum, frame):
+    raise AssertionError("not to be called")
+
+
+@pytest.mark.parametrize("handler", [signal.SIG_IGN, signal.default_int_handler, _own_handler],
+                         ids=["ignored", "Python's", "the program's own"])
+def test_the_sigint_handler_that_was_there_comes_back(handler):
+    previous = signal.signal(signal.SIGINT, handler)
+    try:
+        minimize(sphere(TARGET), X0, None, None, MAX_BB_EVAL=20)
+        assert signal.getsignal(signal.SIGINT) is handler
+        # Also after a run that ends with an error.
+        with pytest.raises(RuntimeError):
+            minimize(sphere(TARGET), X0, None, None, MAX_BB_EVAL=20, MIN_MESH_SIZE="* 0")
+        assert signal.getsignal(signal.SIGINT) is handler
+    finally:
+        signal.signal(signal.SIGINT, previous)
 
 
 def _rss_bytes():

@@ -1,0 +1,27 @@
+# Installs the build into a fresh prefix, then configures, builds and runs
+# the consumer project against it. Arguments: BUILD_DIR, SOURCE_DIR, WORK_DIR.
+file(REMOVE_RECURSE "${WORK_DIR}")
+function(run)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${ARGN} failed (${status}):\n${out}\n${err}")
+  endif()
+  set(last_output "${out}" PARENT_SCOPE)
+endfunction()
+run(${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${WORK_DIR}/prefix")
+foreach(installed bin/qarno lib/libqarno.a lib/libteskora.a include/qarno/Math/Point.hpp
+        include/qarno/teskora/Matrix.hpp lib/cmake/qarno/qarnoConfig.cmake)
+  if(NOT EXISTS "${WORK_DIR}/prefix/${installed}")
+    message(FATAL_ERROR "not installed: ${installed}")
+  endif()
+endforeach()
+if(EXISTS "${WORK_DIR}/prefix/include/qarno/Python")
+  message(FATAL_ERROR "the module's headers are installed")
+endif()
+run(${CMAKE_COMMAND} -S "${SOURCE_DIR}" -B "${WORK_DIR}/build"
+    "-DCMAKE_PREFIX_PATH=${WORK_DIR}/prefix" -DCMAKE_BUILD_TYPE=Release)
+run(${CMAKE_COMMAND} --build "${WORK_DIR}/build")
+run("${WORK_DIR}/build/consumer")
+if(NOT last_output STREQUAL "( 1.5 1.5 ) 3\n")
+  message(FATAL_ERROR "unexpected output: ${last_output}")
+endif()
