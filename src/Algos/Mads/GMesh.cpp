@@ -64,7 +64,7 @@ bool isContinuous(const Double& g)
 
 GMesh::GMesh(const std::shared_ptr<PbParameters>& pbParams)
     : MeshBase(pbParams), _initFrameSizeExp(), _frameSizeMant(), _frameSizeExp(), _granularity(),
-      _checkIntegrity(true), _deltaMeshSize(), _deltaFrameSize(), _rho(), _deltaFrameSizeCoarser()
+      _checkIntegrity(true), _refinementExhausted(false), _deltaMeshSize(), _deltaFrameSize(), _rho(), _deltaFrameSizeCoarser()
 {
     _granularity = _pbParams->getAttributeValue<ArrayOfDouble>("GRANULARITY");
     if (_granularity.size() != _n)
@@ -392,6 +392,7 @@ bool GMesh::enlargeDeltaFrameSize(const Direction& direction, const Double& anis
         _frameSizeExp[i] = exp;
         refreshSizes(i);
         oneWasEnlarged = true;
+        _refinementExhausted = false;
         if (_checkIntegrity)
         {
             checkFrameSizeIntegrity(_frameSizeExp[i], _frameSizeMant[i]);
@@ -403,6 +404,7 @@ bool GMesh::enlargeDeltaFrameSize(const Direction& direction, const Double& anis
 
 void GMesh::refineDeltaFrameSize()
 {
+    bool oneWasRefined = false;
     for (size_t i = 0; i < _n; ++i)
     {
         Double mant = _frameSizeMant[i];
@@ -413,6 +415,12 @@ void GMesh::refineDeltaFrameSize()
         // refined once below its minimum and the stop test sees it.
         if (_minMeshSize[i] <= _deltaMeshSize[i])
         {
+            // Exact comparisons: the pair holds small integers.
+            if (mant.todouble() != _frameSizeMant[i].todouble() ||
+                exp.todouble() != _frameSizeExp[i].todouble())
+            {
+                oneWasRefined = true;
+            }
             _frameSizeMant[i] = mant;
             _frameSizeExp[i] = exp;
             refreshSizes(i);
@@ -423,6 +431,7 @@ void GMesh::refineDeltaFrameSize()
             checkDeltasGranularity(i, _deltaMeshSize[i], _deltaFrameSize[i]);
         }
     }
+    _refinementExhausted = !oneWasRefined;
 }
 
 void GMesh::setDeltas(size_t i, const Double& deltaMeshSize, const Double& deltaFrameSize)
@@ -459,6 +468,7 @@ void GMesh::setDeltas(size_t i, const Double& deltaMeshSize, const Double& delta
     _frameSizeExp[i] = roundFrameSizeExp(exp);
     _frameSizeMant[i] = mant;
     refreshSizes(i);
+    _refinementExhausted = false;
 
     if (_checkIntegrity)
     {
@@ -552,23 +562,28 @@ void GMesh::checkMeshForStopping(std::shared_ptr<AllStopReasons> stopReasons) co
     {
         oneContinuous = isContinuous(_granularity[i]);
     }
-    if (!oneContinuous)
+    if (oneContinuous)
     {
-        // An all-granular problem is stopped by its evaluation budget.
-        return;
-    }
-
-    bool meshAboveMin = false;
-    for (size_t i = 0; i < _n && !meshAboveMin; ++i)
-    {
-        if (isContinuous(_granularity[i]))
+        bool meshAboveMin = false;
+        for (size_t i = 0; i < _n && !meshAboveMin; ++i)
         {
-            meshAboveMin = _deltaMeshSize[i].todouble() >= _minMeshSize[i].todouble();
+            if (isContinuous(_granularity[i]))
+            {
+                meshAboveMin = _deltaMeshSize[i].todouble() >= _minMeshSize[i].todouble();
+            }
+        }
+        if (!meshAboveMin)
+        {
+            madsStopReasons->_algoStopReason.set(MadsStopType::MIN_MESH_SIZE_REACHED);
+            return;
         }
     }
-    if (!meshAboveMin)
+    else if (_refinementExhausted)
     {
-        madsStopReasons->_algoStopReason.set(MadsStopType::MIN_MESH_SIZE_REACHED);
+        // Every frame is as fine as it can be and the iteration polled on it
+        // failed: another iteration would only draw points already in the
+        // cache.
+        madsStopReasons->_algoStopReason.set(MadsStopType::MESH_PREC_REACHED);
         return;
     }
 
