@@ -121,6 +121,10 @@ private:
     void refreshSizes(size_t i);
     /// Throws for an index past the mesh dimension.
     void checkIndex(size_t i, const char* operation) const;
+    /// The projection of coordinate i (granular) counted in steps of its
+    /// grid, written as a grid value; false when the centre is off its grid.
+    bool projectGranularCoordinate(size_t i, const Double& p, const Double& c, bool below,
+                                   double& projected) const;
 
     ArrayOfDouble _initFrameSizeExp;
     ArrayOfDouble _frameSizeMant;
