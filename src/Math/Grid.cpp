@@ -99,55 +99,63 @@ double Grid::floor(double x) const
     return (v > x) ? multiple(k - 1.0) : v;
 }
 
+std::vector<Grid> Grid::gridsOf(const ArrayOfDouble& granularity)
+{
+    std::vector<Grid> grids;
+    grids.reserve(granularity.size());
+    for (size_t i = 0; i < granularity.size(); ++i)
+    {
+        grids.emplace_back(granularity[i]);
+    }
+    return grids;
+}
+
 bool Grid::placeOnGridsWithinBounds(ArrayOfDouble& x, const ArrayOfDouble& granularity,
                                     const ArrayOfDouble& lb, const ArrayOfDouble& ub)
 {
+    return placeOnGridsWithinBounds(x, gridsOf(granularity), lb, ub);
+}
+
+bool Grid::placeOnGridsWithinBounds(ArrayOfDouble& x, const std::vector<Grid>& grids,
+                                    const ArrayOfDouble& lb, const ArrayOfDouble& ub)
+{
     const size_t n = x.size();
-    const bool withGrids = (granularity.size() == n);
+    const bool withGrids = (grids.size() == n);
     const bool withLb = (lb.size() == n);
     const bool withUb = (ub.size() == n);
-    std::vector<double> placed(n);
-    for (size_t i = 0; i < n; ++i)
+    const Grid continuous{Double()};
+
+    // Two passes, so that x is left as it was when a coordinate fails.
+    for (int pass = 0; pass < 2; ++pass)
     {
-        if (!x[i].isDefined())
+        for (size_t i = 0; i < n; ++i)
         {
-            continue;
-        }
-        const Grid grid(withGrids ? granularity[i] : Double());
-        double v = grid.nearest(x[i].todouble());
-        if (withLb && lb[i].isDefined())
-        {
-            const double bound = lb[i].todouble();
-            if (v < bound)
+            if (!x[i].isDefined())
             {
-                v = grid.ceil(bound);
+                continue;
             }
-            if (v < bound)
+            const Grid& grid = withGrids ? grids[i] : continuous;
+            double v = grid.nearest(x[i].todouble());
+            const bool hasLb = withLb && lb[i].isDefined();
+            const bool hasUb = withUb && ub[i].isDefined();
+            if (hasLb && v < lb[i].todouble())
+            {
+                v = grid.ceil(lb[i].todouble());
+            }
+            if (hasUb && v > ub[i].todouble())
+            {
+                v = grid.floor(ub[i].todouble());
+            }
+            // A grid point below the upper bound may lie below the lower one:
+            // no grid point between the bounds.
+            if ((hasLb && v < lb[i].todouble()) || (hasUb && v > ub[i].todouble()))
             {
                 return false;
             }
-        }
-        if (withUb && ub[i].isDefined())
-        {
-            const double bound = ub[i].todouble();
-            if (v > bound)
+            if (1 == pass && v != x[i].todouble())
             {
-                v = grid.floor(bound);
+                x[i] = v;
             }
-            // A grid point below the upper bound may now lie below the
-            // lower one: no grid point between the bounds.
-            if (v > bound || (withLb && lb[i].isDefined() && v < lb[i].todouble()))
-            {
-                return false;
-            }
-        }
-        placed[i] = v;
-    }
-    for (size_t i = 0; i < n; ++i)
-    {
-        if (x[i].isDefined())
-        {
-            x[i] = placed[i];
         }
     }
     return true;

@@ -1,6 +1,8 @@
 #ifndef QARNO_MATH_GRID_HPP
 #define QARNO_MATH_GRID_HPP
 
+#include <vector>
+
 #include "Math/ArrayOfDouble.hpp"
 #include "Math/Double.hpp"
 
@@ -52,6 +54,11 @@ public:
     /// coordinate has no grid point within its bounds.
     static bool placeOnGridsWithinBounds(ArrayOfDouble& x, const ArrayOfDouble& granularity,
                                          const ArrayOfDouble& lb, const ArrayOfDouble& ub);
+    /// The same with the grids made once (`gridsOf`) for many points.
+    static bool placeOnGridsWithinBounds(ArrayOfDouble& x, const std::vector<Grid>& grids,
+                                         const ArrayOfDouble& lb, const ArrayOfDouble& ub);
+    /// One grid per coordinate of the granularity.
+    static std::vector<Grid> gridsOf(const ArrayOfDouble& granularity);
 
 private:
     bool _granular;
