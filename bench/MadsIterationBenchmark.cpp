@@ -1,5 +1,5 @@
-// One MADS iteration (search and poll, with the default search methods)
-// whose every trial point is already in the cache: what a converged run on
+// One MADS iteration (search and poll with the default search methods, or
+// the poll alone) whose every trial point is already in the cache: what a converged run on
 // granular variables pays for each iteration it makes on its finest mesh.
 // The frame centre is the optimum of a sphere on a grid of 1e-7 (the grid
 // of every Python run), the mesh is refined to its granularity, and the
@@ -103,7 +103,7 @@ protected:
 /// the 3^n grid points around it.
 struct CacheHitSetting
 {
-    explicit CacheHitSetting(size_t n)
+    CacheHitSetting(size_t n, bool searches)
     {
         resetProcessState();
         OutputQueue::getInstance()->setDisplayDegree(2);
@@ -125,6 +125,11 @@ struct CacheHitSetting
         // No budget: the set-up stays the same whatever the number of
         // iterations timed.
         all->readParamLine("MAX_EVAL 1000000000");
+        if (!searches)
+        {
+            all->readParamLine("SPECULATIVE_SEARCH no");
+            all->readParamLine("NM_SEARCH no");
+        }
         all->checkAndComply();
         OutputQueue::getInstance()->initParameters(all->get_display_params());
         CacheSet::setInstance(all->get_cache_params(), TYPES);
@@ -187,10 +192,10 @@ struct CacheHitSetting
     std::shared_ptr<EvalPoint> frameCenter;
 };
 
-void BM_CacheHitIteration(benchmark::State& state)
+void timeCacheHitIterations(benchmark::State& state, bool searches)
 {
     const size_t n = static_cast<size_t>(state.range(0));
-    CacheHitSetting setting(n);
+    CacheHitSetting setting(n, searches);
     const size_t evalsBefore = setting.evc->getBbEval();
     const size_t hitsBefore = CacheBase::_nbCacheHits.load();
     const std::uint64_t allocsBefore = QarnoBench::allocationCount();
@@ -214,6 +219,20 @@ void BM_CacheHitIteration(benchmark::State& state)
     state.counters["time/hit"] =
         benchmark::Counter(hits, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
+
+/// The default searches (speculative, Nelder-Mead) and the poll.
+void BM_CacheHitIteration(benchmark::State& state)
+{
+    timeCacheHitIterations(state, true);
+}
+
+/// The poll alone: the cost of the cache hits themselves.
+void BM_CacheHitPoll(benchmark::State& state)
+{
+    timeCacheHitIterations(state, false);
+}
+
 BENCHMARK(BM_CacheHitIteration)->Arg(2)->Arg(6)->Arg(10)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CacheHitPoll)->Arg(2)->Arg(6)->Arg(10)->Unit(benchmark::kMicrosecond);
 
 } // namespace

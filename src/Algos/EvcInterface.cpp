@@ -142,8 +142,11 @@ void EvcInterface::keepPointsThatNeedEval(const std::set<EvalPoint, EvalPointCom
                             _step);
     }
 
-    const std::string blockText = "Add points to eval queue for step " + _step->getName();
-    if (!trialPoints.empty())
+    // The block of messages is built only when it is shown.
+    const bool infoShown = OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_INFO);
+    const std::string blockText =
+        infoShown ? "Add points to eval queue for step " + _step->getName() : std::string();
+    if (!trialPoints.empty() && infoShown)
     {
         _step->AddOutputInfo(blockText, true, false);
         if (debugShown())
@@ -247,7 +250,7 @@ void EvcInterface::keepPointsThatNeedEval(const std::set<EvalPoint, EvalPointCom
             _step->AddOutputDebug("Eval queue now has " + std::to_string(queueSize) + " points.");
         }
     }
-    if (!trialPoints.empty())
+    if (!trialPoints.empty() && infoShown)
     {
         _step->AddOutputInfo(blockText, false, true);
     }
@@ -269,8 +272,12 @@ void EvcInterface::setBarrier(const std::shared_ptr<Barrier>& subBarrier)
 SuccessType EvcInterface::startEvaluation()
 {
     verifyEvaluatorControlNotNull();
-    const std::string blockText = "Evaluate points for " + _step->getName();
-    _step->AddOutputInfo(blockText, true, false);
+    const bool infoShown = OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_INFO);
+    const std::string blockText = infoShown ? "Evaluate points for " + _step->getName() : std::string();
+    if (infoShown)
+    {
+        _step->AddOutputInfo(blockText, true, false);
+    }
 
     // Held for the length of the run, which may end the step's life.
     const std::shared_ptr<AllStopReasons> stopReasons = _step->getAllStopReasons();
@@ -284,7 +291,10 @@ SuccessType EvcInterface::startEvaluation()
                               ". Stop reasons: " + reasons);
     }
     OutputQueue::getInstance()->flush();
-    _step->AddOutputInfo(blockText, false, true);
+    if (infoShown)
+    {
+        _step->AddOutputInfo(blockText, false, true);
+    }
     return success;
 }
 
