@@ -256,6 +256,39 @@ TEST(GMesh, AnisotropicEnlargement)
     expectCoordinate(*mesh, 1, {2, 0, 2, 1, 2});
 }
 
+TEST(GMesh, RhoRuleEnlargesOnlyAboveTheSquareOfTheSmallestRho)
+{
+    ProcessStateGuard guard;
+    // Coordinate 0 at (1, -1): rho 10, the smallest, and the direction's
+    // coordinate. Coordinate 1 below its initial exponent, unused by the
+    // direction: enlarged only when its rho exceeds 10^2 = 100.
+    struct Case
+    {
+        const char* name;
+        double mesh1;
+        double frame1;
+        CoordinateState after1;
+    };
+    const std::vector<Case> cases = {
+        {"rho between the smallest and its square", 0.01, 0.5, {5, -1, 0.5, 0.01, 50}},
+        {"rho at the square", 0.0001, 0.01, {1, -2, 0.01, 0.0001, 100}},
+        {"rho above the square", 0.0001, 0.02, {5, -2, 0.05, 0.0001, 500}},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        auto mesh = makeGMesh({{1.0, 1.0}, {}, {}, {}});
+        {
+            CerrCapture quiet;
+            mesh->setDeltas(0, 0.01, 0.1);
+            mesh->setDeltas(1, c.mesh1, c.frame1);
+        }
+        EXPECT_TRUE(mesh->enlargeDeltaFrameSize(makeDirection({1.0, 0.0}), 0.1, true));
+        expectCoordinate(*mesh, 0, {2, -1, 0.2, 0.01, 20});
+        expectCoordinate(*mesh, 1, c.after1);
+    }
+}
+
 TEST(GMesh, SetDeltasFindsMantissaAndExponent)
 {
     ProcessStateGuard guard;
