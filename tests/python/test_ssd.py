@@ -21,7 +21,7 @@ def test_ssd_improves_a_six_variable_problem_within_its_budget():
     assert any(np.array_equal(x, p) for p in objective.points)
     # Within 600 evaluations the sub-problems have moved every variable
     # (test_converged_runs follows a run to the optimum).
-    assert f < 0.9 * objective.function(X0)
+    assert f < 0.01 * objective.function(X0)
 
 
 @pytest.mark.parametrize("budget", [1, 2, 5, 17, 60])
