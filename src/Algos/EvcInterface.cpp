@@ -39,14 +39,15 @@ bool debugShown()
 class PointPlacement
 {
 public:
-    explicit PointPlacement(const Step& step)
+    /// Reads the step's problem parameters, which must outlive the object.
+    explicit PointPlacement(const Step& step) : _grids(), _lb(&_none), _ub(&_none)
     {
         const auto& pbParams = step.getPbParams();
         if (nullptr != pbParams)
         {
             _grids = Grid::gridsOf(pbParams->getAttributeValue<ArrayOfDouble>("GRANULARITY"));
-            _lb = pbParams->getAttributeValue<ArrayOfDouble>("LOWER_BOUND");
-            _ub = pbParams->getAttributeValue<ArrayOfDouble>("UPPER_BOUND");
+            _lb = &pbParams->getAttributeValue<ArrayOfDouble>("LOWER_BOUND");
+            _ub = &pbParams->getAttributeValue<ArrayOfDouble>("UPPER_BOUND");
         }
     }
 
@@ -55,7 +56,7 @@ public:
     EvalPoint placed(const EvalPoint& point) const
     {
         EvalPoint result(point);
-        if (Grid::placeOnGridsWithinBounds(result, _grids, _lb, _ub) &&
+        if (Grid::placeOnGridsWithinBounds(result, _grids, *_lb, *_ub) &&
             !(static_cast<const ArrayOfDouble&>(result) == point))
         {
             // Moved by more than the tolerance: another point, with a tag
@@ -66,9 +67,10 @@ public:
     }
 
 private:
+    const ArrayOfDouble _none;
     std::vector<Grid> _grids;
-    ArrayOfDouble _lb;
-    ArrayOfDouble _ub;
+    const ArrayOfDouble* _lb;
+    const ArrayOfDouble* _ub;
 };
 } // namespace
 
