@@ -74,7 +74,7 @@ class SphereEvaluator : public Evaluator
 {
 public:
     explicit SphereEvaluator(const std::shared_ptr<EvalParameters>& evalParams)
-      : Evaluator(evalParams, EvalType::BB, EvalXDefined::EVAL_X_DEFINED)
+        : Evaluator(evalParams, EvalType::BB, EvalXDefined::EVAL_X_DEFINED)
     {
     }
 

@@ -275,7 +275,8 @@ SuccessType EvcInterface::startEvaluation()
 {
     verifyEvaluatorControlNotNull();
     const bool infoShown = OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_INFO);
-    const std::string blockText = infoShown ? "Evaluate points for " + _step->getName() : std::string();
+    const std::string blockText =
+        infoShown ? "Evaluate points for " + _step->getName() : std::string();
     if (infoShown)
     {
         _step->AddOutputInfo(blockText, true, false);
@@ -331,7 +332,8 @@ bool EvcInterface::findInBarrier(const Point& x, EvalPoint& evalPoint) const
 bool EvcInterface::evalSinglePoint(EvalPoint& evalPoint, const Double& hMax)
 {
     verifyEvaluatorControlNotNull();
-    evalPoint = PointPlacement(*_step).placed(evalPoint).makeFullSpacePointFromFixed(_fixedVariable);
+    evalPoint =
+        PointPlacement(*_step).placed(evalPoint).makeFullSpacePointFromFixed(_fixedVariable);
     const bool ok = _evaluatorControl->evalSinglePoint(evalPoint, getThreadNum(), hMax);
     evalPoint = evalPoint.makeSubSpacePointFromFixed(_fixedVariable);
     return ok;

@@ -18,7 +18,7 @@ constexpr int MAX_DECIMALS = 15;
 } // namespace
 
 Grid::Grid(const Double& granularity)
-  : _granular(false), _granularity(0.0), _decimal(false), _numerator(0.0), _scale(1.0)
+    : _granular(false), _granularity(0.0), _decimal(false), _numerator(0.0), _scale(1.0)
 {
     if (!granularity.isDefined())
     {

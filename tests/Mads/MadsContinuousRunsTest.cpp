@@ -135,8 +135,8 @@ TEST(MadsContinuousRuns, EvaluatedPointsArePinned)
          {"LOWER_BOUND * -2", "UPPER_BOUND * 2", "SEED 5"}, 232, 0xae3b1b45b08cc4c8ULL,
          "Min mesh size reached"},
         {"rosenbrock with the default searches", 3, "OBJ", rosenbrock, {-1.2, 1.0, 0.5},
-         {"LOWER_BOUND * -2", "UPPER_BOUND * 2", "MAX_BB_EVAL 400", "SEED 11"}, 400, 0x5e6354a3acfbd66eULL,
-         "Max number of blackbox evaluations"},
+         {"LOWER_BOUND * -2", "UPPER_BOUND * 2", "MAX_BB_EVAL 400", "SEED 11"}, 400,
+         0x5e6354a3acfbd66eULL, "Max number of blackbox evaluations"},
         {"constrained, N+1 directions", 3, "OBJ PB", shiftedSphere, {-1.0, -1.0, -1.0},
          {"DIRECTION_TYPE N+1 UNI", "MAX_BB_EVAL 250", "SEED 3"}, 250, 0x5b0470ba2c634f70ULL,
          "Max number of blackbox evaluations"},
@@ -165,7 +165,7 @@ TEST(MadsContinuousRuns, EvaluatedPointsArePinned)
         EXPECT_EQ(run.expectedCount, points.size());
         EXPECT_EQ(run.expectedDigest, sequenceDigest(points))
             << "0x" << std::hex << sequenceDigest(points);
-        EXPECT_NE(std::string::npos, result.stopReason.find(run.expectedStop)) << result.stopReason; std::cout << "STOP " << result.stopReason << " hex " << std::hex << sequenceDigest(points) << std::dec << " count " << points.size(); { double mn=1e9,mx=-1e9; for (auto& p: points) for (double v: p){ mn=std::min(mn,v); mx=std::max(mx,v);} std::cout.precision(17); std::cout << " min " << mn << " max " << mx << std::endl; }
+        EXPECT_NE(std::string::npos, result.stopReason.find(run.expectedStop)) << result.stopReason;
     }
 }
 

@@ -77,7 +77,8 @@ bool isContinuous(const Double& g)
 
 GMesh::GMesh(const std::shared_ptr<PbParameters>& pbParams)
     : MeshBase(pbParams), _initFrameSizeExp(), _frameSizeMant(), _frameSizeExp(), _granularity(),
-      _checkIntegrity(true), _refinementExhausted(false), _deltaMeshSize(), _deltaFrameSize(), _rho(), _deltaFrameSizeCoarser()
+      _checkIntegrity(true), _refinementExhausted(false), _deltaMeshSize(), _deltaFrameSize(),
+      _rho(), _deltaFrameSizeCoarser()
 {
     _granularity = _pbParams->getAttributeValue<ArrayOfDouble>("GRANULARITY");
     if (_granularity.size() != _n)
