@@ -12,7 +12,9 @@
 #include "Eval/Barrier.hpp"
 #include "Eval/EvalQueuePoint.hpp"
 #include "Eval/EvaluatorControl.hpp"
+#include "Math/Grid.hpp"
 #include "Output/OutputQueue.hpp"
+#include "Param/PbParameters.hpp"
 #include "Util/AllStopReasons.hpp"
 #include "Util/Exception.hpp"
 #include "Util/Utils.hpp"
@@ -28,6 +30,48 @@ bool debugShown()
 {
     return OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_DEBUG);
 }
+
+/// Puts the points of a step on the grids of its granular variables and
+/// within its bounds, exactly. The steps place their points on the mesh
+/// with tolerant comparisons, and some (Nelder-Mead or Latin hypercube
+/// alone) have no mesh at all; past this point a coordinate is a blackbox
+/// input and a cache key, where a value one ulp off is another point.
+class PointPlacement
+{
+public:
+    /// Reads the step's problem parameters, which must outlive the object.
+    explicit PointPlacement(const Step& step) : _grids(), _lb(&_none), _ub(&_none)
+    {
+        const auto& pbParams = step.getPbParams();
+        if (nullptr != pbParams)
+        {
+            _grids = Grid::gridsOf(pbParams->getAttributeValue<ArrayOfDouble>("GRANULARITY"));
+            _lb = &pbParams->getAttributeValue<ArrayOfDouble>("LOWER_BOUND");
+            _ub = &pbParams->getAttributeValue<ArrayOfDouble>("UPPER_BOUND");
+        }
+    }
+
+    /// The point placed; as it is when its bounds hold no grid point (the
+    /// parameter checks make that impossible for a checked problem).
+    EvalPoint placed(const EvalPoint& point) const
+    {
+        EvalPoint result(point);
+        if (Grid::placeOnGridsWithinBounds(result, _grids, *_lb, *_ub) &&
+            !(static_cast<const ArrayOfDouble&>(result) == point))
+        {
+            // Moved by more than the tolerance: another point, with a tag
+            // of its own.
+            result.setTag(0);
+        }
+        return result;
+    }
+
+private:
+    const ArrayOfDouble _none;
+    std::vector<Grid> _grids;
+    const ArrayOfDouble* _lb;
+    const ArrayOfDouble* _ub;
+};
 } // namespace
 
 std::shared_ptr<EvaluatorControl> EvcInterface::_evaluatorControl;
@@ -100,8 +144,11 @@ void EvcInterface::keepPointsThatNeedEval(const std::set<EvalPoint, EvalPointCom
                             _step);
     }
 
-    const std::string blockText = "Add points to eval queue for step " + _step->getName();
-    if (!trialPoints.empty())
+    // The block of messages is built only when it is shown.
+    const bool infoShown = OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_INFO);
+    const std::string blockText =
+        infoShown ? "Add points to eval queue for step " + _step->getName() : std::string();
+    if (!trialPoints.empty() && infoShown)
     {
         _step->AddOutputInfo(blockText, true, false);
         if (debugShown())
@@ -127,10 +174,11 @@ void EvcInterface::keepPointsThatNeedEval(const std::set<EvalPoint, EvalPointCom
     const std::string comment = _step->getAlgoComment();
     const bool inPhaseOne = (nullptr != dynamic_cast<const PhaseOne*>(_step->getRootAlgorithm()));
     const bool iterationLookedUp = (nullptr != iteration);
+    const PointPlacement placement(*_step);
 
     for (const auto& trialPoint : trialPoints)
     {
-        EvalPoint point = trialPoint.makeFullSpacePointFromFixed(_fixedVariable);
+        EvalPoint point = placement.placed(trialPoint).makeFullSpacePointFromFixed(_fixedVariable);
 
         bool needEval = true;
         if (useCache)
@@ -204,7 +252,7 @@ void EvcInterface::keepPointsThatNeedEval(const std::set<EvalPoint, EvalPointCom
             _step->AddOutputDebug("Eval queue now has " + std::to_string(queueSize) + " points.");
         }
     }
-    if (!trialPoints.empty())
+    if (!trialPoints.empty() && infoShown)
     {
         _step->AddOutputInfo(blockText, false, true);
     }
@@ -226,8 +274,13 @@ void EvcInterface::setBarrier(const std::shared_ptr<Barrier>& subBarrier)
 SuccessType EvcInterface::startEvaluation()
 {
     verifyEvaluatorControlNotNull();
-    const std::string blockText = "Evaluate points for " + _step->getName();
-    _step->AddOutputInfo(blockText, true, false);
+    const bool infoShown = OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_INFO);
+    const std::string blockText =
+        infoShown ? "Evaluate points for " + _step->getName() : std::string();
+    if (infoShown)
+    {
+        _step->AddOutputInfo(blockText, true, false);
+    }
 
     // Held for the length of the run, which may end the step's life.
     const std::shared_ptr<AllStopReasons> stopReasons = _step->getAllStopReasons();
@@ -241,7 +294,10 @@ SuccessType EvcInterface::startEvaluation()
                               ". Stop reasons: " + reasons);
     }
     OutputQueue::getInstance()->flush();
-    _step->AddOutputInfo(blockText, false, true);
+    if (infoShown)
+    {
+        _step->AddOutputInfo(blockText, false, true);
+    }
     return success;
 }
 
@@ -276,7 +332,8 @@ bool EvcInterface::findInBarrier(const Point& x, EvalPoint& evalPoint) const
 bool EvcInterface::evalSinglePoint(EvalPoint& evalPoint, const Double& hMax)
 {
     verifyEvaluatorControlNotNull();
-    evalPoint = evalPoint.makeFullSpacePointFromFixed(_fixedVariable);
+    evalPoint =
+        PointPlacement(*_step).placed(evalPoint).makeFullSpacePointFromFixed(_fixedVariable);
     const bool ok = _evaluatorControl->evalSinglePoint(evalPoint, getThreadNum(), hMax);
     evalPoint = evalPoint.makeSubSpacePointFromFixed(_fixedVariable);
     return ok;

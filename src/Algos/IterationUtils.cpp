@@ -177,26 +177,27 @@ bool IterationUtils::snapPointToBoundsAndProjectOnMesh(Point& x, const ArrayOfDo
     else
     {
         const Point& center = *frameCenter;
+        // The intermediate points only serve the debug record of a failure.
+        const bool debug = OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_DEBUG);
         bool firstProjectionWorked = false;
         if (!mesh->verifyPointIsOnMesh(x, center))
         {
             x = mesh->projectOnMesh(x, center);
             firstProjectionWorked = mesh->verifyPointIsOnMesh(x, center);
         }
-        const Point x1(x);
+        const Point x1 = debug ? Point(x) : Point();
         if (!x.inBounds(lowerBound, upperBound))
         {
             x.snapToBounds(lowerBound, upperBound, center, mesh->getdeltaMeshSize());
         }
-        const Point x2(x);
+        const Point x2 = debug ? Point(x) : Point();
         if (!mesh->verifyPointIsOnMesh(x, center))
         {
             x = mesh->projectOnMesh(x, center);
         }
         ok = x.inBounds(lowerBound, upperBound) && mesh->verifyPointIsOnMesh(x, center);
 
-        if (!ok && firstProjectionWorked
-            && OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_DEBUG))
+        if (!ok && firstProjectionWorked && debug)
         {
             const ArrayOfDouble prec(x.size(), 20);
             OutputInfo info("Snap", "Warning: point was not snapped properly on mesh:",
@@ -277,8 +278,16 @@ bool IterationUtils::evalTrialPoints(Step* step)
 
     evc->lockQueue();
     evcInterface.keepPointsThatNeedEval(_trialPoints, !_fromAlgo);
-    evcInterface.setBarrier(step->getMegaIterationBarrier());
     _nbEvalPointsThatNeedEval = evc->getQueueSize(getThreadNum());
+    if (0 == _nbEvalPointsThatNeedEval)
+    {
+        // Every point was found in the cache: a look-up each, and neither
+        // the barrier copy nor the queue pass of an evaluation.
+        evc->unlockQueue(false);
+        _trialPoints.clear();
+        return false;
+    }
+    evcInterface.setBarrier(step->getMegaIterationBarrier());
 
     bool sort = true;
     const auto& runParams = step->getRunParams();
@@ -288,12 +297,6 @@ bool IterationUtils::evalTrialPoints(Step* step)
         sort = false;
     }
     evc->unlockQueue(sort);
-
-    if (0 == _nbEvalPointsThatNeedEval)
-    {
-        _trialPoints.clear();
-        return false;
-    }
 
     _success = evcInterface.startEvaluation();
     const bool foundBetter = (_success > SuccessType::FAILURE);

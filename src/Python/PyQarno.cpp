@@ -20,6 +20,7 @@
 #include "Eval/EvalPoint.hpp"
 #include "Eval/EvaluatorControl.hpp"
 #include "Math/ArrayOfDouble.hpp"
+#include "Math/Grid.hpp"
 #include "Math/Point.hpp"
 #include "Param/AllParameters.hpp"
 #include "Python/PyCallback.hpp"
@@ -35,6 +36,7 @@ using QARNO_4_0_0::Double;
 using QARNO_4_0_0::EvalPoint;
 using QARNO_4_0_0::EvalType;
 using QARNO_4_0_0::EvcInterface;
+using QARNO_4_0_0::Grid;
 using QARNO_4_0_0::MainStep;
 using QARNO_4_0_0::Point;
 using QARNO_4_0_0::PyCallback;
@@ -217,38 +219,30 @@ ArrayOfDouble boundsArray(const std::vector<double>& values)
     return bounds;
 }
 
-/// The multiple of the granularity nearest to x; for an x within the
-/// bounds, the nearest one within the bounds. An x that no multiple can
+/// The point of the granularity's grid nearest to x; for an x within the
+/// bounds, the nearest one within the bounds. An x that no grid point can
 /// replace is kept as it is, for the parameter checks to report.
 double onGranularity(double x, double lb, double ub)
 {
-    const double q = x / GRANULARITY;
-    if (!std::isfinite(q))
+    if (!std::isfinite(x / GRANULARITY))
     {
         return x;
     }
-    double r = std::round(q) * GRANULARITY;
+    // The grid's own doubles: the starting point is the same point as the
+    // one the run would make for these coordinates.
+    const Grid grid{Double(GRANULARITY)};
+    double r = grid.nearest(x);
     if (x < lb || x > ub)
     {
         return r;
     }
     if (r < lb)
     {
-        double m = std::ceil(lb / GRANULARITY);
-        r = m * GRANULARITY;
-        if (r < lb)
-        {
-            r = (m + 1) * GRANULARITY;
-        }
+        r = grid.ceil(lb);
     }
     else if (r > ub)
     {
-        double m = std::floor(ub / GRANULARITY);
-        r = m * GRANULARITY;
-        if (r > ub)
-        {
-            r = (m - 1) * GRANULARITY;
-        }
+        r = grid.floor(ub);
     }
     return (r >= lb && r <= ub && std::isfinite(r)) ? r : x;
 }

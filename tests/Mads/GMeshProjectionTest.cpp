@@ -103,6 +103,44 @@ TEST(GMeshProjection, PointProjectionRules)
     }
 }
 
+TEST(GMeshProjection, GranularCoordinatesLandExactlyOnTheirGrid)
+{
+    ProcessStateGuard guard;
+    // The tolerant multiple test takes any value within 1e-13 x |value /
+    // mesh size| of a multiple for one: on a grid of 1e-7 that is 10 steps
+    // near 1. A granular coordinate is placed exactly, on the double that
+    // the grid point's decimal text reads as.
+    struct Case
+    {
+        const char* name;
+        double granularity;
+        double frame;
+        double center;
+        double point;
+        double expected;
+    };
+    const std::vector<Case> cases = {
+        {"half a step above, rounded away", 1e-7, 1e-7, 0.3, 1.00000125, 1.0000013},
+        {"half a step below, rounded away", 1e-7, 1e-7, 2.0, 1.00000125, 1.0000012},
+        {"a rounding error off the grid", 1e-7, 1e-7, 0.1, 0.30000000000000004, 0.3},
+        {"a rounding error off an integer", 1.0, 1.0, 3.0, 3.9999999999999996, 4.0},
+        {"a rounding error off a tenth", 0.1, 0.1, 0.7, 0.49999999999999994, 0.5},
+        {"a mesh of 100 steps", 1e-7, 1e-5, 0.0, 1.000002, 1.00001},
+        {"centre off a mesh of 100 steps", 1e-7, 1e-5, 0.0000003, -0.0000205, -0.0000297},
+        {"integer centre: nearest integer", 1.0, 1.0, 3.0, 4.4, 4.0},
+        {"integer centre off a mesh of 2", 2.0, 2.0, 3.0, 4.4, 5.0},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        auto mesh = makeGMesh({{c.frame}, {c.granularity}, {}, {}});
+        const Point center(1, c.center);
+        const Point projected = mesh->projectOnMesh(Point(1, c.point), center);
+        EXPECT_EQ(c.expected, projected[0].todouble());
+        EXPECT_TRUE(mesh->verifyPointIsOnMesh(projected, center));
+    }
+}
+
 TEST(GMeshProjection, EachCoordinateOnItsOwnMesh)
 {
     ProcessStateGuard guard;

@@ -256,6 +256,39 @@ TEST(GMesh, AnisotropicEnlargement)
     expectCoordinate(*mesh, 1, {2, 0, 2, 1, 2});
 }
 
+TEST(GMesh, RhoRuleEnlargesOnlyAboveTheSquareOfTheSmallestRho)
+{
+    ProcessStateGuard guard;
+    // Coordinate 0 at (1, -1): rho 10, the smallest, and the direction's
+    // coordinate. Coordinate 1 below its initial exponent, unused by the
+    // direction: enlarged only when its rho exceeds 10^2 = 100.
+    struct Case
+    {
+        const char* name;
+        double mesh1;
+        double frame1;
+        CoordinateState after1;
+    };
+    const std::vector<Case> cases = {
+        {"rho between the smallest and its square", 0.01, 0.5, {5, -1, 0.5, 0.01, 50}},
+        {"rho at the square", 0.0001, 0.01, {1, -2, 0.01, 0.0001, 100}},
+        {"rho above the square", 0.0001, 0.02, {5, -2, 0.05, 0.0001, 500}},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        auto mesh = makeGMesh({{1.0, 1.0}, {}, {}, {}});
+        {
+            CerrCapture quiet;
+            mesh->setDeltas(0, 0.01, 0.1);
+            mesh->setDeltas(1, c.mesh1, c.frame1);
+        }
+        EXPECT_TRUE(mesh->enlargeDeltaFrameSize(makeDirection({1.0, 0.0}), 0.1, true));
+        expectCoordinate(*mesh, 0, {2, -1, 0.2, 0.01, 20});
+        expectCoordinate(*mesh, 1, c.after1);
+    }
+}
+
 TEST(GMesh, SetDeltasFindsMantissaAndExponent)
 {
     ProcessStateGuard guard;
@@ -383,6 +416,7 @@ TEST(GMesh, StopReasonsOfTheMeshTest)
     const MadsStopType started = MadsStopType::STARTED;
     const MadsStopType minMesh = MadsStopType::MIN_MESH_SIZE_REACHED;
     const MadsStopType minFrame = MadsStopType::MIN_FRAME_SIZE_REACHED;
+    const MadsStopType meshPrec = MadsStopType::MESH_PREC_REACHED;
     const std::vector<Case> cases = {
         {"mesh below its minimum",
          {{1.0}, {}, {0.001}, {}},
@@ -395,7 +429,19 @@ TEST(GMesh, StopReasonsOfTheMeshTest)
         {"granular frame keeps the frame test from stopping",
          {{1.0, 1.0}, {0, 1}, {}, {0.3, 1}},
          {started, started, started}},
-        {"all granular", {{1.0, 2.0}, {1, 0.5}, {}, {}}, {started, started, started, started}},
+        // Coordinate 1 goes from 2.5 straight to its granularity 0.5;
+        // coordinate 0 is at its granularity from the start. The second
+        // refinement changes nothing: the mesh is as fine as it gets.
+        {"all granular", {{1.0, 2.0}, {1, 0.5}, {}, {}}, {started, meshPrec, meshPrec}},
+        // Granular coordinates stop on their minimum frame size too.
+        {"all granular below the minimum frame",
+         {{1.0, 20.0}, {0.1, 0.1}, {}, {0.5, 0.5}},
+         {started, started, started, started, minFrame}},
+        // A frame can never fall below a minimum equal to its granularity:
+        // only the precision test stops such a problem.
+        {"all granular, one minimum frame at the granularity",
+         {{1.0, 20.0}, {0.1, 0.1}, {}, {0.1, 4}},
+         {started, started, started, started, started, meshPrec}},
     };
     for (const Case& c : cases)
     {
@@ -432,19 +478,55 @@ TEST(GMesh, RefinementBelowTheMinimumMeshHappensOnce)
               AlgoStopReasons<MadsStopType>::get(reasons)->_algoStopReason.getStopReasonAsString());
 }
 
-TEST(GMesh, AllGranularProblemNeverStopsOnMeshSize)
+TEST(GMesh, AllGranularProblemStopsOnceNoRefinementIsLeft)
 {
     ProcessStateGuard guard;
+    const MadsStopType started = MadsStopType::STARTED;
     auto mesh = makeGMesh({{5.0, 1.0}, {1, 0.1}, {}, {}});
     auto reasons = madsStopReasons();
-    for (int k = 0; k < 30; ++k)
+    // Frames 5 -> 1 and 1 -> 0.1: at the exponent 0 a granular frame goes
+    // straight to its granularity.
+    mesh->refineDeltaFrameSize();
+    mesh->checkMeshForStopping(reasons);
+    EXPECT_EQ(started, madsStopOf(reasons));
+    EXPECT_DOUBLE_EQ(1.0, mesh->getDeltaFrameSize(0).todouble());
+    EXPECT_DOUBLE_EQ(0.1, mesh->getDeltaFrameSize(1).todouble());
+
+    // A failure at the finest frame: nothing more to learn on this mesh.
+    mesh->refineDeltaFrameSize();
+    mesh->checkMeshForStopping(reasons);
+    EXPECT_EQ(MadsStopType::MESH_PREC_REACHED, madsStopOf(reasons));
+    EXPECT_EQ("Mesh minimum precision reached",
+              AlgoStopReasons<MadsStopType>::get(reasons)->_algoStopReason.getStopReasonAsString());
+
+    // An enlargement (a success) makes the mesh refinable again.
+    EXPECT_TRUE(mesh->enlargeDeltaFrameSize(makeDirection({1.0, 1.0}), 0.1, false));
+    reasons = madsStopReasons();
+    mesh->checkMeshForStopping(reasons);
+    EXPECT_EQ(started, madsStopOf(reasons));
+
+    // So does a frame read back from a hot restart.
+    mesh->refineDeltaFrameSize();
+    mesh->refineDeltaFrameSize();
+    mesh->setDeltas(0, Double(1.0), Double(2.0));
+    reasons = madsStopReasons();
+    mesh->checkMeshForStopping(reasons);
+    EXPECT_EQ(started, madsStopOf(reasons));
+}
+
+TEST(GMesh, MixedProblemKeepsTheContinuousStopRules)
+{
+    ProcessStateGuard guard;
+    // The granular coordinate is at its finest from the start; the
+    // continuous one keeps refining, so only its mesh size stops the run.
+    auto mesh = makeGMesh({{1.0, 1.0}, {1, 0}, {}, {}});
+    auto reasons = madsStopReasons();
+    for (int k = 0; k < 10; ++k)
     {
         mesh->refineDeltaFrameSize();
         mesh->checkMeshForStopping(reasons);
     }
     EXPECT_EQ(MadsStopType::STARTED, madsStopOf(reasons));
-    EXPECT_DOUBLE_EQ(1.0, mesh->getDeltaFrameSize(0).todouble());
-    EXPECT_DOUBLE_EQ(0.1, mesh->getDeltaFrameSize(1).todouble());
 }
 
 TEST(GMesh, StopTestNeedsMadsStopReasons)

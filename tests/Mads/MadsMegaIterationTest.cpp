@@ -86,6 +86,47 @@ TEST(MadsMegaIteration, IterationsAroundTheIncumbents)
     }
 }
 
+TEST(MadsMegaIteration, AFullSuccessEndsTheMegaIteration)
+{
+    // Two feasible incumbents, (0, 0) and (1, 0), whose recorded f is
+    // `incumbentF`; the evaluator gives f = x0, so the poll around (0, 0)
+    // finds f = -1. Below -1 nothing the polls reach improves.
+    struct Case
+    {
+        const char* name;
+        double incumbentF;
+        size_t iterationsRun;
+        SuccessType success;
+    };
+    const std::vector<Case> cases = {
+        {"full success in the first iteration", 1.0, 1, SuccessType::FULL_SUCCESS},
+        {"no success: every iteration runs", -5.0, 2, SuccessType::FAILURE},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        ProcessStateGuard guard;
+        AlgorithmRun run;
+        MadsUnderTest madsRun(2, {"NM_SEARCH no", "SPECULATIVE_SEARCH no"});
+        auto barrier = std::make_shared<Barrier>(
+            INF, Point(2), EvalType::BB,
+            std::vector<EvalPoint>{makeMadsPoint({0, 0}, c.incumbentF, 0),
+                                   makeMadsPoint({1, 0}, c.incumbentF, 0)});
+        ASSERT_EQ(2u, barrier->getAllXFeas().size());
+        auto mesh = std::make_shared<GMesh>(madsRun.params->get_pb_params());
+        MadsMegaIteration mega(madsRun.mads.get(), 3, barrier, mesh, SuccessType::NOT_EVALUATED);
+        mega.start();
+        ASSERT_EQ(2u, mega.getIterationList().size());
+        const bool improved = mega.run();
+        mega.end();
+
+        EXPECT_EQ(c.iterationsRun, mega.getNbIterRun());
+        EXPECT_EQ(3 + c.iterationsRun, mega.getNextK());
+        EXPECT_EQ(c.success, mega.getSuccessType());
+        EXPECT_EQ(SuccessType::FULL_SUCCESS == c.success, improved);
+    }
+}
+
 TEST(MadsMegaIteration, HotRestartTextRoundTrip)
 {
     ProcessStateGuard guard;

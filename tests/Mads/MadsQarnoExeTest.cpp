@@ -1,11 +1,13 @@
 // MADS through the qarno program and the blackbox executable: the final
 // solution, the cache file written at the end, a second process that goes on
 // from that cache without evaluating a point twice, the solution file and
-// the marked successes that follow the best point, and a run shown at every
-// display degree.
+// the marked successes that follow the best point, a run shown at every
+// display degree, and granular variables that reach the blackbox on their grid.
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <locale>
 #include <set>
 #include <sstream>
@@ -224,6 +226,85 @@ TEST(MadsQarnoExe, ASuccessfulRunEndsWithStatusZeroAtEveryDisplayDegree)
             EXPECT_TRUE(contains(result.out, "Start step Main {\n")) << result.out;
             EXPECT_TRUE(contains(result.out, "} End step Main\n")) << result.out;
         }
+    }
+}
+
+TEST(MadsQarnoExe, GranularVariablesReachTheBlackboxOnTheirGridWithinTheirBounds)
+{
+    // Variables 0, 1 and 3 are integers, variable 2 has the granularity
+    // 0.1: every coordinate the blackbox reads is written in full
+    // precision, so 3.9999999999999996 or 0.30000000000000004 would show.
+    struct Case
+    {
+        const char* name;
+        const char* lines;
+    };
+    const std::vector<Case> cases = {
+        {"MADS", ""},
+        {"Nelder-Mead alone", "NM_OPTIMIZATION yes\n"},
+        {"Latin hypercube alone", "LH_EVAL 60\n"},
+        {"Latin-hypercube search", "LH_SEARCH 6 3\n"},
+        {"space decomposition", "SSD_MADS_OPTIMIZATION yes\n"},
+        {"gathered search and poll", "GENERATE_ALL_POINTS_BEFORE_EVAL yes\n"},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        writeTextFile(dir.file("param.txt"),
+                      "DIMENSION 4\n"
+                      "X0 ( 3 -2 0.7 7 )\n"
+                      "BB_EXE " + QarnoTest::testBBExe() + "\n"
+                      "BB_OUTPUT_TYPE OBJ\n"
+                      "BB_INPUT_TYPE ( I I R I )\n"
+                      "GRANULARITY ( 1 1 0.1 1 )\n"
+                      "LOWER_BOUND ( -3 -10 -2.3 0 )\n"
+                      "UPPER_BOUND ( 6 10 0.7 8 )\n"
+                      "MAX_BB_EVAL 200\n"
+                      "DISPLAY_DEGREE 0\n" + std::string(c.lines));
+        ScopedEnv mode("QARNO_TEST_BB_MODE", std::string("quad"));
+        ScopedEnv log("QARNO_TEST_BB_POINTS_LOG", dir.file("points.txt"));
+        const auto run = runProgram(qarnoExe(), {"param.txt"}, dir.path());
+        ASSERT_EQ(0, run.exitStatus) << run.out << run.err;
+
+        const auto points = linesOf(readTextFile(dir.file("points.txt")));
+        ASSERT_FALSE(points.empty());
+        const double lower[] = {-3, -10, -2.3, 0};
+        const double upper[] = {6, 10, 0.7, 8};
+        std::vector<std::string> offGrid;
+        std::vector<std::string> outOfBounds;
+        for (const auto& line : points)
+        {
+            std::istringstream words(line);
+            for (size_t i = 0; i < 4; ++i)
+            {
+                std::string word;
+                ASSERT_TRUE(static_cast<bool>(words >> word)) << line;
+                const double x = std::strtod(word.c_str(), nullptr);
+                // An integer is written without a point; a multiple of 0.1
+                // is the double that its one-decimal text reads as.
+                char text[32];
+                std::snprintf(text, sizeof(text), "%.1f", x);
+                const bool onGrid = (2 == i) ? std::strtod(text, nullptr) == x
+                                             : std::string::npos == word.find_first_of(".eE");
+                if (!onGrid)
+                {
+                    offGrid.push_back(line);
+                }
+                if (!(x >= lower[i] && x <= upper[i]))
+                {
+                    outOfBounds.push_back(line);
+                }
+            }
+        }
+        EXPECT_TRUE(offGrid.empty()) << offGrid.size() << " coordinates off their grid, as in "
+                                     << offGrid.front();
+        EXPECT_TRUE(outOfBounds.empty()) << outOfBounds.size()
+                                         << " coordinates outside their bounds, as in "
+                                         << outOfBounds.front();
+        // One grid point is one evaluation.
+        const std::set<std::string> distinct(points.begin(), points.end());
+        EXPECT_EQ(points.size(), distinct.size());
     }
 }
 

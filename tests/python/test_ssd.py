@@ -19,10 +19,9 @@ def test_ssd_improves_a_six_variable_problem_within_its_budget():
     assert objective.calls <= 600
     assert f == objective.function(x)
     assert any(np.array_equal(x, p) for p in objective.points)
-    # minimize puts every variable on a granularity, and an all-granular
-    # mesh never stops on its frame size: the first sub-problem on a few
-    # free variables keeps the rest of the budget, so the gain is modest.
-    assert f < 0.9 * objective.function(X0)
+    # Within 600 evaluations the sub-problems have moved every variable
+    # (test_converged_runs follows a run to the optimum).
+    assert f < 0.01 * objective.function(X0)
 
 
 @pytest.mark.parametrize("budget", [1, 2, 5, 17, 60])

@@ -1,11 +1,13 @@
 #include "Algos/Mads/GMesh.hpp"
 
+#include <cfloat>
 #include <cmath>
 #include <iostream>
 #include <string>
 
 #include "Algos/AlgoStopReasons.hpp"
 #include "Math/Direction.hpp"
+#include "Math/Grid.hpp"
 #include "Output/OutputInfo.hpp"
 #include "Output/OutputQueue.hpp"
 #include "Param/PbParameters.hpp"
@@ -26,6 +28,17 @@ constexpr double PROJECTION_NUDGE = 1e-13;
 
 /// A coordinate needs at most this many rounding steps to reach the mesh.
 constexpr size_t MAX_PROJECTION_STEPS = 11;
+
+/// Counts of grid steps up to this size are exact doubles, and so are their
+/// sums.
+constexpr double MAX_EXACT_STEPS = 4503599627370496.0; // 2^52
+
+/// A count of grid steps computed from coordinates is exact up to rounding
+/// noise: a millionth of a step, more for very large counts.
+double stepTolerance(double steps)
+{
+    return 1e-6 + 8.0 * std::fabs(steps) * DBL_EPSILON;
+}
 
 double tenTo(const Double& exponent)
 {
@@ -64,7 +77,8 @@ bool isContinuous(const Double& g)
 
 GMesh::GMesh(const std::shared_ptr<PbParameters>& pbParams)
     : MeshBase(pbParams), _initFrameSizeExp(), _frameSizeMant(), _frameSizeExp(), _granularity(),
-      _checkIntegrity(true), _deltaMeshSize(), _deltaFrameSize(), _rho(), _deltaFrameSizeCoarser()
+      _checkIntegrity(true), _refinementExhausted(false), _deltaMeshSize(), _deltaFrameSize(),
+      _rho(), _deltaFrameSizeCoarser()
 {
     _granularity = _pbParams->getAttributeValue<ArrayOfDouble>("GRANULARITY");
     if (_granularity.size() != _n)
@@ -392,6 +406,7 @@ bool GMesh::enlargeDeltaFrameSize(const Direction& direction, const Double& anis
         _frameSizeExp[i] = exp;
         refreshSizes(i);
         oneWasEnlarged = true;
+        _refinementExhausted = false;
         if (_checkIntegrity)
         {
             checkFrameSizeIntegrity(_frameSizeExp[i], _frameSizeMant[i]);
@@ -403,6 +418,7 @@ bool GMesh::enlargeDeltaFrameSize(const Direction& direction, const Double& anis
 
 void GMesh::refineDeltaFrameSize()
 {
+    bool oneWasRefined = false;
     for (size_t i = 0; i < _n; ++i)
     {
         Double mant = _frameSizeMant[i];
@@ -413,6 +429,12 @@ void GMesh::refineDeltaFrameSize()
         // refined once below its minimum and the stop test sees it.
         if (_minMeshSize[i] <= _deltaMeshSize[i])
         {
+            // Exact comparisons: the pair holds small integers.
+            if (mant.todouble() != _frameSizeMant[i].todouble() ||
+                exp.todouble() != _frameSizeExp[i].todouble())
+            {
+                oneWasRefined = true;
+            }
             _frameSizeMant[i] = mant;
             _frameSizeExp[i] = exp;
             refreshSizes(i);
@@ -423,6 +445,7 @@ void GMesh::refineDeltaFrameSize()
             checkDeltasGranularity(i, _deltaMeshSize[i], _deltaFrameSize[i]);
         }
     }
+    _refinementExhausted = !oneWasRefined;
 }
 
 void GMesh::setDeltas(size_t i, const Double& deltaMeshSize, const Double& deltaFrameSize)
@@ -459,6 +482,7 @@ void GMesh::setDeltas(size_t i, const Double& deltaMeshSize, const Double& delta
     _frameSizeExp[i] = roundFrameSizeExp(exp);
     _frameSizeMant[i] = mant;
     refreshSizes(i);
+    _refinementExhausted = false;
 
     if (_checkIntegrity)
     {
@@ -552,23 +576,28 @@ void GMesh::checkMeshForStopping(std::shared_ptr<AllStopReasons> stopReasons) co
     {
         oneContinuous = isContinuous(_granularity[i]);
     }
-    if (!oneContinuous)
+    if (oneContinuous)
     {
-        // An all-granular problem is stopped by its evaluation budget.
-        return;
-    }
-
-    bool meshAboveMin = false;
-    for (size_t i = 0; i < _n && !meshAboveMin; ++i)
-    {
-        if (isContinuous(_granularity[i]))
+        bool meshAboveMin = false;
+        for (size_t i = 0; i < _n && !meshAboveMin; ++i)
         {
-            meshAboveMin = _deltaMeshSize[i].todouble() >= _minMeshSize[i].todouble();
+            if (isContinuous(_granularity[i]))
+            {
+                meshAboveMin = _deltaMeshSize[i].todouble() >= _minMeshSize[i].todouble();
+            }
+        }
+        if (!meshAboveMin)
+        {
+            madsStopReasons->_algoStopReason.set(MadsStopType::MIN_MESH_SIZE_REACHED);
+            return;
         }
     }
-    if (!meshAboveMin)
+    else if (_refinementExhausted)
     {
-        madsStopReasons->_algoStopReason.set(MadsStopType::MIN_MESH_SIZE_REACHED);
+        // Every frame is as fine as it can be and the iteration polled on it
+        // failed: another iteration would only draw points already in the
+        // cache.
+        madsStopReasons->_algoStopReason.set(MadsStopType::MESH_PREC_REACHED);
         return;
     }
 
@@ -624,6 +653,49 @@ ArrayOfDouble GMesh::scaleAndProjectOnMesh(const Direction& dir) const
     return result;
 }
 
+bool GMesh::projectGranularCoordinate(size_t i, const Double& p, const Double& c, bool below,
+                                      double& projected) const
+{
+    const Double& g = _granularity[i];
+    const Grid grid(g);
+    const double gv = g.todouble();
+    const double cv = c.todouble();
+    const double pv = p.todouble();
+
+    // The mesh size, the centre and the point counted in steps of the grid.
+    const double meshSteps = std::round(_deltaMeshSize[i].todouble() / gv);
+    const double centerSteps = grid.stepsOf(cv);
+    const double pointSteps = pv / gv;
+    if (!(meshSteps >= 1.0) || !std::isfinite(pointSteps) ||
+        std::fabs(centerSteps) >= MAX_EXACT_STEPS || std::fabs(pointSteps) >= MAX_EXACT_STEPS ||
+        std::fabs(cv / gv - centerSteps) > stepTolerance(centerSteps))
+    {
+        // A centre off its grid (or values too large to count in steps):
+        // the tolerant rounding below.
+        return false;
+    }
+
+    const bool centerOnMesh = (0.0 == std::fmod(centerSteps, meshSteps));
+    double v = centerOnMesh ? pointSteps : pointSteps - centerSteps;
+    const double tolerance = stepTolerance(v);
+    if (g.isInteger() && c.isInteger())
+    {
+        v = std::round(v);
+    }
+    const double meshMultiple = std::round(v / meshSteps);
+    if (std::fabs(v - meshMultiple * meshSteps) <= tolerance)
+    {
+        v = meshMultiple * meshSteps;
+    }
+    else
+    {
+        // Away from the centre, as the tolerant rounding does.
+        v = meshSteps * (below ? std::floor(v / meshSteps) : std::ceil(v / meshSteps));
+    }
+    projected = grid.multiple(centerOnMesh ? v : centerSteps + v);
+    return true;
+}
+
 Point GMesh::projectOnMesh(const Point& point, const Point& frameCenter) const
 {
     Point x = point;
@@ -635,10 +707,23 @@ Point GMesh::projectOnMesh(const Point& point, const Point& frameCenter) const
         const Double& c = frameCenter[i];
         const Double& p = point[i];
         const Double delta = getdeltaMeshSize(i);
-        const bool centerOnMesh = c.isMultipleOf(delta);
         const Double diff = p - c;
         const bool below = diff.todouble() < -eps;
         const Double& g = _granularity[i];
+
+        // A granular coordinate is counted in steps of its grid, where the
+        // tests are exact: the tolerant multiple test below takes any value
+        // within 1e-13 x |value / mesh size| of a multiple for one, so on a
+        // fine grid it keeps points off the grid (a fraction of a step away)
+        // and off the mesh.
+        double projected = 0.0;
+        if (isGranular(g) && projectGranularCoordinate(i, p, c, below, projected))
+        {
+            x[i] = projected;
+            continue;
+        }
+
+        const bool centerOnMesh = c.isMultipleOf(delta);
         const bool integerRounding = isGranular(g) && g.isInteger() && c.isInteger();
 
         auto writeBack = [&](const Double& v) -> Double

@@ -48,6 +48,10 @@ public:
     bool enlargeDeltaFrameSize(const Direction& direction, const Double& anisotropyFactor,
                                bool anisotropicMesh) override;
     void refineDeltaFrameSize() override;
+    /// Continuous coordinates stop the run on their mesh size; a problem
+    /// whose coordinates are all granular stops once a refinement (after a
+    /// failure) finds nothing left to refine ("Mesh minimum precision
+    /// reached"). Either kind then stops on MIN_FRAME_SIZE.
     void checkMeshForStopping(std::shared_ptr<AllStopReasons> stopReasons) const override;
 
     Double getRho(size_t i) const override;
@@ -117,12 +121,20 @@ private:
     void refreshSizes(size_t i);
     /// Throws for an index past the mesh dimension.
     void checkIndex(size_t i, const char* operation) const;
+    /// The projection of coordinate i (granular) counted in steps of its
+    /// grid, written as a grid value; false when the centre is off its grid.
+    bool projectGranularCoordinate(size_t i, const Double& p, const Double& c, bool below,
+                                   double& projected) const;
 
     ArrayOfDouble _initFrameSizeExp;
     ArrayOfDouble _frameSizeMant;
     ArrayOfDouble _frameSizeExp;
     ArrayOfDouble _granularity;
     bool _checkIntegrity;
+    /// The last refinement (a failure) left every coordinate as it was:
+    /// each is at its granularity or held by its minimum mesh size. Cleared
+    /// by any change of the frame.
+    bool _refinementExhausted;
 
     // Derived per coordinate, refreshed by refreshSizes.
     ArrayOfDouble _deltaMeshSize;

@@ -1,0 +1,164 @@
+#include "Math/Grid.hpp"
+
+#include <cfloat>
+#include <cmath>
+#include <vector>
+
+namespace QARNO_4_0_0
+{
+
+namespace
+{
+/// Integers up to this size are exact doubles, and so are their products
+/// below it.
+constexpr double EXACT_INTEGERS = 9007199254740992.0; // 2^53
+
+/// The most decimals looked for in a granularity; 10^15 is an exact double.
+constexpr int MAX_DECIMALS = 15;
+} // namespace
+
+Grid::Grid(const Double& granularity)
+    : _granular(false), _granularity(0.0), _decimal(false), _numerator(0.0), _scale(1.0)
+{
+    if (!granularity.isDefined())
+    {
+        return;
+    }
+    const double g = granularity.todouble();
+    if (!std::isfinite(g) || !(granularity > Double(0.0)))
+    {
+        return;
+    }
+    _granular = true;
+    _granularity = g;
+
+    // g = a / 10^d: the double nearest to a decimal differs from it by its
+    // rounding error only, so g x 10^d lies within a few ulps of a.
+    double scale = 1.0;
+    for (int d = 0; d <= MAX_DECIMALS; ++d, scale *= 10.0)
+    {
+        const double t = g * scale;
+        const double a = std::round(t);
+        if (a >= 1.0 && a < EXACT_INTEGERS && std::fabs(t - a) <= 4.0 * a * DBL_EPSILON)
+        {
+            _decimal = true;
+            _numerator = a;
+            _scale = scale;
+            return;
+        }
+    }
+}
+
+double Grid::multiple(double k) const
+{
+    if (_decimal)
+    {
+        const double product = k * _numerator;
+        if (std::fabs(product) < EXACT_INTEGERS)
+        {
+            // Both operands exact: one correctly rounded division.
+            return product / _scale;
+        }
+    }
+    return k * _granularity;
+}
+
+double Grid::stepsOf(double x) const
+{
+    return std::round(x / _granularity);
+}
+
+double Grid::nearest(double x) const
+{
+    if (!_granular || !std::isfinite(x))
+    {
+        return x;
+    }
+    return multiple(stepsOf(x));
+}
+
+double Grid::ceil(double x) const
+{
+    if (!_granular || !std::isfinite(x))
+    {
+        return x;
+    }
+    const double k = stepsOf(x);
+    const double v = multiple(k);
+    return (v < x) ? multiple(k + 1.0) : v;
+}
+
+double Grid::floor(double x) const
+{
+    if (!_granular || !std::isfinite(x))
+    {
+        return x;
+    }
+    const double k = stepsOf(x);
+    const double v = multiple(k);
+    return (v > x) ? multiple(k - 1.0) : v;
+}
+
+std::vector<Grid> Grid::gridsOf(const ArrayOfDouble& granularity)
+{
+    std::vector<Grid> grids;
+    grids.reserve(granularity.size());
+    for (size_t i = 0; i < granularity.size(); ++i)
+    {
+        grids.emplace_back(granularity[i]);
+    }
+    return grids;
+}
+
+bool Grid::placeOnGridsWithinBounds(ArrayOfDouble& x, const ArrayOfDouble& granularity,
+                                    const ArrayOfDouble& lb, const ArrayOfDouble& ub)
+{
+    return placeOnGridsWithinBounds(x, gridsOf(granularity), lb, ub);
+}
+
+bool Grid::placeOnGridsWithinBounds(ArrayOfDouble& x, const std::vector<Grid>& grids,
+                                    const ArrayOfDouble& lb, const ArrayOfDouble& ub)
+{
+    const size_t n = x.size();
+    const bool withGrids = (grids.size() == n);
+    const bool withLb = (lb.size() == n);
+    const bool withUb = (ub.size() == n);
+    const Grid continuous{Double()};
+
+    // Two passes, so that x is left as it was when a coordinate fails.
+    for (int pass = 0; pass < 2; ++pass)
+    {
+        for (size_t i = 0; i < n; ++i)
+        {
+            if (!x[i].isDefined())
+            {
+                continue;
+            }
+            const Grid& grid = withGrids ? grids[i] : continuous;
+            double v = grid.nearest(x[i].todouble());
+            const bool hasLb = withLb && lb[i].isDefined();
+            const bool hasUb = withUb && ub[i].isDefined();
+            if (hasLb && v < lb[i].todouble())
+            {
+                v = grid.ceil(lb[i].todouble());
+            }
+            if (hasUb && v > ub[i].todouble())
+            {
+                v = grid.floor(ub[i].todouble());
+            }
+            // A grid point below the upper bound may lie below the lower one:
+            // no grid point between the bounds.
+            if ((hasLb && v < lb[i].todouble()) || (hasUb && v > ub[i].todouble()))
+            {
+                return false;
+            }
+            if (1 == pass && v != x[i].todouble())
+            {
+                x[i] = v;
+            }
+        }
+    }
+    return true;
+}
+
+} // namespace QARNO_4_0_0
