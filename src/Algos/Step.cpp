@@ -443,7 +443,8 @@ void Step::handlePendingInterrupts()
         // once, without a dialog, and still writes its reports.
         _terminationHandled = true;
         std::cout << std::endl
-                  << "QARNO caught signal " << SignalRecord::signalName(termination) << "." << std::endl;
+                  << "QARNO caught signal " << SignalRecord::signalName(termination) << "."
+                  << std::endl;
         std::cout << "Terminate QARNO." << std::endl;
         AllStopReasons::_baseStopReason.set(BaseStopType::CTRL_C);
         _userTerminate = true;

@@ -246,6 +246,29 @@ public:
         {
             return;
         }
+        // A process that runs with a standard stream closed gets the pipe
+        // there: moved up, the pipe neither takes the place of a stream of
+        // the program nor stays open in it.
+        for (int& fd : fds)
+        {
+            if (fd <= STDERR_FILENO)
+            {
+                const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+                ::close(fd);
+                fd = moved;
+            }
+        }
+        if (fds[0] < 0 || fds[1] < 0)
+        {
+            for (const int fd : fds)
+            {
+                if (fd >= 0)
+                {
+                    ::close(fd);
+                }
+            }
+            return;
+        }
         posix_spawn_file_actions_t actions;
         posix_spawnattr_t attributes;
         bool ready = 0 == posix_spawn_file_actions_init(&actions);
@@ -494,8 +517,8 @@ EarlyEnd readOutput(BlackboxProcess& process, size_t timeLimit, std::vector<Outp
         const char* const endOfData = buffer + n;
         while (p < endOfData && current < nbLines)
         {
-            const char* newline = static_cast<const char*>(
-                std::memchr(p, '\n', static_cast<size_t>(endOfData - p)));
+            const char* newline =
+                static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(endOfData - p)));
             const char* stop = (nullptr == newline) ? endOfData : newline;
             if (!skipping)
             {

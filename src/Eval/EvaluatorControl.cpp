@@ -21,8 +21,8 @@
 #include "Param/Parameters.hpp"
 #include "Util/AllStopReasons.hpp"
 #include "Util/Clock.hpp"
-#include "Util/SignalRecord.hpp"
 #include "Util/Exception.hpp"
+#include "Util/SignalRecord.hpp"
 
 namespace QARNO_4_0_0
 {
@@ -1411,14 +1411,14 @@ size_t EvaluatorControl::getRemainingEvalBudget() const
     }
     const auto left = [](size_t budget, size_t used)
     { return (SIZE_T_INF == budget) ? SIZE_T_INF : ((used >= budget) ? 0 : budget - used); };
-    size_t remaining = std::min(left(_settings.maxBbEval, _bbEval.load()),
-                                left(_settings.maxEval, getNbEval()));
+    size_t remaining =
+        std::min(left(_settings.maxBbEval, _bbEval.load()), left(_settings.maxEval, getNbEval()));
     const size_t blocks = left(_settings.maxBlockEval, _blockEval.load());
     if (SIZE_T_INF != blocks)
     {
         const size_t blockSize = std::max<size_t>(1, _settings.bbMaxBlockSize);
         remaining = std::min(remaining, (blocks > SIZE_T_INF / blockSize) ? SIZE_T_INF - 1
-                                                                           : blocks * blockSize);
+                                                                          : blocks * blockSize);
     }
     return remaining;
 }

@@ -99,8 +99,8 @@ TEST(QarnoProcess, MaxTimeEndsABlackboxThatNeverReturns)
 
     ASSERT_FALSE(result.timedOut) << result.out << result.err;
     EXPECT_EQ(0, result.exitStatus) << result.err;
-    EXPECT_TRUE(contains(result.out,
-                         "A termination criterion is reached: Maximum allowed time reached"))
+    EXPECT_TRUE(
+        contains(result.out, "A termination criterion is reached: Maximum allowed time reached"))
         << result.out;
     EXPECT_TRUE(contains(result.err, "MAX_TIME (2 s) reached: the blackbox executable was ended"))
         << result.err;

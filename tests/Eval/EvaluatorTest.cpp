@@ -222,8 +222,9 @@ TEST_F(EvaluatorTest, OutcomesOfTheExecutable)
          {S::EVAL_ERROR, S::EVAL_CONS_H_OVER},
          {false, true},
          {true, true},
-         {"Warning: Evaluation error with point " + p1 + ".*: output line longer than 1048576 "
-                                                         "bytes"}},
+         {"Warning: Evaluation error with point " + p1 +
+          ".*: output line longer than 1048576 "
+          "bytes"}},
         // Output without end: the reading stops, the program meets a closed
         // pipe (SIGPIPE), and memory is never spent on the endless line.
         {"endless",
@@ -231,13 +232,13 @@ TEST_F(EvaluatorTest, OutcomesOfTheExecutable)
          {S::EVAL_ERROR, S::EVAL_ERROR},
          {false, false},
          {true, true},
-         {"Warning: Evaluation error with point " + p1 + ".*: output line longer than 1048576 "
-                                                         "bytes",
+         {"Warning: Evaluation error with point " + p1 +
+              ".*: output line longer than 1048576 "
+              "bytes",
           "Warning: Evaluation error with point " + p2 +
               ".*: output not read, the output of the blackbox executable goes on without end",
           "Warning: Evaluator returned exit status " + anyExitStatus + " for point: \\( 1 2 \\)",
-          "Warning: Evaluator returned exit status " + anyExitStatus +
-              " for point: \\( 12 1 \\)"}},
+          "Warning: Evaluator returned exit status " + anyExitStatus + " for point: \\( 12 1 \\)"}},
     };
     for (const auto& c : cases)
     {

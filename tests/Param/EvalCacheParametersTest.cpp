@@ -247,7 +247,8 @@ TEST(EvalParameters, OutputTypes)
     } cases[] = {
         {"empty list", {}, {BBOutputType::OBJ}},
         {"kept", {BBOutputType::OBJ, BBOutputType::EB}, {BBOutputType::OBJ, BBOutputType::EB}},
-        {"objective last", {BBOutputType::PB, BBOutputType::OBJ},
+        {"objective last",
+         {BBOutputType::PB, BBOutputType::OBJ},
          {BBOutputType::PB, BBOutputType::OBJ}},
     };
     for (const auto& c : cases)

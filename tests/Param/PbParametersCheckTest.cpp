@@ -508,7 +508,8 @@ TEST_F(PbParametersCheckTest, ValuesBeyondTheMeshAreNamedAsTooLarge)
              pb.setAttributeValue("UPPER_BOUND", arr({1, 1e308}));
          },
          "InvalidParameter: Check: INITIAL_FRAME_SIZE (a tenth of the distance between the "
-         "bounds) at index 1: 2e+307" + beyond},
+         "bounds) at index 1: 2e+307" +
+             beyond},
         {"a lower bound far below x0",
          [](PbParameters& pb)
          {
@@ -516,23 +517,34 @@ TEST_F(PbParametersCheckTest, ValuesBeyondTheMeshAreNamedAsTooLarge)
              pb.setAttributeValue("LOWER_BOUND", arr({-1, -1e308}));
          },
          "InvalidParameter: Check: INITIAL_FRAME_SIZE (a tenth of the distance from X0 to the "
-         "lower bound) at index 1: 1e+307" + beyond},
+         "lower bound) at index 1: 1e+307" +
+             beyond},
         {"x0 of 1e308",
-         [](PbParameters& pb) { pb.setAttributeValue("X0", ArrayOfPoint{pt({0, 1e308})}); },
+         [](PbParameters& pb) {
+             pb.setAttributeValue("X0", ArrayOfPoint{pt({0, 1e308})});
+         },
          "InvalidParameter: Check: X0 at index 1: 1e+308" + beyond},
         {"x0 of -1e302 among several starting points",
-         [](PbParameters& pb)
-         { pb.setAttributeValue("X0", ArrayOfPoint{pt({0, 1}), pt({0, -1e302})}); },
+         [](PbParameters& pb) {
+             pb.setAttributeValue("X0", ArrayOfPoint{pt({0, 1}), pt({0, -1e302})});
+         },
          "InvalidParameter: Check: X0 at index 1: -1e+302" + beyond},
         {"an initial mesh size of 1e305",
-         [](PbParameters& pb) { pb.setAttributeValue("INITIAL_MESH_SIZE", arr({1, 1e305})); },
+         [](PbParameters& pb) {
+             pb.setAttributeValue("INITIAL_MESH_SIZE", arr({1, 1e305}));
+         },
          "InvalidParameter: Check: INITIAL_FRAME_SIZE (from INITIAL_MESH_SIZE) at index 1: "
-         "1.414213562373095e+305" + beyond},
+         "1.414213562373095e+305" +
+             beyond},
         {"an initial frame size of 2e305",
-         [](PbParameters& pb) { pb.setAttributeValue("INITIAL_FRAME_SIZE", arr({1, 2e305})); },
+         [](PbParameters& pb) {
+             pb.setAttributeValue("INITIAL_FRAME_SIZE", arr({1, 2e305}));
+         },
          "InvalidParameter: Check: INITIAL_FRAME_SIZE at index 1: 2e+305" + beyond},
         {"x0 of 1e300 and its frame fit",
-         [](PbParameters& pb) { pb.setAttributeValue("X0", ArrayOfPoint{pt({0, 1e300})}); },
+         [](PbParameters& pb) {
+             pb.setAttributeValue("X0", ArrayOfPoint{pt({0, 1e300})});
+         },
          "ok"},
         {"a continuous variable at 1e308",
          [](PbParameters& pb)

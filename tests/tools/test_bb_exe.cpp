@@ -171,7 +171,8 @@ int main(int argc, char** argv)
         if (const char* pid = std::getenv("QARNO_TEST_SIGNAL_PID"))
         {
             const char* number = std::getenv("QARNO_TEST_SIGNAL");
-            kill(static_cast<pid_t>(std::atol(pid)), nullptr != number ? std::atoi(number) : SIGUSR1);
+            kill(static_cast<pid_t>(std::atol(pid)),
+                 nullptr != number ? std::atoi(number) : SIGUSR1);
         }
         int status = 0;
         while (child > 0 && waitpid(child, &status, 0) < 0)
