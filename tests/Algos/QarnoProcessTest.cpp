@@ -92,7 +92,7 @@ TEST(QarnoProcess, MaxTimeEndsABlackboxThatNeverReturns)
 {
     TempDir dir;
     writeHangingBlackbox(dir);
-    writeParameters(dir, "MAX_TIME 2\n");
+    writeParameters(dir, "MAX_TIME 3\n");
 
     RunningProgram qarno(QarnoTest::qarnoExe(), {"param.txt"}, dir.path());
     const auto result = qarno.finish(HANG_GUARD_SECONDS);
@@ -102,7 +102,7 @@ TEST(QarnoProcess, MaxTimeEndsABlackboxThatNeverReturns)
     EXPECT_TRUE(
         contains(result.out, "A termination criterion is reached: Maximum allowed time reached"))
         << result.out;
-    EXPECT_TRUE(contains(result.err, "MAX_TIME (2 s) reached: the blackbox executable was ended"))
+    EXPECT_TRUE(contains(result.err, "MAX_TIME (3 s) reached: the blackbox executable was ended"))
         << result.err;
     // The point failed, and the run still wrote its cache file.
     EXPECT_TRUE(contains(readTextFile(dir.file("cache.txt")), "( 1 2 ) EVAL_ERROR"));

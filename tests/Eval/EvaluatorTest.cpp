@@ -583,8 +583,9 @@ TEST_F(EvaluatorTest, TimeLimitEndsTheProgramAndAllItStarted)
     const std::string runs = _tmp.file("runs");
     ScopedEnv logPids("QARNO_TEST_BB_PIDS", pids);
     ScopedEnv logRuns("QARNO_TEST_BB_LOG", runs);
+    // Time enough for the program to start and log, even on a loaded machine.
     Clock::reset();
-    Evaluator::setTimeLimit(1);
+    Evaluator::setTimeLimit(3);
 
     Block block = makeBlockInProgress({{1, 2}, {12, 1}});
     std::vector<bool> countEval;
@@ -595,7 +596,7 @@ TEST_F(EvaluatorTest, TimeLimitEndsTheProgramAndAllItStarted)
     EXPECT_EQ((std::vector<bool>{false, false}), evalOk);
     // They ran: they count.
     EXPECT_EQ((std::vector<bool>{true, true}), countEval);
-    const std::string ended = ": MAX_TIME \\(1 s\\) reached: the blackbox executable was ended";
+    const std::string ended = ": MAX_TIME \\(3 s\\) reached: the blackbox executable was ended";
     expectLinesMatch({"Warning: Evaluation error with point #1 \\( 1 2 \\).*" + ended,
                       "Warning: Evaluation error with point #2 \\( 12 1 \\).*" + ended},
                      err);
@@ -613,7 +614,7 @@ TEST_F(EvaluatorTest, TimeLimitEndsTheProgramAndAllItStarted)
     EXPECT_EQ(std::vector<EvalStatusType>{S::EVAL_ERROR}, statusesOf(block));
     EXPECT_EQ(std::vector<bool>{false}, evalOk);
     EXPECT_EQ(std::vector<bool>{false}, countEval);
-    expectLinesMatch({"Warning: Evaluation error with point #3 \\( 3 4 \\).*: MAX_TIME \\(1 s\\) "
+    expectLinesMatch({"Warning: Evaluation error with point #3 \\( 3 4 \\).*: MAX_TIME \\(3 s\\) "
                       "reached: the blackbox executable was not started"},
                      err);
     EXPECT_EQ("2\n", readFile(runs));
