@@ -177,8 +177,8 @@ void MainStep::startImp()
     // or with the destruction of this step after a failure. A step started
     // again first puts back the handlers it found the first time.
     _signalHandlers.reset();
-    _signalHandlers = std::make_unique<SignalHandlerGuard>();
     resetRunState();
+    _signalHandlers = std::make_unique<SignalHandlerGuard>();
 
     if (nullptr == _allParams)
     {
@@ -202,6 +202,7 @@ void MainStep::startImp()
     }
 
     _allParams->checkAndComply();
+    Evaluator::setTimeLimit(_allParams->getAttributeValue<size_t>("MAX_TIME"));
 
     if (_allParams->getAttributeValue<int>("DISPLAY_DEGREE") > 8)
     {
@@ -614,6 +615,7 @@ void MainStep::hotRestartOnUserInterrupt()
         }
 
         _allParams->checkAndComply();
+        Evaluator::setTimeLimit(_allParams->getAttributeValue<size_t>("MAX_TIME"));
         std::cin.clear();
     }
 

@@ -51,7 +51,9 @@ std::string algoKindToString(AlgoKind kind);
 /// reasons, the evaluation rules that phase one swaps, the solution-file
 /// switch, and the binding of an empty cache. The signal handlers of the run
 /// are in place from the start to the end (or the destruction) of the step,
-/// and the handlers found before are put back afterwards.
+/// and the handlers found before are put back afterwards. MAX_TIME, read at
+/// the start (and after a hot-restart dialog), also bounds the wait for a
+/// blackbox executable (`Evaluator::setTimeLimit`).
 class MainStep : public Step
 {
 public:

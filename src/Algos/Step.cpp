@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "Algos/Algorithm.hpp"
+#include "Algos/SignalHandlerGuard.hpp"
 #include "Algos/StepException.hpp"
 #include "Algos/UserTerminateException.hpp"
 #include "Output/OutputQueue.hpp"
@@ -13,6 +14,7 @@
 #include "Param/RunParameters.hpp"
 #include "Util/AllStopReasons.hpp"
 #include "Util/Exception.hpp"
+#include "Util/SignalRecord.hpp"
 
 namespace QARNO_4_0_0
 {
@@ -27,8 +29,8 @@ bool Step::_userTerminate = false;
 Step::StepEndCallback Step::_cbIterationEnd = Step::defaultStepEnd;
 Step::StepEndCallback Step::_cbMegaIterationEnd = Step::defaultStepEnd;
 Step::HotRestartCallback Step::_cbHotRestart = Step::defaultHotRestart;
-volatile std::sig_atomic_t Step::_sigintReceived = 0;
 std::sig_atomic_t Step::_sigintHandled = 0;
+bool Step::_terminationHandled = false;
 
 // ---------------------------------------------------------------------------
 // Construction
@@ -410,23 +412,45 @@ void Step::userInterrupt(int /*signalValue*/)
 {
     // Only this write happens in the signal context; everything else waits
     // for handlePendingInterrupts.
-    _sigintReceived = _sigintReceived + 1;
+    SignalRecord::addInterrupt();
+}
+
+void Step::terminationSignal(int signalValue)
+{
+    SignalRecord::setTermination(signalValue);
 }
 
 void Step::debugSegFault(int signalValue)
 {
     static const char text[] = "Caught seg fault in thread 0\n";
-    // write(2) and signal(2) are async-signal-safe; the output queue and
-    // exceptions are not.
+    // write(2), sigaction(2) and raise(3) are async-signal-safe; the output
+    // queue and exceptions are not.
     const ssize_t written = ::write(STDERR_FILENO, text, sizeof(text) - 1);
     (void)written;
-    std::signal(signalValue, SIG_DFL);
+    // The handler that was there before the run gets the fault too (the
+    // default one ends the process): the signal raised here waits until
+    // this handler returns, and a real fault occurs again anyway.
+    SignalHandlerGuard::restorePreviousSegFaultHandler();
     std::raise(signalValue);
 }
 
 void Step::handlePendingInterrupts()
 {
-    while (_sigintHandled < _sigintReceived)
+    const int termination = SignalRecord::getTermination();
+    if (0 != termination && !_terminationHandled)
+    {
+        // Asked to end by the system or the session: the run winds down at
+        // once, without a dialog, and still writes its reports.
+        _terminationHandled = true;
+        std::cout << std::endl
+                  << "QARNO caught signal " << SignalRecord::signalName(termination) << "."
+                  << std::endl;
+        std::cout << "Terminate QARNO." << std::endl;
+        AllStopReasons::_baseStopReason.set(BaseStopType::CTRL_C);
+        _userTerminate = true;
+    }
+
+    while (_sigintHandled < SignalRecord::getInterrupts())
     {
         ++_sigintHandled;
         std::cout << std::endl << "QARNO caught User interruption." << std::endl;
@@ -441,7 +465,7 @@ void Step::handlePendingInterrupts()
             std::cout << "Terminate QARNO." << std::endl;
             _userTerminate = true;
             // Interrupts recorded after this one belong to the same stop.
-            _sigintHandled = _sigintReceived;
+            _sigintHandled = SignalRecord::getInterrupts();
             throw UserTerminateException(SOURCE_FILE, __LINE__, "User termination");
         }
     }
@@ -451,8 +475,9 @@ void Step::resetInterruptState()
 {
     _userInterrupt = false;
     _userTerminate = false;
-    _sigintReceived = 0;
+    SignalRecord::reset();
     _sigintHandled = 0;
+    _terminationHandled = false;
 }
 
 void Step::hotRestartOnUserInterrupt()

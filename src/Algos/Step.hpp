@@ -139,17 +139,24 @@ public:
 
     /// SIGINT handler: records the signal, nothing else (async-signal-safe).
     static void userInterrupt(int signalValue);
+    /// Handler of SIGTERM and SIGHUP: records the signal, nothing else.
+    static void terminationSignal(int signalValue);
     /// SIGSEGV handler: writes "Caught seg fault in thread 0" on standard
-    /// error with write(2), puts back the default disposition and raises the
-    /// signal again, so the process ends as the fault demands.
+    /// error with write(2), puts back the handler found before the run (the
+    /// default one when there was none) and raises the signal again, so the
+    /// process ends as the fault demands, through that handler.
     static void debugSegFault(int signalValue);
     /// Acts on the interrupts recorded since the last call, in order: the
     /// first prints "QARNO caught User interruption." and "Please wait...",
     /// sets the base stop reason to Ctrl-C and `_userInterrupt`; one more
     /// prints "Terminate QARNO.", sets `_userTerminate` and throws
-    /// `UserTerminateException` "User termination".
+    /// `UserTerminateException` "User termination". A termination signal
+    /// (SIGTERM, SIGHUP) prints "QARNO caught signal SIGTERM." (or SIGHUP)
+    /// and "Terminate QARNO.", then sets the base stop reason to Ctrl-C and
+    /// `_userTerminate` without throwing: the run ends at once with its
+    /// reports.
     static void handlePendingInterrupts();
-    /// Flags and recorded interrupts := none, as at load.
+    /// Flags and recorded signals := none, as at load.
     static void resetInterruptState();
 
     /// "Call stack:", the names from the root down to this step, each
@@ -206,10 +213,11 @@ private:
     static StepEndCallback _cbMegaIterationEnd;
     static HotRestartCallback _cbHotRestart;
 
-    /// Written by the SIGINT handler only.
-    static volatile std::sig_atomic_t _sigintReceived;
-    /// Interrupts already acted upon; read and written outside the handler.
+    /// Interrupts of the signal record already acted upon; read and written
+    /// outside the handler.
     static std::sig_atomic_t _sigintHandled;
+    /// The termination signal of the record was acted upon.
+    static bool _terminationHandled;
 };
 
 } // namespace QARNO_4_0_0

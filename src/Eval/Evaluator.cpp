@@ -1,22 +1,36 @@
 #include "Eval/Evaluator.hpp"
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <optional>
 #include <utility>
 
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include "Eval/BBOutput.hpp"
 #include "Eval/Eval.hpp"
 #include "Output/OutputQueue.hpp"
 #include "Param/EvalParameters.hpp"
+#include "Util/AllStopReasons.hpp"
+#include "Util/Clock.hpp"
 #include "Util/Exception.hpp"
+#include "Util/SignalRecord.hpp"
 #include "Util/Utils.hpp"
+
+extern char** environ;
 
 namespace QARNO_4_0_0
 {
@@ -39,6 +53,7 @@ struct FileId
 // The definitions below are destroyed in reverse order: the remover goes
 // first, while the names it needs still exist.
 std::vector<std::string> Evaluator::_tmpFiles;
+size_t Evaluator::_timeLimit = Evaluator::NO_TIME_LIMIT;
 
 namespace
 {
@@ -170,85 +185,398 @@ bool writeAll(int fd, const std::string& text)
     return true;
 }
 
-/// Reads one whole line, however long, without its newline. False at the
-/// end of the output when nothing was left. A signal arriving during the
-/// wait does not end the output.
-bool readLine(FILE* stream, std::string& line)
+/// What is read of the output after the lines of the block (a program may
+/// write more than it needs to), before the output is taken as endless and
+/// the reading stops.
+constexpr size_t MAX_EXTRA_OUTPUT = size_t(64) << 20;
+
+/// How long an ended program may take to go after SIGTERM (or the signal
+/// the run received) before it is killed.
+constexpr double END_GRACE_SECONDS = 2.0;
+
+/// The longest sleep of a wait: a signal that arrives just before a wait
+/// starts is seen at the latest after it.
+constexpr int WAKE_UP_MS = 200;
+
+void sleepSeconds(double seconds)
 {
-    line.clear();
-    bool any = false;
-    for (;;)
-    {
-        errno = 0;
-        const int c = std::getc(stream);
-        if (EOF == c)
-        {
-            if (std::ferror(stream) && EINTR == errno)
-            {
-                std::clearerr(stream);
-                continue;
-            }
-            return any;
-        }
-        any = true;
-        if ('\n' == c)
-        {
-            return true;
-        }
-        line += static_cast<char>(c);
-    }
+    struct timespec pause;
+    pause.tv_sec = static_cast<time_t>(seconds);
+    pause.tv_nsec = static_cast<long>((seconds - static_cast<double>(pause.tv_sec)) * 1e9);
+    // A signal cuts the sleep short: the caller looks again.
+    ::nanosleep(&pause, nullptr);
 }
 
-/// Reads the output to its end, so that a program writing more than one
-/// line per point is not killed by a closed pipe before it exits.
-void drain(FILE* stream)
+/// Why the evaluation of a block ended early.
+enum class EarlyEnd
 {
-    char buffer[4096];
-    for (;;)
+    NONE,
+    TIME_LIMIT,
+    SIGNAL
+};
+
+/// The time limit passed, or a termination signal received by the run.
+EarlyEnd earlyEndOf(size_t timeLimit)
+{
+    if (0 != SignalRecord::getTermination())
     {
-        errno = 0;
-        if (std::fread(buffer, 1, sizeof(buffer), stream) > 0)
-        {
-            continue;
-        }
-        if (std::ferror(stream) && EINTR == errno)
-        {
-            std::clearerr(stream);
-            continue;
-        }
-        return;
+        return EarlyEnd::SIGNAL;
     }
+    if (Evaluator::NO_TIME_LIMIT != timeLimit && Clock::secondsLeft(timeLimit) <= 0)
+    {
+        return EarlyEnd::TIME_LIMIT;
+    }
+    return EarlyEnd::NONE;
 }
 
-/// The pipe of the running command, closed (and the command waited for)
-/// also when an exception leaves the evaluation.
-class CommandPipe
+/// The program of a block: `/bin/sh -c command`, its standard output on a
+/// pipe. Standard input and error are those of the process, as with popen.
+/// With a time limit it runs in a process group of its own, so that all it
+/// started can be ended with it; without one it stays in the group of the
+/// run, so that the terminal's Ctrl-C reaches it as before.
+class BlackboxProcess
 {
 public:
-    explicit CommandPipe(const std::string& command) : _stream(::popen(command.c_str(), "r")) {}
-    CommandPipe(const CommandPipe&) = delete;
-    CommandPipe& operator=(const CommandPipe&) = delete;
-    ~CommandPipe()
+    BlackboxProcess(const std::string& command, bool ownGroup)
+        : _pid(-1), _output(-1), _ownGroup(ownGroup), _reaped(false), _status(-1),
+          _interruptsSeen(SignalRecord::getInterrupts())
     {
-        if (nullptr != _stream)
+        int fds[2];
+        if (0 != ::pipe2(fds, O_CLOEXEC))
         {
-            ::pclose(_stream);
+            return;
+        }
+        // A process that runs with a standard stream closed gets the pipe
+        // there: moved up, the pipe neither takes the place of a stream of
+        // the program nor stays open in it.
+        for (int& fd : fds)
+        {
+            if (fd <= STDERR_FILENO)
+            {
+                const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+                ::close(fd);
+                fd = moved;
+            }
+        }
+        if (fds[0] < 0 || fds[1] < 0)
+        {
+            for (const int fd : fds)
+            {
+                if (fd >= 0)
+                {
+                    ::close(fd);
+                }
+            }
+            return;
+        }
+        posix_spawn_file_actions_t actions;
+        posix_spawnattr_t attributes;
+        bool ready = 0 == posix_spawn_file_actions_init(&actions);
+        const bool actionsMade = ready;
+        ready = ready && 0 == posix_spawnattr_init(&attributes);
+        const bool attributesMade = ready;
+        ready = ready && 0 == posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+        if (ready && ownGroup)
+        {
+            ready = 0 == posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP) &&
+                    0 == posix_spawnattr_setpgroup(&attributes, 0);
+        }
+        if (ready)
+        {
+            char shell[] = "/bin/sh";
+            char option[] = "-c";
+            std::string text = command;
+            char* argv[] = {shell, option, &text[0], nullptr};
+            pid_t pid = -1;
+            if (0 == ::posix_spawn(&pid, shell, &actions, &attributes, argv, environ))
+            {
+                _pid = pid;
+            }
+        }
+        if (attributesMade)
+        {
+            posix_spawnattr_destroy(&attributes);
+        }
+        if (actionsMade)
+        {
+            posix_spawn_file_actions_destroy(&actions);
+        }
+        ::close(fds[1]);
+        if (_pid > 0)
+        {
+            _output = fds[0];
+        }
+        else
+        {
+            ::close(fds[0]);
         }
     }
 
-    FILE* stream() const { return _stream; }
+    BlackboxProcess(const BlackboxProcess&) = delete;
+    BlackboxProcess& operator=(const BlackboxProcess&) = delete;
 
-    /// The raw wait status of the command (-1 when it cannot be had).
-    int close()
+    /// Waits for the program as pclose does, also when an exception leaves
+    /// the evaluation.
+    ~BlackboxProcess()
     {
-        FILE* stream = _stream;
-        _stream = nullptr;
-        return ::pclose(stream);
+        closeOutput();
+        while (_pid > 0 && !_reaped && ::waitpid(_pid, &_status, 0) < 0 && EINTR == errno)
+        {
+        }
+    }
+
+    bool started() const { return _pid > 0; }
+    int output() const { return _output; }
+
+    void closeOutput()
+    {
+        if (_output >= 0)
+        {
+            ::close(_output);
+            _output = -1;
+        }
+    }
+
+    /// What ends the wait early: the time limit passed, or a termination
+    /// signal received by the run. An interrupt received meanwhile is passed
+    /// on to a program in its own group, which the terminal no longer
+    /// reaches.
+    EarlyEnd earlyEnd(size_t timeLimit)
+    {
+        const auto interrupts = SignalRecord::getInterrupts();
+        if (_ownGroup && interrupts != _interruptsSeen)
+        {
+            _interruptsSeen = interrupts;
+            ::kill(-_pid, SIGINT);
+        }
+        return earlyEndOf(timeLimit);
+    }
+
+    /// Milliseconds to wait at most before looking at the limit again.
+    static int waitMs(size_t timeLimit)
+    {
+        if (Evaluator::NO_TIME_LIMIT == timeLimit)
+        {
+            return WAKE_UP_MS;
+        }
+        const double left = std::ceil(Clock::secondsLeft(timeLimit) * 1000.0);
+        return static_cast<int>(std::max(0.0, std::min(left, double(WAKE_UP_MS))));
+    }
+
+    /// Waits for the end of the program and gives its raw wait status; the
+    /// wait ends early on the time limit or a termination signal (the
+    /// program is then still running).
+    EarlyEnd wait(size_t timeLimit, int& status)
+    {
+        closeOutput();
+        long pauseUs = 500;
+        for (;;)
+        {
+            const EarlyEnd early = earlyEnd(timeLimit);
+            if (EarlyEnd::NONE != early)
+            {
+                return early;
+            }
+            const pid_t done =
+                ::waitpid(_pid, &_status, (Evaluator::NO_TIME_LIMIT == timeLimit) ? 0 : WNOHANG);
+            if (done == _pid)
+            {
+                _reaped = true;
+                status = _status;
+                return EarlyEnd::NONE;
+            }
+            if (done < 0 && EINTR != errno)
+            {
+                // Nothing to wait for any more (the child was taken by
+                // someone else): the status is unknown.
+                _reaped = true;
+                status = -1;
+                return EarlyEnd::NONE;
+            }
+            if (0 == done)
+            {
+                // Most programs end right after their output: short pauses
+                // first.
+                sleepSeconds(std::min(pauseUs, long(WAKE_UP_MS) * 1000) * 1e-6);
+                pauseUs *= 2;
+            }
+        }
+    }
+
+    /// Ends the program: `signalValue` to it (its whole group, or the shell
+    /// alone when it shares the run's group), then SIGKILL to whatever is
+    /// left after the grace period, and waits for it.
+    void end(int signalValue)
+    {
+        closeOutput();
+        if (_pid <= 0 || _reaped)
+        {
+            return;
+        }
+        const pid_t target = _ownGroup ? -_pid : _pid;
+        ::kill(target, signalValue);
+        // A stopped program (one that read the terminal from its own group)
+        // goes on to take the signal.
+        ::kill(target, SIGCONT);
+        for (double waited = 0; waited < END_GRACE_SECONDS; waited += 0.01)
+        {
+            // Not reaped yet: until the shell is taken, neither its number
+            // nor that of its group can go to another process.
+            siginfo_t info = {};
+            if (0 != ::waitid(P_PID, static_cast<id_t>(_pid), &info, WEXITED | WNOHANG | WNOWAIT) &&
+                EINTR != errno)
+            {
+                break;
+            }
+            if (0 != info.si_pid)
+            {
+                break;
+            }
+            sleepSeconds(0.01);
+        }
+        // What the shell started may still be there, in its group.
+        ::kill(target, SIGKILL);
+        while (::waitpid(_pid, &_status, 0) < 0 && EINTR == errno)
+        {
+        }
+        _reaped = true;
     }
 
 private:
-    FILE* _stream;
+    pid_t _pid;
+    int _output;
+    bool _ownGroup;
+    bool _reaped;
+    int _status;
+    std::sig_atomic_t _interruptsSeen;
 };
+
+/// One output line per point, as read: its text, or what went wrong.
+struct OutputLine
+{
+    enum class Kind
+    {
+        MISSING,  // the output ended before
+        TEXT,     // the line, without its newline
+        TOO_LONG, // longer than Evaluator::MAX_OUTPUT_LINE
+        CUT       // not read: the reading stopped before
+    };
+    Kind kind = Kind::MISSING;
+    std::string text;
+};
+
+/// Reads the program's output: one line per point, then the rest of the
+/// output to its end, so that a program writing more than one line per
+/// point is not killed by a closed pipe before it exits. A line longer than
+/// the bound is skipped to its end, never held whole; output that goes on
+/// beyond the lines and MAX_EXTRA_OUTPUT more is taken as endless: the
+/// reading stops there (the program then meets a closed pipe).
+EarlyEnd readOutput(BlackboxProcess& process, size_t timeLimit, std::vector<OutputLine>& lines)
+{
+    const size_t nbLines = lines.size();
+    const size_t maxTotal = nbLines * (Evaluator::MAX_OUTPUT_LINE + 1) + MAX_EXTRA_OUTPUT;
+    size_t total = 0;
+    size_t current = 0;
+    bool skipping = false;
+    std::string line;
+    char buffer[65536];
+
+    for (;;)
+    {
+        const EarlyEnd early = process.earlyEnd(timeLimit);
+        if (EarlyEnd::NONE != early)
+        {
+            return early;
+        }
+        struct pollfd ready = {process.output(), POLLIN, 0};
+        const int polled = ::poll(&ready, 1, BlackboxProcess::waitMs(timeLimit));
+        if (polled < 0 && EINTR != errno)
+        {
+            break;
+        }
+        if (polled <= 0)
+        {
+            continue;
+        }
+        const ssize_t n = ::read(process.output(), buffer, sizeof(buffer));
+        if (n < 0)
+        {
+            if (EINTR == errno || EAGAIN == errno)
+            {
+                continue;
+            }
+            break;
+        }
+        if (0 == n)
+        {
+            break;
+        }
+        total += static_cast<size_t>(n);
+
+        const char* p = buffer;
+        const char* const endOfData = buffer + n;
+        while (p < endOfData && current < nbLines)
+        {
+            const char* newline =
+                static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(endOfData - p)));
+            const char* stop = (nullptr == newline) ? endOfData : newline;
+            if (!skipping)
+            {
+                const size_t room = Evaluator::MAX_OUTPUT_LINE - line.size();
+                const size_t count = static_cast<size_t>(stop - p);
+                if (count > room)
+                {
+                    lines[current].kind = OutputLine::Kind::TOO_LONG;
+                    line.clear();
+                    line.shrink_to_fit();
+                    skipping = true;
+                }
+                else
+                {
+                    line.append(p, count);
+                }
+            }
+            if (nullptr == newline)
+            {
+                break;
+            }
+            if (!skipping)
+            {
+                lines[current].kind = OutputLine::Kind::TEXT;
+                lines[current].text = std::move(line);
+                line.clear();
+            }
+            skipping = false;
+            ++current;
+            p = newline + 1;
+        }
+
+        if (total > maxTotal)
+        {
+            // Endless output: what was not read stays unread.
+            if (current < nbLines && OutputLine::Kind::TOO_LONG == lines[current].kind)
+            {
+                ++current;
+            }
+            for (size_t i = current; i < nbLines; ++i)
+            {
+                lines[i].kind = OutputLine::Kind::CUT;
+            }
+            return EarlyEnd::NONE;
+        }
+    }
+
+    // A last line without its newline counts.
+    if (current < nbLines && (skipping || !line.empty()))
+    {
+        if (!skipping)
+        {
+            lines[current].kind = OutputLine::Kind::TEXT;
+            lines[current].text = std::move(line);
+        }
+    }
+    return EarlyEnd::NONE;
+}
 
 /// The message of a library exception without its source location.
 std::string messagePart(const Exception& e)
@@ -406,8 +734,43 @@ std::vector<bool> Evaluator::evalXBBExe(std::vector<std::shared_ptr<EvalPoint>>&
     OutputQueue::addIfShown(OutputLevel::LEVEL_FULL_DEBUG,
                             [&] { return "System command: " + command; });
 
-    CommandPipe pipe(command);
-    if (nullptr == pipe.stream())
+    const size_t timeLimit = _timeLimit;
+    const bool hasTimeLimit = NO_TIME_LIMIT != timeLimit;
+    // The points of a program ended early fail: they ran (and count) when
+    // the program had started.
+    const auto endEarly = [&](EarlyEnd why, bool started)
+    {
+        std::string reason;
+        if (EarlyEnd::TIME_LIMIT == why)
+        {
+            AllStopReasons::_baseStopReason.set(BaseStopType::MAX_TIME_REACHED);
+            reason = "MAX_TIME (" + std::to_string(timeLimit) + " s) reached";
+        }
+        else
+        {
+            reason = "the run received " + SignalRecord::signalName(SignalRecord::getTermination());
+        }
+        reason += started ? ": the blackbox executable was ended"
+                          : ": the blackbox executable was not started";
+        for (size_t i = 0; i < block.size(); ++i)
+        {
+            evalOk[i] = false;
+            countEval[i] = started;
+            block[i]->setEvalStatus(EvalStatusType::EVAL_ERROR, _evalType);
+            writeWarning("Warning: Evaluation error with point " + block[i]->display() + ": " +
+                         reason);
+        }
+        return evalOk;
+    };
+
+    const EarlyEnd beforeStart = earlyEndOf(timeLimit);
+    if (EarlyEnd::NONE != beforeStart)
+    {
+        return endEarly(beforeStart, false);
+    }
+
+    BlackboxProcess process(command, hasTimeLimit);
+    if (!process.started())
     {
         for (const auto& point : block)
         {
@@ -417,23 +780,49 @@ std::vector<bool> Evaluator::evalXBBExe(std::vector<std::shared_ptr<EvalPoint>>&
         return evalOk;
     }
 
+    std::vector<OutputLine> lines(block.size());
+    EarlyEnd early = readOutput(process, timeLimit, lines);
+    int exitStatus = -1;
+    if (EarlyEnd::NONE == early)
+    {
+        early = process.wait(timeLimit, exitStatus);
+    }
+    if (EarlyEnd::NONE != early)
+    {
+        const int termination = SignalRecord::getTermination();
+        process.end((EarlyEnd::SIGNAL == early && 0 != termination) ? termination : SIGTERM);
+        return endEarly(early, true);
+    }
+
     // Points whose line was read, matched the output types and gave an
     // objective: only they take their status from h once the program ended
     // well; the others keep the error found here.
     std::vector<bool> usable(block.size(), false);
-    std::string line;
     for (size_t i = 0; i < block.size(); ++i)
     {
         EvalPoint& point = *block[i];
-        if (!readLine(pipe.stream(), line))
+        const OutputLine& line = lines[i];
+        if (OutputLine::Kind::TEXT != line.kind)
         {
             point.setEvalStatus(EvalStatusType::EVAL_ERROR, _evalType);
-            writeWarning("Warning: Evaluation error with point " + point.display() +
-                         ": output is empty");
+            std::string what = ": output is empty";
+            if (OutputLine::Kind::TOO_LONG == line.kind)
+            {
+                // It ran: it counts.
+                countEval[i] = true;
+                what = ": output line longer than " + std::to_string(MAX_OUTPUT_LINE) + " bytes";
+            }
+            else if (OutputLine::Kind::CUT == line.kind)
+            {
+                countEval[i] = true;
+                what = ": output not read, the output of the blackbox executable goes on without "
+                       "end";
+            }
+            writeWarning("Warning: Evaluation error with point " + point.display() + what);
             continue;
         }
 
-        const BBOutput output(line, true);
+        const BBOutput output(line.text, true);
         if (nullptr == point.getEval(_evalType))
         {
             point.setEvalStatus(EvalStatusType::EVAL_IN_PROGRESS, _evalType);
@@ -458,8 +847,6 @@ std::vector<bool> Evaluator::evalXBBExe(std::vector<std::shared_ptr<EvalPoint>>&
         const EvalStatusType status = eval.getEvalStatus();
         usable[i] = EvalStatusType::EVAL_ERROR != status && EvalStatusType::EVAL_FAILED != status;
     }
-    drain(pipe.stream());
-    const int exitStatus = pipe.close();
 
     for (size_t i = 0; i < block.size(); ++i)
     {

@@ -1,6 +1,7 @@
 #ifndef QARNO_EVAL_EVALUATOR_HPP
 #define QARNO_EVAL_EVALUATOR_HPP
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,9 +37,26 @@ enum class EvalXDefined : int
 /// blank-separated coordinates per point), printing one output line per
 /// point; an exit status other than 0 fails the whole block. Subclasses
 /// replace `eval_block` (the Python callback) or `eval_x` (point by point).
+///
+/// Bounds on the program: an output line longer than `MAX_OUTPUT_LINE`
+/// bytes fails its point and is never held whole; output that goes on
+/// 64 MiB beyond the lines of the block is not read further (the program
+/// meets a closed pipe). With a time limit (`setTimeLimit`, MAX_TIME of the
+/// run) the program runs in a process group of its own; when the limit
+/// passes, the group is sent SIGTERM, then SIGKILL two seconds later, the
+/// points of the block fail (EVAL_ERROR, counted) and the run's stop reason
+/// becomes "Maximum allowed time reached". A termination signal received by
+/// the run (SIGTERM, SIGHUP) ends the program the same way, with that signal.
+/// Without a time limit the program shares the group of the run, and a
+/// program that never ends stops the run.
 class Evaluator
 {
 public:
+    /// The longest output line read for a point, its line end not counted.
+    static constexpr size_t MAX_OUTPUT_LINE = size_t(1) << 20;
+    /// `setTimeLimit` value for no limit.
+    static constexpr size_t NO_TIME_LIMIT = static_cast<size_t>(-1);
+
     Evaluator(const std::shared_ptr<EvalParameters>& evalParams, EvalType evalType = EvalType::BB,
               EvalXDefined evalXDefined = EvalXDefined::EVAL_X_DEFINED);
     virtual ~Evaluator();
@@ -65,6 +83,12 @@ public:
     /// Removes the temporary files and forgets their names.
     static void removeTmpFiles();
 
+    /// The blackbox executable may run until `maxTime` seconds have passed
+    /// since the start of the run (`Clock::reset`); `NO_TIME_LIMIT` (the
+    /// default) for no limit. Process-wide: the main step sets MAX_TIME.
+    static void setTimeLimit(size_t maxTime) { _timeLimit = maxTime; }
+    static size_t getTimeLimit() { return _timeLimit; }
+
 protected:
     std::shared_ptr<EvalParameters> _evalParams;
     mutable EvalXDefined _evalXDefined;
@@ -75,6 +99,9 @@ protected:
     /// name of the created file (that name and a unique suffix; created
     /// exclusively, mode 0600).
     static std::vector<std::string> _tmpFiles;
+
+private:
+    static size_t _timeLimit;
 };
 
 } // namespace QARNO_4_0_0

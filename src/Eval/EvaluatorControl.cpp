@@ -22,6 +22,7 @@
 #include "Util/AllStopReasons.hpp"
 #include "Util/Clock.hpp"
 #include "Util/Exception.hpp"
+#include "Util/SignalRecord.hpp"
 
 namespace QARNO_4_0_0
 {
@@ -893,6 +894,12 @@ SuccessType EvaluatorControl::run()
     std::vector<std::shared_ptr<EvalQueuePoint>> block;
     while (!_doneWithEvalQueue)
     {
+        if (0 != SignalRecord::getTermination())
+        {
+            // Asked to end: no further block starts; the steps print the
+            // texts at their next test.
+            AllStopReasons::_baseStopReason.set(BaseStopType::CTRL_C);
+        }
         if ((isMain && stopMainEval(threadNum)) || reachedMaxEvalWithSettings())
         {
             if (_doneWithEvalQueue)
@@ -1395,6 +1402,30 @@ bool EvaluatorControl::reachedMaxEval() const
         return false;
     }
     return reachedMaxEvalWithSettings();
+}
+
+size_t EvaluatorControl::getRemainingEvalBudget() const
+{
+    try
+    {
+        readGlobalParameters();
+    }
+    catch (const ParameterToBeChecked&)
+    {
+        return SIZE_T_INF;
+    }
+    const auto left = [](size_t budget, size_t used)
+    { return (SIZE_T_INF == budget) ? SIZE_T_INF : ((used >= budget) ? 0 : budget - used); };
+    size_t remaining =
+        std::min(left(_settings.maxBbEval, _bbEval.load()), left(_settings.maxEval, getNbEval()));
+    const size_t blocks = left(_settings.maxBlockEval, _blockEval.load());
+    if (SIZE_T_INF != blocks)
+    {
+        const size_t blockSize = std::max<size_t>(1, _settings.bbMaxBlockSize);
+        remaining = std::min(remaining, (blocks > SIZE_T_INF / blockSize) ? SIZE_T_INF - 1
+                                                                          : blocks * blockSize);
+    }
+    return remaining;
 }
 
 bool EvaluatorControl::reachedMaxEvalWithSettings() const

@@ -238,6 +238,11 @@ public:
     /// The global budgets MAX_BB_EVAL, MAX_EVAL and MAX_BLOCK_EVAL, read now;
     /// records the global stop reason of the budget reached.
     bool reachedMaxEval() const;
+    /// How many more evaluations the global budgets allow, read now:
+    /// MAX_BB_EVAL and MAX_EVAL less the evaluations counted so far, and
+    /// MAX_BLOCK_EVAL less the blocks so far times BB_MAX_BLOCK_SIZE; the
+    /// largest size_t when none limits (or the budgets cannot be read yet).
+    size_t getRemainingEvalBudget() const;
     /// The budgets of one main thread: surrogate, lap and sub-problem.
     bool reachedMaxStepEval(int mainThreadNum) const;
     /// Whether that main thread must stop evaluating.

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <vector>
 
+#include "Param/InvalidParameter.hpp"
 #include "Param/RunParameters.hpp"
 #include "Type/BBOutputType.hpp"
 #include "Util/Exception.hpp"
@@ -142,9 +143,20 @@ void EvalParameters::checkAndComply(const std::shared_ptr<RunParameters>& run)
         }
     }
 
-    if (getSpValue<BBOutputTypeList>("BB_OUTPUT_TYPE", false, false).empty())
+    const BBOutputTypeList& bbOutputType =
+        getSpValue<BBOutputTypeList>("BB_OUTPUT_TYPE", false, false);
+    if (bbOutputType.empty())
     {
         setSpValueDefault<BBOutputTypeList>("BB_OUTPUT_TYPE", {BBOutputType::OBJ});
+    }
+    else if (0 == getNbObj(bbOutputType))
+    {
+        // Nothing to minimise: every run would end without a result.
+        std::string types = BBOutputTypeListToString(bbOutputType);
+        types.erase(types.find_last_not_of(' ') + 1);
+        throw InvalidParameter(SOURCE_FILE, __LINE__,
+                               "Parameters check: BB_OUTPUT_TYPE \"" + types +
+                                   "\" has no objective: one output must be of type OBJ");
     }
 
     _toBeChecked = false;

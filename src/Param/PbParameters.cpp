@@ -301,6 +301,30 @@ std::string str16(const Double& d)
     return std::string(buf, res.ptr);
 }
 
+/// Whether `value` lies beyond every multiple of the granularity `g` that a
+/// double can hold: its quotient by g overflows, so that no point of the
+/// mesh can be placed there. A continuous variable (g about 0) has no such
+/// limit.
+bool tooLargeForMesh(const Double& value, const Double& g)
+{
+    if (!value.isDefined() || !g.isDefined() || g.todouble() <= Double::getEpsilon())
+    {
+        return false;
+    }
+    return !std::isfinite(value.todouble() / g.todouble());
+}
+
+/// "Check: " + what + " at index i: " + the value + " is too large for the
+/// mesh" and the range the granularity allows.
+std::string tooLargeForMeshMessage(const std::string& what, size_t i, const Double& value,
+                                   const Double& g)
+{
+    const double largest = (g.todouble() >= 1.0) ? DBL_MAX : DBL_MAX * g.todouble();
+    return "Check: " + what + " at index " + itos(i) + ": " + str16(value) +
+           " is too large for the mesh: with a granularity of " + str16(g) +
+           ", the mesh holds values up to " + str16(largest) + " in absolute value";
+}
+
 std::string dimensionMismatch(size_t size, size_t n)
 {
     return " has dimension " + itos(size) + " which is different from " + "problem dimension " +
@@ -758,6 +782,10 @@ void PbParameters::checkForGranularity(const std::string& paramName,
         {
             continue;
         }
+        if (tooLargeForMesh(values[i], g))
+        {
+            fail(__LINE__, tooLargeForMeshMessage(paramName, i, values[i], g));
+        }
         if (!values[i].isMultipleOf(g))
         {
             fail(__LINE__, "Check: Invalid granularity of parameter " + paramName + " at index " +
@@ -876,6 +904,13 @@ void PbParameters::setInitialMeshParameters()
     ArrayOfDouble x0max(n);
     for (const Point& x0 : x0s)
     {
+        for (size_t j = 0; j < n && j < x0.size(); ++j)
+        {
+            if (tooLargeForMesh(x0[j], granularity[j]))
+            {
+                fail(__LINE__, tooLargeForMeshMessage("X0", j, x0[j], granularity[j]));
+            }
+        }
         for (size_t j = 0; j < n; ++j)
         {
             if (!x0min[j].isDefined() || x0[j] < x0min[j])
@@ -894,10 +929,21 @@ void PbParameters::setInitialMeshParameters()
     const Double tenEps(10.0 * Double::getEpsilon());
     for (size_t i = 0; i < n; ++i)
     {
+        // Where the frame size comes from, for the message of a size that
+        // no multiple of the granularity can hold.
+        std::string origin = "INITIAL_FRAME_SIZE";
+        const auto onMesh = [&](const Double& size)
+        {
+            if (tooLargeForMesh(size, granularity[i]))
+            {
+                fail(__LINE__, tooLargeForMeshMessage(origin, i, size, granularity[i]));
+            }
+            return size.nextMult(granularity[i]);
+        };
         if (mesh[i].isDefined())
         {
-            frame[i] = mesh[i] * sqrtN;
-            frame[i] = frame[i].nextMult(granularity[i]);
+            origin = "INITIAL_FRAME_SIZE (from INITIAL_MESH_SIZE)";
+            frame[i] = onMesh(mesh[i] * sqrtN);
             if (frame[i] < minFrame[i])
             {
                 frame[i] = minFrame[i];
@@ -909,6 +955,7 @@ void PbParameters::setInitialMeshParameters()
             const bool hasUpper = isLimiting(ub[i]);
             if (hasLower && hasUpper)
             {
+                origin = "INITIAL_FRAME_SIZE (a tenth of the distance between the bounds)";
                 const double range = ub[i].todouble() - lb[i].todouble();
                 // Bounds of opposite signs near the largest double: the range
                 // overflows, its tenth does not.
@@ -917,25 +964,34 @@ void PbParameters::setInitialMeshParameters()
             }
             else if (hasLower && x0min[i].isDefined() && x0min[i] != lb[i])
             {
+                origin = "INITIAL_FRAME_SIZE (a tenth of the distance from X0 to the lower bound)";
                 frame[i] = tenthOfDistance(x0min[i], lb[i]);
             }
             else if (hasUpper && x0max[i].isDefined() && x0max[i] != ub[i])
             {
+                origin = "INITIAL_FRAME_SIZE (a tenth of the distance from X0 to the upper bound)";
                 frame[i] = tenthOfDistance(ub[i], x0max[i]);
             }
             else if (x0min[i].isDefined() && x0min[i].abs() > tenEps)
             {
+                origin = "INITIAL_FRAME_SIZE (a tenth of X0)";
                 frame[i] = x0min[i].abs() / 10.0;
             }
             else
             {
                 frame[i] = 1.0;
             }
-            frame[i] = frame[i].nextMult(granularity[i]);
+            frame[i] = onMesh(frame[i]);
             if (frame[i] < minFrame[i])
             {
                 frame[i] = minFrame[i];
             }
+        }
+        // A frame size given as it stands is checked here, before a mesh
+        // size is derived from it.
+        if (tooLargeForMesh(frame[i], granularity[i]))
+        {
+            fail(__LINE__, tooLargeForMeshMessage(origin, i, frame[i], granularity[i]));
         }
         if (!mesh[i].isDefined())
         {

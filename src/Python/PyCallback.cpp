@@ -16,15 +16,6 @@ namespace
 {
 const char* const SOURCE_FILE = "src/Python/PyCallback";
 
-/// The array handed to the objective can be written as `dim` contiguous
-/// doubles. The objective may have changed it in place (shape, strides,
-/// dtype, flags, a resize without reference check): then it is not reused.
-bool usableArray(PyArrayObject* array, npy_intp dim)
-{
-    return 1 == PyArray_NDIM(array) && dim == PyArray_DIM(array, 0) &&
-           NPY_DOUBLE == PyArray_TYPE(array) && PyArray_ISCARRAY(array);
-}
-
 /// The argument tuple of the objective: one new float64 array of `dim`
 /// values, owned by the tuple and also given back in `array`. Empty, with
 /// the Python error set, when an allocation fails.
@@ -132,26 +123,24 @@ std::vector<bool> PyCallback::eval_block(std::vector<std::shared_ptr<EvalPoint>>
     const auto bbOutputType = _evalParams->getAttributeValue<BBOutputTypeList>("BB_OUTPUT_TYPE");
 
     PyQarno::GilEnsure gil;
-    PyQarno::PyRef args;
-    PyArrayObject* array = nullptr; // owned by args
 
     for (size_t i = 0; i < block.size(); ++i)
     {
         EvalPoint& point = *block[i];
         const auto dim = static_cast<npy_intp>(point.size());
-        if (!args || !usableArray(array, dim))
+        // A new array for every point: the objective may keep the one it
+        // got, or change it, without touching another point.
+        PyArrayObject* array = nullptr; // owned by args
+        PyQarno::PyRef args = newArguments(dim, array);
+        if (!args)
         {
-            args = newArguments(dim, array);
-            if (!args)
+            if (nullptr == PyErr_Occurred())
             {
-                if (nullptr == PyErr_Occurred())
-                {
-                    PyErr_NoMemory();
-                }
-                _pendingError.fetch();
-                throw Exception(SOURCE_FILE, __LINE__,
-                                "No memory for the argument of the objective function");
+                PyErr_NoMemory();
             }
+            _pendingError.fetch();
+            throw Exception(SOURCE_FILE, __LINE__,
+                            "No memory for the argument of the objective function");
         }
         auto* data = static_cast<double*>(PyArray_DATA(array));
         for (npy_intp k = 0; k < dim; ++k)

@@ -18,8 +18,8 @@ namespace QARNO_4_0_0
 /// becomes the point's output line.
 ///
 /// The run goes on without the interpreter lock; each block takes it for
-/// its calls. One array and one argument tuple serve the whole block: the
-/// array's contents are overwritten for each point.
+/// its calls. Every call gets a new array: one that the objective keeps or
+/// changes never becomes another point.
 ///
 /// A call that raises, or whose result is not a number or a tuple of
 /// numbers, is a failed evaluation: the Python error is printed on

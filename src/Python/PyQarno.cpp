@@ -27,6 +27,7 @@
 #include "Type/BBOutputType.hpp"
 #include "Util/Exception.hpp"
 #include "Util/ProcessState.hpp"
+#include "Util/SignalRecord.hpp"
 #include "Util/Utils.hpp"
 
 using QARNO_4_0_0::AllParameters;
@@ -157,11 +158,20 @@ bool isNativeDoubleFormat(const char* format)
 #endif
 }
 
-/// The values of a convertible object, copied while the object is held.
-bool readDoubles(PyObject* object, std::vector<double>& values)
+/// The values of a convertible object, copied while the object is held. An
+/// array of doubles of another dimension than one is refused with
+/// ValueError naming `what`.
+bool readDoubles(PyObject* object, const char* what, std::vector<double>& values)
 {
     double* data = nullptr;
-    const Py_ssize_t count = getDoubleBuffer(object, &data);
+    int ndim = -1;
+    const Py_ssize_t count = getDoubleBuffer(object, &data, &ndim);
+    if (ndim >= 0)
+    {
+        PyErr_Clear();
+        raise(PyExc_ValueError, std::string(what) + " must be a one-dimensional array, got " +
+                                    std::to_string(ndim) + " dimensions");
+    }
     if (count <= 0 || nullptr == data)
     {
         return false;
@@ -178,11 +188,11 @@ bool readBounds(PyObject* object, size_t n, bool lower, std::vector<double>& val
     {
         return false;
     }
-    if (!readDoubles(object, values))
+    const char* which = lower ? "lower" : "upper";
+    if (!readDoubles(object, lower ? "the lower bounds" : "the upper bounds", values))
     {
         raise(PyExc_TypeError, "unable to convert bounds array");
     }
-    const char* which = lower ? "lower" : "upper";
     if (values.size() != n)
     {
         PyErr_Format(PyExc_ValueError, "length of initial (%zd) and %s bounds (%zd) do not match",
@@ -398,7 +408,7 @@ std::shared_ptr<AllParameters> makeParameters(PyObject* args, PyObject* kwargs)
     }
 
     std::vector<double> x0;
-    if (!readDoubles(PyTuple_GET_ITEM(args, 1), x0))
+    if (!readDoubles(PyTuple_GET_ITEM(args, 1), "x0", x0))
     {
         raise(PyExc_TypeError, "unable to convert parameter array");
     }
@@ -472,7 +482,14 @@ PyRef bestFeasibleResult(bool runSucceeded)
     }
 
     const EvalPoint& point = best[0];
-    PyRef f(PyFloat_FromDouble(point.getF(EvalType::BB).todouble()));
+    // The library holds an infinite objective as the largest double: the
+    // caller gets back the infinity the objective returned.
+    double fValue = point.getF(EvalType::BB).todouble();
+    if (std::fabs(fValue) == std::numeric_limits<double>::max())
+    {
+        fValue = std::copysign(std::numeric_limits<double>::infinity(), fValue);
+    }
+    PyRef f(PyFloat_FromDouble(fValue));
     if (!f)
     {
         return PyRef();
@@ -569,7 +586,17 @@ PyObject* minimizeRun(PyObject* args, PyObject* kwargs)
             Step::handlePendingInterrupts();
         }
 
-        if (Step::_userInterrupt || Step::_userTerminate)
+        if (0 != QARNO_4_0_0::SignalRecord::getTermination())
+        {
+            // The run ended on SIGTERM or SIGHUP, which the end of the run
+            // raised again: the program's own handler decides now. When it
+            // raises nothing, the best point found so far is the result.
+            if (0 == PyErr_CheckSignals())
+            {
+                result = bestFeasibleResult(runSucceeded);
+            }
+        }
+        else if (Step::_userInterrupt || Step::_userTerminate)
         {
             PyErr_SetNone(PyExc_KeyboardInterrupt);
         }
@@ -634,9 +661,13 @@ PyModuleDef gModuleDef = {
 
 } // namespace
 
-Py_ssize_t getDoubleBuffer(PyObject* object, double** data)
+Py_ssize_t getDoubleBuffer(PyObject* object, double** data, int* ndim)
 {
     *data = nullptr;
+    if (nullptr != ndim)
+    {
+        *ndim = -1;
+    }
     if (PyUnicode_Check(object) || PyBytes_Check(object))
     {
         return 0;
@@ -645,7 +676,9 @@ Py_ssize_t getDoubleBuffer(PyObject* object, double** data)
     if (PyObject_CheckBuffer(object))
     {
         Py_buffer view;
-        if (0 == PyObject_GetBuffer(object, &view, PyBUF_FORMAT))
+        // With its shape: without it, a (2, 2) array reads as 4 values and a
+        // 0-d array as 1.
+        if (0 == PyObject_GetBuffer(object, &view, PyBUF_ND | PyBUF_FORMAT))
         {
             if (!isNativeDoubleFormat(view.format) ||
                 view.itemsize != static_cast<Py_ssize_t>(sizeof(double)))
@@ -653,11 +686,19 @@ Py_ssize_t getDoubleBuffer(PyObject* object, double** data)
                 PyBuffer_Release(&view);
                 return 0;
             }
-            Py_ssize_t count = 0;
-            if (nullptr != view.buf && view.ndim <= 1)
+            if (1 != view.ndim)
             {
-                count = (1 == view.ndim && nullptr != view.shape) ? view.shape[0]
-                                                                   : view.len / view.itemsize;
+                if (nullptr != ndim)
+                {
+                    *ndim = view.ndim;
+                }
+                PyBuffer_Release(&view);
+                return 0;
+            }
+            Py_ssize_t count = 0;
+            if (nullptr != view.buf)
+            {
+                count = (nullptr != view.shape) ? view.shape[0] : view.len / view.itemsize;
                 // Never more values than the buffer holds.
                 if (count > view.len / view.itemsize)
                 {

@@ -21,9 +21,12 @@ PyObject* minimize(PyObject* self, PyObject* args, PyObject* kwargs);
 
 /// The number of doubles of `object` and, in `data`, its memory, read
 /// without copying (valid while the object lives and is not changed); 0
-/// when the object cannot be read as native doubles (a Python error may
-/// then be set, that the caller replaces).
-Py_ssize_t getDoubleBuffer(PyObject* object, double** data);
+/// when the object cannot be read as a one-dimensional array of native
+/// doubles (a Python error may then be set, that the caller replaces). When
+/// `ndim` is given, it receives the number of dimensions of a buffer of
+/// native doubles that is not one-dimensional (a (2, 2) array gives 2, a
+/// 0-d array 0), and -1 otherwise.
+Py_ssize_t getDoubleBuffer(PyObject* object, double** data, int* ndim = nullptr);
 
 } // namespace PyQarno
 

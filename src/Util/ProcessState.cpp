@@ -49,6 +49,7 @@ void resetProcessState()
     Eval::resetComputeRules();
     CacheBase::resetInstance();
     Evaluator::removeTmpFiles();
+    Evaluator::setTimeLimit(Evaluator::NO_TIME_LIMIT);
     EvcInterface::setEvaluatorControl(nullptr);
 
     // Steps

@@ -3,6 +3,7 @@
 // of the embedding program restored after a run, and the seg-fault report.
 
 #include <csignal>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -10,10 +11,14 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include "Algos/SignalHandlerGuard.hpp"
 #include "Algos/Step.hpp"
 #include "Algos/UserTerminateException.hpp"
+#include "Eval/Evaluator.hpp"
 #include "Util/AllStopReasons.hpp"
+#include "support/EvaluatorSupport.hpp"
 #include "support/StepSupport.hpp"
 #include "support/TestSupport.hpp"
 
@@ -27,6 +32,7 @@ using QarnoTest::messageOf;
 using QarnoTest::ProcessStateGuard;
 using QarnoTest::RecordingStep;
 using QarnoTest::StreamCapture;
+using QarnoTest::TempDir;
 
 /// Stands for the handler of an embedding program (the interpreter's
 /// Ctrl-C handling), which must work again once a run is over.
@@ -194,11 +200,125 @@ TEST(UserInterrupt, ResetOfTheProcessStateClearsRecordedInterrupts)
     EXPECT_FALSE(Step::_userInterrupt);
 }
 
+volatile std::sig_atomic_t terminationHandlerCalls = 0;
+void terminationHandler(int)
+{
+    terminationHandlerCalls = terminationHandlerCalls + 1;
+}
+
+/// The temporary input files of the blackbox executable in `dir`.
+std::vector<std::string> tmpFilesIn(const std::string& dir)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+    {
+        const std::string name = entry.path().filename().string();
+        if (0 == name.rfind("qarnotmp.", 0))
+        {
+            names.push_back(name);
+        }
+    }
+    return names;
+}
+
+TEST(UserInterrupt, TerminationSignalEndsTheRunThenReachesTheProgram)
+{
+    // SIGTERM or SIGHUP during a run: recorded, then the run winds down at
+    // its next test (no exception: its reports are written); once the
+    // handlers are back, the temporary files go and the signal reaches the
+    // program's own handler (the default one would end the process).
+    for (const int sig : {SIGTERM, SIGHUP})
+    {
+        SCOPED_TRACE(sig);
+        ProcessStateGuard guard;
+        TempDir dir;
+        Evaluator::initializeTmpFiles(dir.path());
+        Evaluator evaluator(QarnoTest::makeEvalParams(QarnoTest::testBBCommand("normal"), "OBJ PB"),
+                            EvalType::BB, EvalXDefined::USE_BB_EXE);
+        auto block = QarnoTest::makeBlockInProgress({{1, 2}});
+        std::vector<bool> countEval;
+        evaluator.eval_block(block, Double(1.0), countEval);
+        ASSERT_EQ(1u, tmpFilesIn(dir.path()).size());
+
+        auto* previous = std::signal(sig, terminationHandler);
+        terminationHandlerCalls = 0;
+        {
+            SignalHandlerGuard handlers;
+            StreamCapture out(std::cout);
+            std::raise(sig);
+            EXPECT_EQ("", out.text());
+            EXPECT_FALSE(Step::_userTerminate);
+
+            EXPECT_EQ("(no exception)", messageOf([] { Step::handlePendingInterrupts(); }));
+            const std::string name = (SIGTERM == sig) ? "SIGTERM" : "SIGHUP";
+            EXPECT_EQ((std::vector<std::string>{"", "QARNO caught signal " + name + ".",
+                                                "Terminate QARNO."}),
+                      linesOf(out.text()));
+            EXPECT_TRUE(Step::_userTerminate);
+            EXPECT_FALSE(Step::_userInterrupt);
+            EXPECT_EQ("Ctrl-C (Base)", AllStopReasons::getBaseStopReasonAsString());
+            Step::handlePendingInterrupts();
+            EXPECT_EQ(3u, linesOf(out.text()).size());
+
+            EXPECT_EQ(0, terminationHandlerCalls);
+            EXPECT_EQ(1u, tmpFilesIn(dir.path()).size());
+        }
+        EXPECT_EQ(1, terminationHandlerCalls);
+        EXPECT_TRUE(tmpFilesIn(dir.path()).empty());
+        std::signal(sig, previous);
+    }
+}
+
+TEST(UserInterrupt, IgnoredTerminationSignalsStayIgnored)
+{
+    // Started under nohup: a hangup must not stop the run.
+    ProcessStateGuard guard;
+    for (const int sig : {SIGTERM, SIGHUP})
+    {
+        SCOPED_TRACE(sig);
+        auto* previous = std::signal(sig, SIG_IGN);
+        {
+            SignalHandlerGuard handlers;
+            struct sigaction current = {};
+            sigaction(sig, nullptr, &current);
+            EXPECT_EQ(SIG_IGN, current.sa_handler);
+            std::raise(sig);
+        }
+        Step::handlePendingInterrupts();
+        EXPECT_FALSE(Step::_userTerminate);
+        std::signal(sig, previous);
+    }
+}
+
+void outerSegFaultHandler(int)
+{
+    static const char text[] = "outer handler\n";
+    const ssize_t written = ::write(STDERR_FILENO, text, sizeof(text) - 1);
+    (void)written;
+    _exit(7);
+}
+
+TEST(UserInterruptDeathTest, SegFaultGoesOnToTheHandlerFoundBeforeTheRun)
+{
+    // Python's faulthandler, for one, prints its traceback there.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            std::signal(SIGSEGV, outerSegFaultHandler);
+            SignalHandlerGuard handlers;
+            std::raise(SIGSEGV);
+        },
+        testing::ExitedWithCode(7), "Caught seg fault in thread 0\nouter handler\n");
+}
+
 TEST(UserInterruptDeathTest, SegFaultIsReportedAndEndsTheProcess)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
+            // The default handler before the run (a sanitizer installs its
+            // own, which the fault would go on to).
+            std::signal(SIGSEGV, SIG_DFL);
             SignalHandlerGuard handlers;
             std::raise(SIGSEGV);
         },

@@ -27,6 +27,9 @@
 #include "Math/Point.hpp"
 #include "Param/EvalParameters.hpp"
 #include "Type/BBOutputType.hpp"
+#include "Util/AllStopReasons.hpp"
+#include "Util/Clock.hpp"
+#include "Util/SignalRecord.hpp"
 #include "support/EvaluatorSupport.hpp"
 #include "support/TestSupport.hpp"
 
@@ -212,6 +215,30 @@ TEST_F(EvaluatorTest, OutcomesOfTheExecutable)
         // Output beyond the lines of the block is read to its end: the
         // program is not cut off by a closed pipe.
         {"extra", "OBJ PB", {S::EVAL_OK, S::EVAL_CONS_H_OVER}, {true, true}, {true, true}, {}},
+        // A line beyond the bound fails its point only; the next line is
+        // read as usual.
+        {"longline",
+         "OBJ PB",
+         {S::EVAL_ERROR, S::EVAL_CONS_H_OVER},
+         {false, true},
+         {true, true},
+         {"Warning: Evaluation error with point " + p1 +
+          ".*: output line longer than 1048576 "
+          "bytes"}},
+        // Output without end: the reading stops, the program meets a closed
+        // pipe (SIGPIPE), and memory is never spent on the endless line.
+        {"endless",
+         "OBJ PB",
+         {S::EVAL_ERROR, S::EVAL_ERROR},
+         {false, false},
+         {true, true},
+         {"Warning: Evaluation error with point " + p1 +
+              ".*: output line longer than 1048576 "
+              "bytes",
+          "Warning: Evaluation error with point " + p2 +
+              ".*: output not read, the output of the blackbox executable goes on without end",
+          "Warning: Evaluator returned exit status " + anyExitStatus + " for point: \\( 1 2 \\)",
+          "Warning: Evaluator returned exit status " + anyExitStatus + " for point: \\( 12 1 \\)"}},
     };
     for (const auto& c : cases)
     {
@@ -535,6 +562,126 @@ TEST_F(EvaluatorTest, SignalWhileWaitingForOutput)
     EXPECT_EQ("", err);
     EXPECT_EQ((std::vector<bool>{true, true}), evalOk);
     EXPECT_EQ((std::vector<EvalStatusType>{S::EVAL_OK, S::EVAL_CONS_H_OVER}), statusesOf(block));
+}
+
+/// The process ids that the "hang" mode logged.
+std::vector<long> loggedPids(const std::string& file)
+{
+    std::vector<long> pids;
+    for (const auto& line : linesOf(readFile(file)))
+    {
+        pids.push_back(std::atol(line.c_str()));
+    }
+    return pids;
+}
+
+TEST_F(EvaluatorTest, TimeLimitEndsTheProgramAndAllItStarted)
+{
+    // "hang" starts a child that sleeps 30 s holding the output open: both
+    // are ended when the time limit passes, and the points fail.
+    const std::string pids = _tmp.file("pids");
+    const std::string runs = _tmp.file("runs");
+    ScopedEnv logPids("QARNO_TEST_BB_PIDS", pids);
+    ScopedEnv logRuns("QARNO_TEST_BB_LOG", runs);
+    // Time enough for the program to start and log, even on a loaded machine.
+    Clock::reset();
+    Evaluator::setTimeLimit(3);
+
+    Block block = makeBlockInProgress({{1, 2}, {12, 1}});
+    std::vector<bool> countEval;
+    std::string err;
+    auto evalOk = runBlock(testBBCommand("hang"), "OBJ PB", block, countEval, err);
+
+    EXPECT_EQ((std::vector<EvalStatusType>{S::EVAL_ERROR, S::EVAL_ERROR}), statusesOf(block));
+    EXPECT_EQ((std::vector<bool>{false, false}), evalOk);
+    // They ran: they count.
+    EXPECT_EQ((std::vector<bool>{true, true}), countEval);
+    const std::string ended = ": MAX_TIME \\(3 s\\) reached: the blackbox executable was ended";
+    expectLinesMatch({"Warning: Evaluation error with point #1 \\( 1 2 \\).*" + ended,
+                      "Warning: Evaluation error with point #2 \\( 12 1 \\).*" + ended},
+                     err);
+    EXPECT_EQ(BaseStopType::MAX_TIME_REACHED, AllStopReasons::_baseStopReason.get());
+    const auto started = loggedPids(pids);
+    ASSERT_EQ(2u, started.size());
+    for (const long pid : started)
+    {
+        EXPECT_TRUE(QarnoTest::processEnded(pid)) << pid;
+    }
+
+    // Once the time is out, a block does not start the program at all.
+    block = makeBlockInProgress({{3, 4}});
+    evalOk = runBlock(testBBCommand("normal"), "OBJ PB", block, countEval, err);
+    EXPECT_EQ(std::vector<EvalStatusType>{S::EVAL_ERROR}, statusesOf(block));
+    EXPECT_EQ(std::vector<bool>{false}, evalOk);
+    EXPECT_EQ(std::vector<bool>{false}, countEval);
+    expectLinesMatch({"Warning: Evaluation error with point #3 \\( 3 4 \\).*: MAX_TIME \\(3 s\\) "
+                      "reached: the blackbox executable was not started"},
+                     err);
+    EXPECT_EQ("2\n", readFile(runs));
+}
+
+TEST_F(EvaluatorTest, WithoutTimeLimitTheProgramRunsToItsEnd)
+{
+    // A program that pauses twice (and, without QARNO_TEST_SIGNAL_PID,
+    // signals nobody), given the time: it ends by itself, well, with or
+    // without a group of its own.
+    ScopedEnv pid("QARNO_TEST_SIGNAL_PID", std::nullopt);
+    Clock::reset();
+    const size_t limits[] = {Evaluator::NO_TIME_LIMIT, 600};
+    for (const size_t limit : limits)
+    {
+        SCOPED_TRACE(limit);
+        Evaluator::setTimeLimit(limit);
+        Block block = makeBlockInProgress({{1, 2}});
+        std::vector<bool> countEval;
+        std::string err;
+        const auto evalOk = runBlock(testBBCommand("sigparent"), "OBJ PB", block, countEval, err);
+        EXPECT_EQ("", err);
+        EXPECT_EQ(std::vector<bool>{true}, evalOk);
+        EXPECT_EQ(std::vector<EvalStatusType>{S::EVAL_OK}, statusesOf(block));
+        EXPECT_EQ(BaseStopType::STARTED, AllStopReasons::_baseStopReason.get());
+    }
+}
+
+void recordTermination(int signalValue)
+{
+    SignalRecord::setTermination(signalValue);
+}
+
+TEST_F(EvaluatorTest, TerminationSignalEndsTheProgram)
+{
+    // The program sends SIGTERM to this process while it hangs: the signal
+    // is only recorded, the wait notices it and ends the program with the
+    // same signal.
+    struct sigaction action = {};
+    action.sa_handler = recordTermination;
+    sigemptyset(&action.sa_mask);
+    struct sigaction previous = {};
+    ASSERT_EQ(0, ::sigaction(SIGTERM, &action, &previous));
+    const std::string pids = _tmp.file("pids");
+    ScopedEnv logPids("QARNO_TEST_BB_PIDS", pids);
+    ScopedEnv pid("QARNO_TEST_SIGNAL_PID", std::to_string(::getpid()));
+    ScopedEnv number("QARNO_TEST_SIGNAL", std::to_string(SIGTERM));
+    // A limit far away: the program has a group of its own, which the
+    // signal ends whole.
+    Clock::reset();
+    Evaluator::setTimeLimit(600);
+
+    Block block = makeBlockInProgress({{1, 2}});
+    std::vector<bool> countEval;
+    std::string err;
+    const auto evalOk = runBlock(testBBCommand("hang"), "OBJ PB", block, countEval, err);
+    ::sigaction(SIGTERM, &previous, nullptr);
+
+    EXPECT_EQ(std::vector<EvalStatusType>{S::EVAL_ERROR}, statusesOf(block));
+    EXPECT_EQ(std::vector<bool>{false}, evalOk);
+    expectLinesMatch({"Warning: Evaluation error with point #1 \\( 1 2 \\).*: the run received "
+                      "SIGTERM: the blackbox executable was ended"},
+                     err);
+    for (const long started : loggedPids(pids))
+    {
+        EXPECT_TRUE(QarnoTest::processEnded(started)) << started;
+    }
 }
 
 TEST_F(EvaluatorTest, CommandThatCannotBeStarted)

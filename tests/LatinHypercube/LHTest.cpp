@@ -91,7 +91,13 @@ TEST(LH, EvaluatesTheWholeSampleOnceInTheBox)
         {1, {}, 1},
         {7, {}, 7},
         {100, {}, 100},
+        // The sample is the size of the budget, spread over the whole box,
+        // however large LH_EVAL is: no point is drawn that cannot be
+        // evaluated.
         {100, {"MAX_BB_EVAL 30"}, 30},
+        {1000000, {"MAX_BB_EVAL 5"}, 5},
+        {100, {"MAX_EVAL 12"}, 12},
+        {100, {"MAX_BLOCK_EVAL 3", "BB_MAX_BLOCK_SIZE 4"}, 12},
     };
     for (const auto& c : cases)
     {
@@ -116,18 +122,16 @@ TEST(LH, EvaluatesTheWholeSampleOnceInTheBox)
                 EXPECT_GE(UB[i], x[i].todouble());
             }
         }
-        if (c.expectedEval == c.p)
+        // One point in every slice of every coordinate.
+        std::vector<size_t> all(c.expectedEval);
+        for (size_t j = 0; j < c.expectedEval; ++j)
         {
-            std::vector<size_t> all(c.p);
-            for (size_t j = 0; j < c.p; ++j)
-            {
-                all[j] = j;
-            }
-            EXPECT_EQ(std::vector<std::vector<size_t>>(LB.size(), all), slicesOf(points, c.p));
-            EXPECT_NE(std::string::npos,
-                      result.stopReason.find("No more points to evaluate (Algo)"))
-                << result.stopReason;
+            all[j] = j;
         }
+        EXPECT_EQ(std::vector<std::vector<size_t>>(LB.size(), all),
+                  slicesOf(points, c.expectedEval));
+        EXPECT_NE(std::string::npos, result.stopReason.find("No more points to evaluate (Algo)"))
+            << result.stopReason;
     }
 }
 

@@ -247,7 +247,9 @@ TEST(EvalParameters, OutputTypes)
     } cases[] = {
         {"empty list", {}, {BBOutputType::OBJ}},
         {"kept", {BBOutputType::OBJ, BBOutputType::EB}, {BBOutputType::OBJ, BBOutputType::EB}},
-        {"without objective", {BBOutputType::PB}, {BBOutputType::PB}},
+        {"objective last",
+         {BBOutputType::PB, BBOutputType::OBJ},
+         {BBOutputType::PB, BBOutputType::OBJ}},
     };
     for (const auto& c : cases)
     {
@@ -257,6 +259,32 @@ TEST(EvalParameters, OutputTypes)
         eval.checkAndComply(run);
         EXPECT_FALSE(eval.toBeChecked());
         EXPECT_EQ(c.expected, eval.getAttributeValue<BBOutputTypeList>("BB_OUTPUT_TYPE"));
+    }
+}
+
+TEST(EvalParameters, OutputTypesWithoutObjectiveAreRefused)
+{
+    // Nothing to minimise: the run could only fail, after evaluations.
+    ProcessStateGuard guard;
+    const auto run = checkedRun("./");
+    const struct
+    {
+        const char* line;
+        const char* types;
+    } cases[] = {
+        {"BB_OUTPUT_TYPE PB", "PB"},
+        {"BB_OUTPUT_TYPE EB PB", "EB PB"},
+        {"BB_OUTPUT_TYPE CNT_EVAL", "CNT_EVAL"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.line);
+        EvalParameters eval;
+        eval.readParamLine(c.line, true);
+        EXPECT_EQ(std::string("Exception: Invalid Parameter. Parameters check: BB_OUTPUT_TYPE \"") +
+                      c.types + "\" has no objective: one output must be of type OBJ",
+                  outcomeOf([&] { eval.checkAndComply(run); }));
+        EXPECT_TRUE(eval.toBeChecked());
     }
 }
 

@@ -487,6 +487,85 @@ TEST_F(PbParametersCheckTest, StartingPointsAndSizesMustRespectTheGranularity)
     }
 }
 
+TEST_F(PbParametersCheckTest, ValuesBeyondTheMeshAreNamedAsTooLarge)
+{
+    // With a granularity of 1e-7, the multiples of the granularity that a
+    // double holds end near 1.8e301: a point or a frame size beyond has no
+    // place on the mesh. A continuous variable has no such limit.
+    const std::string beyond =
+        " is too large for the mesh: with a granularity of 1e-07, the mesh holds values up "
+        "to 1.797693134862316e+301 in absolute value";
+    const struct
+    {
+        const char* label;
+        Configure setUp;
+        std::string outcome;
+    } cases[] = {
+        {"bounds of +-1e308",
+         [](PbParameters& pb)
+         {
+             pb.setAttributeValue("LOWER_BOUND", arr({-1, -1e308}));
+             pb.setAttributeValue("UPPER_BOUND", arr({1, 1e308}));
+         },
+         "InvalidParameter: Check: INITIAL_FRAME_SIZE (a tenth of the distance between the "
+         "bounds) at index 1: 2e+307" +
+             beyond},
+        {"a lower bound far below x0",
+         [](PbParameters& pb)
+         {
+             pb.setAttributeValue("X0", ArrayOfPoint{pt({0, 0})});
+             pb.setAttributeValue("LOWER_BOUND", arr({-1, -1e308}));
+         },
+         "InvalidParameter: Check: INITIAL_FRAME_SIZE (a tenth of the distance from X0 to the "
+         "lower bound) at index 1: 1e+307" +
+             beyond},
+        {"x0 of 1e308",
+         [](PbParameters& pb) {
+             pb.setAttributeValue("X0", ArrayOfPoint{pt({0, 1e308})});
+         },
+         "InvalidParameter: Check: X0 at index 1: 1e+308" + beyond},
+        {"x0 of -1e302 among several starting points",
+         [](PbParameters& pb) {
+             pb.setAttributeValue("X0", ArrayOfPoint{pt({0, 1}), pt({0, -1e302})});
+         },
+         "InvalidParameter: Check: X0 at index 1: -1e+302" + beyond},
+        {"an initial mesh size of 1e305",
+         [](PbParameters& pb) {
+             pb.setAttributeValue("INITIAL_MESH_SIZE", arr({1, 1e305}));
+         },
+         "InvalidParameter: Check: INITIAL_FRAME_SIZE (from INITIAL_MESH_SIZE) at index 1: "
+         "1.414213562373095e+305" +
+             beyond},
+        {"an initial frame size of 2e305",
+         [](PbParameters& pb) {
+             pb.setAttributeValue("INITIAL_FRAME_SIZE", arr({1, 2e305}));
+         },
+         "InvalidParameter: Check: INITIAL_FRAME_SIZE at index 1: 2e+305" + beyond},
+        {"x0 of 1e300 and its frame fit",
+         [](PbParameters& pb) {
+             pb.setAttributeValue("X0", ArrayOfPoint{pt({0, 1e300})});
+         },
+         "ok"},
+        {"a continuous variable at 1e308",
+         [](PbParameters& pb)
+         {
+             pb.setAttributeValue("X0", ArrayOfPoint{pt({1e308, 0})});
+             pb.setAttributeValue("LOWER_BOUND", arr({-1e308, -1}));
+             pb.setAttributeValue("UPPER_BOUND", arr({1e308, 1}));
+         },
+         "ok"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.label);
+        PbParameters pb;
+        pb.setAttributeValue("DIMENSION", size_t(2));
+        pb.setAttributeValue("GRANULARITY", arr({0, 1e-7}));
+        c.setUp(pb);
+        EXPECT_EQ(c.outcome, checkOutcome(pb));
+    }
+}
+
 // With many variables and several starting points every step stays linear:
 // a quadratic walk (a look-up of each index in the indices seen so far)
 // would not end in reasonable time here.

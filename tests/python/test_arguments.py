@@ -7,7 +7,7 @@ import numpy as np
 import pytest
 
 from libpyqarno import minimize
-from qarno_support import Recorder, sphere
+from qarno_support import Recorder, library_message, sphere
 
 X0 = np.array([0.25, 0.5])
 NAN = float("nan")
@@ -44,6 +44,18 @@ ARGUMENT_ERRORS = [
     ("x0 not contiguous", _args(x0=np.zeros(4)[::2]), TypeError,
      "unable to convert parameter array"),
     ("x0 None", _args(x0=None), TypeError, "unable to convert parameter array"),
+    ("x0 of shape (2, 2)", _args(x0=np.full((2, 2), 0.25)), ValueError,
+     "x0 must be a one-dimensional array, got 2 dimensions"),
+    ("x0 of shape (1, 2)", _args(x0=X0.reshape(1, 2)), ValueError,
+     "x0 must be a one-dimensional array, got 2 dimensions"),
+    ("x0 0-d", _args(x0=np.array(0.25)), ValueError,
+     "x0 must be a one-dimensional array, got 0 dimensions"),
+    ("lb of shape (2, 1)", _args(lb=np.zeros((2, 1))), ValueError,
+     "the lower bounds must be a one-dimensional array, got 2 dimensions"),
+    ("ub of shape (2, 2) with x0 of 4 values", _args(x0=np.full(4, 0.25), ub=np.ones((2, 2))),
+     ValueError, "the upper bounds must be a one-dimensional array, got 2 dimensions"),
+    ("ub 0-d", _args(ub=np.array(1.0)), ValueError,
+     "the upper bounds must be a one-dimensional array, got 0 dimensions"),
     ("lb list", _args(lb=[0.0, 0.0]), TypeError, "unable to convert bounds array"),
     ("ub float32", _args(ub=np.ones(2, dtype=np.float32)), TypeError,
      "unable to convert bounds array"),
@@ -93,9 +105,6 @@ ACCEPTED_INPUTS = [
      [0.25, 0.5]),
     ("read-only array", np.frombuffer(np.array([0.25, 0.5]).tobytes()), None, None,
      [0.25, 0.5]),
-    ("zero-dimensional array", np.array(0.25), None, None, [0.25]),
-    ("contiguous two-dimensional array, read in C order", np.array([[0.25, 0.5], [0.75, 1.0]]),
-     None, None, [0.25, 0.5, 0.75, 1.0]),
     ("no bounds", np.array([0.25, 0.5]), None, None, [0.25, 0.5]),
     ("lower bounds only", np.array([0.25, 0.5]), np.zeros(2), None, [0.25, 0.5]),
     ("upper bounds only", np.array([0.25, 0.5]), None, np.ones(2), [0.25, 0.5]),
@@ -114,3 +123,25 @@ def test_accepted_inputs(case, x0, lb, ub, start):
     assert isinstance(x, np.ndarray)
     assert x.dtype == np.float64 and x.shape == (len(start),)
     assert f == objective.function(x)
+
+
+BEYOND_THE_MESH = " is too large for the mesh: with a granularity of 1e-07, the mesh holds " \
+                  "values up to 1.797693134862316e+301 in absolute value"
+
+TOO_LARGE = [
+    # (case, x0, lb, ub, the library's message)
+    ("bounds of +-1e308", X0, np.full(2, -1e308), np.full(2, 1e308),
+     "Invalid Parameter. Check: INITIAL_FRAME_SIZE (a tenth of the distance between the "
+     "bounds) at index 0: 2e+307" + BEYOND_THE_MESH),
+    ("x0 of 1e308", np.array([0.25, 1e308]), None, None,
+     "Invalid Parameter. Check: X0 at index 1: 1e+308" + BEYOND_THE_MESH),
+]
+
+
+@pytest.mark.parametrize("case, x0, lb, ub, message", TOO_LARGE, ids=[c[0] for c in TOO_LARGE])
+def test_values_too_large_for_the_mesh_are_named(case, x0, lb, ub, message):
+    objective = Recorder(sphere([0.3, 0.3]))
+    with pytest.raises(RuntimeError) as raised:
+        minimize(objective, x0, lb, ub, MAX_BB_EVAL=5)
+    assert library_message(raised.value) == message
+    assert objective.calls == 0

@@ -34,11 +34,14 @@ def test_lh_eval_alone_evaluates_its_whole_sample_once(p):
     assert any(np.array_equal(x, y) for y in objective.points)
 
 
+@pytest.mark.parametrize("lh_eval", ["100", "1000000"])
 @pytest.mark.parametrize("budget", [1, 9, 30])
-def test_lh_eval_alone_stops_at_max_bb_eval(budget):
+def test_lh_eval_alone_draws_a_sample_of_the_budget_size(budget, lh_eval):
     objective = Recorder(sphere(CENTER))
-    minimize(objective, (LB + UB) / 2, LB, UB, LH_EVAL="100", MAX_BB_EVAL=budget)
+    minimize(objective, (LB + UB) / 2, LB, UB, LH_EVAL=lh_eval, MAX_BB_EVAL=budget)
     assert objective.calls == budget
+    # The whole box is covered, not the corner that comes first.
+    assert _slices(objective.points, budget) == [list(range(budget))] * len(LB)
 
 
 def test_lh_eval_alone_repeats_with_the_same_seed():

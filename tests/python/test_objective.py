@@ -82,7 +82,7 @@ def test_objective_gets_a_one_dimensional_float64_array():
     assert set(seen) == {(np.ndarray, np.dtype(np.float64), (3,))}
 
 
-def test_points_of_one_block_share_the_array_given_to_the_objective():
+def test_every_point_gets_an_array_of_its_own():
     kept = []
 
     def f(x):
@@ -90,12 +90,12 @@ def test_points_of_one_block_share_the_array_given_to_the_objective():
         return float(((x - 0.3) ** 2).sum())
 
     minimize(f, X0, None, None, MAX_BB_EVAL=9, BB_MAX_BLOCK_SIZE="4")
-    # After the starting point, the poll sends blocks of 4 points: within a
-    # block the objective is handed one array, overwritten for each point.
-    block = kept[1:5]
-    assert all(x is block[0][0] for x, _ in block)
-    assert len({tuple(copy) for _, copy in block}) == 4
-    assert block[0][0].tolist() == block[-1][1].tolist()
+    # Blocks of 4 points after the starting point: every call, within a
+    # block too, gets a new array, which keeps its point afterwards.
+    assert len(kept) == 9
+    assert len({id(x) for x, _ in kept}) == len(kept)
+    assert all(x.tolist() == copy.tolist() for x, copy in kept)
+    assert len({tuple(copy) for _, copy in kept}) == len(kept)
 
 
 def test_an_array_changed_by_the_objective_is_not_reused():
@@ -144,17 +144,21 @@ def test_objective_values_keep_their_full_precision():
     assert np.all(np.abs(x_best - 0.3) < 0.02)
 
 
-def test_non_finite_values_are_read_back():
-    # +inf is read as the largest value (any finite value improves on it),
-    # -inf as the smallest.
-    def f(x):
-        if x[0] < 0.0:
-            return float("inf")
-        if x[0] > 0.9:
-            return -float("inf")
-        return -float(x[0])
+INFINITE_OBJECTIVES = [
+    # (case, objective on [-1, 1], expected best value)
+    # -inf wherever x > 0.9: the smallest value, found and given back as it
+    # is, not as the largest double.
+    ("-inf somewhere", lambda x: -float("inf") if x[0] > 0.9 else (
+        float("inf") if x[0] < 0.0 else -float(x[0])), -float("inf")),
+    # +inf everywhere: no point improves on the start.
+    ("+inf everywhere", lambda x: float("inf"), float("inf")),
+]
 
-    f_best, x_best = minimize(f, np.array([0.5]), np.array([-1.0]), np.array([1.0]),
+
+@pytest.mark.parametrize("case, objective, expected", INFINITE_OBJECTIVES,
+                         ids=[c[0] for c in INFINITE_OBJECTIVES])
+def test_infinite_values_come_back_as_infinities(case, objective, expected):
+    f_best, x_best = minimize(objective, np.array([0.5]), np.array([-1.0]), np.array([1.0]),
                               MAX_BB_EVAL=40)
-    assert x_best[0] > 0.9
-    assert f_best <= -1e300
+    assert f_best == expected
+    assert f_best == objective(x_best)

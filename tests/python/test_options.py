@@ -60,6 +60,12 @@ LIBRARY_REFUSALS = [
      "Unrecognized string for QARNO::BBOutputType: FOO"),
     ("negative SEED", {"SEED": -3}, "Parameters check: SEED must be non-negative"),
     ("negative SEED as text", {"SEED": "-3"}, "Parameters check: SEED must be non-negative"),
+    ("no objective", {"BB_OUTPUT_TYPE": "PB"},
+     'Invalid Parameter. Parameters check: BB_OUTPUT_TYPE "PB" has no objective: one output '
+     "must be of type OBJ"),
+    ("constraints only", {"BB_OUTPUT_TYPE": "EB PB"},
+     'Invalid Parameter. Parameters check: BB_OUTPUT_TYPE "EB PB" has no objective: one output '
+     "must be of type OBJ"),
 ]
 
 

@@ -3,6 +3,7 @@ Ctrl-C, and many calls in one process."""
 
 import os
 import signal
+import subprocess
 import sys
 import threading
 import time
@@ -164,6 +165,55 @@ def test_the_sigint_handler_that_was_there_comes_back(handler):
         assert signal.getsignal(signal.SIGINT) is handler
     finally:
         signal.signal(signal.SIGINT, previous)
+
+
+def test_sigterm_ends_the_run_then_reaches_the_program_handler():
+    # SIGTERM during a run: the run stops at once, then the program's own
+    # handler runs; when it raises nothing, the best point so far is the
+    # result.
+    received = []
+    previous = signal.signal(signal.SIGTERM, lambda signum, frame: received.append(signum))
+    objective = Recorder(sphere(TARGET))
+
+    def f(x):
+        value = objective(x)
+        if objective.calls == 10:
+            os.kill(os.getpid(), signal.SIGTERM)
+        return value
+
+    try:
+        f_best, x_best = minimize(f, X0, None, None, MAX_BB_EVAL=1000)
+    finally:
+        signal.signal(signal.SIGTERM, previous)
+    assert received == [signal.SIGTERM]
+    assert objective.calls < 100
+    assert f_best == min(objective.function(p) for p in objective.points)
+
+    # Nothing of it reaches the next call.
+    fresh = Recorder(sphere(TARGET))
+    minimize(fresh, X0, None, None, MAX_BB_EVAL=30)
+    assert fresh.calls == 30
+
+
+def test_seg_fault_reaches_the_handler_found_before_the_run(tmp_path):
+    # Python's faulthandler still prints the traceback of a fault in the
+    # objective.
+    script = tmp_path / "fault.py"
+    script.write_text(
+        "import ctypes, faulthandler\n"
+        "import numpy as np\n"
+        "from libpyqarno import minimize\n"
+        "faulthandler.enable()\n"
+        "def objective(x):\n"
+        "    return float(ctypes.string_at(8, 1)[0])  # the first page is never mapped\n"
+        "minimize(objective, np.array([0.5]), None, None, MAX_BB_EVAL=5)\n")
+    env = dict(os.environ, PYTHONPATH=os.pathsep.join(sys.path))
+    result = subprocess.run([sys.executable, str(script)], capture_output=True, text=True,
+                            env=env, timeout=120)
+    assert result.returncode == -signal.SIGSEGV
+    assert "Caught seg fault in thread 0" in result.stderr
+    assert "Fatal Python error: Segmentation fault" in result.stderr
+    assert "in objective" in result.stderr
 
 
 def _rss_bytes():

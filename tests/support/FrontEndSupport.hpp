@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Param/AllParameters.hpp"
+#include "support/TestSupport.hpp"
 
 namespace QarnoTest
 {
@@ -24,10 +25,14 @@ private:
     std::string _previous;
 };
 
-/// What a child process left: its exit status and its two streams.
+/// What a child process left: its exit status (-1 when it did not exit)
+/// or the signal that ended it, and its two streams.
 struct ProcessResult
 {
     int exitStatus = -1;
+    int termSignal = 0;
+    /// Still running when the wait gave up: it was killed.
+    bool timedOut = false;
     std::string out;
     std::string err;
 };
@@ -35,6 +40,34 @@ struct ProcessResult
 /// Runs `program` with `args` in `dir` (standard input empty), and waits.
 ProcessResult runProgram(const std::string& program, const std::vector<std::string>& args,
                          const std::string& dir);
+
+/// A program started by `startProgram`, in a process group of its own (as
+/// a shell starts a job), its streams in files.
+class RunningProgram
+{
+public:
+    /// Starts `program` with `args` in `dir`, standard input empty, the
+    /// signals at their default disposition.
+    RunningProgram(const std::string& program, const std::vector<std::string>& args,
+                   const std::string& dir);
+    /// Kills what still runs.
+    ~RunningProgram();
+    RunningProgram(const RunningProgram&) = delete;
+    RunningProgram& operator=(const RunningProgram&) = delete;
+
+    long pid() const { return _pid; }
+
+    /// Waits for the end, at most `maxSeconds` (a guard against a hang, not
+    /// a measure): a program still running then is killed, with `timedOut`.
+    ProcessResult finish(double maxSeconds);
+
+private:
+    long _pid;
+    std::unique_ptr<TempDir> _streams;
+};
+
+/// Waits until `path` exists, at most `maxSeconds`; whether it does.
+bool waitForFile(const std::string& path, double maxSeconds);
 
 /// Parameters of a problem in dimension 2 with those output types and
 /// X0 ( 1 2 ) (none when `x0` is empty), display degree 2, file names

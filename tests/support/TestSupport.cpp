@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <stdexcept>
 
@@ -99,6 +100,19 @@ void ProcessStateGuard::resetToLoadState()
 void resetRandomGenerator()
 {
     RNG::reset();
+}
+
+bool processEnded(long pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text;
+    if (!std::getline(stat, text))
+    {
+        return true;
+    }
+    // "pid (name) state ...": the name may hold blanks and parentheses.
+    const size_t close = text.rfind(')');
+    return std::string::npos != close && close + 2 < text.size() && 'Z' == text[close + 2];
 }
 
 TempDir::TempDir()

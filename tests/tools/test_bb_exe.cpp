@@ -32,6 +32,15 @@
 //              QARNO_TEST_BB_LOG) is QARNO_TEST_INTERRUPT_AT first sends
 //              SIGINT to the process whose id is in QARNO_TEST_SIGNAL_PID,
 //              as a user's Ctrl-C during that evaluation
+//   hang       starts a child that sleeps 30 s holding the output open, then
+//              (when QARNO_TEST_SIGNAL_PID is set) sends the signal numbered
+//              QARNO_TEST_SIGNAL (default SIGUSR1) to that process, waits
+//              for the child, and prints the normal lines; when
+//              QARNO_TEST_BB_PIDS names a file, its own process id and the
+//              child's are appended to it, one per line
+//   longline   a line of 2 MiB of "x" for the first point, normal lines for
+//              the others
+//   endless    100 MiB of "0" without a line end, then exit status 0
 
 #include <cstdio>
 #include <cstdlib>
@@ -42,6 +51,7 @@
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -161,6 +171,47 @@ int main(int argc, char** argv)
     {
         raise(SIGKILL);
     }
+    if ("hang" == mode)
+    {
+        const pid_t child = fork();
+        if (0 == child)
+        {
+            struct timespec left = {30, 0};
+            while (0 != nanosleep(&left, &left))
+            {
+            }
+            _exit(0);
+        }
+        if (const char* log = std::getenv("QARNO_TEST_BB_PIDS"))
+        {
+            if (FILE* out = std::fopen(log, "a"))
+            {
+                std::fprintf(out, "%ld\n%ld\n", static_cast<long>(getpid()),
+                             static_cast<long>(child));
+                std::fclose(out);
+            }
+        }
+        if (const char* pid = std::getenv("QARNO_TEST_SIGNAL_PID"))
+        {
+            const char* number = std::getenv("QARNO_TEST_SIGNAL");
+            kill(static_cast<pid_t>(std::atol(pid)),
+                 nullptr != number ? std::atoi(number) : SIGUSR1);
+        }
+        int status = 0;
+        while (child > 0 && waitpid(child, &status, 0) < 0)
+        {
+        }
+    }
+    if ("endless" == mode)
+    {
+        const std::string zeros(1 << 20, '0');
+        for (int k = 0; k < 100; ++k)
+        {
+            std::fwrite(zeros.data(), 1, zeros.size(), stdout);
+        }
+        std::fflush(stdout);
+        return 0;
+    }
     if ("silent" == mode)
     {
         return 0;
@@ -212,6 +263,11 @@ int main(int argc, char** argv)
         else if ("fewer" == mode && i > 0)
         {
             break;
+        }
+        else if ("longline" == mode && 0 == i)
+        {
+            const std::string line(2 << 20, 'x');
+            std::printf("%s\n", line.c_str());
         }
         else
         {

@@ -1,5 +1,6 @@
 #include "Algos/LatinHypercube/LH.hpp"
 
+#include <algorithm>
 #include <limits>
 #include <string>
 #include <vector>
@@ -78,7 +79,22 @@ void LH::generateTrialPoints()
                         getName() + " requires a complete upper bound vector");
     }
 
-    LHS lhs(n, p, lowerBound, upperBound);
+    // A sample larger than the budget would be drawn (and held) for nothing,
+    // and evaluated only in part, in the order of the trial-point set: a
+    // sample of the size of the budget covers the whole box.
+    size_t nbPoints = p;
+    const auto& evc = EvcInterface::getEvaluatorControl();
+    if (nullptr != evc)
+    {
+        nbPoints = std::min(p, evc->getRemainingEvalBudget());
+        if (nbPoints < p && OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_INFO))
+        {
+            AddOutputInfo("LH_EVAL " + std::to_string(p) + " reduced to " +
+                          std::to_string(nbPoints) + ", the evaluations the budget allows");
+        }
+    }
+
+    LHS lhs(n, nbPoints, lowerBound, upperBound);
     const std::vector<Point> sample = lhs.Sample();
 
     const bool showInfo = OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_INFO);

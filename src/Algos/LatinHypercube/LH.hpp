@@ -11,7 +11,9 @@ namespace QARNO_4_0_0
 
 /// One-shot Latin-hypercube sampling of the bounded variable space: LH_EVAL
 /// points drawn between LOWER_BOUND and UPPER_BOUND (both complete), each
-/// evaluated once as one batch. No mesh, no mega-iteration, no barrier of
+/// evaluated once as one batch. The sample holds no more points than the
+/// evaluation budgets allow (MAX_BB_EVAL 20 gives a sample of 20 points,
+/// whatever LH_EVAL says). No mesh, no mega-iteration, no barrier of
 /// its own; the evaluated points stay in the cache.
 ///
 ///     auto lh = std::make_shared<LH>(parent, std::make_shared<AlgoStopReasons<LHStopType>>(),
