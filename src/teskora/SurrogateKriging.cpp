@@ -200,15 +200,23 @@ void Surrogate_Kriging::predict_private(const Matrix& XXs, Matrix* ZZs, Matrix* 
     shape(std, "std", q, _m);
     std->fill(-DBL_MAX);
 
+    // The standard deviation of the prediction: the square root of the
+    // kriging mean squared error var (1 - r' R^-1 r + (1 - 1' R^-1 r)^2 /
+    // (1' R^-1 1)). With y = L^-1 r and y1 = L^-1 1, r' R^-1 r = |y|^2 and
+    // 1' R^-1 r = y1 . y. Rounding can leave the factor a hair below 0 at a
+    // training point: it is clipped there.
     std::vector<double> y(static_cast<size_t>(p));
     for (int i = 0; i < q; ++i) {
         for (int k = 0; k < p; ++k)
             y[k] = r.get(i, k);
         forward_solve(_L, y);
-        const double l = squared_norm(y); // r_i R^-1 r_i'
-        const double u = std::fabs(l - 1) < 1e-13 ? std::fabs(l - 1) : std::fabs((1 - l) + (1 - l) * (1 - l) / _s0);
+        double ones = 0.0;
+        for (int k = 0; k < p; ++k)
+            ones += _Li_ones[k] * y[k];
+        const double g = 1.0 - ones;
+        const double u = std::max(0.0, 1.0 - squared_norm(y) + g * g / _s0);
         for (int j = 0; j < _m; ++j)
-            std->set(i, j, u * _var.get(0, j));
+            std->set(i, j, std::sqrt(u * _var.get(0, j)));
     }
 
     if (ei) {

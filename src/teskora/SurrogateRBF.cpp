@@ -189,7 +189,16 @@ bool Surrogate_RBF::init_private()
         break;
     }
     _q = _qrbf + _qprs;
-    return _variant != Variant::O || _q <= pvar;
+    return _variant != Variant::O || interpolation_fits(pvar);
+}
+
+bool Surrogate_RBF::interpolation_fits(int pvar) const
+{
+    // Every point is a centre and the tail adds side conditions, so the
+    // square system has p + qprs rows: it is regular when the points are
+    // distinct and outnumber the tail terms (a point set that leaves the
+    // tail degenerate shows as a singular factor).
+    return _p == pvar && _qprs <= pvar;
 }
 
 Matrix Surrogate_RBF::design(const Matrix& D, const Matrix& X, bool with_side_conditions) const
@@ -239,7 +248,7 @@ bool Surrogate_RBF::build_private()
         // kernel since the build sized the model.
         _qprs = tail_size(kernel_dmin(kt), _trainingset.get_nvar());
         _q = _qrbf + _qprs;
-        if (_q > _trainingset.get_pvar())
+        if (!interpolation_fits(_trainingset.get_pvar()))
             return false;
     }
 

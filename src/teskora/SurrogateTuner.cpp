@@ -86,7 +86,8 @@ Matrix startDesign(int nx, int N, const Matrix& lb, const Matrix& ub, const bool
 bool Surrogate::optimize_parameters()
 {
     const int N = _param.get_nb_parameter_optimization();
-    int budget = _param.get_budget() * N;
+    // The record's check refuses a product beyond the int range.
+    int budget = static_cast<int>(static_cast<long long>(_param.get_budget()) * N);
 
     Matrix lb("lb", 1, N);
     Matrix ub("ub", 1, N);
