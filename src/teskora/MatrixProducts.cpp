@@ -306,10 +306,6 @@ Matrix Matrix::lu_inverse(double* det) const
         }
     }
 
-    Matrix Ai("Ai", n, n);
-    for (int r = 0; r < n; ++r)
-        Ai.at(r, perm[r]) = 1.0;
-
     if (det) {
         double d = 1.0;
         for (int i = 0; i < n; ++i)
@@ -317,24 +313,44 @@ Matrix Matrix::lu_inverse(double* det) const
         *det = (exchanges % 2 == 1) ? -d : d;
     }
 
-    std::vector<double> x(static_cast<size_t>(n));
-    for (int col = 0; col < n; ++col) {
-        for (int r = 0; r < n; ++r)
-            x[r] = Ai.at(r, col);
-        for (int j = 1; j < n; ++j) {
-            const double* lj = LU._X.data() + static_cast<size_t>(j) * n;
-            for (int k = 0; k < j; ++k)
-                x[j] -= lj[k] * x[k];
+    // A^-1 = U^-1 L^-1 P: column perm[r] of the inverse solves L U x = e_r.
+    // All columns are solved at once, row by row, each step a multiple of
+    // one row taken from another over contiguous memory; X holds the
+    // solution for e_r in its column r. L^-1 is lower triangular, so the
+    // forward pass only touches columns 0..k of row k (the others stay 0).
+    // Each entry sees the same operations in the same order as a
+    // column-by-column substitution on the permutation matrix.
+    Matrix X("X", n, n);
+    for (int r = 0; r < n; ++r)
+        X.at(r, r) = 1.0;
+    double* x = X._X.data();
+    for (int j = 1; j < n; ++j) {
+        const double* lj = LU._X.data() + static_cast<size_t>(j) * n;
+        double* xj = x + static_cast<size_t>(j) * n;
+        for (int k = 0; k < j; ++k) {
+            const double f = lj[k];
+            const double* xk = x + static_cast<size_t>(k) * n;
+            for (int col = 0; col <= k; ++col)
+                xj[col] -= f * xk[col];
         }
-        for (int c = n - 1; c >= 0; --c) {
-            const double* uc = LU._X.data() + static_cast<size_t>(c) * n;
-            for (int k = c + 1; k < n; ++k)
-                x[c] -= uc[k] * x[k];
-            x[c] /= uc[c];
-        }
-        for (int r = 0; r < n; ++r)
-            Ai.at(r, col) = x[r];
     }
+    for (int c = n - 1; c >= 0; --c) {
+        const double* uc = LU._X.data() + static_cast<size_t>(c) * n;
+        double* xc = x + static_cast<size_t>(c) * n;
+        for (int k = c + 1; k < n; ++k) {
+            const double f = uc[k];
+            const double* xk = x + static_cast<size_t>(k) * n;
+            for (int col = 0; col < n; ++col)
+                xc[col] -= f * xk[col];
+        }
+        const double pivot = uc[c];
+        for (int col = 0; col < n; ++col)
+            xc[col] /= pivot;
+    }
+    Matrix Ai("Ai", n, n);
+    for (int i = 0; i < n; ++i)
+        for (int r = 0; r < n; ++r)
+            Ai.at(i, perm[r]) = X.at(i, r);
     Ai._name = _name + "^-1";
     return Ai;
 }
