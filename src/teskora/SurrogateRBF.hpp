@@ -79,6 +79,9 @@ private:
     // Kernel block and tail for rows X whose distances to the centres are D.
     Matrix design(const Matrix& D, const Matrix& X, bool with_side_conditions) const;
     const Matrix& system_inverse();
+    // ALPHA from the LU factors of the square interpolation system, refined
+    // once; false when it does not reproduce rhs (numerically singular).
+    bool solve_interpolation(const Matrix& rhs);
 };
 
 } // namespace TESKORA

@@ -306,6 +306,16 @@ TEST(TeskoraRBF, BuildFailures)
         EXPECT_EQ(counts(9, 9, 0), countsOf(model));
     }
 
+    // A nearly flat kernel makes the interpolation system numerically
+    // singular: a solution that misses the outputs is no interpolant, and
+    // the build says so (the tuner then passes over such values).
+    for (const char* flat : {"PRESET O KERNEL_TYPE I0 KERNEL_COEF 0.01", "PRESET O KERNEL_TYPE D4 KERNEL_COEF 0.04"}) {
+        SCOPED_TRACE(flat);
+        TrainingSet ts = sampled(scattered(12), twoOutputs);
+        Surrogate_RBF model(ts, rbf(flat));
+        EXPECT_FALSE(model.build());
+    }
+
     // A regression whose system is singular (no ridge on a basis with more
     // terms than points) gives no coefficients.
     {
