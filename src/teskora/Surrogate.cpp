@@ -65,6 +65,7 @@ void Surrogate::init()
     _display = false;
     _ts_version = -1;
     _ts_version_old = -1;
+    _tuning = false;
     _training_distances.assign(NB_DISTANCE_TYPES, Matrix());
     _training_distances_valid.assign(NB_DISTANCE_TYPES, false);
 }

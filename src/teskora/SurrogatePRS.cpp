@@ -238,6 +238,9 @@ bool Surrogate_PRS_CAT::build_private()
     // distinct points, and neither the normal matrix nor the design may
     // exceed MAX_CAT_ENTRIES entries (128 MiB each).
     const int pvar = _trainingset.get_pvar();
+    // A tuned degree too high for these points is a failed trial.
+    if (_tuning && q > pvar)
+        return false;
     if (q > pvar)
         throw Exception(__FILE__, __LINE__,
                         "Surrogate_PRS_CAT: the basis (" + itos(_q) + " functions for " + itos(_nb_cat)

@@ -248,6 +248,11 @@ TEST(TeskoraPRS, CategoriesNeedAnInputAndABasisThePointsCarry)
     Surrogate_PRS_CAT tooMany(cats, Surrogate_Parameters("TYPE PRS_CAT DEGREE 2"));
     EXPECT_EQ("Surrogate_PRS_CAT: the basis (18 functions for 3 categories) exceeds the number of distinct points (12)",
               thrownMessage([&] { tooMany.build(); }));
+    // A tuned degree: the degrees the points cannot carry are failed
+    // trials, and the tuning settles on one they can.
+    Surrogate_PRS_CAT tuned(cats, Surrogate_Parameters("TYPE PRS_CAT DEGREE OPTIM BUDGET 10"));
+    ASSERT_TRUE(tuned.build());
+    EXPECT_LE(tuned.get_param().get_degree(), 1);
 }
 
 TEST(TeskoraCN, NearestPointAndValidation)
