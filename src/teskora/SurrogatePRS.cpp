@@ -13,7 +13,7 @@ namespace TESKORA {
 
 namespace {
 
-// The largest normal matrix or design matrix PRS_CAT builds, in entries.
+// The largest normal matrix PRS_CAT builds, in entries (a basis of 4096).
 const long long MAX_CAT_ENTRIES = 1LL << 24;
 
 // Appends to rows every exponent vector of n entries summing to t with
@@ -233,23 +233,23 @@ bool Surrogate_PRS_CAT::build_private()
         return false;
     // A ridge makes any basis solvable, but one function per category and
     // monomial grows with the categories: an input that is not categorical
-    // makes every point its own category, and the dense normal matrix of
-    // q^2 entries outgrows time and memory. The basis may not outnumber the
-    // distinct points, and neither the normal matrix nor the design may
-    // exceed MAX_CAT_ENTRIES entries (128 MiB each).
+    // makes every point its own category, and the dense q x q normal matrix
+    // outgrows time and memory. The basis may not outnumber the distinct
+    // points, nor the normal matrix exceed MAX_CAT_ENTRIES entries (128 MiB).
     const int pvar = _trainingset.get_pvar();
+    const bool beyondPoints = q > pvar;
+    const bool beyondMemory = q * q > MAX_CAT_ENTRIES;
     // A tuned degree too high for these points is a failed trial.
-    if (_tuning && q > pvar)
+    if (_tuning && (beyondPoints || beyondMemory))
         return false;
-    if (q > pvar)
+    if (beyondPoints)
         throw Exception(__FILE__, __LINE__,
                         "Surrogate_PRS_CAT: the basis (" + itos(_q) + " functions for " + itos(_nb_cat)
                             + " categories) exceeds the number of distinct points (" + itos(pvar) + ")");
-    if (q * q > MAX_CAT_ENTRIES || q * _p > MAX_CAT_ENTRIES)
+    if (beyondMemory)
         throw Exception(__FILE__, __LINE__,
-                        "Surrogate_PRS_CAT: the basis (" + itos(_q) + " functions on " + itos(_p)
-                            + " points) exceeds the memory bound of " + itos(static_cast<int>(MAX_CAT_ENTRIES))
-                            + " matrix entries");
+                        "Surrogate_PRS_CAT: the basis (" + itos(_q) + " functions) exceeds the memory bound of "
+                            + itos(static_cast<int>(MAX_CAT_ENTRIES)) + " entries of its normal matrix");
     // The category input always gets exponent 0.
     Matrix M("M", q1, 1);
     M.add_cols(get_PRS_monomes(nv, degree));

@@ -248,6 +248,18 @@ TEST(TeskoraPRS, CategoriesNeedAnInputAndABasisThePointsCarry)
     Surrogate_PRS_CAT tooMany(cats, Surrogate_Parameters("TYPE PRS_CAT DEGREE 2"));
     EXPECT_EQ("Surrogate_PRS_CAT: the basis (18 functions for 3 categories) exceeds the number of distinct points (12)",
               thrownMessage([&] { tooMany.build(); }));
+    // Enough points for any basis, but a normal matrix beyond the memory
+    // bound: 2100 categories of two points each, a linear polynomial per
+    // category, 4200 functions (4096 at most).
+    std::vector<Point> many;
+    for (int i = 0; i < 4200; ++i)
+        many.push_back({static_cast<double>(i / 2), std::sin(0.37 * i)});
+    TrainingSet large = sampled(many, [](const Point& x) { return Point{x[1]}; });
+    Surrogate_PRS_CAT huge(large, Surrogate_Parameters("TYPE PRS_CAT DEGREE 1"));
+    EXPECT_EQ("Surrogate_PRS_CAT: the basis (4200 functions) exceeds the memory bound of 16777216 entries of its "
+              "normal matrix",
+              thrownMessage([&] { huge.build(); }));
+
     // A tuned degree: the degrees the points cannot carry are failed
     // trials, and the tuning settles on one they can.
     Surrogate_PRS_CAT tuned(cats, Surrogate_Parameters("TYPE PRS_CAT DEGREE OPTIM BUDGET 10"));
