@@ -220,17 +220,45 @@ Matrix Matrix::cholesky() const
         fail(__LINE__, "Matrix::cholesky(): dimension error");
     const int n = _nbRows;
     Matrix L("L", n, n);
+    double* const data = L._X.data();
+    auto row = [&](int r) { return data + static_cast<size_t>(r) * n; };
     for (int i = 0; i < n; ++i) {
-        const double* li = L._X.data() + static_cast<size_t>(i) * n;
-        for (int k = 0; k <= i; ++k) {
-            const double* lk = L._X.data() + static_cast<size_t>(k) * n;
+        double* li = row(i);
+        int k = 0;
+        // Four entries of row i at a time: their four sums run side by side
+        // over the columns they share (four independent chains of additions
+        // instead of one), then each takes its last terms in turn. Every
+        // sum adds the same products in the same order as one at a time.
+        for (; k + 3 < i; k += 4) {
+            const double *l0 = row(k), *l1 = row(k + 1), *l2 = row(k + 2), *l3 = row(k + 3);
+            double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+            for (int m = 0; m < k; ++m) {
+                const double x = li[m];
+                s0 += x * l0[m];
+                s1 += x * l1[m];
+                s2 += x * l2[m];
+                s3 += x * l3[m];
+            }
+            li[k] = (at(i, k) - s0) * (1.0 / l0[k]);
+            s1 += li[k] * l1[k];
+            li[k + 1] = (at(i, k + 1) - s1) * (1.0 / l1[k + 1]);
+            s2 += li[k] * l2[k];
+            s2 += li[k + 1] * l2[k + 1];
+            li[k + 2] = (at(i, k + 2) - s2) * (1.0 / l2[k + 2]);
+            s3 += li[k] * l3[k];
+            s3 += li[k + 1] * l3[k + 1];
+            s3 += li[k + 2] * l3[k + 2];
+            li[k + 3] = (at(i, k + 3) - s3) * (1.0 / l3[k + 3]);
+        }
+        for (; k <= i; ++k) {
+            const double* lk = row(k);
             double s = 0.0;
             for (int m = 0; m < k; ++m)
                 s += li[m] * lk[m];
             if (k < i)
-                L.at(i, k) = (at(i, k) - s) * (1.0 / L.at(k, k));
+                li[k] = (at(i, k) - s) * (1.0 / lk[k]);
             else
-                L.at(i, i) = std::sqrt(at(i, i) - s);
+                li[i] = std::sqrt(at(i, i) - s);
         }
     }
     return L;
@@ -306,10 +334,6 @@ Matrix Matrix::lu_inverse(double* det) const
         }
     }
 
-    Matrix Ai("Ai", n, n);
-    for (int r = 0; r < n; ++r)
-        Ai.at(r, perm[r]) = 1.0;
-
     if (det) {
         double d = 1.0;
         for (int i = 0; i < n; ++i)
@@ -317,24 +341,44 @@ Matrix Matrix::lu_inverse(double* det) const
         *det = (exchanges % 2 == 1) ? -d : d;
     }
 
-    std::vector<double> x(static_cast<size_t>(n));
-    for (int col = 0; col < n; ++col) {
-        for (int r = 0; r < n; ++r)
-            x[r] = Ai.at(r, col);
-        for (int j = 1; j < n; ++j) {
-            const double* lj = LU._X.data() + static_cast<size_t>(j) * n;
-            for (int k = 0; k < j; ++k)
-                x[j] -= lj[k] * x[k];
+    // A^-1 = U^-1 L^-1 P: column perm[r] of the inverse solves L U x = e_r.
+    // All columns are solved at once, row by row, each step a multiple of
+    // one row taken from another over contiguous memory; X holds the
+    // solution for e_r in its column r. L^-1 is lower triangular, so the
+    // forward pass only touches columns 0..k of row k (the others stay 0).
+    // Each entry sees the same operations in the same order as a
+    // column-by-column substitution on the permutation matrix.
+    Matrix X("X", n, n);
+    for (int r = 0; r < n; ++r)
+        X.at(r, r) = 1.0;
+    double* x = X._X.data();
+    for (int j = 1; j < n; ++j) {
+        const double* lj = LU._X.data() + static_cast<size_t>(j) * n;
+        double* xj = x + static_cast<size_t>(j) * n;
+        for (int k = 0; k < j; ++k) {
+            const double f = lj[k];
+            const double* xk = x + static_cast<size_t>(k) * n;
+            for (int col = 0; col <= k; ++col)
+                xj[col] -= f * xk[col];
         }
-        for (int c = n - 1; c >= 0; --c) {
-            const double* uc = LU._X.data() + static_cast<size_t>(c) * n;
-            for (int k = c + 1; k < n; ++k)
-                x[c] -= uc[k] * x[k];
-            x[c] /= uc[c];
-        }
-        for (int r = 0; r < n; ++r)
-            Ai.at(r, col) = x[r];
     }
+    for (int c = n - 1; c >= 0; --c) {
+        const double* uc = LU._X.data() + static_cast<size_t>(c) * n;
+        double* xc = x + static_cast<size_t>(c) * n;
+        for (int k = c + 1; k < n; ++k) {
+            const double f = uc[k];
+            const double* xk = x + static_cast<size_t>(k) * n;
+            for (int col = 0; col < n; ++col)
+                xc[col] -= f * xk[col];
+        }
+        const double pivot = uc[c];
+        for (int col = 0; col < n; ++col)
+            xc[col] /= pivot;
+    }
+    Matrix Ai("Ai", n, n);
+    for (int i = 0; i < n; ++i)
+        for (int r = 0; r < n; ++r)
+            Ai.at(i, perm[r]) = X.at(i, r);
     Ai._name = _name + "^-1";
     return Ai;
 }

@@ -65,6 +65,7 @@ void Surrogate::init()
     _display = false;
     _ts_version = -1;
     _ts_version_old = -1;
+    _tuning = false;
     _training_distances.assign(NB_DISTANCE_TYPES, Matrix());
     _training_distances_valid.assign(NB_DISTANCE_TYPES, false);
 }
@@ -247,7 +248,11 @@ void Surrogate::predict_private(const Matrix& XXs, Matrix* ZZs, Matrix* std, Mat
     dtc.set_name("dtc");
 
     for (int j = 0; j < _m; ++j) {
-        const double rmse = get_metric(RMSE, j);
+        // Everything here is in scaled units: the distance to the closest
+        // point in scaled inputs, the RMSE in scaled outputs (the metric is
+        // kept in output units). The caller unscales the sum once, so that
+        // the deviation follows the outputs' units.
+        const double rmse = get_metric(RMSE, j) / _trainingset.ZE_unscale(1.0, j);
         for (int i = 0; i < q; ++i)
             std->set(i, j, dtc.get(i, 0) + rmse);
         switch (_trainingset.get_bbo(j)) {

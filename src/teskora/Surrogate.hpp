@@ -122,6 +122,10 @@ protected:
     // latest successful build: a refill with as many points is a change.
     long _ts_version;
     long _ts_version_old;
+    // True while the tuner tries values: a value the data cannot carry is
+    // then a failed trial, which the tuner passes over, not a refusal of
+    // the whole build.
+    bool _tuning;
 
     // Tunes the record's values marked for optimisation (the tuner).
     bool optimize_parameters();

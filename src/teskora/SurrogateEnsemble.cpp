@@ -18,7 +18,15 @@ Surrogate_Ensemble::Surrogate_Ensemble(TrainingSet& trainingset, Surrogate_Param
     : Surrogate(trainingset, param), _kmax(0), _kready(0)
 {
     _metric.assign(static_cast<size_t>(_m), 0.0);
-    model_list_preset(_param.get_preset());
+    // A member refused half-way through the list would otherwise leak the
+    // members made before it: the destructor does not run for an object
+    // whose constructor throws.
+    try {
+        model_list_preset(_param.get_preset());
+    } catch (...) {
+        model_list_remove_all();
+        throw;
+    }
 }
 
 void Surrogate_Ensemble::reset_weights()
@@ -133,9 +141,18 @@ bool Surrogate_Ensemble::init_private()
     if (_kmax < 2)
         return false;
     _kready = 0;
-    for (Surrogate* s : _surrogates)
-        if (s->build())
+    for (Surrogate* s : _surrogates) {
+        // A member that refuses these points (too few for its basis, say)
+        // is a member whose build failed: it stays out, the others go on.
+        bool built = false;
+        try {
+            built = s->build();
+        } catch (const Exception&) {
+            built = false;
+        }
+        if (built)
             ++_kready;
+    }
     if (_kready < 2)
         return false;
     // The starting point of tuned weights.

@@ -75,12 +75,28 @@ void Surrogate_Kriging::correlations(const Matrix& D, bool training, Matrix& R) 
     const int p = D.get_nb_cols();
     if (R.get_nb_rows() != q || R.get_nb_cols() != p)
         R = Matrix("R", q, p);
-    for (int i = 0; i < q; ++i)
-        for (int j = 0; j < p; ++j) {
-            const double d = D.get(i, j);
-            const bool self = training ? (i == j) : (d == 0.0);
-            R.set(i, j, self ? nugget : std::exp(-s * std::pow(d, e)));
+    // d^e with e = 2 (the default) as the product d d, the square rounded
+    // once: pow costs many times more, on p^2 entries at every fit.
+    const bool square = (e == 2.0);
+    auto correlation = [&](double d) { return std::exp(-s * (square ? d * d : std::pow(d, e))); };
+    if (training) {
+        // The model's own points: a symmetric table (the distance from a to
+        // b is computed exactly as the one from b to a), so each pair once.
+        for (int i = 0; i < q; ++i) {
+            R.set(i, i, nugget);
+            for (int j = i + 1; j < p; ++j) {
+                const double r = correlation(D.get(i, j));
+                R.set(i, j, r);
+                R.set(j, i, r);
+            }
         }
+    } else {
+        for (int i = 0; i < q; ++i)
+            for (int j = 0; j < p; ++j) {
+                const double d = D.get(i, j);
+                R.set(i, j, d == 0.0 ? nugget : correlation(d));
+            }
+    }
     R.set_name("R");
 }
 
@@ -200,15 +216,23 @@ void Surrogate_Kriging::predict_private(const Matrix& XXs, Matrix* ZZs, Matrix* 
     shape(std, "std", q, _m);
     std->fill(-DBL_MAX);
 
+    // The standard deviation of the prediction: the square root of the
+    // kriging mean squared error var (1 - r' R^-1 r + (1 - 1' R^-1 r)^2 /
+    // (1' R^-1 1)). With y = L^-1 r and y1 = L^-1 1, r' R^-1 r = |y|^2 and
+    // 1' R^-1 r = y1 . y. Rounding can leave the factor a hair below 0 at a
+    // training point: it is clipped there.
     std::vector<double> y(static_cast<size_t>(p));
     for (int i = 0; i < q; ++i) {
         for (int k = 0; k < p; ++k)
             y[k] = r.get(i, k);
         forward_solve(_L, y);
-        const double l = squared_norm(y); // r_i R^-1 r_i'
-        const double u = std::fabs(l - 1) < 1e-13 ? std::fabs(l - 1) : std::fabs((1 - l) + (1 - l) * (1 - l) / _s0);
+        double ones = 0.0;
+        for (int k = 0; k < p; ++k)
+            ones += _Li_ones[k] * y[k];
+        const double g = 1.0 - ones;
+        const double u = std::max(0.0, 1.0 - squared_norm(y) + g * g / _s0);
         for (int j = 0; j < _m; ++j)
-            std->set(i, j, u * _var.get(0, j));
+            std->set(i, j, std::sqrt(u * _var.get(0, j)));
     }
 
     if (ei) {
@@ -261,23 +285,45 @@ bool Surrogate_Kriging::compute_cv_values()
     // first keeps the digits that the difference R^-1(a, a) - (R^-1 1)(a)^2
     // / s0 of two large numbers loses when R is ill-conditioned.
     const std::vector<double>& y1 = _Li_ones;
-    std::vector<double> dQ(static_cast<size_t>(p));
-    std::vector<double> col(static_cast<size_t>(p));
-    for (int a = 0; a < p; ++a) {
-        std::fill(col.begin(), col.end(), 0.0);
-        col[a] = 1.0;
-        forward_solve(_L, col, a);
-        double t = 0.0;
-        for (int k = a; k < p; ++k)
-            t += y1[k] * col[k];
-        t /= _s0;
-        double q = 0.0;
-        for (int k = 0; k < p; ++k) {
-            const double d = col[k] - t * y1[k];
-            q += d * d;
+    // C = L^-1, column a being c: solved for every column at once, row by
+    // row, each step a multiple of one row taken from another over the
+    // columns a <= k where row k is not 0 (C is lower triangular). Entry
+    // (i, a) sees the same operations in the same order as the substitution
+    // of column a alone.
+    const size_t P = static_cast<size_t>(p);
+    std::vector<double> C(P * P, 0.0);
+    for (int i = 0; i < p; ++i) {
+        double* ci = C.data() + i * P;
+        ci[i] = 1.0;
+        for (int k = 0; k < i; ++k) {
+            const double f = _L.get(i, k);
+            const double* ck = C.data() + k * P;
+            for (int a = 0; a <= k; ++a)
+                ci[a] -= f * ck[a];
         }
-        dQ[a] = 1.0 / q;
+        const double pivot = _L.get(i, i);
+        for (int a = 0; a <= i; ++a)
+            ci[a] /= pivot;
     }
+    // t_a = y1 . c / s0 and Q(a, a) = |c - t_a y1|^2, summed over the rows
+    // in increasing order for every column at once.
+    std::vector<double> t(P, 0.0), q(P, 0.0), dQ(P);
+    for (int k = 0; k < p; ++k) {
+        const double* ck = C.data() + k * P;
+        for (int a = 0; a <= k; ++a)
+            t[a] += y1[k] * ck[a];
+    }
+    for (int a = 0; a < p; ++a)
+        t[a] /= _s0;
+    for (int k = 0; k < p; ++k) {
+        const double* ck = C.data() + k * P;
+        for (int a = 0; a < p; ++a) {
+            const double d = ck[a] - t[a] * y1[k];
+            q[a] += d * d;
+        }
+    }
+    for (int a = 0; a < p; ++a)
+        dQ[a] = 1.0 / q[a];
 
     if (!_Zvs) {
         const Matrix& Zs = get_matrix_Zs();

@@ -9,6 +9,7 @@
 #include <cfloat>
 #include <cmath>
 #include <memory>
+#include <vector>
 
 namespace TESKORA {
 
@@ -182,14 +183,46 @@ void Surrogate_LOWESS::local_fit(int iex)
     const kernel_t kt = _param.get_kernel_type();
     const double ks = _param.get_kernel_coef();
 
+    // In cross-validation the left-out point is not among the points of
+    // the fit: every statistic of the distances (moments, ranks, counts) is
+    // taken over the others, as a refit without the point would take it.
+    // Its own distance is 0 and would drag the moments and the ranks.
+    const int used = (iex != -1) ? p - 1 : p;
+    const auto counts = [iex](int a) { return a != iex; };
+
     // Gamma fit of the squared distances (shape ka, scale kb).
+    int k = 0;
     for (int a = 0; a < p; ++a)
-        _W[a] = _d.get(0, a) * _d.get(0, a);
+        if (counts(a))
+            _W[k++] = _d.get(0, a) * _d.get(0, a);
     double mean = 0.0;
     double var = 0.0;
-    compute_moments(_W.data(), p, P, mean, var);
+    compute_moments(_W.data(), used, P, mean, var);
     const double ka = mean * mean / var;
     const double kb = var / mean;
+
+    // Order ranks of the distances among the points of the fit (0 for the
+    // nearest, ties in index order); the left-out point gets none.
+    const auto ranks = [&]() {
+        std::vector<double> rank(static_cast<size_t>(p), 0.0);
+        if (iex == -1) {
+            const Matrix R = _d.rank();
+            for (int a = 0; a < p; ++a)
+                rank[a] = R.get(0, a);
+            return rank;
+        }
+        Matrix others("d", 1, used);
+        int c = 0;
+        for (int a = 0; a < p; ++a)
+            if (counts(a))
+                others.set(0, c++, _d.get(0, a));
+        const Matrix R = others.rank();
+        c = 0;
+        for (int a = 0; a < p; ++a)
+            if (counts(a))
+                rank[a] = R.get(0, c++);
+        return rank;
+    };
 
     // Kernel arguments.
     switch (preset) {
@@ -199,10 +232,10 @@ void Surrogate_LOWESS::local_fit(int iex)
         break;
     case Preset::DEN: {
         // Half the distance of the q-th nearest point.
-        const Matrix R = _d.rank();
+        const std::vector<double> rank = ranks();
         double dk = 0.0;
         for (int a = 0; a < p; ++a)
-            if (R.get(0, a) == q - 1)
+            if (counts(a) && rank[a] == q - 1)
                 dk = _d.get(0, a);
         for (int a = 0; a < p; ++a)
             _W[a] = scaled(_d.get(0, a), 2.0 * dk);
@@ -216,15 +249,16 @@ void Surrogate_LOWESS::local_fit(int iex)
     }
     case Preset::RE:
     case Preset::REN: {
-        const Matrix R = _d.rank();
-        const double f = (preset == Preset::REN) ? 1.0 / (p - 1) : 1.0;
+        const std::vector<double> rank = ranks();
+        // With a single point of the fit every rank is 0.
+        const double f = (preset == Preset::REN && used > 1) ? 1.0 / (used - 1) : 1.0;
         for (int a = 0; a < p; ++a)
-            _W[a] = R.get(0, a) * f;
+            _W[a] = rank[a] * f;
         break;
     }
     case Preset::RG:
     case Preset::RGN: {
-        const double f = (preset == Preset::RG) ? p - 1.0 : 1.0;
+        const double f = (preset == Preset::RG) ? used - 1.0 : 1.0;
         for (int a = 0; a < p; ++a)
             _W[a] = gammacdf(_d.get(0, a) * _d.get(0, a), ka, kb) * f;
         break;

@@ -1,5 +1,8 @@
 #include "teskora/SurrogatePRS.hpp"
 
+#include "teskora/Exception.hpp"
+#include "teskora/Utils.hpp"
+
 #include <cfloat>
 #include <climits>
 #include <cmath>
@@ -9,6 +12,9 @@
 namespace TESKORA {
 
 namespace {
+
+// The largest normal matrix PRS_CAT builds, in entries (a basis of 4096).
+const long long MAX_CAT_ENTRIES = 1LL << 24;
 
 // Appends to rows every exponent vector of n entries summing to t with
 // exactly c non-zero entries, in ascending colexicographic order: the last
@@ -196,6 +202,9 @@ void Surrogate_PRS_EDGE::display_private(std::ostream& out) const { out << "q: "
 Surrogate_PRS_CAT::Surrogate_PRS_CAT(TrainingSet& trainingset, Surrogate_Parameters param)
     : Surrogate_PRS(trainingset, param), _nb_cat(0)
 {
+    // The category is input 0: without inputs there is nothing to read.
+    if (_n < 1)
+        throw Exception(__FILE__, __LINE__, "Surrogate_PRS_CAT: no input variable (the category is input 0)");
 }
 
 bool Surrogate_PRS_CAT::init_private()
@@ -219,8 +228,28 @@ bool Surrogate_PRS_CAT::build_private()
         _q = q1 * _nb_cat;
         return false;
     }
-    if (!accept_basis(q1 * _nb_cat, INT_MAX))
+    const long long q = static_cast<long long>(q1) * _nb_cat;
+    if (!accept_basis(static_cast<int>(std::min<long long>(q, INT_MAX)), INT_MAX))
         return false;
+    // A ridge makes any basis solvable, but one function per category and
+    // monomial grows with the categories: an input that is not categorical
+    // makes every point its own category, and the dense q x q normal matrix
+    // outgrows time and memory. The basis may not outnumber the distinct
+    // points, nor the normal matrix exceed MAX_CAT_ENTRIES entries (128 MiB).
+    const int pvar = _trainingset.get_pvar();
+    const bool beyondPoints = q > pvar;
+    const bool beyondMemory = q * q > MAX_CAT_ENTRIES;
+    // A tuned degree too high for these points is a failed trial.
+    if (_tuning && (beyondPoints || beyondMemory))
+        return false;
+    if (beyondPoints)
+        throw Exception(__FILE__, __LINE__,
+                        "Surrogate_PRS_CAT: the basis (" + itos(_q) + " functions for " + itos(_nb_cat)
+                            + " categories) exceeds the number of distinct points (" + itos(pvar) + ")");
+    if (beyondMemory)
+        throw Exception(__FILE__, __LINE__,
+                        "Surrogate_PRS_CAT: the basis (" + itos(_q) + " functions) exceeds the memory bound of "
+                            + itos(static_cast<int>(MAX_CAT_ENTRIES)) + " entries of its normal matrix");
     // The category input always gets exponent 0.
     Matrix M("M", q1, 1);
     M.add_cols(get_PRS_monomes(nv, degree));

@@ -4,7 +4,9 @@
 #include "teskora/Exception.hpp"
 
 #include <cfloat>
+#include <climits>
 #include <cmath>
+#include <cstdlib>
 #include <memory>
 #include <sstream>
 #include <vector>
@@ -189,7 +191,13 @@ void Surrogate_Parameters::read_string(const std::string& definition)
         } else if (field == "METRIC_TYPE") {
             _metric_type = str_to_metric_type(value);
         } else if (field == "BUDGET") {
-            _budget = TESKORA::stoi(value);
+            // Read as atoi would, but a number past the int range is
+            // refused instead of wrapping.
+            const long long budget = std::strtoll(value.c_str(), nullptr, 10);
+            if (budget > INT_MAX || budget < INT_MIN)
+                throw Exception(__FILE__, __LINE__,
+                                "budget out of range: BUDGET " + value + " is not an int");
+            _budget = static_cast<int>(budget);
         } else if (field == "PRESET") {
             _preset = value;
         } else if (field == "OUTPUT") {
@@ -276,6 +284,28 @@ void Surrogate_Parameters::set_defaults()
     _output = "NULL";
 }
 
+namespace {
+
+// The tests are written so that NaN fails them: a NaN compares false with
+// everything, and "x <= 0" alone would let it through.
+void checkKernelCoef(double coef)
+{
+    if (std::isnan(coef) || std::isinf(coef))
+        throw Exception(__FILE__, __LINE__, "kernel_coef must be a finite number");
+    if (!(coef > 0))
+        throw Exception(__FILE__, __LINE__, "kernel_coef must be > 0");
+}
+
+void checkRidge(double ridge)
+{
+    if (std::isnan(ridge) || std::isinf(ridge))
+        throw Exception(__FILE__, __LINE__, "ridge must be a finite number");
+    if (!(ridge >= 0))
+        throw Exception(__FILE__, __LINE__, "ridge must be >= 0");
+}
+
+} // namespace
+
 void Surrogate_Parameters::check()
 {
     switch (_type) {
@@ -284,12 +314,10 @@ void Surrogate_Parameters::check()
     case PRS_CAT:
         if (_degree < 0)
             throw Exception(__FILE__, __LINE__, "degree must be >= 0");
-        if (_ridge < 0)
-            throw Exception(__FILE__, __LINE__, "ridge must be >= 0");
+        checkRidge(_ridge);
         break;
     case KS:
-        if (_kernel_coef <= 0)
-            throw Exception(__FILE__, __LINE__, "kernel_coef must be > 0");
+        checkKernelCoef(_kernel_coef);
         if (!kernel_is_decreasing(_kernel_type))
             throw Exception(__FILE__, __LINE__, "kernel_type must be decreasing");
         break;
@@ -297,14 +325,14 @@ void Surrogate_Parameters::check()
     case ENSEMBLE:
         break;
     case KRIGING:
+        // The ridge is the nugget on the correlation diagonal.
+        checkRidge(_ridge);
         if (!kernel_is_decreasing(_kernel_type))
             throw Exception(__FILE__, __LINE__, "kernel_type must be decreasing");
         break;
     case RBF:
-        if (_kernel_coef <= 0)
-            throw Exception(__FILE__, __LINE__, "kernel_coef must be > 0");
-        if (_ridge < 0)
-            throw Exception(__FILE__, __LINE__, "ridge must be >= 0");
+        checkKernelCoef(_kernel_coef);
+        checkRidge(_ridge);
         // A kernel without a shape parameter leaves nothing to tune.
         if (!kernel_has_parameter(_kernel_type) && _kernel_type_status == STATUS_FIXED) {
             _kernel_coef = 1.0;
@@ -314,8 +342,8 @@ void Surrogate_Parameters::check()
     case LOWESS: {
         if (_degree < 0 || _degree > 2)
             throw Exception(__FILE__, __LINE__, "degree for LOWESS model must be 0, 1 or 2");
-        if (_ridge < 0)
-            throw Exception(__FILE__, __LINE__, "ridge must be >= 0");
+        checkRidge(_ridge);
+        checkKernelCoef(_kernel_coef);
         static const char* const presets[] = {"D", "DEN", "DGN", "RE", "RG", "REN", "RGN"};
         bool known = false;
         for (const char* p : presets)
@@ -346,6 +374,13 @@ void Surrogate_Parameters::check()
     if (_weight_status == STATUS_OPTIM)
         n += _weight.get_nb_rows() * _weight.get_nb_cols();
     _nb_parameter_optimization = n;
+
+    // The tuner counts its trials in an int: BUDGET trials per tuned value.
+    const long long trials = static_cast<long long>(_budget) * n;
+    if (trials > INT_MAX || trials < INT_MIN)
+        throw Exception(__FILE__, __LINE__,
+                        "budget out of range: BUDGET (" + itos(_budget) + ") times the number of tuned values ("
+                            + itos(n) + ") is beyond " + itos(INT_MAX) + " trials");
 }
 
 void Surrogate_Parameters::display(std::ostream& out) const

@@ -12,6 +12,9 @@ namespace TESKORA {
 
 namespace {
 
+// The largest residual of the interpolation conditions, relative to the
+// outputs (scaled), that still counts as interpolating.
+const double INTERPOLATION_TOLERANCE = 1e-9;
 
 // LU factors of the square matrix A with partial pivoting, in place: row r
 // of A ends as row perm[r] of the original, the unit lower factor below the
@@ -189,7 +192,16 @@ bool Surrogate_RBF::init_private()
         break;
     }
     _q = _qrbf + _qprs;
-    return _variant != Variant::O || _q <= pvar;
+    return _variant != Variant::O || interpolation_fits(pvar);
+}
+
+bool Surrogate_RBF::interpolation_fits(int pvar) const
+{
+    // Every point is a centre and the tail adds side conditions, so the
+    // square system has p + qprs rows: it is regular when the points are
+    // distinct and outnumber the tail terms (a point set that leaves the
+    // tail degenerate shows as a singular factor).
+    return _p == pvar && _qprs <= pvar;
 }
 
 Matrix Surrogate_RBF::design(const Matrix& D, const Matrix& X, bool with_side_conditions) const
@@ -239,7 +251,7 @@ bool Surrogate_RBF::build_private()
         // kernel since the build sized the model.
         _qprs = tail_size(kernel_dmin(kt), _trainingset.get_nvar());
         _q = _qrbf + _qprs;
-        if (_q > _trainingset.get_pvar())
+        if (!interpolation_fits(_trainingset.get_pvar()))
             return false;
     }
 
@@ -258,13 +270,11 @@ bool Surrogate_RBF::build_private()
         if (_variant == Variant::O) {
             // Interpolation: the side conditions have zero right-hand side.
             _factor = _H;
-            if (lu_factor(_factor, _perm)) {
-                Matrix rhs("rhs", _q, _m);
-                for (int i = 0; i < _p; ++i)
-                    for (int j = 0; j < _m; ++j)
-                        rhs.set(i, j, _Zs.get(i, j));
-                _ALPHA = lu_solve(_factor, _perm, rhs);
-            } else {
+            Matrix rhs("rhs", _q, _m);
+            for (int i = 0; i < _p; ++i)
+                for (int j = 0; j < _m; ++j)
+                    rhs.set(i, j, _Zs.get(i, j));
+            if (!lu_factor(_factor, _perm) || !solve_interpolation(rhs)) {
                 _ALPHA = Matrix("alpha", _q, _m);
                 _ALPHA.fill(NAN);
             }
@@ -299,6 +309,28 @@ bool Surrogate_RBF::build_private()
     if (_ALPHA.has_nan())
         return false;
     _ready = true;
+    return true;
+}
+
+bool Surrogate_RBF::solve_interpolation(const Matrix& rhs)
+{
+    // One step of refinement on the residual, then the residual itself:
+    // a nearly flat kernel (a small coefficient) makes the system so ill
+    // conditioned that the solution no longer reproduces the outputs, and
+    // such a model is no interpolant. It is refused, so that the tuner
+    // passes over it.
+    _ALPHA = lu_solve(_factor, _perm, rhs);
+    const Matrix residual = Matrix::sub(rhs, Matrix::product(_H, _ALPHA));
+    _ALPHA.add(lu_solve(_factor, _perm, residual));
+    const Matrix left = Matrix::sub(rhs, Matrix::product(_H, _ALPHA));
+    double size = 1.0;
+    for (int i = 0; i < rhs.get_nb_rows(); ++i)
+        for (int j = 0; j < rhs.get_nb_cols(); ++j)
+            size = std::max(size, std::fabs(rhs.get(i, j)));
+    for (int i = 0; i < left.get_nb_rows(); ++i)
+        for (int j = 0; j < left.get_nb_cols(); ++j)
+            if (!(std::fabs(left.get(i, j)) <= INTERPOLATION_TOLERANCE * size))
+                return false;
     return true;
 }
 

@@ -73,9 +73,15 @@ private:
     bool _Ai_valid;
 
     static Variant variant_of(const std::string& preset);
+    // Whether the square interpolation system of the current tail can be
+    // regular on pvar distinct points.
+    bool interpolation_fits(int pvar) const;
     // Kernel block and tail for rows X whose distances to the centres are D.
     Matrix design(const Matrix& D, const Matrix& X, bool with_side_conditions) const;
     const Matrix& system_inverse();
+    // ALPHA from the LU factors of the square interpolation system, refined
+    // once; false when it does not reproduce rhs (numerically singular).
+    bool solve_interpolation(const Matrix& rhs);
 };
 
 } // namespace TESKORA

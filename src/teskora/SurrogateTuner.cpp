@@ -85,8 +85,16 @@ Matrix startDesign(int nx, int N, const Matrix& lb, const Matrix& ub, const bool
 
 bool Surrogate::optimize_parameters()
 {
+    // Cleared on every way out, exceptions included.
+    struct Tuning {
+        bool& flag;
+        explicit Tuning(bool& f) : flag(f) { flag = true; }
+        ~Tuning() { flag = false; }
+    } tuning(_tuning);
+
     const int N = _param.get_nb_parameter_optimization();
-    int budget = _param.get_budget() * N;
+    // The record's check refuses a product beyond the int range.
+    int budget = static_cast<int>(static_cast<long long>(_param.get_budget()) * N);
 
     Matrix lb("lb", 1, N);
     Matrix ub("ub", 1, N);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -240,7 +241,10 @@ double stod(const std::string& s)
 
 int stoi(const std::string& s)
 {
-    return std::atoi(s.c_str());
+    // atoi's result for a number past the int range is undefined; strtol
+    // saturates, and the value is clamped to the int range.
+    const long v = std::strtol(s.c_str(), nullptr, 10);
+    return static_cast<int>(std::max<long>(INT_MIN, std::min<long>(INT_MAX, v)));
 }
 
 bool isdef(double x)

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -130,4 +131,81 @@ TEST(TeskoraMatrixSvd, Inverse)
 
     EXPECT_EQ("Matrix::SVD_inverse(): dimension error",
               TeskoraTest::thrownMessage([] { Matrix("R", 2, 3).SVD_inverse(); }));
+}
+
+namespace {
+
+// Q = H_1 ... H_k, a product of Householder reflections I - 2 v v' with
+// scattered unit vectors v: an orthogonal matrix that mixes every entry.
+Matrix orthogonal(int n, int k, unsigned seed)
+{
+    Matrix Q = Matrix::identity(n);
+    unsigned s = seed;
+    for (int r = 0; r < k; ++r) {
+        std::vector<double> v(static_cast<size_t>(n));
+        double norm = 0.0;
+        for (int i = 0; i < n; ++i) {
+            s = s * 1103515245u + 12345u;
+            v[i] = ((s >> 8) & 0xffff) / 65536.0 - 0.5;
+            norm += v[i] * v[i];
+        }
+        norm = std::sqrt(norm);
+        for (double& x : v)
+            x /= norm;
+        for (int i = 0; i < n; ++i) {
+            double d = 0.0;
+            for (int j = 0; j < n; ++j)
+                d += Q.get(i, j) * v[j];
+            for (int j = 0; j < n; ++j)
+                Q.set(i, j, Q.get(i, j) - 2 * d * v[j]);
+        }
+    }
+    return Q;
+}
+
+} // namespace
+
+TEST(TeskoraMatrixSvd, GradedMatricesConverge)
+{
+    // 200 x 200 with singular values from 1 down to 1e-12: the smallest
+    // ones take about 50 sweeps to separate, far beyond the classic 30.
+    const int n = 200;
+    const Matrix U = orthogonal(n, 4, 1), V = orthogonal(n, 4, 2);
+    Matrix S("S", n, n), Si("Si", n, n);
+    for (int i = 0; i < n; ++i) {
+        const double sigma = std::pow(10.0, -12.0 * i / (n - 1));
+        S.set(i, i, sigma);
+        Si.set(i, i, 1.0 / sigma);
+    }
+    const Matrix A = Matrix::product(U, S, V.transpose());
+    const Svd r = decompose(A, 0);
+    ASSERT_TRUE(r.success) << r.message;
+    EXPECT_LT(largestDifference(A, Matrix::product(*r.U, *r.W, r.V->transpose())), 1e-13);
+
+    // Its inverse, to the accuracy the conditioning (1e12) allows.
+    const Matrix exact = Matrix::product(V, Si, U.transpose());
+    const Matrix inverse = A.SVD_inverse();
+    double difference = 0.0, size = 0.0;
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) {
+            difference += std::pow(inverse.get(i, j) - exact.get(i, j), 2);
+            size += std::pow(exact.get(i, j), 2);
+        }
+    EXPECT_LT(std::sqrt(difference / size), 1e-4);
+}
+
+TEST(TeskoraMatrixSvd, FailuresAreReportedAndNeverInverted)
+{
+    // A NaN or an infinity never converges: the decomposition says so at
+    // once, and the inverse refuses it instead of returning garbage.
+    for (double bad : {std::nan(""), std::numeric_limits<double>::infinity()}) {
+        SCOPED_TRACE(bad);
+        const Matrix A = make("A", {{1, 2}, {bad, 4}});
+        const Svd r = decompose(A, 0);
+        EXPECT_FALSE(r.success);
+        EXPECT_EQ("SVD_decomposition() error: the matrix has an entry that is not a finite number", r.message);
+        EXPECT_EQ("Matrix::SVD_inverse(): SVD_decomposition() error: the matrix has an entry that is not a finite "
+                  "number",
+                  TeskoraTest::thrownMessage([&] { A.SVD_inverse(); }));
+    }
 }

@@ -83,12 +83,14 @@ struct Reference {
         return corr(XXs) * alpha + Matrix::ones(XXs.get_nb_rows(), 1) * beta;
     }
 
-    // The deviation factor u of one point.
+    // The mean squared error factor of one point: 1 - r' R^-1 r + (1 -
+    // 1' R^-1 r)^2 / (1' R^-1 1), clipped at 0.
     double u(const Matrix& XXs, int i) const
     {
         const Matrix r = corr(XXs).get_row(i);
         const double l = (r * Ri * r.transpose()).get(0, 0);
-        return std::fabs(l - 1) < 1e-13 ? std::fabs(l - 1) : std::fabs((1 - l) + (1 - l) * (1 - l) / s0);
+        const double g = 1 - (Matrix::ones(1, Xs.get_nb_rows()) * Ri * r.transpose()).get(0, 0);
+        return std::max(0.0, 1 - l + g * g / s0);
     }
 };
 
@@ -123,8 +125,8 @@ TEST(TeskoraKriging, PredictionsDeviationsAndProbabilities)
         for (int j = 0; j < 3; ++j)
             EXPECT_NEAR(Z[i][j], ZZ.get(static_cast<int>(i), j), 1e-7) << i << "," << j;
 
-    // Away from them: values, deviations u var, expected improvement and
-    // probabilities as the kriging model gives them.
+    // Away from them: values, deviations sqrt(u var), expected improvement
+    // and probabilities as the kriging model gives them.
     const Matrix XX = make("XX", {{0.1, 0.2}, {-0.6, 1.1}, {0.9, -1.4}, {2.5, 2.5}});
     Matrix XXs = XX;
     ts.X_scale(XXs);
@@ -139,10 +141,10 @@ TEST(TeskoraKriging, PredictionsDeviationsAndProbabilities)
         EXPECT_GT(u, 1e-6);
         for (int j = 0; j < 2; ++j) {
             EXPECT_NEAR(ts.Z_unscale(ZZs.get(i, j), j), ZZ.get(i, j), 1e-8);
-            EXPECT_NEAR(ts.ZE_unscale(u * ref.var.get(0, j), j), std.get(i, j), 1e-10);
+            EXPECT_NEAR(ts.ZE_unscale(std::sqrt(u * ref.var.get(0, j)), j), std.get(i, j), 1e-10);
         }
-        const double s0 = u * ref.var.get(0, 0);
-        const double s1 = u * ref.var.get(0, 1);
+        const double s0 = std::sqrt(u * ref.var.get(0, 0));
+        const double s1 = std::sqrt(u * ref.var.get(0, 1));
         EXPECT_NEAR(ts.ZE_unscale(normei(ZZs.get(i, 0), s0, fmin), 0), ei.get(i, 0), 1e-10);
         EXPECT_NEAR(normcdf(fmin, ZZs.get(i, 0), s0), cdf.get(i, 0), 1e-10);
         EXPECT_NEAR(normcdf(c0, ZZs.get(i, 1), s1), cdf.get(i, 1), 1e-10);
@@ -163,13 +165,127 @@ TEST(TeskoraKriging, PredictionsDeviationsAndProbabilities)
     // In-sample deviations come from the same model.
     const Matrix Sh = *model.get_matrix_Shs();
     const Matrix Xs = model.get_matrix_Xs();
-    EXPECT_NEAR(ref.u(Xs, 3) * ref.var.get(0, 0), Sh.get(3, 0), 1e-8);
-    EXPECT_LT(Sh.get(3, 0), 1e-6);
+    EXPECT_NEAR(std::sqrt(ref.u(Xs, 3) * ref.var.get(0, 0)), Sh.get(3, 0), 1e-4);
+    EXPECT_LT(Sh.get(3, 0), 1e-4);
 
     std::ostringstream out;
     model.display_private(out);
     EXPECT_EQ(0u, out.str().find("\nbeta=["));
     EXPECT_NE(std::string::npos, out.str().find("\nvar=["));
+}
+
+namespace {
+
+// x with A x = b, by Gaussian elimination with partial pivoting: a solver of
+// the test's own, so that the check does not lean on the library's algebra.
+std::vector<double> solved(std::vector<std::vector<double>> A, std::vector<double> b)
+{
+    const size_t n = b.size();
+    for (size_t c = 0; c < n; ++c) {
+        size_t r = c;
+        for (size_t i = c + 1; i < n; ++i)
+            if (std::fabs(A[i][c]) > std::fabs(A[r][c]))
+                r = i;
+        std::swap(A[r], A[c]);
+        std::swap(b[r], b[c]);
+        for (size_t i = c + 1; i < n; ++i) {
+            const double f = A[i][c] / A[c][c];
+            for (size_t k = c; k < n; ++k)
+                A[i][k] -= f * A[c][k];
+            b[i] -= f * b[c];
+        }
+    }
+    std::vector<double> x(n);
+    for (size_t i = n; i-- > 0;) {
+        double v = b[i];
+        for (size_t k = i + 1; k < n; ++k)
+            v -= A[i][k] * x[k];
+        x[i] = v / A[i][i];
+    }
+    return x;
+}
+
+double dot(const std::vector<double>& a, const std::vector<double>& b)
+{
+    double s = 0.0;
+    for (size_t i = 0; i < a.size(); ++i)
+        s += a[i] * b[i];
+    return s;
+}
+
+} // namespace
+
+TEST(TeskoraKriging, DeviationIsTheRootMeanSquaredErrorOfThePredictor)
+{
+    // The kriging predictor is linear in the training outputs, with
+    // weights lambda(x) summing to 1. Output 0 is y; output k + 1 is y plus
+    // 1 at point k, so the difference of their predictions is lambda_k(x).
+    // Under the model's covariance sigma^2 R, the predictor's mean squared
+    // error is sigma^2 (1 - 2 lambda' r + lambda' R lambda): the deviation
+    // must be its root, computed here by brute force from the weights.
+    const Rows X = irregularPoints();
+    const int p = static_cast<int>(X.size());
+    Rows Z;
+    for (int i = 0; i < p; ++i) {
+        const double y = outputsOf({X[i]})[0][0];
+        std::vector<double> row = {y};
+        for (int k = 0; k < p; ++k)
+            row.push_back(y + (k == i ? 1.0 : 0.0));
+        Z.push_back(row);
+    }
+    TrainingSet ts(make("X", X), make("Z", Z));
+    const double ridge = 1e-10;
+    Surrogate_Kriging model(ts, Surrogate_Parameters("TYPE KRIGING RIDGE 1e-10 BUDGET 0"));
+    ASSERT_TRUE(model.build());
+    const Matrix Xs = model.get_matrix_Xs();
+    const double e = model.get_param().get_covariance_coef().get(0, 0);
+    const double s = model.get_param().get_covariance_coef().get(0, 1);
+    auto corr = [&](const std::vector<double>& a, const std::vector<double>& b) {
+        double d2 = 0.0;
+        for (size_t k = 0; k < a.size(); ++k)
+            d2 += (a[k] - b[k]) * (a[k] - b[k]);
+        return std::exp(-s * std::pow(std::sqrt(d2), e));
+    };
+    std::vector<std::vector<double>> xs(static_cast<size_t>(p)), R(static_cast<size_t>(p));
+    for (int i = 0; i < p; ++i)
+        xs[i] = {Xs.get(i, 0), Xs.get(i, 1)};
+    for (int i = 0; i < p; ++i)
+        for (int j = 0; j < p; ++j)
+            R[i].push_back(i == j ? 1.0 + ridge : corr(xs[i], xs[j]));
+
+    // The process variance of output 0: the generalised least-squares
+    // residual of the constant trend, over p - nvar.
+    std::vector<double> y(static_cast<size_t>(p)), ones(static_cast<size_t>(p), 1.0);
+    for (int i = 0; i < p; ++i)
+        y[i] = model.get_matrix_Zs().get(i, 0);
+    const std::vector<double> w = solved(R, y), v = solved(R, ones);
+    const double beta = dot(ones, w) / dot(ones, v);
+    double quad = 0.0;
+    for (int i = 0; i < p; ++i)
+        quad += (y[i] - beta) * (w[i] - beta * v[i]);
+    const double sigma2 = quad / (p - ts.get_nvar());
+
+    const Matrix XX = make("XX", {{0.1, 0.2}, {-0.6, 1.1}, {0.9, -1.4}, {1.6, 0.4}, {2.5, 2.5}, {40, -40}});
+    Matrix XXs = XX;
+    ts.X_scale(XXs);
+    Matrix ZZ, std;
+    model.predict(XX, &ZZ, &std, nullptr, nullptr);
+    for (int q = 0; q < XX.get_nb_rows(); ++q) {
+        SCOPED_TRACE(q);
+        const std::vector<double> x = {XXs.get(q, 0), XXs.get(q, 1)};
+        std::vector<double> lambda(static_cast<size_t>(p)), r(static_cast<size_t>(p));
+        for (int k = 0; k < p; ++k) {
+            lambda[k] = ZZ.get(q, k + 1) - ZZ.get(q, 0);
+            r[k] = corr(x, xs[k]);
+        }
+        double lRl = 0.0;
+        for (int i = 0; i < p; ++i)
+            for (int j = 0; j < p; ++j)
+                lRl += lambda[i] * R[i][j] * lambda[j];
+        const double mse = sigma2 * (1.0 - 2.0 * dot(lambda, r) + lRl);
+        const double expected = std::sqrt(mse) * ts.ZE_unscale(1.0, 0);
+        EXPECT_NEAR(expected, std.get(q, 0), 1e-6 * expected);
+    }
 }
 
 TEST(TeskoraKriging, LeaveOneOutValuesEqualRefitsWithoutThePoint)

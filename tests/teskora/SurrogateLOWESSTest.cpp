@@ -324,6 +324,42 @@ TEST(TeskoraLOWESS, CrossValidationLeavesThePointOut)
         EXPECT_NEAR(line[a], Zv3.get(a, 0), 1e-9) << "point " << a;
 }
 
+TEST(TeskoraLOWESS, CrossValidationEqualsRefitsWithoutThePointForEveryPreset)
+{
+    // One input and no ridge: the presets that normalise the distances
+    // (by a quantile, a gamma law or ranks) give the same fit whatever the
+    // input's scale, so a model built on the other points, with its own
+    // scaling, must predict point a exactly as the cross-validation does.
+    // The left-out point's own zero distance has no place in the moments,
+    // the ranks or the counts.
+    // No two distances from one point tie: a tie is ranked by rounding.
+    const std::vector<double> xs = {0.591,  2.2341, 2.4664, 1.3922, 0.1045, -0.1423,
+                                    1.1186, 3.2131, 4.836,  5.0392, 3.9489, 2.6703};
+    auto f = [](double x) { return std::sin(2 * x) + 0.3 * x * x; };
+    std::vector<Point> points;
+    for (double x : xs)
+        points.push_back({x});
+    const Function g = [&](const Point& x) { return Point{f(x[0])}; };
+    TrainingSet ts = sampled(points, g);
+    for (const char* preset : {"DEN", "DGN", "RE", "REN", "RG", "RGN"})
+        for (const char* kernel : {"D1", "D4"}) {
+            SCOPED_TRACE(std::string(preset) + " " + kernel);
+            const std::string definition = std::string("TYPE LOWESS DEGREE 1 RIDGE 0 KERNEL_COEF 0.8 PRESET ") + preset
+                                           + " KERNEL_TYPE " + kernel;
+            Surrogate_LOWESS model(ts, Surrogate_Parameters(definition));
+            ASSERT_TRUE(model.build());
+            const Matrix Zv = model.get_matrix_Zv();
+            for (size_t a = 0; a < points.size(); ++a) {
+                std::vector<Point> others = points;
+                others.erase(others.begin() + static_cast<long>(a));
+                TrainingSet without = sampled(others, g);
+                Surrogate_LOWESS refit(without, Surrogate_Parameters(definition));
+                ASSERT_TRUE(refit.build());
+                EXPECT_NEAR(predictAt(refit, points[a])[0], Zv.get(static_cast<int>(a), 0), 1e-7) << "point " << a;
+            }
+        }
+}
+
 TEST(TeskoraLOWESS, NearestPointFallbackOnSingularSystems)
 {
     // Ten points on a line, a compact kernel reaching 1.5 units: a point

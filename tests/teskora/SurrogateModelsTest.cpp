@@ -1,5 +1,7 @@
 #include "teskora/Diagnostics.hpp"
 #include "teskora/SurrogateCN.hpp"
+#include "teskora/SurrogateEnsemble.hpp"
+#include "teskora/SurrogateFactory.hpp"
 #include "teskora/SurrogatePRS.hpp"
 #include "teskora/TeskoraTestSupport.hpp"
 
@@ -194,6 +196,75 @@ TEST(TeskoraPRS, EdgeIndicatorsAndCategories)
     TrainingSet constant = sampled({{1, 2}, {1, 2}, {1, 2}}, [](const Point&) { return Point{1.0}; });
     Surrogate_PRS_CAT none(constant, Surrogate_Parameters("TYPE PRS_CAT DEGREE 1"));
     EXPECT_FALSE(none.build());
+}
+
+TEST(TeskoraPRS, CategoriesNeedAnInputAndABasisThePointsCarry)
+{
+    std::ostringstream out;
+    const DiagStreamRedirect redirect(out);
+
+    // The category is input 0: without any input there is none to read.
+    TrainingSet empty(Matrix("X", 5, 0), make("Z", {{1}, {2}, {3}, {4}, {5}}));
+    for (const char* definition : {"TYPE PRS_CAT", "TYPE ENSEMBLE PRESET CAT"}) {
+        SCOPED_TRACE(definition);
+        EXPECT_EQ("Surrogate_PRS_CAT: no input variable (the category is input 0)", thrownMessage([&] {
+                      std::unique_ptr<Surrogate, void (*)(Surrogate*)> model(Surrogate_Factory(empty, definition),
+                                                                             surrogate_delete);
+                      model->build();
+                  }));
+    }
+
+    // A continuous input 0 makes every point its own category: with a
+    // ridge the basis would grow to q1 functions per point. Refused.
+    std::vector<Point> points;
+    for (int i = 0; i < 60; ++i)
+        points.push_back({std::sin(0.7 * i), std::cos(1.3 * i), std::sin(2.9 * i + 1), 0.01 * i});
+    TrainingSet continuous = sampled(points, [](const Point& x) { return Point{x[0] + x[1] * x[2] - x[3]}; });
+    Surrogate_PRS_CAT model(continuous, Surrogate_Parameters("TYPE PRS_CAT"));
+    EXPECT_EQ("Surrogate_PRS_CAT: the basis (600 functions for 60 categories) exceeds the number of distinct points "
+              "(60)",
+              thrownMessage([&] { model.build(); }));
+    EXPECT_FALSE(model.is_ready());
+    // Without ridge it is simply too few points, as for every PRS.
+    Surrogate_PRS_CAT noRidge(continuous, Surrogate_Parameters("TYPE PRS_CAT RIDGE 0"));
+    EXPECT_FALSE(noRidge.build());
+
+    // In an ensemble the member that refuses stays out; the others build.
+    Surrogate_Ensemble ensemble(continuous, Surrogate_Parameters("TYPE ENSEMBLE PRESET CAT"));
+    ASSERT_TRUE(ensemble.build());
+    EXPECT_FALSE(ensemble.is_ready(0));
+    EXPECT_FALSE(ensemble.is_ready(1));
+    EXPECT_TRUE(ensemble.is_ready(2));
+
+    // Categories that repeat: a basis within the distinct points builds
+    // with a ridge even when it leaves fewer points than functions per
+    // category.
+    std::vector<Point> grouped;
+    for (int i = 0; i < 12; ++i)
+        grouped.push_back({static_cast<double>(i % 3), std::sin(1.1 * i), std::cos(0.4 * i)});
+    TrainingSet cats = sampled(grouped, [](const Point& x) { return Point{x[0] * x[1] + x[2]}; });
+    Surrogate_PRS_CAT fits(cats, Surrogate_Parameters("TYPE PRS_CAT DEGREE 1"));
+    EXPECT_TRUE(fits.build());
+    Surrogate_PRS_CAT tooMany(cats, Surrogate_Parameters("TYPE PRS_CAT DEGREE 2"));
+    EXPECT_EQ("Surrogate_PRS_CAT: the basis (18 functions for 3 categories) exceeds the number of distinct points (12)",
+              thrownMessage([&] { tooMany.build(); }));
+    // Enough points for any basis, but a normal matrix beyond the memory
+    // bound: 2100 categories of two points each, a linear polynomial per
+    // category, 4200 functions (4096 at most).
+    std::vector<Point> many;
+    for (int i = 0; i < 4200; ++i)
+        many.push_back({static_cast<double>(i / 2), std::sin(0.37 * i)});
+    TrainingSet large = sampled(many, [](const Point& x) { return Point{x[1]}; });
+    Surrogate_PRS_CAT huge(large, Surrogate_Parameters("TYPE PRS_CAT DEGREE 1"));
+    EXPECT_EQ("Surrogate_PRS_CAT: the basis (4200 functions) exceeds the memory bound of 16777216 entries of its "
+              "normal matrix",
+              thrownMessage([&] { huge.build(); }));
+
+    // A tuned degree: the degrees the points cannot carry are failed
+    // trials, and the tuning settles on one they can.
+    Surrogate_PRS_CAT tuned(cats, Surrogate_Parameters("TYPE PRS_CAT DEGREE OPTIM BUDGET 10"));
+    ASSERT_TRUE(tuned.build());
+    EXPECT_LE(tuned.get_param().get_degree(), 1);
 }
 
 TEST(TeskoraCN, NearestPointAndValidation)

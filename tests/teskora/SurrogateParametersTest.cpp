@@ -99,6 +99,26 @@ TEST(TeskoraSurrogateParameters, RefusalsAndTheirLines)
         {"TYPE KS KERNEL_COEF 0", "kernel_coef must be > 0", ""},
         {"TYPE PRS DEGREE -1", "degree must be >= 0", ""},
         {"TYPE RBF RIDGE -1", "ridge must be >= 0", ""},
+        // NaN compares false with everything: it must not slip through the
+        // sign tests, nor may an infinity.
+        {"TYPE KS KERNEL_COEF nan", "kernel_coef must be a finite number", ""},
+        {"TYPE KS KERNEL_COEF inf", "kernel_coef must be a finite number", ""},
+        {"TYPE RBF KERNEL_TYPE D1 KERNEL_COEF nan", "kernel_coef must be a finite number", ""},
+        {"TYPE LOWESS KERNEL_COEF nan", "kernel_coef must be a finite number", ""},
+        {"TYPE LOWESS KERNEL_COEF -1", "kernel_coef must be > 0", ""},
+        {"TYPE PRS RIDGE nan", "ridge must be a finite number", ""},
+        {"TYPE PRS_CAT RIDGE -inf", "ridge must be a finite number", ""},
+        {"TYPE RBF RIDGE nan", "ridge must be a finite number", ""},
+        {"TYPE LOWESS RIDGE inf", "ridge must be a finite number", ""},
+        {"TYPE KRIGING RIDGE nan", "ridge must be a finite number", ""},
+        {"TYPE KRIGING RIDGE -1", "ridge must be >= 0", ""},
+        // The tuner's trial count must fit its int: kriging tunes three
+        // values, and a number past the int range is no budget at all.
+        {"TYPE KRIGING BUDGET 1000000000",
+         "budget out of range: BUDGET (1000000000) times the number of tuned values (3) is beyond 2147483647 trials",
+         ""},
+        {"TYPE KS BUDGET 3000000000", "budget out of range: BUDGET 3000000000 is not an int", ""},
+        {"TYPE KS BUDGET -3000000000", "budget out of range: BUDGET -3000000000 is not an int", ""},
         {"TYPE ENSEMBLE WEIGHT_TYPE OPTIMIZE", "Unrecognised string \"OPTIMIZE\" ( OPTIMIZE )", ""},
         {"TYPE SVN", "Not implemented yet!", ""},
         {"TYPE LINEAR", "Not implemented yet!", ""},

@@ -1,5 +1,6 @@
 #include "teskora/Diagnostics.hpp"
 #include "teskora/Surrogate.hpp"
+#include "teskora/SurrogateFactory.hpp"
 #include "teskora/SurrogateTuner.hpp"
 #include "teskora/TeskoraTestSupport.hpp"
 
@@ -11,6 +12,7 @@
 #include <fstream>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -222,6 +224,81 @@ TEST(TeskoraSurrogate, Predictions)
     EXPECT_EQ("predict(): dimension error", thrownMessage([&] { model.predict(Matrix("XX", 1, 2), &ZZ); }));
 }
 
+namespace {
+
+// The sample deviation of column j of Z: one unit of scaled output is this
+// many units of output.
+double outputScale(const Matrix& Z, int j)
+{
+    const int p = Z.get_nb_rows();
+    double mean = 0.0;
+    for (int i = 0; i < p; ++i)
+        mean += Z.get(i, j) / p;
+    double sq = 0.0;
+    for (int i = 0; i < p; ++i)
+        sq += (Z.get(i, j) - mean) * (Z.get(i, j) - mean);
+    return std::sqrt(sq / (p - 1));
+}
+
+// Twelve scattered points of two inputs and one smooth output, times c.
+TrainingSet scatteredSet(double c)
+{
+    Matrix X("X", 12, 2), Z("Z", 12, 1);
+    for (int i = 0; i < 12; ++i) {
+        const double x0 = std::sin(1.3 * i + 0.2) * 2.0, x1 = std::cos(2.1 * i + 0.7) * 1.5 + 0.1 * i;
+        X.set(i, 0, x0);
+        X.set(i, 1, x1);
+        Z.set(i, 0, c * (std::sin(2 * x0) + 0.5 * x1 * x1 - x0 * x1));
+    }
+    return TrainingSet(X, Z);
+}
+
+} // namespace
+
+TEST(TeskoraSurrogate, DeviationFollowsTheOutputUnits)
+{
+    // Outputs in other units (times c) give the same model in scaled space:
+    // the deviation must follow the outputs, |c| times, whatever the model.
+    const Matrix XX = make("XX", {{0.3, -0.4}, {-1.1, 0.9}, {1.7, 2.2}, {4.0, -3.0}});
+    for (const char* definition :
+         {"TYPE PRS", "TYPE PRS_EDGE", "TYPE KS KERNEL_COEF 2", "TYPE CN", "TYPE RBF PRESET R KERNEL_TYPE D1 KERNEL_COEF 1",
+          "TYPE LOWESS KERNEL_COEF 1", "TYPE KRIGING RIDGE 1e-10 BUDGET 0", "TYPE ENSEMBLE PRESET SMALL"}) {
+        SCOPED_TRACE(definition);
+        TrainingSet base = scatteredSet(1.0);
+        std::unique_ptr<Surrogate, void (*)(Surrogate*)> model(Surrogate_Factory(base, definition), surrogate_delete);
+        ASSERT_TRUE(model->build());
+        Matrix ZZ, std;
+        model->predict(XX, &ZZ, &std, nullptr, nullptr);
+        for (double c : {1000.0, -0.01}) {
+            SCOPED_TRACE(c);
+            TrainingSet other = scatteredSet(c);
+            std::unique_ptr<Surrogate, void (*)(Surrogate*)> scaled(Surrogate_Factory(other, definition),
+                                                                   surrogate_delete);
+            ASSERT_TRUE(scaled->build());
+            Matrix ZZc, stdc;
+            scaled->predict(XX, &ZZc, &stdc, nullptr, nullptr);
+            for (int i = 0; i < XX.get_nb_rows(); ++i) {
+                EXPECT_GT(std.get(i, 0), 0.0) << i;
+                EXPECT_NEAR(std::fabs(c) * std.get(i, 0), stdc.get(i, 0), 1e-9 * std::fabs(c) * std.get(i, 0)) << i;
+            }
+        }
+    }
+
+    // The default deviation: the model's RMSE plus the distance to the
+    // closest point in scaled inputs, both in output units.
+    TrainingSet ts = scatteredSet(1000.0);
+    std::unique_ptr<Surrogate, void (*)(Surrogate*)> prs(Surrogate_Factory(ts, "TYPE PRS DEGREE 1"), surrogate_delete);
+    ASSERT_TRUE(prs->build());
+    Matrix ZZ, std;
+    prs->predict(XX, &ZZ, &std, nullptr, nullptr);
+    const Matrix dtc = prs->get_distance_to_closest(XX);
+    const double sigma = outputScale(ts.get_matrix_Z(), 0);
+    const double rmse = prs->get_metric(RMSE, 0);
+    EXPECT_GT(rmse, 1.0);
+    for (int i = 0; i < XX.get_nb_rows(); ++i)
+        EXPECT_NEAR(rmse + dtc.get(i, 0) * sigma, std.get(i, 0), 1e-9 * std.get(i, 0)) << i;
+}
+
 TEST(TeskoraSurrogate, OutputFileReceivesOneBlockPerBuild)
 {
     const std::string file = ::testing::TempDir() + "teskora_surrogate_output.txt";
@@ -300,6 +377,107 @@ TEST(TeskoraSurrogateMetrics, OrderErrors)
         EXPECT_NEAR(c.oeObjective, model.get_metric(OE, 0), 1e-15);
         EXPECT_NEAR(c.oeConstraint, model.get_metric(OE, 1), 1e-15);
     }
+}
+
+TEST(TeskoraSurrogateMetrics, ErrorsInOutputUnits)
+{
+    // EMAX and RMSE are in the outputs' units, ARMSE in scaled units.
+    TrainingSet ts = lineSet(5);
+    NearestModel model(ts);
+    ASSERT_TRUE(model.build());
+    const std::vector<double> shift = {0.5, -1.0, 0.25, 0.0, 2.0}; // scaled units
+    model.shift.assign(5, std::vector<double>(3, 0.0));
+    for (int i = 0; i < 5; ++i) {
+        model.shift[i][0] = shift[i];
+        model.shift[i][1] = -0.5 * shift[i];
+    }
+    model.reset_metrics();
+    double emax = 0.0, sq = 0.0;
+    for (double d : shift) {
+        emax = std::max(emax, std::fabs(d));
+        sq += d * d;
+    }
+    const double rmse = std::sqrt(sq / 5);
+    const double scale0 = outputScale(ts.get_matrix_Z(), 0), scale1 = outputScale(ts.get_matrix_Z(), 1);
+    ASSERT_GT(std::fabs(scale0 - 1.0), 0.5);
+    EXPECT_NEAR(emax * scale0, model.get_metric(EMAX, 0), 1e-12);
+    EXPECT_NEAR(0.5 * emax * scale1, model.get_metric(EMAX, 1), 1e-12);
+    EXPECT_NEAR(rmse * scale0, model.get_metric(RMSE, 0), 1e-12);
+    EXPECT_NEAR(0.5 * rmse * scale1, model.get_metric(RMSE, 1), 1e-12);
+    EXPECT_EQ(0.0, model.get_metric(RMSE, 2));
+    EXPECT_NEAR(1.5 * rmse, model.get_metric(ARMSE, 0), 1e-12);
+}
+
+TEST(TeskoraSurrogateMetrics, CleanUpOfMetricValues)
+{
+    // A metric below -1e-13 (or NaN) is the worst value; one between
+    // -1e-13 and 0 is 0; positive values stay.
+    class Stored : public NearestModel {
+    public:
+        using NearestModel::NearestModel;
+        std::vector<double> values;
+        void compute_metric_linv() override
+        {
+            Matrix v("LINV", 1, static_cast<int>(values.size()));
+            for (size_t j = 0; j < values.size(); ++j)
+                v.set(0, static_cast<int>(j), values[j]);
+            _metrics[LINV] = v;
+        }
+    };
+    Matrix Z("Z", 4, 6);
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 6; ++j)
+            Z.set(i, j, i * (j + 1) - 0.5 * j);
+    TrainingSet ts(make("X", {{0}, {1}, {2}, {3}}), Z);
+    Stored model(ts);
+    ASSERT_TRUE(model.build());
+    model.values = {-5e-14, -2e-13, std::nan(""), -0.0, 3.0, 1e-300};
+    const std::vector<double> cleaned = {0.0, HUGE_VALUE, HUGE_VALUE, 0.0, 3.0, 1e-300};
+    for (int j = 0; j < 6; ++j)
+        EXPECT_EQ(cleaned[j], model.get_metric(LINV, j)) << j;
+}
+
+TEST(TeskoraSurrogateMetrics, AggregateOrderRanksFeasibilityBeforeTheObjective)
+{
+    // Outputs (f, c): A = (5, -1) and C = (3, -2) are feasible, B = (1, 2)
+    // is not. Feasible points come first: C, A, B.
+    TrainingSet ts(make("X", {{0}, {1}, {2}}), make("Z", {{5, -1}, {1, 2}, {3, -2}}));
+    NearestModel model(ts);
+    ASSERT_TRUE(model.build());
+    auto scaled = [&](std::vector<std::vector<double>> rows) {
+        for (auto& row : rows)
+            for (int j = 0; j < 2; ++j)
+                row[j] = ts.Z_scale(row[j], j);
+        return make("Zh", rows);
+    };
+    EXPECT_EQ(0.0, model.compute_aggregate_order_error(model.get_matrix_Zs()));
+    // B predicted feasible with the best objective: first in the model's
+    // order (B, C, A), last in the data's. The four ordered pairs of B with
+    // A and C disagree, out of 9; ranked by the objective alone both orders
+    // would agree.
+    EXPECT_DOUBLE_EQ(4.0 / 9, model.compute_aggregate_order_error(scaled({{5, -1}, {1, -1}, {3, -2}})));
+    // Among infeasible points the smaller violation comes first, whatever
+    // the objective: A predicted more violated than B reverses A and B.
+    EXPECT_DOUBLE_EQ(2.0 / 9, model.compute_aggregate_order_error(scaled({{5, 1}, {1, 0.5}, {3, -2}})));
+}
+
+TEST(TeskoraSurrogateMetrics, ExpectedFeasibleImprovement)
+{
+    // The expected improvement of the objective times the probability
+    // that the constraint holds.
+    TrainingSet ts(make("X", {{0}, {1}, {2}}), make("Z", {{5, -1}, {1, 2}, {3, -2}}));
+    NearestModel model(ts);
+    ASSERT_TRUE(model.build());
+    const double fmin = ts.get_fs_min();
+    const double c0 = ts.Z_scale(0.0, 1);
+    const Matrix Zh = make("Zh", {{fmin - 1, c0 - 3}, {fmin - 1, c0 + 3}, {fmin - 1, c0}});
+    const Matrix Sh = make("Sh", {{0.5, 0.1}, {0.5, 0.1}, {0.5, 1.0}});
+    const Matrix EFI = model.compute_efi(Zh, Sh);
+    const double ei = ts.ZE_unscale(normei(fmin - 1, 0.5, fmin), 0);
+    ASSERT_GT(ei, 0.5);
+    EXPECT_NEAR(ei, EFI.get(0, 0), 1e-12 * ei);         // surely feasible
+    EXPECT_LT(EFI.get(1, 0), 1e-12 * ei);               // surely infeasible
+    EXPECT_NEAR(0.5 * ei, EFI.get(2, 0), 1e-12 * ei);   // on the boundary
 }
 
 TEST(TeskoraSurrogateMetrics, Likelihood)

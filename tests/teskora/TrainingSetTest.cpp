@@ -276,6 +276,13 @@ TEST(TeskoraTrainingSet, GreedySelection)
     // Without the preference term: imin, the farthest point, then always
     // the point farthest from every chosen one (first index on ties).
     EXPECT_EQ((std::list<int>{2, 9, 5, 0, 7}), ts.select_greedy(Xs, 2, 5, 0.0, TESKORA::NORM2));
+
+    // With a preference for points near imin (lambda0 = 1), lambda decays by
+    // 1 % each time the preferred point is already covered: a slower or a
+    // faster decay stops at another lambda and picks other points (0.9 or
+    // 0.95 give 0, 4, 5, 2, 3; 0.999 gives 0, 4, 2, 3, 5).
+    const Matrix six = make("X", {{9, 9}, {1, 6}, {9, 5}, {7, 9}, {4, 1}, {0, 9}});
+    EXPECT_EQ((std::list<int>{0, 4, 2, 5, 3}), ts.select_greedy(six, 0, 5, 1.0, TESKORA::NORM2));
     // All ten points cannot be chosen (pS must stay below N).
     std::ostringstream out;
     TESKORA::DiagStreamRedirect redirect(out);
