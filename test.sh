@@ -39,8 +39,8 @@ need_deb "command -v ccache" ccache || true
 PYTHON="${PYTHON:-python3}"
 need_deb "command -v $PYTHON" python3
 need_deb "$PYTHON -c 'import os, sysconfig; assert os.path.isfile(os.path.join(sysconfig.get_paths()[\"include\"], \"Python.h\"))'" python3-dev
-if ! "$PYTHON" -c "import numpy, scipy, pytest" >/dev/null 2>&1; then
-    "$PYTHON" -m pip install --quiet numpy scipy pytest
+if ! "$PYTHON" -c "import numpy, scipy, pytest, mypy" >/dev/null 2>&1; then
+    "$PYTHON" -m pip install --quiet numpy scipy pytest mypy
 fi
 
 run_build() {

@@ -41,6 +41,7 @@
 #include "Util/ArrayOfString.hpp"
 #include "Util/Clock.hpp"
 #include "Util/Exception.hpp"
+#include "Util/TextConstants.hpp"
 #include "Util/Utils.hpp"
 
 namespace QARNO_4_0_0
@@ -653,7 +654,7 @@ void MainStep::displayUsage(const char* exeName) const
 
 void MainStep::displayVersion() const
 {
-    OutputQueue::getInstance()->add(std::string("Version ") + "4.0.0" + " Beta 2" + " Release." +
+    OutputQueue::getInstance()->add(std::string("Version ") + VERSION_TEXT + " Beta 2" + " Release." +
                                         " Not using OpenMP." + " Not using TESKORA.",
                                     OutputLevel::LEVEL_VERY_HIGH);
 }

@@ -28,9 +28,6 @@ namespace
 
 const char* const SOURCE_FILE = "src/Param/RunParameters";
 
-/// The version this library registers and accepts in QARNO_VERSION.
-const char* const QARNO_VERSION_TEXT = "4.0.0";
-
 /// From this dimension on the model searches are switched off.
 const size_t MODELS_MAX_DIMENSION = 50;
 
@@ -496,7 +493,7 @@ void RunParameters::init()
                                       " advanced precision double(s) value(s) number(s) ");
             registerAttribute<std::string>("UNDEF_STR", UNDEF_TEXT, false, true, true,
                                            " advanced undef(ined) value(s) string(s) ");
-            registerAttribute<std::string>("QARNO_VERSION", QARNO_VERSION_TEXT, true, true, true,
+            registerAttribute<std::string>("QARNO_VERSION", VERSION_TEXT, true, true, true,
                                            " advanced qarno version(s) release(s) revision(s) ");
             registerAttribute<std::string>("INF_STR", INF_TEXT, false, true, true,
                                            " advanced string(s) inf(inite) value(s) ");
@@ -558,12 +555,12 @@ void RunParameters::checkAndComply(
         throw Exception(SOURCE_FILE, __LINE__, "Parameters check: SEED must be non-negative");
     }
 
-    if (getSpValue<std::string>("QARNO_VERSION", false, false) != QARNO_VERSION_TEXT)
+    if (getSpValue<std::string>("QARNO_VERSION", false, false) != VERSION_TEXT)
     {
         throw Exception(SOURCE_FILE, __LINE__,
                         std::string("Parameters check: QARNO_VERSION is not compatible with "
                                     "registered version ") +
-                            QARNO_VERSION_TEXT + "\n");
+                            VERSION_TEXT + "\n");
     }
 
     if (!isPositive(getSpValue<Double>("ANISOTROPY_FACTOR", false, false)))

@@ -28,6 +28,7 @@
 #include "Util/Exception.hpp"
 #include "Util/ProcessState.hpp"
 #include "Util/SignalRecord.hpp"
+#include "Util/TextConstants.hpp"
 #include "Util/Utils.hpp"
 
 using QARNO_4_0_0::AllParameters;
@@ -45,8 +46,6 @@ using QARNO_4_0_0::Step;
 
 namespace PyQarno
 {
-
-PyObject* gThisModule = nullptr;
 
 namespace
 {
@@ -163,21 +162,15 @@ bool isNativeDoubleFormat(const char* format)
 /// ValueError naming `what`.
 bool readDoubles(PyObject* object, const char* what, std::vector<double>& values)
 {
-    double* data = nullptr;
     int ndim = -1;
-    const Py_ssize_t count = getDoubleBuffer(object, &data, &ndim);
+    const Py_ssize_t count = getDoubleBuffer(object, values, &ndim);
     if (ndim >= 0)
     {
         PyErr_Clear();
         raise(PyExc_ValueError, std::string(what) + " must be a one-dimensional array, got " +
                                     std::to_string(ndim) + " dimensions");
     }
-    if (count <= 0 || nullptr == data)
-    {
-        return false;
-    }
-    values.assign(data, data + count);
-    return true;
+    return count > 0;
 }
 
 /// A bound array, None or of x0's length; -inf below and +inf above mean
@@ -622,48 +615,121 @@ PyObject* minimizeRun(PyObject* args, PyObject* kwargs)
 // Module definition
 // ---------------------------------------------------------------------------
 
-int libpyqarno_traverse(PyObject* module, visitproc visit, void* arg)
-{
-    auto* state = static_cast<PyObject**>(PyModule_GetState(module));
-    if (nullptr != state && nullptr != *state)
-    {
-        Py_VISIT(*state);
-    }
-    return 0;
-}
+const char* const MINIMIZE_DOC =
+    "minimize(fun, x0, lb, ub, /, **options) -> (f, x)\n"
+    "--\n"
+    "\n"
+    "Minimise fun over the box [lb, ub] without derivatives (MADS on a granular\n"
+    "mesh, constraints by the extreme and progressive barriers).\n"
+    "\n"
+    "fun(x)   called with a new one-dimensional float64 array per point; returns a\n"
+    "         number, or a tuple with one number per word of BB_OUTPUT_TYPE. A call\n"
+    "         that raises or returns anything else is a failed evaluation: the error\n"
+    "         is printed and the run goes on. inf and nan are allowed.\n"
+    "x0       starting point, a one-dimensional float64 buffer (NumPy array,\n"
+    "         array.array('d')), not empty; gives the dimension n.\n"
+    "lb, ub   one-dimensional float64 buffers of length n, or None; an infinite\n"
+    "         bound means no bound; ub[i] > lb[i].\n"
+    "options  library parameters by keyword, values as text as on a parameter line\n"
+    "         (DISPLAY_DEGREE=\"2\", DIRECTION_TYPE=\"N+1 UNI\"), except MAX_BB_EVAL and\n"
+    "         MAX_EVAL (integers) and SEED (integer or text); 'qarno -h' lists them.\n"
+    "         Defaults: BB_OUTPUT_TYPE \"OBJ\", DISPLAY_DEGREE 0, GRANULARITY 1e-7 on\n"
+    "         every variable (points lie exactly on that grid, within the bounds).\n"
+    "         MAX_BB_EVAL bounds the calls of fun (0: no limit); without it a run\n"
+    "         ends when its mesh is at its finest.\n"
+    "\n"
+    "Returns (f, x): the objective value and the coordinates (float64 array) of\n"
+    "the best feasible point evaluated; f == fun(x). Every call starts afresh and\n"
+    "is reproducible for a given SEED. The interpreter lock is released during\n"
+    "the run and taken back for each call of fun.\n"
+    "\n"
+    "Raises TypeError (wrong arguments, x0 or a bound not a float64 buffer, an\n"
+    "option of the wrong type), ValueError (an array not one-dimensional, lengths\n"
+    "that differ, ub[i] <= lb[i], NaN in x0 or a bound, an infinite x0),\n"
+    "OverflowError (an integer option out of range), RuntimeError (a parameter the\n"
+    "library refuses, no feasible point, a failed run, a second run while one is\n"
+    "under way), KeyboardInterrupt (Ctrl-C: the run stops cleanly first).";
 
-int libpyqarno_clear(PyObject* module)
+const char* const MODULE_DOC =
+    "QARNO: derivative-free minimisation of costly blackbox functions.\n"
+    "\n"
+    "One function, minimize(fun, x0, lb, ub, **options); see its help. The\n"
+    "program 'qarno' runs the same library from a parameter file.";
+
+/// Runs once per module object: adds what the module holds besides its
+/// function.
+int execModule(PyObject* module)
 {
-    auto* state = static_cast<PyObject**>(PyModule_GetState(module));
-    if (nullptr != state)
-    {
-        Py_CLEAR(*state);
-    }
-    return 0;
+    return PyModule_AddStringConstant(module, "__version__", QARNO_4_0_0::VERSION_TEXT);
 }
 
 PyMethodDef gMethods[] = {
     {"minimize", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)(void)>(minimize)),
-     METH_VARARGS | METH_KEYWORDS, "QARNO minimizer"},
+     METH_VARARGS | METH_KEYWORDS, MINIMIZE_DOC},
     {nullptr, nullptr, 0, nullptr}};
 
+PyModuleDef_Slot gSlots[] = {{Py_mod_exec, reinterpret_cast<void*>(execModule)},
+                             {0, nullptr}};
+
+// No module state: every run's state is its own, and the module holds no
+// object of its own.
 PyModuleDef gModuleDef = {
     PyModuleDef_HEAD_INIT,
-    "libpyqarno",         // m_name
-    nullptr,              // m_doc
-    sizeof(PyObject*),    // m_size: one object reference
-    gMethods,             // m_methods
-    nullptr,              // m_slots
-    libpyqarno_traverse,  // m_traverse
-    libpyqarno_clear,     // m_clear
-    nullptr               // m_free
+    "libpyqarno", // m_name
+    MODULE_DOC,   // m_doc
+    0,            // m_size
+    gMethods,     // m_methods
+    gSlots,       // m_slots
+    nullptr,      // m_traverse
+    nullptr,      // m_clear
+    nullptr       // m_free
 };
 
 } // namespace
 
-Py_ssize_t getDoubleBuffer(PyObject* object, double** data, int* ndim)
+namespace
 {
-    *data = nullptr;
+
+/// A buffer view of an object, released when it goes out of scope: every
+/// read of its memory happens while it is held, since an exporter may free
+/// or move that memory once the view is given back.
+class BufferView
+{
+public:
+    BufferView(PyObject* object, int flags) : _held(0 == PyObject_GetBuffer(object, &_view, flags))
+    {
+    }
+    ~BufferView()
+    {
+        if (_held)
+        {
+            PyBuffer_Release(&_view);
+        }
+    }
+    BufferView(const BufferView&) = delete;
+    BufferView& operator=(const BufferView&) = delete;
+
+    bool held() const { return _held; }
+    const Py_buffer& get() const { return _view; }
+
+private:
+    Py_buffer _view{};
+    bool _held;
+};
+
+/// `count` doubles from the start of a held view's memory.
+Py_ssize_t copyDoubles(const Py_buffer& view, Py_ssize_t count, std::vector<double>& values)
+{
+    const auto* first = static_cast<const double*>(view.buf);
+    values.assign(first, first + count);
+    return count;
+}
+
+} // namespace
+
+Py_ssize_t getDoubleBuffer(PyObject* object, std::vector<double>& values, int* ndim)
+{
+    values.clear();
     if (nullptr != ndim)
     {
         *ndim = -1;
@@ -673,17 +739,17 @@ Py_ssize_t getDoubleBuffer(PyObject* object, double** data, int* ndim)
         return 0;
     }
 
+    const Py_ssize_t doubleSize = static_cast<Py_ssize_t>(sizeof(double));
     if (PyObject_CheckBuffer(object))
     {
-        Py_buffer view;
         // With its shape: without it, a (2, 2) array reads as 4 values and a
         // 0-d array as 1.
-        if (0 == PyObject_GetBuffer(object, &view, PyBUF_ND | PyBUF_FORMAT))
+        const BufferView shaped(object, PyBUF_ND | PyBUF_FORMAT);
+        if (shaped.held())
         {
-            if (!isNativeDoubleFormat(view.format) ||
-                view.itemsize != static_cast<Py_ssize_t>(sizeof(double)))
+            const Py_buffer& view = shaped.get();
+            if (!isNativeDoubleFormat(view.format) || view.itemsize != doubleSize)
             {
-                PyBuffer_Release(&view);
                 return 0;
             }
             if (1 != view.ndim)
@@ -692,26 +758,20 @@ Py_ssize_t getDoubleBuffer(PyObject* object, double** data, int* ndim)
                 {
                     *ndim = view.ndim;
                 }
-                PyBuffer_Release(&view);
                 return 0;
             }
-            Py_ssize_t count = 0;
-            if (nullptr != view.buf)
+            if (nullptr == view.buf)
             {
-                count = (nullptr != view.shape) ? view.shape[0] : view.len / view.itemsize;
-                // Never more values than the buffer holds.
-                if (count > view.len / view.itemsize)
-                {
-                    count = 0;
-                }
+                return 0;
             }
-            if (count > 0)
+            const Py_ssize_t count =
+                (nullptr != view.shape) ? view.shape[0] : view.len / view.itemsize;
+            // Never more values than the buffer holds.
+            if (count <= 0 || count > view.len / view.itemsize)
             {
-                *data = static_cast<double*>(view.buf);
-                PyBuffer_Release(&view);
-                return count;
+                return 0;
             }
-            PyBuffer_Release(&view);
+            return copyDoubles(view, count, values);
         }
         PyErr_Clear();
     }
@@ -723,40 +783,36 @@ Py_ssize_t getDoubleBuffer(PyObject* object, double** data, int* ndim)
     {
         return 0;
     }
-    Py_buffer view;
-    if (0 != PyObject_GetBuffer(object, &view, PyBUF_WRITABLE))
+    const BufferView plain(object, PyBUF_WRITABLE);
+    if (!plain.held())
     {
         return 0;
     }
-    void* buffer = view.buf;
-    const Py_ssize_t byteLength = view.len;
-    PyBuffer_Release(&view);
-    if (nullptr == buffer)
+    const Py_buffer& view = plain.get();
+    if (nullptr == view.buf)
     {
         return 0;
     }
+    const Py_ssize_t count = view.len / doubleSize;
 
     PyRef typecode(PyObject_GetAttrString(object, "typecode"));
     if (typecode)
     {
         const char* text = PyUnicode_Check(typecode.get()) ? PyUnicode_AsUTF8(typecode.get())
                                                            : nullptr;
-        if (nullptr != text && 'd' == text[0])
+        if (nullptr != text && 'd' == text[0] && count > 0)
         {
-            *data = static_cast<double*>(buffer);
-            return byteLength / static_cast<Py_ssize_t>(sizeof(double));
+            return copyDoubles(view, count, values);
         }
         return 0;
     }
 
     const Py_ssize_t length =
         (nullptr != type->tp_as_sequence->sq_length) ? PySequence_Size(object) : -1;
-    if ((length > 0 && byteLength / length == static_cast<Py_ssize_t>(sizeof(double))) ||
-        (static_cast<Py_ssize_t>(sizeof(double)) == byteLength))
+    if ((length > 0 && view.len / length == doubleSize) || (doubleSize == view.len))
     {
         PyErr_Clear();
-        *data = static_cast<double*>(buffer);
-        return byteLength / static_cast<Py_ssize_t>(sizeof(double));
+        return copyDoubles(view, count, values);
     }
     return 0;
 }
@@ -805,12 +861,7 @@ PyMODINIT_FUNC PyInit_libpyqarno(void)
         return nullptr;
     }
 
-    PyObject* module = PyModule_Create2(&PyQarno::gModuleDef, 1013);
-    if (nullptr == module)
-    {
-        return nullptr;
-    }
-    Py_INCREF(module);
-    PyQarno::gThisModule = module;
-    return module;
+    // Multi-phase initialisation: the interpreter creates the module from
+    // its definition and runs its exec slot.
+    return PyModuleDef_Init(&PyQarno::gModuleDef);
 }

@@ -1,6 +1,8 @@
 #ifndef QARNO_PYTHON_PYQARNO_HPP
 #define QARNO_PYTHON_PYQARNO_HPP
 
+#include <vector>
+
 #include "Python/PyGuards.hpp"
 
 /// The module's entry point, called by the interpreter at "import
@@ -19,14 +21,14 @@ extern PyObject* gThisModule;
 /// with a Python exception set, on failure.
 PyObject* minimize(PyObject* self, PyObject* args, PyObject* kwargs);
 
-/// The number of doubles of `object` and, in `data`, its memory, read
-/// without copying (valid while the object lives and is not changed); 0
+/// The number of doubles of `object`, copied into `values` while its buffer
+/// is held (an exporter may free its memory once the buffer is released); 0
 /// when the object cannot be read as a one-dimensional array of native
 /// doubles (a Python error may then be set, that the caller replaces). When
 /// `ndim` is given, it receives the number of dimensions of a buffer of
 /// native doubles that is not one-dimensional (a (2, 2) array gives 2, a
 /// 0-d array 0), and -1 otherwise.
-Py_ssize_t getDoubleBuffer(PyObject* object, double** data, int* ndim = nullptr);
+Py_ssize_t getDoubleBuffer(PyObject* object, std::vector<double>& values, int* ndim = nullptr);
 
 } // namespace PyQarno
 

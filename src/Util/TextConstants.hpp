@@ -4,7 +4,8 @@
 namespace QARNO_4_0_0
 {
 
-// Texts shared by the number conversions and the run parameters. They are
+// Texts shared by the number conversions, the run parameters and the
+// front ends. They are
 // constant character arrays, so they hold their value before any dynamic
 // initialisation runs: statics of other sources may be built from them while
 // the library loads, whatever the order of the sources.
@@ -17,6 +18,8 @@ inline constexpr char UNDEF_TEXT[] = "NaN";
 inline constexpr char UNDEF_MARK[] = "-";
 /// A further text read as an undefined value.
 inline constexpr char NAN_TEXT[] = "nan";
+/// The library's version: QARNO_VERSION, "qarno -v", the module's __version__.
+inline constexpr char VERSION_TEXT[] = "4.0.0";
 
 } // namespace QARNO_4_0_0
 
