@@ -2,10 +2,12 @@
 // bounded, integer and constrained problems, budgets, stop reasons,
 // reproducibility from SEED and the hot restart of a run.
 
+#include <algorithm>
 #include <cmath>
 #include <csignal>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -61,22 +63,34 @@ TEST(MadsRun, ShiftedQuadraticWithBounds)
         shift[n - 1] = 4;
         const std::vector<double> x0(n, -2.0);
         const size_t maxBbEval = 40 * n;
-        auto params = makeMadsParameters(
-            n, "OBJ", {x0},
-            {"LOWER_BOUND * -3", "UPPER_BOUND * 3", "MAX_BB_EVAL " + std::to_string(maxBbEval)});
-        const MadsRunResult result = runMadsMainStep(params, shiftedQuadratic(shift));
-
-        EXPECT_EQ(maxBbEval, result.bbEval);
-        EXPECT_TRUE(contains(result.stopReason, "Max number of blackbox evaluations"))
-            << result.stopReason;
-        ASSERT_EQ(n, result.bestFeas.size());
-        for (double xi : result.bestFeas)
+        // The path of one run turns on every decision of its searches: the
+        // reach is judged on the median of three seeds, not on one path.
+        std::vector<std::pair<double, double>> gapsAndLast;
+        for (int seed : {0, 1, 2})
         {
-            EXPECT_TRUE(xi >= -3 && xi <= 3) << xi;
+            SCOPED_TRACE("SEED " + std::to_string(seed));
+            ProcessStateGuard runGuard;
+            auto params = makeMadsParameters(n, "OBJ", {x0},
+                                             {"LOWER_BOUND * -3", "UPPER_BOUND * 3",
+                                              "MAX_BB_EVAL " + std::to_string(maxBbEval),
+                                              "SEED " + std::to_string(seed)});
+            const MadsRunResult result = runMadsMainStep(params, shiftedQuadratic(shift));
+
+            EXPECT_EQ(maxBbEval, result.bbEval);
+            EXPECT_TRUE(contains(result.stopReason, "Max number of blackbox evaluations"))
+                << result.stopReason;
+            ASSERT_EQ(n, result.bestFeas.size());
+            for (double xi : result.bestFeas)
+            {
+                EXPECT_TRUE(xi >= -3 && xi <= 3) << xi;
+            }
+            // The optimum is shift with its last coordinate at 3, where f = 1.
+            gapsAndLast.emplace_back(result.bestF - 1, result.bestFeas[n - 1]);
         }
-        // The optimum is shift with its last coordinate at 3, where f = 1.
-        EXPECT_LT(result.bestF - 1, 0.01 * sumOfSquares(x0, shift)) << result.bestF;
-        EXPECT_NEAR(3, result.bestFeas[n - 1], 0.2);
+        std::sort(gapsAndLast.begin(), gapsAndLast.end());
+        const auto& median = gapsAndLast[1];
+        EXPECT_LT(median.first, 0.01 * sumOfSquares(x0, shift)) << median.first;
+        EXPECT_NEAR(3, median.second, 0.2);
     }
 }
 

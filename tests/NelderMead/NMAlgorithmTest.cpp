@@ -324,6 +324,75 @@ TEST(NMMegaIteration, BelowMadsWorksOnTheMadsBarrierAndMesh)
     EXPECT_EQ(nullptr, madsBarrier->getRefBestFeas());
 }
 
+TEST(NMAlgorithm, AloneTheSimplexIsMadeOnceAndCarriedOver)
+{
+    // Made again from the best cached points at every mega-iteration, the
+    // simplex of a contracted walk is nearly flat and Nelder-Mead stalls.
+    ProcessStateGuard guard;
+    const MadsRunResult result = runNMAlone(
+        {2, 2}, {0.3, -0.7}, {"MAX_ITERATION_PER_MEGAITERATION 2", "MAX_BB_EVAL 60"});
+    EXPECT_LE(3u, megaIterationsStarted(result.out).size());
+    size_t made = 0;
+    const std::string mark = "Number of potential points to include in initial Y";
+    for (size_t at = result.out.find(mark); std::string::npos != at;
+         at = result.out.find(mark, at + 1))
+    {
+        ++made;
+    }
+    EXPECT_EQ(1u, made) << result.out;
+}
+
+TEST(NMMegaIteration, GoesOnWithACompleteSimplexGivenToIt)
+{
+    struct Case
+    {
+        std::string name;
+        size_t nbPoints;
+        bool carried;
+    };
+    const std::vector<Case> cases = {{"complete", 3, true}, {"incomplete", 2, false}};
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        ProcessStateGuard guard;
+        AlgorithmRun run;
+        QarnoTest::cacheNMPoint({1, 1}, 5);
+        auto barrier = QarnoTest::barrierFromCache(2);
+        std::vector<EvalPoint> points{QarnoTest::makeNMPoint({0, 0}, 1, 0, 101),
+                                      QarnoTest::makeNMPoint({1, 0}, 2, 0, 102),
+                                      QarnoTest::makeNMPoint({0, 1}, 3, 0, 103)};
+        points.resize(c.nbPoints);
+        const auto Y = QarnoTest::makeSimplex(points);
+        NMMegaFrame frame({"MAX_ITERATION_PER_MEGAITERATION 0"});
+        NMMegaIteration mega(&frame.algo, 0, barrier, SuccessType::NOT_EVALUATED);
+        mega.continueSimplex(Y);
+        mega.start();
+        ASSERT_NE(nullptr, mega.getNMIteration());
+        EXPECT_EQ(c.carried, Y == mega.getNMIteration()->getY());
+    }
+}
+
+TEST(NMAlgorithm, RemembersTheSimplexesWalkedFromUntilAnEvaluation)
+{
+    ProcessStateGuard guard;
+    AlgorithmRun run;
+    const auto params = makeNMParameters(2, true);
+    RecordingStep mainStep("Main");
+    NM nm(&mainStep, std::make_shared<AlgoStopReasons<NMStopType>>(), params->get_run_params(),
+          params->get_pb_params());
+    const EvalPoint a = QarnoTest::makeNMPoint({0, 0}, 1, 0, 101);
+    const EvalPoint b = QarnoTest::makeNMPoint({1, 0}, 2, 0, 102);
+    const EvalPoint c = QarnoTest::makeNMPoint({0, 1}, 3, 0, 103);
+    const EvalPoint d = QarnoTest::makeNMPoint({1, 1}, 0, 0, 104);
+
+    EXPECT_FALSE(nm.simplexMetBefore(*QarnoTest::makeSimplex({a, b, c})));
+    EXPECT_FALSE(nm.simplexMetBefore(*QarnoTest::makeSimplex({d, a, b})));
+    // The same points, whatever their order: met before.
+    EXPECT_TRUE(nm.simplexMetBefore(*QarnoTest::makeSimplex({c, a, b})));
+    nm.evaluationMade();
+    EXPECT_FALSE(nm.simplexMetBefore(*QarnoTest::makeSimplex({a, b, c})));
+}
+
 TEST(NMAlgorithm, NameTellsTheSinglePass)
 {
     struct Case

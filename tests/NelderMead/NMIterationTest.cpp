@@ -102,9 +102,9 @@ TEST(NMIteration, ChainsTheMovesAndStops)
          "Started", {xe, {0, 0}, {1, 0}}},
         {"alone: outside contraction", true, {}, {{xr, "7 0"}, {xoc, "6 0"}}, {xr, xoc}, false,
          "Started", {{0, 0}, {1, 0}, xoc}},
-        {"alone: inside contraction dominated by Yn, then the shrink", true, {},
-         {{xr, "10 0"}, {xic, "12 0"}, {{0.5, 0}, "0.5 0"}, {{0, 0.5}, "0.7 0"}},
-         {xr, xic, {0, 0.5}, {0.5, 0}}, true, "Started", unitSimplex},
+        {"alone: inside contraction dominated by Yn, then the shrink; Y is the shrunk simplex",
+         true, {}, {{xr, "10 0"}, {xic, "12 0"}, {{0.5, 0}, "0.5 0"}, {{0, 0.5}, "0.7 0"}},
+         {xr, xic, {0, 0.5}, {0.5, 0}}, true, "Started", {{0.5, 0}, {0, 0.5}, {0, 0}}},
         {"as a MADS search: no shrink", false, {},
          {{xr, "10 0"}, {xic, "12 0"}, {{0.5, 0}, "0.5 0"}, {{0, 0.5}, "0.7 0"}}, {xr, xic}, false,
          "Started", unitSimplex},
@@ -153,6 +153,25 @@ TEST(NMIteration, NameCounterAndSimplexKeptOverRuns)
     EXPECT_EQ(3u, setup.frame.Y().size());
     EXPECT_EQ((std::vector<double>{0.5, -2}), coordinatesOf(setup.frame.Y().front()));
     EXPECT_EQ(2u, setup.frame.iteration.getK());
+    EXPECT_EQ("Started", setup.frame.nmStopReason());
+}
+
+TEST(NMIteration, RunAfterAShrinkGoesOnFromTheShrunkSimplex)
+{
+    ProcessStateGuard guard;
+    IterationSetup setup({{xr, "10 0"}, {xic, "12 0"}, {{0.5, 0}, "0.5 0"}, {{0, 0.5}, "0.7 0"}},
+                         true);
+    setup.runOnce();
+    ASSERT_EQ((Coords{{0.5, 0}, {0, 0.5}, {0, 0}}), coordinatesOf(setup.frame.Y()));
+
+    // Reflected through the centroid (0.25, 0.25) of the two best points,
+    // yn = (0, 0) gives (0.5, 0.5): the walk goes on from the shrunk
+    // simplex instead of meeting the points of the first run again.
+    const size_t before = setup.evaluatedSince().size();
+    setup.runOnce();
+    const Coords evaluated = setup.evaluatedSince();
+    ASSERT_LT(before, evaluated.size());
+    EXPECT_EQ((std::vector<double>{0.5, 0.5}), evaluated[before]);
     EXPECT_EQ("Started", setup.frame.nmStopReason());
 }
 

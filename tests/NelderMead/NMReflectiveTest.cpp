@@ -133,12 +133,18 @@ TEST(NMReflective, TrialPointOfEachMove)
         {"incomplete simplex", {}, NMStepType::REFLECT, {}, 2},
         {"snapped into the bounds", {}, NMStepType::EXPAND, {{1.5, -0.5}}, 3, {-0.5, -0.5},
          {2, 2}},
+        // A reflection or outside contraction that falls back on a point of
+        // Y is no proper trial point; an expansion there is kept.
+        {"reflection snapped onto y1", {}, NMStepType::REFLECT, {}, 3, {-1, 0}, {2, 2}},
+        {"outside contraction snapped onto y1", {}, NMStepType::OUTSIDE_CONTRACTION, {}, 3,
+         {1, 0}, {2, 2}},
+        {"expansion snapped onto y1", {}, NMStepType::EXPAND, {{1, 0}}, 3, {0, 0}, {1, 2}},
     };
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.what);
         ProcessStateGuard guard;
-        auto pb = c.lb.empty() ? makeNMPbParams(2) : makeBoundedPbParams(c.lb, c.ub, {0, 0});
+        auto pb = c.lb.empty() ? makeNMPbParams(2) : makeBoundedPbParams(c.lb, c.ub, c.lb);
         ReflectiveSetup setup(NMBlackbox{}, c.set, c.nbPoints, 2, pb);
         NMReflective step(&setup.frame.iteration);
         step.setCurrentNMStepType(c.move);
@@ -343,11 +349,28 @@ TEST(NMReflective, DecisionWalks)
          {{xr, "0 3"}, {xic, "12 0"}}, {}, {"REFLECT", "INSIDE_CONTRACTION"}, "SHRINK", unchanged},
         {"reflection whose evaluation fails stops", {{xr, "FAIL"}}, {}, {"REFLECT"}, "UNSET", unchanged,
          "Reflect step has failed"},
-        {"cached reflection point leads to the inside contraction, even a good one",
-         {{xr, "0 0"}, {xic, "8 0"}}, {xr}, {"REFLECT", "INSIDE_CONTRACTION"}, "CONTINUE",
+        // A cached point takes part with its cached value, as if the move
+        // had just evaluated it.
+        {"cached reflection point beating y0: expansion, xr kept", {{xr, "0 0"}}, {xr},
+         {"REFLECT", "EXPAND"}, "CONTINUE", {xr, {0, 0}, {1, 0}}},
+        {"cached reflection point dominating one point: outside contraction",
+         {{xr, "7 0"}, {xoc, "6 0"}}, {xr}, {"REFLECT", "OUTSIDE_CONTRACTION"}, "CONTINUE",
+         {{0, 0}, {1, 0}, xoc}},
+        {"cached expansion point better than xr is kept", {{xr, "0 0"}, {xe, "-1 0"}}, {xe},
+         {"REFLECT", "EXPAND"}, "CONTINUE", {xe, {0, 0}, {1, 0}}},
+        {"cached outside contraction point better than xr is kept", {{xr, "7 0"}, {xoc, "6 0"}},
+         {xoc}, {"REFLECT", "OUTSIDE_CONTRACTION"}, "CONTINUE", {{0, 0}, {1, 0}, xoc}},
+        {"cached inside contraction point not dominated by Yn is kept",
+         {{xr, "10 0"}, {xic, "8 0"}}, {xic}, {"REFLECT", "INSIDE_CONTRACTION"}, "CONTINUE",
          {{0, 0}, {1, 0}, xic}},
-        {"cached outside contraction: xr replaces yn and a new reflection follows",
-         {{xr, "7 0"}, {{0, 1}, "0.5 0"}}, {xoc},
+        {"cached inside contraction point dominated by Yn asks for a shrink",
+         {{xr, "10 0"}, {xic, "12 0"}}, {xic}, {"REFLECT", "INSIDE_CONTRACTION"}, "SHRINK",
+         unchanged},
+        // A cached point whose evaluation failed gives the move no point.
+        {"cached failed reflection point: inside contraction", {{xr, "FAIL"}, {xic, "8 0"}}, {xr},
+         {"REFLECT", "INSIDE_CONTRACTION"}, "CONTINUE", {{0, 0}, {1, 0}, xic}},
+        {"cached failed outside contraction: xr replaces yn and a new reflection follows",
+         {{xr, "7 0"}, {xoc, "FAIL"}, {{0, 1}, "0.5 0"}}, {xoc},
          {"REFLECT", "OUTSIDE_CONTRACTION", "REFLECT", "EXPAND"}, "CONTINUE",
          {{0, 1}, {0, 0}, {1, 0}}},
         {"incomplete simplex: no point, the inside contraction has none either", {}, {},
@@ -389,6 +412,30 @@ TEST(NMReflective, DecisionWalks)
             }
         }
     }
+}
+
+TEST(NMReflective, ReflectionFallingBackOnAPointOfYContractsInside)
+{
+    // The bound x2 >= 0 puts xr = (1, -1) on y1 = (1, 0), whose value the
+    // cache holds. Judged as a reflection it would ask for an outside
+    // contraction that cannot keep a simplex; there is no proper reflection,
+    // and the walk contracts inside.
+    ProcessStateGuard guard;
+    const std::vector<double> xic{0.25, 0.5};
+    ReflectiveSetup setup(NMBlackbox{{{{0, 0}, "1 0"}, {{1, 0}, "5 0"}, {{0, 1}, "9 0"}, {xic, "8 0"}},
+                                     "100 0"},
+                          {}, 3, 2, makeBoundedPbParams({-1, 0}, {2, 2}, {0, 0}));
+    setup.evaluation.evaluate({{0, 0}, {1, 0}, {0, 1}});
+    const size_t evaluatedBefore = setup.evaluation.harness.evaluator->evaluatedPoints().size();
+
+    NMReflective step(&setup.frame.iteration);
+    EXPECT_EQ("INSIDE_CONTRACTION", std::string(nameOf(runMove(step, NMStepType::REFLECT))));
+    EXPECT_EQ("CONTINUE", std::string(nameOf(runMove(step, NMStepType::INSIDE_CONTRACTION))));
+    const auto evaluated = setup.evaluation.harness.evaluator->evaluatedPoints();
+    EXPECT_EQ((Coords{xic}), Coords(evaluated.begin() + static_cast<long>(evaluatedBefore),
+                                    evaluated.end()));
+    EXPECT_EQ((Coords{{0, 0}, {1, 0}, xic}), coordinatesOf(setup.frame.Y()));
+    EXPECT_EQ("Started", setup.frame.nmStopReason());
 }
 
 TEST(NMReflective, EvaluatedPointsReachTheBarrierAndTheSuccessIsReported)

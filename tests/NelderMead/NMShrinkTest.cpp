@@ -42,11 +42,17 @@ struct ShrinkRun
 };
 
 /// A shrink of the simplex made of those cached points (f as given, Y in
-/// that order of f) with NM_GAMMA; the evaluator answers f = x1, h = 0.
+/// that order of f) with NM_GAMMA; the evaluator answers f = x1, h = 0, and
+/// fails at the points `failing`.
 ShrinkRun runShrink(const std::string& gamma, const Points& simplex, const std::vector<double>& f,
-                    const Points& alsoCached = {})
+                    const Points& alsoCached = {}, const Points& failing = {})
 {
     AlgorithmRun algoRun(QarnoTest::EvcOptions(), EvalType::BB, simplex.front().size());
+    algoRun.harness.evaluator->evalOk = [failing](const EvalPoint& x)
+    {
+        return std::find(failing.begin(), failing.end(), QarnoTest::coordsOf({x}).front())
+               == failing.end();
+    };
     const size_t n = simplex.front().size();
     const auto params = makeNMParameters(n, true, {"NM_GAMMA " + gamma});
     std::vector<EvalPoint> points;
@@ -96,12 +102,15 @@ TEST(NMShrink, PointsTowardsTheBestPoint)
         std::string gamma;
         Points simplex;
         Points evaluated;
+        Points yAfter;
     };
     const std::vector<Case> cases = {
-        {"0.5", {{0, 0}, {1, 0}, {0, 1}}, {{0, 0.5}, {0.5, 0}}},
-        {"0.25", {{0, 0}, {1, 0}, {0, 1}}, {{0, 0.25}, {0.25, 0}}},
-        {"0.5", {{2, 2}, {4, 2}, {2, 0}}, {{2, 1}, {3, 2}}},
-        {"0.5", {{0, 0, 0}, {2, 0, 0}, {0, 2, 0}, {0, 0, 2}}, {{0, 0, 1}, {0, 1, 0}, {1, 0, 0}}},
+        {"0.5", {{0, 0}, {1, 0}, {0, 1}}, {{0, 0.5}, {0.5, 0}}, {{0, 0.5}, {0.5, 0}, {0, 0}}},
+        {"0.25", {{0, 0}, {1, 0}, {0, 1}}, {{0, 0.25}, {0.25, 0}}, {{0, 0.25}, {0.25, 0}, {0, 0}}},
+        {"0.5", {{2, 2}, {4, 2}, {2, 0}}, {{2, 1}, {3, 2}}, {{2, 1}, {3, 2}, {2, 2}}},
+        // Equal f = 0: the order of evaluation (tags) decides.
+        {"0.5", {{0, 0, 0}, {2, 0, 0}, {0, 2, 0}, {0, 0, 2}}, {{0, 0, 1}, {0, 1, 0}, {1, 0, 0}},
+         {{0, 0, 1}, {0, 1, 0}, {1, 0, 0}, {0, 0, 0}}},
     };
     for (const auto& c : cases)
     {
@@ -125,10 +134,23 @@ TEST(NMShrink, PointsTowardsTheBestPoint)
         }
         EXPECT_EQ(bestF, run.bestF);
         EXPECT_EQ("Started", run.stopReason);
-        // Kept as designed: Y does not change; the next simplex is made
-        // from the cache, which now holds the shrink points.
-        EXPECT_EQ(c.simplex, run.yAfter);
+        // Y is the shrunk simplex, y0 and the moved points in the simplex
+        // order, so that the next iteration goes on from it.
+        EXPECT_EQ(c.yAfter, run.yAfter);
     }
+}
+
+TEST(NMShrink, CachedShrinkPointsTakePartWithTheirCachedValues)
+{
+    ProcessStateGuard guard;
+    const ShrinkRun run = runShrink("0.5", {{0, 0}, {1, 0}, {0, 1}}, {1, 2, 3},
+                                    {{0.5, 0}, {0, 0.5}});
+    // Nothing evaluated, so no success; but the shrink did its work.
+    EXPECT_FALSE(run.result);
+    EXPECT_TRUE(run.evaluated.empty());
+    EXPECT_EQ("Started", run.stopReason);
+    // f = 100 for both cached points: y0 first, then the order of caching.
+    EXPECT_EQ((Points{{0, 0}, {0.5, 0}, {0, 0.5}}), run.yAfter);
 }
 
 TEST(NMShrink, ShrinkTexts)
@@ -150,21 +172,27 @@ TEST(NMShrink, ShrinkFailed)
         std::string name;
         std::string gamma;
         Points simplex;
-        Points alsoCached;
+        Points failing;
         bool tooClose;
+        Points evaluated;
+        bool result;
     };
     const std::vector<Case> cases = {
-        {"gamma 1: the second point does not move", "1", {{0, 0}, {1, 0}, {0, 1}}, {}, true},
-        {"a simplex point on y0", "0.5", {{0, 0}, {5e-14, 0}, {0, 1}}, {}, true},
-        {"every shrink point cached", "0.5", {{0, 0}, {1, 0}, {0, 1}}, {{0.5, 0}, {0, 0.5}}, false},
+        {"gamma 1: the second point does not move", "1", {{0, 0}, {1, 0}, {0, 1}}, {}, true, {},
+         false},
+        {"a simplex point on y0", "0.5", {{0, 0}, {5e-14, 0}, {0, 1}}, {}, true, {}, false},
+        // A moved point without a usable evaluation leaves no simplex (the
+        // other one, f = 0, is still a success).
+        {"a shrink point whose evaluation fails", "0.5", {{0, 0}, {1, 0}, {0, 1}}, {{0.5, 0}},
+         false, {{0, 0.5}, {0.5, 0}}, true},
     };
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.name);
         ProcessStateGuard guard;
-        const ShrinkRun run = runShrink(c.gamma, c.simplex, {1, 2, 3}, c.alsoCached);
-        EXPECT_FALSE(run.result);
-        EXPECT_TRUE(run.evaluated.empty());
+        const ShrinkRun run = runShrink(c.gamma, c.simplex, {1, 2, 3}, {}, c.failing);
+        EXPECT_EQ(c.result, run.result);
+        EXPECT_EQ(c.evaluated, run.evaluated);
         EXPECT_EQ("Shrink step has failed", run.stopReason);
         EXPECT_EQ(c.tooClose, contains(run.out, "Shrink point to close to simplex point."));
         EXPECT_EQ(c.simplex, run.yAfter);

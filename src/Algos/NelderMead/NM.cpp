@@ -1,5 +1,6 @@
 #include "Algos/NelderMead/NM.hpp"
 
+#include <algorithm>
 #include <iostream>
 #include <limits>
 
@@ -7,6 +8,7 @@
 #include "Algos/Initialization.hpp"
 #include "Algos/Mads/MadsMegaIteration.hpp"
 #include "Algos/NelderMead/NMInitialization.hpp"
+#include "Algos/NelderMead/NMIteration.hpp"
 #include "Algos/NelderMead/NMMegaIteration.hpp"
 #include "Algos/StepException.hpp"
 #include "Algos/Termination.hpp"
@@ -44,7 +46,8 @@ std::shared_ptr<Barrier> enclosingMadsBarrier(const Step* step)
 NM::NM(const Step* parentStep, std::shared_ptr<AllStopReasons> stopReasons,
        const std::shared_ptr<RunParameters>& runParams,
        const std::shared_ptr<PbParameters>& pbParams)
-    : Algorithm(parentStep, std::move(stopReasons), runParams, pbParams)
+    : Algorithm(parentStep, std::move(stopReasons), runParams, pbParams),
+      _simplexesSinceEvaluation()
 {
     init();
 }
@@ -67,6 +70,7 @@ void NM::startImp()
     // No hot-restart read and no lap budget here: a child NM runs under the
     // lap budget its search method set.
     _stopReasons->setStarted();
+    _simplexesSinceEvaluation.clear();
 
     const auto& evc = EvcInterface::getEvaluatorControl();
     if (nullptr == evc)
@@ -92,8 +96,9 @@ bool NM::runImp()
         return false;
     }
 
+    const bool alone = _runParams->getAttributeValue<bool>("NM_OPTIMIZATION");
     std::shared_ptr<Barrier> barrier;
-    if (_runParams->getAttributeValue<bool>("NM_OPTIMIZATION"))
+    if (alone)
     {
         barrier = _initialization->getBarrier();
     }
@@ -104,9 +109,14 @@ bool NM::runImp()
 
     size_t k = 0;
     SuccessType success = SuccessType::NOT_EVALUATED;
+    NMSimplexPtr simplex;
     while (!_termination->terminate(k))
     {
         NMMegaIteration megaIteration(this, k, barrier, success);
+        if (alone)
+        {
+            megaIteration.continueSimplex(simplex);
+        }
         megaIteration.start();
         const bool megaSuccess = megaIteration.run();
         megaIteration.end();
@@ -115,6 +125,10 @@ bool NM::runImp()
         k = megaIteration.getNextK();
         barrier = megaIteration.getBarrier();
         success = megaIteration.getSuccessType();
+        if (alone && nullptr != megaIteration.getNMIteration())
+        {
+            simplex = megaIteration.getNMIteration()->getY();
+        }
         if (success > _algoBestSuccess)
         {
             _algoBestSuccess = success;
@@ -134,6 +148,25 @@ bool NM::runImp()
     _termination->run();
     _termination->end();
     return _algoSuccessful;
+}
+
+bool NM::simplexMetBefore(const NMSimplex& Y)
+{
+    std::vector<std::vector<double>> points;
+    points.reserve(Y.size());
+    for (const EvalPoint& y : Y)
+    {
+        std::vector<double> coords(y.size());
+        for (size_t i = 0; i < y.size(); ++i)
+        {
+            coords[i] = y[i].todouble();
+        }
+        points.push_back(std::move(coords));
+    }
+    // The order of Y may depend on the order of insertion: the points alone
+    // make the simplex.
+    std::sort(points.begin(), points.end());
+    return !_simplexesSinceEvaluation.insert(std::move(points)).second;
 }
 
 void NM::endImp()

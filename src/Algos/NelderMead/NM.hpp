@@ -2,9 +2,12 @@
 #define QARNO_ALGOS_NELDERMEAD_NM_HPP
 
 #include <memory>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "Algos/Algorithm.hpp"
+#include "Algos/NelderMead/NMSimplex.hpp"
 
 namespace QARNO_4_0_0
 {
@@ -22,6 +25,17 @@ namespace QARNO_4_0_0
 ///
 /// Its start never reads a hot-restart file: an NM run always starts from
 /// its own initialization.
+///
+/// Alone, the simplex that one mega-iteration leaves is the one the next
+/// goes on with: a simplex made again from the best cached points is nearly
+/// flat once the walk has contracted, and Nelder-Mead then stalls far from
+/// the optimum. As a search, every mega-iteration makes its simplex around
+/// the MADS frame centre.
+///
+/// A point met again is judged with its evaluation on record, so a walk can
+/// go on without evaluating; the algorithm remembers the simplexes it has
+/// walked from since the last evaluation, so that such a walk cannot go round
+/// for ever.
 class NM : public Algorithm
 {
 public:
@@ -39,6 +53,13 @@ public:
     /// HOT_RESTART_READ_FILES is set; no NM start calls it.
     void readInformationForHotRestart() override;
 
+    /// Records that the walk reflects from Y. True when it reflected from the
+    /// same simplex (the same points) before, with no evaluation since: it
+    /// can then only repeat itself.
+    bool simplexMetBefore(const NMSimplex& Y);
+    /// A point was evaluated: the walk may meet any simplex again.
+    void evaluationMade() { _simplexesSinceEvaluation.clear(); }
+
 protected:
     /// Stop reasons started, lap counter reset, the initialization run;
     /// no hot-restart read, no lap budget.
@@ -47,6 +68,11 @@ protected:
     /// final one for the hot-restart file. True when one of them succeeded.
     bool runImp() override;
     void endImp() override;
+
+private:
+    /// The coordinates of the points of each simplex walked from since the
+    /// last evaluation, sorted.
+    std::set<std::vector<std::vector<double>>> _simplexesSinceEvaluation;
 };
 
 } // namespace QARNO_4_0_0

@@ -2,11 +2,13 @@
 
 #include "Algos/AlgoStopReasons.hpp"
 #include "Algos/MegaIteration.hpp"
+#include "Algos/NelderMead/NM.hpp"
 #include "Algos/NelderMead/NMInitializeSimplex.hpp"
 #include "Algos/NelderMead/NMReflective.hpp"
 #include "Algos/NelderMead/NMShrink.hpp"
 #include "Algos/NelderMead/NMStepType.hpp"
 #include "Algos/NelderMead/NMUpdate.hpp"
+#include "Output/OutputQueue.hpp"
 #include "Param/RunParameters.hpp"
 #include "Util/AllStopReasons.hpp"
 
@@ -30,6 +32,22 @@ MegaIteration* parentMegaIteration(const Step* step)
         if (s->isAnAlgorithm())
         {
             break;
+        }
+    }
+    return nullptr;
+}
+
+/// The Nelder-Mead algorithm that runs this iteration; none when the
+/// iteration runs under another kind of algorithm.
+NM* walkingAlgorithm(const Step* step)
+{
+    for (const Step* s = step->getParentStep(); nullptr != s; s = s->getParentStep())
+    {
+        if (s->isAnAlgorithm())
+        {
+            // Reached through the const parent chain; the algorithm keeps
+            // the memory of the walk that this iteration continues.
+            return const_cast<NM*>(dynamic_cast<const NM*>(s));
         }
     }
     return nullptr;
@@ -89,15 +107,35 @@ bool NMIteration::runImp()
     const bool opt = _runParams->getAttributeValue<bool>("NM_OPTIMIZATION");
     const bool stopOnSuccess = _runParams->getAttributeValue<bool>("NM_SEARCH_STOP_ON_SUCCESS");
 
+    NM* walk = walkingAlgorithm(this);
     NMStepType stepType = NMStepType::REFLECT;
     bool result = false;
     while (!_stopReasons->checkTerminate() && NMStepType::SHRINK != stepType
            && NMStepType::CONTINUE != stepType)
     {
+        if (NMStepType::REFLECT == stepType && nullptr != walk
+            && walk->simplexMetBefore(*_simplexY))
+        {
+            // Points met again are judged without being evaluated: from a
+            // simplex already reflected from, with nothing evaluated since,
+            // the walk would go the same way round again.
+            if (OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_INFO))
+            {
+                AddOutputInfo("The simplex was reflected from before, with no evaluation since. "
+                              "Stop NM.",
+                              OutputLevel::LEVEL_INFO);
+            }
+            setNMStopReason(_stopReasons, NMStopType::REFLECT_FAILED);
+            break;
+        }
         reflective.setCurrentNMStepType(stepType);
         reflective.start();
         reflective.run();
         reflective.end();
+        if (nullptr != walk && reflective.getNbEvalPointsThatNeedEval() > 0)
+        {
+            walk->evaluationMade();
+        }
 
         stepType = reflective.getNextNMStepType();
         const SuccessType success = reflective.getSuccessType();
@@ -119,6 +157,10 @@ bool NMIteration::runImp()
         shrink.start();
         shrink.run();
         shrink.end();
+        if (nullptr != walk && shrink.getNbEvalPointsThatNeedEval() > 0)
+        {
+            walk->evaluationMade();
+        }
         if (shrink.getSuccessType() > _success)
         {
             _success = shrink.getSuccessType();

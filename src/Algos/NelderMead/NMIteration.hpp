@@ -38,6 +38,9 @@ public:
     std::shared_ptr<MeshBase> getMesh() const override { return _mesh; }
     std::shared_ptr<EvalPoint> getFrameCenter() const override { return _frameCenter; }
     const NMSimplexPtr& getY() const override { return _simplexY; }
+    /// Before the first start: the steps work on Y instead of a simplex of
+    /// their own making.
+    void continueWith(const NMSimplexPtr& Y) { _simplexY = Y; }
 
     /// The iteration counter, which every start raises by one.
     size_t getK() const { return _nmK; }

@@ -8,7 +8,11 @@
 #include <vector>
 
 #include "Algos/AlgoStopReasons.hpp"
+#include "Algos/CacheInterface.hpp"
+#include "Algos/EvcInterface.hpp"
+#include "Algos/NelderMead/NMSimplexEvalPointCompare.hpp"
 #include "Algos/Step.hpp"
+#include "Eval/EvaluatorControl.hpp"
 #include "Math/MatrixUtils.hpp"
 #include "Output/OutputInfo.hpp"
 #include "Output/OutputQueue.hpp"
@@ -289,6 +293,37 @@ void NMIterationUtils::displayYInfo() const
     const auto& queue = OutputQueue::getInstance();
     queue->add(std::move(info));
     queue->flush();
+}
+
+bool NMIterationUtils::evalTrialPointsAndFindKnown(Step* step, std::vector<EvalPoint>& known)
+{
+    known.clear();
+    const std::vector<EvalPoint> generated(_trialPoints.begin(), _trialPoints.end());
+    const bool result = evalTrialPoints(step);
+    if (generated.size() == _trialPoints.size())
+    {
+        return result;
+    }
+
+    // The queue asked the cache when it uses one and the barrier otherwise:
+    // the evaluation on record is looked up where the queue found it.
+    const EvalType evalType = NMSimplexEvalPointCompare::currentEvalType();
+    const bool useCache = EvcInterface::getEvaluatorControl()->getUseCache(-1);
+    for (const EvalPoint& x : generated)
+    {
+        if (_trialPoints.count(x) > 0)
+        {
+            continue;
+        }
+        EvalPoint found;
+        const bool isFound = useCache ? (0 < CacheInterface(step).find(x, found, evalType))
+                                      : EvcInterface(step).findInBarrier(x, found);
+        if (isFound && nullptr != found.getEval(evalType))
+        {
+            known.push_back(std::move(found));
+        }
+    }
+    return result;
 }
 
 void NMIterationUtils::setStopReason() const

@@ -1,6 +1,8 @@
 #ifndef QARNO_ALGOS_NELDERMEAD_NMITERATIONUTILS_HPP
 #define QARNO_ALGOS_NELDERMEAD_NMITERATIONUTILS_HPP
 
+#include <vector>
+
 #include "Algos/IterationUtils.hpp"
 #include "Algos/NelderMead/NMSimplex.hpp"
 #include "Algos/NelderMead/NMStepType.hpp"
@@ -75,6 +77,16 @@ protected:
     /// Throws "The iteration utils must have a simplex to work with" when
     /// there is no simplex.
     void verifySimplexNotNull() const;
+
+    /// `evalTrialPoints`, after which `known` receives, with the evaluation
+    /// on record, every trial point that the queue passed over because it
+    /// was evaluated before (found in the cache, or in the barrier when the
+    /// cache is not used). The cache saves an evaluation, not a step: a
+    /// Nelder-Mead move must judge such a point as if it had just been
+    /// evaluated, or the walk turns away from good points it has met before.
+    /// A point on record without an evaluation of the current type is not
+    /// among them.
+    bool evalTrialPointsAndFindKnown(Step* step, std::vector<EvalPoint>& known);
 };
 
 } // namespace QARNO_4_0_0

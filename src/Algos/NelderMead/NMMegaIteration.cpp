@@ -46,7 +46,8 @@ const MadsMegaIteration* enclosingMadsMegaIteration(const Step* step)
 
 NMMegaIteration::NMMegaIteration(const Step* parentStep, size_t k, std::shared_ptr<Barrier> barrier,
                                  SuccessType success)
-    : MegaIteration(parentStep, k, std::move(barrier), success), _nmIteration()
+    : MegaIteration(parentStep, k, std::move(barrier), success), _nmIteration(),
+      _simplexToContinue()
 {
     init();
 }
@@ -100,6 +101,11 @@ void NMMegaIteration::startImp()
     {
         _nmIteration = std::make_shared<NMIteration>(this, frameCenter, _k, mesh);
         ++_k;
+        const NMSimplexPtr& Y = _simplexToContinue;
+        if (nullptr != Y && !Y->empty() && Y->size() == Y->front().size() + 1)
+        {
+            _nmIteration->continueWith(Y);
+        }
     }
 
     if (nullptr != _nmIteration && shown(OutputLevel::LEVEL_DEBUG))

@@ -7,6 +7,7 @@
 #include <ostream>
 
 #include "Algos/MegaIteration.hpp"
+#include "Algos/NelderMead/NMSimplex.hpp"
 
 namespace QARNO_4_0_0
 {
@@ -32,6 +33,11 @@ public:
     /// The iteration built by the start; empty before, or without incumbent.
     const std::shared_ptr<NMIteration>& getNMIteration() const { return _nmIteration; }
 
+    /// Before the start: the iteration goes on with Y, the simplex of an
+    /// earlier mega-iteration, instead of making one, when Y is complete
+    /// (n + 1 points).
+    void continueSimplex(const NMSimplexPtr& Y) { _simplexToContinue = Y; }
+
     void read(std::istream& is) override;
     void display(std::ostream& os) const override;
 
@@ -43,6 +49,9 @@ protected:
     bool runImp() override;
 
     std::shared_ptr<NMIteration> _nmIteration;
+
+private:
+    NMSimplexPtr _simplexToContinue;
 };
 
 std::ostream& operator<<(std::ostream& os, const NMMegaIteration& megaIteration);

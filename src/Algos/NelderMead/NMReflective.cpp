@@ -32,8 +32,8 @@ bool infoShown()
 
 NMReflective::NMReflective(const Step* parentStep)
   : Step(parentStep), NMSimplexInsertion(this), _nextStepType(NMStepType::UNSET), _delta(),
-    _deltaE(), _deltaOC(), _deltaIC(), _xr(), _xe(), _xoc(), _xic(), _n(0), _lowerBound(),
-    _upperBound()
+    _deltaE(), _deltaOC(), _deltaIC(), _xr(), _xe(), _xoc(), _xic(), _knownPointUsed(false), _n(0),
+    _lowerBound(), _upperBound()
 {
     init();
 }
@@ -210,32 +210,70 @@ void NMReflective::generateTrialPoints()
             AddOutputInfo("No valid point generated: too close to yn.");
         }
     }
+    else if (NMStepType::REFLECT == _stepType || NMStepType::OUTSIDE_CONTRACTION == _stepType)
+    {
+        // Placed on the mesh or into the bounds, the reflection may fall back
+        // on another point of Y. It cannot take the place of yn (Y would hold
+        // the same point twice), and its value, known already, says nothing
+        // about the far side of the simplex: there is no proper reflection,
+        // and the walk contracts inside instead.
+        for (size_t k = 0; k < last && !_trialPoints.empty(); ++k)
+        {
+            if (static_cast<const ArrayOfDouble&>(xt) == static_cast<const ArrayOfDouble&>((*Y)[k]))
+            {
+                _trialPoints.clear();
+                if (showInfo)
+                {
+                    AddOutputInfo("No valid point generated: equal to y" + std::to_string(k) + ".");
+                }
+            }
+        }
+    }
 }
 
 bool NMReflective::runImp()
 {
     bool result = false;
+    std::vector<EvalPoint> known;
     if (!_stopReasons->checkTerminate())
     {
-        result = evalTrialPoints(this);
+        result = evalTrialPointsAndFindKnown(this, known);
     }
 
+    // A point evaluated before counts with its evaluation on record, exactly
+    // as if this move had evaluated it; one whose evaluation failed gives
+    // the move no point.
+    _knownPointUsed = false;
+    const EvalPoint* movePoint = nullptr;
     if (!_trialPoints.empty())
     {
-        const EvalPoint& evaluated = *_trialPoints.begin();
+        movePoint = &*_trialPoints.begin();
+    }
+    else if (!known.empty() && known.front().isEvalOk(NMSimplexEvalPointCompare::currentEvalType()))
+    {
+        movePoint = &known.front();
+        _knownPointUsed = true;
+        debugMessage([movePoint] {
+            return "The trial point " + movePoint->display()
+                   + " was evaluated before: its evaluation is used.";
+        });
+    }
+
+    if (nullptr != movePoint)
+    {
         switch (_stepType)
         {
             case NMStepType::REFLECT:
-                _xr = evaluated;
+                _xr = *movePoint;
                 break;
             case NMStepType::EXPAND:
-                _xe = evaluated;
+                _xe = *movePoint;
                 break;
             case NMStepType::OUTSIDE_CONTRACTION:
-                _xoc = evaluated;
+                _xoc = *movePoint;
                 break;
             case NMStepType::INSIDE_CONTRACTION:
-                _xic = evaluated;
+                _xic = *movePoint;
                 break;
             default:
                 throw Exception(SOURCE_FILE, __LINE__, NOT_A_MOVE);
@@ -283,9 +321,7 @@ void NMReflective::setAfterReflect()
         throw Exception(SOURCE_FILE, __LINE__, "The current step type should be REFLECT.");
     }
 
-    // Kept as it is: a reflection point found in the cache was not evaluated
-    // by this move, whatever its value, and the simplex contracts inside.
-    if (0 == getNbEvalPointsThatNeedEval())
+    if (noPointForMove())
     {
         debugMessage([] {
             return std::string(
@@ -384,10 +420,10 @@ void NMReflective::setAfterOutsideContract()
     {
         return;
     }
-    if (0 == getNbEvalPointsThatNeedEval())
+    if (noPointForMove())
     {
-        // The contraction point was known already: xr takes the place of yn
-        // and the walk reflects again on the new simplex.
+        // No usable contraction point: xr takes the place of yn and the walk
+        // reflects again on the new simplex.
         if (insertInY(_xr))
         {
             debugMessage([] {
@@ -451,6 +487,11 @@ void NMReflective::setAfterInsideContract()
             [] { return std::string("Cannot insert xic in Y. Perform Shrink if available."); });
         _nextStepType = NMStepType::SHRINK;
     }
+}
+
+bool NMReflective::noPointForMove() const
+{
+    return 0 == getNbEvalPointsThatNeedEval() && !_knownPointUsed;
 }
 
 bool NMReflective::stopWhenUndefined(const EvalPoint& point, const char* message)

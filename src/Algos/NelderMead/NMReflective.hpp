@@ -65,7 +65,8 @@ protected:
     /// iteration when it has one, with the frame centre as origin.
     void startImp() override;
     /// Evaluates the trial point and decides; true on a partial or full
-    /// success of the evaluation.
+    /// success of the evaluation. A point evaluated before is not evaluated
+    /// again but judged with its evaluation on record.
     bool runImp() override;
     void endImp() override {}
 
@@ -92,6 +93,10 @@ protected:
 private:
     /// A debug message with the step's name, built only when shown.
     template <typename BUILD> void debugMessage(BUILD&& build) const;
+    /// The current move has no point to judge: none was made, or the one
+    /// made was passed over by the queue without a usable evaluation on
+    /// record (a failed one).
+    bool noPointForMove() const;
     /// True, after the debug message and the stop of the walk, when `point`
     /// was not made.
     bool stopWhenUndefined(const EvalPoint& point, const char* message);
@@ -100,6 +105,9 @@ private:
     void insertBestOrShrink(const EvalPoint& x1, const EvalPoint& x2, const char* insertedMessage,
                             const char* shrinkMessage);
 
+    /// The point of the current move was evaluated before and taken with
+    /// the evaluation on record.
+    bool _knownPointUsed;
     // Read once: the moves of a run share them.
     size_t _n;
     ArrayOfDouble _lowerBound;

@@ -1,6 +1,8 @@
 #include "Algos/NelderMead/NMShrink.hpp"
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "Algos/NelderMead/NMSimplexEvalPointCompare.hpp"
 #include "Algos/NelderMead/NMUpdate.hpp"
@@ -107,17 +109,75 @@ void NMShrink::generateTrialPoints()
 bool NMShrink::runImp()
 {
     bool result = false;
+    std::vector<EvalPoint> known;
     // An emptied set is not handed to the queue, which may hold other
     // steps' points.
     if (!_stopReasons->checkTerminate() && !_trialPoints.empty())
     {
-        result = evalTrialPoints(this);
+        result = evalTrialPointsAndFindKnown(this, known);
     }
-    if (0 == _nbEvalPointsThatNeedEval)
+    if (0 == _nbEvalPointsThatNeedEval && known.empty())
     {
+        // Nothing evaluated and nothing on record: the shrink did nothing.
         setStopReason();
     }
+    else if (!_stopReasons->checkTerminate())
+    {
+        replaceYByShrunkSimplex(known);
+    }
     return result;
+}
+
+void NMShrink::replaceYByShrunkSimplex(const std::vector<EvalPoint>& known)
+{
+    // Without this the next iteration reflects the same simplex again, meets
+    // the same points and stops where it shrank.
+    const EvalType evalType = NMSimplexEvalPointCompare::currentEvalType();
+    const EvalPoint& y0 = _simplexY->front();
+    NMSimplex shrunk;
+    shrunk.insert(y0, evalType);
+    auto addMoved = [&](const EvalPoint& x) {
+        if (static_cast<const ArrayOfDouble&>(x) == static_cast<const ArrayOfDouble&>(y0))
+        {
+            return true;
+        }
+        return x.isEvalOk(evalType) && shrunk.insert(x, evalType).second;
+    };
+    bool complete = true;
+    for (const EvalPoint& x : _trialPoints)
+    {
+        complete = addMoved(x) && complete;
+    }
+    for (const EvalPoint& x : known)
+    {
+        complete = addMoved(x) && complete;
+    }
+    // A moved point without a usable evaluation leaves no simplex to go on
+    // with.
+    if (!complete || shrunk.size() != _simplexY->size())
+    {
+        if (OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_DEBUG))
+        {
+            AddOutputDebug("A shrink point has no usable evaluation: the simplex cannot be shrunk.");
+        }
+        setStopReason();
+        return;
+    }
+
+    *_simplexY = std::move(shrunk);
+    updateYCharacteristics();
+    displayYInfo();
+    const size_t n = _simplexY->size() - 1;
+    if (getRankDZ() != static_cast<int>(n))
+    {
+        // Shrunk below what the rank can tell from flat: nothing to gain by
+        // going on.
+        if (OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_DEBUG))
+        {
+            AddOutputDebug("Rank of DZ=[(y1-y0) (y2-y0) ... (yn-y0)] != n after the shrink.");
+        }
+        setStopReason();
+    }
 }
 
 void NMShrink::endImp()
