@@ -132,21 +132,21 @@ TEST(MadsContinuousRuns, EvaluatedPointsArePinned)
 {
     const std::vector<PinnedRun> runs = {
         {"sphere to its own stop", 2, "OBJ", shiftedSphere, {1.5, -0.7},
-         {"LOWER_BOUND * -2", "UPPER_BOUND * 2", "SEED 5"}, 232, 0xae3b1b45b08cc4c8ULL,
+         {"LOWER_BOUND * -2", "UPPER_BOUND * 2", "SEED 5"}, 223, 0xdc6c22c2be1ba76eULL,
          "Min mesh size reached"},
         {"rosenbrock with the default searches", 3, "OBJ", rosenbrock, {-1.2, 1.0, 0.5},
          {"LOWER_BOUND * -2", "UPPER_BOUND * 2", "MAX_BB_EVAL 400", "SEED 11"}, 400,
-         0x5e6354a3acfbd66eULL, "Max number of blackbox evaluations"},
+         0x70839dd5e4ddc417ULL, "Max number of blackbox evaluations"},
         {"constrained, N+1 directions", 3, "OBJ PB", shiftedSphere, {-1.0, -1.0, -1.0},
          {"DIRECTION_TYPE N+1 UNI", "MAX_BB_EVAL 250", "SEED 3"}, 250, 0x5b0470ba2c634f70ULL,
          "Max number of blackbox evaluations"},
         // Points that a rounding error puts past a bound (0.7 + 6e-14) are
         // evaluated on the bound itself, or found in the cache there.
         {"slope into a corner", 4, "OBJ", slope, {0.0, 0.0, 0.0, 0.0},
-         {"LOWER_BOUND * -1.3", "UPPER_BOUND * 0.7", "MAX_BB_EVAL 200"}, 200, 0x180d59d225fec4eULL,
+         {"LOWER_BOUND * -1.3", "UPPER_BOUND * 0.7", "MAX_BB_EVAL 200"}, 200, 0xb8a6b840da819b29ULL,
          "Max number of blackbox evaluations"},
         {"slope into a corner to its own stop", 2, "OBJ", slope, {0.1, -0.3},
-         {"LOWER_BOUND * -1.3", "UPPER_BOUND * 0.7"}, 208, 0x3c5e9eec7e5aa941ULL,
+         {"LOWER_BOUND * -1.3", "UPPER_BOUND * 0.7"}, 207, 0xc68cf995b1a26388ULL,
          "Min mesh size reached"},
         {"space decomposition", 4, "OBJ", shiftedSphere, {1.0, 1.0, -1.0, 0.5},
          {"SSD_MADS_OPTIMIZATION yes", "MAX_BB_EVAL 200", "SEED 2"}, 200, 0xf62c4e7d7588620eULL,
