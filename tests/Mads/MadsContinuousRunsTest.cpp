@@ -3,9 +3,7 @@
 // and the exact placement of the points on a granular grid and inside the
 // bounds must leave runs without granular variables as they are.
 
-#include <charconv>
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,107 +11,24 @@
 #include <gtest/gtest.h>
 
 #include "Eval/EvalPoint.hpp"
-#include "Type/BBOutputType.hpp"
 #include "support/MadsSupport.hpp"
+#include "support/PinnedRunSupport.hpp"
 #include "support/TestSupport.hpp"
 
 namespace
 {
 
 using namespace QARNO_4_0_0;
-using QarnoTest::FunctionEvaluator;
+using QarnoTest::fullText;
+using QarnoTest::pinnedEvaluator;
+using QarnoTest::rosenbrock;
+using QarnoTest::sequenceDigest;
+using QarnoTest::shiftedSphere;
+using QarnoTest::slope;
 using QarnoTest::makeMadsParameters;
 using QarnoTest::MadsRunResult;
 using QarnoTest::ProcessStateGuard;
 using QarnoTest::runMadsMainStep;
-
-/// The text of a value that reads back to the same double.
-std::string fullText(double v)
-{
-    char buf[64];
-    const auto res = std::to_chars(buf, buf + sizeof(buf), v);
-    return std::string(buf, res.ptr);
-}
-
-/// FNV-1a over the bit patterns of every coordinate, in evaluation order:
-/// any change of a point, of its place in the sequence or of the length
-/// changes it.
-std::uint64_t sequenceDigest(const std::vector<std::vector<double>>& points)
-{
-    std::uint64_t hash = 1469598103934665603ULL;
-    for (const auto& point : points)
-    {
-        for (double v : point)
-        {
-            std::uint64_t bits = 0;
-            std::memcpy(&bits, &v, sizeof(bits));
-            for (int b = 0; b < 8; ++b)
-            {
-                hash ^= (bits >> (8 * b)) & 0xffU;
-                hash *= 1099511628211ULL;
-            }
-        }
-    }
-    return hash;
-}
-
-double rosenbrock(const EvalPoint& x)
-{
-    double f = 0;
-    for (size_t i = 0; i + 1 < x.size(); ++i)
-    {
-        const double a = x[i].todouble();
-        const double b = x[i + 1].todouble();
-        f += 100 * (b - a * a) * (b - a * a) + (1 - a) * (1 - a);
-    }
-    return f;
-}
-
-/// f, then for OBJ PB the constraint 1 - sum x_i <= 0.
-std::shared_ptr<FunctionEvaluator> evaluatorOf(const std::string& outputs,
-                                               double (*objective)(const EvalPoint&))
-{
-    const BBOutputTypeList types = stringToBBOutputTypeList(outputs);
-    const bool constrained = types.size() > 1;
-    return std::make_shared<FunctionEvaluator>(
-        types,
-        [objective, constrained](const EvalPoint& x)
-        {
-            std::string line = fullText(objective(x));
-            if (constrained)
-            {
-                double sum = 0;
-                for (size_t i = 0; i < x.size(); ++i)
-                {
-                    sum += x[i].todouble();
-                }
-                line += " " + fullText(1 - sum);
-            }
-            return line;
-        });
-}
-
-double slope(const EvalPoint& x)
-{
-    // Its optimum is the corner where every coordinate is at its upper bound.
-    double f = 0;
-    for (size_t i = 0; i < x.size(); ++i)
-    {
-        f -= (1.0 + static_cast<double>(i)) * x[i].todouble();
-    }
-    return f;
-}
-
-double shiftedSphere(const EvalPoint& x)
-{
-    double f = 0;
-    for (size_t i = 0; i < x.size(); ++i)
-    {
-        const double d = x[i].todouble() - 0.1 * static_cast<double>(i + 1);
-        f += d * d;
-    }
-    return f;
-}
 
 struct PinnedRun
 {
@@ -158,7 +73,7 @@ TEST(MadsContinuousRuns, EvaluatedPointsArePinned)
         SCOPED_TRACE(run.name);
         ProcessStateGuard guard;
         auto params = makeMadsParameters(run.n, run.outputs, {run.x0}, run.lines);
-        auto evaluator = evaluatorOf(run.outputs, run.objective);
+        auto evaluator = pinnedEvaluator(run.outputs, run.objective);
         const MadsRunResult result = runMadsMainStep(params, evaluator);
         const auto points = evaluator->evaluatedPoints();
 
@@ -182,7 +97,7 @@ TEST(MadsContinuousRuns, PointsStayWithinTheBoundsExactly)
         auto params = makeMadsParameters(x0.size(), "OBJ", {x0},
                                          {"LOWER_BOUND * -1.3", "UPPER_BOUND * 0.7",
                                           "MAX_BB_EVAL 400"});
-        auto evaluator = evaluatorOf("OBJ", slope);
+        auto evaluator = pinnedEvaluator("OBJ", slope);
         runMadsMainStep(params, evaluator);
         size_t outside = 0;
         std::string example;
