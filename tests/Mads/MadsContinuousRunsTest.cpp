@@ -20,15 +20,15 @@ namespace
 
 using namespace QARNO_4_0_0;
 using QarnoTest::fullText;
+using QarnoTest::MadsRunResult;
+using QarnoTest::makeMadsParameters;
 using QarnoTest::pinnedEvaluator;
+using QarnoTest::ProcessStateGuard;
 using QarnoTest::rosenbrock;
+using QarnoTest::runMadsMainStep;
 using QarnoTest::sequenceDigest;
 using QarnoTest::shiftedSphere;
 using QarnoTest::slope;
-using QarnoTest::makeMadsParameters;
-using QarnoTest::MadsRunResult;
-using QarnoTest::ProcessStateGuard;
-using QarnoTest::runMadsMainStep;
 
 struct PinnedRun
 {
@@ -46,25 +46,61 @@ struct PinnedRun
 TEST(MadsContinuousRuns, EvaluatedPointsArePinned)
 {
     const std::vector<PinnedRun> runs = {
-        {"sphere to its own stop", 2, "OBJ", shiftedSphere, {1.5, -0.7},
-         {"LOWER_BOUND * -2", "UPPER_BOUND * 2", "SEED 5"}, 223, 0xdc6c22c2be1ba76eULL,
+        {"sphere to its own stop",
+         2,
+         "OBJ",
+         shiftedSphere,
+         {1.5, -0.7},
+         {"LOWER_BOUND * -2", "UPPER_BOUND * 2", "SEED 5"},
+         223,
+         0xdc6c22c2be1ba76eULL,
          "Min mesh size reached"},
-        {"rosenbrock with the default searches", 3, "OBJ", rosenbrock, {-1.2, 1.0, 0.5},
-         {"LOWER_BOUND * -2", "UPPER_BOUND * 2", "MAX_BB_EVAL 400", "SEED 11"}, 400,
-         0x70839dd5e4ddc417ULL, "Max number of blackbox evaluations"},
-        {"constrained, N+1 directions", 3, "OBJ PB", shiftedSphere, {-1.0, -1.0, -1.0},
-         {"DIRECTION_TYPE N+1 UNI", "MAX_BB_EVAL 250", "SEED 3"}, 250, 0x5b0470ba2c634f70ULL,
+        {"rosenbrock with the default searches",
+         3,
+         "OBJ",
+         rosenbrock,
+         {-1.2, 1.0, 0.5},
+         {"LOWER_BOUND * -2", "UPPER_BOUND * 2", "MAX_BB_EVAL 400", "SEED 11"},
+         400,
+         0x70839dd5e4ddc417ULL,
+         "Max number of blackbox evaluations"},
+        {"constrained, N+1 directions",
+         3,
+         "OBJ PB",
+         shiftedSphere,
+         {-1.0, -1.0, -1.0},
+         {"DIRECTION_TYPE N+1 UNI", "MAX_BB_EVAL 250", "SEED 3"},
+         250,
+         0x5b0470ba2c634f70ULL,
          "Max number of blackbox evaluations"},
         // Points that a rounding error puts past a bound (0.7 + 6e-14) are
         // evaluated on the bound itself, or found in the cache there.
-        {"slope into a corner", 4, "OBJ", slope, {0.0, 0.0, 0.0, 0.0},
-         {"LOWER_BOUND * -1.3", "UPPER_BOUND * 0.7", "MAX_BB_EVAL 200"}, 200, 0xb8a6b840da819b29ULL,
+        {"slope into a corner",
+         4,
+         "OBJ",
+         slope,
+         {0.0, 0.0, 0.0, 0.0},
+         {"LOWER_BOUND * -1.3", "UPPER_BOUND * 0.7", "MAX_BB_EVAL 200"},
+         200,
+         0xb8a6b840da819b29ULL,
          "Max number of blackbox evaluations"},
-        {"slope into a corner to its own stop", 2, "OBJ", slope, {0.1, -0.3},
-         {"LOWER_BOUND * -1.3", "UPPER_BOUND * 0.7"}, 207, 0xc68cf995b1a26388ULL,
+        {"slope into a corner to its own stop",
+         2,
+         "OBJ",
+         slope,
+         {0.1, -0.3},
+         {"LOWER_BOUND * -1.3", "UPPER_BOUND * 0.7"},
+         207,
+         0xc68cf995b1a26388ULL,
          "Min mesh size reached"},
-        {"space decomposition", 4, "OBJ", shiftedSphere, {1.0, 1.0, -1.0, 0.5},
-         {"SSD_MADS_OPTIMIZATION yes", "MAX_BB_EVAL 200", "SEED 2"}, 200, 0xf62c4e7d7588620eULL,
+        {"space decomposition",
+         4,
+         "OBJ",
+         shiftedSphere,
+         {1.0, 1.0, -1.0, 0.5},
+         {"SSD_MADS_OPTIMIZATION yes", "MAX_BB_EVAL 200", "SEED 2"},
+         200,
+         0xf62c4e7d7588620eULL,
          "Max number of blackbox evaluations"},
     };
 
@@ -94,9 +130,8 @@ TEST(MadsContinuousRuns, PointsStayWithinTheBoundsExactly)
     {
         SCOPED_TRACE("n = " + std::to_string(x0.size()));
         ProcessStateGuard guard;
-        auto params = makeMadsParameters(x0.size(), "OBJ", {x0},
-                                         {"LOWER_BOUND * -1.3", "UPPER_BOUND * 0.7",
-                                          "MAX_BB_EVAL 400"});
+        auto params = makeMadsParameters(
+            x0.size(), "OBJ", {x0}, {"LOWER_BOUND * -1.3", "UPPER_BOUND * 0.7", "MAX_BB_EVAL 400"});
         auto evaluator = pinnedEvaluator("OBJ", slope);
         runMadsMainStep(params, evaluator);
         size_t outside = 0;

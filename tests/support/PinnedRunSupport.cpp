@@ -74,22 +74,21 @@ std::shared_ptr<FunctionEvaluator> pinnedEvaluator(const std::string& outputs,
 {
     const QARNO_4_0_0::BBOutputTypeList types = QARNO_4_0_0::stringToBBOutputTypeList(outputs);
     const bool constrained = types.size() > 1;
-    return std::make_shared<FunctionEvaluator>(
-        types,
-        [objective, constrained](const EvalPoint& x)
-        {
-            std::string line = fullText(objective(x));
-            if (constrained)
-            {
-                double sum = 0;
-                for (size_t i = 0; i < x.size(); ++i)
-                {
-                    sum += x[i].todouble();
-                }
-                line += " " + fullText(1 - sum);
-            }
-            return line;
-        });
+    return std::make_shared<FunctionEvaluator>(types,
+                                               [objective, constrained](const EvalPoint& x)
+                                               {
+                                                   std::string line = fullText(objective(x));
+                                                   if (constrained)
+                                                   {
+                                                       double sum = 0;
+                                                       for (size_t i = 0; i < x.size(); ++i)
+                                                       {
+                                                           sum += x[i].todouble();
+                                                       }
+                                                       line += " " + fullText(1 - sum);
+                                                   }
+                                                   return line;
+                                               });
 }
 
 } // namespace QarnoTest

@@ -34,8 +34,8 @@ double slope(const QARNO_4_0_0::EvalPoint& x);
 /// An evaluator of `objective` under `outputs` ("OBJ", or "OBJ" followed by
 /// one constraint 1 - sum x_i <= 0, of type PB or EB), with every value
 /// written in full precision; it records the points it evaluates.
-std::shared_ptr<FunctionEvaluator> pinnedEvaluator(const std::string& outputs,
-                                                   double (*objective)(const QARNO_4_0_0::EvalPoint&));
+std::shared_ptr<FunctionEvaluator>
+pinnedEvaluator(const std::string& outputs, double (*objective)(const QARNO_4_0_0::EvalPoint&));
 
 } // namespace QarnoTest
 
