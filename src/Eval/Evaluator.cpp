@@ -433,6 +433,12 @@ std::vector<bool> Evaluator::evalXBBExe(std::vector<std::shared_ptr<EvalPoint>>&
             continue;
         }
 
+        // A program that ends its lines with CR LF: the CR belongs to the
+        // line end, not to the output.
+        if (!line.empty() && '\r' == line.back())
+        {
+            line.pop_back();
+        }
         const BBOutput output(line, true);
         if (nullptr == point.getEval(_evalType))
         {

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <functional>
+#include <iterator>
 #include <limits>
 #include <sstream>
 #include <string>
@@ -18,6 +19,8 @@
 
 #include "Cache/CacheBase.hpp"
 #include "Cache/CacheSet.hpp"
+#include "Eval/BBOutput.hpp"
+#include "Eval/Eval.hpp"
 #include "Eval/EvalPoint.hpp"
 #include "Math/Double.hpp"
 #include "Math/Point.hpp"
@@ -336,35 +339,168 @@ TEST_F(CacheFileTest, FileTemplatesWarnWithTheTypeName)
     }
 }
 
-TEST_F(CacheFileTest, UnreadableContentStopsTheReader)
+TEST_F(CacheFileTest, UnknownOutputTypeStopsTheReaderNamingTheLine)
 {
+    // Every point takes its meaning from the types: none is read under
+    // types that cannot be known.
     const std::string file = _dir.file("bad.txt");
+    writeTextFile(file, "CACHE_HITS 2\nBB_OUTPUT_TYPE OBJ XYZ\n( 1 ) EVAL_OK ( 2 )\n");
+    EXPECT_EQ("cache file " + file + ", line 2: Unrecognized string for QARNO::BBOutputType: XYZ",
+              messageOf([&] { startCache(OBJ_ONLY, file); }));
+    ASSERT_TRUE(CacheBase::hasInstance());
+    EXPECT_EQ(0u, CacheBase::getInstance()->size());
+}
+
+TEST_F(CacheFileTest, DamagedLineIsSkippedNamingTheFileAndTheLine)
+{
+    // A damaged record (a truncated file, a hand edit) costs that record
+    // only: the lines around it are read.
+    const std::string file = _dir.file("damaged.txt");
     const struct
     {
         const char* label;
-        std::string text;
-        std::string error;
-        Coords kept;
+        std::string line;
+        std::string reason;
     } cases[] = {
-        {"unknown output type",
-         "BB_OUTPUT_TYPE OBJ XYZ\n( 1 ) EVAL_OK ( 2 )\n",
-         "Unrecognized string for QARNO::BBOutputType: XYZ",
-         {}},
-        {"not a point",
-         "BB_OUTPUT_TYPE OBJ\n( 1 ) EVAL_OK ( 2 )\nhello\n",
-         "Expecting \"(\", got \"hello\"",
-         {{1}}},
+        {"unknown status", "( 5 5 ) EVAL_BOGUS ( 3 0 )",
+         "expecting an evaluation status after the point, got \"EVAL_BOGUS\""},
+        {"truncated output", "( 5 5 ) EVAL_OK ( 3", "Expecting \")\", got \"\""},
+        {"truncated point", "( 5 5", "Expecting \")\", got \"5\""},
+        {"status without output", "( 5 5 ) EVAL_OK", "Expecting \"(\", got \"\""},
+        {"not a point", "EVAL_BOGUS", "Expecting \"(\", got \"EVAL_BOGUS\""},
+        {"undefined coordinate", "( 5 x ) EVAL_OK ( 3 0 )",
+         "Error: Cache does not support incomplete points. Got point: #0 ( 5 - )\tEvaluation "
+         "OK\t Undefined f\t h = inf"},
+        {"other dimension", "( 5 5 5 ) EVAL_OK ( 3 0 )",
+         "Error: Cache method called with a point of size 3: #0 ( 5 5 5 )\tEvaluation OK\t "
+         "Undefined f\t h = inf. Cache needs points of size 2"},
+        {"two records on a line", "( 5 5 ) EVAL_OK ( 3 0 ) ( 6 6 ) EVAL_OK ( 3 0 )",
+         "unexpected text after the output: \"(\""},
+        {"status of a run under way", "( 5 5 ) EVAL_IN_PROGRESS ( 3 0 )",
+         "a cache file holds no point with status EVAL_IN_PROGRESS"},
+        {"malformed escape", "( 5 5 ) EVAL_OK ( \\a\\x2 0 )",
+         "Invalid escaped word in blackbox output: \"\\a\\x2\""},
+        {"control characters shown", "\x1b[2J\r", "Expecting \"(\", got \"\\x1B[2J\""},
+        {"hit count", "CACHE_HITS -1", "\"CACHE_HITS\" must be followed by one number"},
     };
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.label);
         resetProcessState();
-        writeTextFile(file, c.text);
-        EXPECT_EQ(c.error, messageOf([&] { startCache(OBJ_ONLY, file); }));
-        ASSERT_TRUE(CacheBase::hasInstance());
+        writeTextFile(file, "BB_OUTPUT_TYPE OBJ PB\n"
+                            "( 1 2 ) EVAL_OK ( 3.5 0 )\n" +
+                                c.line +
+                                "\n"
+                                "( 0 7 ) EVAL_FAILED ( 2 0 )\n");
+        CerrCapture cerr;
+        CacheBase& cache = startCache(OBJ_PB, file);
+        EXPECT_EQ("Warning: cache file " + file +
+                      ", line 3 cannot be read and is skipped: " + c.reason + "\n",
+                  cerr.text());
         std::vector<EvalPoint> points;
-        CacheBase::getInstance()->getAllPoints(points);
-        EXPECT_EQ(c.kept, coordsOf(points));
+        cache.getAllPoints(points);
+        EXPECT_EQ((Coords{{0, 7}, {1, 2}}), coordsOf(points));
+        ASSERT_EQ(2u, points.size());
+        EXPECT_EQ(EvalStatusType::EVAL_FAILED, points[0].getEvalStatus(EvalType::BB));
+        EXPECT_EQ(EvalStatusType::EVAL_OK, points[1].getEvalStatus(EvalType::BB));
+    }
+
+    // A file damaged all through names its first bad lines and counts the
+    // others.
+    resetProcessState();
+    std::string text = "( 1 2 ) EVAL_OK ( 3.5 0 )\n";
+    for (int i = 0; i < 13; ++i)
+    {
+        text += "garbage\n";
+    }
+    writeTextFile(file, text);
+    CerrCapture cerr;
+    CacheBase& cache = startCache(OBJ_PB, file);
+    EXPECT_EQ(1u, cache.size());
+    const auto lines = QarnoTest::linesOf(cerr.text());
+    ASSERT_EQ(11u, lines.size()) << cerr.text();
+    EXPECT_EQ("Warning: cache file " + file +
+                  ", line 11 cannot be read and is skipped: Expecting \"(\", got \"garbage\"",
+              lines[9]);
+    EXPECT_EQ("Warning: cache file " + file + ": 3 more lines cannot be read and are skipped",
+              lines[10]);
+}
+
+TEST_F(CacheFileTest, EveryOutputReadsBackWithItsStatus)
+{
+    // Whatever the evaluator printed, the point read back has the status it
+    // was written with and the output fields it had, so that it is neither
+    // evaluated again nor taken as usable against its record.
+    const std::string outputs[] = {
+        "10.58 )", ") 0", "( 1 ) 0", "1\t2",  "3.5\v0",
+        "2 0\f",   "1\r", "1 0\r",   "\\x 1", "nan 0",
+        "1 2 3",   "",    "1 0",     "-2 5",  std::string("1\0 0", 4),
+    };
+    const EvalStatusType forced[] = {EvalStatusType::EVAL_FAILED, EvalStatusType::EVAL_ERROR,
+                                     EvalStatusType::EVAL_USER_REJECTED,
+                                     EvalStatusType::EVAL_CONS_H_OVER};
+    const std::string file = _dir.file("cache.txt");
+    std::vector<EvalPoint> before;
+    {
+        CerrCapture quiet;
+        CacheBase& cache = startCache(OBJ_PB, file);
+        double x = 0;
+        const auto evaluated = [&x](const std::string& raw)
+        {
+            EvalPoint point(Point(makeArray({++x, 0})));
+            point.setEvalStatus(EvalStatusType::EVAL_IN_PROGRESS, EvalType::BB);
+            point.getEval(EvalType::BB)->setBBOutputAndRecompute(BBOutput(raw, true), OBJ_PB);
+            point.setNumberEval(1);
+            return point;
+        };
+        for (const auto& raw : outputs)
+        {
+            // The status the evaluator gives, then each other status a
+            // cache file holds.
+            cache.insert(evaluated(raw));
+            for (const auto status : forced)
+            {
+                EvalPoint other = evaluated(raw);
+                other.setEvalStatus(status, EvalType::BB);
+                cache.insert(other);
+            }
+        }
+        ASSERT_TRUE(cache.write());
+        cache.getAllPoints(before);
+    }
+
+    resetProcessState();
+    CerrCapture quiet;
+    startCache({}, file);
+    std::vector<EvalPoint> after;
+    CacheBase::getInstance()->getAllPoints(after);
+    ASSERT_EQ(coordsOf(before), coordsOf(after)) << quiet.text();
+    const size_t perOutput = 1 + std::size(forced);
+    for (size_t i = 0; i < after.size(); ++i)
+    {
+        const Eval& was = *before[i].getEval(EvalType::BB);
+        const Eval& is = *after[i].getEval(EvalType::BB);
+        SCOPED_TRACE(before[i].displayAll() + " | " + was.getBBO());
+        EXPECT_EQ(was.getEvalStatus(), is.getEvalStatus());
+        ASSERT_EQ(was.getBBOutput().getNbFields(), is.getBBOutput().getNbFields());
+        for (size_t k = 0; k < was.getBBOutput().getNbFields(); ++k)
+        {
+            EXPECT_EQ(was.getBBOutput().getField(k), is.getBBOutput().getField(k));
+        }
+        if (0 == i % perOutput)
+        {
+            // As evaluated: the same f and h too.
+            EXPECT_EQ(was.getF().isDefined(), is.getF().isDefined());
+            if (was.getF().isDefined() && is.getF().isDefined())
+            {
+                EXPECT_EQ(was.getF().todouble(), is.getF().todouble());
+            }
+            EXPECT_EQ(was.getH().isDefined(), is.getH().isDefined());
+            if (was.getH().isDefined() && is.getH().isDefined())
+            {
+                EXPECT_EQ(was.getH().todouble(), is.getH().todouble());
+            }
+        }
     }
 }
 
