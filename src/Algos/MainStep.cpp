@@ -92,6 +92,11 @@ MainStep::~MainStep()
     _algos.clear();
     restoreQueueOpportunisticEval();
     _signalHandlers.reset();
+    // A run that ended on an exception gives its cache file up here.
+    if (CacheBase::hasInstance())
+    {
+        CacheBase::getInstance()->unlockFile();
+    }
 }
 
 void MainStep::init()
@@ -446,6 +451,11 @@ void MainStep::endImp()
     restoreQueueOpportunisticEval();
     displayDetailedStats();
     _signalHandlers.reset();
+    // The cache file is written: another run may take it.
+    if (CacheBase::hasInstance())
+    {
+        CacheBase::getInstance()->unlockFile();
+    }
 }
 
 void MainStep::displayDetailedStats() const

@@ -340,6 +340,7 @@ void CacheSet::setInstance(const std::shared_ptr<CacheParameters>& cacheParams,
     CacheSet* created = cache.get();
     _single = std::move(cache);
     _bbOutputType = bbOutputType;
+    created->lockFile();
     created->read();
 }
 
@@ -352,8 +353,14 @@ void CacheSet::bindToRun(const std::shared_ptr<CacheParameters>& cacheParams,
         return;
     }
     auto* cache = dynamic_cast<CacheSet*>(_single.get());
-    if (cache == nullptr || cache->size() > 0)
+    if (cache == nullptr)
     {
+        return;
+    }
+    if (cache->size() > 0)
+    {
+        // Kept for this run: its file is written at the end of the run.
+        cache->lockFile();
         return;
     }
 
@@ -376,6 +383,11 @@ void CacheSet::bindToRun(const std::shared_ptr<CacheParameters>& cacheParams,
     }
     cache->_pointSize = 0;
     _bbOutputType = bbOutputType;
+    if (cache->_filename != previousFilename)
+    {
+        cache->unlockFile();
+    }
+    cache->lockFile();
     cache->read();
 }
 

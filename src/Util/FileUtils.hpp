@@ -27,7 +27,9 @@ namespace QARNO_4_0_0
 /// The stream uses the classic locale. The temporary file is created
 /// exclusively (never through a symbolic link) and gets the permissions of
 /// the file it replaces, or those of a new file. A target that exists but
-/// may not be written is not replaced.
+/// may not be written is not replaced. A target that is a symbolic link is
+/// written through: the file it leads to is replaced (the temporary file
+/// then lies in that file's folder) and the link stays a link.
 class AtomicFileWriter
 {
 public:
@@ -58,6 +60,12 @@ private:
     std::unique_ptr<std::ostream> _out;
     bool _committed;
 };
+
+/// The file that `fileName` leads to once every symbolic link on its last
+/// component is followed (a relative link from the link's folder); the name
+/// itself when it is no link or does not exist. A link that cannot be read
+/// ends the walk there.
+std::string resolveLinks(const std::string& fileName);
 
 /// Opens `fileName` read-only for `read<T>`, in the classic locale; false
 /// when it cannot be opened.

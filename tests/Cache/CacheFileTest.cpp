@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstddef>
 #include <filesystem>
@@ -12,10 +13,12 @@
 #include <limits>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "Cache/CacheBase.hpp"
 #include "Cache/CacheSet.hpp"
@@ -24,6 +27,7 @@
 #include "Eval/EvalPoint.hpp"
 #include "Math/Double.hpp"
 #include "Math/Point.hpp"
+#include "Util/FileLock.hpp"
 #include "Util/FileUtils.hpp"
 #include "Util/ProcessState.hpp"
 #include "support/CacheSupport.hpp"
@@ -58,6 +62,18 @@ protected:
     ProcessStateGuard _guard;
     TempDir _dir;
 };
+
+/// The names in a folder, sorted.
+std::vector<std::string> namesIn(const std::string& dir)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+    {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 /// A cache with points of every kind: evaluated (feasible, infeasible,
 /// failed, rejected), queued, surrogate only, and one cache hit.
@@ -98,14 +114,9 @@ TEST_F(CacheFileTest, FileHoldsHitsTypesAndTheEvaluatedPointsInCacheOrder)
               "( 1 2 ) EVAL_OK ( 3.5 0 )\n"
               "( 5 5 ) EVAL_USER_REJECTED ( 1 0 )\n",
               readTextFile(file));
-    // Only the file itself is left in the folder.
-    size_t nbFiles = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(_dir.path()))
-    {
-        (void)entry;
-        ++nbFiles;
-    }
-    EXPECT_EQ(1u, nbFiles);
+    // Only the file itself is left in the folder, and the lock that the
+    // cache holds on it while it lives.
+    EXPECT_EQ((std::vector<std::string>{"cache.txt", "cache.txt.lock"}), namesIn(_dir.path()));
 
     CacheSet::_bbOutputType.clear();
     ASSERT_TRUE(cache.write());
@@ -298,15 +309,94 @@ TEST_F(CacheFileTest, FailedWriteKeepsThePreviousFile)
                   cerr.text());
     }
     EXPECT_EQ(previous, readTextFile(file));
-    size_t nbFiles = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(_dir.path()))
-    {
-        (void)entry;
-        ++nbFiles;
-    }
-    EXPECT_EQ(1u, nbFiles);
+    EXPECT_EQ((std::vector<std::string>{"cache.txt", "cache.txt.lock"}), namesIn(_dir.path()));
     EXPECT_TRUE(cache.write());
     EXPECT_NE(previous, readTextFile(file));
+}
+
+TEST_F(CacheFileTest, LinkGivenAsCacheFileIsWrittenThrough)
+{
+    // The link stays a link: the file it leads to is replaced, by a
+    // temporary file made in that file's own folder.
+    const struct
+    {
+        const char* label;
+        std::vector<std::pair<std::string, std::string>> links; // name, target
+        bool targetExists;
+    } cases[] = {
+        {"absolute link", {{"cache.txt", "@/real/data.txt"}}, true},
+        {"relative link", {{"cache.txt", "real/data.txt"}}, true},
+        {"link to a link", {{"cache.txt", "second"}, {"second", "real/data.txt"}}, true},
+        {"link to no file yet", {{"cache.txt", "real/data.txt"}}, false},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.label);
+        resetProcessState();
+        const TempDir dir;
+        ASSERT_EQ(0, ::mkdir(dir.file("real").c_str(), 0700));
+        const std::string target = dir.file("real/data.txt");
+        if (c.targetExists)
+        {
+            writeTextFile(target, "CACHE_HITS 0\nBB_OUTPUT_TYPE OBJ PB\n( 3 3 ) EVAL_OK ( 1 0 )\n");
+        }
+        for (const auto& link : c.links)
+        {
+            const std::string to =
+                link.second[0] == '@' ? dir.path() + link.second.substr(1) : link.second;
+            ASSERT_EQ(0, ::symlink(to.c_str(), dir.file(link.first).c_str()));
+        }
+        const std::string file = dir.file("cache.txt");
+
+        CacheBase& cache = startCache(OBJ_PB, file);
+        EXPECT_EQ(c.targetExists ? 1u : 0u, cache.size());
+        cache.insert(makeBBPoint({1, 2}, "3.5 0", OBJ_PB));
+        ASSERT_TRUE(cache.write());
+
+        struct stat st;
+        ASSERT_EQ(0, ::lstat(file.c_str(), &st));
+        EXPECT_TRUE(S_ISLNK(st.st_mode));
+        EXPECT_NE(std::string::npos, readTextFile(target).find("( 1 2 ) EVAL_OK ( 3.5 0 )"));
+        // The lock lies beside the file too.
+        EXPECT_EQ((std::vector<std::string>{"data.txt", "data.txt.lock"}),
+                  namesIn(dir.file("real")));
+        EXPECT_EQ(c.links.size() + 1, namesIn(dir.path()).size());
+    }
+}
+
+TEST_F(CacheFileTest, CacheFileHeldByAnotherRunIsRefused)
+{
+    // Two runs on one cache file would each write only their own points at
+    // their end: the second one is refused, and leaves the file alone.
+    const std::string file = _dir.file("cache.txt");
+    writeTextFile(file, "BB_OUTPUT_TYPE OBJ PB\n( 1 2 ) EVAL_OK ( 3.5 0 )\n");
+    const std::string other = _dir.file("other.txt");
+    ASSERT_EQ(0, ::symlink(file.c_str(), other.c_str()));
+    FileLock otherRun;
+    ASSERT_EQ(FileLock::Result::ACQUIRED, otherRun.acquire(file));
+
+    for (const auto& name : {file, other})
+    {
+        SCOPED_TRACE(name);
+        resetProcessState();
+        EXPECT_EQ("The cache file " + name + " is in use by another run (lock file " + file +
+                      ".lock): two runs sharing one cache file would lose each other's points. "
+                      "Give this run another CACHE_FILE, or start it when the other one has "
+                      "ended.",
+                  messageOf([&] { startCache(OBJ_PB, name); }));
+        // The refused cache keeps nothing of the file and cannot write it.
+        ASSERT_TRUE(CacheBase::hasInstance());
+        EXPECT_EQ(0u, CacheBase::getInstance()->size());
+        EXPECT_EQ("", CacheBase::getInstance()->getFileName());
+    }
+
+    // Once the other run has ended, the file is this run's.
+    otherRun.release();
+    resetProcessState();
+    CacheBase& cache = startCache(OBJ_PB, other);
+    EXPECT_EQ(1u, cache.size());
+    cache.unlockFile();
+    EXPECT_EQ(FileLock::Result::ACQUIRED, otherRun.acquire(file));
 }
 
 TEST_F(CacheFileTest, FileTemplatesWarnWithTheTypeName)

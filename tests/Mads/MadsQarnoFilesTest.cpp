@@ -11,6 +11,7 @@
 
 #include <sys/stat.h>
 
+#include "Util/FileLock.hpp"
 #include "support/CacheSupport.hpp"
 #include "support/FrontEndSupport.hpp"
 #include "support/MadsSupport.hpp"
@@ -104,6 +105,32 @@ TEST(MadsQarnoFiles, CacheFileOfAnyOutputIsReadBackByTheNextRun)
                 << firstLines[i];
         }
     }
+}
+
+TEST(MadsQarnoFiles, RunOnACacheFileInUseIsRefused)
+{
+    TempDir dir;
+    writeBlackbox(dir, "%.6g %.6g\\n");
+    writeTextFile(dir.file("param.txt"), parameters("OBJ PB"));
+    const std::string cacheFile = dir.file("cache.txt");
+
+    {
+        // Another run holds the file.
+        QARNO_4_0_0::FileLock otherRun;
+        ASSERT_EQ(QARNO_4_0_0::FileLock::Result::ACQUIRED, otherRun.acquire(cacheFile));
+        const auto refused = runProgram(qarnoExe(), {"param.txt"}, dir.path());
+        EXPECT_NE(0, refused.exitStatus) << refused.out << refused.err;
+        EXPECT_TRUE(contains(refused.err, "/cache.txt is in use by another run")) << refused.err;
+        EXPECT_EQ("", readTextFile(cacheFile));
+    }
+
+    // Alone on the file, the run takes it and gives it up at its end.
+    const auto alone = runProgram(qarnoExe(), {"param.txt"}, dir.path());
+    EXPECT_EQ(0, alone.exitStatus) << alone.out << alone.err;
+    EXPECT_TRUE(contains(readTextFile(cacheFile), " EVAL_OK "));
+    EXPECT_EQ("", readTextFile(cacheFile + ".lock"));
+    QARNO_4_0_0::FileLock next;
+    EXPECT_EQ(QARNO_4_0_0::FileLock::Result::ACQUIRED, next.acquire(cacheFile));
 }
 
 } // namespace
