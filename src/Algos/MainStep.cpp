@@ -40,6 +40,7 @@
 #include "Util/Clock.hpp"
 #include "Util/Exception.hpp"
 #include "Util/Utils.hpp"
+#include "Util/WriteFailures.hpp"
 
 namespace QARNO_4_0_0
 {
@@ -515,10 +516,16 @@ void MainStep::displayDetailedStats() const
     if (!out.is_open())
     {
         std::cerr << "Warning: could not open main stats file " << fileName << std::endl;
+        WriteFailures::record(fileName);
         return;
     }
     out << combined.display() << std::endl;
     out.close();
+    if (!out)
+    {
+        std::cerr << "Warning: could not write main stats file " << fileName << std::endl;
+        WriteFailures::record(fileName);
+    }
 }
 
 // ---------------------------------------------------------------------------

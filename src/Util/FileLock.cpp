@@ -20,7 +20,15 @@ FileLock::~FileLock()
 FileLock::Result FileLock::acquire(const std::string& fileName)
 {
     release();
-    _lockFileName = resolveLinks(fileName) + ".lock";
+    const std::string target = resolveLinks(fileName);
+    _lockFileName = target + ".lock";
+    // A device or a pipe is never replaced by a run: there is nothing to
+    // guard, and no lock file belongs beside it.
+    struct stat st;
+    if (::stat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+    {
+        return Result::NO_LOCK;
+    }
 
     // The holder removes the lock file as it releases the lock: a file
     // opened just before that is no longer the lock file once locked, and

@@ -31,7 +31,8 @@ public:
     {
         ACQUIRED, ///< held until `release`
         IN_USE,   ///< another holder has it
-        NO_LOCK   ///< no lock file can be made (a read-only folder): not held
+        NO_LOCK   ///< no lock file can be made (a read-only folder), or the file
+                  ///< is a device or a pipe: not held
     };
 
     FileLock() = default;

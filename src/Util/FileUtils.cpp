@@ -140,9 +140,11 @@ AtomicFileWriter::~AtomicFileWriter()
 
 bool AtomicFileWriter::open()
 {
-    // Replacing a write-protected file would defeat its protection.
+    // Replacing a write-protected file would defeat its protection, and
+    // replacing a device or a pipe by a plain file would break what uses it.
     struct stat st;
-    if (::stat(_fileName.c_str(), &st) == 0 && ::access(_fileName.c_str(), W_OK) != 0)
+    if (::stat(_fileName.c_str(), &st) == 0 &&
+        (::access(_fileName.c_str(), W_OK) != 0 || !S_ISREG(st.st_mode)))
     {
         return false;
     }
@@ -211,6 +213,13 @@ void AtomicFileWriter::discard() noexcept
 
 bool openForReading(const std::string& fileName, std::unique_ptr<std::istream>& in)
 {
+    // A file written by the library is a regular file: a device such as
+    // /dev/zero would never end.
+    struct stat st;
+    if (::stat(fileName.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+    {
+        return false;
+    }
     auto file = std::make_unique<std::ifstream>(fileName, std::ios::in);
     if (!file->is_open())
     {

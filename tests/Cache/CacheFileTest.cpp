@@ -251,6 +251,28 @@ TEST_F(CacheFileTest, MissingFileIsNoFileAtAll)
     EXPECT_EQ("", cerr.text());
 }
 
+TEST_F(CacheFileTest, DeviceIsNoCacheFile)
+{
+    // /dev/zero would never end, and /dev/full must stay a device.
+    for (const std::string device : {"/dev/zero", "/dev/full"})
+    {
+        SCOPED_TRACE(device);
+        resetProcessState();
+        CerrCapture cerr;
+        CacheBase& cache = startCache(OBJ_PB, device);
+        EXPECT_EQ(0u, cache.size());
+        EXPECT_FALSE(std::filesystem::exists(device + ".lock"));
+        cache.insert(makeBBPoint({1, 2}, "3.5 0", OBJ_PB));
+        EXPECT_FALSE(cache.write());
+        EXPECT_EQ("Warning: " + CACHE_SET_TYPE + ": Cannot read from file " + device + "\n" +
+                      "Warning: " + CACHE_SET_TYPE + ": Cannot write to file " + device + "\n",
+                  cerr.text());
+        struct stat st;
+        ASSERT_EQ(0, ::stat(device.c_str(), &st));
+        EXPECT_TRUE(S_ISCHR(st.st_mode));
+    }
+}
+
 TEST_F(CacheFileTest, WriteProtectedFileIsRead)
 {
     const std::string file = _dir.file("protected.txt");

@@ -43,22 +43,31 @@ std::string writeBlackbox(const TempDir& dir, const std::string& format)
     return path;
 }
 
-/// A parameter file for the blackbox of `writeBlackbox` in dimension 2.
+/// A parameter file for the blackbox of `writeBlackbox` in dimension 2,
+/// with the lines `more` (a CACHE_FILE or MAX_BB_EVAL among them replaces
+/// the default one).
 std::string parameters(const std::string& bbOutputType, const std::string& more = "")
 {
-    return "DIMENSION 2\n"
-           "X0 ( 0 0 )\n"
-           "LOWER_BOUND * -5\n"
-           "UPPER_BOUND * 5\n"
-           "BB_EXE bb.sh\n"
-           "BB_OUTPUT_TYPE " +
-           bbOutputType +
-           "\n"
-           "ADD_SEED_TO_FILE_NAMES no\n"
-           "MAX_BB_EVAL 12\n"
-           "CACHE_FILE cache.txt\n"
-           "DISPLAY_DEGREE 2\n" +
-           more;
+    std::string text = "DIMENSION 2\n"
+                       "X0 ( 0 0 )\n"
+                       "LOWER_BOUND * -5\n"
+                       "UPPER_BOUND * 5\n"
+                       "BB_EXE bb.sh\n"
+                       "BB_OUTPUT_TYPE " +
+                       bbOutputType +
+                       "\n"
+                       "ADD_SEED_TO_FILE_NAMES no\n"
+                       "DISPLAY_DEGREE 2\n" +
+                       more;
+    if (!contains(more, "MAX_BB_EVAL "))
+    {
+        text += "MAX_BB_EVAL 12\n";
+    }
+    if (!contains(more, "CACHE_FILE "))
+    {
+        text += "CACHE_FILE cache.txt\n";
+    }
+    return text;
 }
 
 TEST(MadsQarnoFiles, CacheFileOfAnyOutputIsReadBackByTheNextRun)
@@ -131,6 +140,77 @@ TEST(MadsQarnoFiles, RunOnACacheFileInUseIsRefused)
     EXPECT_EQ("", readTextFile(cacheFile + ".lock"));
     QARNO_4_0_0::FileLock next;
     EXPECT_EQ(QARNO_4_0_0::FileLock::Result::ACQUIRED, next.acquire(cacheFile));
+}
+
+TEST(MadsQarnoFiles, FileThatCannotBeWrittenFailsTheRun)
+{
+    // The run goes on to its result, names the file where the write
+    // failed, and ends with a failure status.
+    const struct
+    {
+        const char* label;
+        std::string lines;
+        std::string file;  // as named in the messages
+        std::string where; // the warning where the write failed
+    } cases[] = {
+        {"history on a full disk", "HISTORY_FILE /dev/full\n", "/dev/full",
+         "Warning: could not write history file /dev/full: the history is incomplete"},
+        {"solution on a full disk", "SOLUTION_FILE /dev/full\n", "/dev/full",
+         "Warning: could not write solution file /dev/full"},
+        {"statistics on a full disk", "STATS_FILE /dev/full BBE OBJ\n", "/dev/full",
+         "Warning: could not write stats file /dev/full: the statistics are incomplete"},
+        {"main statistics on a full disk", "MAIN_STATS_FILE /dev/full\n", "/dev/full",
+         "Warning: could not write main stats file /dev/full"},
+        {"history in a missing folder", "HISTORY_FILE /no/such/folder/history.txt\n",
+         "/no/such/folder/history.txt",
+         "Warning: could not open history file /no/such/folder/history.txt"},
+        // A device is no file to replace: /dev/full stays what it is.
+        {"cache on a device", "CACHE_FILE /dev/full\n", "/dev/full",
+         "Warning: N11QARNO_4_0_08CacheSetE: Cannot write to file /dev/full"},
+        {"hot restart in a missing folder",
+         "HOT_RESTART_WRITE_FILES yes\nHOT_RESTART_FILE /no/such/folder/hot.txt\n",
+         "/no/such/folder/hot.txt",
+         "Warning: N11QARNO_4_0_09AlgorithmE: Cannot write to file /no/such/folder/hot.txt"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.label);
+        TempDir dir;
+        writeBlackbox(dir, "%.6g %.6g\\n");
+        writeTextFile(dir.file("param.txt"), parameters("OBJ PB", c.lines));
+        const auto run = runProgram(qarnoExe(), {"param.txt"}, dir.path());
+        EXPECT_EQ(1, run.exitStatus) << run.out << run.err;
+        EXPECT_TRUE(contains(run.out, "Best feasible solution:     ( ")) << run.out;
+        const auto errLines = linesOf(run.err);
+        EXPECT_EQ(1, std::count(errLines.begin(), errLines.end(), c.where)) << run.err;
+        ASSERT_FALSE(errLines.empty());
+        EXPECT_EQ("Error: the run could not write " + c.file, errLines.back()) << run.err;
+    }
+    struct stat st;
+    ASSERT_EQ(0, ::stat("/dev/full", &st));
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+}
+
+TEST(MadsQarnoFiles, HistoryCutByAFullDiskFailsTheRun)
+{
+    // The disk fills up during the run (a file size limit stands for it):
+    // the history keeps what was written and the run says it lost the rest.
+    TempDir dir;
+    writeBlackbox(dir, "%.6g %.6g\\n");
+    writeTextFile(dir.file("param.txt"),
+                  parameters("OBJ PB", "HISTORY_FILE history.txt\nMAX_BB_EVAL 400\n"));
+    // The shell's limit is in blocks of 512 bytes; the signal that the limit
+    // raises stays ignored in the program, whose writes then fail.
+    const auto run = runProgram(
+        "/bin/sh", {"-c", "trap '' XFSZ; ulimit -f 8; exec " + qarnoExe() + " param.txt"},
+        dir.path());
+    EXPECT_EQ(1, run.exitStatus) << run.out << run.err;
+    const std::string history = dir.file("./history.txt");
+    EXPECT_TRUE(contains(run.err, "Warning: could not write history file " + history +
+                                      ": the history is incomplete"))
+        << run.err;
+    EXPECT_TRUE(contains(run.err, "Error: the run could not write " + history)) << run.err;
+    EXPECT_EQ(4096u, readTextFile(history).size());
 }
 
 } // namespace

@@ -17,6 +17,7 @@
 #include "Param/RunParameters.hpp"
 #include "Util/AllStopReasons.hpp"
 #include "Util/ProcessState.hpp"
+#include "Util/WriteFailures.hpp"
 #include "support/EvalSupport.hpp"
 #include "support/TestSupport.hpp"
 #include "teskora/Diagnostics.hpp"
@@ -58,6 +59,7 @@ TEST(ProcessState, ResetPutsEveryStateBackToLoad)
         Eval::_computeSuccessType = Eval::computeSuccessTypePhaseOne;
         std::srand(77);
         TESKORA::set_diag_stream(&elsewhere);
+        WriteFailures::record("/full/disk/history.txt");
 
         resetProcessState();
 
@@ -77,6 +79,7 @@ TEST(ProcessState, ResetPutsEveryStateBackToLoad)
         EXPECT_EQ(hAtLoad.todouble(), Eval::_computeH(violatedEB, ebOnly).todouble());
         EXPECT_EQ(firstDraw, std::rand());
         EXPECT_EQ(&std::cout, &TESKORA::diag_stream());
+        EXPECT_TRUE(WriteFailures::files().empty());
         EXPECT_FALSE(Eval::compEvalFindBest(QarnoTest::makeEval(1, 0), QarnoTest::makeEval(0, 1)));
     }
 }
