@@ -4,6 +4,7 @@
 // file reached through a link, hot-restart files of another problem.
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -211,6 +212,95 @@ TEST(MadsQarnoFiles, HistoryCutByAFullDiskFailsTheRun)
         << run.err;
     EXPECT_TRUE(contains(run.err, "Error: the run could not write " + history)) << run.err;
     EXPECT_EQ(4096u, readTextFile(history).size());
+}
+
+/// A MADS run of dimension n from the origin that writes and reads its
+/// hot-restart file beside its cache file.
+std::string hotRestartParameters(size_t n)
+{
+    std::string x0 = "X0 (";
+    for (size_t i = 0; i < n; ++i)
+    {
+        x0 += " 0";
+    }
+    return "DIMENSION " + std::to_string(n) + "\n" + x0 +
+           " )\n"
+           "LOWER_BOUND * -5\n"
+           "UPPER_BOUND * 5\n"
+           "BB_EXE bb.sh\n"
+           "BB_OUTPUT_TYPE OBJ PB\n"
+           "ADD_SEED_TO_FILE_NAMES no\n"
+           "MAX_BB_EVAL 15\n"
+           "CACHE_FILE cache.txt\n"
+           "HOT_RESTART_FILE hot.txt\n"
+           "HOT_RESTART_READ_FILES yes\n"
+           "HOT_RESTART_WRITE_FILES yes\n"
+           "DISPLAY_DEGREE 2\n";
+}
+
+TEST(MadsQarnoFiles, HotRestartFileOfAnotherProblemIsRefused)
+{
+    // The files of a run in dimension 3, and the hot-restart file of a run
+    // in dimension 2.
+    TempDir dir;
+    const std::string bb =
+        "#!/bin/sh\nexec awk '{ s = 0; for (i = 1; i <= NF; i++) s += ($i - 1) * ($i - 1); "
+        "printf \"%.6g %.6g\\n\", s, $1 - 3 }' \"$1\"\n";
+    writeTextFile(dir.file("bb.sh"), bb);
+    ::chmod(dir.file("bb.sh").c_str(), 0700);
+    writeTextFile(dir.file("param2.txt"), hotRestartParameters(2));
+    writeTextFile(dir.file("param3.txt"), hotRestartParameters(3));
+    ASSERT_EQ(0, runProgram(qarnoExe(), {"param2.txt"}, dir.path()).exitStatus);
+    const std::string hot2 = readTextFile(dir.file("hot.txt"));
+    std::remove(dir.file("cache.txt").c_str());
+    ASSERT_EQ(0, runProgram(qarnoExe(), {"param3.txt"}, dir.path()).exitStatus);
+    const std::string hot3 = readTextFile(dir.file("hot.txt"));
+    const std::string cache3 = readTextFile(dir.file("cache.txt"));
+    ASSERT_TRUE(contains(hot3, "X_FEAS ( ")) << hot3;
+    ASSERT_TRUE(contains(hot3, "DELTA_MESH_SIZE ")) << hot3;
+
+    // The counters of the file without what comes after NB_EVAL.
+    const std::string hot3NoCounters = hot3.substr(0, hot3.find("NB_EVAL"));
+    const std::string cacheWithHits = "CACHE_HITS 12" + cache3.substr(cache3.find('\n'));
+    const struct
+    {
+        const char* label;
+        std::string hot;
+        std::string cache;
+        std::string reason;
+    } cases[] = {
+        {"a run of another dimension", hot2, cache3,
+         "DELTA_MESH_SIZE does not hold 3 values, one per variable"},
+        {"a barrier point of another dimension",
+         "MEGA_ITERATION\nITERATION_COUNT 2\nBARRIER\nX_FEAS ( 1 1 )\nH_MAX inf\n", cache3,
+         "the point ( 1 1 ) of X_FEAS has 2 coordinates, not 3"},
+        {"a centre without outputs",
+         "MEGA_ITERATION\nITERATION_COUNT 2\nBARRIER\nX_FEAS ( 1 1 1 )\nH_MAX inf\nNB_EVAL 30\n",
+         cache3, "the point ( 1 1 1 ) of its barrier is not an evaluated point of the cache file"},
+        {"fewer evaluations than cache hits", hot3NoCounters + "NB_EVAL 0\nNB_BB_EVAL 15\n",
+         cacheWithHits, "NB_EVAL 0 is smaller than the 12 cache hits of the cache file"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.label);
+        writeTextFile(dir.file("hot.txt"), c.hot);
+        writeTextFile(dir.file("cache.txt"), c.cache);
+        const auto run = runProgram(qarnoExe(), {"param3.txt"}, dir.path());
+        EXPECT_EQ(1, run.exitStatus) << run.out << run.err;
+        EXPECT_TRUE(contains(run.err, "/hot.txt does not match this problem: " + c.reason + "\n"))
+            << run.err;
+        EXPECT_TRUE(contains(run.err, "Error: QARNO::Exception thrown")) << run.err;
+        // Nothing was evaluated, and the files stay as they were.
+        EXPECT_EQ(c.hot, readTextFile(dir.file("hot.txt")));
+        EXPECT_EQ(c.cache, readTextFile(dir.file("cache.txt")));
+    }
+
+    // The run's own files: it goes on from them.
+    writeTextFile(dir.file("hot.txt"), hot3);
+    writeTextFile(dir.file("cache.txt"), cache3);
+    const auto own = runProgram(qarnoExe(), {"param3.txt"}, dir.path());
+    EXPECT_EQ(0, own.exitStatus) << own.out << own.err;
+    EXPECT_TRUE(contains(own.out, "Read hot restart file ")) << own.out;
 }
 
 } // namespace
