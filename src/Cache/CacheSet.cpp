@@ -1,7 +1,6 @@
 #include "Cache/CacheSet.hpp"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <functional>
@@ -10,7 +9,6 @@
 #include <limits>
 #include <locale>
 #include <sstream>
-#include <system_error>
 #include <typeinfo>
 
 #include "Eval/Eval.hpp"
@@ -1268,7 +1266,7 @@ void CacheSet::readText(std::istream& in, const std::string& fileName)
                 catch (const Exception& e)
                 {
                     throw Exception(SOURCE_FILE, __LINE__,
-                                    where(lineNumber) + ": " + e.getMessage());
+                                    where(lineNumber) + ": " + escapeControlChars(e.getMessage()));
                 }
             }
             _bbOutputType = types;

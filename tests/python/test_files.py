@@ -1,6 +1,7 @@
 """The files that minimize is asked to write: a history file is never
 truncated by a later call, and a file that cannot be written is reported."""
 
+import fcntl
 import warnings
 
 import numpy as np
@@ -58,3 +59,20 @@ def test_every_file_written_gives_no_warning(tmp_path):
         warnings.simplefilter("error")
         minimize(sphere(TARGET), X0, None, None, MAX_BB_EVAL=5,
                  HISTORY_FILE=str(tmp_path / "h.txt"), SOLUTION_FILE=str(tmp_path / "s.txt"))
+
+
+def test_cache_file_used_by_another_run_is_refused(tmp_path):
+    cache = tmp_path / "cache.txt"
+    # Another process's run holds the lock file beside the cache file.
+    with open(str(cache) + ".lock", "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        with pytest.raises(RuntimeError) as raised:
+            minimize(sphere(TARGET), X0, None, None, MAX_BB_EVAL=5, CACHE_FILE=str(cache))
+        assert ("The cache file " + str(cache) + " is in use by another run"
+                in library_message(raised.value))
+        assert not cache.exists()
+    # Once that run has ended, the cache file is this call's, and free again
+    # after it.
+    minimize(sphere(TARGET), X0, None, None, MAX_BB_EVAL=5, CACHE_FILE=str(cache))
+    assert len(cache.read_text().splitlines()) == 2 + 5
+    assert not (tmp_path / "cache.txt.lock").exists()
