@@ -251,26 +251,34 @@ TEST_F(CacheFileTest, MissingFileIsNoFileAtAll)
     EXPECT_EQ("", cerr.text());
 }
 
-TEST_F(CacheFileTest, DeviceIsNoCacheFile)
+TEST_F(CacheFileTest, FileThatIsNoRegularFileIsNeitherReadNorReplaced)
 {
-    // /dev/zero would never end, and /dev/full must stay a device.
-    for (const std::string device : {"/dev/zero", "/dev/full"})
+    // /dev/zero would never end; a pipe would wait for a writer, and must
+    // stay a pipe. (Only read from a device: a faulty writer must not be
+    // able to replace one.)
+    const std::string pipe = _dir.file("pipe");
+    ASSERT_EQ(0, ::mkfifo(pipe.c_str(), 0600));
+    for (const std::string& special : {std::string("/dev/zero"), pipe})
     {
-        SCOPED_TRACE(device);
+        SCOPED_TRACE(special);
         resetProcessState();
         CerrCapture cerr;
-        CacheBase& cache = startCache(OBJ_PB, device);
+        CacheBase& cache = startCache(OBJ_PB, special);
         EXPECT_EQ(0u, cache.size());
-        EXPECT_FALSE(std::filesystem::exists(device + ".lock"));
-        cache.insert(makeBBPoint({1, 2}, "3.5 0", OBJ_PB));
-        EXPECT_FALSE(cache.write());
-        EXPECT_EQ("Warning: " + CACHE_SET_TYPE + ": Cannot read from file " + device + "\n" +
-                      "Warning: " + CACHE_SET_TYPE + ": Cannot write to file " + device + "\n",
+        EXPECT_FALSE(std::filesystem::exists(special + ".lock"));
+        EXPECT_EQ("Warning: " + CACHE_SET_TYPE + ": Cannot read from file " + special + "\n",
                   cerr.text());
-        struct stat st;
-        ASSERT_EQ(0, ::stat(device.c_str(), &st));
-        EXPECT_TRUE(S_ISCHR(st.st_mode));
     }
+
+    CerrCapture cerr;
+    CacheBase& cache = *CacheBase::getInstance();
+    cache.insert(makeBBPoint({1, 2}, "3.5 0", OBJ_PB));
+    EXPECT_FALSE(cache.write());
+    EXPECT_EQ("Warning: " + CACHE_SET_TYPE + ": Cannot write to file " + pipe + "\n", cerr.text());
+    struct stat st;
+    ASSERT_EQ(0, ::lstat(pipe.c_str(), &st));
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_EQ(std::vector<std::string>{"pipe"}, namesIn(_dir.path()));
 }
 
 TEST_F(CacheFileTest, WriteProtectedFileIsRead)
