@@ -434,6 +434,16 @@ void Algorithm::read(std::istream& is)
         }
     }
 
+    // The evaluations counted include the cache hits of the cache file
+    // written with the same run: fewer means a file of another run.
+    const size_t cacheHits = CacheBase::_nbCacheHits.load();
+    if (nbEval < cacheHits)
+    {
+        throw Exception(SOURCE_FILE, __LINE__,
+                        "NB_EVAL " + itos(static_cast<size_t>(nbEval)) + " is smaller than the " +
+                            itos(cacheHits) + " cache hits of the cache file");
+    }
+
     // Also after a failed read: the counters take what was read before.
     const auto& evc = requireEvaluatorControl(this);
     evc->setBbEval(static_cast<size_t>(nbBbEval));

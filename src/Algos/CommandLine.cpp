@@ -10,6 +10,7 @@
 #include "Param/AllParameters.hpp"
 #include "Param/DisplayParameters.hpp"
 #include "Util/Utils.hpp"
+#include "Util/WriteFailures.hpp"
 
 namespace QARNO_4_0_0
 {
@@ -65,6 +66,24 @@ void flushFailedRun(const MainStep& mainStep) noexcept
     flushOutput();
 }
 
+/// 0 when every file the run was asked to write was written; otherwise 1,
+/// after naming the files that were not (each was reported when it failed).
+int reportWriteFailures()
+{
+    const auto& failed = WriteFailures::files();
+    if (failed.empty())
+    {
+        return 0;
+    }
+    std::cerr << "Error: the run could not write";
+    for (size_t i = 0; i < failed.size(); ++i)
+    {
+        std::cerr << (i == 0 ? " " : ", ") << failed[i];
+    }
+    std::cerr << std::endl;
+    return 1;
+}
+
 int run(MainStep& mainStep, const std::string& paramFile)
 {
     // The run sets the display degree from its parameter file. Until then
@@ -78,7 +97,7 @@ int run(MainStep& mainStep, const std::string& paramFile)
         mainStep.run();
         mainStep.end();
         flushOutput();
-        return 0;
+        return reportWriteFailures();
     }
     catch (const UserTerminateException& e)
     {

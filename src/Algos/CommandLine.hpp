@@ -17,7 +17,9 @@ class MainStep;
 ///     prog -u                  the usage
 ///
 /// Any other call shows the usage. The answer is the exit status: 0 for
-/// what went as asked, 1 for a wrong call or a run that ended on an error.
+/// what went as asked, 1 for a wrong call, a run that ended on an error or a
+/// run that could not write a file it was asked to write (named on standard
+/// error at its end).
 /// No exception leaves it: a failed run is reported on standard error as
 /// "Error: " and the library's message.
 int runCommandLine(int argc, char** argv, MainStep& mainStep);

@@ -43,6 +43,7 @@
 #include "Util/Exception.hpp"
 #include "Util/TextConstants.hpp"
 #include "Util/Utils.hpp"
+#include "Util/WriteFailures.hpp"
 
 namespace QARNO_4_0_0
 {
@@ -133,6 +134,11 @@ MainStep::~MainStep()
     _algos.clear();
     restoreQueueOpportunisticEval();
     _signalHandlers.reset();
+    // A run that ended on an exception gives its cache file up here.
+    if (CacheBase::hasInstance())
+    {
+        CacheBase::getInstance()->unlockFile();
+    }
 }
 
 void MainStep::init()
@@ -490,6 +496,11 @@ void MainStep::endImp()
     restoreQueueOpportunisticEval();
     displayDetailedStats();
     _signalHandlers.reset();
+    // The cache file is written: another run may take it.
+    if (CacheBase::hasInstance())
+    {
+        CacheBase::getInstance()->unlockFile();
+    }
 }
 
 void MainStep::displayDetailedStats() const
@@ -549,10 +560,16 @@ void MainStep::displayDetailedStats() const
     if (!out.is_open())
     {
         std::cerr << "Warning: could not open main stats file " << fileName << std::endl;
+        WriteFailures::record(fileName);
         return;
     }
     out << combined.display() << std::endl;
     out.close();
+    if (!out)
+    {
+        std::cerr << "Warning: could not write main stats file " << fileName << std::endl;
+        WriteFailures::record(fileName);
+    }
 }
 
 // ---------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 #include "Math/Direction.hpp"
 #include "Param/PbParameters.hpp"
 #include "Util/Exception.hpp"
+#include "Util/StreamUtils.hpp"
 #include "Util/Utils.hpp"
 
 namespace QARNO_4_0_0
@@ -127,6 +128,46 @@ std::ostream& operator<<(std::ostream& os, const MeshBase& mesh)
     return os;
 }
 
+namespace
+{
+
+/// Reads the n values of `keyword`; a mesh of another dimension (fewer or
+/// more values) throws, naming the keyword and n.
+void readSizes(std::istream& is, const std::string& keyword, ArrayOfDouble& sizes)
+{
+    const auto wrongCount = [&keyword, &sizes]()
+    {
+        return Exception(SOURCE_FILE, __LINE__,
+                         keyword + " does not hold " + itos(sizes.size()) +
+                             " values, one per variable");
+    };
+    try
+    {
+        is >> sizes;
+    }
+    catch (const Exception&)
+    {
+        throw wrongCount();
+    }
+    std::string next;
+    if (readWord(is, next))
+    {
+        Double value;
+        value.atof(next);
+        if (value.isDefined())
+        {
+            throw wrongCount();
+        }
+        putBackWord(is, next);
+    }
+    else
+    {
+        is.clear(is.rdstate() & ~std::ios::failbit);
+    }
+}
+
+} // namespace
+
 std::istream& operator>>(std::istream& is, MeshBase& mesh)
 {
     const size_t n = mesh.getSize();
@@ -137,11 +178,11 @@ std::istream& operator>>(std::istream& is, MeshBase& mesh)
     {
         if ("DELTA_MESH_SIZE" == token)
         {
-            is >> deltaMeshSize;
+            readSizes(is, token, deltaMeshSize);
         }
         else if ("DELTA_FRAME_SIZE" == token)
         {
-            is >> deltaFrameSize;
+            readSizes(is, token, deltaFrameSize);
         }
         else
         {

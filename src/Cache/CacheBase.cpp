@@ -61,6 +61,30 @@ void CacheBase::init()
     }
 }
 
+void CacheBase::lockFile()
+{
+    if (_filename.empty() || _fileLock.held())
+    {
+        return;
+    }
+    if (FileLock::Result::IN_USE == _fileLock.acquire(_filename))
+    {
+        const std::string fileName = _filename;
+        _filename.clear();
+        throw Exception(SOURCE_FILE, __LINE__,
+                        "The cache file " + fileName + " is in use by another run (lock file " +
+                            _fileLock.lockFileName() +
+                            "): two runs sharing one cache file would lose each other's points. "
+                            "Give this run another CACHE_FILE, or start it when the other one "
+                            "has ended.");
+    }
+}
+
+void CacheBase::unlockFile() noexcept
+{
+    _fileLock.release();
+}
+
 size_t CacheBase::computeMeanF(Double& mean) const
 {
     std::cerr << "Warning: computeMeanF is not implemented for this type of cache." << std::endl;

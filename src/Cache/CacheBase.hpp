@@ -13,6 +13,7 @@
 #include "Math/Double.hpp"
 #include "Math/Point.hpp"
 #include "Type/EvalType.hpp"
+#include "Util/FileLock.hpp"
 
 namespace QARNO_4_0_0
 {
@@ -125,6 +126,16 @@ public:
     /// Every point.
     size_t getAllPoints(std::vector<EvalPoint>& evalPointList) const;
 
+    /// Holds the cache file for the run, so that no other run reads or
+    /// replaces it meanwhile: two runs on one file would each write only
+    /// their own points at their end. Throws, naming the file, when another
+    /// run holds it; the cache then forgets the file name, so that it
+    /// cannot replace that run's file. Nothing without a file name, or when
+    /// the folder allows no lock file (a run there cannot write the file).
+    void lockFile();
+    /// Gives the file up, at the end of the run.
+    void unlockFile() noexcept;
+
 protected:
     explicit CacheBase(const std::shared_ptr<CacheParameters>& cacheParams);
     /// Reads MAX_CACHE_SIZE and CACHE_FILE.
@@ -136,6 +147,7 @@ protected:
     size_t _maxSize;
     std::shared_ptr<CacheParameters> _cacheParams;
     size_t _pointSize;
+    FileLock _fileLock;
 };
 
 /// Always true: the predicate of `getAllPoints`.

@@ -1,13 +1,15 @@
 #include "Cache/CacheSet.hpp"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <functional>
 #include <iostream>
 #include <iterator>
 #include <limits>
-#include <system_error>
+#include <locale>
+#include <sstream>
+#include <typeinfo>
 
 #include "Eval/Eval.hpp"
 #include "Output/OutputQueue.hpp"
@@ -336,6 +338,7 @@ void CacheSet::setInstance(const std::shared_ptr<CacheParameters>& cacheParams,
     CacheSet* created = cache.get();
     _single = std::move(cache);
     _bbOutputType = bbOutputType;
+    created->lockFile();
     created->read();
 }
 
@@ -348,8 +351,14 @@ void CacheSet::bindToRun(const std::shared_ptr<CacheParameters>& cacheParams,
         return;
     }
     auto* cache = dynamic_cast<CacheSet*>(_single.get());
-    if (cache == nullptr || cache->size() > 0)
+    if (cache == nullptr)
     {
+        return;
+    }
+    if (cache->size() > 0)
+    {
+        // Kept for this run: its file is written at the end of the run.
+        cache->lockFile();
         return;
     }
 
@@ -372,6 +381,11 @@ void CacheSet::bindToRun(const std::shared_ptr<CacheParameters>& cacheParams,
     }
     cache->_pointSize = 0;
     _bbOutputType = bbOutputType;
+    if (cache->_filename != previousFilename)
+    {
+        cache->unlockFile();
+    }
+    cache->lockFile();
     cache->read();
 }
 
@@ -1121,7 +1135,17 @@ bool CacheSet::read()
     }
     OutputQueue::addIfShown(OutputLevel::LEVEL_INFO,
                             [this] { return "Read cache file " + _filename; });
-    return QARNO_4_0_0::read<CacheSet>(*this, _filename);
+    // Opened here rather than through read<CacheSet>, so that the reader can
+    // name the file in its messages.
+    std::unique_ptr<std::istream> in;
+    if (!openForReading(_filename, in))
+    {
+        std::cerr << "Warning: " << typeid(CacheSet).name() << ": Cannot read from file "
+                  << _filename << std::endl;
+        return false;
+    }
+    readText(*in, _filename);
+    return true;
 }
 
 void CacheSet::displayPointsWithEval(std::ostream& out) const
@@ -1146,18 +1170,19 @@ void CacheSet::recomputeFH(EvalPoint& evalPoint)
     const EvalStatusType recorded = bb->getEvalStatus();
     const BBOutput bbOutput = bb->getBBOutput();
     bb->setBBOutputAndRecompute(bbOutput, _bbOutputType);
-    if (recorded == EvalStatusType::EVAL_OK || bb->getEvalStatus() != EvalStatusType::EVAL_OK)
+    if (recorded == EvalStatusType::EVAL_FAILED &&
+        bb->getEvalStatus() != EvalStatusType::EVAL_FAILED)
     {
-        return;
-    }
-    if (recorded == EvalStatusType::EVAL_FAILED)
-    {
-        // An output that reads well but was recorded as failed is one the
-        // evaluator itself declared failed (the file does not keep that
-        // flag): interpreted as such, f is undefined again.
+        // A failed evaluation whose output reads well is one the evaluator
+        // itself declared failed (the file does not keep that flag):
+        // interpreted as such, f is undefined again.
         bb->setBBOutputAndRecompute(BBOutput(bbOutput.getBBO(), false), _bbOutputType);
     }
-    else
+    // The status read back is the one written, so that a point is neither
+    // evaluated again nor taken as usable against its record. Only an
+    // EVAL_OK that its output cannot support (no objective: a hand-edited
+    // file) keeps what the output says.
+    if (recorded != EvalStatusType::EVAL_OK)
     {
         bb->setEvalStatus(recorded);
     }
@@ -1179,76 +1204,120 @@ std::ostream& operator<<(std::ostream& out, const CacheSet& cache)
     return out;
 }
 
+void CacheSet::readText(std::istream& in, const std::string& fileName)
+{
+    const std::string source = fileName.empty() ? "cache text" : "cache file " + fileName;
+    const auto where = [&source](size_t lineNumber)
+    { return source + ", line " + itos(lineNumber); };
+
+    // A damaged file can hold any number of bad lines: the first ones are
+    // named, the others counted.
+    constexpr size_t MAX_NAMED_SKIPS = 10;
+    size_t nbSkipped = 0;
+    const auto skip = [&](size_t lineNumber, const std::string& reason)
+    {
+        if (++nbSkipped <= MAX_NAMED_SKIPS)
+        {
+            std::cerr << "Warning: " << where(lineNumber)
+                      << " cannot be read and is skipped: " << reason << std::endl;
+        }
+    };
+
+    std::string line;
+    size_t lineNumber = 0;
+    while (std::getline(in, line))
+    {
+        ++lineNumber;
+        // With its line end, so that the readers see the end of a record
+        // as they see it inside a file, not as the end of the input.
+        std::istringstream words(line + '\n');
+        words.imbue(std::locale::classic());
+        std::string first;
+        if (!(words >> first))
+        {
+            continue; // an empty line
+        }
+
+        if ("CACHE_HITS" == first)
+        {
+            std::uint64_t hits = 0;
+            std::string rest;
+            if (!readUnsigned(words, hits) || (words >> rest))
+            {
+                skip(lineNumber, "\"CACHE_HITS\" must be followed by one number");
+                continue;
+            }
+            _nbCacheHits.store(static_cast<size_t>(hits));
+            continue;
+        }
+
+        if ("BB_OUTPUT_TYPE" == first)
+        {
+            // The types give every point its meaning: a point read under
+            // wrong ones would be wrong, so an unknown one stops the reading.
+            BBOutputTypeList types;
+            std::string word;
+            while (words >> word)
+            {
+                try
+                {
+                    types.push_back(stringToBBOutputType(word));
+                }
+                catch (const Exception& e)
+                {
+                    throw Exception(SOURCE_FILE, __LINE__,
+                                    where(lineNumber) + ": " + escapeControlChars(e.getMessage()));
+                }
+            }
+            _bbOutputType = types;
+            continue;
+        }
+
+        words.clear();
+        words.seekg(0);
+        try
+        {
+            EvalPoint evalPoint;
+            words >> evalPoint;
+            std::string rest;
+            if (words >> rest)
+            {
+                skip(lineNumber, (nullptr == evalPoint.getEval(EvalType::BB)
+                                      ? "expecting an evaluation status after the point, got \""
+                                      : "unexpected text after the output: \"") +
+                                     escapeControlChars(rest) + "\"");
+            }
+            else if (nullptr != evalPoint.getEval(EvalType::BB) &&
+                     !evalPoint.getEval(EvalType::BB)->goodForCacheFile())
+            {
+                // Such a status belongs to a run under way: a point kept with
+                // it would never be evaluated.
+                std::ostringstream status;
+                status << evalPoint.getEvalStatus(EvalType::BB);
+                skip(lineNumber, "a cache file holds no point with status " + status.str());
+            }
+            else
+            {
+                insert(evalPoint);
+            }
+        }
+        catch (const Exception& e)
+        {
+            skip(lineNumber, e.getMessage());
+        }
+    }
+    if (nbSkipped > MAX_NAMED_SKIPS)
+    {
+        std::cerr << "Warning: " << source << ": " << itos(nbSkipped - MAX_NAMED_SKIPS)
+                  << " more lines cannot be read and are skipped" << std::endl;
+    }
+
+    processOnAllPoints(CacheSet::recomputeFH);
+}
+
 std::istream& operator>>(std::istream& in, CacheSet& cache)
 {
-    std::string token;
-    in >> token;
-    if (token == "CACHE_HITS")
-    {
-        std::string number;
-        in >> number;
-        size_t hits = 0;
-        const char* end = number.data() + number.size();
-        const std::from_chars_result res = std::from_chars(number.data(), end, hits);
-        if (number.empty() || res.ec != std::errc() || res.ptr != end)
-        {
-            in.setstate(std::ios::failbit);
-        }
-        else
-        {
-            CacheBase::_nbCacheHits.store(hits);
-        }
-    }
-    else
-    {
-        putBackWord(in, token);
-    }
-
-    token.clear();
-    in >> token;
-    if (token == "BB_OUTPUT_TYPE")
-    {
-        // A word read together with the end of the input is a type too: a
-        // file need not end with a line end.
-        BBOutputTypeList types;
-        std::string word;
-        while (in >> word)
-        {
-            if (word == ArrayOfDouble::pStart)
-            {
-                putBackWord(in, word);
-                break;
-            }
-            types.push_back(stringToBBOutputType(word));
-        }
-        CacheSet::_bbOutputType = types;
-    }
-    else
-    {
-        putBackWord(in, token);
-    }
-
-    // The point reader leaves its target alone when there is nothing left
-    // to read: a tag no read point can have tells that case apart, so that a
-    // last line without line end is read like the others.
-    constexpr size_t NOT_READ = std::numeric_limits<size_t>::max();
-    while (true)
-    {
-        EvalPoint evalPoint;
-        evalPoint.setTag(NOT_READ);
-        in >> evalPoint;
-        if (evalPoint.getTag() == NOT_READ)
-        {
-            break;
-        }
-        cache.insert(evalPoint);
-        if (!in.good())
-        {
-            break;
-        }
-    }
-
-    cache.processOnAllPoints(CacheSet::recomputeFH);
+    cache.readText(in, "");
     return in;
 }
 

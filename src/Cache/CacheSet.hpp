@@ -104,6 +104,15 @@ public:
     std::string displayAll() const override;
     bool read() override;
 
+    /// Reads the text of a cache file, named `fileName` in the messages
+    /// (empty for text of another source), into the cache, then computes f
+    /// and h of its points. One line per item: "CACHE_HITS" and its count,
+    /// "BB_OUTPUT_TYPE" and the types, or a point. A line that does not read
+    /// as one of them is skipped with a warning naming the file and the line,
+    /// and the reading goes on; an unknown output type throws (with the file
+    /// and the line), the points then being left out.
+    void readText(std::istream& in, const std::string& fileName);
+
     /// Removes every point and nothing else.
     void destroy() noexcept;
 
@@ -243,7 +252,7 @@ private:
 
 /// The cache file: the hit count, the output types, the evaluated points.
 std::ostream& operator<<(std::ostream& out, const CacheSet& cache);
-/// Reads a cache file into the cache (see the source for the token rules).
+/// Reads a cache file into the cache (`readText`).
 std::istream& operator>>(std::istream& in, CacheSet& cache);
 
 } // namespace QARNO_4_0_0

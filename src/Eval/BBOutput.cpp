@@ -1,5 +1,6 @@
 #include "Eval/BBOutput.hpp"
 
+#include <algorithm>
 #include <iostream>
 
 #include "Util/Exception.hpp"
@@ -14,7 +15,7 @@ namespace
 const char* const SOURCE_FILE = "src/Eval/BBOutput";
 
 /// Calls f(index, field) for every field of `text`, in order, until f
-/// answers false. Only the blank separates fields.
+/// answers false.
 template <typename F> void forEachField(std::string_view text, F&& f)
 {
     size_t index = 0;
@@ -22,7 +23,7 @@ template <typename F> void forEachField(std::string_view text, F&& f)
     const size_t n = text.size();
     while (pos < n)
     {
-        while (pos < n && text[pos] == ' ')
+        while (pos < n && BBOutput::isFieldSeparator(text[pos]))
         {
             ++pos;
         }
@@ -31,7 +32,7 @@ template <typename F> void forEachField(std::string_view text, F&& f)
             break;
         }
         size_t end = pos;
-        while (end < n && text[end] != ' ')
+        while (end < n && !BBOutput::isFieldSeparator(text[end]))
         {
             ++end;
         }
@@ -42,6 +43,116 @@ template <typename F> void forEachField(std::string_view text, F&& f)
         ++index;
         pos = end;
     }
+}
+
+/// Marks a field written in its escaped form in the text form.
+constexpr char ESCAPE = '\\';
+
+bool isControl(char c)
+{
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F;
+}
+
+/// A field that would not read back as itself: the closing word, a field
+/// that begins like an escaped one, or one holding a control character
+/// (which a text file should not carry).
+bool needsEscape(std::string_view field)
+{
+    if (field == BBOutput::bboEnd || field.front() == ESCAPE)
+    {
+        return true;
+    }
+    return std::any_of(field.begin(), field.end(), isControl);
+}
+
+/// The escaped form: the mark, then the field with each backslash doubled
+/// and each control character as "\xHH".
+void appendEscaped(std::string& out, std::string_view field)
+{
+    static const char HEX[] = "0123456789ABCDEF";
+    out += ESCAPE;
+    for (const char c : field)
+    {
+        if (c == ESCAPE)
+        {
+            out += ESCAPE;
+            out += ESCAPE;
+        }
+        else if (isControl(c))
+        {
+            const auto byte = static_cast<unsigned char>(c);
+            out += ESCAPE;
+            out += 'x';
+            out += HEX[byte >> 4];
+            out += HEX[byte & 0xF];
+        }
+        else
+        {
+            out += c;
+        }
+    }
+}
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+    {
+        return c - '0';
+    }
+    if (c >= 'A' && c <= 'F')
+    {
+        return c - 'A' + 10;
+    }
+    if (c >= 'a' && c <= 'f')
+    {
+        return c - 'a' + 10;
+    }
+    return -1;
+}
+
+/// The field of a word of the text form; false for an escaped word that is
+/// not one `appendEscaped` could have made.
+bool unescape(const std::string& word, std::string& field)
+{
+    field.clear();
+    if (word.empty() || word.front() != ESCAPE)
+    {
+        field = word;
+        return true;
+    }
+    for (size_t i = 1; i < word.size(); ++i)
+    {
+        if (word[i] != ESCAPE)
+        {
+            field += word[i];
+            continue;
+        }
+        if (i + 1 < word.size() && word[i + 1] == ESCAPE)
+        {
+            field += ESCAPE;
+            ++i;
+            continue;
+        }
+        if (i + 3 >= word.size() || word[i + 1] != 'x')
+        {
+            return false;
+        }
+        const int high = hexValue(word[i + 2]);
+        const int low = hexValue(word[i + 3]);
+        if (high < 0 || low < 0)
+        {
+            return false;
+        }
+        const char decoded = static_cast<char>(high * 16 + low);
+        if (BBOutput::isFieldSeparator(decoded))
+        {
+            return false; // it would split the field when read again
+        }
+        field += decoded;
+        i += 3;
+    }
+    return !field.empty();
 }
 
 bool isObjOrConstraint(BBOutputType type)
@@ -118,9 +229,9 @@ bool BBOutput::checkSizeMatch(const BBOutputTypeList& bbOutputType) const
         return true;
     }
     std::cerr << "Error: Parameter BB_OUTPUT_TYPE has " << itos(nbTypes) << " type"
-              << (nbTypes >= 2 ? "s" : "") << ", but raw output has " << itos(nbFields)
-              << " field" << (nbFields >= 2 ? "s" : "") << ":" << '\n'
-              << getBBO() << std::endl;
+              << (nbTypes >= 2 ? "s" : "") << ", but raw output has " << itos(nbFields) << " field"
+              << (nbFields >= 2 ? "s" : "") << ":" << '\n'
+              << escapeControlChars(getBBO()) << std::endl;
     return false;
 }
 
@@ -206,7 +317,46 @@ ArrayOfDouble BBOutput::getBBOAsArrayOfDouble() const
 
 std::ostream& operator<<(std::ostream& out, const BBOutput& bbo)
 {
-    out << BBOutput::bboStart << " " << bbo.getBBO() << " " << BBOutput::bboEnd;
+    const std::string& raw = bbo.getBBO();
+    // An ordinary line is written as it stands. A line that would not read
+    // back as the same fields (a field ")" would end it early, a control
+    // character does not belong in a text file) is written field by field,
+    // the odd fields escaped.
+    bool plain = std::none_of(raw.begin(), raw.end(), isControl);
+    forEachField(raw,
+                 [&plain](size_t, std::string_view field)
+                 {
+                     plain = plain && !needsEscape(field);
+                     return plain;
+                 });
+    out << BBOutput::bboStart << ' ';
+    if (plain)
+    {
+        out << raw;
+    }
+    else
+    {
+        std::string text;
+        forEachField(raw,
+                     [&text](size_t index, std::string_view field)
+                     {
+                         if (index > 0)
+                         {
+                             text += ' ';
+                         }
+                         if (needsEscape(field))
+                         {
+                             appendEscaped(text, field);
+                         }
+                         else
+                         {
+                             text += field;
+                         }
+                         return true;
+                     });
+        out << text;
+    }
+    out << ' ' << BBOutput::bboEnd;
     return out;
 }
 
@@ -218,10 +368,12 @@ std::istream& operator>>(std::istream& in, BBOutput& bbo)
     {
         in.setstate(std::ios::failbit);
         throw Exception(SOURCE_FILE, __LINE__,
-                        "Expecting \"" + BBOutput::bboStart + "\", got \"" + word + "\"");
+                        "Expecting \"" + BBOutput::bboStart + "\", got \"" +
+                            escapeControlChars(word) + "\"");
     }
 
     std::string text;
+    std::string field;
     while (true)
     {
         word.clear();
@@ -234,17 +386,25 @@ std::istream& operator>>(std::istream& in, BBOutput& bbo)
             }
             in.setstate(std::ios::failbit);
             throw Exception(SOURCE_FILE, __LINE__,
-                            "Expecting \"" + BBOutput::bboEnd + "\", got \"" + word + "\"");
+                            "Expecting \"" + BBOutput::bboEnd + "\", got \"" +
+                                escapeControlChars(word) + "\"");
         }
         if (word == BBOutput::bboEnd)
         {
             break;
         }
+        if (!unescape(word, field))
+        {
+            in.setstate(std::ios::failbit);
+            throw Exception(SOURCE_FILE, __LINE__,
+                            "Invalid escaped word in blackbox output: \"" +
+                                escapeControlChars(word) + "\"");
+        }
         if (!text.empty())
         {
             text += ' ';
         }
-        text += word;
+        text += field;
     }
     bbo.setBBO(text, true);
     return in;

@@ -17,8 +17,11 @@ namespace QARNO_4_0_0
 /// The line an evaluator returned for one point, kept verbatim, and whether
 /// the evaluation ran.
 ///
-/// The fields are the runs of characters between blanks (only the blank
-/// separates: a tab belongs to its field). They are never stored as
+/// The fields are the runs of characters between white space: blank, tab,
+/// carriage return, line feed, vertical tab, form feed. This is the set the
+/// cache and hot-restart readers split words on, so that a line read back
+/// from a file gives the fields it had when the evaluator returned it (and
+/// a line ending in CR LF gives no stray character). They are never stored as
 /// numbers: the objective, the constraints and the count flag are read from
 /// the text on demand, typed by the problem's BB_OUTPUT_TYPE list, so that a
 /// cache read back from its file recomputes them under the current types.
@@ -45,7 +48,13 @@ public:
     bool getEvalOk() const { return _evalOk; }
     void setEvalOk(bool evalOk) { _evalOk = evalOk; }
 
-    /// The number of fields: the maximal runs of non-blank characters.
+    /// Whether `c` separates two fields.
+    static bool isFieldSeparator(char c)
+    {
+        return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+    }
+
+    /// The number of fields: the maximal runs of characters that separate none.
     size_t getNbFields() const;
 
     /// True when there is one field per output type. Otherwise writes on
@@ -88,12 +97,18 @@ private:
     bool _evalOk;
 };
 
-/// "( " + raw + " )". The ok flag is not written.
+/// "( " + raw + " )". The ok flag is not written. A line with a control
+/// character or a field that would not read back as itself (")", or a field
+/// beginning with a backslash) is written as its fields separated by single
+/// blanks, each such field as a backslash followed by the field, with its
+/// backslashes doubled and its control characters as "\xHH": the raw output
+/// "10.58 )" is written "( 10.58 \) )".
 std::ostream& operator<<(std::ostream& out, const BBOutput& bbo);
 
-/// Reads "( w1 ... wn )": the words re-joined by single blanks become the raw
-/// output, marked ok. A text that does not open with "(" or ends before ")"
-/// sets the failbit and throws; the output is then unchanged.
+/// Reads "( w1 ... wn )": the words, escaped ones restored, re-joined by
+/// single blanks become the raw output, marked ok. A text that does not open
+/// with "(", ends before ")" or holds a malformed escaped word sets the
+/// failbit and throws; the output is then unchanged.
 std::istream& operator>>(std::istream& in, BBOutput& bbo);
 
 } // namespace QARNO_4_0_0

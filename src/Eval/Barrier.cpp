@@ -411,6 +411,14 @@ std::istream& operator>>(std::istream& in, Barrier& barrier)
         {
             EvalPoint evalPoint;
             in >> evalPoint;
+            if (barrier.getN() != 0 && evalPoint.size() != barrier.getN())
+            {
+                // A barrier of another problem.
+                throw Exception(SOURCE_FILE, __LINE__,
+                                "the point " + evalPoint.Point::display() + " of " + token +
+                                    " has " + itos(evalPoint.size()) + " coordinates, not " +
+                                    itos(barrier.getN()));
+            }
             CacheBase::getInstance()->find(evalPoint, evalPoint);
             if (token == "X_FEAS")
             {

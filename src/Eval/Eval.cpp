@@ -5,6 +5,7 @@
 
 #include "Param/EvalParameters.hpp"
 #include "Util/Exception.hpp"
+#include "Util/Utils.hpp"
 
 namespace QARNO_4_0_0
 {
@@ -177,8 +178,8 @@ void Eval::markUnreadableOutput(const BBOutputTypeList& bbOutputType)
         std::string typeName = BBOutputTypeListToString(BBOutputTypeList(1, type));
         typeName.pop_back(); // the list form ends each name with a blank
         std::cerr << "Warning: Evaluation failed: output " << itos(i + 1) << " (" << typeName
-                  << ") is not a number: \"" << field << "\" in raw output: "
-                  << _bbOutput.getBBO() << std::endl;
+                  << ") is not a number: \"" << escapeControlChars(field)
+                  << "\" in raw output: " << escapeControlChars(_bbOutput.getBBO()) << std::endl;
         _evalStatus = EvalStatusType::EVAL_FAILED;
         if (constrained)
         {

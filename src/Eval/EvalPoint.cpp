@@ -445,7 +445,8 @@ std::istream& operator>>(std::istream& in, EvalPoint& evalPoint)
     {
         in.setstate(std::ios::failbit);
         throw Exception(SOURCE_FILE, __LINE__,
-                        "Expecting \"" + ArrayOfDouble::pStart + "\", got \"" + word + "\"");
+                        "Expecting \"" + ArrayOfDouble::pStart + "\", got \"" +
+                            escapeControlChars(word) + "\"");
     }
     putBackWord(in, word);
 

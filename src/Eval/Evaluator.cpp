@@ -801,7 +801,7 @@ std::vector<bool> Evaluator::evalXBBExe(std::vector<std::shared_ptr<EvalPoint>>&
     for (size_t i = 0; i < block.size(); ++i)
     {
         EvalPoint& point = *block[i];
-        const OutputLine& line = lines[i];
+        OutputLine& line = lines[i];
         if (OutputLine::Kind::TEXT != line.kind)
         {
             point.setEvalStatus(EvalStatusType::EVAL_ERROR, _evalType);
@@ -822,6 +822,12 @@ std::vector<bool> Evaluator::evalXBBExe(std::vector<std::shared_ptr<EvalPoint>>&
             continue;
         }
 
+        // A program that ends its lines with CR LF: the CR belongs to the
+        // line end, not to the output.
+        if (!line.text.empty() && '\r' == line.text.back())
+        {
+            line.text.pop_back();
+        }
         const BBOutput output(line.text, true);
         if (nullptr == point.getEval(_evalType))
         {

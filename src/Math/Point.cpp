@@ -197,7 +197,8 @@ std::istream& operator>>(std::istream& in, Point& p)
     {
         in.setstate(std::ios::failbit);
         throw Exception(FILE_NAME, __LINE__,
-                        "Expecting \"" + ArrayOfDouble::pStart + "\", got \"" + word + "\"");
+                        "Expecting \"" + ArrayOfDouble::pStart + "\", got \"" +
+                            escapeControlChars(word) + "\"");
     }
 
     // Coordinates are gathered first and stored once, so that a long point
@@ -213,7 +214,8 @@ std::istream& operator>>(std::istream& in, Point& p)
             p.set(coords.size(), coords.data());
             in.setstate(std::ios::failbit);
             throw Exception(FILE_NAME, __LINE__,
-                            "Expecting \"" + ArrayOfDouble::pEnd + "\", got \"" + lastWord + "\"");
+                            "Expecting \"" + ArrayOfDouble::pEnd + "\", got \"" +
+                                escapeControlChars(lastWord) + "\"");
         }
         if (word == ArrayOfDouble::pEnd)
         {

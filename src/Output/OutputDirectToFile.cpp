@@ -8,6 +8,7 @@
 #include "Output/StatsInfo.hpp"
 #include "Param/DisplayParameters.hpp"
 #include "Util/Exception.hpp"
+#include "Util/WriteFailures.hpp"
 
 namespace QARNO_4_0_0
 {
@@ -78,13 +79,9 @@ void OutputDirectToFile::init(const std::shared_ptr<DisplayParameters>& displayP
         historyFile = displayParams->getAttributeValue<std::string>("HISTORY_FILE");
     }
 
-    // Truncating the file would destroy what an earlier run of this process
-    // wrote to it.
-    if (_hasBeenInitialized && !_historyFile.empty() && _historyFile == historyFile)
+    if (_hasBeenInitialized)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "OutputDirectToFile::init: the history file " + historyFile +
-                            " is already written by an earlier run of this process");
+        checkHistoryFileFree(historyFile, _historyFile);
     }
 
     if (!displayParams)
@@ -110,6 +107,19 @@ void OutputDirectToFile::init(const std::shared_ptr<DisplayParameters>& displayP
     _hasBeenInitialized = true;
 }
 
+void OutputDirectToFile::checkHistoryFileFree(const std::string& historyFile,
+                                              const std::string& earlierHistoryFile)
+{
+    // Truncating the file would destroy what an earlier run of this process
+    // wrote to it.
+    if (!historyFile.empty() && historyFile == earlierHistoryFile)
+    {
+        throw Exception(SOURCE_FILE, __LINE__,
+                        "OutputDirectToFile::init: the history file " + historyFile +
+                            " is already written by an earlier run of this process");
+    }
+}
+
 void OutputDirectToFile::initHistoryFile()
 {
     // The file of an earlier run is closed even when this run sets none:
@@ -128,6 +138,7 @@ void OutputDirectToFile::initHistoryFile()
     if (!_historyStream.is_open())
     {
         std::cerr << "Warning: could not open history file " << _historyFile << '\n';
+        WriteFailures::record(_historyFile);
     }
 }
 
@@ -152,10 +163,18 @@ void OutputDirectToFile::write(const StatsInfo& stats, bool writeInSolutionFile,
 
     const std::string line = stats.display(_outputFormat, _precisions, 0, 0, false, false);
 
-    if (toHistory)
+    if (toHistory && _historyStream)
     {
         _historyStream << line << '\n';
         _historyStream.flush();
+        if (!_historyStream)
+        {
+            // A full disk: the lines from here on are lost. Said once; the
+            // run goes on.
+            std::cerr << "Warning: could not write history file " << _historyFile
+                      << ": the history is incomplete" << std::endl;
+            WriteFailures::record(_historyFile);
+        }
     }
 
     if (toSolution)
@@ -169,10 +188,16 @@ void OutputDirectToFile::write(const StatsInfo& stats, bool writeInSolutionFile,
         if (!_solutionStream.is_open())
         {
             std::cerr << "Warning: could not open solution file " << _solutionFile << '\n';
+            WriteFailures::record(_solutionFile);
             return;
         }
         _solutionStream << line << '\n';
         _solutionStream.close();
+        if (!_solutionStream && !WriteFailures::has(_solutionFile))
+        {
+            std::cerr << "Warning: could not write solution file " << _solutionFile << std::endl;
+            WriteFailures::record(_solutionFile);
+        }
     }
 }
 

@@ -64,6 +64,16 @@ public:
     /// history file; the writer then keeps its previous configuration.
     void init(const std::shared_ptr<DisplayParameters>& displayParams);
 
+    /// Throws, as `init` does, when `historyFile` is the non-empty history
+    /// file of an earlier run of the process, `earlierHistoryFile`. For a
+    /// caller that starts every run from a reset writer (the Python module)
+    /// and keeps the earlier run's file name itself.
+    static void checkHistoryFileFree(const std::string& historyFile,
+                                     const std::string& earlierHistoryFile);
+
+    /// The history file of the run configured last; empty for none.
+    const std::string& getHistoryFile() const { return _historyFile; }
+
     /// Closes the history file of an earlier run and, when a history file
     /// name is set, opens it truncated (a warning on standard error when it
     /// cannot be opened).

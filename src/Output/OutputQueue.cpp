@@ -14,6 +14,7 @@
 #include "Param/DisplayParameters.hpp"
 #include "Util/Exception.hpp"
 #include "Util/Utils.hpp"
+#include "Util/WriteFailures.hpp"
 
 namespace QARNO_4_0_0
 {
@@ -342,6 +343,7 @@ void OutputQueue::initStatsFile()
     if (!_statsFile.is_open())
     {
         std::cerr << "Warning: could not open stats file " << _statsFileName << std::endl;
+        WriteFailures::record(_statsFileName);
     }
 }
 
@@ -426,15 +428,21 @@ void OutputQueue::flushStatsToStatsFile(const StatsInfo* stats)
     {
         return;
     }
-    if (!_statsFile.is_open())
+    if (!_statsFile.is_open() || !_statsFile)
     {
-        // Reported when the file was opened.
+        // Reported when the file was opened, or when a line was lost.
         return;
     }
 
     const ArrayOfDouble& solFormat = _params->getAttributeValue<ArrayOfDouble>("SOL_FORMAT");
     const ArrayOfDouble precisions(solFormat.size(), Double(STATS_FILE_PRECISION));
     _statsFile << stats->display(_statsFileFormat, precisions, 0, 0, false, false) << std::endl;
+    if (!_statsFile)
+    {
+        std::cerr << "Warning: could not write stats file " << _statsFileName
+                  << ": the statistics are incomplete" << std::endl;
+        WriteFailures::record(_statsFileName);
+    }
 }
 
 } // namespace QARNO_4_0_0

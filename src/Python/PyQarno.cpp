@@ -22,7 +22,9 @@
 #include "Math/ArrayOfDouble.hpp"
 #include "Math/Grid.hpp"
 #include "Math/Point.hpp"
+#include "Output/OutputDirectToFile.hpp"
 #include "Param/AllParameters.hpp"
+#include "Param/DisplayParameters.hpp"
 #include "Python/PyCallback.hpp"
 #include "Type/BBOutputType.hpp"
 #include "Util/Exception.hpp"
@@ -30,6 +32,7 @@
 #include "Util/SignalRecord.hpp"
 #include "Util/TextConstants.hpp"
 #include "Util/Utils.hpp"
+#include "Util/WriteFailures.hpp"
 
 using QARNO_4_0_0::AllParameters;
 using QARNO_4_0_0::ArrayOfDouble;
@@ -549,6 +552,47 @@ void raiseForCurrentException(const PyCallback* callback)
     }
 }
 
+// ---------------------------------------------------------------------------
+// Files of the calls
+// ---------------------------------------------------------------------------
+
+/// The history file of the last call whose run opened one (empty when that
+/// run set none). Every call starts from a fresh writer, which forgets it: a
+/// call on the same file would truncate that run's history, and is refused
+/// as a second run of the library on it is.
+std::string gEarlierHistoryFile;
+
+void checkHistoryFileFree(const AllParameters& params)
+{
+    QARNO_4_0_0::OutputDirectToFile::checkHistoryFileFree(
+        params.get_display_params()->getAttributeValue<std::string>("HISTORY_FILE"),
+        gEarlierHistoryFile);
+}
+
+void rememberHistoryFile()
+{
+    using QARNO_4_0_0::OutputDirectToFile;
+    if (OutputDirectToFile::hasInstance() && OutputDirectToFile::hasBeenInitialized())
+    {
+        gEarlierHistoryFile = OutputDirectToFile::getInstance()->getHistoryFile();
+    }
+}
+
+/// A RuntimeWarning for every file the run could not write. False when a
+/// warning was turned into an exception, which is then set.
+bool warnWriteFailures()
+{
+    for (const auto& fileName : QARNO_4_0_0::WriteFailures::files())
+    {
+        const std::string message = "QARNO could not write the file " + fileName;
+        if (PyErr_WarnEx(PyExc_RuntimeWarning, message.c_str(), 1) < 0)
+        {
+            return false;
+        }
+    }
+    return true;
+}
+
 /// The run of one call, once the guard is taken.
 PyObject* minimizeRun(PyObject* args, PyObject* kwargs)
 {
@@ -561,6 +605,7 @@ PyObject* minimizeRun(PyObject* args, PyObject* kwargs)
     try
     {
         const auto params = makeParameters(args, kwargs);
+        checkHistoryFileFree(*params);
 
         MainStep mainStep;
         mainStep.setAllParameters(params);
@@ -602,6 +647,12 @@ PyObject* minimizeRun(PyObject* args, PyObject* kwargs)
     {
         result.reset();
         raiseForCurrentException(callback.get());
+    }
+    rememberHistoryFile();
+    // Also with the result: the files are incomplete, the result stands.
+    if (nullptr == PyErr_Occurred() && !warnWriteFailures())
+    {
+        result.reset();
     }
 
     if (!result && nullptr == PyErr_Occurred())

@@ -25,6 +25,9 @@ public:
 
     const char* what() const noexcept override;
 
+    /// The message alone, without location or type message.
+    const std::string& getMessage() const noexcept { return _msg; }
+
 protected:
     std::string _file;
     size_t _line;

@@ -35,6 +35,38 @@ mode_t modeFor(const std::string& fileName)
 
 } // namespace
 
+std::string resolveLinks(const std::string& fileName)
+{
+    // As many as the system itself follows before it gives up (ELOOP).
+    constexpr int MAX_LINKS = 40;
+    std::string path = fileName;
+    for (int i = 0; i < MAX_LINKS; ++i)
+    {
+        struct stat st;
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+        {
+            return path;
+        }
+        std::vector<char> target(static_cast<size_t>(st.st_size > 0 ? st.st_size : 255) + 1);
+        const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+        if (n < 0 || static_cast<size_t>(n) >= target.size())
+        {
+            return path; // changed meanwhile: the caller's own open decides
+        }
+        const std::string next(target.data(), static_cast<size_t>(n));
+        if (!next.empty() && next[0] == '/')
+        {
+            path = next;
+        }
+        else
+        {
+            const size_t slash = path.rfind('/');
+            path = (slash == std::string::npos) ? next : path.substr(0, slash + 1) + next;
+        }
+    }
+    return path;
+}
+
 /// An output buffer on a file descriptor. A failed write makes every later
 /// one fail, so the stream goes bad and `commit` refuses the file.
 class AtomicFileWriter::FdBuffer : public std::streambuf
@@ -94,7 +126,7 @@ private:
 };
 
 AtomicFileWriter::AtomicFileWriter(const std::string& fileName)
-    : _fileName(fileName), _tmpName(), _fd(-1), _buffer(), _out(), _committed(false)
+    : _fileName(resolveLinks(fileName)), _tmpName(), _fd(-1), _buffer(), _out(), _committed(false)
 {
 }
 
@@ -108,9 +140,11 @@ AtomicFileWriter::~AtomicFileWriter()
 
 bool AtomicFileWriter::open()
 {
-    // Replacing a write-protected file would defeat its protection.
+    // Replacing a write-protected file would defeat its protection, and
+    // replacing a device or a pipe by a plain file would break what uses it.
     struct stat st;
-    if (::stat(_fileName.c_str(), &st) == 0 && ::access(_fileName.c_str(), W_OK) != 0)
+    if (::stat(_fileName.c_str(), &st) == 0 &&
+        (::access(_fileName.c_str(), W_OK) != 0 || !S_ISREG(st.st_mode)))
     {
         return false;
     }
@@ -179,6 +213,13 @@ void AtomicFileWriter::discard() noexcept
 
 bool openForReading(const std::string& fileName, std::unique_ptr<std::istream>& in)
 {
+    // A file written by the library is a regular file: a device such as
+    // /dev/zero would never end.
+    struct stat st;
+    if (::stat(fileName.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+    {
+        return false;
+    }
     auto file = std::make_unique<std::ifstream>(fileName, std::ios::in);
     if (!file->is_open())
     {

@@ -7,6 +7,7 @@
 #include <typeinfo>
 
 #include "Util/Utils.hpp"
+#include "Util/WriteFailures.hpp"
 
 namespace QARNO_4_0_0
 {
@@ -27,7 +28,10 @@ namespace QARNO_4_0_0
 /// The stream uses the classic locale. The temporary file is created
 /// exclusively (never through a symbolic link) and gets the permissions of
 /// the file it replaces, or those of a new file. A target that exists but
-/// may not be written is not replaced.
+/// may not be written, or that is no regular file (a device, a pipe), is not
+/// replaced. A target that is a symbolic link is
+/// written through: the file it leads to is replaced (the temporary file
+/// then lies in that file's folder) and the link stays a link.
 class AtomicFileWriter
 {
 public:
@@ -59,14 +63,20 @@ private:
     bool _committed;
 };
 
+/// The file that `fileName` leads to once every symbolic link on its last
+/// component is followed (a relative link from the link's folder); the name
+/// itself when it is no link or does not exist. A link that cannot be read
+/// ends the walk there.
+std::string resolveLinks(const std::string& fileName);
+
 /// Opens `fileName` read-only for `read<T>`, in the classic locale; false
-/// when it cannot be opened.
+/// when it cannot be opened or is no regular file.
 bool openForReading(const std::string& fileName, std::unique_ptr<std::istream>& in);
 
 /// Writes `obj` with its `operator<<` to `fileName`, through
 /// `AtomicFileWriter`. Problems go to standard error as "Warning: ", the
-/// run-time type name of T and the problem; the answer is then false and the
-/// previous file is kept.
+/// run-time type name of T and the problem; the answer is then false, the
+/// previous file is kept and a named file is recorded in `WriteFailures`.
 template <typename T> bool write(const T& obj, const std::string& fileName)
 {
     if (fileName.empty())
@@ -88,6 +98,7 @@ template <typename T> bool write(const T& obj, const std::string& fileName)
     }
     std::cerr << "Warning: " << typeid(T).name() << ": Cannot write to file " << fileName
               << std::endl;
+    WriteFailures::record(fileName);
     return false;
 }
 

@@ -18,6 +18,7 @@
 #include "Param/RunParameters.hpp"
 #include "Util/AllStopReasons.hpp"
 #include "Util/TextConstants.hpp"
+#include "Util/WriteFailures.hpp"
 #include "teskora/Diagnostics.hpp"
 
 namespace QARNO_4_0_0
@@ -43,6 +44,7 @@ void resetProcessState()
     // Output
     OutputQueue::resetInstance();
     OutputDirectToFile::resetInstance();
+    WriteFailures::reset();
 
     // Evaluation
     EvalPoint::resetCurrentTag();

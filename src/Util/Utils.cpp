@@ -264,6 +264,45 @@ bool readAllFile(std::string& content, const std::string& fileName)
 // Texts
 // ---------------------------------------------------------------------------
 
+std::string escapeControlChars(std::string_view text)
+{
+    static const char HEX[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text)
+    {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7F)
+        {
+            out += c;
+            continue;
+        }
+        switch (c)
+        {
+        case '\t':
+            out += "\\t";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\v':
+            out += "\\v";
+            break;
+        case '\f':
+            out += "\\f";
+            break;
+        default:
+            out += "\\x";
+            out += HEX[byte >> 4];
+            out += HEX[byte & 0xF];
+        }
+    }
+    return out;
+}
+
 void removeComments(std::string& line)
 {
     const size_t hash = line.find('#');

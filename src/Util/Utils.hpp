@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <list>
 #include <string>
+#include <string_view>
 
 namespace QARNO_4_0_0
 {
@@ -75,6 +76,12 @@ bool readAllFile(std::string& content, const std::string& fileName);
 /// Cuts a "#" comment, turns tabs into blanks, trims, drops a final carriage
 /// return and folds repeated blanks.
 void removeComments(std::string& line);
+
+/// `text` for a message: every control character (tab, carriage return,
+/// NUL, escape, ...) spelled out as "\t", "\r", "\n", "\v", "\f" or "\xHH",
+/// so that a line shown to the user hides nothing and cannot move the
+/// cursor. A backslash is left as it is.
+std::string escapeControlChars(std::string_view text);
 
 /// Upper-cases in place, byte by byte, independently of the locale.
 void toupper(std::string& s);

@@ -31,6 +31,7 @@ using QarnoTest::linesOf;
 using QarnoTest::makeCheckedPbParams;
 using QarnoTest::makeEvalPoint;
 using QarnoTest::makeHotRestartRunParams;
+using QarnoTest::messageOf;
 using QarnoTest::ProcessStateGuard;
 using QarnoTest::RecordingStep;
 using QarnoTest::StreamCapture;
@@ -206,6 +207,29 @@ TEST(HotRestartFile, ReaderActsOnWhatItReadsAndStopsAtWhatItRefuses)
         EXPECT_EQ(c.nb, reading.evc().getNbEval());
         EXPECT_EQ(c.words, rngWords());
     }
+}
+
+TEST(HotRestartFile, FewerEvaluationsThanCacheHitsAreRefused)
+{
+    // The evaluations of a run include the cache hits of the cache file it
+    // wrote at the same time: fewer come from another run's file.
+    ProcessStateGuard guard;
+    StreamCapture quiet(std::cout);
+    QarnoTest::TempDir dir;
+    const std::string file = dir.file("hotrestart.txt");
+    QarnoTest::writeTextFile(file, "NB_EVAL 3\nNB_BB_EVAL 2\n");
+    HotRestartRun reading(true, false, file);
+    CacheBase::_nbCacheHits.store(12);
+    reading.evc().setBbEval(50);
+    reading.evc().setNbEval(60);
+
+    CerrCapture err;
+    EXPECT_EQ("NB_EVAL 3 is smaller than the 12 cache hits of the cache file",
+              messageOf([&] { reading.algo.readInformationForHotRestart(); }));
+    EXPECT_EQ("", err.text());
+    // The counters are left as they were.
+    EXPECT_EQ(50u, reading.evc().getBbEval());
+    EXPECT_EQ(60u, reading.evc().getNbEval());
 }
 
 TEST(HotRestartFile, NoMegaIterationToWriteOrToReadInto)

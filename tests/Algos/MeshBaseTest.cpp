@@ -89,10 +89,37 @@ TEST(MeshBase, MalformedArrayIsReportedAndSetsNothing)
 {
     ProcessStateGuard guard;
     auto mesh = makeMesh();
-    std::istringstream in("DELTA_MESH_SIZE 0.5 oops\nDELTA_FRAME_SIZE 1 2\n");
-    EXPECT_EQ("ArrayOfDouble: bad input for operator>>", messageOf([&] { in >> *mesh; }));
-    EXPECT_EQ(0u, mesh->setDeltasCalls);
-    EXPECT_EQ("0.5 0.25", mesh->getdeltaMeshSize().display());
+    // Too few values, a word that is no value, too many values: each is a
+    // mesh of another problem, named with the keyword and the dimension.
+    const struct
+    {
+        const char* text;
+        const char* message;
+    } cases[] = {
+        {"DELTA_MESH_SIZE 0.5 oops\nDELTA_FRAME_SIZE 1 2\n",
+         "DELTA_MESH_SIZE does not hold 2 values, one per variable"},
+        {"DELTA_MESH_SIZE 0.5\nDELTA_FRAME_SIZE 1 2\n",
+         "DELTA_MESH_SIZE does not hold 2 values, one per variable"},
+        {"DELTA_MESH_SIZE 0.5 0.5\nDELTA_FRAME_SIZE 1 2 3\nITERATION_COUNT 1\n",
+         "DELTA_FRAME_SIZE does not hold 2 values, one per variable"},
+        {"DELTA_MESH_SIZE 0.5 0.5 0.5", "DELTA_MESH_SIZE does not hold 2 values, one per variable"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.text);
+        std::istringstream in(c.text);
+        EXPECT_EQ(c.message, messageOf([&] { in >> *mesh; }));
+        EXPECT_EQ(0u, mesh->setDeltasCalls);
+        EXPECT_EQ("0.5 0.25", mesh->getdeltaMeshSize().display());
+    }
+
+    // The word after the values is the next reader's.
+    std::istringstream in("DELTA_MESH_SIZE 1 1\nDELTA_FRAME_SIZE 2 2\nITERATION_COUNT 3\n");
+    in >> *mesh;
+    EXPECT_EQ("1 1", mesh->getdeltaMeshSize().display());
+    std::string next;
+    in >> next;
+    EXPECT_EQ("ITERATION_COUNT", next);
 }
 
 TEST(MeshBase, PointIsOnTheMeshOrItsOffsetFromAnOffMeshCentreIs)

@@ -4,23 +4,30 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstddef>
 #include <filesystem>
 #include <functional>
+#include <iterator>
 #include <limits>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "Cache/CacheBase.hpp"
 #include "Cache/CacheSet.hpp"
+#include "Eval/BBOutput.hpp"
+#include "Eval/Eval.hpp"
 #include "Eval/EvalPoint.hpp"
 #include "Math/Double.hpp"
 #include "Math/Point.hpp"
+#include "Util/FileLock.hpp"
 #include "Util/FileUtils.hpp"
 #include "Util/ProcessState.hpp"
 #include "support/CacheSupport.hpp"
@@ -55,6 +62,18 @@ protected:
     ProcessStateGuard _guard;
     TempDir _dir;
 };
+
+/// The names in a folder, sorted.
+std::vector<std::string> namesIn(const std::string& dir)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+    {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 /// A cache with points of every kind: evaluated (feasible, infeasible,
 /// failed, rejected), queued, surrogate only, and one cache hit.
@@ -95,14 +114,9 @@ TEST_F(CacheFileTest, FileHoldsHitsTypesAndTheEvaluatedPointsInCacheOrder)
               "( 1 2 ) EVAL_OK ( 3.5 0 )\n"
               "( 5 5 ) EVAL_USER_REJECTED ( 1 0 )\n",
               readTextFile(file));
-    // Only the file itself is left in the folder.
-    size_t nbFiles = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(_dir.path()))
-    {
-        (void)entry;
-        ++nbFiles;
-    }
-    EXPECT_EQ(1u, nbFiles);
+    // Only the file itself is left in the folder, and the lock that the
+    // cache holds on it while it lives.
+    EXPECT_EQ((std::vector<std::string>{"cache.txt", "cache.txt.lock"}), namesIn(_dir.path()));
 
     CacheSet::_bbOutputType.clear();
     ASSERT_TRUE(cache.write());
@@ -271,6 +285,36 @@ TEST_F(CacheFileTest, MissingFileIsNoFileAtAll)
     EXPECT_EQ("", cerr.text());
 }
 
+TEST_F(CacheFileTest, FileThatIsNoRegularFileIsNeitherReadNorReplaced)
+{
+    // /dev/zero would never end; a pipe would wait for a writer, and must
+    // stay a pipe. (Only read from a device: a faulty writer must not be
+    // able to replace one.)
+    const std::string pipe = _dir.file("pipe");
+    ASSERT_EQ(0, ::mkfifo(pipe.c_str(), 0600));
+    for (const std::string& special : {std::string("/dev/zero"), pipe})
+    {
+        SCOPED_TRACE(special);
+        resetProcessState();
+        CerrCapture cerr;
+        CacheBase& cache = startCache(OBJ_PB, special);
+        EXPECT_EQ(0u, cache.size());
+        EXPECT_FALSE(std::filesystem::exists(special + ".lock"));
+        EXPECT_EQ("Warning: " + CACHE_SET_TYPE + ": Cannot read from file " + special + "\n",
+                  cerr.text());
+    }
+
+    CerrCapture cerr;
+    CacheBase& cache = *CacheBase::getInstance();
+    cache.insert(makeBBPoint({1, 2}, "3.5 0", OBJ_PB));
+    EXPECT_FALSE(cache.write());
+    EXPECT_EQ("Warning: " + CACHE_SET_TYPE + ": Cannot write to file " + pipe + "\n", cerr.text());
+    struct stat st;
+    ASSERT_EQ(0, ::lstat(pipe.c_str(), &st));
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_EQ(std::vector<std::string>{"pipe"}, namesIn(_dir.path()));
+}
+
 TEST_F(CacheFileTest, WriteProtectedFileIsRead)
 {
     const std::string file = _dir.file("protected.txt");
@@ -329,15 +373,94 @@ TEST_F(CacheFileTest, FailedWriteKeepsThePreviousFile)
                   cerr.text());
     }
     EXPECT_EQ(previous, readTextFile(file));
-    size_t nbFiles = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(_dir.path()))
-    {
-        (void)entry;
-        ++nbFiles;
-    }
-    EXPECT_EQ(1u, nbFiles);
+    EXPECT_EQ((std::vector<std::string>{"cache.txt", "cache.txt.lock"}), namesIn(_dir.path()));
     EXPECT_TRUE(cache.write());
     EXPECT_NE(previous, readTextFile(file));
+}
+
+TEST_F(CacheFileTest, LinkGivenAsCacheFileIsWrittenThrough)
+{
+    // The link stays a link: the file it leads to is replaced, by a
+    // temporary file made in that file's own folder.
+    const struct
+    {
+        const char* label;
+        std::vector<std::pair<std::string, std::string>> links; // name, target
+        bool targetExists;
+    } cases[] = {
+        {"absolute link", {{"cache.txt", "@/real/data.txt"}}, true},
+        {"relative link", {{"cache.txt", "real/data.txt"}}, true},
+        {"link to a link", {{"cache.txt", "second"}, {"second", "real/data.txt"}}, true},
+        {"link to no file yet", {{"cache.txt", "real/data.txt"}}, false},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.label);
+        resetProcessState();
+        const TempDir dir;
+        ASSERT_EQ(0, ::mkdir(dir.file("real").c_str(), 0700));
+        const std::string target = dir.file("real/data.txt");
+        if (c.targetExists)
+        {
+            writeTextFile(target, "CACHE_HITS 0\nBB_OUTPUT_TYPE OBJ PB\n( 3 3 ) EVAL_OK ( 1 0 )\n");
+        }
+        for (const auto& link : c.links)
+        {
+            const std::string to =
+                link.second[0] == '@' ? dir.path() + link.second.substr(1) : link.second;
+            ASSERT_EQ(0, ::symlink(to.c_str(), dir.file(link.first).c_str()));
+        }
+        const std::string file = dir.file("cache.txt");
+
+        CacheBase& cache = startCache(OBJ_PB, file);
+        EXPECT_EQ(c.targetExists ? 1u : 0u, cache.size());
+        cache.insert(makeBBPoint({1, 2}, "3.5 0", OBJ_PB));
+        ASSERT_TRUE(cache.write());
+
+        struct stat st;
+        ASSERT_EQ(0, ::lstat(file.c_str(), &st));
+        EXPECT_TRUE(S_ISLNK(st.st_mode));
+        EXPECT_NE(std::string::npos, readTextFile(target).find("( 1 2 ) EVAL_OK ( 3.5 0 )"));
+        // The lock lies beside the file too.
+        EXPECT_EQ((std::vector<std::string>{"data.txt", "data.txt.lock"}),
+                  namesIn(dir.file("real")));
+        EXPECT_EQ(c.links.size() + 1, namesIn(dir.path()).size());
+    }
+}
+
+TEST_F(CacheFileTest, CacheFileHeldByAnotherRunIsRefused)
+{
+    // Two runs on one cache file would each write only their own points at
+    // their end: the second one is refused, and leaves the file alone.
+    const std::string file = _dir.file("cache.txt");
+    writeTextFile(file, "BB_OUTPUT_TYPE OBJ PB\n( 1 2 ) EVAL_OK ( 3.5 0 )\n");
+    const std::string other = _dir.file("other.txt");
+    ASSERT_EQ(0, ::symlink(file.c_str(), other.c_str()));
+    FileLock otherRun;
+    ASSERT_EQ(FileLock::Result::ACQUIRED, otherRun.acquire(file));
+
+    for (const auto& name : {file, other})
+    {
+        SCOPED_TRACE(name);
+        resetProcessState();
+        EXPECT_EQ("The cache file " + name + " is in use by another run (lock file " + file +
+                      ".lock): two runs sharing one cache file would lose each other's points. "
+                      "Give this run another CACHE_FILE, or start it when the other one has "
+                      "ended.",
+                  messageOf([&] { startCache(OBJ_PB, name); }));
+        // The refused cache keeps nothing of the file and cannot write it.
+        ASSERT_TRUE(CacheBase::hasInstance());
+        EXPECT_EQ(0u, CacheBase::getInstance()->size());
+        EXPECT_EQ("", CacheBase::getInstance()->getFileName());
+    }
+
+    // Once the other run has ended, the file is this run's.
+    otherRun.release();
+    resetProcessState();
+    CacheBase& cache = startCache(OBJ_PB, other);
+    EXPECT_EQ(1u, cache.size());
+    cache.unlockFile();
+    EXPECT_EQ(FileLock::Result::ACQUIRED, otherRun.acquire(file));
 }
 
 TEST_F(CacheFileTest, FileTemplatesWarnWithTheTypeName)
@@ -370,35 +493,168 @@ TEST_F(CacheFileTest, FileTemplatesWarnWithTheTypeName)
     }
 }
 
-TEST_F(CacheFileTest, UnreadableContentStopsTheReader)
+TEST_F(CacheFileTest, UnknownOutputTypeStopsTheReaderNamingTheLine)
 {
+    // Every point takes its meaning from the types: none is read under
+    // types that cannot be known.
     const std::string file = _dir.file("bad.txt");
+    writeTextFile(file, "CACHE_HITS 2\nBB_OUTPUT_TYPE OBJ XYZ\n( 1 ) EVAL_OK ( 2 )\n");
+    EXPECT_EQ("cache file " + file + ", line 2: Unrecognized string for QARNO::BBOutputType: XYZ",
+              messageOf([&] { startCache(OBJ_ONLY, file); }));
+    ASSERT_TRUE(CacheBase::hasInstance());
+    EXPECT_EQ(0u, CacheBase::getInstance()->size());
+}
+
+TEST_F(CacheFileTest, DamagedLineIsSkippedNamingTheFileAndTheLine)
+{
+    // A damaged record (a truncated file, a hand edit) costs that record
+    // only: the lines around it are read.
+    const std::string file = _dir.file("damaged.txt");
     const struct
     {
         const char* label;
-        std::string text;
-        std::string error;
-        Coords kept;
+        std::string line;
+        std::string reason;
     } cases[] = {
-        {"unknown output type",
-         "BB_OUTPUT_TYPE OBJ XYZ\n( 1 ) EVAL_OK ( 2 )\n",
-         "Unrecognized string for QARNO::BBOutputType: XYZ",
-         {}},
-        {"not a point",
-         "BB_OUTPUT_TYPE OBJ\n( 1 ) EVAL_OK ( 2 )\nhello\n",
-         "Expecting \"(\", got \"hello\"",
-         {{1}}},
+        {"unknown status", "( 5 5 ) EVAL_BOGUS ( 3 0 )",
+         "expecting an evaluation status after the point, got \"EVAL_BOGUS\""},
+        {"truncated output", "( 5 5 ) EVAL_OK ( 3", "Expecting \")\", got \"\""},
+        {"truncated point", "( 5 5", "Expecting \")\", got \"5\""},
+        {"status without output", "( 5 5 ) EVAL_OK", "Expecting \"(\", got \"\""},
+        {"not a point", "EVAL_BOGUS", "Expecting \"(\", got \"EVAL_BOGUS\""},
+        {"undefined coordinate", "( 5 x ) EVAL_OK ( 3 0 )",
+         "Error: Cache does not support incomplete points. Got point: #0 ( 5 - )\tEvaluation "
+         "OK\t Undefined f\t h = inf"},
+        {"other dimension", "( 5 5 5 ) EVAL_OK ( 3 0 )",
+         "Error: Cache method called with a point of size 3: #0 ( 5 5 5 )\tEvaluation OK\t "
+         "Undefined f\t h = inf. Cache needs points of size 2"},
+        {"two records on a line", "( 5 5 ) EVAL_OK ( 3 0 ) ( 6 6 ) EVAL_OK ( 3 0 )",
+         "unexpected text after the output: \"(\""},
+        {"status of a run under way", "( 5 5 ) EVAL_IN_PROGRESS ( 3 0 )",
+         "a cache file holds no point with status EVAL_IN_PROGRESS"},
+        {"malformed escape", "( 5 5 ) EVAL_OK ( \\a\\x2 0 )",
+         "Invalid escaped word in blackbox output: \"\\a\\x2\""},
+        {"control characters shown", "\x1b[2J\r", "Expecting \"(\", got \"\\x1B[2J\""},
+        {"hit count", "CACHE_HITS -1", "\"CACHE_HITS\" must be followed by one number"},
     };
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.label);
         resetProcessState();
-        writeTextFile(file, c.text);
-        EXPECT_EQ(c.error, messageOf([&] { startCache(OBJ_ONLY, file); }));
-        ASSERT_TRUE(CacheBase::hasInstance());
+        writeTextFile(file, "BB_OUTPUT_TYPE OBJ PB\n"
+                            "( 1 2 ) EVAL_OK ( 3.5 0 )\n" +
+                                c.line +
+                                "\n"
+                                "( 0 7 ) EVAL_FAILED ( 2 0 )\n");
+        CerrCapture cerr;
+        CacheBase& cache = startCache(OBJ_PB, file);
+        EXPECT_EQ("Warning: cache file " + file +
+                      ", line 3 cannot be read and is skipped: " + c.reason + "\n",
+                  cerr.text());
         std::vector<EvalPoint> points;
-        CacheBase::getInstance()->getAllPoints(points);
-        EXPECT_EQ(c.kept, coordsOf(points));
+        cache.getAllPoints(points);
+        EXPECT_EQ((Coords{{0, 7}, {1, 2}}), coordsOf(points));
+        ASSERT_EQ(2u, points.size());
+        EXPECT_EQ(EvalStatusType::EVAL_FAILED, points[0].getEvalStatus(EvalType::BB));
+        EXPECT_EQ(EvalStatusType::EVAL_OK, points[1].getEvalStatus(EvalType::BB));
+    }
+
+    // A file damaged all through names its first bad lines and counts the
+    // others.
+    resetProcessState();
+    std::string text = "( 1 2 ) EVAL_OK ( 3.5 0 )\n";
+    for (int i = 0; i < 13; ++i)
+    {
+        text += "garbage\n";
+    }
+    writeTextFile(file, text);
+    CerrCapture cerr;
+    CacheBase& cache = startCache(OBJ_PB, file);
+    EXPECT_EQ(1u, cache.size());
+    const auto lines = QarnoTest::linesOf(cerr.text());
+    ASSERT_EQ(11u, lines.size()) << cerr.text();
+    EXPECT_EQ("Warning: cache file " + file +
+                  ", line 11 cannot be read and is skipped: Expecting \"(\", got \"garbage\"",
+              lines[9]);
+    EXPECT_EQ("Warning: cache file " + file + ": 3 more lines cannot be read and are skipped",
+              lines[10]);
+}
+
+TEST_F(CacheFileTest, EveryOutputReadsBackWithItsStatus)
+{
+    // Whatever the evaluator printed, the point read back has the status it
+    // was written with and the output fields it had, so that it is neither
+    // evaluated again nor taken as usable against its record.
+    const std::string outputs[] = {
+        "10.58 )", ") 0", "( 1 ) 0", "1\t2",  "3.5\v0",
+        "2 0\f",   "1\r", "1 0\r",   "\\x 1", "nan 0",
+        "1 2 3",   "",    "1 0",     "-2 5",  std::string("1\0 0", 4),
+    };
+    const EvalStatusType forced[] = {EvalStatusType::EVAL_FAILED, EvalStatusType::EVAL_ERROR,
+                                     EvalStatusType::EVAL_USER_REJECTED,
+                                     EvalStatusType::EVAL_CONS_H_OVER};
+    const std::string file = _dir.file("cache.txt");
+    std::vector<EvalPoint> before;
+    {
+        CerrCapture quiet;
+        CacheBase& cache = startCache(OBJ_PB, file);
+        double x = 0;
+        const auto evaluated = [&x](const std::string& raw)
+        {
+            EvalPoint point(Point(makeArray({++x, 0})));
+            point.setEvalStatus(EvalStatusType::EVAL_IN_PROGRESS, EvalType::BB);
+            point.getEval(EvalType::BB)->setBBOutputAndRecompute(BBOutput(raw, true), OBJ_PB);
+            point.setNumberEval(1);
+            return point;
+        };
+        for (const auto& raw : outputs)
+        {
+            // The status the evaluator gives, then each other status a
+            // cache file holds.
+            cache.insert(evaluated(raw));
+            for (const auto status : forced)
+            {
+                EvalPoint other = evaluated(raw);
+                other.setEvalStatus(status, EvalType::BB);
+                cache.insert(other);
+            }
+        }
+        ASSERT_TRUE(cache.write());
+        cache.getAllPoints(before);
+    }
+
+    resetProcessState();
+    CerrCapture quiet;
+    startCache({}, file);
+    std::vector<EvalPoint> after;
+    CacheBase::getInstance()->getAllPoints(after);
+    ASSERT_EQ(coordsOf(before), coordsOf(after)) << quiet.text();
+    const size_t perOutput = 1 + std::size(forced);
+    for (size_t i = 0; i < after.size(); ++i)
+    {
+        const Eval& was = *before[i].getEval(EvalType::BB);
+        const Eval& is = *after[i].getEval(EvalType::BB);
+        SCOPED_TRACE(before[i].displayAll() + " | " + was.getBBO());
+        EXPECT_EQ(was.getEvalStatus(), is.getEvalStatus());
+        ASSERT_EQ(was.getBBOutput().getNbFields(), is.getBBOutput().getNbFields());
+        for (size_t k = 0; k < was.getBBOutput().getNbFields(); ++k)
+        {
+            EXPECT_EQ(was.getBBOutput().getField(k), is.getBBOutput().getField(k));
+        }
+        if (0 == i % perOutput)
+        {
+            // As evaluated: the same f and h too.
+            EXPECT_EQ(was.getF().isDefined(), is.getF().isDefined());
+            if (was.getF().isDefined() && is.getF().isDefined())
+            {
+                EXPECT_EQ(was.getF().todouble(), is.getF().todouble());
+            }
+            EXPECT_EQ(was.getH().isDefined(), is.getH().isDefined());
+            if (was.getH().isDefined() && is.getH().isDefined())
+            {
+                EXPECT_EQ(was.getH().todouble(), is.getH().todouble());
+            }
+        }
     }
 }
 

@@ -49,16 +49,40 @@ TEST(BBOutput, FieldsAgainstOutputTypes)
     } cases[] = {
         {"1.5  2  3", "OBJ PB PB", 3, 1.5, {2, 3}, true, ""},
         {"  -1 0.5 ", "EB OBJ", 2, 0.5, {-1}, true, ""},
-        {"1.5 2", "OBJ PB PB", 2, UNDEF, {}, false,
+        {"1.5 2",
+         "OBJ PB PB",
+         2,
+         UNDEF,
+         {},
+         false,
          "Error: Parameter BB_OUTPUT_TYPE has 3 types, but raw output has 2 fields:\n1.5 2\n"},
-        {"", "OBJ", 0, UNDEF, {}, false,
+        {"",
+         "OBJ",
+         0,
+         UNDEF,
+         {},
+         false,
          "Error: Parameter BB_OUTPUT_TYPE has 1 type, but raw output has 0 field:\n\n"},
-        {"1 2", "OBJ", 2, UNDEF, {}, false,
+        {"1 2",
+         "OBJ",
+         2,
+         UNDEF,
+         {},
+         false,
          "Error: Parameter BB_OUTPUT_TYPE has 1 type, but raw output has 2 fields:\n1 2\n"},
-        // Only the blank separates: a tab stays inside its field.
-        {"1\t2 3", "OBJ PB", 2, UNDEF, {3}, false, ""},
-        {"1\t2 3", "OBJ PB PB", 2, UNDEF, {}, false,
-         "Error: Parameter BB_OUTPUT_TYPE has 3 types, but raw output has 2 fields:\n1\t2 3\n"},
+        // Every white space separates, as in the files the outputs are read
+        // back from; a line ending in CR LF leaves no stray character.
+        {"1\t2 3", "OBJ PB PB", 3, 1, {2, 3}, true, ""},
+        {"1\v2\f3", "OBJ PB PB", 3, 1, {2, 3}, true, ""},
+        {"1.5 2\r", "OBJ PB", 2, 1.5, {2}, true, ""},
+        // The raw line in the message hides no control character.
+        {"1\t2 3\r",
+         "OBJ PB",
+         3,
+         UNDEF,
+         {},
+         false,
+         "Error: Parameter BB_OUTPUT_TYPE has 2 types, but raw output has 3 fields:\n1\\t2 3\\r\n"},
         // Infinities are numbers; unused and count fields are not inspected.
         {"INF -inf", "OBJ PB", 2, DBL_MAX, {-DBL_MAX}, true, ""},
         {"1 abc yes", "OBJ BBO_UNDEFINED CNT_EVAL", 3, 1, {}, true, ""},
@@ -148,6 +172,56 @@ TEST(BBOutput, TextFormRoundTrip)
     }
 }
 
+/// The fields of an output, in order.
+std::vector<std::string> fieldsOf(const BBOutput& bbo)
+{
+    std::vector<std::string> fields;
+    for (size_t i = 0; i < bbo.getNbFields(); ++i)
+    {
+        fields.emplace_back(bbo.getField(i));
+    }
+    return fields;
+}
+
+TEST(BBOutput, TextFormReadsBackEveryField)
+{
+    // Whatever an evaluator printed, the text form reads back to the same
+    // fields: a word ")" must not end the output early, a control character
+    // is not written raw into the file.
+    const struct
+    {
+        std::string raw;
+        std::string written;
+    } cases[] = {
+        {"10.58 )", "( 10.58 \\) )"},
+        {")", "( \\) )"},
+        {") )", "( \\) \\) )"},
+        {"( 1 )", "( ( 1 \\) )"},
+        {"\\) 2", "( \\\\\\) 2 )"},
+        {"a\\b 1", "( a\\b 1 )"},
+        {"1\t2\v3\f4", "( 1 2 3 4 )"},
+        {"3.5 0\r", "( 3.5 0 )"},
+        {std::string("x\0y", 3) + " \x1b[2J \x7f", "( \\x\\x00y \\\\x1B[2J \\\\x7F )"},
+        {"  1   2  ", "(   1   2   )"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.written);
+        const BBOutput original(c.raw, false);
+        std::ostringstream out;
+        out << original;
+        EXPECT_EQ(c.written, out.str());
+
+        std::istringstream in(out.str() + " next");
+        BBOutput read("old", false);
+        in >> read;
+        EXPECT_EQ(fieldsOf(original), fieldsOf(read));
+        std::string next;
+        in >> next;
+        EXPECT_EQ("next", next);
+    }
+}
+
 TEST(BBOutput, MalformedTextFormThrowsAndKeepsTheOutput)
 {
     const struct
@@ -158,6 +232,15 @@ TEST(BBOutput, MalformedTextFormThrowsAndKeepsTheOutput)
         {"1 2 )", "Expecting \"(\", got \"1\""},
         {"", "Expecting \"(\", got \"\""},
         {"( 1 2", "Expecting \")\", got \"\""},
+        {"\x01 1 )", "Expecting \"(\", got \"\\x01\""},
+        // Escaped words that the writer cannot make: after the leading
+        // backslash, a backslash starts "\\" or "\xHH" only.
+        {"( \\\\q )", "Invalid escaped word in blackbox output: \"\\\\q\""},
+        {"( \\a\\x4 )", "Invalid escaped word in blackbox output: \"\\a\\x4\""},
+        {"( \\a\\xZZ )", "Invalid escaped word in blackbox output: \"\\a\\xZZ\""},
+        {"( \\ )", "Invalid escaped word in blackbox output: \"\\\""},
+        // A separator inside a field would make two fields of it.
+        {"( \\a\\x20b )", "Invalid escaped word in blackbox output: \"\\a\\x20b\""},
     };
     for (const auto& c : cases)
     {

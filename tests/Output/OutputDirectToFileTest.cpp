@@ -20,6 +20,7 @@
 #include "Output/StatsInfo.hpp"
 #include "Param/AllParameters.hpp"
 #include "Param/DisplayParameters.hpp"
+#include "Util/WriteFailures.hpp"
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
@@ -303,15 +304,53 @@ TEST(OutputDirectToFile, UnopenableFileIsReportedAndTheRunGoesOn)
             writer().write(recordB(), false, true);
             EXPECT_EQ(c.writeWarning, err.text());
         }
-        // The file that could be opened has its records.
+        // The file that could be opened has its records; the other is
+        // recorded as a file the run could not write.
         if (c.initWarning.empty())
         {
             EXPECT_EQ(LINE_A + "\n" + LINE_B + "\n", contentOf(c.history));
+            EXPECT_EQ(std::vector<std::string>{c.solution}, WriteFailures::files());
         }
         else
         {
             EXPECT_EQ(LINE_A + "\n", contentOf(c.solution));
+            EXPECT_EQ(std::vector<std::string>{c.history}, WriteFailures::files());
         }
+        WriteFailures::reset();
+    }
+}
+
+TEST(OutputDirectToFile, FullDiskIsReportedOnceAndRecorded)
+{
+    // Every write fails on /dev/full, as on a full disk: said once per file,
+    // and the run goes on.
+    ProcessStateGuard guard;
+    TempDir dir;
+    const struct
+    {
+        const char* label;
+        std::string history;
+        std::string solution;
+        std::string warning;
+    } cases[] = {
+        {"history", "/dev/full", dir.file("solution.txt"),
+         "Warning: could not write history file /dev/full: the history is incomplete\n"},
+        {"solution", dir.file("history.txt"), "/dev/full",
+         "Warning: could not write solution file /dev/full\n"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.label);
+        ProcessStateGuard::resetToLoadState();
+        writer().init(displayParams(c.history, c.solution));
+        CerrCapture err;
+        writer().write(recordA(), true, true);
+        writer().write(recordB(), true, true);
+        writer().write(recordC(), true, true);
+        EXPECT_EQ(c.warning, err.text());
+        EXPECT_EQ(std::vector<std::string>{"/dev/full"}, WriteFailures::files());
+        const std::string written = ("/dev/full" == c.history) ? c.solution : c.history;
+        EXPECT_NE("<missing>", contentOf(written));
     }
 }
 

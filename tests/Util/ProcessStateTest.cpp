@@ -18,6 +18,7 @@
 #include "Param/RunParameters.hpp"
 #include "Util/AllStopReasons.hpp"
 #include "Util/ProcessState.hpp"
+#include "Util/WriteFailures.hpp"
 #include "support/EvalSupport.hpp"
 #include "support/TestSupport.hpp"
 #include "teskora/Diagnostics.hpp"
@@ -62,6 +63,7 @@ TEST(ProcessState, ResetPutsEveryStateBackToLoad)
         // As the main step sets them before a phase one; a later phase one
         // would recompute h with another run's outputs.
         PhaseOne::_bboutputtypes = {BBOutputType::OBJ, BBOutputType::EB};
+        WriteFailures::record("/full/disk/history.txt");
 
         resetProcessState();
 
@@ -82,6 +84,7 @@ TEST(ProcessState, ResetPutsEveryStateBackToLoad)
         EXPECT_EQ(firstDraw, std::rand());
         EXPECT_EQ(&std::cout, &TESKORA::diag_stream());
         EXPECT_TRUE(PhaseOne::_bboutputtypes.empty());
+        EXPECT_TRUE(WriteFailures::files().empty());
         EXPECT_FALSE(Eval::compEvalFindBest(QarnoTest::makeEval(1, 0), QarnoTest::makeEval(0, 1)));
     }
 }

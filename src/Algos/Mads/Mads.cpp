@@ -7,6 +7,7 @@
 #include "Algos/Mads/MadsInitialization.hpp"
 #include "Algos/Mads/MadsMegaIteration.hpp"
 #include "Algos/Termination.hpp"
+#include "Cache/CacheBase.hpp"
 #include "Eval/Barrier.hpp"
 #include "Math/Point.hpp"
 #include "Output/OutputQueue.hpp"
@@ -145,7 +146,41 @@ void Mads::readInformationForHotRestart()
     auto mesh = std::make_shared<GMesh>(_pbParams);
     _megaIteration = std::make_shared<MadsMegaIteration>(this, 0, barrier, mesh,
                                                          SuccessType::NOT_EVALUATED);
-    QARNO_4_0_0::read<Mads>(*this, fileName);
+    // A file of another problem or another run would make the run go on
+    // from a state that is not its own: it is refused, and says why.
+    try
+    {
+        QARNO_4_0_0::read<Mads>(*this, fileName);
+        checkHotRestartBarrier();
+    }
+    catch (const Exception& e)
+    {
+        throw Exception(SOURCE_FILE, __LINE__,
+                        "The hot restart file " + fileName +
+                            " does not match this problem: " + e.getMessage());
+    }
+}
+
+void Mads::checkHotRestartBarrier() const
+{
+    const auto& barrier = _megaIteration->getBarrier();
+    if (nullptr == barrier)
+    {
+        return;
+    }
+    // The run goes on from these points: each must be one the cache file
+    // holds with its evaluation.
+    const auto& cache = CacheBase::getInstance();
+    for (const EvalPoint& point : barrier->getAllPoints())
+    {
+        EvalPoint cached;
+        if (0 == cache->find(point, cached) || !cached.isEvalOk(EvalType::BB))
+        {
+            throw Exception(SOURCE_FILE, __LINE__,
+                            "the point " + point.Point::display() +
+                                " of its barrier is not an evaluated point of the cache file");
+        }
+    }
 }
 
 void Mads::hotRestartOnUserInterrupt()

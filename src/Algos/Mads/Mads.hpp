@@ -32,12 +32,21 @@ public:
     /// Names the step "MADS" and installs a new `MadsInitialization`.
     void init();
 
+    /// Reads the hot-restart file when asked to; throws, naming the file and
+    /// the reason, for a file that does not match the problem (another
+    /// dimension, a barrier point that the cache file does not hold with its
+    /// evaluation, fewer evaluations than the cache file's cache hits).
     void readInformationForHotRestart() override;
     void hotRestartOnUserInterrupt() override;
 
 protected:
     /// True when at least one mega-iteration reached a full success.
     bool runImp() override;
+
+private:
+    /// Throws when a point of the barrier read back is not an evaluated
+    /// point of the cache.
+    void checkHotRestartBarrier() const;
 };
 
 } // namespace QARNO_4_0_0
