@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,14 +26,15 @@ using namespace QarnoTest;
 namespace
 {
 // Nine points spanning [-1, 2] x [-2, 1].
-const std::vector<std::vector<double>> GRID = {{-1, -2}, {0.5, -2}, {2, -2}, {-1, -0.5}, {0.5, -0.5},
-                                               {2, -0.5}, {-1, 1},   {0.5, 1}, {2, 1}};
+const std::vector<std::vector<double>> GRID = {
+    {-1, -2}, {0.5, -2}, {2, -2}, {-1, -0.5}, {0.5, -0.5}, {2, -0.5}, {-1, 1}, {0.5, 1}, {2, 1}};
 
 // A quadratic-model algorithm on the constrained bowl, under the harness's root.
 struct QuadRun
 {
     explicit QuadRun(const std::vector<std::vector<double>>& x0s = {{0, 0}},
-                     const std::vector<std::string>& lines = {}, const EvcOptions& options = EvcOptions())
+                     const std::vector<std::string>& lines = {},
+                     const EvcOptions& options = EvcOptions())
         : h(2, "OBJ PB", constrainedBowl, x0s, lines, options)
     {
         makeAlgo();
@@ -41,7 +43,8 @@ struct QuadRun
     // The algorithm takes its copy of the problem at construction.
     void makeAlgo()
     {
-        algo = std::make_unique<QuadModelAlgo>(h.root.get(), h.makeStopReasons(), h.runParams(), h.pbParams());
+        algo = std::make_unique<QuadModelAlgo>(h.root.get(), h.makeStopReasons(), h.runParams(),
+                                               h.pbParams());
     }
 
     // Starting points set past the checks, as a caller may hand them.
@@ -80,8 +83,18 @@ TEST(QuadModelAlgo, MinimisesTheModelAndEvaluatesItsBestPoints)
         [](const std::vector<double>& x)
         { return std::vector<double>{(x[0] - 1) * (x[0] - 1) + (x[1] + 2) * (x[1] + 2) + 3}; },
         {{4, 4}}, {"LOWER_BOUND * -5", "UPPER_BOUND * 5"});
-    h.seedCache({{-5, -5}, {0, -5}, {5, -5}, {-5, 0}, {0, 0}, {5, 0}, {-5, 5}, {0, 5}, {5, 5}, {2.5, -2.5},
-                 {-2.5, 2.5}, {-2.5, -2.5}});
+    h.seedCache({{-5, -5},
+                 {0, -5},
+                 {5, -5},
+                 {-5, 0},
+                 {0, 0},
+                 {5, 0},
+                 {-5, 5},
+                 {0, 5},
+                 {5, 5},
+                 {2.5, -2.5},
+                 {-2.5, 2.5},
+                 {-2.5, -2.5}});
     const size_t seeded = h.bbEvalCount();
     const QueueSettings before = queueSettings();
 
@@ -123,7 +136,10 @@ TEST(QuadModelAlgo, StopsWhereItCannotGoOn)
     const std::vector<Case> cases = {
         // X0 alone is one point: the model cannot be built from it.
         {"one point", {}, {}, "Cannot initialize model", false},
-        {"minimum not reached", {{1, 1}}, {"TESKORA_MIN_POINTS_FOR_MODEL 5"}, "Not enough points to build model",
+        {"minimum not reached",
+         {{1, 1}},
+         {"TESKORA_MIN_POINTS_FOR_MODEL 5"},
+         "Not enough points to build model",
          false},
         // The termination test holds at once: no mega-iteration runs.
         {"no iteration allowed", GRID, {"MAX_ITERATIONS 0"}, "Started", false},
@@ -149,11 +165,20 @@ TEST(QuadModelAlgo, InitializationAndItsStartingPoints)
     };
     const std::vector<Case> cases = {
         // The checks of the parameters make a missing X0 one undefined point.
-        {"no X0, empty cache", {}, {}, "Initialization: eval_x0s: Invalid X0 ( - - ).. Cache is empty."},
-        {"no X0, a cache", {}, GRID,
-         "Initialization: eval_x0s: Invalid X0 ( - - ). Hint: Try not setting X0 so that the cache is used (9 "
+        {"no X0, empty cache",
+         {},
+         {},
+         "Initialization: eval_x0s: Invalid X0 ( - - ).. Cache is empty."},
+        {"no X0, a cache",
+         {},
+         GRID,
+         "Initialization: eval_x0s: Invalid X0 ( - - ). Hint: Try not setting X0 so that the cache "
+         "is used (9 "
          "points)"},
-        {"incomplete X0", {{1, UNDEF}}, {}, "Initialization: eval_x0s: Invalid X0 ( 1 - ).. Cache is empty."},
+        {"incomplete X0",
+         {{1, UNDEF}},
+         {},
+         "Initialization: eval_x0s: Invalid X0 ( 1 - ).. Cache is empty."},
     };
     for (const auto& c : cases)
     {
@@ -183,7 +208,8 @@ TEST(QuadModelAlgo, AStartingPointAlreadyCachedIsNoFailure)
     // A starting point whose evaluation fails does fail the run.
     ModelSearchHarness failing(2, "OBJ PB", constrainedBowl, {{0, 0}});
     failing.evc->evaluator->evalOk = [](const EvalPoint&) { return false; };
-    QuadModelAlgo algo(failing.root.get(), failing.makeStopReasons(), failing.runParams(), failing.pbParams());
+    QuadModelAlgo algo(failing.root.get(), failing.makeStopReasons(), failing.runParams(),
+                       failing.pbParams());
     algo.start();
     EXPECT_EQ("Problem with starting point evaluation", modelStopText(algo.getAllStopReasons()));
     EXPECT_FALSE(algo.run());
@@ -201,7 +227,8 @@ TEST(QuadModelAlgo, IterationStateAndMegaIteration)
     EXPECT_EQ("QuadModel QuadModel MegaIteration 0", mega.getName());
     const std::string shown = infoMessagesOf([&] { mega.start(); });
     ASSERT_EQ(1u, mega.getIterationList().size());
-    EXPECT_NE(std::string::npos, shown.find("QuadModel QuadModel MegaIteration 0 has 1 iteration."));
+    EXPECT_NE(std::string::npos,
+              shown.find("QuadModel QuadModel MegaIteration 0 has 1 iteration."));
 
     // The iteration on the first feasible point, with an empty training set
     // of n inputs and one output more than the constraints.
@@ -232,22 +259,43 @@ TEST(QuadModelAlgo, IterationStateAndMegaIteration)
     EXPECT_EQ("No iterations to run", messageOf([&] { stopped.run(); }));
 }
 
-TEST(QuadModelAlgo, MegaIterationWithoutCacheDestroysQuietly)
+TEST(QuadModelAlgo, MegaIterationClearsSurrogateValuesAndDestroysQuietlyWithoutCache)
 {
     QuadRun run;
     run.h.seedCache(GRID);
     auto barrier = std::make_shared<Barrier>(INF, Point(2), EvalType::BB);
-    auto mega = std::make_unique<QuadModelMegaIteration>(run.algo.get(), 0, barrier, SuccessType::NOT_EVALUATED);
+    auto withCache = std::make_unique<QuadModelMegaIteration>(run.algo.get(), 0, barrier,
+                                                              SuccessType::NOT_EVALUATED);
+    run.h.giveSgteValues({GRID[0], GRID[4]});
+    ASSERT_EQ(2u, run.h.cachedWithSgte());
+    withCache.reset();
+    EXPECT_EQ(0u, run.h.cachedWithSgte());
+
+    // Without a cache there is nothing to clear: not a word, no exception.
+    auto mega = std::make_unique<QuadModelMegaIteration>(run.algo.get(), 0, barrier,
+                                                         SuccessType::NOT_EVALUATED);
     CacheBase::resetInstance();
-    EXPECT_NO_THROW(mega.reset());
+    std::string err;
+    std::string out;
+    {
+        const StreamCapture capturedOut(std::cout);
+        const CerrCapture capturedErr;
+        mega.reset();
+        err = capturedErr.text();
+        out = capturedOut.text();
+    }
+    EXPECT_EQ("", err);
+    EXPECT_EQ("", out);
 }
 
 TEST(QuadModelAlgo, OutputTypesOfTheQueue)
 {
     QuadRun run;
-    EXPECT_EQ((BBOutputTypeList{BBOutputType::OBJ, BBOutputType::PB}), QuadModelAlgo::getBBOutputType());
+    EXPECT_EQ((BBOutputTypeList{BBOutputType::OBJ, BBOutputType::PB}),
+              QuadModelAlgo::getBBOutputType());
     EvcInterface::setEvaluatorControl(nullptr);
-    EXPECT_EQ("Error in QuadModel::getBBOutputType()", messageOf([] { QuadModelAlgo::getBBOutputType(); }));
+    EXPECT_EQ("Error in QuadModel::getBBOutputType()",
+              messageOf([] { QuadModelAlgo::getBBOutputType(); }));
     EvcInterface::setEvaluatorControl(run.h.evc->evc);
 }
 

@@ -2,8 +2,9 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <set>
+#include <iostream>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -37,7 +38,8 @@ size_t occurrences(const std::string& text, const std::string& part)
 
 struct ModelRun
 {
-    explicit ModelRun(const std::vector<std::vector<double>>& x0s, const std::vector<std::string>& lines = {},
+    explicit ModelRun(const std::vector<std::vector<double>>& x0s,
+                      const std::vector<std::string>& lines = {},
                       const EvcOptions& options = EvcOptions())
         : h(2, "OBJ PB", constrainedBowl, x0s, lines, options)
     {
@@ -45,7 +47,8 @@ struct ModelRun
 
     TeskoraModel& make()
     {
-        model = std::make_unique<TeskoraModel>(h.root.get(), h.makeStopReasons(), h.runParams(), h.pbParams());
+        model = std::make_unique<TeskoraModel>(h.root.get(), h.makeStopReasons(), h.runParams(),
+                                               h.pbParams());
         return *model;
     }
 
@@ -53,7 +56,8 @@ struct ModelRun
 
     // Starting points as a caller may hand them, past the checks of the
     // parameter set (which accept one starting point per X0 line).
-    void setX0s(const std::vector<std::vector<double>>& x0s, const std::shared_ptr<PbParameters>& pbParams)
+    void setX0s(const std::vector<std::vector<double>>& x0s,
+                const std::shared_ptr<PbParameters>& pbParams)
     {
         ArrayOfPoint points;
         for (const auto& x0 : x0s)
@@ -126,8 +130,9 @@ TEST(TeskoraModelInitialization, FailuresAndInvalidPoints)
         run.setX0s({{1, 1}, {1, UNDEF}, {1, 2, 3}}, model.getPbParams());
         const std::string shown = infoMessagesOf([&] { model.start(); });
         EXPECT_EQ((std::vector<std::vector<double>>{{1, 1}}), run.h.bbEvaluated());
-        EXPECT_NE(std::string::npos, shown.find("Initialization: eval_x0s: Invalid X0 ( 1 - ).Initialization: "
-                                                "eval_x0s: Invalid X0 ( 1 2 3 )."));
+        EXPECT_NE(std::string::npos,
+                  shown.find("Initialization: eval_x0s: Invalid X0 ( 1 - ).Initialization: "
+                             "eval_x0s: Invalid X0 ( 1 2 3 )."));
         EXPECT_NE(std::string::npos, shown.find("X0 evaluation failed for X0 = ( 1 - )"));
         EXPECT_NE(std::string::npos, shown.find("X0 evaluation failed for X0 = ( 1 2 3 )"));
         EXPECT_EQ("Started", run.stopText());
@@ -191,7 +196,8 @@ TEST(TeskoraModel, RunsAndProposesPoints)
 
     // X0, then at least one point of the model.
     EXPECT_GE(run.h.bbEvalCount(), seeded + 2);
-    ASSERT_NE(nullptr, std::dynamic_pointer_cast<TeskoraModelMegaIteration>(model.getMegaIteration()));
+    ASSERT_NE(nullptr,
+              std::dynamic_pointer_cast<TeskoraModelMegaIteration>(model.getMegaIteration()));
     EXPECT_GE(model.getMegaIteration()->getK(), 1u);
     EXPECT_EQ(0u, run.h.cachedWithSgte());
     EXPECT_TRUE(queueSettings().defaultSuccessRule);
@@ -209,16 +215,35 @@ TEST(TeskoraModel, RunsAndProposesPoints)
     EXPECT_EQ(0u, oracle.h.cachedWithSgte());
 }
 
-TEST(TeskoraModelMegaIteration, DestroysQuietlyWithoutCache)
+TEST(TeskoraModelMegaIteration, ClearsSurrogateValuesAndDestroysQuietlyWithoutCache)
 {
     ModelRun run({{0, 0}});
-    run.h.seedCache(scatteredPoints(3));
+    const auto points = scatteredPoints(3);
+    run.h.seedCache(points);
     TeskoraModel& model = run.make();
     model.start();
+    auto withCache = std::make_unique<TeskoraModelMegaIteration>(&model, 0, model.getX0Barrier(),
+                                                                 SuccessType::NOT_EVALUATED);
+    run.h.giveSgteValues(points);
+    ASSERT_EQ(points.size(), run.h.cachedWithSgte());
+    withCache.reset();
+    EXPECT_EQ(0u, run.h.cachedWithSgte());
+
+    // Without a cache there is nothing to clear: not a word, no exception.
     auto mega = std::make_unique<TeskoraModelMegaIteration>(&model, 0, model.getX0Barrier(),
-                                                             SuccessType::NOT_EVALUATED);
+                                                            SuccessType::NOT_EVALUATED);
     CacheBase::resetInstance();
-    EXPECT_NO_THROW(mega.reset());
+    std::string err;
+    std::string out;
+    {
+        const QarnoTest::StreamCapture capturedOut(std::cout);
+        const QarnoTest::CerrCapture capturedErr;
+        mega.reset();
+        err = capturedErr.text();
+        out = capturedOut.text();
+    }
+    EXPECT_EQ("", err);
+    EXPECT_EQ("", out);
 }
 
 TEST(TeskoraModelMegaIteration, CacheCandidatesUpToTheirNumber)
@@ -247,14 +272,16 @@ TEST(TeskoraModelMegaIteration, CacheCandidatesUpToTheirNumber)
         EvcOptions options;
         options.bbMaxBlockSize = c.blockSize;
         ModelSearchHarness h(3, "OBJ", sphere, {{0, 0, 0}},
-                             {"TESKORA_MODEL_CANDIDATES_NB " + std::to_string(c.candidates)}, options);
+                             {"TESKORA_MODEL_CANDIDATES_NB " + std::to_string(c.candidates)},
+                             options);
         TeskoraModel model(h.root.get(), h.makeStopReasons(), h.runParams(), h.pbParams());
         model.start();
         // Points the surrogate evaluated, to pick from.
         for (const auto& x : spreadPoints(3, 20, -2, 2))
         {
             EvalPoint point(Point(makeArray(x)));
-            point.setBBO(Double(sphere(x)[0]).tostring(), {BBOutputType::OBJ}, EvalType::SGTE, true);
+            point.setBBO(Double(sphere(x)[0]).tostring(), {BBOutputType::OBJ}, EvalType::SGTE,
+                         true);
             CacheBase::getInstance()->insert(point);
         }
 
@@ -278,7 +305,8 @@ TEST(TeskoraModelMegaIteration, OraclePointsAllHeldAlreadyBringNothingNew)
     for (int attempt = 0; attempt < 2; ++attempt)
     {
         SCOPED_TRACE(0 == attempt ? "first" : "second");
-        TeskoraModel model(run.h.root.get(), run.h.makeStopReasons(), run.h.runParams(), run.h.pbParams());
+        TeskoraModel model(run.h.root.get(), run.h.makeStopReasons(), run.h.runParams(),
+                           run.h.pbParams());
         model.start();
         resetRandomGenerator();
         std::srand(1);
@@ -300,7 +328,8 @@ TEST(TeskoraModelMegaIteration, OraclePointsAllHeldAlreadyBringNothingNew)
         else
         {
             EXPECT_EQ(first.size(), mega.getTrialPointsCount());
-            EXPECT_EQ("Models optimization did not find new points", modelStopText(model.getAllStopReasons()));
+            EXPECT_EQ("Models optimization did not find new points",
+                      modelStopText(model.getAllStopReasons()));
         }
     }
 }

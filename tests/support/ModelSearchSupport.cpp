@@ -5,6 +5,8 @@
 #include <limits>
 #include <sstream>
 
+#include <gtest/gtest.h>
+
 #include "Algos/EvcInterface.hpp"
 #include "Algos/QuadModel/QuadModelMegaIteration.hpp"
 #include "Algos/Step.hpp"
@@ -89,6 +91,23 @@ size_t ModelSearchHarness::bbEvalCount() const
 std::vector<std::vector<double>> ModelSearchHarness::bbEvaluated() const
 {
     return evc->evaluator->evaluatedPoints();
+}
+
+void ModelSearchHarness::giveSgteValues(const std::vector<std::vector<double>>& points)
+{
+    const auto types = params->getAttributeValue<BBOutputTypeList>("BB_OUTPUT_TYPE");
+    std::string output = "0";
+    for (size_t i = 1; i < types.size(); ++i)
+    {
+        output += " -1";
+    }
+    for (const auto& x : points)
+    {
+        EvalPoint cached;
+        ASSERT_EQ(1u, CacheBase::getInstance()->find(Point(makeArray(x)), cached, EvalType::UNDEFINED));
+        cached.setBBO(output, types, EvalType::SGTE, true);
+        ASSERT_TRUE(CacheBase::getInstance()->update(cached, EvalType::SGTE));
+    }
 }
 
 size_t ModelSearchHarness::cachedWithSgte() const

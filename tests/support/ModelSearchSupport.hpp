@@ -59,6 +59,10 @@ public:
     /// cache holds them evaluated.
     void seedCache(const std::vector<std::vector<double>>& points);
 
+    /// Gives cached points a surrogate evaluation (f = 0, constraints -1), as
+    /// an earlier model would have left them.
+    void giveSgteValues(const std::vector<std::vector<double>>& points);
+
     /// Blackbox evaluations so far, and the points evaluated in order.
     size_t bbEvalCount() const;
     std::vector<std::vector<double>> bbEvaluated() const;
