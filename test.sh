@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the library and runs every test: the normal build with the Python
-# module (CTest, then pytest), then the AddressSanitizer/UndefinedBehavior-
-# Sanitizer build of the C++ side. Installs what is missing. Exits non-zero
-# on any failure.
+# module (CTest, then pytest; warnings are errors), then the AddressSanitizer/
+# UndefinedBehaviorSanitizer build of the C++ side, then a clang build of the
+# C++ side. Installs what is missing. Exits non-zero on any failure.
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -29,6 +29,7 @@ need_deb "test -f /usr/include/gtest/gtest.h" libgtest-dev
 need_deb "test -f /usr/include/benchmark/benchmark.h" libbenchmark-dev
 need_deb "command -v cmake" cmake
 need_deb "command -v g++" g++
+need_deb "command -v clang++" clang
 # localedef and the locale sources, for the test that builds a single-byte locale.
 need_deb "command -v localedef && test -d /usr/share/i18n/locales" locales
 # ccache only speeds up repeated builds; carry on without it.
@@ -53,7 +54,7 @@ run_build() {
 echo "== normal build =="
 # The benchmarks are built here so that they keep compiling; they are run by hand.
 run_build "$ROOT/build/release" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQARNO_BUILD_BENCHMARKS=ON \
-    -DQARNO_BUILD_PYTHON=ON "-DPython_EXECUTABLE=$("$PYTHON" -c 'import sys; print(sys.executable)')"
+    -DQARNO_WERROR=ON -DQARNO_BUILD_PYTHON=ON "-DPython_EXECUTABLE=$("$PYTHON" -c 'import sys; print(sys.executable)')"
 
 echo "== Python tests =="
 # The module of the build above, not an installed one.
@@ -69,5 +70,11 @@ export ASAN_OPTIONS="detect_leaks=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 # C++ only: the module would need the sanitizer runtime preloaded into Python.
 run_build "$ROOT/build/sanitize" -DCMAKE_BUILD_TYPE=Debug -DQARNO_SANITIZE=ON -DQARNO_BUILD_PYTHON=OFF
+
+echo "== clang build =="
+# A second compiler sees other warnings and other undefined behaviour; the
+# library and the C++ tests only.
+run_build "$ROOT/build/clang" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+    -DQARNO_BUILD_PYTHON=OFF
 
 echo "all tests passed"
