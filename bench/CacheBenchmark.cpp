@@ -26,7 +26,7 @@
 #include "Math/Point.hpp"
 #include "Output/OutputQueue.hpp"
 #include "Param/CacheParameters.hpp"
-#include "Util/ProcessState.hpp"
+#include "Algos/ProcessState.hpp"
 #include "support/AllocationCounter.hpp"
 #include "support/PseudoRandom.hpp"
 

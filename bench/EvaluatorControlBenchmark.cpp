@@ -33,7 +33,7 @@
 #include "Param/EvalParameters.hpp"
 #include "Param/EvaluatorControlGlobalParameters.hpp"
 #include "Param/EvaluatorControlParameters.hpp"
-#include "Util/ProcessState.hpp"
+#include "Algos/ProcessState.hpp"
 #include "support/AllocationCounter.hpp"
 #include "support/PseudoRandom.hpp"
 

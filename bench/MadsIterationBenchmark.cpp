@@ -39,7 +39,7 @@
 #include "Math/Point.hpp"
 #include "Output/OutputQueue.hpp"
 #include "Param/AllParameters.hpp"
-#include "Util/ProcessState.hpp"
+#include "Algos/ProcessState.hpp"
 #include "support/AllocationCounter.hpp"
 
 using namespace QARNO_4_0_0;

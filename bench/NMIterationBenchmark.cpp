@@ -47,7 +47,7 @@
 #include "Param/EvaluatorControlParameters.hpp"
 #include "Param/PbParameters.hpp"
 #include "Param/RunParameters.hpp"
-#include "Util/ProcessState.hpp"
+#include "Algos/ProcessState.hpp"
 #include "support/AllocationCounter.hpp"
 #include "support/PseudoRandom.hpp"
 

@@ -26,7 +26,7 @@
 #include "Python/PyCallback.hpp"
 #include "Type/BBOutputType.hpp"
 #include "Util/Exception.hpp"
-#include "Util/ProcessState.hpp"
+#include "Algos/ProcessState.hpp"
 #include "Util/SignalRecord.hpp"
 #include "Util/TextConstants.hpp"
 #include "Util/Utils.hpp"

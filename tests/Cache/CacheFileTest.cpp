@@ -22,7 +22,7 @@
 #include "Math/Double.hpp"
 #include "Math/Point.hpp"
 #include "Util/FileUtils.hpp"
-#include "Util/ProcessState.hpp"
+#include "Algos/ProcessState.hpp"
 #include "support/CacheSupport.hpp"
 #include "support/EvalSupport.hpp"
 #include "support/TestSupport.hpp"

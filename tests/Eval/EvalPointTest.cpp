@@ -17,7 +17,7 @@
 #include "Eval/EvalQueuePoint.hpp"
 #include "Math/Point.hpp"
 #include "Util/ArrayOfString.hpp"
-#include "Util/ProcessState.hpp"
+#include "Algos/ProcessState.hpp"
 #include "support/EvalSupport.hpp"
 #include "support/TestSupport.hpp"
 

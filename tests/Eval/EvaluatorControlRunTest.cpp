@@ -26,7 +26,7 @@
 #include "Output/OutputQueue.hpp"
 #include "Util/AllStopReasons.hpp"
 #include "Util/Exception.hpp"
-#include "Util/ProcessState.hpp"
+#include "Algos/ProcessState.hpp"
 #include "support/CacheSupport.hpp"
 #include "support/EvalSupport.hpp"
 #include "support/EvcSupport.hpp"

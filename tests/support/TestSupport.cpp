@@ -8,7 +8,7 @@
 
 #include "Math/RNG.hpp"
 #include "Util/Exception.hpp"
-#include "Util/ProcessState.hpp"
+#include "Algos/ProcessState.hpp"
 
 namespace QarnoTest
 {
