@@ -215,8 +215,8 @@ Algorithm::runMegaIterations(MegaIterationState& state, KAdvance kAdvance,
         megaIteration->end();
         ++outcome.nbMegaIterations;
 
-        state.k = (KAdvance::NEXT_K == kAdvance) ? megaIteration->getNextK()
-                                                 : megaIteration->getK();
+        state.k =
+            (KAdvance::NEXT_K == kAdvance) ? megaIteration->getNextK() : megaIteration->getK();
         state.barrier = megaIteration->getBarrier();
         state.success = megaIteration->getSuccessType();
         outcome.anyRunSuccess = outcome.anyRunSuccess || runSuccess;

@@ -67,8 +67,7 @@ void resetQueueSuccessRule()
     // Phase one installs its own rule; a run that ended inside it (an
     // interrupt, an exception) would leave it to the next run.
     const auto& evc = EvcInterface::getEvaluatorControl();
-    if (nullptr != evc && evc->isMainThread(getThreadNum()) &&
-        EvalType::BB == evc->getEvalType(-1))
+    if (nullptr != evc && evc->isMainThread(getThreadNum()) && EvalType::BB == evc->getEvalType(-1))
     {
         evc->setComputeSuccessTypeFunction(ComputeSuccessType::defaultComputeSuccessType);
     }

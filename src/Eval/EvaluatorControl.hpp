@@ -166,8 +166,7 @@ public:
     /// The calling thread's points are judged against `barrier` itself (the
     /// step's object, whose points are completed to the full space by
     /// `fixedVariable`; none defined for a full-space barrier).
-    void setBarrier(const std::shared_ptr<Barrier>& barrier,
-                    const Point& fixedVariable = Point());
+    void setBarrier(const std::shared_ptr<Barrier>& barrier, const Point& fixedVariable = Point());
     /// Possibly empty.
     const std::shared_ptr<Barrier>& getBarrier(int mainThreadNum = -1) const;
     /// The barrier's points in the full space.

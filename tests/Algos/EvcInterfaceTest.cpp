@@ -301,10 +301,10 @@ TEST(EvcInterface, NoPointIsJudgedAgainstStaleReferences)
         RecordingStep init(&algo.algo, "Init");
         EvcInterface evc(&init);
 
-        auto barrier = std::make_shared<Barrier>(
-            INF, Point(3), EvalType::BB,
-            std::vector<EvalPoint>{makeBBPoint({1, 0, 5}, "1 0", objPb),
-                                   makeBBPoint({0, 9, 5}, "0 9", objPb)});
+        auto barrier =
+            std::make_shared<Barrier>(INF, Point(3), EvalType::BB,
+                                      std::vector<EvalPoint>{makeBBPoint({1, 0, 5}, "1 0", objPb),
+                                                             makeBBPoint({0, 9, 5}, "0 9", objPb)});
         barrier->updateRefBests();
         evc.setBarrier(barrier);
 

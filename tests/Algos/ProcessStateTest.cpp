@@ -136,8 +136,7 @@ public:
             {"output queue", [] { OutputQueue::getInstance()->setDisplayDegree(0); },
              [levelAtLoad] { return levelAtLoad == OutputQueue::getInstance()->getMaxLevel(); }},
             {"history and solution writer",
-             []
-             {
+             [] {
                  OutputDirectToFile::getInstance()->init(
                      QarnoTest::makeDisplayParameters(2, 2, ""));
              },
@@ -197,8 +196,7 @@ public:
              },
              [] { return !Step::_userInterrupt && !Step::_userTerminate; }},
             {"user callbacks",
-             []
-             {
+             [] {
                  Step::addCallback(CallbackType::ITERATION_END,
                                    [](const Step&, bool& stop) { stop = true; });
              },
@@ -220,7 +218,9 @@ public:
             // As the main step sets them before a phase one; a later phase
             // one would recompute h with another run's outputs.
             {"phase-one output types",
-             [] { PhaseOne::_bboutputtypes = {BBOutputType::OBJ, BBOutputType::EB}; },
+             [] {
+                 PhaseOne::_bboutputtypes = {BBOutputType::OBJ, BBOutputType::EB};
+             },
              [] { return PhaseOne::_bboutputtypes.empty(); }},
         };
     }

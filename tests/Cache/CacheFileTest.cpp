@@ -16,13 +16,13 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include "Algos/ProcessState.hpp"
 #include "Cache/CacheBase.hpp"
 #include "Cache/CacheSet.hpp"
 #include "Eval/EvalPoint.hpp"
 #include "Math/Double.hpp"
 #include "Math/Point.hpp"
 #include "Util/FileUtils.hpp"
-#include "Algos/ProcessState.hpp"
 #include "support/CacheSupport.hpp"
 #include "support/EvalSupport.hpp"
 #include "support/TestSupport.hpp"

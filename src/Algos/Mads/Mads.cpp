@@ -74,8 +74,8 @@ bool Mads::runImp()
         // The algorithm's own mega-iteration is never run: it shares the
         // barrier and the mesh, which the run updates in place, and is what
         // the end reports and the hot-restart file read.
-        auto held = std::make_shared<MadsMegaIteration>(this, state.k, state.barrier, mesh,
-                                                        state.success);
+        auto held =
+            std::make_shared<MadsMegaIteration>(this, state.k, state.barrier, mesh, state.success);
         _megaIteration = held;
 
         const auto outcome = runMegaIterations(

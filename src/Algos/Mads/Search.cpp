@@ -15,8 +15,8 @@
 #include "Output/OutputQueue.hpp"
 #include "Param/RunParameters.hpp"
 #include "Type/LHSearchType.hpp"
-#include "Util/StopReasonTypes.hpp"
 #include "Util/AllStopReasons.hpp"
+#include "Util/StopReasonTypes.hpp"
 #include "Util/Utils.hpp"
 
 namespace QARNO_4_0_0
@@ -25,14 +25,12 @@ namespace QARNO_4_0_0
 namespace
 {
 
-template <class Method>
-std::shared_ptr<SearchMethodBase> makeMethod(const Search* search)
+template <class Method> std::shared_ptr<SearchMethodBase> makeMethod(const Search* search)
 {
     return std::make_shared<Method>(search);
 }
 
-template <const char* KEYWORD>
-void switchOffFlag(RunParameters& runParams)
+template <const char* KEYWORD> void switchOffFlag(RunParameters& runParams)
 {
     runParams.setAttributeValue(KEYWORD, false);
 }
@@ -47,7 +45,8 @@ void switchOffLatinHypercube(RunParameters& runParams)
     runParams.setAttributeValue("LH_SEARCH", LHSearchType("0 0"));
 }
 
-SearchMethodEntry entry(const char* keyword, std::shared_ptr<SearchMethodBase> (*make)(const Search*),
+SearchMethodEntry entry(const char* keyword,
+                        std::shared_ptr<SearchMethodBase> (*make)(const Search*),
                         void (*switchOff)(RunParameters&), bool inQuadModelOptimization,
                         bool inTeskoraModelOptimization, bool inPsdPollster)
 {

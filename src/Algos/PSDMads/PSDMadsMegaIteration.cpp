@@ -137,11 +137,10 @@ bool PSDMadsMegaIteration::runImp()
 
     if (shown(OutputLevel::LEVEL_NORMAL))
     {
-        AddOutputInfo(
-            "Done running " + name + " on thread " + thread + ". " +
-                "Number of evaluations: " + std::to_string(bbEval) + ". " +
-                "Found a new success: " + boolToString(success) + ".",
-            OutputLevel::LEVEL_NORMAL);
+        AddOutputInfo("Done running " + name + " on thread " + thread + ". " +
+                          "Number of evaluations: " + std::to_string(bbEval) + ". " +
+                          "Found a new success: " + boolToString(success) + ".",
+                      OutputLevel::LEVEL_NORMAL);
     }
     return success;
 }

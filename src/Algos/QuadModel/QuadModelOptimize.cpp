@@ -183,7 +183,8 @@ void QuadModelOptimize::generateTrialPoints()
         AddOutputInfo("Create QuadModelEvaluator with fixed variable = " + fixedVariable.display(ArrayOfDouble()),
                       OutputLevel::LEVEL_INFO);
     }
-    auto evaluator = std::make_shared<QuadModelEvaluator>(evc->getEvalParams(-1), _model, modelDisplay, fixedVariable);
+    auto evaluator = std::make_shared<QuadModelEvaluator>(evc->getEvalParams(-1), _model,
+                                                          modelDisplay, fixedVariable);
 
     auto stopReasons = std::make_shared<AlgoStopReasons<MadsStopType>>();
     setupRunParameters();

@@ -371,11 +371,12 @@ bool TeskoraModel::runImp()
         // iteration it runs: that k is the next one.
         runMegaIterations(state, KAdvance::OWN_K,
                           [this](const MegaIterationState& s) {
-                              return std::make_unique<TeskoraModelMegaIteration>(this, s.k, s.barrier,
-                                                                                 s.success);
+                              return std::make_unique<TeskoraModelMegaIteration>(
+                                  this, s.k, s.barrier, s.success);
                           });
         // Kept for the hot-restart file.
-        _megaIteration = std::make_shared<TeskoraModelMegaIteration>(this, state.k, state.barrier, state.success);
+        _megaIteration = std::make_shared<TeskoraModelMegaIteration>(this, state.k, state.barrier,
+                                                                     state.success);
     }
     runTermination();
     OutputQueue::getInstance()->flush();

@@ -58,7 +58,8 @@ void TeskoraModelOptimize::init()
 void TeskoraModelOptimize::setupRunParameters()
 {
     const auto& evcGlobal = EvcInterface::getEvaluatorControl()->getEvcGlobalParams();
-    _optRunParams = InnerMadsRun::runParameters(*_refRunParams, InnerRun::TESKORA_MODEL_OPTIMIZATION);
+    _optRunParams =
+        InnerMadsRun::runParameters(*_refRunParams, InnerRun::TESKORA_MODEL_OPTIMIZATION);
     _optRunParams->setAttributeValue("DISABLE", ArrayOfString(1, "MODELS"));
     _optRunParams->setAttributeValue("ANISOTROPIC_MESH", false);
     // A Latin-hypercube search of 30% of the surrogate budget in the first
@@ -176,9 +177,9 @@ bool TeskoraModelOptimize::runImp()
     const double exclusionArea =
         _runParams->getAttributeValue<Double>("TESKORA_MODEL_EXCLUSION_AREA").todouble();
 
-    auto evaluator = std::make_shared<TeskoraModelEvaluator>(evc->getEvalParams(-1), _teskoraModel, modelDisplay,
-                                                             diversification, feasibility, exclusionArea,
-                                                             SubproblemManager::getSubFixedVariable(this));
+    auto evaluator = std::make_shared<TeskoraModelEvaluator>(
+        evc->getEvalParams(-1), _teskoraModel, modelDisplay, diversification, feasibility,
+        exclusionArea, SubproblemManager::getSubFixedVariable(this));
     auto stopReasons = std::make_shared<AlgoStopReasons<MadsStopType>>();
     _mads = std::make_shared<Mads>(this, stopReasons, _optRunParams, _optPbParams);
     _mads->setName(_mads->getName() + " (TeskoraModelOptimize)");
