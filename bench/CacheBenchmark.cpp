@@ -20,13 +20,13 @@
 
 #include <unistd.h>
 
+#include "Algos/ProcessState.hpp"
 #include "Cache/CacheBase.hpp"
 #include "Cache/CacheSet.hpp"
 #include "Eval/EvalPoint.hpp"
 #include "Math/Point.hpp"
 #include "Output/OutputQueue.hpp"
 #include "Param/CacheParameters.hpp"
-#include "Util/ProcessState.hpp"
 #include "support/AllocationCounter.hpp"
 #include "support/PseudoRandom.hpp"
 

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "Algos/ProcessState.hpp"
 #include "Cache/CacheBase.hpp"
 #include "Cache/CacheSet.hpp"
 #include "Eval/Barrier.hpp"
@@ -33,7 +34,6 @@
 #include "Param/EvalParameters.hpp"
 #include "Param/EvaluatorControlGlobalParameters.hpp"
 #include "Param/EvaluatorControlParameters.hpp"
-#include "Util/ProcessState.hpp"
 #include "support/AllocationCounter.hpp"
 #include "support/PseudoRandom.hpp"
 

@@ -30,6 +30,7 @@
 #include "Algos/Mads/Mads.hpp"
 #include "Algos/Mads/MadsIteration.hpp"
 #include "Algos/Mads/MadsMegaIteration.hpp"
+#include "Algos/ProcessState.hpp"
 #include "Cache/CacheBase.hpp"
 #include "Cache/CacheSet.hpp"
 #include "Eval/Barrier.hpp"
@@ -39,7 +40,6 @@
 #include "Math/Point.hpp"
 #include "Output/OutputQueue.hpp"
 #include "Param/AllParameters.hpp"
-#include "Util/ProcessState.hpp"
 #include "support/AllocationCounter.hpp"
 
 using namespace QARNO_4_0_0;

@@ -33,6 +33,7 @@
 #include "Algos/Mads/GMesh.hpp"
 #include "Algos/MegaIteration.hpp"
 #include "Algos/NelderMead/NMIteration.hpp"
+#include "Algos/ProcessState.hpp"
 #include "Cache/CacheBase.hpp"
 #include "Cache/CacheSet.hpp"
 #include "Eval/Barrier.hpp"
@@ -47,7 +48,6 @@
 #include "Param/EvaluatorControlParameters.hpp"
 #include "Param/PbParameters.hpp"
 #include "Param/RunParameters.hpp"
-#include "Util/ProcessState.hpp"
 #include "support/AllocationCounter.hpp"
 #include "support/PseudoRandom.hpp"
 

@@ -6,9 +6,9 @@
 #include <string>
 
 #include "FuzzSupport.hpp"
+#include "Algos/ProcessState.hpp"
 #include "Param/AllParameters.hpp"
 #include "Util/Exception.hpp"
-#include "Util/ProcessState.hpp"
 
 using namespace QARNO_4_0_0;
 

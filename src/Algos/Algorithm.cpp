@@ -1,5 +1,6 @@
 #include "Algos/Algorithm.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <iostream>
 #include <limits>
@@ -193,6 +194,67 @@ bool Algorithm::isSubAlgo() const
 bool Algorithm::terminate(size_t k)
 {
     return _termination->terminate(k);
+}
+
+// ---------------------------------------------------------------------------
+// Run loop
+// ---------------------------------------------------------------------------
+
+Algorithm::MegaIterationsOutcome
+Algorithm::runMegaIterations(MegaIterationState& state, KAdvance kAdvance,
+                             const MegaIterationFactory& makeMegaIteration,
+                             const MegaIterationFollowUp& followUp, size_t maxMegaIterations)
+{
+    MegaIterationsOutcome outcome;
+    while (outcome.nbMegaIterations < maxMegaIterations &&
+           !(outcome.terminated = terminate(state.k)))
+    {
+        const std::unique_ptr<MegaIteration> megaIteration = makeMegaIteration(state);
+        megaIteration->start();
+        const bool runSuccess = megaIteration->run();
+        megaIteration->end();
+        ++outcome.nbMegaIterations;
+
+        state.k =
+            (KAdvance::NEXT_K == kAdvance) ? megaIteration->getNextK() : megaIteration->getK();
+        state.barrier = megaIteration->getBarrier();
+        state.success = megaIteration->getSuccessType();
+        outcome.anyRunSuccess = outcome.anyRunSuccess || runSuccess;
+        outcome.anyFullSuccess =
+            outcome.anyFullSuccess || SuccessType::FULL_SUCCESS == state.success;
+        outcome.bestSuccess = std::max(outcome.bestSuccess, state.success);
+        if (followUp)
+        {
+            followUp(*megaIteration);
+        }
+
+        Step::handlePendingInterrupts();
+        if (Step::_userInterrupt)
+        {
+            hotRestartOnUserInterrupt();
+        }
+    }
+    return outcome;
+}
+
+std::shared_ptr<Barrier> Algorithm::startingBarrier() const
+{
+    std::shared_ptr<Barrier> barrier =
+        (nullptr == _initialization) ? nullptr : _initialization->getBarrier();
+    if (nullptr == barrier)
+    {
+        const Double hMax0 = _runParams->getAttributeValue<Double>("H_MAX_0");
+        barrier = std::make_shared<Barrier>(hMax0, SubproblemManager::getSubFixedVariable(this),
+                                            EvalType::BB, std::vector<EvalPoint>());
+    }
+    return barrier;
+}
+
+void Algorithm::runTermination()
+{
+    _termination->start();
+    _termination->run();
+    _termination->end();
 }
 
 std::shared_ptr<Barrier> Algorithm::ownMegaIterationBarrier() const

@@ -2,6 +2,8 @@
 #define QARNO_ALGOS_ALGORITHM_HPP
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <istream>
 #include <memory>
 #include <ostream>
@@ -88,6 +90,66 @@ public:
     bool getAlgoSuccessful() const { return _algoSuccessful; }
 
 protected:
+    /// What a run loop hands from one mega-iteration to the next.
+    struct MegaIterationState
+    {
+        size_t k = 0;
+        std::shared_ptr<Barrier> barrier;
+        SuccessType success = SuccessType::NOT_EVALUATED;
+    };
+
+    /// How the number of the next mega-iteration is found.
+    enum class KAdvance
+    {
+        /// `getNextK()`: k plus the iterations run, or k + 1 when none ran.
+        NEXT_K,
+        /// The mega-iteration's own k, which it raised itself for each
+        /// iteration it ran.
+        OWN_K
+    };
+
+    /// What happened in `runMegaIterations`; each algorithm answers its
+    /// `runImp` from the part its own rule names.
+    struct MegaIterationsOutcome
+    {
+        /// The answer of the last termination test (false when the loop
+        /// ended on its count).
+        bool terminated = false;
+        /// Some mega-iteration ended with a full success.
+        bool anyFullSuccess = false;
+        /// Some mega-iteration's `run()` answered true.
+        bool anyRunSuccess = false;
+        /// The best success type of the mega-iterations run.
+        SuccessType bestSuccess = SuccessType::NOT_EVALUATED;
+        size_t nbMegaIterations = 0;
+    };
+
+    /// Builds the mega-iteration for the state (the constructor's arguments
+    /// and whatever the algorithm hands on besides).
+    using MegaIterationFactory =
+        std::function<std::unique_ptr<MegaIteration>(const MegaIterationState&)>;
+    /// Takes what the algorithm hands on besides k, barrier and success
+    /// (a mesh, a simplex) from the mega-iteration just ended.
+    using MegaIterationFollowUp = std::function<void(MegaIteration&)>;
+
+    /// The run loop of every algorithm that repeats mega-iterations: while
+    /// fewer than `maxMegaIterations` ran and `terminate(state.k)` is false,
+    /// build one, start, run and end it, take its k (by `kAdvance`),
+    /// barrier and success type into `state`, call `followUp`, and act on a
+    /// user interrupt (`hotRestartOnUserInterrupt`).
+    MegaIterationsOutcome runMegaIterations(MegaIterationState& state, KAdvance kAdvance,
+                                            const MegaIterationFactory& makeMegaIteration,
+                                            const MegaIterationFollowUp& followUp = nullptr,
+                                            size_t maxMegaIterations = SIZE_MAX);
+
+    /// The initialization's barrier, or, when it made none, a barrier of the
+    /// best cache points (hMax H_MAX_0) in the algorithm's sub-space.
+    std::shared_ptr<Barrier> startingBarrier() const;
+
+    /// Starts, runs and ends the termination step, which reports why the
+    /// algorithm stops.
+    void runTermination();
+
     void init();
 
     void startImp() override;

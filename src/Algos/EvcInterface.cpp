@@ -162,14 +162,10 @@ void EvcInterface::keepPointsThatNeedEval(const std::set<EvalPoint, EvalPointCom
     const bool useCache = _evaluatorControl->getUseCache(-1);
     bool haveBarrierPoints = false;
     std::vector<EvalPoint> barrierPoints;
-    if (!useCache && EvalType::BB == evalType)
+    if (!useCache && EvalType::BB == evalType && nullptr != _evaluatorControl->getBarrier(-1))
     {
-        const auto& barrier = _evaluatorControl->getBarrier(-1);
-        if (nullptr != barrier)
-        {
-            haveBarrierPoints = true;
-            barrierPoints = barrier->getAllPoints();
-        }
+        haveBarrierPoints = true;
+        barrierPoints = _evaluatorControl->getBarrierPointsInFullSpace(-1);
     }
     const std::string comment = _step->getAlgoComment();
     const bool inPhaseOne = (nullptr != dynamic_cast<const PhaseOne*>(_step->getRootAlgorithm()));
@@ -266,9 +262,10 @@ void EvcInterface::setBarrier(const std::shared_ptr<Barrier>& subBarrier)
         return;
     }
     verifyEvaluatorControlNotNull();
-    const EvalType evalType = _evaluatorControl->getEvalType(-1);
-
-    _evaluatorControl->setBarrier(subBarrier->makeFullSpaceCopy(_fixedVariable, evalType));
+    // The step's barrier itself: the queue judges each point against its
+    // current reference points and hMax, never against a copy that the
+    // step's post-processing has left behind.
+    _evaluatorControl->setBarrier(subBarrier, _fixedVariable);
 }
 
 SuccessType EvcInterface::startEvaluation()
@@ -315,13 +312,13 @@ std::vector<EvalPoint> EvcInterface::retrieveAllEvaluatedPoints()
 bool EvcInterface::findInBarrier(const Point& x, EvalPoint& evalPoint) const
 {
     verifyEvaluatorControlNotNull();
-    const auto& barrier = _evaluatorControl->getBarrier(-1);
-    if (nullptr == barrier)
+    if (nullptr == _evaluatorControl->getBarrier(-1))
     {
         return false;
     }
     EvalPoint found;
-    if (!findInList(x.makeFullSpacePointFromFixed(_fixedVariable), barrier->getAllPoints(), found))
+    if (!findInList(x.makeFullSpacePointFromFixed(_fixedVariable),
+                    _evaluatorControl->getBarrierPointsInFullSpace(-1), found))
     {
         return false;
     }

@@ -18,9 +18,11 @@ class EvaluatorControl;
 class Step;
 
 /// The only road from a step to the evaluation queue. The step works in the
-/// sub-space of its sub-problem, the queue, the cache and the queue's barrier
-/// in the full space: trial points are completed with the fixed variable on
-/// the way in, evaluated points reduced on the way out. Built on the step for
+/// sub-space of its sub-problem, the queue and the cache in the full space:
+/// trial points are completed with the fixed variable on the way in,
+/// evaluated points reduced on the way out. The queue judges success against
+/// the step's own barrier (one barrier state, never a copy), which it reads
+/// in the full space through the same fixed variable. Built on the step for
 /// one evaluation:
 ///
 ///     EvcInterface evc(step);
@@ -48,8 +50,10 @@ public:
     /// with `withIteration`, tagged with the mesh and k of their iteration.
     void keepPointsThatNeedEval(const std::set<EvalPoint, EvalPointCompare>& trialPoints,
                                 bool withIteration);
-    /// Gives the queue a full-space copy of the barrier; a null barrier
-    /// leaves the queue's barrier in place.
+    /// Gives the queue the step's barrier itself (with the fixed variable
+    /// that completes its points): success is judged against the barrier
+    /// the step updates, so the two never disagree. A null barrier leaves
+    /// the queue's barrier in place.
     void setBarrier(const std::shared_ptr<Barrier>& subBarrier);
     SuccessType startEvaluation();
     /// The points evaluated for the calling main thread, in sub-space.

@@ -16,6 +16,7 @@
 #include "Algos/Mads/Mads.hpp"
 #include "Algos/NelderMead/NM.hpp"
 #include "Algos/PhaseOne/PhaseOne.hpp"
+#include "Algos/ProcessState.hpp"
 #include "Algos/SSDMads/SSDMads.hpp"
 #include "Algos/SubproblemManager.hpp"
 #include "Cache/CacheBase.hpp"
@@ -161,29 +162,15 @@ void MainStep::setAllParameters(const std::shared_ptr<AllParameters>& allParams)
 // Start
 // ---------------------------------------------------------------------------
 
-void MainStep::resetRunState() const
-{
-    // An earlier run of the process may have ended on an interrupt or an
-    // exception in the middle of phase one: nothing of that may leak here.
-    Step::resetInterruptState();
-    AllStopReasons::setSharedStarted();
-    Eval::resetComputeRules();
-    OutputDirectToFile::getInstance()->_writeSolutionFile = true;
-
-    const auto& evc = EvcInterface::getEvaluatorControl();
-    if (nullptr != evc && evc->isMainThread(getThreadNum()) &&
-        EvalType::BB == evc->getEvalType(-1))
-    {
-        evc->setComputeSuccessTypeFunction(ComputeSuccessType::defaultComputeSuccessType);
-    }
-}
-
 void MainStep::startImp()
 {
     // The handlers of the embedding program come back at the end of the run,
     // or with the destruction of this step after a failure. A step started
     // again first puts back the handlers it found the first time.
     _signalHandlers.reset();
+    // Nothing an earlier run of the process left behind (an interrupt, an
+    // exception in the middle of phase one) reaches this one; what the
+    // caller set up for it (cache, queue, callbacks) stays.
     resetRunState();
     _signalHandlers = std::make_unique<SignalHandlerGuard>();
 
@@ -209,6 +196,10 @@ void MainStep::startImp()
     }
 
     _allParams->checkAndComply();
+    // The checks hand SEED, EPSILON and the value texts to the value types,
+    // but parameters checked before the start are not checked again: the
+    // run's values are handed over here in any case.
+    _allParams->get_run_params()->applyStaticParameters();
     Evaluator::setTimeLimit(_allParams->getAttributeValue<size_t>("MAX_TIME"));
 
     if (_allParams->getAttributeValue<int>("DISPLAY_DEGREE") > 8)
@@ -722,12 +713,14 @@ void MainStep::displayInfo() const
 
 void MainStep::resetComponentsBetweenOptimization()
 {
+    resetRunState();
+    // The points of the earlier optimisation go; the cache, its file and the
+    // evaluation queue set up by the caller stay.
     if (CacheBase::hasInstance())
     {
         CacheBase::getInstance()->clear();
     }
     EvalPoint::resetCurrentTag();
-    SubproblemManager::reset();
 }
 
 } // namespace QARNO_4_0_0

@@ -106,8 +106,9 @@ public:
     void setNumThreads() const {}
     void printNumThreads() const {}
 
-    /// Between two optimisations in one process: empties the cache, restarts
-    /// the tags of evaluation points and empties the sub-problem registry.
+    /// Between two optimisations in one process: what every run resets at
+    /// its start (`resetRunState`), and the cache's points and the tags of
+    /// evaluation points; the cache itself and the evaluation queue stay.
     static void resetComponentsBetweenOptimization();
 
     /// The notice file read by `displayInfo`.
@@ -133,9 +134,6 @@ protected:
     std::vector<std::shared_ptr<Algorithm>> _algos;
 
 private:
-    /// Puts the process-wide state that an earlier run may have left behind
-    /// back to that of a fresh process.
-    void resetRunState() const;
     /// Builds `_algos` by the choice rules.
     void chooseAlgorithms();
     /// LH and NM alone evaluate every point they generate: OPPORTUNISTIC_EVAL

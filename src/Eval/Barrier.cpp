@@ -444,32 +444,4 @@ std::istream& operator>>(std::istream& in, Barrier& barrier)
     return in;
 }
 
-std::shared_ptr<Barrier> Barrier::makeFullSpaceCopy(const Point& fixedVariable,
-                                                     EvalType evalType) const
-{
-    auto full = std::make_shared<Barrier>(*this);
-    full->clearXFeas();
-    full->clearXInf();
-    for (const auto& xFeas : _xFeas)
-    {
-        full->addXFeas(xFeas.makeFullSpacePointFromFixed(fixedVariable), evalType);
-    }
-    for (const auto& xInf : _xInf)
-    {
-        full->addXInf(xInf.makeFullSpacePointFromFixed(fixedVariable));
-    }
-    const auto toFull = [&fixedVariable](const std::shared_ptr<EvalPoint>& ref)
-    {
-        return (nullptr == ref)
-                   ? nullptr
-                   : std::make_shared<EvalPoint>(ref->makeFullSpacePointFromFixed(fixedVariable));
-    };
-    full->_refBestFeas = toFull(_refBestFeas);
-    full->_refBestInf = toFull(_refBestInf);
-    // The points now have the full dimension; an empty barrier keeps its
-    // dimension unknown.
-    full->_n = (0 == _n) ? 0 : fixedVariable.size();
-    return full;
-}
-
 } // namespace QARNO_4_0_0

@@ -67,8 +67,7 @@ public:
     const std::shared_ptr<EvalPoint>& getRefBestInf() const { return _refBestInf; }
     /// The references become copies of the current first points.
     void updateRefBests();
-    /// Replace a reference point (the evaluator-control view puts its
-    /// full-space form in a full-space copy of the barrier).
+    /// Replace a reference point.
     void setRefBestFeas(const std::shared_ptr<EvalPoint>& ref) { _refBestFeas = ref; }
     void setRefBestInf(const std::shared_ptr<EvalPoint>& ref) { _refBestInf = ref; }
 
@@ -78,12 +77,6 @@ public:
     void addXInf(const EvalPoint& xInf);
     void clearXFeas() { _xFeas.clear(); }
     void clearXInf() { _xInf.clear(); }
-
-    /// The same barrier with its points and reference points completed by
-    /// the fixed variable: the form the evaluation queue works with. The
-    /// reference points are new objects, never the ones of this barrier.
-    std::shared_ptr<Barrier> makeFullSpaceCopy(const Point& fixedVariable,
-                                               EvalType evalType) const;
 
     // Checks; each throws with its own text.
     void setN();

@@ -625,9 +625,28 @@ void EvaluatorControl::debugDisplayQueue() const
 // References and per-thread state
 // ---------------------------------------------------------------------------
 
-void EvaluatorControl::setBarrier(const std::shared_ptr<Barrier>& barrier)
+void EvaluatorControl::setBarrier(const std::shared_ptr<Barrier>& barrier,
+                                  const Point& fixedVariable)
 {
-    getMainThreadInfo(-1).setBarrier(barrier);
+    getMainThreadInfo(-1).setBarrier(barrier, fixedVariable);
+}
+
+std::vector<EvalPoint> EvaluatorControl::getBarrierPointsInFullSpace(int mainThreadNum) const
+{
+    const EvcMainThreadInfo& info = getMainThreadInfo(mainThreadNum);
+    if (nullptr == info.getBarrier())
+    {
+        return {};
+    }
+    std::vector<EvalPoint> points = info.getBarrier()->getAllPoints();
+    if (info.getBarrierFixedVariable().nbDefined() > 0)
+    {
+        for (auto& point : points)
+        {
+            point = point.makeFullSpacePointFromFixed(info.getBarrierFixedVariable());
+        }
+    }
+    return points;
 }
 
 const std::shared_ptr<Barrier>& EvaluatorControl::getBarrier(int mainThreadNum) const

@@ -163,9 +163,14 @@ public:
     // References of the calling thread used in evaluation
     // ---------------------------------------------------------------------
 
-    void setBarrier(const std::shared_ptr<Barrier>& barrier);
+    /// The calling thread's points are judged against `barrier` itself (the
+    /// step's object, whose points are completed to the full space by
+    /// `fixedVariable`; none defined for a full-space barrier).
+    void setBarrier(const std::shared_ptr<Barrier>& barrier, const Point& fixedVariable = Point());
     /// Possibly empty.
     const std::shared_ptr<Barrier>& getBarrier(int mainThreadNum = -1) const;
+    /// The barrier's points in the full space.
+    std::vector<EvalPoint> getBarrierPointsInFullSpace(int mainThreadNum = -1) const;
     /// The barrier's hMax; INF without a barrier.
     Double getHMax(int mainThreadNum = -1) const;
     void setLastSuccessfulDir(const std::shared_ptr<Direction>& dir);

@@ -37,11 +37,11 @@ bool decrementAboveZero(std::atomic<size_t>& count)
 EvcMainThreadInfo::EvcMainThreadInfo(std::shared_ptr<Evaluator> evaluator,
                                      std::unique_ptr<EvaluatorControlParameters> evalContParams)
     : _evaluator(std::move(evaluator)), _evalContParams(std::move(evalContParams)),
-      _nbPointsInQueue(0), _doneWithEval(false), _barrier(), _bestIncumbent(), _evaluatedPoints(),
-      _successType(SuccessType::FAILURE), _currentlyRunning(0),
-      _lapMaxBbEval(std::numeric_limits<size_t>::max()), _lapBbEval(0), _sgteEval(0),
-      _bbEvalInSubproblem(0), _computeSuccessType(), _lastSuccessfulDir(), _stopReason(),
-      _opportunisticEval(true), _useCache(true),
+      _nbPointsInQueue(0), _doneWithEval(false), _barrier(), _barrierFixedVariable(),
+      _bestIncumbent(), _evaluatedPoints(), _successType(SuccessType::FAILURE),
+      _currentlyRunning(0), _lapMaxBbEval(std::numeric_limits<size_t>::max()), _lapBbEval(0),
+      _sgteEval(0), _bbEvalInSubproblem(0), _computeSuccessType(), _lastSuccessfulDir(),
+      _stopReason(), _opportunisticEval(true), _useCache(true),
       _maxBbEvalInSubproblem(std::numeric_limits<size_t>::max())
 {
     _computeSuccessType.setComputeSuccessTypeFunction(

@@ -10,6 +10,7 @@
 #include "Eval/ComputeSuccessType.hpp"
 #include "Eval/EvalPoint.hpp"
 #include "Math/Direction.hpp"
+#include "Math/Point.hpp"
 #include "Type/EvalType.hpp"
 #include "Util/StopReason.hpp"
 #include "Util/Utils.hpp"
@@ -122,8 +123,18 @@ public:
     // References
     // ---------------------------------------------------------------------
 
+    /// The barrier of the step whose points are evaluated: the step's own
+    /// object, not a copy, so that every point is judged against the
+    /// step's current reference points and hMax.
     const std::shared_ptr<Barrier>& getBarrier() const { return _barrier; }
-    void setBarrier(const std::shared_ptr<Barrier>& barrier) { _barrier = barrier; }
+    /// The fixed variable that completes the barrier's points to the full
+    /// space (no coordinate defined: they are full already).
+    const Point& getBarrierFixedVariable() const { return _barrierFixedVariable; }
+    void setBarrier(const std::shared_ptr<Barrier>& barrier, const Point& fixedVariable = Point())
+    {
+        _barrier = barrier;
+        _barrierFixedVariable = fixedVariable;
+    }
 
     const std::shared_ptr<EvalPoint>& getBestIncumbent() const { return _bestIncumbent; }
     /// Replaces the best incumbent when the thread's rule ranks the point a
@@ -159,6 +170,7 @@ private:
     std::atomic<size_t> _nbPointsInQueue;
     bool _doneWithEval;
     std::shared_ptr<Barrier> _barrier;
+    Point _barrierFixedVariable;
     std::shared_ptr<EvalPoint> _bestIncumbent;
     std::vector<EvalPoint> _evaluatedPoints;
     SuccessType _successType;

@@ -502,6 +502,15 @@ void RunParameters::init()
         });
 }
 
+void RunParameters::applyStaticParameters() const
+{
+    RNG::reset();
+    RNG::setSeed(getAttributeValue<int>("SEED"));
+    Double::setEpsilon(getAttributeValue<Double>("EPSILON").todouble());
+    Double::_undefStr = getAttributeValue<std::string>("UNDEF_STR");
+    Double::_infStr = getAttributeValue<std::string>("INF_STR");
+}
+
 void RunParameters::setStaticParameters()
 {
     RNG::setSeed(getSpValue<int>("SEED", false, false));

@@ -47,6 +47,11 @@ public:
     /// tolerance and UNDEF_STR / INF_STR to the texts of Double, then writes
     /// back what those hold.
     void setStaticParameters();
+    /// Hands the checked SEED, EPSILON, UNDEF_STR and INF_STR to the value
+    /// types again, the random generator from its state at load, without
+    /// changing the set: a run starts from them whether or not its
+    /// parameters were checked before.
+    void applyStaticParameters() const;
 
     /// PROBLEM_DIR of `run` as a prefix of file names, ending in "/" (a
     /// directory given without it would otherwise be glued to the name);

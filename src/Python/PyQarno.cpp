@@ -15,6 +15,7 @@
 
 #include "Algos/EvcInterface.hpp"
 #include "Algos/MainStep.hpp"
+#include "Algos/ProcessState.hpp"
 #include "Algos/Step.hpp"
 #include "Cache/CacheBase.hpp"
 #include "Eval/EvalPoint.hpp"
@@ -28,7 +29,6 @@
 #include "Python/PyCallback.hpp"
 #include "Type/BBOutputType.hpp"
 #include "Util/Exception.hpp"
-#include "Util/ProcessState.hpp"
 #include "Util/SignalRecord.hpp"
 #include "Util/TextConstants.hpp"
 #include "Util/Utils.hpp"

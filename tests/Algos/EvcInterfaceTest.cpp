@@ -233,7 +233,7 @@ TEST(EvcInterface, WithoutCacheTheQueueBarrierDecides)
     }
 }
 
-TEST(EvcInterface, BarrierGoesToTheQueueInFullSpace)
+TEST(EvcInterface, TheQueueHoldsTheStepsOwnBarrier)
 {
     ProcessStateGuard guard;
     Installed installed(withCache(true));
@@ -245,15 +245,11 @@ TEST(EvcInterface, BarrierGoesToTheQueueInFullSpace)
         INF, Point(3), EvalType::BB, std::vector<EvalPoint>{makeBBPoint({1, 3, 5}, "1", OBJ_ONLY)});
     barrier->updateRefBests();
     evc.setBarrier(barrier);
-    const auto& full = installed.harness.evc->getBarrier(-1);
-    ASSERT_NE(nullptr, full);
-    EXPECT_EQ((Coords{{1, 2, 3, 4, 5}}), coordsOf(full->getAllPoints()));
-    ASSERT_NE(nullptr, full->getRefBestFeas());
-    EXPECT_EQ((Coords{{1, 2, 3, 4, 5}}), coordsOf({*full->getRefBestFeas()}));
-    // A copy keeping the sub-space dimension would refuse its own points at
-    // the next update.
-    EXPECT_EQ(5u, full->getN());
-    // The step's barrier is untouched.
+    // One barrier state: the queue's is the step's, not a copy.
+    EXPECT_EQ(barrier, installed.harness.evc->getBarrier(-1));
+    EXPECT_EQ((Coords{{1, 2, 3, 4, 5}}),
+              coordsOf(installed.harness.evc->getBarrierPointsInFullSpace(-1)));
+    // The step's barrier stays in its sub-space.
     EXPECT_EQ((Coords{{1, 3, 5}}), coordsOf(barrier->getAllPoints()));
     EXPECT_EQ((Coords{{1, 3, 5}}), coordsOf({*barrier->getRefBestFeas()}));
 
@@ -265,10 +261,61 @@ TEST(EvcInterface, BarrierGoesToTheQueueInFullSpace)
 
     // A null barrier leaves the queue's in place.
     evc.setBarrier(nullptr);
-    EXPECT_EQ(full, installed.harness.evc->getBarrier(-1));
+    EXPECT_EQ(barrier, installed.harness.evc->getBarrier(-1));
+}
 
-    EXPECT_NO_THROW(full->updateWithPoints({makeBBPoint({1, 2, 3, 4, 6}, "0", OBJ_ONLY)},
-                                           EvalType::BB, true));
+TEST(EvcInterface, NoPointIsJudgedAgainstStaleReferences)
+{
+    // The step's barrier moves on after it was handed to the queue (a
+    // better point, new references, a lower hMax) and the next points are
+    // evaluated without handing it again, as the starting points of a
+    // sub-algorithm are: they are judged against the barrier as it is now.
+    const BBOutputTypeList objPb = {BBOutputType::OBJ, BBOutputType::PB};
+    struct Case
+    {
+        const char* label;
+        std::vector<double> trial;
+        SuccessType expected;
+    };
+    const Case cases[] = {
+        // f 0.5 improved on the old reference (f 1), not on the new one (f 0).
+        {"feasible, between the old and the new reference", {0.5, 0, 0}, SuccessType::FAILURE},
+        {"feasible, better than the new reference", {-1, 0, 0}, SuccessType::FULL_SUCCESS},
+        // h 4 was within the old hMax (infinite): a partial success against
+        // the infeasible reference (f 0, h 81); not within the new one (2).
+        {"infeasible, above the new hMax", {1, 2, 0}, SuccessType::FAILURE},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.label);
+        ProcessStateGuard guard;
+        QarnoTest::startCache(objPb);
+        // f = first coordinate, one PB constraint = second coordinate
+        // (h its square when positive).
+        EvcHarness harness(withCache(true), objPb,
+                           [](const EvalPoint& x)
+                           { return x[0].tostring() + " " + x[2].tostring(); });
+        EvcInterface::setEvaluatorControl(harness.evc);
+        OutputQueue::getInstance()->initParameters(QarnoTest::makeDisplayParameters(5, 2, ""));
+        SubspaceAlgorithm algo(FIX_1_3);
+        RecordingStep init(&algo.algo, "Init");
+        EvcInterface evc(&init);
+
+        auto barrier =
+            std::make_shared<Barrier>(INF, Point(3), EvalType::BB,
+                                      std::vector<EvalPoint>{makeBBPoint({1, 0, 5}, "1 0", objPb),
+                                                             makeBBPoint({0, 9, 5}, "0 9", objPb)});
+        barrier->updateRefBests();
+        evc.setBarrier(barrier);
+
+        barrier->updateWithPoints({makeBBPoint({0, 0, 5}, "0 0", objPb)}, EvalType::BB, false);
+        barrier->updateRefBests();
+        barrier->setHMax(2);
+
+        evc.keepPointsThatNeedEval(trialPoints({c.trial}), false);
+        EXPECT_EQ(c.expected, evc.startEvaluation());
+        EvcInterface::setEvaluatorControl(nullptr);
+    }
 }
 
 TEST(EvcInterface, EvaluatedPointsComeBackInSubSpace)

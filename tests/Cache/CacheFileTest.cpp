@@ -20,6 +20,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "Algos/ProcessState.hpp"
 #include "Cache/CacheBase.hpp"
 #include "Cache/CacheSet.hpp"
 #include "Eval/BBOutput.hpp"
@@ -29,7 +30,6 @@
 #include "Math/Point.hpp"
 #include "Util/FileLock.hpp"
 #include "Util/FileUtils.hpp"
-#include "Util/ProcessState.hpp"
 #include "support/CacheSupport.hpp"
 #include "support/EvalSupport.hpp"
 #include "support/TestSupport.hpp"

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "Algos/ProcessState.hpp"
 #include "Cache/CacheBase.hpp"
 #include "Cache/CacheSet.hpp"
 #include "Eval/EvalPoint.hpp"
@@ -17,7 +18,6 @@
 #include "Math/Point.hpp"
 #include "Output/OutputQueue.hpp"
 #include "Param/CacheParameters.hpp"
-#include "Util/ProcessState.hpp"
 #include "support/CacheSupport.hpp"
 #include "support/EvalSupport.hpp"
 #include "support/TestSupport.hpp"

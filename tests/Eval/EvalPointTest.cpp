@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "Algos/ProcessState.hpp"
 #include "Eval/ComputeSuccessType.hpp"
 #include "Eval/EvalPoint.hpp"
 #include "Eval/EvalQueuePoint.hpp"
 #include "Math/Point.hpp"
 #include "Util/ArrayOfString.hpp"
-#include "Util/ProcessState.hpp"
 #include "support/EvalSupport.hpp"
 #include "support/TestSupport.hpp"
 

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "Algos/ProcessState.hpp"
 #include "Cache/CacheBase.hpp"
 #include "Eval/Barrier.hpp"
 #include "Eval/EvaluatorControl.hpp"
@@ -26,7 +27,6 @@
 #include "Output/OutputQueue.hpp"
 #include "Util/AllStopReasons.hpp"
 #include "Util/Exception.hpp"
-#include "Util/ProcessState.hpp"
 #include "support/CacheSupport.hpp"
 #include "support/EvalSupport.hpp"
 #include "support/EvcSupport.hpp"

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "Algos/ProcessState.hpp"
 #include "Cache/CacheBase.hpp"
 #include "Eval/Barrier.hpp"
 #include "Eval/ComparePriority.hpp"
@@ -24,7 +25,6 @@
 #include "Math/Point.hpp"
 #include "Output/OutputQueue.hpp"
 #include "Param/Parameters.hpp"
-#include "Util/ProcessState.hpp"
 #include "support/CacheSupport.hpp"
 #include "support/EvalSupport.hpp"
 #include "support/EvcSupport.hpp"

@@ -214,6 +214,9 @@ TEST(SSDMadsRun, MaxIterationsCountsSubproblems)
     EXPECT_FALSE(subs[2].ran);
     EXPECT_TRUE(contains(run.result.stopReason, "Maximum number of iterations"))
         << run.result.stopReason;
+    // A decomposition that ran to a stop answers true, whatever its
+    // sub-problems found.
+    EXPECT_TRUE(run.result.runResult);
 }
 
 TEST(SSDMadsRun, FailingStartingPointRunsNoMegaIteration)

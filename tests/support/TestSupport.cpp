@@ -6,9 +6,9 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "Algos/ProcessState.hpp"
 #include "Math/RNG.hpp"
 #include "Util/Exception.hpp"
-#include "Util/ProcessState.hpp"
 
 namespace QarnoTest
 {

@@ -1,5 +1,6 @@
 #include "Algos/Mads/Mads.hpp"
 
+#include <memory>
 #include <sstream>
 
 #include "Algos/Initialization.hpp"
@@ -44,13 +45,10 @@ void Mads::init()
 bool Mads::runImp()
 {
     bool successful = false;
-    size_t k = 0;
-    SuccessType success = SuccessType::NOT_EVALUATED;
-    std::shared_ptr<Barrier> barrier;
-    std::shared_ptr<MeshBase> mesh;
-
-    if (!_termination->terminate(0))
+    if (!terminate(0))
     {
+        MegaIterationState state;
+        std::shared_ptr<MeshBase> mesh;
         if (nullptr != _megaIteration)
         {
             const auto madsMega = std::dynamic_pointer_cast<MadsMegaIteration>(_megaIteration);
@@ -58,9 +56,9 @@ bool Mads::runImp()
             {
                 throw Exception(SOURCE_FILE, __LINE__, "Invalid shared pointer cast");
             }
-            k = madsMega->getK();
-            barrier = madsMega->getBarrier();
-            success = madsMega->getSuccessType();
+            state.k = madsMega->getK();
+            state.barrier = madsMega->getBarrier();
+            state.success = madsMega->getSuccessType();
             mesh = madsMega->getMesh();
         }
         else
@@ -71,46 +69,33 @@ bool Mads::runImp()
                 throw Exception(SOURCE_FILE, __LINE__, "Invalid shared pointer cast");
             }
             mesh = init->getMesh();
-            barrier = init->getBarrier();
+            state.barrier = init->getBarrier();
         }
 
         // The algorithm's own mega-iteration is never run: it shares the
         // barrier and the mesh, which the run updates in place, and is what
         // the end reports and the hot-restart file read.
-        auto held = std::make_shared<MadsMegaIteration>(this, k, barrier, mesh, success);
+        auto held =
+            std::make_shared<MadsMegaIteration>(this, state.k, state.barrier, mesh, state.success);
         _megaIteration = held;
 
-        while (!_termination->terminate(k))
-        {
-            MadsMegaIteration megaIteration(this, k, barrier, mesh, success);
-            megaIteration.start();
-            megaIteration.run();
-            megaIteration.end();
-
-            k = megaIteration.getNextK();
-            barrier = megaIteration.getBarrier();
-            mesh = megaIteration.getMesh();
-            success = megaIteration.getSuccessType();
-            if (SuccessType::FULL_SUCCESS == success)
+        const auto outcome = runMegaIterations(
+            state, KAdvance::NEXT_K,
+            [this, &mesh](const MegaIterationState& s)
+            { return std::make_unique<MadsMegaIteration>(this, s.k, s.barrier, mesh, s.success); },
+            [&](MegaIteration& ended)
             {
-                successful = true;
-            }
-            // The hot-restart file continues the numbering where this run
-            // stopped, so that a continued run keeps counting its
-            // iterations (MAX_ITERATIONS) as the evaluation counters do.
-            held->setK(k);
-
-            Step::handlePendingInterrupts();
-            if (Step::_userInterrupt)
-            {
-                hotRestartOnUserInterrupt();
-            }
-        }
+                mesh = static_cast<MadsMegaIteration&>(ended).getMesh();
+                // The hot-restart file continues the numbering where this
+                // run stopped, so that a continued run keeps counting its
+                // iterations (MAX_ITERATIONS) as the evaluation counters do.
+                held->setK(state.k);
+            });
+        // A partial success does not make the run successful.
+        successful = outcome.anyFullSuccess;
     }
 
-    _termination->start();
-    _termination->run();
-    _termination->end();
+    runTermination();
     return successful;
 }
 

@@ -13,12 +13,101 @@
 #include "Algos/Mads/UserSearchMethod.hpp"
 #include "Eval/EvaluatorControl.hpp"
 #include "Output/OutputQueue.hpp"
-#include "Util/StopReasonTypes.hpp"
+#include "Param/RunParameters.hpp"
+#include "Type/LHSearchType.hpp"
 #include "Util/AllStopReasons.hpp"
+#include "Util/StopReasonTypes.hpp"
 #include "Util/Utils.hpp"
 
 namespace QARNO_4_0_0
 {
+
+namespace
+{
+
+template <class Method> std::shared_ptr<SearchMethodBase> makeMethod(const Search* search)
+{
+    return std::make_shared<Method>(search);
+}
+
+template <const char* KEYWORD> void switchOffFlag(RunParameters& runParams)
+{
+    runParams.setAttributeValue(KEYWORD, false);
+}
+
+const char SPECULATIVE_SEARCH[] = "SPECULATIVE_SEARCH";
+const char QUAD_MODEL_SEARCH[] = "QUAD_MODEL_SEARCH";
+const char TESKORA_SEARCH[] = "TESKORA_SEARCH";
+const char NM_SEARCH[] = "NM_SEARCH";
+
+void switchOffLatinHypercube(RunParameters& runParams)
+{
+    runParams.setAttributeValue("LH_SEARCH", LHSearchType("0 0"));
+}
+
+SearchMethodEntry entry(const char* keyword,
+                        std::shared_ptr<SearchMethodBase> (*make)(const Search*),
+                        void (*switchOff)(RunParameters&), bool inQuadModelOptimization,
+                        bool inTeskoraModelOptimization, bool inPsdPollster)
+{
+    SearchMethodEntry e;
+    e.keyword = keyword;
+    e.make = make;
+    e.switchOff = switchOff;
+    e.inQuadModelOptimization = inQuadModelOptimization;
+    e.inTeskoraModelOptimization = inTeskoraModelOptimization;
+    e.inPsdPollster = inPsdPollster;
+    return e;
+}
+
+} // namespace
+
+bool SearchMethodEntry::runsIn(InnerRun innerRun) const
+{
+    switch (innerRun)
+    {
+    case InnerRun::QUAD_MODEL_OPTIMIZATION:
+        return inQuadModelOptimization;
+    case InnerRun::TESKORA_MODEL_OPTIMIZATION:
+        return inTeskoraModelOptimization;
+    case InnerRun::PSD_POLLSTER:
+        return inPsdPollster;
+    }
+    return false;
+}
+
+const std::vector<SearchMethodEntry>& Search::methodTable()
+{
+    // Inside a model optimisation the model searches would model the model,
+    // and Nelder-Mead would spend the quadratic model's small budget; the
+    // surrogate model's own Latin-hypercube design replaces LH_SEARCH there.
+    // The pollster only polls.
+    //                          keyword, factory, switch, quad, teskora, pollster
+    static const std::vector<SearchMethodEntry> table = {
+        entry(SPECULATIVE_SEARCH, makeMethod<SpeculativeSearchMethod>,
+              switchOffFlag<SPECULATIVE_SEARCH>, true, true, false),
+        entry("", makeMethod<UserSearchMethod>, nullptr, true, true, true),
+        entry(QUAD_MODEL_SEARCH, makeMethod<QuadSearchMethod>, switchOffFlag<QUAD_MODEL_SEARCH>,
+              false, false, false),
+        entry(TESKORA_SEARCH, makeMethod<TeskoraSearchMethod>, switchOffFlag<TESKORA_SEARCH>, false,
+              false, false),
+        entry("LH_SEARCH", makeMethod<LHSearchMethod>, switchOffLatinHypercube, true, true, false),
+        entry(NM_SEARCH, makeMethod<NMSearchMethod>, switchOffFlag<NM_SEARCH>, false, true, false),
+    };
+    return table;
+}
+
+void Search::switchOffSearchesFor(InnerRun innerRun, RunParameters& runParams,
+                                  const std::vector<SearchMethodEntry>& table)
+{
+    for (const auto& method : table)
+    {
+        if (!method.runsIn(innerRun) && nullptr != method.switchOff)
+        {
+            method.switchOff(runParams);
+        }
+    }
+}
 
 Search::Search(const Step* parentStep)
     : Step(parentStep), IterationUtils(this), _searchMethods()
@@ -36,14 +125,12 @@ void Search::init()
     setName("Search");
     verifyParentNotNull();
 
-    // The running order. Each method reads its own parameters and says
-    // whether it is enabled.
-    _searchMethods.push_back(std::make_shared<SpeculativeSearchMethod>(this));
-    _searchMethods.push_back(std::make_shared<UserSearchMethod>(this));
-    _searchMethods.push_back(std::make_shared<QuadSearchMethod>(this));
-    _searchMethods.push_back(std::make_shared<TeskoraSearchMethod>(this));
-    _searchMethods.push_back(std::make_shared<LHSearchMethod>(this));
-    _searchMethods.push_back(std::make_shared<NMSearchMethod>(this));
+    // The running order is that of the table. Each method reads its own
+    // parameters and says whether it is enabled.
+    for (const auto& method : methodTable())
+    {
+        _searchMethods.push_back(method.make(this));
+    }
 }
 
 bool Search::isEnabled() const

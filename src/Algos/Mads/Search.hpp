@@ -2,6 +2,7 @@
 #define QARNO_ALGOS_MADS_SEARCH_HPP
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "Algos/IterationUtils.hpp"
@@ -10,7 +11,43 @@
 namespace QARNO_4_0_0
 {
 
+class RunParameters;
 class SearchMethodBase;
+class Search;
+
+/// The MADS runs that a step runs inside itself, on a model or on a part of
+/// the problem: each keeps only some of the search methods.
+enum class InnerRun
+{
+    /// The minimisation of a quadratic model.
+    QUAD_MODEL_OPTIMIZATION,
+    /// The minimisation of a surrogate-model problem.
+    TESKORA_MODEL_OPTIMIZATION,
+    /// The pollster of the parallel space decomposition: a single poll
+    /// direction around the current centre, no search at all.
+    PSD_POLLSTER
+};
+
+/// One search method: the run parameter that asks for it, how it is made,
+/// how an inner run switches it off, and in which inner runs it stays.
+/// The inner runs keep a method only where its row says so: a method added
+/// without a thought for them stays out of them.
+struct SearchMethodEntry
+{
+    /// The run parameter that asks for the method; empty for the user
+    /// search, which no parameter asks for.
+    std::string keyword;
+    std::shared_ptr<SearchMethodBase> (*make)(const Search* search);
+    /// Sets the run parameter so that the method is not run; null when there
+    /// is nothing to switch off.
+    void (*switchOff)(RunParameters& runParams);
+    bool inQuadModelOptimization = false;
+    bool inTeskoraModelOptimization = false;
+    bool inPsdPollster = false;
+
+    /// Whether the method stays on in that inner run.
+    bool runsIn(InnerRun innerRun) const;
+};
 
 /// The search phase of one MADS iteration: its child methods, always built
 /// in this order: speculative, user, quadratic model, surrogate model, Latin
@@ -39,6 +76,14 @@ public:
 
     /// True when at least one method is enabled.
     bool isEnabled() const;
+
+    /// Every search method, in running order: speculative, user, quadratic
+    /// model, surrogate model, Latin hypercube, Nelder-Mead.
+    static const std::vector<SearchMethodEntry>& methodTable();
+    /// Switches off in `runParams` the methods that `innerRun` does not keep
+    /// (by default those of `methodTable()`).
+    static void switchOffSearchesFor(InnerRun innerRun, RunParameters& runParams,
+                                     const std::vector<SearchMethodEntry>& table = methodTable());
 
     /// The methods, in their running order.
     const std::vector<std::shared_ptr<SearchMethodBase>>& getSearchMethods() const

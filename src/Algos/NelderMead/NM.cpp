@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iostream>
 #include <limits>
+#include <memory>
 
 #include "Algos/EvcInterface.hpp"
 #include "Algos/Initialization.hpp"
@@ -91,62 +92,48 @@ bool NM::runImp()
     _algoSuccessful = false;
     _algoBestSuccess = SuccessType::NOT_EVALUATED;
 
+    // Unlike the other algorithms, a Nelder-Mead run that starts while its
+    // stop reasons already terminate reports nothing: no termination step.
     if (_stopReasons->checkTerminate())
     {
         return false;
     }
 
     const bool alone = _runParams->getAttributeValue<bool>("NM_OPTIMIZATION");
-    std::shared_ptr<Barrier> barrier;
-    if (alone)
-    {
-        barrier = _initialization->getBarrier();
-    }
-    else
-    {
-        barrier = enclosingMadsBarrier(this);
-    }
+    MegaIterationState state;
+    state.barrier = alone ? _initialization->getBarrier() : enclosingMadsBarrier(this);
 
-    size_t k = 0;
-    SuccessType success = SuccessType::NOT_EVALUATED;
+    // A Nelder-Mead mega-iteration raises its own k and counts no iteration
+    // as run: getNextK() numbers them 0, 2, 4, ...
     NMSimplexPtr simplex;
-    while (!_termination->terminate(k))
-    {
-        NMMegaIteration megaIteration(this, k, barrier, success);
-        if (alone)
+    const auto outcome = runMegaIterations(
+        state, KAdvance::NEXT_K,
+        [this, alone, &simplex](const MegaIterationState& s)
         {
-            megaIteration.continueSimplex(simplex);
-        }
-        megaIteration.start();
-        const bool megaSuccess = megaIteration.run();
-        megaIteration.end();
-        _algoSuccessful = _algoSuccessful || megaSuccess;
-
-        k = megaIteration.getNextK();
-        barrier = megaIteration.getBarrier();
-        success = megaIteration.getSuccessType();
-        if (alone && nullptr != megaIteration.getNMIteration())
+            auto megaIteration = std::make_unique<NMMegaIteration>(this, s.k, s.barrier, s.success);
+            if (alone)
+            {
+                megaIteration->continueSimplex(simplex);
+            }
+            return megaIteration;
+        },
+        [alone, &simplex](MegaIteration& ended)
         {
-            simplex = megaIteration.getNMIteration()->getY();
-        }
-        if (success > _algoBestSuccess)
-        {
-            _algoBestSuccess = success;
-        }
-
-        Step::handlePendingInterrupts();
-        if (Step::_userInterrupt)
-        {
-            Algorithm::hotRestartOnUserInterrupt();
-        }
-    }
+            const auto& iteration = static_cast<NMMegaIteration&>(ended).getNMIteration();
+            if (alone && nullptr != iteration)
+            {
+                simplex = iteration->getY();
+            }
+        });
+    // The success the search method hands to MADS: any mega-iteration that
+    // found a better point, and the best success type reached.
+    _algoSuccessful = outcome.anyRunSuccess;
+    _algoBestSuccess = outcome.bestSuccess;
 
     // Kept for the hot-restart file: the next k and the final barrier.
-    _megaIteration = std::make_shared<NMMegaIteration>(this, k, barrier, success);
+    _megaIteration = std::make_shared<NMMegaIteration>(this, state.k, state.barrier, state.success);
 
-    _termination->start();
-    _termination->run();
-    _termination->end();
+    runTermination();
     return _algoSuccessful;
 }
 

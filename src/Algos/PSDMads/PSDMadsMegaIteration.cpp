@@ -5,14 +5,15 @@
 
 #include "Algos/AlgoStopReasons.hpp"
 #include "Algos/EvcInterface.hpp"
+#include "Algos/InnerMadsRun.hpp"
 #include "Algos/Mads/Mads.hpp"
+#include "Algos/Mads/Search.hpp"
 #include "Algos/MeshBase.hpp"
 #include "Eval/EvaluatorControl.hpp"
 #include "Output/OutputQueue.hpp"
 #include "Param/EvaluatorControlGlobalParameters.hpp"
 #include "Param/PbParameters.hpp"
 #include "Param/RunParameters.hpp"
-#include "Type/LHSearchType.hpp"
 #include "Util/Utils.hpp"
 
 namespace QARNO_4_0_0
@@ -42,8 +43,7 @@ void PSDMadsMegaIteration::startImp()
     auto stopReasons = std::make_shared<AlgoStopReasons<MadsStopType>>();
     const bool isPollster = (0 == getThreadNum());
 
-    auto pb = std::make_shared<PbParameters>();
-    pb->copyParameters(*_pbParams);
+    auto pb = InnerMadsRun::pbParameters(*_pbParams);
     auto run = std::make_shared<RunParameters>();
     run->copyParameters(*_runParams);
 
@@ -82,11 +82,7 @@ void PSDMadsMegaIteration::setupSubproblemParams(std::shared_ptr<PbParameters>& 
     {
         pbParams->setAttributeValue("DIRECTION_TYPE", DirectionType::SINGLE);
         pbParams->setAttributeValue("INITIAL_FRAME_SIZE", frame);
-        runParams->setAttributeValue("LH_SEARCH", LHSearchType("0 0"));
-        runParams->setAttributeValue("NM_SEARCH", false);
-        runParams->setAttributeValue("QUAD_MODEL_SEARCH", false);
-        runParams->setAttributeValue("TESKORA_SEARCH", false);
-        runParams->setAttributeValue("SPECULATIVE_SEARCH", false);
+        Search::switchOffSearchesFor(InnerRun::PSD_POLLSTER, *runParams);
         // Around the current frame centre, not the run's first X0: else the
         // pollster would never move from the starting point.
         pbParams->setAttributeValue("X0", ArrayOfPoint{_x0});
@@ -129,7 +125,6 @@ void PSDMadsMegaIteration::setupSubproblemParams(std::shared_ptr<PbParameters>& 
 
 bool PSDMadsMegaIteration::runImp()
 {
-    const auto& evc = EvcInterface::getEvaluatorControl();
     const std::string thread = std::to_string(getThreadNum());
     const std::string name = _madsOnSubproblem->getName();
     if (shown(OutputLevel::LEVEL_NORMAL))
@@ -137,22 +132,16 @@ bool PSDMadsMegaIteration::runImp()
         AddOutputInfo("Running " + name + " on thread " + thread, OutputLevel::LEVEL_NORMAL);
     }
 
-    // What the thread evaluated before this sub-run (its share of the
-    // initialization, for the first one) is not charged to its budget.
-    evc->resetBbEvalInSubproblem(-1);
-    _madsOnSubproblem->start();
-    const bool success = _madsOnSubproblem->run();
-    _madsOnSubproblem->end();
+    size_t bbEval = 0;
+    const bool success = InnerMadsRun::runOnSubproblem(*_madsOnSubproblem, bbEval);
 
     if (shown(OutputLevel::LEVEL_NORMAL))
     {
-        AddOutputInfo(
-            "Done running " + name + " on thread " + thread + ". " +
-                "Number of evaluations: " + std::to_string(evc->getBbEvalInSubproblem(-1)) + ". " +
-                "Found a new success: " + boolToString(success) + ".",
-            OutputLevel::LEVEL_NORMAL);
+        AddOutputInfo("Done running " + name + " on thread " + thread + ". " +
+                          "Number of evaluations: " + std::to_string(bbEval) + ". " +
+                          "Found a new success: " + boolToString(success) + ".",
+                      OutputLevel::LEVEL_NORMAL);
     }
-    evc->resetBbEvalInSubproblem(-1);
     return success;
 }
 

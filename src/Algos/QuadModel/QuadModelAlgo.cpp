@@ -61,40 +61,25 @@ void QuadModelAlgo::startImp()
 bool QuadModelAlgo::runImp()
 {
     bool result = false;
-    if (!_termination->terminate(0))
+    if (!terminate(0))
     {
-        std::shared_ptr<Barrier> barrier = _initialization->getBarrier();
-        if (nullptr == barrier)
-        {
-            // The initialization makes none: the barrier comes from the cache.
-            const Double hMax0 = _runParams->getAttributeValue<Double>("H_MAX_0");
-            barrier = std::make_shared<Barrier>(hMax0, SubproblemManager::getSubFixedVariable(this),
-                                                EvalType::BB, std::vector<EvalPoint>());
-        }
-
-        auto megaIteration =
-            std::make_shared<QuadModelMegaIteration>(this, 0, barrier, SuccessType::NOT_EVALUATED);
-        megaIteration->start();
-        result = megaIteration->run();
-        megaIteration->end();
-
-        if (megaIteration->getBarrier() != barrier)
-        {
-            barrier = megaIteration->getBarrier();
-        }
-        Step::handlePendingInterrupts();
-        if (Step::_userInterrupt)
-        {
-            hotRestartOnUserInterrupt();
-        }
+        MegaIterationState state;
+        state.barrier = startingBarrier();
+        // One run is one mega-iteration with one model and one inner
+        // optimisation: the model is built from the whole cache, so a second
+        // one would find the same.
+        const auto outcome = runMegaIterations(
+            state, KAdvance::OWN_K,
+            [this](const MegaIterationState& s)
+            { return std::make_unique<QuadModelMegaIteration>(this, s.k, s.barrier, s.success); },
+            nullptr, 1);
+        result = outcome.anyRunSuccess;
         // Kept for the hot-restart file.
-        _megaIteration = std::make_shared<QuadModelMegaIteration>(
-            this, megaIteration->getK(), barrier, megaIteration->getSuccessType());
+        _megaIteration =
+            std::make_shared<QuadModelMegaIteration>(this, state.k, state.barrier, state.success);
     }
 
-    _termination->start();
-    _termination->run();
-    _termination->end();
+    runTermination();
     OutputQueue::getInstance()->flush();
     return result;
 }

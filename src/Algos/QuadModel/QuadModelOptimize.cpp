@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "Algos/AlgoStopReasons.hpp"
-#include "Algos/EvaluatorSettingsGuard.hpp"
 #include "Algos/EvcInterface.hpp"
+#include "Algos/InnerMadsRun.hpp"
 #include "Algos/Iteration.hpp"
 #include "Algos/Mads/Mads.hpp"
 #include "Algos/QuadModel/QuadModelAlgo.hpp"
@@ -132,21 +132,14 @@ void QuadModelOptimize::setModelBoundsAndFixedVar()
 
 void QuadModelOptimize::setupRunParameters()
 {
-    _optRunParams = std::make_shared<RunParameters>();
-    _optRunParams->copyParameters(*_runParams);
+    _optRunParams = InnerMadsRun::runParameters(*_runParams, InnerRun::QUAD_MODEL_OPTIMIZATION);
     _optRunParams->setAttributeValue("MAX_ITERATIONS", std::numeric_limits<size_t>::max());
-    _optRunParams->setAttributeValue("QUAD_MODEL_SEARCH", false);
-    _optRunParams->setAttributeValue("TESKORA_SEARCH", false);
-    _optRunParams->setAttributeValue("NM_SEARCH", false);
-    _optRunParams->setAttributeValue("H_MAX_0", Double(INF));
-    _optRunParams->setAttributeValue("USER_CALLS_ENABLED", false);
     _optRunParams->checkAndComply(EvcInterface::getEvaluatorControl()->getEvcGlobalParams(), _pbParams);
 }
 
 void QuadModelOptimize::setupPbParameters()
 {
-    _optPbParams = std::make_shared<PbParameters>();
-    _optPbParams->copyParameters(*_refPbParams);
+    _optPbParams = InnerMadsRun::pbParameters(*_refPbParams);
     _optPbParams->setAttributeValue("LOWER_BOUND", _modelLowerBound);
     _optPbParams->setAttributeValue("UPPER_BOUND", _modelUpperBound);
     _optPbParams->setAttributeValue("FIXED_VARIABLE", _modelFixedVar);
@@ -159,7 +152,6 @@ void QuadModelOptimize::setupPbParameters()
                         "A frameCenter must be available and within bounds to set X0 for quad optimization.");
     }
     _optPbParams->setAttributeValue("X0", ArrayOfPoint{Point(*frameCenter)});
-    _optPbParams->_showMeshWarning = false;
     _optPbParams->checkAndComply();
 }
 
@@ -184,10 +176,6 @@ void QuadModelOptimize::generateTrialPoints()
         std::cerr << "Warning: QuadModelOptimize: Could not set SGTE Evaluator" << std::endl;
         return;
     }
-    EvaluatorSettingsGuard guard(evc, true);
-    evc->setOpportunisticEval(false);
-    evc->setUseCache(false);
-
     const std::string modelDisplay = _runParams->getAttributeValue<std::string>("MODEL_DISPLAY");
     const Point fixedVariable = SubproblemManager::getSubFixedVariable(this);
     if (shownInfo())
@@ -195,9 +183,8 @@ void QuadModelOptimize::generateTrialPoints()
         AddOutputInfo("Create QuadModelEvaluator with fixed variable = " + fixedVariable.display(ArrayOfDouble()),
                       OutputLevel::LEVEL_INFO);
     }
-    auto evaluator = std::make_shared<QuadModelEvaluator>(evc->getEvalParams(-1), _model, modelDisplay, fixedVariable);
-    guard.install(evaluator);
-    evc->setComputeSuccessTypeFunction(ComputeSuccessType::computeSuccessTypeSgte);
+    auto evaluator = std::make_shared<QuadModelEvaluator>(evc->getEvalParams(-1), _model,
+                                                          modelDisplay, fixedVariable);
 
     auto stopReasons = std::make_shared<AlgoStopReasons<MadsStopType>>();
     setupRunParameters();
@@ -212,12 +199,7 @@ void QuadModelOptimize::generateTrialPoints()
 
     Mads mads(this, stopReasons, _optRunParams, _optPbParams);
     mads.setName(mads.getName() + " (QuadModelOptimize)");
-
-    evc->resetSgteEval(-1);
-    mads.start();
-    const bool success = mads.run();
-    mads.end();
-    evc->resetSgteEval(-1);
+    const bool success = InnerMadsRun::runOnModel(mads, evaluator, true);
 
     if (!success)
     {

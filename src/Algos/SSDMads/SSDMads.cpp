@@ -1,5 +1,7 @@
 #include "Algos/SSDMads/SSDMads.hpp"
 
+#include <memory>
+
 #include "Algos/Mads/MadsInitialization.hpp"
 #include "Algos/SSDMads/SSDMadsMegaIteration.hpp"
 #include "Algos/Termination.hpp"
@@ -41,38 +43,29 @@ bool SSDMads::runImp()
             throw Exception(SOURCE_FILE, __LINE__, "Invalid shared pointer cast");
         }
         std::shared_ptr<MeshBase> mesh = init->getMesh();
-        std::shared_ptr<Barrier> barrier = init->getBarrier();
+        MegaIterationState state;
+        state.barrier = init->getBarrier();
 
         // Never run: it shares the barrier and the mesh, which the running
         // mega-iterations update in place, for the end's report.
-        _megaIteration = std::make_shared<SSDMadsMegaIteration>(this, 0, barrier, mesh,
+        _megaIteration = std::make_shared<SSDMadsMegaIteration>(this, 0, state.barrier, mesh,
                                                                 SuccessType::NOT_EVALUATED);
 
-        size_t k = 0;
-        SuccessType success = SuccessType::NOT_EVALUATED;
-        while (!(result = terminate(k)))
-        {
-            SSDMadsMegaIteration megaIteration(this, k, barrier, mesh, success);
-            megaIteration.start();
-            megaIteration.run();
-            megaIteration.end();
-
-            k = megaIteration.getNextK();
-            barrier = megaIteration.getBarrier();
-            mesh = megaIteration.getMesh();
-            success = megaIteration.getSuccessType();
-
-            Step::handlePendingInterrupts();
-            if (Step::_userInterrupt)
-            {
-                hotRestartOnUserInterrupt();
-            }
-        }
+        const auto outcome = runMegaIterations(
+            state, KAdvance::NEXT_K,
+            [this, &mesh](const MegaIterationState& s) {
+                return std::make_unique<SSDMadsMegaIteration>(this, s.k, s.barrier, mesh,
+                                                              s.success);
+            },
+            [&mesh](MegaIteration& ended)
+            { mesh = static_cast<SSDMadsMegaIteration&>(ended).getMesh(); });
+        // The decomposition answers whether it ran to a stop, not whether a
+        // sub-problem succeeded: the sub-problems' successes are merged into
+        // the barrier and judged there.
+        result = outcome.terminated;
     }
 
-    _termination->start();
-    _termination->run();
-    _termination->end();
+    runTermination();
     return result;
 }
 

@@ -363,39 +363,24 @@ void TeskoraModel::startImp()
 
 bool TeskoraModel::runImp()
 {
-    if (!_termination->terminate(0))
+    if (!terminate(0))
     {
-        std::shared_ptr<Barrier> barrier = _initialization->getBarrier();
-        if (nullptr == barrier)
-        {
-            const Double hMax0 = _runParams->getAttributeValue<Double>("H_MAX_0");
-            barrier = std::make_shared<Barrier>(hMax0, SubproblemManager::getSubFixedVariable(this), EvalType::BB,
-                                                std::vector<EvalPoint>());
-        }
-        size_t k = 0;
-        SuccessType success = SuccessType::NOT_EVALUATED;
-        while (!_termination->terminate(k))
-        {
-            TeskoraModelMegaIteration megaIteration(this, k, barrier, success);
-            megaIteration.start();
-            megaIteration.run();
-            megaIteration.end();
-            barrier = megaIteration.getBarrier();
-            k = megaIteration.getK();
-            success = megaIteration.MegaIteration::getSuccessType();
-            Step::handlePendingInterrupts();
-            if (Step::_userInterrupt)
-            {
-                hotRestartOnUserInterrupt();
-            }
-        }
+        MegaIterationState state;
+        state.barrier = startingBarrier();
+        // A surrogate-model mega-iteration raises its own k for each
+        // iteration it runs: that k is the next one.
+        runMegaIterations(state, KAdvance::OWN_K,
+                          [this](const MegaIterationState& s) {
+                              return std::make_unique<TeskoraModelMegaIteration>(
+                                  this, s.k, s.barrier, s.success);
+                          });
         // Kept for the hot-restart file.
-        _megaIteration = std::make_shared<TeskoraModelMegaIteration>(this, k, barrier, success);
+        _megaIteration = std::make_shared<TeskoraModelMegaIteration>(this, state.k, state.barrier,
+                                                                     state.success);
     }
-    _termination->start();
-    _termination->run();
-    _termination->end();
+    runTermination();
     OutputQueue::getInstance()->flush();
+    // Its success shows in the barrier and the stop reasons, not here.
     return true;
 }
 

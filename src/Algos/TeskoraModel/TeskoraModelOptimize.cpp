@@ -7,8 +7,8 @@
 
 #include "Algos/AlgoStopReasons.hpp"
 #include "Algos/CacheInterface.hpp"
-#include "Algos/EvaluatorSettingsGuard.hpp"
 #include "Algos/EvcInterface.hpp"
+#include "Algos/InnerMadsRun.hpp"
 #include "Algos/MegaIteration.hpp"
 #include "Algos/SubproblemManager.hpp"
 #include "Algos/TeskoraModel/TeskoraModel.hpp"
@@ -58,18 +58,14 @@ void TeskoraModelOptimize::init()
 void TeskoraModelOptimize::setupRunParameters()
 {
     const auto& evcGlobal = EvcInterface::getEvaluatorControl()->getEvcGlobalParams();
-    _optRunParams = std::make_shared<RunParameters>();
-    _optRunParams->copyParameters(*_refRunParams);
-    _optRunParams->setAttributeValue("TESKORA_SEARCH", false);
-    _optRunParams->setAttributeValue("QUAD_MODEL_SEARCH", false);
+    _optRunParams =
+        InnerMadsRun::runParameters(*_refRunParams, InnerRun::TESKORA_MODEL_OPTIMIZATION);
     _optRunParams->setAttributeValue("DISABLE", ArrayOfString(1, "MODELS"));
     _optRunParams->setAttributeValue("ANISOTROPIC_MESH", false);
     // A Latin-hypercube search of 30% of the surrogate budget in the first
     // iteration, none afterwards.
     const int k = static_cast<int>(static_cast<double>(evcGlobal->getAttributeValue<size_t>("MAX_SGTE_EVAL")) * 0.3);
     _optRunParams->setAttributeValue("LH_SEARCH", LHSearchType(std::to_string(k) + " 0"));
-    _optRunParams->setAttributeValue("H_MAX_0", Double(INF));
-    _optRunParams->setAttributeValue("USER_CALLS_ENABLED", false);
     _optRunParams->checkAndComply(evcGlobal, _pbParams);
 }
 
@@ -77,8 +73,7 @@ void TeskoraModelOptimize::setupPbParameters(const ArrayOfDouble& lowerBound, co
                                              const ArrayOfDouble& initialMeshSize,
                                              const ArrayOfDouble& initialFrameSize)
 {
-    _optPbParams = std::make_shared<PbParameters>();
-    _optPbParams->copyParameters(*_refPbParams);
+    _optPbParams = InnerMadsRun::pbParameters(*_refPbParams);
     _optPbParams->setAttributeValue("LOWER_BOUND", lowerBound);
     _optPbParams->setAttributeValue("UPPER_BOUND", upperBound);
 
@@ -121,7 +116,6 @@ void TeskoraModelOptimize::setupPbParameters(const ArrayOfDouble& lowerBound, co
     {
         _optPbParams->setAttributeValue("INITIAL_FRAME_SIZE", initialFrameSize);
     }
-    _optPbParams->_showMeshWarning = false;
     _optPbParams->checkAndComply();
 }
 
@@ -183,27 +177,17 @@ bool TeskoraModelOptimize::runImp()
     const double exclusionArea =
         _runParams->getAttributeValue<Double>("TESKORA_MODEL_EXCLUSION_AREA").todouble();
 
-    EvaluatorSettingsGuard guard(evc, false);
-    evc->setOpportunisticEval(false);
-    evc->setUseCache(false);
-
-    auto evaluator = std::make_shared<TeskoraModelEvaluator>(evc->getEvalParams(-1), _teskoraModel, modelDisplay,
-                                                             diversification, feasibility, exclusionArea,
-                                                             SubproblemManager::getSubFixedVariable(this));
-    guard.install(evaluator);
-
+    auto evaluator = std::make_shared<TeskoraModelEvaluator>(
+        evc->getEvalParams(-1), _teskoraModel, modelDisplay, diversification, feasibility,
+        exclusionArea, SubproblemManager::getSubFixedVariable(this));
     auto stopReasons = std::make_shared<AlgoStopReasons<MadsStopType>>();
     _mads = std::make_shared<Mads>(this, stopReasons, _optRunParams, _optPbParams);
     _mads->setName(_mads->getName() + " (TeskoraModelOptimize)");
     _mads->setEndDisplay(false);
+    // The success rule is left to the evaluators: the surrogate rule with the
+    // model's, the blackbox rule with the queue's when it comes back.
+    const bool success = InnerMadsRun::runOnModel(*_mads, evaluator, false);
 
-    evc->resetSgteEval(-1);
-    _mads->start();
-    const bool success = _mads->run();
-    _mads->end();
-    evc->resetSgteEval(-1);
-
-    guard.restore();
     updateOraclePoints();
 
     if (success)
