@@ -74,7 +74,7 @@ run_build "$ROOT/build/sanitize" -DCMAKE_BUILD_TYPE=Debug -DQARNO_SANITIZE=ON -D
 echo "== clang build =="
 # A second compiler sees other warnings and other undefined behaviour; the
 # library and the C++ tests only.
-run_build "$ROOT/build/clang" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+run_build "$ROOT/build/clang" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DQARNO_WERROR=ON \
     -DQARNO_BUILD_PYTHON=OFF
 
 echo "all tests passed"

@@ -11,7 +11,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-const char* const SOURCE_FILE = "src/Algos/AlgoStopReasons";
 
 /// The queue's stop reason for the calling main thread; null when no queue
 /// is installed or the queue has no record for this thread (a queue made but
@@ -77,7 +76,7 @@ AlgoStopReasons<T>::get(const std::shared_ptr<AllStopReasons>& allStopReasons)
     auto stopReasons = std::dynamic_pointer_cast<AlgoStopReasons<T>>(allStopReasons);
     if (nullptr == stopReasons)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "Invalid shared pointer cast");
+        QARNO_THROW(Exception, "Invalid shared pointer cast");
     }
     return stopReasons;
 }

@@ -31,7 +31,6 @@ namespace QARNO_4_0_0
 
 namespace
 {
-const char* const SOURCE_FILE = "src/Algos/Algorithm";
 
 /// Headings, their suffixes and the continuation lines of the solution
 /// reports share this width, so that every point starts in the same column.
@@ -93,8 +92,7 @@ const std::shared_ptr<EvaluatorControl>& requireEvaluatorControl(const Step* ste
     const auto& evc = EvcInterface::getEvaluatorControl();
     if (nullptr == evc)
     {
-        throw StepException(SOURCE_FILE, __LINE__,
-                            "An EvaluatorControl must exist to run the algorithm " +
+        QARNO_THROW(StepException, "An EvaluatorControl must exist to run the algorithm " +
                                 step->getName(),
                             step);
     }
@@ -138,14 +136,12 @@ void Algorithm::init()
     verifyParentNotNull();
     if (nullptr == _runParams)
     {
-        throw StepException(SOURCE_FILE, __LINE__,
-                            "A valid RunParameters must be provided to an Algorithm constructor.",
+        QARNO_THROW(StepException, "A valid RunParameters must be provided to an Algorithm constructor.",
                             this);
     }
     if (nullptr == _pbParams)
     {
-        throw StepException(SOURCE_FILE, __LINE__,
-                            "A valid PbParameters must be provided to the Algorithm constructor.",
+        QARNO_THROW(StepException, "A valid PbParameters must be provided to the Algorithm constructor.",
                             this);
     }
     _pbParams->checkAndComply();
@@ -501,8 +497,7 @@ void Algorithm::read(std::istream& is)
     const size_t cacheHits = CacheBase::_nbCacheHits.load();
     if (nbEval < cacheHits)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "NB_EVAL " + itos(static_cast<size_t>(nbEval)) + " is smaller than the " +
+        QARNO_THROW(Exception, "NB_EVAL " + itos(static_cast<size_t>(nbEval)) + " is smaller than the " +
                             itos(cacheHits) + " cache hits of the cache file");
     }
 

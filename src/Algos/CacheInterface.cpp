@@ -12,7 +12,6 @@ namespace QARNO_4_0_0
 
 namespace
 {
-const char* const SOURCE_FILE = "src/Algos/CacheInterface";
 
 /// In place: every full-space point loses the coordinates that are fixed in
 /// `fixedVariable`, whatever their values. An unrestricted search selects
@@ -41,7 +40,7 @@ void CacheInterface::init()
     // The registry would dereference the step to find its algorithm.
     if (nullptr == _step)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "Step for CacheInterface should not be NULL");
+        QARNO_THROW(Exception, "Step for CacheInterface should not be NULL");
     }
     _fixedVariable = SubproblemManager::getSubFixedVariable(_step);
 }

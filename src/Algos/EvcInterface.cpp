@@ -24,7 +24,6 @@ namespace QARNO_4_0_0
 
 namespace
 {
-const char* const SOURCE_FILE = "src/Algos/EvcInterface";
 
 bool debugShown()
 {
@@ -97,7 +96,7 @@ void EvcInterface::verifyStepNotNull() const
 {
     if (nullptr == _step)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "Step for EvcInterface should not be NULL");
+        QARNO_THROW(Exception, "Step for EvcInterface should not be NULL");
     }
 }
 
@@ -105,8 +104,7 @@ void EvcInterface::verifyEvaluatorControlNotNull()
 {
     if (nullptr == _evaluatorControl)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "EvaluatorControl for EvcInterface should not be NULL");
+        QARNO_THROW(Exception, "EvaluatorControl for EvcInterface should not be NULL");
     }
 }
 
@@ -116,8 +114,7 @@ void EvcInterface::keepPointsThatNeedEval(const std::set<EvalPoint, EvalPointCom
     // The queue may have been removed since this object was built.
     if (nullptr == _evaluatorControl)
     {
-        throw StepException(SOURCE_FILE, __LINE__,
-                            _step->getName() + ": EvaluatorControl not found", _step);
+        QARNO_THROW(StepException, _step->getName() + ": EvaluatorControl not found", _step);
     }
     const EvalType evalType = _evaluatorControl->getEvalType(-1);
 
@@ -137,8 +134,7 @@ void EvcInterface::keepPointsThatNeedEval(const std::set<EvalPoint, EvalPointCom
     const auto* megaSearchPoll = dynamic_cast<const MegaSearchPoll*>(_step);
     if (nullptr == iteration && nullptr == megaSearchPoll && withIteration)
     {
-        throw StepException(SOURCE_FILE, __LINE__,
-                            _step->getName() +
+        QARNO_THROW(StepException, _step->getName() +
                                 ": In keepPointsThatNeedEval: need a parent of type Iteration "
                                 "or MegaSearchPoll",
                             _step);
@@ -207,8 +203,7 @@ void EvcInterface::keepPointsThatNeedEval(const std::set<EvalPoint, EvalPointCom
             iteration = megaSearchPoll->getIterForPoint(trialPoint);
             if (nullptr == iteration)
             {
-                throw StepException(SOURCE_FILE, __LINE__,
-                                    _step->getName() +
+                QARNO_THROW(StepException, _step->getName() +
                                         ": In keepPointsThatNeedEval: Could not determine "
                                         "iteration for point " +
                                         point.display(),

@@ -10,11 +10,6 @@
 namespace QARNO_4_0_0
 {
 
-namespace
-{
-const char* const SOURCE_FILE = "src/Algos/Iteration";
-} // namespace
-
 Iteration::Iteration(const Step* parentStep, size_t k) : Step(parentStep), _k(k)
 {
     init();
@@ -43,8 +38,7 @@ void Iteration::endImp()
 {
     if (nullptr == _stopReasons)
     {
-        throw StepException(SOURCE_FILE, __LINE__,
-                            "Error: " + getName() + " has no stop reasons to show", this);
+        QARNO_THROW(StepException, "Error: " + getName() + " has no stop reasons to show", this);
     }
     if (OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_INFO))
     {
@@ -58,8 +52,7 @@ void runStepEndCallback(const Step& step, CallbackType callbackType)
     const auto& runParams = step.getRunParams();
     if (nullptr == runParams)
     {
-        throw StepException(SOURCE_FILE, __LINE__,
-                            "Error: " + step.getName() +
+        QARNO_THROW(StepException, "Error: " + step.getName() +
                                 " needs the run parameters to check USER_CALLS_ENABLED",
                             &step);
     }
@@ -70,8 +63,7 @@ void runStepEndCallback(const Step& step, CallbackType callbackType)
     const auto& stopReasons = step.getAllStopReasons();
     if (nullptr == stopReasons)
     {
-        throw StepException(SOURCE_FILE, __LINE__,
-                            "Error: " + step.getName() + " has no stop reasons for its callback",
+        QARNO_THROW(StepException, "Error: " + step.getName() + " has no stop reasons for its callback",
                             &step);
     }
     bool stop = false;

@@ -51,7 +51,6 @@ namespace QARNO_4_0_0
 
 namespace
 {
-const char* const SOURCE_FILE = "src/Algos/MainStep";
 
 #ifndef QARNO_NOTICE_FILE
 #define QARNO_NOTICE_FILE ""
@@ -176,8 +175,7 @@ void MainStep::startImp()
 
     if (nullptr == _allParams)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "Using Library mode. Parameters must be set prior to running MainStep "
+        QARNO_THROW(Exception, "Using Library mode. Parameters must be set prior to running MainStep "
                         "step.");
     }
 
@@ -279,7 +277,7 @@ void MainStep::updateX0sFromCache() const
     }
     if (found.empty())
     {
-        throw Exception(SOURCE_FILE, __LINE__, "Cache did not find a best point to initialize X0");
+        QARNO_THROW(Exception, "Cache did not find a best point to initialize X0");
     }
 
     ArrayOfPoint newX0s;
@@ -441,8 +439,7 @@ std::shared_ptr<Algorithm> MainStep::createAlgorithm(AlgoKind kind,
         // The constructor runs SSDMads::init (name, initialization step).
         return std::make_shared<SSDMads>(this, std::move(stopReasons), _runParams, pbParams);
     }
-    throw Exception(SOURCE_FILE, __LINE__,
-                    "The algorithm " + algoKindToString(kind) +
+    QARNO_THROW(Exception, "The algorithm " + algoKindToString(kind) +
                         " is not available in this build of QARNO");
 }
 
@@ -456,8 +453,7 @@ bool MainStep::runImp()
     const auto& evc = EvcInterface::getEvaluatorControl();
     if (nullptr == evc)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "MainStep: no evaluation queue. start() must run before run().");
+        QARNO_THROW(Exception, "MainStep: no evaluation queue. start() must run before run().");
     }
     evc->restart();
 

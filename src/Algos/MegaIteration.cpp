@@ -14,11 +14,6 @@
 namespace QARNO_4_0_0
 {
 
-namespace
-{
-const char* const SOURCE_FILE = "src/Algos/MegaIteration";
-} // namespace
-
 MegaIteration::MegaIteration(const Step* parentStep, size_t k, std::shared_ptr<Barrier> barrier,
                              SuccessType success)
     : Step(parentStep), _iterList(), _barrier(std::move(barrier)), _k(k), _nbIterRun(0),
@@ -35,8 +30,7 @@ void MegaIteration::init()
     verifyParentNotNull();
     if (nullptr == _barrier)
     {
-        throw StepException(SOURCE_FILE, __LINE__,
-                            "MegaIteration constructor: barrier must not be NULL.", this);
+        QARNO_THROW(StepException, "MegaIteration constructor: barrier must not be NULL.", this);
     }
 }
 
@@ -49,8 +43,7 @@ void MegaIteration::computeMaxXFeasXInf(size_t& maxXFeas, size_t& maxXInf) const
 {
     if (nullptr == _runParams)
     {
-        throw StepException(SOURCE_FILE, __LINE__,
-                            "Error: " + getName() +
+        QARNO_THROW(StepException, "Error: " + getName() +
                                 " needs the run parameters to read"
                                 " MAX_ITERATION_PER_MEGAITERATION",
                             this);

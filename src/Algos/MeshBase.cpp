@@ -13,19 +13,13 @@
 namespace QARNO_4_0_0
 {
 
-namespace
-{
-const char* const SOURCE_FILE = "src/Algos/MeshBase";
-} // namespace
-
 MeshBase::MeshBase(const std::shared_ptr<PbParameters>& pbParams)
     : _n(0), _pbParams(pbParams), _initialMeshSize(), _minMeshSize(), _initialFrameSize(),
       _minFrameSize()
 {
     if (nullptr == _pbParams)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "A valid PbParameters must be provided to the MeshBase constructor.");
+        QARNO_THROW(Exception, "A valid PbParameters must be provided to the MeshBase constructor.");
     }
     _n = _pbParams->getAttributeValue<size_t>("DIMENSION");
     _initialMeshSize = _pbParams->getAttributeValue<ArrayOfDouble>("INITIAL_MESH_SIZE");
@@ -71,8 +65,7 @@ void MeshBase::setDeltas(const ArrayOfDouble& deltaMeshSize, const ArrayOfDouble
     if (deltaMeshSize.size() != _n || deltaFrameSize.size() != _n)
     {
         // Indexing past the arrays would read memory that is not theirs.
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "setDeltas: expecting arrays of size " + itos(_n) + ", got sizes " +
+        QARNO_THROW(Exception, "setDeltas: expecting arrays of size " + itos(_n) + ", got sizes " +
                             itos(deltaMeshSize.size()) + " and " + itos(deltaFrameSize.size()));
     }
     for (size_t i = 0; i < _n; ++i)
@@ -83,25 +76,24 @@ void MeshBase::setDeltas(const ArrayOfDouble& deltaMeshSize, const ArrayOfDouble
 
 Double MeshBase::scaleAndProjectOnMesh(size_t /*i*/, const Double& /*l*/) const
 {
-    throw Exception(SOURCE_FILE, __LINE__, "scaleAndProjectOnMesh() not defined for MeshBase.");
+    QARNO_THROW(Exception, "scaleAndProjectOnMesh() not defined for MeshBase.");
 }
 
 ArrayOfDouble MeshBase::scaleAndProjectOnMesh(const Direction& /*dir*/) const
 {
-    throw Exception(SOURCE_FILE, __LINE__, "scaleAndProjectOnMesh() not defined for MeshBase.");
+    QARNO_THROW(Exception, "scaleAndProjectOnMesh() not defined for MeshBase.");
 }
 
 Point MeshBase::projectOnMesh(const Point& /*point*/, const Point& /*frameCenter*/) const
 {
-    throw Exception(SOURCE_FILE, __LINE__, "projectOnMesh() not defined for MeshBase.");
+    QARNO_THROW(Exception, "projectOnMesh() not defined for MeshBase.");
 }
 
 bool MeshBase::verifyPointIsOnMesh(const Point& point, const Point& center) const
 {
     if (center.size() < point.size())
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "verifyPointIsOnMesh: center of size " + itos(center.size()) +
+        QARNO_THROW(Exception, "verifyPointIsOnMesh: center of size " + itos(center.size()) +
                             " is smaller than the point of size " + itos(point.size()));
     }
     for (size_t i = 0; i < point.size(); ++i)
@@ -137,7 +129,7 @@ void readSizes(std::istream& is, const std::string& keyword, ArrayOfDouble& size
 {
     const auto wrongCount = [&keyword, &sizes]()
     {
-        return Exception(SOURCE_FILE, __LINE__,
+        return Exception(QARNO_SOURCE_FILE, __LINE__,
                          keyword + " does not hold " + itos(sizes.size()) +
                              " values, one per variable");
     };

@@ -9,11 +9,6 @@
 namespace QARNO_4_0_0
 {
 
-namespace
-{
-const char* const SOURCE_FILE = "src/Algos/ModelConstraintViolation";
-} // namespace
-
 void computeModelConstraintViolation(const ArrayOfDouble& bbo, const BBOutputTypeList& bbot,
                                      Double& h, const std::string& caller)
 {
@@ -22,7 +17,7 @@ void computeModelConstraintViolation(const ArrayOfDouble& bbo, const BBOutputTyp
     {
         const std::string msg = caller + "::evalH() called with an invalid bbo argument";
         std::cerr << msg << std::endl;
-        throw Exception(SOURCE_FILE, __LINE__, msg);
+        QARNO_THROW(Exception, msg);
     }
 
     const double eps = Double::getEpsilon();

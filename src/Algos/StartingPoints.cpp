@@ -27,7 +27,7 @@ std::string noValidStartingPointMessage(const std::string& invalidList)
            " points)";
 }
 
-void validateStartingPoints(const Step& step, const ArrayOfPoint& x0s, size_t n, const char* sourceFile)
+void validateStartingPoints(const Step& step, const ArrayOfPoint& x0s, size_t n, const std::string& sourceFile)
 {
     std::string msg;
     bool validFound = false;

@@ -19,11 +19,6 @@
 namespace QARNO_4_0_0
 {
 
-namespace
-{
-const char* const SOURCE_FILE = "src/Algos/Step";
-} // namespace
-
 bool Step::_userInterrupt = false;
 bool Step::_userTerminate = false;
 Step::StepEndCallback Step::_cbIterationEnd = Step::defaultStepEnd;
@@ -46,8 +41,7 @@ Step::Step(const Step* parentStep)
 {
     if (nullptr == parentStep)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "Parent step is NULL. This constructor is for child steps having a "
+        QARNO_THROW(Exception, "Parent step is NULL. This constructor is for child steps having a "
                         "parent only.");
     }
     _stopReasons = parentStep->_stopReasons;
@@ -64,8 +58,7 @@ Step::Step(const Step* parentStep, std::shared_ptr<AllStopReasons> stopReasons,
 {
     if (nullptr == _stopReasons)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "StopReason is NULL. Must be provided for this child step.");
+        QARNO_THROW(Exception, "StopReason is NULL. Must be provided for this child step.");
     }
     init();
 }
@@ -231,8 +224,7 @@ void Step::verifyParentNotNull() const
 {
     if (nullptr == _parentStep)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "Parent step for \"" + getName() + "\" should not be NULL");
+        QARNO_THROW(Exception, "Parent step for \"" + getName() + "\" should not be NULL");
     }
 }
 
@@ -243,7 +235,7 @@ void Step::verifyGenerateAllPointsBeforeEval(const std::string& method, bool exp
         // Reading the parameter needs the run parameters: report instead of
         // dereferencing nothing.
         throw StepException(
-            SOURCE_FILE, __LINE__,
+            QARNO_SOURCE_FILE, __LINE__,
             "Error: " + method +
                 " needs the run parameters to check GENERATE_ALL_POINTS_BEFORE_EVAL",
             this);
@@ -251,8 +243,7 @@ void Step::verifyGenerateAllPointsBeforeEval(const std::string& method, bool exp
     const bool value = _runParams->getAttributeValue<bool>("GENERATE_ALL_POINTS_BEFORE_EVAL");
     if (value != expected)
     {
-        throw StepException(SOURCE_FILE, __LINE__,
-                            "Error: " + method + " should only be called if " +
+        QARNO_THROW(StepException, "Error: " + method + " should only be called if " +
                                 " parameter GENERATE_ALL_POINTS_BEFORE_EVAL is " +
                                 (expected ? "true" : "false"),
                             this);
@@ -466,7 +457,7 @@ void Step::handlePendingInterrupts()
             _userTerminate = true;
             // Interrupts recorded after this one belong to the same stop.
             _sigintHandled = SignalRecord::getInterrupts();
-            throw UserTerminateException(SOURCE_FILE, __LINE__, "User termination");
+            QARNO_THROW(UserTerminateException, "User termination");
         }
     }
 }

@@ -18,15 +18,13 @@ namespace QARNO_4_0_0
 
 namespace
 {
-const char* const SOURCE_FILE = "src/Algos/Subproblem";
 
 void requireSize(const std::string& name, size_t size, size_t n)
 {
     if (size != n)
     {
         // The copy below would index past the array.
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "Subproblem: " + name + " is of size " + itos(size) + ", expecting " +
+        QARNO_THROW(Exception, "Subproblem: " + name + " is of size " + itos(size) + ", expecting " +
                             itos(n));
     }
 }
@@ -48,12 +46,11 @@ void Subproblem::init()
 {
     if (nullptr == _refPbParams)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "A valid PbParameters must be provided to the Subproblem constructor.");
+        QARNO_THROW(Exception, "A valid PbParameters must be provided to the Subproblem constructor.");
     }
     if (0 == _fixedVariable.size())
     {
-        throw Exception(SOURCE_FILE, __LINE__, "Error: Fixed variable of dimension 0");
+        QARNO_THROW(Exception, "Error: Fixed variable of dimension 0");
     }
     const Point& refFixed = _refPbParams->getAttributeValue<Point>("FIXED_VARIABLE");
     _dimension = refFixed.size() - refFixed.nbDefined();
@@ -157,8 +154,7 @@ void Subproblem::setupProblemParameters()
     const size_t nbFree = _fixedVariable.size() - _fixedVariable.nbDefined();
     if (fixed.size() != nbFree)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "Expecting FIXED_VARIABLE to be of size " + itos(nbFree) +
+        QARNO_THROW(Exception, "Expecting FIXED_VARIABLE to be of size " + itos(nbFree) +
                             ". Current FIXED_VARIABLE is of size " + itos(fixed.size()) + ": " +
                             fixed.display());
     }

@@ -10,11 +10,6 @@
 namespace QARNO_4_0_0
 {
 
-namespace
-{
-const char* const SOURCE_FILE = "src/Algos/SubproblemManager";
-} // namespace
-
 std::map<const Algorithm*, const Subproblem> SubproblemManager::_map;
 
 void SubproblemManager::reset()
@@ -36,15 +31,13 @@ void SubproblemManager::addSubproblem(const Algorithm* algo, const Subproblem& s
 {
     if (nullptr == algo)
     {
-        throw StepException(SOURCE_FILE, __LINE__,
-                            "Error: SubproblemManager: could not add subproblem for a NULL "
+        QARNO_THROW(StepException, "Error: SubproblemManager: could not add subproblem for a NULL "
                             "Algorithm",
                             nullptr);
     }
     if (!_map.emplace(algo, subproblem).second)
     {
-        throw StepException(SOURCE_FILE, __LINE__,
-                            "Error: SubproblemManager: could not add subproblem for Algorithm " +
+        QARNO_THROW(StepException, "Error: SubproblemManager: could not add subproblem for Algorithm " +
                                 algo->getName(),
                             algo);
     }
@@ -55,8 +48,7 @@ void SubproblemManager::removeSubproblem(const Algorithm* algo)
     if (0 == _map.erase(algo))
     {
         const std::string name = (nullptr == algo) ? std::string("NULL") : algo->getName();
-        throw StepException(SOURCE_FILE, __LINE__,
-                            "Warning: SubproblemManager could not remove subproblem for "
+        QARNO_THROW(StepException, "Warning: SubproblemManager could not remove subproblem for "
                             "Algorithm " +
                                 name,
                             algo);
@@ -67,7 +59,7 @@ const Subproblem& SubproblemManager::getSubproblem(const Step* step)
 {
     if (nullptr == step)
     {
-        throw StepException(SOURCE_FILE, __LINE__, "Algorithm not found for a NULL step", nullptr);
+        QARNO_THROW(StepException, "Algorithm not found for a NULL step", nullptr);
     }
     const Algorithm* algo = nullptr;
     for (const Step* s = step; nullptr != s && nullptr == algo; s = s->getParentStep())
@@ -76,15 +68,14 @@ const Subproblem& SubproblemManager::getSubproblem(const Step* step)
     }
     if (nullptr == algo)
     {
-        throw StepException(SOURCE_FILE, __LINE__,
-                            "Algorithm not found for step " + step->getName(), step);
+        QARNO_THROW(StepException, "Algorithm not found for step " + step->getName(), step);
     }
     const auto it = _map.find(algo);
     if (it == _map.end())
     {
         std::cerr << "Error: Subproblem not found for Algorithm " << algo->getName() << std::endl;
         throw StepException(
-            SOURCE_FILE, __LINE__,
+            QARNO_SOURCE_FILE, __LINE__,
             "SubproblemManager could not get Subproblem for step " + step->getName(), step);
     }
     return it->second;

@@ -21,7 +21,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-const char* const SOURCE_FILE = "src/Algos/Termination";
 
 /// A size_t parameter at this value sets no limit.
 constexpr size_t NO_LIMIT = static_cast<size_t>(-1);
@@ -110,8 +109,7 @@ bool Termination::terminate(size_t k)
     }
     if (nullptr == _runParams || nullptr == _pbParams)
     {
-        throw StepException(SOURCE_FILE, __LINE__,
-                            "Termination needs the run and problem parameters", this);
+        QARNO_THROW(StepException, "Termination needs the run and problem parameters", this);
     }
 
     // Read at every call, not once: called once per mega-iteration, and a hot

@@ -10,13 +10,6 @@
 namespace QARNO_4_0_0
 {
 
-namespace
-{
-
-const char* const SOURCE_FILE = "src/Cache/CacheBase";
-
-} // namespace
-
 std::unique_ptr<CacheBase> CacheBase::_single;
 std::atomic<size_t> CacheBase::_nbCacheHits{0};
 
@@ -24,8 +17,7 @@ const std::unique_ptr<CacheBase>& CacheBase::getInstance()
 {
     if (!_single)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "Cannot get instance. A non-virtual object derived from CacheBase must be "
+        QARNO_THROW(Exception, "Cannot get instance. A non-virtual object derived from CacheBase must be "
                         "instantiated first. For example, call CacheSet::setInstance() ONCE before "
                         "calling CacheBase::getInstance()");
     }
@@ -71,8 +63,7 @@ void CacheBase::lockFile()
     {
         const std::string fileName = _filename;
         _filename.clear();
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "The cache file " + fileName + " is in use by another run (lock file " +
+        QARNO_THROW(Exception, "The cache file " + fileName + " is in use by another run (lock file " +
                             _fileLock.lockFileName() +
                             "): two runs sharing one cache file would lose each other's points. "
                             "Give this run another CACHE_FILE, or start it when the other one "

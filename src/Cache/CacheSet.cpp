@@ -25,7 +25,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-const char* const SOURCE_FILE = "src/Cache/CacheSet";
 
 /// `insert` lets only the rule of the evaluation itself limit a new one.
 constexpr short INSERT_MAX_NUMBER_EVAL = std::numeric_limits<short>::max();
@@ -319,8 +318,7 @@ void CacheSet::init()
 {
     if (_cacheParams->toBeChecked())
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "CacheParameters::checkAndComply() needs to be called before constructing "
+        QARNO_THROW(Exception, "CacheParameters::checkAndComply() needs to be called before constructing "
                         "a CacheSet.");
     }
 }
@@ -330,8 +328,7 @@ void CacheSet::setInstance(const std::shared_ptr<CacheParameters>& cacheParams,
 {
     if (_single)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "Cannot get instance. QARNO::CacheSet::setInstance must be called only "
+        QARNO_THROW(Exception, "Cannot get instance. QARNO::CacheSet::setInstance must be called only "
                         "ONCE before calling QARNO::CacheBase::getInstance()");
     }
     std::unique_ptr<CacheSet> cache(new CacheSet(cacheParams));
@@ -405,8 +402,7 @@ void CacheSet::verifyPointComplete(const Point& x) const
 {
     if (!x.isComplete())
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "Error: Cache does not support incomplete points. Got point: " +
+        QARNO_THROW(Exception, "Error: Cache does not support incomplete points. Got point: " +
                             x.display());
     }
 }
@@ -422,8 +418,7 @@ void CacheSet::verifyPointSize(const Point& x) const
     {
         return;
     }
-    throw Exception(SOURCE_FILE, __LINE__,
-                    "Error: Cache method called with a point of size " + itos(x.size()) + ": " +
+    QARNO_THROW(Exception, "Error: Cache method called with a point of size " + itos(x.size()) + ": " +
                         x.display() + ". Cache needs points of size " + itos(_pointSize));
 }
 
@@ -1265,8 +1260,7 @@ void CacheSet::readText(std::istream& in, const std::string& fileName)
                 }
                 catch (const Exception& e)
                 {
-                    throw Exception(SOURCE_FILE, __LINE__,
-                                    where(lineNumber) + ": " + escapeControlChars(e.getMessage()));
+                    QARNO_THROW(Exception, where(lineNumber) + ": " + escapeControlChars(e.getMessage()));
                 }
             }
             _bbOutputType = types;

@@ -12,7 +12,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-const char* const SOURCE_FILE = "src/Eval/BBOutput";
 
 /// Calls f(index, field) for every field of `text`, in order, until f
 /// answers false.
@@ -367,8 +366,7 @@ std::istream& operator>>(std::istream& in, BBOutput& bbo)
     if (word != BBOutput::bboStart)
     {
         in.setstate(std::ios::failbit);
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "Expecting \"" + BBOutput::bboStart + "\", got \"" +
+        QARNO_THROW(Exception, "Expecting \"" + BBOutput::bboStart + "\", got \"" +
                             escapeControlChars(word) + "\"");
     }
 
@@ -385,8 +383,7 @@ std::istream& operator>>(std::istream& in, BBOutput& bbo)
                 break;
             }
             in.setstate(std::ios::failbit);
-            throw Exception(SOURCE_FILE, __LINE__,
-                            "Expecting \"" + BBOutput::bboEnd + "\", got \"" +
+            QARNO_THROW(Exception, "Expecting \"" + BBOutput::bboEnd + "\", got \"" +
                                 escapeControlChars(word) + "\"");
         }
         if (word == BBOutput::bboEnd)
@@ -396,8 +393,7 @@ std::istream& operator>>(std::istream& in, BBOutput& bbo)
         if (!unescape(word, field))
         {
             in.setstate(std::ios::failbit);
-            throw Exception(SOURCE_FILE, __LINE__,
-                            "Invalid escaped word in blackbox output: \"" +
+            QARNO_THROW(Exception, "Invalid escaped word in blackbox output: \"" +
                                 escapeControlChars(word) + "\"");
         }
         if (!text.empty())

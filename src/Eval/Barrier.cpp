@@ -14,7 +14,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-const char* const SOURCE_FILE = "src/Eval/Barrier";
 
 constexpr OutputLevel DEBUG = OutputLevel::LEVEL_DEBUG;
 
@@ -42,7 +41,7 @@ void Barrier::init(const Point& fixedVariable, EvalType evalType,
 {
     if (fixedVariable.size() == 0)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "Error: Fixed variable of dimension 0");
+        QARNO_THROW(Exception, "Error: Fixed variable of dimension 0");
     }
     checkCache();
 
@@ -89,7 +88,7 @@ void Barrier::init(const Point& fixedVariable, EvalType evalType,
             {
                 s += "There are no xFeas and no xInf defined.";
             }
-            throw Exception(SOURCE_FILE, __LINE__, s);
+            QARNO_THROW(Exception, s);
         }
     }
     checkHMax();
@@ -101,7 +100,7 @@ void Barrier::setN()
     {
         if (_n == 0)
         {
-            throw Exception(SOURCE_FILE, __LINE__, "Barrier could not set point size");
+            QARNO_THROW(Exception, "Barrier could not set point size");
         }
         return;
     }
@@ -115,8 +114,7 @@ void Barrier::setN()
             }
             else if (evalPoint.size() != _n)
             {
-                throw Exception(SOURCE_FILE, __LINE__,
-                                "Barrier has points of size " + itos(_n) + " and of size " +
+                QARNO_THROW(Exception, "Barrier has points of size " + itos(_n) + " and of size " +
                                     itos(evalPoint.size()));
             }
         }
@@ -131,8 +129,7 @@ void Barrier::checkCache()
     }
     catch (const Exception&)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "Cache must be instantiated before initializing Barrier.");
+        QARNO_THROW(Exception, "Cache must be instantiated before initializing Barrier.");
     }
 }
 
@@ -140,7 +137,7 @@ void Barrier::checkXFeas(const EvalType& evalType)
 {
     if (_xFeas.empty())
     {
-        throw Exception(SOURCE_FILE, __LINE__, "Barrier: xFeas must be evaluated before being set.");
+        QARNO_THROW(Exception, "Barrier: xFeas must be evaluated before being set.");
     }
     checkXFeasIsFeas(evalType);
 }
@@ -173,7 +170,7 @@ void Barrier::checkXInf()
 {
     if (_xInf.empty())
     {
-        throw Exception(SOURCE_FILE, __LINE__, "Barrier: xInf must be evaluated before being set.");
+        QARNO_THROW(Exception, "Barrier: xInf must be evaluated before being set.");
     }
 }
 
@@ -181,12 +178,11 @@ void Barrier::checkHMax()
 {
     if (!_hMax.isDefined())
     {
-        throw Exception(SOURCE_FILE, __LINE__, "Barrier: hMax is not defined.");
+        QARNO_THROW(Exception, "Barrier: hMax is not defined.");
     }
     if (_hMax < 0.0)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "Barrier: hMax must be positive. Value: " + _hMax.display(6, 0));
+        QARNO_THROW(Exception, "Barrier: hMax must be positive. Value: " + _hMax.display(6, 0));
     }
 }
 
@@ -293,8 +289,7 @@ bool Barrier::updateWithPoints(const std::vector<EvalPoint>& evalPointList, Eval
         }
         if (evalPoint.size() != _n)
         {
-            throw Exception(SOURCE_FILE, __LINE__,
-                            "Barrier update: Barrier points are of dimension " + itos(_n) +
+            QARNO_THROW(Exception, "Barrier update: Barrier points are of dimension " + itos(_n) +
                                 ". Trying to add this point of dimension " +
                                 itos(evalPoint.size()) + ": " + evalPoint.display());
         }
@@ -414,8 +409,7 @@ std::istream& operator>>(std::istream& in, Barrier& barrier)
             if (barrier.getN() != 0 && evalPoint.size() != barrier.getN())
             {
                 // A barrier of another problem.
-                throw Exception(SOURCE_FILE, __LINE__,
-                                "the point " + evalPoint.Point::display() + " of " + token +
+                QARNO_THROW(Exception, "the point " + evalPoint.Point::display() + " of " + token +
                                     " has " + itos(evalPoint.size()) + " coordinates, not " +
                                     itos(barrier.getN()));
             }

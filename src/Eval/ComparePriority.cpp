@@ -15,7 +15,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-const char* const SOURCE_FILE = "src/Eval/ComparePriority";
 
 const double NO_COSINE = std::numeric_limits<double>::infinity();
 
@@ -25,7 +24,7 @@ const char* const DIMENSION_MISMATCH =
 [[noreturn]] void throwDimensionMismatch()
 {
     std::cerr << DIMENSION_MISMATCH << std::endl;
-    throw Exception(SOURCE_FILE, __LINE__, DIMENSION_MISMATCH);
+    QARNO_THROW(Exception, DIMENSION_MISMATCH);
 }
 
 /// The direction from the point's frame center to the point, checked
@@ -267,7 +266,7 @@ bool ComparePriority::operator()(std::shared_ptr<EvalQueuePoint>& p1,
             "Error: ComparePriority: Comparison " + withMethodName(_compMethod->getName()) +
             "failed for point1 = " + displayOf(p1) + ", point2 = " + displayOf(p2) + " " + e.what();
         std::cerr << msg << std::endl;
-        throw Exception(SOURCE_FILE, __LINE__, msg);
+        QARNO_THROW(Exception, msg);
     }
 }
 
@@ -306,7 +305,7 @@ void sortEvalQueue(std::vector<std::shared_ptr<EvalQueuePoint>>& queue,
                     "Error: ComparePriority: Sort key " + withMethodName(method->getName()) +
                     "failed for point = " + queue[i]->display() + " " + e.what();
                 std::cerr << msg << std::endl;
-                throw Exception(SOURCE_FILE, __LINE__, msg);
+                QARNO_THROW(Exception, msg);
             }
             if (key != key)
             {

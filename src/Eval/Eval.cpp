@@ -13,7 +13,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-const char* const SOURCE_FILE = "src/Eval/Eval";
 
 bool hasConstraint(const BBOutputTypeList& bbOutputType)
 {
@@ -88,8 +87,7 @@ void Eval::setH(const Double& h)
 {
     if (h.todouble() < -Double::getEpsilon())
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "Error: Trying to set a negative h (" + h.tostring() + ")");
+        QARNO_THROW(Exception, "Error: Trying to set a negative h (" + h.tostring() + ")");
     }
     _h = h;
 }
@@ -352,8 +350,7 @@ Double Eval::defaultComputeHComponent(const BBOutputType& bbOutputType, size_t /
 {
     if (!isConstraint(bbOutputType))
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "H component must be computed from BB output that is a constraint");
+        QARNO_THROW(Exception, "H component must be computed from BB output that is a constraint");
     }
     const double v = bboIndex.todouble();
     if (v <= Double::getEpsilon())

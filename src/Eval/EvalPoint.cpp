@@ -11,13 +11,6 @@
 namespace QARNO_4_0_0
 {
 
-namespace
-{
-
-const char* const SOURCE_FILE = "src/Eval/EvalPoint";
-
-} // namespace
-
 size_t EvalPoint::_currentTag = 0;
 
 EvalPoint::EvalPoint()
@@ -60,8 +53,7 @@ void EvalPoint::copyMembers(const EvalPoint& evalPoint)
 
 bool EvalPoint::isDefined() const
 {
-    throw Exception(SOURCE_FILE, __LINE__,
-                    "Error: Calling EvalPoint::isDefined(). Choose ArrayOfDouble::isDefined() or "
+    QARNO_THROW(Exception, "Error: Calling EvalPoint::isDefined(). Choose ArrayOfDouble::isDefined() or "
                     "Double::isDefined() instead.");
 }
 
@@ -98,7 +90,7 @@ Eval& EvalPoint::evalForUpdate(EvalType evalType, const char* what)
 {
     if (evalType == EvalType::UNDEFINED)
     {
-        throw Exception(SOURCE_FILE, __LINE__, std::string(what) + ": Could not create new Eval");
+        QARNO_THROW(Exception, std::string(what) + ": Could not create new Eval");
     }
     auto& e = _eval[slot(evalType)];
     if (!e)
@@ -148,7 +140,7 @@ void EvalPoint::setF(const Double& f, EvalType evalType)
     Eval* e = getEval(evalType);
     if (e == nullptr)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "Error: setting f on a null eval");
+        QARNO_THROW(Exception, "Error: setting f on a null eval");
     }
     e->setF(f);
 }
@@ -158,7 +150,7 @@ void EvalPoint::setH(const Double& h, EvalType evalType)
     Eval* e = getEval(evalType);
     if (e == nullptr)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "Error: setting h on an EvalPoint that has no f.");
+        QARNO_THROW(Exception, "Error: setting h on an EvalPoint that has no f.");
     }
     e->setH(h);
 }
@@ -224,8 +216,7 @@ bool EvalPoint::operator==(const EvalPoint& other) const
     const Eval* bb2 = other.getEval(EvalType::BB);
     if ((bb1 != nullptr && bb1->toBeRecomputed()) || (bb2 != nullptr && bb2->toBeRecomputed()))
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "Need to recompute f and h for this EvalPoint: " + display());
+        QARNO_THROW(Exception, "Need to recompute f and h for this EvalPoint: " + display());
     }
     if ((bb1 == nullptr) != (bb2 == nullptr))
     {
@@ -313,8 +304,7 @@ void EvalPoint::setPointFrom(const std::shared_ptr<Point>& pointFrom)
 {
     if (pointFrom && pointFrom->size() < size())
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "EvalPoint::setPointFrom: pointFrom must have the same dimension as "
+        QARNO_THROW(Exception, "EvalPoint::setPointFrom: pointFrom must have the same dimension as "
                         "EvalPoint");
     }
     _pointFrom = pointFrom;
@@ -377,7 +367,7 @@ void convertPointListToSub(std::vector<EvalPoint>& evalPointList, const Point& f
 {
     if (fixedVariable.size() == 0)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "Error: Fixed variable of dimension 0");
+        QARNO_THROW(Exception, "Error: Fixed variable of dimension 0");
     }
     for (auto& evalPoint : evalPointList)
     {
@@ -444,8 +434,7 @@ std::istream& operator>>(std::istream& in, EvalPoint& evalPoint)
     if (word != ArrayOfDouble::pStart)
     {
         in.setstate(std::ios::failbit);
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "Expecting \"" + ArrayOfDouble::pStart + "\", got \"" +
+        QARNO_THROW(Exception, "Expecting \"" + ArrayOfDouble::pStart + "\", got \"" +
                             escapeControlChars(word) + "\"");
     }
     putBackWord(in, word);

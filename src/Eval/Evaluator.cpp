@@ -38,7 +38,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-const char* const SOURCE_FILE = "src/Eval/Evaluator";
 
 /// The identity of a temporary file this process created: a name found
 /// later at the same place is only ours when it is still this file.
@@ -628,14 +627,13 @@ std::vector<bool> Evaluator::eval_block(std::vector<std::shared_ptr<EvalPoint>>&
 
     if (block.empty())
     {
-        throw Exception(SOURCE_FILE, __LINE__, "Evaluator: eval_block called with an empty block");
+        QARNO_THROW(Exception, "Evaluator: eval_block called with an empty block");
     }
     for (const auto& point : block)
     {
         if (!point || !point->isComplete())
         {
-            throw Exception(SOURCE_FILE, __LINE__,
-                            "Evaluator: Incomplete point " +
+            QARNO_THROW(Exception, "Evaluator: Incomplete point " +
                                 (point ? point->display() : std::string("(  )")));
         }
     }
@@ -664,8 +662,7 @@ std::vector<bool> Evaluator::eval_block(std::vector<std::shared_ptr<EvalPoint>>&
         }
         return evalOk;
     }
-    throw Exception(SOURCE_FILE, __LINE__,
-                    "Error: This value of EvalXDefined is not processed: " +
+    QARNO_THROW(Exception, "Error: This value of EvalXDefined is not processed: " +
                         std::to_string(static_cast<int>(_evalXDefined)));
 }
 
@@ -680,7 +677,7 @@ std::vector<bool> Evaluator::evalXBBExe(std::vector<std::shared_ptr<EvalPoint>>&
     const bool isUserCommand = isCommand(exe, *_evalParams);
     if (exe.empty())
     {
-        throw Exception(SOURCE_FILE, __LINE__, "Evaluator: No blackbox executable defined.");
+        QARNO_THROW(Exception, "Evaluator: No blackbox executable defined.");
     }
     const BBOutputTypeList& bbOutputType =
         _evalParams->getAttributeValue<BBOutputTypeList>("BB_OUTPUT_TYPE");

@@ -30,7 +30,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-const char* const SOURCE_FILE = "src/Eval/EvaluatorControl";
 
 constexpr size_t SIZE_T_INF = std::numeric_limits<size_t>::max();
 
@@ -78,8 +77,7 @@ EvaluatorControl::EvaluatorControl(
 {
     if (!_evalContGlobalParams)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "EvaluatorControl: the global evaluator control parameters are NULL");
+        QARNO_THROW(Exception, "EvaluatorControl: the global evaluator control parameters are NULL");
     }
 }
 
@@ -121,8 +119,7 @@ void EvaluatorControl::addMainThread(
     }
     if (!evalContParams)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "EvaluatorControl: addMainThread: the evaluator control parameters are "
+        QARNO_THROW(Exception, "EvaluatorControl: addMainThread: the evaluator control parameters are "
                         "NULL");
     }
     OutputQueue::addIfShown(OutputLevel::LEVEL_DEBUG,
@@ -144,8 +141,7 @@ EvcMainThreadInfo& EvaluatorControl::getMainThreadInfo(int threadNum) const
     const auto it = _mainThreadInfo.find(resolved);
     if (it == _mainThreadInfo.end())
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "Thread " + itos(resolved) +
+        QARNO_THROW(Exception, "Thread " + itos(resolved) +
                             " is not a main thread. EvaluatorControl::getMainThreadInfo called "
                             "with argument threadNum = " +
                             itos(threadNum));
@@ -314,8 +310,7 @@ bool EvaluatorControl::addToQueue(const std::shared_ptr<EvalQueuePoint>& evalQue
 {
     if (!evalQueuePoint || !evalQueuePoint->isComplete())
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "EvaluatorControl: addToQueue: Adding an undefined Point for evaluation: " +
+        QARNO_THROW(Exception, "EvaluatorControl: addToQueue: Adding an undefined Point for evaluation: " +
                             (evalQueuePoint ? coordinatesOf(*evalQueuePoint) : std::string()));
     }
 
@@ -367,8 +362,7 @@ void EvaluatorControl::unlockQueue(bool doSort)
     const int threadNum = getThreadNum();
     if (!isMainThread(threadNum))
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "Error: EvaluatorControl::unlockQueue called from thread " +
+        QARNO_THROW(Exception, "Error: EvaluatorControl::unlockQueue called from thread " +
                             itos(threadNum) + ", which is not a main thread.");
     }
     if (doSort && getMainThreadInfo(threadNum).getOpportunisticEval() && getQueueSize(-1) >= 2)
@@ -1000,8 +994,7 @@ bool EvaluatorControl::evalBlock(std::vector<std::shared_ptr<EvalQueuePoint>>& b
     const std::shared_ptr<Evaluator> evaluator = getMainThreadInfo(threadNum).getEvaluator();
     if (!evaluator)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "EvaluatorControl: Eval Block: main thread " + itos(threadNum) +
+        QARNO_THROW(Exception, "EvaluatorControl: Eval Block: main thread " + itos(threadNum) +
                             " has no evaluator");
     }
     const Double hMax = getHMax(threadNum);
@@ -1032,8 +1025,7 @@ EvaluatorControl::evalBlockOfPoints(std::vector<std::shared_ptr<EvalPoint>>& blo
     {
         if (!point || !point->isComplete())
         {
-            throw Exception(SOURCE_FILE, __LINE__,
-                            "EvaluatorControl: Eval Single Point: Trying to evaluate an undefined "
+            QARNO_THROW(Exception, "EvaluatorControl: Eval Single Point: Trying to evaluate an undefined "
                             "Point " +
                                 (point ? coordinatesOf(*point) : std::string()));
         }
@@ -1083,8 +1075,7 @@ EvaluatorControl::evalBlockOfPoints(std::vector<std::shared_ptr<EvalPoint>>& blo
         }
         catch (const std::exception& e)
         {
-            throw Exception(SOURCE_FILE, __LINE__,
-                            std::string("EvaluatorControl: Eval Block of Points: eval_x returned "
+            QARNO_THROW(Exception, std::string("EvaluatorControl: Eval Block of Points: eval_x returned "
                                         "an exception: ") +
                                 e.what());
         }
@@ -1111,8 +1102,7 @@ EvaluatorControl::evalBlockOfPoints(std::vector<std::shared_ptr<EvalPoint>>& blo
             }
             if (evalOk[i] && point.getEval(evalType) == nullptr)
             {
-                throw Exception(SOURCE_FILE, __LINE__,
-                                "EvaluatorControl: Eval Single Point: no Eval on EvalPoint that "
+                QARNO_THROW(Exception, "EvaluatorControl: Eval Single Point: no Eval on EvalPoint that "
                                 "was just evaluated. " +
                                     point.display());
             }
@@ -1130,7 +1120,7 @@ EvaluatorControl::evalBlockOfPoints(std::vector<std::shared_ptr<EvalPoint>>& blo
                 {
                     record->addMsg(msg);
                 }
-                throw Exception(SOURCE_FILE, __LINE__, msg);
+                QARNO_THROW(Exception, msg);
             }
         }
     }
@@ -1242,8 +1232,7 @@ bool EvaluatorControl::evalSinglePoint(EvalPoint& evalPoint, int mainThreadNum, 
     const std::shared_ptr<Evaluator> evaluator = getMainThreadInfo(mainThreadNum).getEvaluator();
     if (!evaluator)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "EvaluatorControl: Eval Single Point: main thread " + itos(mainThreadNum) +
+        QARNO_THROW(Exception, "EvaluatorControl: Eval Single Point: main thread " + itos(mainThreadNum) +
                             " has no evaluator");
     }
     std::vector<std::shared_ptr<EvalPoint>> block{std::make_shared<EvalPoint>(evalPoint)};
@@ -1264,8 +1253,7 @@ bool EvaluatorControl::updateEvalStatusBeforeEval(EvalPoint& evalPoint)
         EvalPoint& foundPoint = _cacheCopy;
         if (CacheBase::getInstance()->find(evalPoint, foundPoint, EvalType::UNDEFINED) == 0)
         {
-            throw Exception(SOURCE_FILE, __LINE__,
-                            "QARNO::EvaluatorControl: updateEvalStatusBeforeEval: EvalPoint not "
+            QARNO_THROW(Exception, "QARNO::EvaluatorControl: updateEvalStatusBeforeEval: EvalPoint not "
                             "found: " +
                                 evalPoint.display());
         }
@@ -1304,14 +1292,13 @@ bool EvaluatorControl::updateEvalStatusBeforeEval(EvalPoint& evalPoint)
         doEval = false;
         break;
     default:
-        throw Exception(SOURCE_FILE, __LINE__, "Unknown eval status: " + enumStr(status));
+        QARNO_THROW(Exception, "Unknown eval status: " + enumStr(status));
     }
 
     evalPoint.setEvalStatus(EvalStatusType::EVAL_IN_PROGRESS, evalType);
     if (useCache && !CacheBase::getInstance()->update(evalPoint, evalType))
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "Warning: EvaluatorControl::updateEvalStatusBeforeEval: Could not update "
+        QARNO_THROW(Exception, "Warning: EvaluatorControl::updateEvalStatusBeforeEval: Could not update "
                         "to IN_PROGRESS (" +
                             evalTypeToString(evalType) + ")");
     }
@@ -1339,11 +1326,10 @@ void EvaluatorControl::updateEvalStatusAfterEval(EvalPoint& evalPoint, bool eval
         break;
     case EvalStatusType::EVAL_NOT_STARTED:
     case EvalStatusType::EVAL_STATUS_UNDEFINED:
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "Eval status after evaluation is: " + enumStr(status) +
+        QARNO_THROW(Exception, "Eval status after evaluation is: " + enumStr(status) +
                             ". Cannot be handled.");
     default:
-        throw Exception(SOURCE_FILE, __LINE__, "Unknown eval status: " + enumStr(status));
+        QARNO_THROW(Exception, "Unknown eval status: " + enumStr(status));
     }
 }
 

@@ -16,7 +16,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-const char* const SOURCE_FILE = "src/Eval/EvcMainThreadInfo";
 
 /// Subtracts 1 unless the count is 0; false then.
 bool decrementAboveZero(std::atomic<size_t>& count)
@@ -49,8 +48,7 @@ EvcMainThreadInfo::EvcMainThreadInfo(std::shared_ptr<Evaluator> evaluator,
     _stopReason.testValidity();
     if (!_evalContParams)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "EvcMainThreadInfo: the evaluator control parameters are NULL");
+        QARNO_THROW(Exception, "EvcMainThreadInfo: the evaluator control parameters are NULL");
     }
     readParameters();
     init();
@@ -117,8 +115,7 @@ void EvcMainThreadInfo::decNbPointsInQueue()
 {
     if (!decrementAboveZero(_nbPointsInQueue))
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "Error in EvaluatorControl main thread management: Trying to decrease "
+        QARNO_THROW(Exception, "Error in EvaluatorControl main thread management: Trying to decrease "
                         "number of points in queue which is already 0");
     }
 }
@@ -127,8 +124,7 @@ void EvcMainThreadInfo::decCurrentlyRunning()
 {
     if (!decrementAboveZero(_currentlyRunning))
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "Error in EvaluatorControl main thread management: Trying to decrease "
+        QARNO_THROW(Exception, "Error in EvaluatorControl main thread management: Trying to decrease "
                         "number of currently running evaluations which is already 0");
     }
 }

@@ -16,7 +16,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-const char* const SOURCE_FILE = "src/Output/OutputDirectToFile";
 
 /// Coordinates are written with 20 decimals, enough to read them back exactly.
 const double FILE_PRECISION = 20;
@@ -86,8 +85,7 @@ void OutputDirectToFile::init(const std::shared_ptr<DisplayParameters>& displayP
 
     if (!displayParams)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "OutputDirectToFile::initParameters: Display Parameters are NULL");
+        QARNO_THROW(Exception, "OutputDirectToFile::initParameters: Display Parameters are NULL");
     }
 
     // Everything is read before anything changes, so that a failed read
@@ -114,8 +112,7 @@ void OutputDirectToFile::checkHistoryFileFree(const std::string& historyFile,
     // wrote to it.
     if (!historyFile.empty() && historyFile == earlierHistoryFile)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "OutputDirectToFile::init: the history file " + historyFile +
+        QARNO_THROW(Exception, "OutputDirectToFile::init: the history file " + historyFile +
                             " is already written by an earlier run of this process");
     }
 }
@@ -151,7 +148,7 @@ void OutputDirectToFile::write(const StatsInfo& stats, bool writeInSolutionFile,
     }
     if (!_params)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "OutputDirectToFile: Display Parameters are NULL");
+        QARNO_THROW(Exception, "OutputDirectToFile: Display Parameters are NULL");
     }
 
     const bool toHistory = writeInHistoryFile && _historyStream.is_open();

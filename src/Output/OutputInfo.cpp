@@ -14,7 +14,6 @@ namespace QARNO_4_0_0
 
 namespace
 {
-const char* const SOURCE_FILE = "src/Output/OutputInfo";
 }
 
 OutputInfo::OutputInfo(std::string originator, const std::string& msg, OutputLevel outputLevel,
@@ -44,7 +43,7 @@ void OutputInfo::addMsgAndSol(const std::string& msg, const Point& sol)
         OutputQueue::getInstance()->getDisplayParams();
     if (nullptr == params)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "OutputQueue: Display Parameters are NULL");
+        QARNO_THROW(Exception, "OutputQueue: Display Parameters are NULL");
     }
     const ArrayOfDouble& solFormat = params->getAttributeValue<ArrayOfDouble>("SOL_FORMAT");
     _msg.add(msg + sol.display(solFormat));

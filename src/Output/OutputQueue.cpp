@@ -21,7 +21,6 @@ namespace QARNO_4_0_0
 
 namespace
 {
-const char* const SOURCE_FILE = "src/Output/OutputQueue";
 
 /// DISPLAY_HEADER INF: the header is never shown.
 constexpr size_t INF_SIZE_T = std::numeric_limits<size_t>::max();
@@ -160,8 +159,7 @@ void OutputQueue::initParameters(const std::shared_ptr<DisplayParameters>& displ
     _params = displayParams;
     if (nullptr == _params)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "OutputQueue::initParameters: Display Parameters are NULL");
+        QARNO_THROW(Exception, "OutputQueue::initParameters: Display Parameters are NULL");
     }
 
     setDisplayDegree(_params->getAttributeValue<int>("DISPLAY_DEGREE"));
@@ -246,8 +244,7 @@ void OutputQueue::flushBlock(const OutputInfo& outputInfo)
         {
             // The depth stays 0: the next records are laid out as if this
             // end had not been queued.
-            throw Exception(SOURCE_FILE, __LINE__,
-                            "OutputQueue has more block ends than block starts.");
+            QARNO_THROW(Exception, "OutputQueue has more block ends than block starts.");
         }
         --_indentLevel;
     }
@@ -355,7 +352,7 @@ void OutputQueue::flushStatsToStdout(const StatsInfo* stats)
     }
     if (nullptr == _params)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "OutputQueue: Display Parameters are NULL");
+        QARNO_THROW(Exception, "OutputQueue: Display Parameters are NULL");
     }
 
     const bool displayInfeasible = _params->getAttributeValue<bool>("DISPLAY_INFEASIBLE");
@@ -419,7 +416,7 @@ void OutputQueue::flushStatsToStatsFile(const StatsInfo* stats)
     }
     if (nullptr == _params)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "OutputQueue: Display Parameters are NULL");
+        QARNO_THROW(Exception, "OutputQueue: Display Parameters are NULL");
     }
 
     const bool displayInfeasible = _params->getAttributeValue<bool>("DISPLAY_INFEASIBLE");

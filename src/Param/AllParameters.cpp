@@ -23,7 +23,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-const char* const SOURCE_FILE = "src/Param/AllParameters";
 
 // Every banner of the help is one line of 79 characters.
 const char* const DASHES =
@@ -95,8 +94,7 @@ template <typename T> void AllParameters::setAttributeValue(std::string name, T 
     Parameters* owner = findTypedAccessOwner(name);
     if (nullptr == owner)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "setAttributeValue: attribute " + name + " is not registered");
+        QARNO_THROW(Exception, "setAttributeValue: attribute " + name + " is not registered");
     }
     owner->setAttributeValue<T>(name, std::move(value));
 }
@@ -106,8 +104,7 @@ template <typename T> const T& AllParameters::getAttributeValue(const std::strin
     const Parameters* owner = findTypedAccessOwner(name);
     if (nullptr == owner)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "getAttributeValue: attribute " + name + " is not registered");
+        QARNO_THROW(Exception, "getAttributeValue: attribute " + name + " is not registered");
     }
     return owner->getAttributeValue<T>(name, false);
 }

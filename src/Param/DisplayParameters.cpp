@@ -23,7 +23,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-const char* const SOURCE_FILE = "src/Param/DisplayParameters";
 
 /// Precision shown for a coordinate without granularity.
 const double DEFAULT_PRECISION = 6.0;
@@ -292,21 +291,19 @@ void DisplayParameters::checkAndComply(const std::shared_ptr<RunParameters>& run
     // written, so that a failure leaves the set as it was.
     if (nullptr == pb)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "DisplayParameters::checkAndComply: Problem Parameters are NULL");
+        QARNO_THROW(Exception, "DisplayParameters::checkAndComply: Problem Parameters are NULL");
     }
     const size_t n = pb->getAttributeValue<size_t>("DIMENSION");
     if (0 == n)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "Parameters check: DIMENSION must be positive");
+        QARNO_THROW(Exception, "Parameters check: DIMENSION must be positive");
     }
 
     // Every statistics line is padded to this width.
     const size_t objWidth = getSpValue<size_t>("OBJ_WIDTH", false, false);
     if (objWidth > maxObjWidth)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "Parameters check: OBJ_WIDTH must be at most " + itos(maxObjWidth) +
+        QARNO_THROW(Exception, "Parameters check: OBJ_WIDTH must be at most " + itos(maxObjWidth) +
                             ". Value provided: " + itos(objWidth));
     }
 
@@ -326,8 +323,7 @@ void DisplayParameters::checkAndComply(const std::shared_ptr<RunParameters>& run
     }
     if (!isValidSolFormat(solFormat, n))
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "Parameters check: SOL_FORMAT must hold " + itos(n) +
+        QARNO_THROW(Exception, "Parameters check: SOL_FORMAT must hold " + itos(n) +
                             " integers from 0 to " + itos(maxSolFormatPrecision) +
                             ", one per variable. Value provided: ( " + toText(solFormat) + " )");
     }
@@ -351,8 +347,7 @@ void DisplayParameters::checkAndComply(const std::shared_ptr<RunParameters>& run
         {
             if (nullptr == run)
             {
-                throw Exception(SOURCE_FILE, __LINE__,
-                                "DisplayParameters::checkAndComply: Run Parameters are NULL");
+                QARNO_THROW(Exception, "DisplayParameters::checkAndComply: Run Parameters are NULL");
             }
             problemDir = RunParameters::problemDirPrefix(run);
             addSeed = run->getAttributeValue<bool>("ADD_SEED_TO_FILE_NAMES");
@@ -417,8 +412,7 @@ void DisplayParameters::checkAndComply(const std::shared_ptr<RunParameters>& run
         {
             if (files[i].second == files[j].second)
             {
-                throw Exception(SOURCE_FILE, __LINE__,
-                                "Parameters check: " + files[i].first + " and " + files[j].first +
+                QARNO_THROW(Exception, "Parameters check: " + files[i].first + " and " + files[j].first +
                                     " name the same file: " + files[i].second);
             }
         }

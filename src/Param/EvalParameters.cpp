@@ -17,7 +17,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-const char* const SOURCE_FILE = "src/Param/EvalParameters";
 
 // keyword, type, default, short info, help, help keywords,
 // algoCompatibilityCheck, restartAttribute, uniqueEntry
@@ -116,7 +115,7 @@ void EvalParameters::checkAndComply(const std::shared_ptr<RunParameters>& run)
             _bbExeCommand.clear();
             if (bbExe.empty())
             {
-                throw Exception(SOURCE_FILE, __LINE__, "BB_EXE is not defined");
+                QARNO_THROW(Exception, "BB_EXE is not defined");
             }
             if ('$' == bbExe[0])
             {
@@ -125,7 +124,7 @@ void EvalParameters::checkAndComply(const std::shared_ptr<RunParameters>& run)
                 bbExe.erase(0, 1);
                 if (bbExe.empty())
                 {
-                    throw Exception(SOURCE_FILE, __LINE__, "BB_EXE is not defined");
+                    QARNO_THROW(Exception, "BB_EXE is not defined");
                 }
                 setSpValueDefault<std::string>("BB_EXE", bbExe);
                 _bbExeCommand = bbExe;
@@ -136,8 +135,7 @@ void EvalParameters::checkAndComply(const std::shared_ptr<RunParameters>& run)
                 setSpValueDefault<std::string>("BB_EXE", bbExe);
                 if (!isExecutableFile(bbExe))
                 {
-                    throw Exception(SOURCE_FILE, __LINE__,
-                                    "BB_EXE needs to be an executable file: " + bbExe);
+                    QARNO_THROW(Exception, "BB_EXE needs to be an executable file: " + bbExe);
                 }
             }
         }
@@ -154,8 +152,7 @@ void EvalParameters::checkAndComply(const std::shared_ptr<RunParameters>& run)
         // Nothing to minimise: every run would end without a result.
         std::string types = BBOutputTypeListToString(bbOutputType);
         types.erase(types.find_last_not_of(' ') + 1);
-        throw InvalidParameter(SOURCE_FILE, __LINE__,
-                               "Parameters check: BB_OUTPUT_TYPE \"" + types +
+        QARNO_THROW(InvalidParameter, "Parameters check: BB_OUTPUT_TYPE \"" + types +
                                    "\" has no objective: one output must be of type OBJ");
     }
 

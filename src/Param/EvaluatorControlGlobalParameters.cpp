@@ -18,7 +18,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-const char* const SOURCE_FILE = "src/Param/EvaluatorControlGlobalParameters";
 
 constexpr size_t SIZE_T_INF = std::numeric_limits<size_t>::max();
 
@@ -258,7 +257,7 @@ void EvaluatorControlGlobalParameters::checkAndComply(std::shared_ptr<PbParamete
     const size_t sgteMaxBlockSize = getSpValue<size_t>("SGTE_MAX_BLOCK_SIZE", false, false);
     if (0 == sgteMaxBlockSize)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "Parameter SGTE_MAX_BLOCK_SIZE must be positive");
+        QARNO_THROW(Exception, "Parameter SGTE_MAX_BLOCK_SIZE must be positive");
     }
 
     // A block never holds more points than the surrogate budget allows. A
@@ -267,7 +266,7 @@ void EvaluatorControlGlobalParameters::checkAndComply(std::shared_ptr<PbParamete
     const size_t maxSgteEval = getSpValue<size_t>("MAX_SGTE_EVAL", false, false);
     if (0 == maxSgteEval)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "Parameter MAX_SGTE_EVAL must be positive");
+        QARNO_THROW(Exception, "Parameter MAX_SGTE_EVAL must be positive");
     }
     if (maxSgteEval < sgteMaxBlockSize)
     {

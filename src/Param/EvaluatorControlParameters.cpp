@@ -14,7 +14,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-const char* const SOURCE_FILE = "src/Param/EvaluatorControlParameters";
 
 // keyword, type, default, short info, help, help keywords,
 // algoCompatibilityCheck, restartAttribute, uniqueEntry

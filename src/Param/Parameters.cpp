@@ -20,7 +20,6 @@ std::map<std::string, std::type_index, Parameters::UpperCaseLess> Parameters::_t
 namespace
 {
 
-const char* const SOURCE_FILE = "src/Param/Parameters";
 
 char upperByte(char c)
 {
@@ -153,8 +152,7 @@ void Parameters::initFromTable(const std::string& typeName, std::vector<Attribut
     }
     catch (const std::exception& e)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        std::string("Attribute registration failed: ") + e.what());
+        QARNO_THROW(Exception, std::string("Attribute registration failed: ") + e.what());
     }
 }
 
@@ -180,8 +178,7 @@ void Parameters::registerAttributes(const std::vector<AttributeDefinition>& attr
             int value = 0;
             if (!atoi(text, value))
             {
-                throw Exception(SOURCE_FILE, __LINE__,
-                                "Invalid int attribute definition: " + name +
+                QARNO_THROW(Exception, "Invalid int attribute definition: " + name +
                                     ". Infinity is set with INF or +INF or -INF.");
             }
             doRegister(value);
@@ -191,8 +188,7 @@ void Parameters::registerAttributes(const std::vector<AttributeDefinition>& attr
             size_t value = 0;
             if (!atost(text, value))
             {
-                throw Exception(SOURCE_FILE, __LINE__,
-                                "Invalid size_t attribute definition: " + name +
+                QARNO_THROW(Exception, "Invalid size_t attribute definition: " + name +
                                     ". Infinity is set with INF or +INF.");
             }
             doRegister(value);
@@ -202,8 +198,7 @@ void Parameters::registerAttributes(const std::vector<AttributeDefinition>& attr
             Double value;
             if (!value.atof(text))
             {
-                throw Exception(SOURCE_FILE, __LINE__,
-                                "Invalid format for QARNO::Double attribute definition: " + name +
+                QARNO_THROW(Exception, "Invalid format for QARNO::Double attribute definition: " + name +
                                     ". Infinity is set with QARNO::INF or INF.");
             }
             doRegister(value);
@@ -220,8 +215,7 @@ void Parameters::registerAttributes(const std::vector<AttributeDefinition>& attr
         {
             if (!isUndefinedMark(text))
             {
-                throw Exception(SOURCE_FILE, __LINE__,
-                                "Invalid attribute definition: " + name + " (" + text +
+                QARNO_THROW(Exception, "Invalid attribute definition: " + name + " (" + text +
                                     "). An ArrayOfDouble must have an undefined default value "
                                     "\"-\" or \"N/A\" ");
             }
@@ -235,8 +229,7 @@ void Parameters::registerAttributes(const std::vector<AttributeDefinition>& attr
         {
             if (!isUndefinedMark(text))
             {
-                throw Exception(SOURCE_FILE, __LINE__,
-                                "Invalid attribute definition: " + name +
+                QARNO_THROW(Exception, "Invalid attribute definition: " + name +
                                     ". A Point must have an undefined default value \"-\" or "
                                     "\"N/A\" ");
             }
@@ -246,8 +239,7 @@ void Parameters::registerAttributes(const std::vector<AttributeDefinition>& attr
         {
             if (!isUndefinedMark(text))
             {
-                throw Exception(SOURCE_FILE, __LINE__,
-                                "Invalid attribute definition: " + name + " (" + text +
+                QARNO_THROW(Exception, "Invalid attribute definition: " + name + " (" + text +
                                     "). A ArrayOfPoint must have an undefined default value "
                                     "\"-\" or \"N/A\" ");
             }
@@ -287,8 +279,7 @@ void Parameters::registerAttributes(const std::vector<AttributeDefinition>& attr
         {
             if (!isUndefinedMark(text))
             {
-                throw Exception(SOURCE_FILE, __LINE__,
-                                "Invalid attribute definition: " + name + " (" + text +
+                QARNO_THROW(Exception, "Invalid attribute definition: " + name + " (" + text +
                                     "). A ListOfVariableGroup must have an undefined default "
                                     "value \"-\" or \"N/A\" ");
             }
@@ -296,8 +287,7 @@ void Parameters::registerAttributes(const std::vector<AttributeDefinition>& attr
         }
         else
         {
-            throw Exception(SOURCE_FILE, __LINE__,
-                            "Unknown attribute type definition: " + name + " type: " + type);
+            QARNO_THROW(Exception, "Unknown attribute type definition: " + name + " type: " + type);
         }
     }
 }
@@ -311,8 +301,7 @@ void Parameters::registerTypedAttribute(std::string name, T initValue, bool algo
     toupper(name);
     if (_attributeIndex.find(name) != _attributeIndex.end())
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "Attribute " + name + " is already in set of attributes.");
+        QARNO_THROW(Exception, "Attribute " + name + " is already in set of attributes.");
     }
     auto attribute = std::make_shared<TypeAttribute<T>>(name, initValue, algoCompatibilityCheck,
                                                         restartAttribute, uniqueEntry, shortInfo,
@@ -328,8 +317,7 @@ void Parameters::registerTypedAttribute(std::string name, T initValue, bool algo
     }
     else if (it->second != type)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "Trying to add attribute " + name + " with type " + type.name() +
+        QARNO_THROW(Exception, "Trying to add attribute " + name + " with type " + type.name() +
                             " which is different from registered type " + it->second.name());
     }
 }
@@ -340,8 +328,7 @@ void Parameters::checkInfo() const
     {
         if (attribute->getHelpInfo().empty() && attribute->getShortInfo().empty())
         {
-            throw Exception(SOURCE_FILE, __LINE__,
-                            "Check: empty info (Short info and/or Help info) for attribute " +
+            QARNO_THROW(Exception, "Check: empty info (Short info and/or Help info) for attribute " +
                                 attribute->getName() + "!");
         }
     }
@@ -396,14 +383,12 @@ lookUpType(const std::map<std::string, std::type_index, Parameters::UpperCaseLes
 // keyword the set does not hold.
 [[noreturn]] void throwAbsent(const char* operation, const std::string& name)
 {
-    throw Exception(SOURCE_FILE, __LINE__,
-                    std::string(operation) + ": attribute " + name + " does not exist");
+    QARNO_THROW(Exception, std::string(operation) + ": attribute " + name + " does not exist");
 }
 
 [[noreturn]] void throwReadTypeMismatch(const std::string& name, const char* typeName)
 {
-    throw Exception(SOURCE_FILE, __LINE__,
-                    "In getAttributeValue<T> the attribute " + name +
+    QARNO_THROW(Exception, "In getAttributeValue<T> the attribute " + name +
                         " is not of type T = " + typeName);
 }
 
@@ -451,8 +436,7 @@ const T& Parameters::readValue(const std::string& name, bool upperCaseName, bool
         if (flagCheck && _toBeChecked &&
             !(upperCaseName ? equalsUpperCase(name, "DIMENSION") : name == "DIMENSION"))
         {
-            throw ParameterToBeChecked(SOURCE_FILE, __LINE__,
-                                       "In getAttributeValue<T> the attribute " + shownName() +
+            QARNO_THROW(ParameterToBeChecked, "In getAttributeValue<T> the attribute " + shownName() +
                                            " has not been checked");
         }
         return typed->getValue();
@@ -484,8 +468,7 @@ const Point& Parameters::getAttributeValue<Point>(const std::string& name, bool 
         const ArrayOfPoint& points = readValue<ArrayOfPoint>(name, true, true, flagDefault);
         if (points.empty())
         {
-            throw Exception(SOURCE_FILE, __LINE__,
-                            "In getAttributeValue<Point> : the attribute " + upperCopy(name) +
+            QARNO_THROW(Exception, "In getAttributeValue<Point> : the attribute " + upperCopy(name) +
                                 " contains no point.");
         }
         return points[0];
@@ -511,8 +494,7 @@ void Parameters::storeValue(const std::string& name, T value, bool fromEntries)
     }
     if (nullptr == typed)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "setSpValueDefault<T> : the attribute " + name + " is of type " +
+        QARNO_THROW(Exception, "setSpValueDefault<T> : the attribute " + name + " is of type " +
                             (nullptr == registered ? "" : registered->name()) +
                             " and not of type T = " + typeid(T).name());
     }
@@ -709,8 +691,7 @@ template <typename T> bool Parameters::isAttributeDefaultValue(const std::string
     }
     if (*registered != std::type_index(typeid(T)))
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "In isAttributeDefaultValue<T> : the attribute " + name +
+        QARNO_THROW(Exception, "In isAttributeDefaultValue<T> : the attribute " + name +
                             " is not of type T = " + typeid(T).name());
     }
     // The keyword may be registered by another set only.
@@ -721,8 +702,7 @@ template <typename T> bool Parameters::isAttributeDefaultValue(const std::string
     const auto* typed = dynamic_cast<const TypeAttribute<T>*>(attribute->get());
     if (nullptr == typed)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "In isAttributeDefaultValue<T> : the attribute " + name +
+        QARNO_THROW(Exception, "In isAttributeDefaultValue<T> : the attribute " + name +
                             " is not of type T = " + typeid(T).name());
     }
     return typed->isDefaultValue();
@@ -753,8 +733,7 @@ void Parameters::copyParameters(const Parameters& params)
         const std::type_index* type = findTypeOfAttribute(name);
         if (nullptr == type || !visitValueType(*type, copyValue))
         {
-            throw Exception(SOURCE_FILE, __LINE__,
-                            "Cannot copy a Parameter for a type not defined");
+            QARNO_THROW(Exception, "Cannot copy a Parameter for a type not defined");
         }
     }
 }
@@ -799,8 +778,7 @@ bool Parameters::isAlgoCompatible(const Parameters* params) const
         }
         if (!comparable)
         {
-            throw Exception(SOURCE_FILE, __LINE__,
-                            "Error: Cannot test the type " +
+            QARNO_THROW(Exception, "Error: Cannot test the type " +
                                 std::string(nullptr == type ? "" : type->name()) +
                                 " for compatibility for parameter " + name);
         }

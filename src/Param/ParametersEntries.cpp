@@ -24,7 +24,6 @@ ParameterEntries Parameters::_paramEntries;
 namespace
 {
 
-const char* const SOURCE_FILE = "src/Param/ParametersEntries";
 
 const char* const STANDARD_INPUT = "Standard Input";
 
@@ -49,13 +48,12 @@ size_t entryDimension(const Parameters& params)
     if (!params.isRegisteredAttribute("DIMENSION") ||
         params.isAttributeDefaultValue<size_t>("DIMENSION"))
     {
-        throw Exception(SOURCE_FILE, __LINE__, "Dimension must be set!");
+        QARNO_THROW(Exception, "Dimension must be set!");
     }
     const size_t dimension = params.getSpValue<size_t>("DIMENSION", false, false);
     if (dimension > Parameters::MAX_DIMENSION)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "Parameters check: DIMENSION must be at most " +
+        QARNO_THROW(Exception, "Parameters check: DIMENSION must be at most " +
                             itos(Parameters::MAX_DIMENSION));
     }
     return dimension;
@@ -63,8 +61,7 @@ size_t entryDimension(const Parameters& params)
 
 [[noreturn]] void throwTooManyGroupIndices(size_t dimension)
 {
-    throw Exception(SOURCE_FILE, __LINE__,
-                    "Number of indices for VARIABLE_GROUP must be smaller than DIMENSION (" +
+    QARNO_THROW(Exception, "Number of indices for VARIABLE_GROUP must be smaller than DIMENSION (" +
                         itos(dimension) + ").");
 }
 
@@ -122,7 +119,7 @@ void Parameters::readParamFileAndSetEntries(const std::string& paramFile, bool o
     if (!err.empty())
     {
         in.close();
-        throw Exception(SOURCE_FILE, __LINE__, err);
+        QARNO_THROW(Exception, err);
     }
 
     if (resetAllEntries)
@@ -212,8 +209,7 @@ void Parameters::readEntries(bool allowMultipleEntries)
         {
             if (!pe->isUnique())
             {
-                throw Exception(SOURCE_FILE, __LINE__,
-                                "Multiple entries of parameter: DIMENSION at line #" +
+                QARNO_THROW(Exception, "Multiple entries of parameter: DIMENSION at line #" +
                                     itos(pe->getLine()) + "! ");
             }
             size_t dimension = 0;
@@ -268,14 +264,12 @@ void Parameters::readEntries(bool allowMultipleEntries)
             {
                 if (unique && !pe->isUnique() && !allowMultipleEntries)
                 {
-                    throw Exception(SOURCE_FILE, __LINE__,
-                                    "Multiple entries of parameter: " + name + " at line #" +
+                    QARNO_THROW(Exception, "Multiple entries of parameter: " + name + " at line #" +
                                         itos(pe->getLine()) + "! ");
                 }
                 if (typePtr == nullptr)
                 {
-                    throw Exception(SOURCE_FILE, __LINE__,
-                                    "Parameter " + name +
+                    QARNO_THROW(Exception, "Parameter " + name +
                                         " has been registered but its type cannot be read");
                 }
                 const std::type_index& type = *typePtr;
@@ -412,8 +406,7 @@ void Parameters::readEntries(bool allowMultipleEntries)
                 }
                 else
                 {
-                    throw Exception(SOURCE_FILE, __LINE__,
-                                    "Parameter " + name +
+                    QARNO_THROW(Exception, "Parameter " + name +
                                         " has been registered but its type cannot be read");
                 }
                 pe->setHasBeenInterpreted(true);
@@ -436,7 +429,7 @@ void Parameters::checkFormat1(const std::shared_ptr<ParameterEntry>& pe) const
 {
     if (pe->getNbValues() < 1)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "Invalid format for parameter: " + atLine(*pe));
+        QARNO_THROW(Exception, "Invalid format for parameter: " + atLine(*pe));
     }
 }
 
@@ -444,8 +437,7 @@ void Parameters::checkFormatNbEntries(const std::shared_ptr<ParameterEntry>& pe,
 {
     if (pe->getNbValues() != n)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "Parameter " + pe->getName() + " expects exactly " + itos(n) +
+        QARNO_THROW(Exception, "Parameter " + pe->getName() + " expects exactly " + itos(n) +
                             " values, at line " + itos(pe->getLine()));
     }
 }
@@ -454,7 +446,7 @@ void Parameters::checkFormatBool(const std::shared_ptr<ParameterEntry>& pe) cons
 {
     if (pe->getNbValues() != 1)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "Invalid format for bool parameter: " + atLine(*pe));
+        QARNO_THROW(Exception, "Invalid format for bool parameter: " + atLine(*pe));
     }
 }
 
@@ -463,8 +455,7 @@ void Parameters::checkFormatSizeT(const std::shared_ptr<ParameterEntry>& pe, siz
     int i = -1;
     if (pe->getNbValues() != 1 || !atoi(pe->getValues()[0], i) || i < 0)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "Invalid format for size_t parameter: " + atLine(*pe));
+        QARNO_THROW(Exception, "Invalid format for size_t parameter: " + atLine(*pe));
     }
     // INF reads as the int limit, but a count given as INF means no limit,
     // the largest size_t (with 2147483647 a DISPLAY_HEADER INF would still
@@ -482,8 +473,7 @@ void Parameters::checkFormatAllSizeT(const std::shared_ptr<ParameterEntry>& pe) 
         int i = -1;
         if (!atoi(word, i) || i < 0)
         {
-            throw Exception(SOURCE_FILE, __LINE__,
-                            "Invalid format for size_t parameter: " + atLine(*pe));
+            QARNO_THROW(Exception, "Invalid format for size_t parameter: " + atLine(*pe));
         }
     }
 }
@@ -493,8 +483,7 @@ void Parameters::checkFormatInt(const std::shared_ptr<ParameterEntry>& pe, int& 
     int i = -1;
     if (pe->getNbValues() != 1 || !atoi(pe->getValues()[0], i))
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "Invalid format for integer parameter: " + atLine(*pe));
+        QARNO_THROW(Exception, "Invalid format for integer parameter: " + atLine(*pe));
     }
     value = i;
 }
@@ -503,8 +492,7 @@ void Parameters::checkFormatString(const std::shared_ptr<ParameterEntry>& pe) co
 {
     if (pe->getNbValues() != 1)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "Invalid format for string parameter: " + atLine(*pe));
+        QARNO_THROW(Exception, "Invalid format for string parameter: " + atLine(*pe));
     }
 }
 
@@ -513,8 +501,7 @@ void Parameters::checkFormatDouble(const std::shared_ptr<ParameterEntry>& pe, Do
     Double d;
     if (pe->getNbValues() != 1 || !d.atof(pe->getValues()[0]))
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "Invalid format for double parameter: " + atLine(*pe));
+        QARNO_THROW(Exception, "Invalid format for double parameter: " + atLine(*pe));
     }
     value = d;
 }
@@ -545,8 +532,7 @@ size_t Parameters::readValuesForArrayOfPoint(const ParameterEntry& pe, Point& po
         const double d = first.todouble();
         if (!std::isfinite(d) || d < 0 || d >= MAX_POINT_INDEX)
         {
-            throw Exception(SOURCE_FILE, __LINE__,
-                            "Error: cannot use " + words[0] + " as an index.");
+            QARNO_THROW(Exception, "Error: cannot use " + words[0] + " as an index.");
         }
         index = static_cast<size_t>(std::llround(d));
         words.erase(0);
@@ -564,7 +550,7 @@ size_t Parameters::readValuesForVariableGroup(const ParameterEntry& pe, std::set
         size_t j = 0;
         if (!stringToIndexRange(values[0], i, j, true))
         {
-            throw Exception(SOURCE_FILE, __LINE__, "Invalid format for index range: " + atLine(pe));
+            QARNO_THROW(Exception, "Invalid format for index range: " + atLine(pe));
         }
         // A group must leave a variable out: refuse a range that cannot fit
         // before building it, whatever its length.
@@ -577,8 +563,7 @@ size_t Parameters::readValuesForVariableGroup(const ParameterEntry& pe, std::set
         {
             if (!group.insert(k).second)
             {
-                throw Exception(SOURCE_FILE, __LINE__,
-                                "Invalid index. Duplicate index not allowed: " + atLine(pe));
+                QARNO_THROW(Exception, "Invalid index. Duplicate index not allowed: " + atLine(pe));
             }
         }
     }
@@ -589,13 +574,11 @@ size_t Parameters::readValuesForVariableGroup(const ParameterEntry& pe, std::set
             size_t k = 0;
             if (!atost(value, k))
             {
-                throw Exception(SOURCE_FILE, __LINE__,
-                                "Invalid format for index list: " + atLine(pe));
+                QARNO_THROW(Exception, "Invalid format for index list: " + atLine(pe));
             }
             if (!group.insert(k).second)
             {
-                throw Exception(SOURCE_FILE, __LINE__,
-                                "Invalid index. Duplicate index not allowed: " + atLine(pe));
+                QARNO_THROW(Exception, "Invalid index. Duplicate index not allowed: " + atLine(pe));
             }
         }
     }

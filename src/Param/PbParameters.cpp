@@ -22,7 +22,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-const char* const SOURCE_FILE = "src/Param/PbParameters";
 
 // keyword, type, default, short info, help, help keywords,
 // algoCompatibilityCheck, restartAttribute, uniqueEntry
@@ -275,7 +274,7 @@ const std::vector<AttributeDefinition>& pbAttributeDefinitions()
 
 [[noreturn]] void fail(int line, const std::string& msg)
 {
-    throw InvalidParameter(SOURCE_FILE, line, msg);
+    throw InvalidParameter(QARNO_SOURCE_FILE, line, msg);
 }
 
 /// The stream form of a value ("inf", "NaN", "0.5", ...).

@@ -26,7 +26,6 @@ bool RunParameters::_warningUnknownParamShown = false;
 namespace
 {
 
-const char* const SOURCE_FILE = "src/Param/RunParameters";
 
 /// From this dimension on the model searches are switched off.
 const size_t MODELS_MAX_DIMENSION = 50;
@@ -549,7 +548,7 @@ void RunParameters::checkAndComply(
         }
         if (getSpValue<bool>("REJECT_UNKNOWN_PARAMETERS", false, false))
         {
-            throw Exception(SOURCE_FILE, __LINE__, text);
+            QARNO_THROW(Exception, text);
         }
         if (!_warningUnknownParamShown)
         {
@@ -561,21 +560,19 @@ void RunParameters::checkAndComply(
 
     if (getSpValue<int>("SEED", false, false) < 0)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "Parameters check: SEED must be non-negative");
+        QARNO_THROW(Exception, "Parameters check: SEED must be non-negative");
     }
 
     if (getSpValue<std::string>("QARNO_VERSION", false, false) != VERSION_TEXT)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        std::string("Parameters check: QARNO_VERSION is not compatible with "
+        QARNO_THROW(Exception, std::string("Parameters check: QARNO_VERSION is not compatible with "
                                     "registered version ") +
                             VERSION_TEXT + "\n");
     }
 
     if (!isPositive(getSpValue<Double>("ANISOTROPY_FACTOR", false, false)))
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "Parameters check: ANISOTROPY_FACTOR must be positive");
+        QARNO_THROW(Exception, "Parameters check: ANISOTROPY_FACTOR must be positive");
     }
 
     setStaticParameters();
@@ -592,8 +589,7 @@ void RunParameters::checkAndComply(
 
     if (nullptr == pb)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "RunParameters::checkAndComply: the problem parameters are missing");
+        QARNO_THROW(Exception, "RunParameters::checkAndComply: the problem parameters are missing");
     }
     const size_t dimension = pb->getAttributeValue<size_t>("DIMENSION");
     if (dimension >= MODELS_MAX_DIMENSION && disable.find("MODELS") < 0)
@@ -612,13 +608,12 @@ void RunParameters::checkAndComply(
 
     if (getSpValue<size_t>("TESKORA_MODEL_TRIALS", false, false) == 0)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "Parameter TESKORA_MODEL_TRIALS must be positive");
+        QARNO_THROW(Exception, "Parameter TESKORA_MODEL_TRIALS must be positive");
     }
 
     if (nullptr == evcGlobal)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "RunParameters::checkAndComply: the evaluator control global parameters "
+        QARNO_THROW(Exception, "RunParameters::checkAndComply: the evaluator control global parameters "
                         "are missing");
     }
     if (evcGlobal->toBeChecked())
@@ -627,11 +622,11 @@ void RunParameters::checkAndComply(
     }
     if (evcGlobal->getAttributeValue<size_t>("BB_MAX_BLOCK_SIZE") == 0)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "Parameter BB_MAX_BLOCK_SIZE must be positive");
+        QARNO_THROW(Exception, "Parameter BB_MAX_BLOCK_SIZE must be positive");
     }
     if (evcGlobal->getAttributeValue<size_t>("SGTE_MAX_BLOCK_SIZE") == 0)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "Parameter SGTE_MAX_BLOCK_SIZE must be positive");
+        QARNO_THROW(Exception, "Parameter SGTE_MAX_BLOCK_SIZE must be positive");
     }
 
     // This build holds no surrogate library and runs on one thread.
@@ -639,7 +634,7 @@ void RunParameters::checkAndComply(
     if (teskoraModelEval)
     {
         throw Exception(
-            SOURCE_FILE, __LINE__,
+            QARNO_SOURCE_FILE, __LINE__,
             std::string("Teskora Model sampling cannot be used. Either set parameter ") +
                 "TESKORA_MODEL_EVAL to false, or recompile QARNO using option "
                 "USE_TESKORA=1.");
@@ -648,8 +643,7 @@ void RunParameters::checkAndComply(
     // check of a copy of this set, says once that MADS goes without them.
     if (getSpValue<bool>("PSD_MADS_OPTIMIZATION", false, false))
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "Error: PSD_MADS_OPTIMIZATION can only be used when OpenMP is available. "
+        QARNO_THROW(Exception, "Error: PSD_MADS_OPTIMIZATION can only be used when OpenMP is available. "
                         "If that is not the case, use SSD_MADS_OPTIMIZATION.");
     }
 
@@ -659,8 +653,7 @@ void RunParameters::checkAndComply(
         const size_t nbVar = getSpValue<size_t>("SSD_MADS_NB_VAR_IN_SUBPROBLEM", false, false);
         if (nbVar < 1 || nbVar > dimension)
         {
-            throw InvalidParameter(SOURCE_FILE, __LINE__,
-                                   std::string("Parameter ") + "SSD_MADS_NB_VAR_IN_SUBPROBLEM" +
+            QARNO_THROW(InvalidParameter, std::string("Parameter ") + "SSD_MADS_NB_VAR_IN_SUBPROBLEM" +
                                        " must be between 1 and " + itos(dimension) +
                                        ". Value provided: " + itos(nbVar));
         }
@@ -705,7 +698,7 @@ void RunParameters::checkAndComply(
             text += " SSD_MADS_OPTIMIZATION";
         }
         text += ". Please review parameters settings and choose only one algorithm.";
-        throw Exception(SOURCE_FILE, __LINE__, text);
+        QARNO_THROW(Exception, text);
     }
 
     std::string hotRestartFile = getSpValue<std::string>("HOT_RESTART_FILE", false, false);
@@ -721,7 +714,7 @@ void RunParameters::checkAndComply(
 
     if (!isPositive(getSpValue<Double>("H_MAX_0", false, false)))
     {
-        throw Exception(SOURCE_FILE, __LINE__, "Parameters check: H_MAX_0 must be positive");
+        QARNO_THROW(Exception, "Parameters check: H_MAX_0 must be positive");
     }
 
     _toBeChecked = false;

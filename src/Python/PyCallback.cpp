@@ -14,7 +14,6 @@ namespace QARNO_4_0_0
 
 namespace
 {
-const char* const SOURCE_FILE = "src/Python/PyCallback";
 
 /// The argument tuple of the objective: one new float64 array of `dim`
 /// values, owned by the tuple and also given back in `array`. Empty, with
@@ -139,8 +138,7 @@ std::vector<bool> PyCallback::eval_block(std::vector<std::shared_ptr<EvalPoint>>
                 PyErr_NoMemory();
             }
             _pendingError.fetch();
-            throw Exception(SOURCE_FILE, __LINE__,
-                            "No memory for the argument of the objective function");
+            QARNO_THROW(Exception, "No memory for the argument of the objective function");
         }
         auto* data = static_cast<double*>(PyArray_DATA(array));
         for (npy_intp k = 0; k < dim; ++k)
@@ -166,8 +164,7 @@ std::vector<bool> PyCallback::eval_block(std::vector<std::shared_ptr<EvalPoint>>
                 // to stop: they end the run and reach the caller of
                 // minimize, where they are raised again.
                 _pendingError.fetch();
-                throw Exception(SOURCE_FILE, __LINE__,
-                                "The objective function raised an exception that ends the run");
+                QARNO_THROW(Exception, "The objective function raised an exception that ends the run");
             }
             // Printed without keeping it in sys.last_traceback: that would
             // hold the objective's frame, and its array, until the next error.

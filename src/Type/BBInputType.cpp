@@ -10,7 +10,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-const char* const SOURCE_FILE = "src/Type/BBInputType";
 const char* const UNRECOGNIZED = "Unrecognized string for QARNO::BBInputType: ";
 
 } // namespace
@@ -44,7 +43,7 @@ BBInputType stringToBBInputType(const std::string& s)
     {
         return BBInputType::ALL_BINARY;
     }
-    throw Exception(SOURCE_FILE, __LINE__, UNRECOGNIZED + word);
+    QARNO_THROW(Exception, UNRECOGNIZED + word);
 }
 
 BBInputTypeList stringToBBInputTypeList(const std::string& s)
@@ -64,7 +63,7 @@ BBInputTypeList stringToBBInputTypeList(const std::string& s)
         // A starred type stands for every variable: it has no place in a list.
         if (hasStar)
         {
-            throw Exception(SOURCE_FILE, __LINE__, UNRECOGNIZED + s);
+            QARNO_THROW(Exception, UNRECOGNIZED + s);
         }
         for (size_t i = 1; i + 1 < n; ++i)
         {
@@ -85,7 +84,7 @@ BBInputTypeList stringToBBInputTypeList(const std::string& s)
         return list;
     }
 
-    throw Exception(SOURCE_FILE, __LINE__, UNRECOGNIZED + s);
+    QARNO_THROW(Exception, UNRECOGNIZED + s);
 }
 
 } // namespace QARNO_4_0_0

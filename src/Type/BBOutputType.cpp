@@ -9,13 +9,6 @@
 namespace QARNO_4_0_0
 {
 
-namespace
-{
-
-const char* const SOURCE_FILE = "src/Type/BBOutputType";
-
-} // namespace
-
 BBOutputType stringToBBOutputType(const std::string& s)
 {
     std::string word = s;
@@ -42,7 +35,7 @@ BBOutputType stringToBBOutputType(const std::string& s)
     {
         return BBOutputType::BBO_UNDEFINED;
     }
-    throw Exception(SOURCE_FILE, __LINE__, "Unrecognized string for QARNO::BBOutputType: " + word);
+    QARNO_THROW(Exception, "Unrecognized string for QARNO::BBOutputType: " + word);
 }
 
 BBOutputTypeList stringToBBOutputTypeList(const std::string& s)

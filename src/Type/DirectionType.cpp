@@ -11,7 +11,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-const char* const SOURCE_FILE = "src/Type/DirectionType";
 
 std::string joinWords(const std::list<std::string>& words)
 {
@@ -29,8 +28,7 @@ DirectionType stringToDirectionType(const std::list<std::string>& words)
 {
     if (words.empty())
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "An empty list of string cannot be converted to QARNO::DirectionType ");
+        QARNO_THROW(Exception, "An empty list of string cannot be converted to QARNO::DirectionType ");
     }
 
     std::list<std::string> upper = words;
@@ -38,8 +36,7 @@ DirectionType stringToDirectionType(const std::list<std::string>& words)
 
     if (upper.size() > 4)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "List of string cannot be converted to QARNO::DirectionType  " +
+        QARNO_THROW(Exception, "List of string cannot be converted to QARNO::DirectionType  " +
                             joinWords(upper));
     }
 
@@ -88,19 +85,16 @@ DirectionType stringToDirectionType(const std::list<std::string>& words)
             ++it;
             if (it == end)
             {
-                throw Exception(SOURCE_FILE, __LINE__,
-                                "ORTHO N+1 QUAD direction type not yet supported");
+                QARNO_THROW(Exception, "ORTHO N+1 QUAD direction type not yet supported");
             }
             current = *it;
             if (current == "QUAD")
             {
-                throw Exception(SOURCE_FILE, __LINE__,
-                                "ORTHO N+1 QUAD direction type not yet supported");
+                QARNO_THROW(Exception, "ORTHO N+1 QUAD direction type not yet supported");
             }
             if (current == "NEG")
             {
-                throw Exception(SOURCE_FILE, __LINE__,
-                                "ORTHO N+1 NEG direction type not yet supported");
+                QARNO_THROW(Exception, "ORTHO N+1 NEG direction type not yet supported");
             }
             if (current == "UNI")
             {
@@ -111,15 +105,14 @@ DirectionType stringToDirectionType(const std::list<std::string>& words)
 
     if (current == "LT")
     {
-        throw Exception(SOURCE_FILE, __LINE__, "LT direction type not yet supported");
+        QARNO_THROW(Exception, "LT direction type not yet supported");
     }
     if (current == "GPS")
     {
-        throw Exception(SOURCE_FILE, __LINE__, "GPS direction type not yet supported");
+        QARNO_THROW(Exception, "GPS direction type not yet supported");
     }
 
-    throw Exception(SOURCE_FILE, __LINE__,
-                    "List of strings cannot be converted to QARNO::DirectionType  " +
+    QARNO_THROW(Exception, "List of strings cannot be converted to QARNO::DirectionType  " +
                         joinWords(upper));
 }
 
@@ -160,8 +153,7 @@ std::string directionTypeToString(const DirectionType& dt)
     case DirectionType::DOUBLE:
         return "DOUBLE";
     }
-    throw Exception(SOURCE_FILE, __LINE__,
-                    "Unrecognized QARNO::DirectionType " + itos(static_cast<int>(dt)));
+    QARNO_THROW(Exception, "Unrecognized QARNO::DirectionType " + itos(static_cast<int>(dt)));
 }
 
 } // namespace QARNO_4_0_0

@@ -12,7 +12,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-const char* const SOURCE_FILE = "src/Type/EvalStatusType";
 
 constexpr size_t NB_STATUS = 9;
 
@@ -39,7 +38,7 @@ std::string enumStr(EvalStatusType evalStatus)
     const auto index = static_cast<size_t>(evalStatus);
     if (index >= NB_STATUS)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "Unrecognized evaluation status");
+        QARNO_THROW(Exception, "Unrecognized evaluation status");
     }
     return STATUS_DESCRIPTIONS[index];
 }

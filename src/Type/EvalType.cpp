@@ -6,13 +6,6 @@
 namespace QARNO_4_0_0
 {
 
-namespace
-{
-
-const char* const SOURCE_FILE = "src/Type/EvalType";
-
-} // namespace
-
 std::string evalTypeToString(const EvalType& evalType)
 {
     switch (evalType)
@@ -24,8 +17,7 @@ std::string evalTypeToString(const EvalType& evalType)
     case EvalType::UNDEFINED:
         return "UNDEFINED";
     }
-    throw Exception(SOURCE_FILE, __LINE__,
-                    "Unrecognized QARNO::EvalType " + itos(static_cast<int>(evalType)));
+    QARNO_THROW(Exception, "Unrecognized QARNO::EvalType " + itos(static_cast<int>(evalType)));
 }
 
 EvalType stringToEvalType(const std::string& s)
@@ -41,7 +33,7 @@ EvalType stringToEvalType(const std::string& s)
     {
         return EvalType::SGTE;
     }
-    throw Exception(SOURCE_FILE, __LINE__, "Unrecognized string for QARNO::EvalType: " + word);
+    QARNO_THROW(Exception, "Unrecognized string for QARNO::EvalType: " + word);
 }
 
 } // namespace QARNO_4_0_0

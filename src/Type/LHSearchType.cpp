@@ -10,7 +10,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-const char* const SOURCE_FILE = "src/Type/LHSearchType";
 
 // One count of points. A word that is not an integer, or a negative one,
 // would otherwise turn into a near-infinite number of points to generate.
@@ -19,7 +18,7 @@ size_t readNbPoints(const std::string& word)
     int value = -1;
     if (!atoi(word, value) || value < 0)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "LHSearchType: invalid number of points: " + word);
+        QARNO_THROW(Exception, "LHSearchType: invalid number of points: " + word);
     }
     return static_cast<size_t>(value);
 }
@@ -36,8 +35,7 @@ LHSearchType::LHSearchType(const std::string& text)
     const ArrayOfString words(text, " ");
     if (words.size() != 2)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "LHSearchType must have 2 entries, got " + itos(words.size()) + "( " +
+        QARNO_THROW(Exception, "LHSearchType must have 2 entries, got " + itos(words.size()) + "( " +
                             text + " )");
     }
 

@@ -6,13 +6,6 @@
 namespace QARNO_4_0_0
 {
 
-namespace
-{
-
-const char* const SOURCE_FILE = "src/Type/TeskoraModelFeasibilityType";
-
-} // namespace
-
 std::string TeskoraModelFeasibilityTypeToString(const TeskoraModelFeasibilityType& type)
 {
     switch (type)
@@ -55,8 +48,7 @@ TeskoraModelFeasibilityType stringToTeskoraModelFeasibilityType(const std::strin
     {
         return TeskoraModelFeasibilityType::UNDEFINED;
     }
-    throw Exception(SOURCE_FILE, __LINE__,
-                    "Unrecognized string for QARNO::TeskoraModelFeasibilityType: " + word);
+    QARNO_THROW(Exception, "Unrecognized string for QARNO::TeskoraModelFeasibilityType: " + word);
 }
 
 } // namespace QARNO_4_0_0

@@ -11,7 +11,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-const char* const SOURCE_FILE = "src/Type/TeskoraModelFormulationType";
 
 // The names by value; the last one is UNDEFINED.
 const char* const FORMULATION_NAMES[] = {"FS",   "FSP", "EIS", "EFI",    "EFIS",     "EFIM",
@@ -42,8 +41,7 @@ TeskoraModelFormulationType stringToTeskoraModelFormulationType(const std::strin
             return static_cast<TeskoraModelFormulationType>(i);
         }
     }
-    throw Exception(SOURCE_FILE, __LINE__,
-                    "Unrecognized string for QARNO::TeskoraModelFormulationType: " + word);
+    QARNO_THROW(Exception, "Unrecognized string for QARNO::TeskoraModelFormulationType: " + word);
 }
 
 } // namespace QARNO_4_0_0

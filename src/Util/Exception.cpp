@@ -31,4 +31,26 @@ const char* Exception::what() const noexcept
     return _what.c_str();
 }
 
+std::string sourceFileText(const char* file)
+{
+    std::string text = (nullptr == file) ? std::string() : std::string(file);
+    // The build hands the compiler paths below the project folder; a build
+    // that does not still names the file from its source folder on.
+    for (size_t at = text.rfind("src/"); at != std::string::npos;
+         at = (0 == at) ? std::string::npos : text.rfind("src/", at - 1))
+    {
+        if (0 == at || '/' == text[at - 1])
+        {
+            text.erase(0, at);
+            break;
+        }
+    }
+    const size_t dot = text.rfind('.');
+    if (dot != std::string::npos && text.find('/', dot) == std::string::npos)
+    {
+        text.erase(dot);
+    }
+    return text;
+}
+
 } // namespace QARNO_4_0_0

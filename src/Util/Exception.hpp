@@ -39,6 +39,22 @@ private:
     mutable bool _rendered = false;
 };
 
+/// The source-file text of a throw site, from the compiler's file name:
+/// the path from the source folder on, without its extension
+/// ("src/Math/ArrayOfDouble"), whatever folder the library is built in.
+std::string sourceFileText(const char* file);
+
 } // namespace QARNO_4_0_0
+
+/// The source-file text of the current file.
+#define QARNO_SOURCE_FILE ::QARNO_4_0_0::sourceFileText(__FILE__)
+
+/// Throws an exception of the library, `Kind` (Exception or one of its
+/// kinds), at this file and line; the arguments after the kind follow the
+/// file and line in its constructor:
+///
+///     QARNO_THROW(Exception, "Invalid shared pointer cast");
+///     QARNO_THROW(StepException, "No iterations to run", this);
+#define QARNO_THROW(Kind, ...) throw Kind(QARNO_SOURCE_FILE, __LINE__, __VA_ARGS__)
 
 #endif

@@ -21,7 +21,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-const char* const SOURCE_FILE = "src/Util/Utils";
 
 // The conversion letters that end a display format.
 const char* const FORMAT_LETTERS = "eEfgGdi";
@@ -84,7 +83,7 @@ std::string enumStr(SuccessType s)
     case SuccessType::FULL_SUCCESS:
         return "Full success (dominating)";
     }
-    throw Exception(SOURCE_FILE, __LINE__, "Error: Enum for success type is not recognized");
+    QARNO_THROW(Exception, "Error: Enum for success type is not recognized");
 }
 
 // ---------------------------------------------------------------------------
@@ -580,7 +579,7 @@ bool atost(const std::string& s, size_t& value)
     }
     if (i < 0)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "Invalid value for size_t. Value must be >0");
+        QARNO_THROW(Exception, "Invalid value for size_t. Value must be >0");
     }
     value = static_cast<size_t>(i);
     return true;
@@ -634,7 +633,7 @@ bool stringToBool(const std::string& s)
     {
         return false;
     }
-    throw Exception(SOURCE_FILE, __LINE__, "Unrecognized string for bool: " + u);
+    QARNO_THROW(Exception, "Unrecognized string for bool: " + u);
 }
 
 } // namespace QARNO_4_0_0

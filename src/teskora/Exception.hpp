@@ -35,4 +35,24 @@ private:
 
 } // namespace TESKORA
 
+namespace TESKORA {
+
+// The compiler's name of a source file from its source folder on
+// ("src/teskora/Matrix.cpp"), whatever folder the library is built in.
+inline std::string source_file(const char* file)
+{
+    const std::string path(file);
+    for (size_t at = path.rfind("src/"); at != std::string::npos;
+         at = (at == 0) ? std::string::npos : path.rfind("src/", at - 1)) {
+        if (at == 0 || path[at - 1] == '/')
+            return path.substr(at);
+    }
+    return path;
+}
+
+} // namespace TESKORA
+
+/// Throws the library's exception at this file and line.
+#define TESKORA_THROW(message) throw ::TESKORA::Exception(::TESKORA::source_file(__FILE__), __LINE__, (message))
+
 #endif

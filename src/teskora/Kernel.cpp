@@ -9,10 +9,6 @@ namespace TESKORA {
 
 namespace {
 
-[[noreturn]] void fail(int line, const std::string& message)
-{
-    throw Exception(__FILE__, line, message);
-}
 
 bool validKernel(kernel_t kt) { return kt >= D1 && kt <= I4; }
 
@@ -46,7 +42,7 @@ const char* const METRIC_TEXTS[] = {"EMAX", "EMAXCV", "RMSE", "ARMSE", "RMSECV",
 std::string kernel_type_to_str(kernel_t kt)
 {
     if (!validKernel(kt))
-        fail(__LINE__, "kernel_type_to_str: undefined kernel type");
+        TESKORA_THROW("kernel_type_to_str: undefined kernel type");
     static const char* const texts[] = {"D1", "D2", "D3", "D4", "D5", "D6", "D7", "I0", "I1", "I2", "I3", "I4"};
     return texts[kt];
 }
@@ -56,34 +52,34 @@ kernel_t str_to_kernel_type(const std::string& s)
     for (const KernelText& k : KERNEL_TEXTS)
         if (s == k.text)
             return k.type;
-    fail(__LINE__, "str_to_kernel_type: unrecognised string \"" + s + "\"");
+    TESKORA_THROW("str_to_kernel_type: unrecognised string \"" + s + "\"");
 }
 
 kernel_t int_to_kernel_type(int i)
 {
     if (i < 0 || i > 10)
-        fail(__LINE__, "int_to_kernel_type: invalid integer " + itos(i));
+        TESKORA_THROW("int_to_kernel_type: invalid integer " + itos(i));
     return static_cast<kernel_t>(i);
 }
 
 bool kernel_is_decreasing(kernel_t kt)
 {
     if (!validKernel(kt))
-        fail(__LINE__, "kernel_is_decreasing: undefined kernel type");
+        TESKORA_THROW("kernel_is_decreasing: undefined kernel type");
     return kt <= D7;
 }
 
 bool kernel_has_parameter(kernel_t kt)
 {
     if (!validKernel(kt))
-        fail(__LINE__, "kernel_has_parameter: undefined kernel type");
+        TESKORA_THROW("kernel_has_parameter: undefined kernel type");
     return kt <= I0;
 }
 
 int kernel_dmin(kernel_t kt)
 {
     if (!validKernel(kt))
-        fail(__LINE__, "kernel_dmin: undefined kernel type");
+        TESKORA_THROW("kernel_dmin: undefined kernel type");
     if (kt <= D7)
         return -1;
     if (kt <= I1)
@@ -125,7 +121,7 @@ double kernel(kernel_t kt, double ks, double r)
     case I4:
         return r == 0.0 ? 0.0 : r * r * r * r * std::log(r);
     }
-    fail(__LINE__, "kernel: undefined kernel type");
+    TESKORA_THROW("kernel: undefined kernel type");
 }
 
 Matrix kernel(kernel_t kt, double ks, Matrix R)
@@ -139,7 +135,7 @@ Matrix kernel(kernel_t kt, double ks, Matrix R)
 std::string metric_type_to_str(metric_t mt)
 {
     if (!validMetric(mt))
-        fail(__LINE__, "Undefined metric");
+        TESKORA_THROW("Undefined metric");
     return METRIC_TEXTS[mt];
 }
 
@@ -151,7 +147,7 @@ metric_t str_to_metric_type(const std::string& s)
             return static_cast<metric_t>(i);
     if (ss == "PRESS")
         return RMSECV;
-    fail(__LINE__, "Unrecognised string \"" + s + "\" ( " + ss + " )");
+    TESKORA_THROW("Unrecognised string \"" + s + "\" ( " + ss + " )");
 }
 
 norm_t metric_type_to_norm_type(metric_t mt)
@@ -166,14 +162,14 @@ norm_t metric_type_to_norm_type(metric_t mt)
     case ARMSECV:
         return NORM_2;
     default:
-        fail(__LINE__, "This metric does not have an associated norm");
+        TESKORA_THROW("This metric does not have an associated norm");
     }
 }
 
 bool one_metric_value_per_bbo(metric_t mt)
 {
     if (!validMetric(mt))
-        fail(__LINE__, "Undefined metric");
+        TESKORA_THROW("Undefined metric");
     switch (mt) {
     case EMAX:
     case EMAXCV:
@@ -191,7 +187,7 @@ bool one_metric_value_per_bbo(metric_t mt)
 bool metric_uses_cv(metric_t mt)
 {
     if (!validMetric(mt))
-        fail(__LINE__, "Undefined metric");
+        TESKORA_THROW("Undefined metric");
     switch (mt) {
     case EMAXCV:
     case RMSECV:
@@ -208,7 +204,7 @@ bool metric_uses_cv(metric_t mt)
 metric_t metric_convert_single_obj(metric_t mt)
 {
     if (!validMetric(mt))
-        fail(__LINE__, "Undefined metric");
+        TESKORA_THROW("Undefined metric");
     switch (mt) {
     case EMAX:
     case EMAXCV:

@@ -8,10 +8,6 @@ namespace TESKORA {
 
 namespace {
 
-[[noreturn]] void fail(int line, const std::string& message)
-{
-    throw Exception(__FILE__, line, message);
-}
 
 } // namespace
 
@@ -74,7 +70,7 @@ Matrix Matrix::identity(int n)
 Matrix Matrix::col_vector(const double* v, int n)
 {
     if (!v)
-        fail(__LINE__, "Matrix::column_vector: v is null");
+        TESKORA_THROW("Matrix::column_vector: v is null");
     Matrix M("V", n, 1);
     for (int i = 0; i < n; ++i)
         M.at(i, 0) = v[i];
@@ -84,7 +80,7 @@ Matrix Matrix::col_vector(const double* v, int n)
 Matrix Matrix::row_vector(const double* v, int n)
 {
     if (!v)
-        fail(__LINE__, "Matrix::column_vector: v is null");
+        TESKORA_THROW("Matrix::column_vector: v is null");
     Matrix M("V", 1, n);
     for (int j = 0; j < n; ++j)
         M.at(0, j) = v[j];
@@ -97,7 +93,7 @@ double Matrix::get(int k) const
         return get(0, k);
     if (_nbCols == 1)
         return get(k, 0);
-    fail(__LINE__, "Matrix::[k]: the matrix is not a vector");
+    TESKORA_THROW("Matrix::[k]: the matrix is not a vector");
 }
 
 double& Matrix::operator[](int k)
@@ -110,7 +106,7 @@ double& Matrix::operator[](int k)
         assert(k >= 0 && k < _nbRows);
         return at(k, 0);
     }
-    fail(__LINE__, "Matrix::[k]: the matrix is not a vector");
+    TESKORA_THROW("Matrix::[k]: the matrix is not a vector");
 }
 
 // ---------------------------------------------------------------- editing
@@ -130,7 +126,7 @@ void Matrix::add_rows(int k)
 void Matrix::add_rows(const Matrix& B)
 {
     if (B._nbCols != _nbCols)
-        fail(__LINE__, "Matrix::add_rows(): bad dimensions");
+        TESKORA_THROW("Matrix::add_rows(): bad dimensions");
     _X.insert(_X.end(), B._X.begin(), B._X.end());
     _nbRows += B._nbRows;
 }
@@ -155,7 +151,7 @@ void Matrix::add_cols(int k)
 void Matrix::add_cols(const Matrix& B)
 {
     if (B._nbRows != _nbRows)
-        fail(__LINE__, "Matrix::add_cols(): bad dimensions");
+        TESKORA_THROW("Matrix::add_cols(): bad dimensions");
     const int oldCols = _nbCols;
     add_cols(B._nbCols);
     for (int i = 0; i < _nbRows; ++i)
@@ -233,7 +229,7 @@ Matrix Matrix::get_col(int j) const
 Matrix Matrix::get_rows(int i1, int i2) const
 {
     if (i1 < 0 || i1 >= i2 || i2 > _nbRows)
-        fail(__LINE__, "Matrix::get_rows: bad index");
+        TESKORA_THROW("Matrix::get_rows: bad index");
     Matrix R(_name + "(i1:i2-1,:)", i2 - i1, _nbCols);
     for (int i = i1; i < i2; ++i)
         for (int j = 0; j < _nbCols; ++j)
@@ -244,7 +240,7 @@ Matrix Matrix::get_rows(int i1, int i2) const
 Matrix Matrix::get_cols(int j1, int j2) const
 {
     if (j1 < 0 || j1 >= j2 || j2 > _nbCols)
-        fail(__LINE__, "Matrix::get_cols: bad index");
+        TESKORA_THROW("Matrix::get_cols: bad index");
     Matrix C(_name + "(:,i1:i2-1)", _nbRows, j2 - j1);
     for (int i = 0; i < _nbRows; ++i)
         for (int j = j1; j < j2; ++j)
@@ -258,7 +254,7 @@ Matrix Matrix::get_rows(const std::list<int>& I) const
         return *this;
     for (int i : I)
         if (i < 0 || i >= _nbRows)
-            fail(__LINE__, "Matrix::get_rows: bad index");
+            TESKORA_THROW("Matrix::get_rows: bad index");
     Matrix R(_name + "_get_rows", static_cast<int>(I.size()), _nbCols);
     int k = 0;
     for (int i : I) {
@@ -276,7 +272,7 @@ Matrix Matrix::get_cols(const std::list<int>& J) const
     // The column form shares the row form's message.
     for (int j : J)
         if (j < 0 || j >= _nbCols)
-            fail(__LINE__, "Matrix::get_rows: bad index");
+            TESKORA_THROW("Matrix::get_rows: bad index");
     Matrix C(_name + "_get_cols", _nbRows, static_cast<int>(J.size()));
     int k = 0;
     for (int j : J) {

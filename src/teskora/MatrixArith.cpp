@@ -11,10 +11,6 @@ namespace TESKORA {
 
 namespace {
 
-[[noreturn]] void fail(int line, const std::string& message)
-{
-    throw Exception(__FILE__, line, message);
-}
 
 bool sameSize(const Matrix& A, const Matrix& B)
 {
@@ -63,7 +59,7 @@ Matrix operator-(double v, const Matrix& A) { return (-A) + v; }
 Matrix operator/(const Matrix& A, double v)
 {
     if (v == 0.0)
-        fail(__LINE__, "Matrix::operator /: divide by 0");
+        TESKORA_THROW("Matrix::operator /: divide by 0");
     return A * (1.0 / v);
 }
 
@@ -75,7 +71,7 @@ Matrix operator-(const Matrix& A, const Matrix& B) { return Matrix::sub(A, B); }
 
 #define TESKORA_ENTRYWISE(NAME, MESSAGE, EXPR)                                   \
     if (!sameSize(A, B))                                                         \
-        fail(__LINE__, MESSAGE);                                                 \
+        TESKORA_THROW(MESSAGE);                                                 \
     Matrix R(NAME, A.get_nb_rows(), A.get_nb_cols());                            \
     for (int i = 0; i < A.get_nb_rows(); ++i)                                    \
         for (int j = 0; j < A.get_nb_cols(); ++j) {                              \
@@ -177,7 +173,7 @@ void Matrix::hadamard_sqrt()
 void Matrix::add(const Matrix& B)
 {
     if (!sameSize(*this, B))
-        fail(__LINE__, "Matrix::add(B): dimension error");
+        TESKORA_THROW("Matrix::add(B): dimension error");
     for (size_t k = 0; k < _X.size(); ++k)
         _X[k] += B._X[k];
 }
@@ -185,7 +181,7 @@ void Matrix::add(const Matrix& B)
 void Matrix::sub(const Matrix& B)
 {
     if (!sameSize(*this, B))
-        fail(__LINE__, "Matrix::sub(B): dimension error");
+        TESKORA_THROW("Matrix::sub(B): dimension error");
     for (size_t k = 0; k < _X.size(); ++k)
         _X[k] -= B._X[k];
 }
@@ -389,7 +385,7 @@ int Matrix::find_row(const Matrix& r) const
     if (_nbRows == 0)
         return -1;
     if (r._nbRows != 1 || r._nbCols != _nbCols)
-        fail(__LINE__, "find_row: dimension error");
+        TESKORA_THROW("find_row: dimension error");
     for (int i = 0; i < _nbRows; ++i) {
         bool equal = true;
         for (int j = 0; j < _nbCols && equal; ++j)
@@ -416,7 +412,7 @@ Matrix Matrix::sum(int direction) const
                 S.at(i, 0) += at(i, j);
         return S;
     }
-    fail(__LINE__, "Matrix::sum(direction): direction must be 1 or 2");
+    TESKORA_THROW("Matrix::sum(direction): direction must be 1 or 2");
 }
 
 Matrix Matrix::col_norm(norm_t t) const
@@ -470,7 +466,7 @@ Matrix Matrix::diag() const
             D.at(i, i) = _X[i];
         return D;
     }
-    fail(__LINE__, "Matrix::diag(): dimension error");
+    TESKORA_THROW("Matrix::diag(): dimension error");
 }
 
 Matrix Matrix::diag_inverse() const

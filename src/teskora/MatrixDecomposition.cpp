@@ -344,7 +344,7 @@ bool Matrix::SVD_decomposition(std::string& message, Matrix*& U, Matrix*& W, Mat
 Matrix Matrix::SVD_inverse() const
 {
     if (_nbRows != _nbCols)
-        throw Exception(__FILE__, __LINE__, "Matrix::SVD_inverse(): dimension error");
+        TESKORA_THROW("Matrix::SVD_inverse(): dimension error");
     std::string message;
     Matrix *U = nullptr, *W = nullptr, *V = nullptr;
     const bool success = SVD_decomposition(message, U, W, V, 1000000000);
@@ -353,7 +353,7 @@ Matrix Matrix::SVD_inverse() const
     // The factors of a decomposition that did not converge are a partial
     // sweep, not a decomposition: their inverse would be garbage.
     if (!success)
-        throw Exception(__FILE__, __LINE__, "Matrix::SVD_inverse(): " + message);
+        TESKORA_THROW("Matrix::SVD_inverse(): " + message);
     for (int i = 0; i < _nbCols; ++i)
         W->at(i, i) = 1.0 / W->at(i, i);
     Matrix inverse = product(*V, *W, U->transpose());

@@ -14,10 +14,6 @@ namespace TESKORA {
 
 namespace {
 
-[[noreturn]] void fail(int line, const std::string& message)
-{
-    throw Exception(__FILE__, line, message);
-}
 
 // The three norms share one loop over the row pairs; Accumulate folds one
 // coordinate difference into the running value, Finish turns it into the
@@ -26,7 +22,7 @@ template <typename Accumulate, typename Finish>
 Matrix distances(const Matrix& A, const Matrix& B, Accumulate accumulate, Finish finish)
 {
     if (A.get_nb_cols() != B.get_nb_cols())
-        fail(__LINE__, "get_distances_norm2: dimension error");
+        TESKORA_THROW("get_distances_norm2: dimension error");
     const int n = A.get_nb_cols();
     Matrix D("D", A.get_nb_rows(), B.get_nb_rows());
     std::vector<double> a(static_cast<size_t>(n));
@@ -65,7 +61,7 @@ Matrix Matrix::get_distances_norminf(const Matrix& A, const Matrix& B)
 Matrix Matrix::rank() const
 {
     if (_nbRows > 1 && _nbCols > 1)
-        fail(__LINE__, "Matrix::rank: dimension error");
+        TESKORA_THROW("Matrix::rank: dimension error");
     if (_nbRows > 1) {
         Matrix R = transpose().rank().transpose();
         return R;
@@ -161,7 +157,7 @@ Matrix Matrix::get_poll_directions(const Matrix& scaling, const param_domain_t* 
         }
     if (c != 2 * N) {
         diag_stream() << "k,N : " << c << " " << N << std::endl;
-        fail(__LINE__, "Unconcistency in the value of k.");
+        TESKORA_THROW("Unconcistency in the value of k.");
     }
     return R;
 }

@@ -12,10 +12,6 @@ namespace TESKORA {
 
 namespace {
 
-[[noreturn]] void fail(int line, const std::string& message)
-{
-    throw Exception(__FILE__, line, message);
-}
 
 // The two size lines written before a diagonal-product refusal.
 void writeSizes(const Matrix& A, const Matrix& B)
@@ -52,7 +48,7 @@ Matrix Matrix::product(const Matrix& A, const Matrix& B)
 {
     // Mismatched sizes would read past the operands: refuse them.
     if (A._nbCols != B._nbRows)
-        fail(__LINE__, "Matrix::product(A,B): dimension error");
+        TESKORA_THROW("Matrix::product(A,B): dimension error");
     Matrix C("C", A._nbRows, B._nbCols);
     const int n = A._nbCols;
     const int q = B._nbCols;
@@ -84,7 +80,7 @@ Matrix operator*(const Matrix& A, const Matrix& B) { return Matrix::product(A, B
 Matrix Matrix::transposeA_product(const Matrix& A, const Matrix& B)
 {
     if (A._nbRows != B._nbRows)
-        fail(__LINE__, "Matrix::transposeA_product(A,B): dimension error");
+        TESKORA_THROW("Matrix::transposeA_product(A,B): dimension error");
     Matrix C(A._name + "'*" + B._name, A._nbCols, B._nbCols);
     // k outermost keeps every entry's sum in increasing k while reading
     // rows of A and B contiguously.
@@ -117,7 +113,7 @@ Matrix Matrix::diagA_product(const Matrix& A, const Matrix& B)
                 C.at(i, j) = A.at(i, 0) * B.at(i, j);
     } else {
         writeSizes(A, B);
-        fail(__LINE__, "Matrix::diagA_product(A,B): dimension error");
+        TESKORA_THROW("Matrix::diagA_product(A,B): dimension error");
     }
     return C;
 }
@@ -137,7 +133,7 @@ Matrix Matrix::diagB_product(const Matrix& A, const Matrix& B)
             factor[j] = B.at(j, 0);
     } else {
         writeSizes(A, B);
-        fail(__LINE__, "Matrix::diagB_product(A,B): dimension error");
+        TESKORA_THROW("Matrix::diagB_product(A,B): dimension error");
     }
     for (int i = 0; i < A._nbRows; ++i)
         for (int j = 0; j < A._nbCols; ++j)
@@ -154,9 +150,9 @@ Matrix Matrix::subset_product(const Matrix& A, const Matrix& B, int p1, int p2, 
     if (p2 == -1)
         p2 = (A._nbCols == B._nbRows) ? A._nbCols : 0; // no common size: no term
     if (p1 > A._nbRows || p2 > A._nbCols || p2 > B._nbRows || p3 > B._nbCols)
-        fail(__LINE__, "Matrix::subset_product: dimension error");
+        TESKORA_THROW("Matrix::subset_product: dimension error");
     if (p1 < 0 || p2 < 0 || p3 < 0)
-        fail(__LINE__, "Matrix::subset_product: dimension error");
+        TESKORA_THROW("Matrix::subset_product: dimension error");
     Matrix C(A._name + "*" + B._name, p1, p3);
     for (int i = 0; i < p1; ++i)
         for (int k = 0; k < p2; ++k) {
@@ -173,7 +169,7 @@ Matrix Matrix::triu_solve(const Matrix& U, const Matrix& b)
 {
     const int n = U._nbRows;
     if (U._nbCols != n || b._nbRows != n || b._nbCols != 1)
-        fail(__LINE__, "Matrix::triu_solve(): dimension error");
+        TESKORA_THROW("Matrix::triu_solve(): dimension error");
     Matrix x = b;
     for (int i = n - 1; i >= 0; --i) {
         double xi = x._X[i];
@@ -188,7 +184,7 @@ Matrix Matrix::tril_solve(const Matrix& L, const Matrix& b)
 {
     const int n = L._nbRows;
     if (L._nbCols != n || b._nbRows != n || b._nbCols != 1)
-        fail(__LINE__, "Matrix::tril_solve(): dimension error");
+        TESKORA_THROW("Matrix::tril_solve(): dimension error");
     Matrix x = b;
     for (int i = 0; i < n; ++i) {
         double xi = x._X[i];
@@ -217,7 +213,7 @@ Matrix Matrix::tril_inverse(const Matrix& L)
 Matrix Matrix::cholesky() const
 {
     if (_nbRows != _nbCols)
-        fail(__LINE__, "Matrix::cholesky(): dimension error");
+        TESKORA_THROW("Matrix::cholesky(): dimension error");
     const int n = _nbRows;
     Matrix L("L", n, n);
     double* const data = L._X.data();
@@ -301,7 +297,7 @@ Matrix Matrix::lu_inverse(double* det) const
     // The factorisation reads n x n entries: a rectangular matrix would be
     // read past its end.
     if (_nbRows != _nbCols)
-        fail(__LINE__, "Matrix::lu_inverse(): dimension error");
+        TESKORA_THROW("Matrix::lu_inverse(): dimension error");
     const int n = _nbRows;
     Matrix LU = *this;
     std::vector<int> perm(static_cast<size_t>(n));

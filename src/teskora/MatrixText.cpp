@@ -67,7 +67,7 @@ Matrix Matrix::import_data(const std::string& file)
 {
     std::ifstream in(file.c_str());
     if (!in)
-        throw Exception(__FILE__, __LINE__, "TESKORA::Matrix::import_data: cannot open file " + file);
+        TESKORA_THROW("TESKORA::Matrix::import_data: cannot open file " + file);
     std::string text;
     std::string line;
     while (std::getline(in, line))
@@ -133,7 +133,7 @@ Matrix Matrix::string_to_row(const std::string& line, int n)
         out << "In line \"" << line << "\"\n";
         out << "Found " << count << " components\n";
         out << "Expected " << n << " components\n";
-        throw Exception(__FILE__, __LINE__, "Matrix::string_to_row : cannot read line " + line);
+        TESKORA_THROW("Matrix::string_to_row : cannot read line " + line);
     }
     return R;
 }

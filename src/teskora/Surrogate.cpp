@@ -11,10 +11,6 @@ namespace TESKORA {
 
 namespace {
 
-[[noreturn]] void fail(int line, const std::string& message)
-{
-    throw Exception(__FILE__, line, message);
-}
 
 const double HUGE_VALUE = std::numeric_limits<double>::max();
 
@@ -144,7 +140,7 @@ void Surrogate::check_ready(const std::string& s) const
     }
     display(diag_stream());
     diag_stream() << "Surrogate: NOT READY! (" << s << ")" << std::endl;
-    fail(__LINE__, "check_ready(): Not ready!");
+    TESKORA_THROW("check_ready(): Not ready!");
 }
 
 void Surrogate::check_ready(const std::string& file, const std::string& function, const int& line) const
@@ -163,7 +159,7 @@ void Surrogate::predict(const Matrix& XX, Matrix* ZZ)
     check_ready(__FILE__, "predict", __LINE__);
     if (XX.get_nb_cols() != _n) {
         display(diag_stream());
-        fail(__LINE__, "predict(): dimension error");
+        TESKORA_THROW("predict(): dimension error");
     }
     *ZZ = Matrix("ZZ", XX.get_nb_rows(), _m);
     Matrix XXs = XX;
@@ -177,7 +173,7 @@ void Surrogate::predict(const Matrix& XX, Matrix* ZZ, Matrix* std, Matrix* ei, M
     check_ready(__FILE__, "predict", __LINE__);
     if (XX.get_nb_cols() != _n) {
         display(diag_stream());
-        fail(__LINE__, "predict(): dimension error");
+        TESKORA_THROW("predict(): dimension error");
     }
     const int q = XX.get_nb_rows();
     *ZZ = Matrix("ZZ", q, _m);
@@ -385,7 +381,7 @@ const Matrix& Surrogate::get_training_distances(distance_t dt)
     const int k = static_cast<int>(dt);
     // The distance table's own refusal of an unknown type.
     if (k < 0 || k >= NB_DISTANCE_TYPES)
-        fail(__LINE__, "Undefined type");
+        TESKORA_THROW("Undefined type");
     if (!_training_distances_valid[k]) {
         const Matrix& Xs = get_matrix_Xs();
         _training_distances[k] = _trainingset.get_distances(Xs, Xs, dt);
@@ -442,8 +438,8 @@ void Surrogate::display(std::ostream& out) const
 
 void Surrogate::info() const { _trainingset.info(); }
 
-bool Surrogate::add_points(const Matrix&, const Matrix&) { fail(__LINE__, "add_points: forbiden."); }
+bool Surrogate::add_points(const Matrix&, const Matrix&) { TESKORA_THROW("add_points: forbiden."); }
 
-bool Surrogate::add_point(const double*, const double*) { fail(__LINE__, "add_point: forbiden."); }
+bool Surrogate::add_point(const double*, const double*) { TESKORA_THROW("add_point: forbiden."); }
 
 } // namespace TESKORA

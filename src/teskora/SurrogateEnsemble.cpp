@@ -93,8 +93,7 @@ void Surrogate_Ensemble::model_list_preset(const std::string& preset)
         model_list_add("TYPE KS");
         model_list_add("TYPE RBF PRESET I");
     } else if (P != "NONE") {
-        throw Exception(__FILE__, __LINE__,
-                        "Surrogate_Ensemble::model_list_preset: unrecognized preset \"" + preset + "\"");
+        TESKORA_THROW("Surrogate_Ensemble::model_list_preset: unrecognized preset \"" + preset + "\"");
     }
 }
 
@@ -132,7 +131,7 @@ void Surrogate_Ensemble::model_list_display(std::ostream& out) const
 bool Surrogate_Ensemble::is_ready(int k) const
 {
     if (k < 0 || k >= _kmax)
-        throw Exception(__FILE__, __LINE__, "Surrogate_Ensemble::set_weight_vector (const int k): k out of range");
+        TESKORA_THROW("Surrogate_Ensemble::set_weight_vector (const int k): k out of range");
     return _surrogates[k]->is_ready();
 }
 
@@ -183,7 +182,7 @@ bool Surrogate_Ensemble::build_private()
         break;
     }
     default:
-        throw Exception(__FILE__, __LINE__, "Surrogate_Ensemble::build(): undefined aggregation method.");
+        TESKORA_THROW("Surrogate_Ensemble::build(): undefined aggregation method.");
     }
     if (check_weight_vector()) {
         _ready = false;

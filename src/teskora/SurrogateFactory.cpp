@@ -36,7 +36,7 @@ Surrogate* Surrogate_Factory(TrainingSet& trainingset, const std::string& defini
         return new Surrogate_Ensemble(trainingset, param);
     default:
         // The record refuses every other type first.
-        throw Exception(__FILE__, __LINE__, "Undefined type");
+        TESKORA_THROW("Undefined type");
     }
 }
 
@@ -44,7 +44,7 @@ void Surrogate_Factory(Matrix& X, Matrix& Z, const std::string&)
 {
     const TrainingSet trainingset(X, Z);
     trainingset.info();
-    throw Exception(__FILE__, __LINE__, "Surrogate_factory: constructor from matrices is forbiden.");
+    TESKORA_THROW("Surrogate_factory: constructor from matrices is forbiden.");
 }
 
 void surrogate_delete(Surrogate* model) { delete model; }

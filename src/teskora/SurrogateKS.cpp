@@ -21,7 +21,7 @@ Surrogate_KS::Surrogate_KS(TrainingSet& trainingset, Surrogate_Parameters param)
 bool Surrogate_KS::build_private()
 {
     if (!kernel_is_decreasing(_param.get_kernel_type()))
-        throw Exception(__FILE__, __LINE__, "Surrogate_KS::build_private(): Kernel must be decreasing for KS model");
+        TESKORA_THROW("Surrogate_KS::build_private(): Kernel must be decreasing for KS model");
     // With fewer than two distinct points the mean distance is 0 or not a
     // number, and every prediction would be too.
     if (_trainingset.get_pvar() < 2)

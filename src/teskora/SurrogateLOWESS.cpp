@@ -15,10 +15,6 @@ namespace TESKORA {
 
 namespace {
 
-[[noreturn]] void fail(int line, const std::string& message)
-{
-    throw Exception(__FILE__, line, message);
-}
 
 // Weights at or below this count as zero.
 const double WEIGHT_EPS = 1e-13;
@@ -36,7 +32,7 @@ Preset read_preset(const std::string& s)
     for (const auto& p : presets)
         if (s == p.text)
             return p.preset;
-    fail(__LINE__, "preset not recognized");
+    TESKORA_THROW("preset not recognized");
 }
 
 // A distance over a scale. A point at distance 0 stays at 0 even when the
@@ -155,18 +151,18 @@ void Surrogate_LOWESS::compute_moments(const double* d2, int p, double P, double
         var = 1e-13;
     if (mean < 0.0 || var < 0.0) {
         diag_stream() << "mean: " << mean << std::endl << "var: " << var << std::endl;
-        fail(__LINE__, "Error on computation of mean and var");
+        TESKORA_THROW("Error on computation of mean and var");
     }
 }
 
 void Surrogate_LOWESS::predict_private_single(Matrix XXs, int iex)
 {
     if (XXs.get_nb_rows() != 1)
-        fail(__LINE__, "predict_private_single : XXs must have only one row.");
+        TESKORA_THROW("predict_private_single : XXs must have only one row.");
     if (!_ready)
         check_ready(__FILE__, "predict_private_single", __LINE__);
     if (iex < -1 || iex >= _p)
-        fail(__LINE__, "predict_private_single : index out of range.");
+        TESKORA_THROW("predict_private_single : index out of range.");
     _d = _trainingset.get_distances(XXs, _Xs, _param.get_distance_type());
     for (int k = 0; k < _n; ++k)
         _xq[k] = XXs.get(0, k);

@@ -12,10 +12,6 @@ namespace TESKORA {
 
 namespace {
 
-[[noreturn]] void fail(int line, const std::string& message)
-{
-    throw Exception(__FILE__, line, message);
-}
 
 const double HUGE_VALUE = std::numeric_limits<double>::max();
 
@@ -39,7 +35,7 @@ bool Surrogate::compute_metric(metric_t mt)
     if (is_defined(mt))
         return true;
     if (mt < EMAX || mt > LINV)
-        fail(__LINE__, "Metric not recognized.");
+        TESKORA_THROW("Metric not recognized.");
 
     const bool cv = metric_uses_cv(mt);
     const int k = one_metric_value_per_bbo(mt) ? _m : 1;
@@ -178,7 +174,7 @@ Matrix Surrogate::compute_order_error(const Matrix& Zh)
             break;
         default:
             display(diag_stream());
-            fail(__LINE__, "Undefined type");
+            TESKORA_THROW("Undefined type");
         }
         OE.set(0, j, e);
     }
@@ -199,7 +195,7 @@ Matrix Surrogate::compute_fh(const Matrix& Z)
         Z.display_short(out);
         Z.display_size(out);
         out << _m << " " << Z.get_nb_cols() << " " << _p << std::endl;
-        fail(__LINE__, "Dimension error");
+        TESKORA_THROW("Dimension error");
     }
     for (int j = 0; j < _m; ++j) {
         switch (_trainingset.get_bbo(j)) {
@@ -220,7 +216,7 @@ Matrix Surrogate::compute_fh(const Matrix& Z)
             break;
         default:
             display(diag_stream());
-            fail(__LINE__, "Undefined type");
+            TESKORA_THROW("Undefined type");
         }
     }
     return fh;
@@ -252,7 +248,7 @@ Matrix Surrogate::compute_efi(const Matrix& Zh, const Matrix& Sh)
 {
     const int p = _p;
     if (Zh.get_nb_rows() != p || Zh.get_nb_cols() != _m || Sh.get_nb_rows() != p || Sh.get_nb_cols() != _m)
-        fail(__LINE__, "Dimension error");
+        TESKORA_THROW("Dimension error");
     _trainingset.check_ready(__FILE__, __FUNCTION__, __LINE__);
     Matrix EFI("EFI", p, 1);
     EFI.fill(1.0);

@@ -204,7 +204,7 @@ Surrogate_PRS_CAT::Surrogate_PRS_CAT(TrainingSet& trainingset, Surrogate_Paramet
 {
     // The category is input 0: without inputs there is nothing to read.
     if (_n < 1)
-        throw Exception(__FILE__, __LINE__, "Surrogate_PRS_CAT: no input variable (the category is input 0)");
+        TESKORA_THROW("Surrogate_PRS_CAT: no input variable (the category is input 0)");
 }
 
 bool Surrogate_PRS_CAT::init_private()
@@ -243,12 +243,10 @@ bool Surrogate_PRS_CAT::build_private()
     if (_tuning && (beyondPoints || beyondMemory))
         return false;
     if (beyondPoints)
-        throw Exception(__FILE__, __LINE__,
-                        "Surrogate_PRS_CAT: the basis (" + itos(_q) + " functions for " + itos(_nb_cat)
+        TESKORA_THROW("Surrogate_PRS_CAT: the basis (" + itos(_q) + " functions for " + itos(_nb_cat)
                             + " categories) exceeds the number of distinct points (" + itos(pvar) + ")");
     if (beyondMemory)
-        throw Exception(__FILE__, __LINE__,
-                        "Surrogate_PRS_CAT: the basis (" + itos(_q) + " functions) exceeds the memory bound of "
+        TESKORA_THROW("Surrogate_PRS_CAT: the basis (" + itos(_q) + " functions) exceeds the memory bound of "
                             + itos(static_cast<int>(MAX_CAT_ENTRIES)) + " entries of its normal matrix");
     // The category input always gets exponent 0.
     Matrix M("M", q1, 1);

@@ -108,7 +108,7 @@ std::string Surrogate_Parameters::to_standard_field_name(const std::string& fiel
             if (upper == row[k])
                 return row[0];
     diag_stream() << "Field: " << field << "\n";
-    throw Exception(__FILE__, __LINE__, "Field not recognized: \"" + field + "\"");
+    TESKORA_THROW("Field not recognized: \"" + field + "\"");
 }
 
 bool Surrogate_Parameters::authorized_field(const std::string& field) const
@@ -137,9 +137,9 @@ bool Surrogate_Parameters::authorized_field(const std::string& field) const
     case LINEAR:
     case TGP:
     case SVN:
-        throw Exception(__FILE__, __LINE__, "Not implemented yet! ");
+        TESKORA_THROW("Not implemented yet! ");
     default:
-        throw Exception(__FILE__, __LINE__, "Undefined model type");
+        TESKORA_THROW("Undefined model type");
     }
 }
 
@@ -151,7 +151,7 @@ bool Surrogate_Parameters::authorized_optim(const std::string& field)
     if (field == "TYPE" || field == "OUTPUT" || field == "METRIC_TYPE" || field == "PRESET" || field == "BUDGET")
         return false;
     diag_stream() << "Field : " << field << "\n";
-    throw Exception(__FILE__, __LINE__, "Undefined field");
+    TESKORA_THROW("Undefined field");
 }
 
 void Surrogate_Parameters::read_string(const std::string& definition)
@@ -165,7 +165,7 @@ void Surrogate_Parameters::read_string(const std::string& definition)
                                  "Unauthorized field \"" + field + "\" in a model of type " + model_type_to_str(_type));
         std::string value;
         if (!(in >> value))
-            throw Exception(__FILE__, __LINE__, "Missing content for field \"" + field + "\"");
+            TESKORA_THROW("Missing content for field \"" + field + "\"");
         const bool optim = isTuningMarker(value);
         if (optim && !authorized_optim(field))
             throwWithDescription(definition, __LINE__, "Field \"" + field + "\" cannot be optimized.");
@@ -195,8 +195,7 @@ void Surrogate_Parameters::read_string(const std::string& definition)
             // refused instead of wrapping.
             const long long budget = std::strtoll(value.c_str(), nullptr, 10);
             if (budget > INT_MAX || budget < INT_MIN)
-                throw Exception(__FILE__, __LINE__,
-                                "budget out of range: BUDGET " + value + " is not an int");
+                TESKORA_THROW("budget out of range: BUDGET " + value + " is not an int");
             _budget = static_cast<int>(budget);
         } else if (field == "PRESET") {
             _preset = value;
@@ -277,9 +276,9 @@ void Surrogate_Parameters::set_defaults()
     case LINEAR:
     case TGP:
     case SVN:
-        throw Exception(__FILE__, __LINE__, "Not implemented yet!");
+        TESKORA_THROW("Not implemented yet!");
     default:
-        throw Exception(__FILE__, __LINE__, "Undefined type");
+        TESKORA_THROW("Undefined type");
     }
     _output = "NULL";
 }
@@ -291,17 +290,17 @@ namespace {
 void checkKernelCoef(double coef)
 {
     if (std::isnan(coef) || std::isinf(coef))
-        throw Exception(__FILE__, __LINE__, "kernel_coef must be a finite number");
+        TESKORA_THROW("kernel_coef must be a finite number");
     if (!(coef > 0))
-        throw Exception(__FILE__, __LINE__, "kernel_coef must be > 0");
+        TESKORA_THROW("kernel_coef must be > 0");
 }
 
 void checkRidge(double ridge)
 {
     if (std::isnan(ridge) || std::isinf(ridge))
-        throw Exception(__FILE__, __LINE__, "ridge must be a finite number");
+        TESKORA_THROW("ridge must be a finite number");
     if (!(ridge >= 0))
-        throw Exception(__FILE__, __LINE__, "ridge must be >= 0");
+        TESKORA_THROW("ridge must be >= 0");
 }
 
 } // namespace
@@ -313,13 +312,13 @@ void Surrogate_Parameters::check()
     case PRS_EDGE:
     case PRS_CAT:
         if (_degree < 0)
-            throw Exception(__FILE__, __LINE__, "degree must be >= 0");
+            TESKORA_THROW("degree must be >= 0");
         checkRidge(_ridge);
         break;
     case KS:
         checkKernelCoef(_kernel_coef);
         if (!kernel_is_decreasing(_kernel_type))
-            throw Exception(__FILE__, __LINE__, "kernel_type must be decreasing");
+            TESKORA_THROW("kernel_type must be decreasing");
         break;
     case CN:
     case ENSEMBLE:
@@ -328,7 +327,7 @@ void Surrogate_Parameters::check()
         // The ridge is the nugget on the correlation diagonal.
         checkRidge(_ridge);
         if (!kernel_is_decreasing(_kernel_type))
-            throw Exception(__FILE__, __LINE__, "kernel_type must be decreasing");
+            TESKORA_THROW("kernel_type must be decreasing");
         break;
     case RBF:
         checkKernelCoef(_kernel_coef);
@@ -341,7 +340,7 @@ void Surrogate_Parameters::check()
         break;
     case LOWESS: {
         if (_degree < 0 || _degree > 2)
-            throw Exception(__FILE__, __LINE__, "degree for LOWESS model must be 0, 1 or 2");
+            TESKORA_THROW("degree for LOWESS model must be 0, 1 or 2");
         checkRidge(_ridge);
         checkKernelCoef(_kernel_coef);
         static const char* const presets[] = {"D", "DEN", "DGN", "RE", "RG", "REN", "RGN"};
@@ -351,18 +350,18 @@ void Surrogate_Parameters::check()
         if (!known) {
             diag_stream() << "LOWESS preset : " << _preset << "\n"
                           << "Possible values: D, DEN, DGN, RE, RG, REN, RGN.\n";
-            throw Exception(__FILE__, __LINE__, "preset not recognized");
+            TESKORA_THROW("preset not recognized");
         }
         if (!kernel_is_decreasing(_kernel_type))
-            throw Exception(__FILE__, __LINE__, "kernel_type must be decreasing");
+            TESKORA_THROW("kernel_type must be decreasing");
         break;
     }
     case LINEAR:
     case TGP:
     case SVN:
-        throw Exception(__FILE__, __LINE__, "Not implemented yet!");
+        TESKORA_THROW("Not implemented yet!");
     default:
-        throw Exception(__FILE__, __LINE__, "Undefined type");
+        TESKORA_THROW("Undefined type");
     }
 
     int n = 0;
@@ -378,8 +377,7 @@ void Surrogate_Parameters::check()
     // The tuner counts its trials in an int: BUDGET trials per tuned value.
     const long long trials = static_cast<long long>(_budget) * n;
     if (trials > INT_MAX || trials < INT_MIN)
-        throw Exception(__FILE__, __LINE__,
-                        "budget out of range: BUDGET (" + itos(_budget) + ") times the number of tuned values ("
+        TESKORA_THROW("budget out of range: BUDGET (" + itos(_budget) + ") times the number of tuned values ("
                             + itos(n) + ") is beyond " + itos(INT_MAX) + " trials");
 }
 
@@ -426,9 +424,9 @@ void Surrogate_Parameters::display(std::ostream& out) const
         out << "Preset: " << _preset << std::endl;
         break;
     case SVN:
-        throw Exception(__FILE__, __LINE__, "Not implemented yet!");
+        TESKORA_THROW("Not implemented yet!");
     default:
-        throw Exception(__FILE__, __LINE__, "Undefined type");
+        TESKORA_THROW("Undefined type");
     }
 }
 
@@ -462,9 +460,9 @@ std::string Surrogate_Parameters::get_string() const
              + " PRESET " + _preset + " DISTANCE_TYPE " + distance_type_to_str(_distance_type);
         break;
     case SVN:
-        throw Exception(__FILE__, __LINE__, "Not implemented yet!");
+        TESKORA_THROW("Not implemented yet!");
     default:
-        throw Exception(__FILE__, __LINE__, "Undefined type");
+        TESKORA_THROW("Undefined type");
     }
     return s;
 }
@@ -508,9 +506,9 @@ std::string Surrogate_Parameters::get_short_string() const
             s += " " + _preset;
         break;
     case SVN:
-        throw Exception(__FILE__, __LINE__, "Not implemented yet!");
+        TESKORA_THROW("Not implemented yet!");
     default:
-        throw Exception(__FILE__, __LINE__, "Undefined type");
+        TESKORA_THROW("Undefined type");
     }
     return s;
 }
@@ -619,7 +617,7 @@ void Surrogate_Parameters::get_x_bounds(Matrix* LB, Matrix* UB, param_domain_t* 
     if (!LB || !UB || !domain || !logscale) {
         diag_stream() << static_cast<const void*>(LB) << " " << static_cast<const void*>(UB) << " "
                       << static_cast<const void*>(domain) << " " << static_cast<const void*>(logscale) << "\n";
-        throw Exception(__FILE__, __LINE__, "Pointers are NULL.");
+        TESKORA_THROW("Pointers are NULL.");
     }
     const int N = _nb_parameter_optimization;
     const std::vector<Bound> bounds = boundsOf(
@@ -676,7 +674,7 @@ void Surrogate_Parameters::get_x_bounds(Matrix* LB, Matrix* UB, param_domain_t* 
         }
     }
     if (wrong)
-        throw Exception(__FILE__, __LINE__, "Error in definition of LB, UB or domain!");
+        TESKORA_THROW("Error in definition of LB, UB or domain!");
 }
 
 double Surrogate_Parameters::get_x_penalty() const
@@ -762,7 +760,7 @@ bool Surrogate_Parameters::check_x() const
         valid = false;
     }
     if (!valid)
-        throw Exception(__FILE__, __LINE__, "Invalid X!");
+        TESKORA_THROW("Invalid X!");
     return true;
 }
 
@@ -804,13 +802,13 @@ void Surrogate_Parameters::update_covariance_coef(int v)
 {
     const int c = _covariance_coef.get_nb_cols() / 2;
     if (v < c)
-        throw Exception(__FILE__, __LINE__, "v < v0");
+        TESKORA_THROW("v < v0");
     if (v == c)
         return;
     // New pairs copy the mean pair; with no pair to average there is no
     // sensible value, so refuse rather than append NaN.
     if (c == 0)
-        throw Exception(__FILE__, __LINE__, "No covariance pair to extend");
+        TESKORA_THROW("No covariance pair to extend");
     double a = 0.0;
     double b = 0.0;
     for (int i = 0; i < c; ++i) {

@@ -135,7 +135,7 @@ int Surrogate_RBF::tail_size(int dmin, int nvar)
         return nvar + 1;
     default:
         diag_stream() << "dmin = " << dmin << "\n";
-        throw Exception(__FILE__, __LINE__, "dmin out of range.");
+        TESKORA_THROW("dmin out of range.");
     }
 }
 
@@ -145,7 +145,7 @@ Surrogate_RBF::Variant Surrogate_RBF::variant_of(const std::string& preset)
     const bool r = string_find(preset, "R");
     const bool i = string_find(preset, "I");
     if (o + r + i != 1)
-        throw Exception(__FILE__, __LINE__, "RBF preset must contain either \"O\", \"R\" or \"I\", exclusively.");
+        TESKORA_THROW("RBF preset must contain either \"O\", \"R\" or \"I\", exclusively.");
     return o ? Variant::O : (r ? Variant::R : Variant::I);
 }
 

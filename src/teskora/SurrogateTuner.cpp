@@ -44,7 +44,7 @@ double tuner_project(double v, double lb, double ub, param_domain_t domain)
         return c;
     }
     case PARAM_DOMAIN_MISC:
-        throw Exception(__FILE__, __LINE__, "Invalid variable domain!");
+        TESKORA_THROW("Invalid variable domain!");
     }
     return v;
 }
@@ -108,7 +108,7 @@ bool Surrogate::optimize_parameters()
         if (domain[i] == PARAM_DOMAIN_CONTINUOUS) {
             s = logscale[i] ? 1.0 : (ub.get(0, i) - lb.get(0, i)) / 5.0;
             if (s < 1e-13)
-                throw Exception(__FILE__, __LINE__, "Bad scaling.");
+                TESKORA_THROW("Bad scaling.");
         } else if (domain[i] == PARAM_DOMAIN_CAT) {
             s = ub.get(0, i) - lb.get(0, i);
         }

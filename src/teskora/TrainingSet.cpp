@@ -13,10 +13,6 @@ namespace TESKORA {
 
 namespace {
 
-[[noreturn]] void fail(int line, const std::string& message)
-{
-    throw Exception(__FILE__, line, message);
-}
 
 const double HUGE_VALUE = std::numeric_limits<double>::max();
 
@@ -59,13 +55,13 @@ TrainingSet::TrainingSet(const Matrix& X, const Matrix& Z)
 TrainingSet::TrainingSet(const TrainingSet& other) : _X(other._X), _Z(other._Z)
 {
     other.info();
-    fail(__LINE__, "TrainingSet: copy constructor forbiden.");
+    TESKORA_THROW("TrainingSet: copy constructor forbiden.");
 }
 
 TrainingSet& TrainingSet::operator=(const TrainingSet& other)
 {
     other.info();
-    fail(__LINE__, "TrainingSet: operator \"=\" forbiden.");
+    TESKORA_THROW("TrainingSet: operator \"=\" forbiden.");
 }
 
 TrainingSet::~TrainingSet() = default;
@@ -75,11 +71,11 @@ TrainingSet::~TrainingSet() = default;
 bool TrainingSet::add_points(const Matrix& Xnew, const Matrix& Znew)
 {
     if (Xnew.get_nb_rows() != Znew.get_nb_rows() || Xnew.get_nb_cols() != _n || Znew.get_nb_cols() != _m)
-        fail(__LINE__, "TrainingSet::add_points(): dimension error");
+        TESKORA_THROW("TrainingSet::add_points(): dimension error");
     if (Xnew.has_nan())
-        fail(__LINE__, "TrainingSet::add_points(): Xnew is nan");
+        TESKORA_THROW("TrainingSet::add_points(): Xnew is nan");
     if (Znew.has_nan())
-        fail(__LINE__, "TrainingSet::add_points(): Znew is nan");
+        TESKORA_THROW("TrainingSet::add_points(): Znew is nan");
     const int k = Xnew.get_nb_rows();
     // The matrices grow geometrically; the distance table is sized by the
     // next build instead of being re-laid out at every call.
@@ -118,13 +114,13 @@ bool TrainingSet::partial_reset_and_add_points(const Matrix& X, const Matrix& Z)
 void TrainingSet::set_bbo_type(const std::string& line)
 {
     if (_bbo_is_def)
-        fail(__LINE__, "TrainingSet::set_bbo_type: _bbo must be defined before the first build.");
+        TESKORA_THROW("TrainingSet::set_bbo_type: _bbo must be defined before the first build.");
     std::istringstream words(line);
     std::string word;
     int j = 0;
     while (words >> word) {
         if (j >= _m)
-            fail(__LINE__, "TrainingSet::set_bbo_type: string error (j>_m)");
+            TESKORA_THROW("TrainingSet::set_bbo_type: string error (j>_m)");
         if (streqi(word, "OBJ") || streqi(word, "O")) {
             _bbo[j] = OBJ;
             _j_obj = j;
@@ -133,16 +129,16 @@ void TrainingSet::set_bbo_type(const std::string& line)
         } else if (streqi(word, "DUM") || streqi(word, "D")) {
             _bbo[j] = DUM;
         } else {
-            fail(__LINE__, "TrainingSet::set_bbo_type: string error (string " + word + " not recognized)");
+            TESKORA_THROW("TrainingSet::set_bbo_type: string error (string " + word + " not recognized)");
         }
         ++j;
     }
     const long nbObj = std::count(_bbo.begin(), _bbo.end(), OBJ);
     const long nbCon = std::count(_bbo.begin(), _bbo.end(), CON);
     if (nbObj > 1)
-        fail(__LINE__, "TrainingSet::set_bbo_type: Only one obj is allowed");
+        TESKORA_THROW("TrainingSet::set_bbo_type: Only one obj is allowed");
     if (nbObj + nbCon == 0)
-        fail(__LINE__, "TrainingSet::set_bbo_type: all outputs are \"DUM\"");
+        TESKORA_THROW("TrainingSet::set_bbo_type: all outputs are \"DUM\"");
     _bbo_is_def = true;
     _ready = false;
     _f_min = _fs_min = HUGE_VALUE;
@@ -154,9 +150,9 @@ void TrainingSet::set_bbo_type(const std::string& line)
 void TrainingSet::build()
 {
     if (_Z.get_nb_rows() != _X.get_nb_rows())
-        fail(__LINE__, "TrainingSet::build(): dimension error");
+        TESKORA_THROW("TrainingSet::build(): dimension error");
     if (_p <= 0)
-        fail(__LINE__, "TrainingSet::build(): empty training set");
+        TESKORA_THROW("TrainingSet::build(): empty training set");
     if (_ready) {
         _bbo_is_def = true;
         return;
@@ -208,7 +204,7 @@ void TrainingSet::check_singular_data()
         }
     }
     if (incorrect)
-        fail(__LINE__, "TrainingSet::check_singular_data(): incorrect data !");
+        TESKORA_THROW("TrainingSet::check_singular_data(): incorrect data !");
 }
 
 void TrainingSet::compute_bounds()
@@ -386,7 +382,7 @@ void TrainingSet::check_ready() const
 {
     if (!_ready) {
         diag_stream() << "TrainingSet: NOT READY!" << std::endl;
-        fail(__LINE__, "TrainingSet::check_ready(): TrainingSet not ready. Use method TrainingSet::build()");
+        TESKORA_THROW("TrainingSet::check_ready(): TrainingSet not ready. Use method TrainingSet::build()");
     }
 }
 
@@ -394,7 +390,7 @@ void TrainingSet::check_ready(const std::string& caller) const
 {
     if (!_ready) {
         diag_stream() << "TrainingSet: NOT READY! (" << caller << ")" << std::endl;
-        fail(__LINE__, "TrainingSet::check_ready(): TrainingSet not ready. Use method TrainingSet::build()");
+        TESKORA_THROW("TrainingSet::check_ready(): TrainingSet not ready. Use method TrainingSet::build()");
     }
 }
 
@@ -468,7 +464,7 @@ void TrainingSet::Z_unscale(double* z) const
 void TrainingSet::X_scale(Matrix& X) const
 {
     if (X.get_nb_cols() != _n)
-        fail(__LINE__, DIMENSION_ERROR);
+        TESKORA_THROW(DIMENSION_ERROR);
     for (int i = 0; i < X.get_nb_rows(); ++i)
         for (int j = 0; j < _n; ++j)
             X.set(i, j, X_scale(X.get(i, j), j));
@@ -477,7 +473,7 @@ void TrainingSet::X_scale(Matrix& X) const
 void TrainingSet::Z_unscale(Matrix* Z) const
 {
     if (Z->get_nb_cols() != _m)
-        fail(__LINE__, DIMENSION_ERROR);
+        TESKORA_THROW(DIMENSION_ERROR);
     for (int i = 0; i < Z->get_nb_rows(); ++i)
         for (int j = 0; j < _m; ++j)
             Z->set(i, j, Z_unscale(Z->get(i, j), j));
@@ -486,7 +482,7 @@ void TrainingSet::Z_unscale(Matrix* Z) const
 void TrainingSet::ZE_unscale(Matrix* E) const
 {
     if (E->get_nb_cols() != _m)
-        fail(__LINE__, DIMENSION_ERROR);
+        TESKORA_THROW(DIMENSION_ERROR);
     for (int i = 0; i < E->get_nb_rows(); ++i)
         for (int j = 0; j < _m; ++j)
             E->set(i, j, ZE_unscale(E->get(i, j), j));
@@ -521,7 +517,7 @@ Matrix TrainingSet::get_distances(const Matrix& A, const Matrix& B, distance_t d
         Matrix D = Matrix::get_distances_norm2(A, B);
         const int n = A.get_nb_cols();
         if (n > _n)
-            fail(__LINE__, DIMENSION_ERROR);
+            TESKORA_THROW(DIMENSION_ERROR);
         // Points lie far apart as soon as one has an input at exactly 0
         // where the other has not.
         for (int i = 0; i < A.get_nb_rows(); ++i)
@@ -553,16 +549,16 @@ Matrix TrainingSet::get_distances(const Matrix& A, const Matrix& B, distance_t d
         return D;
     }
     }
-    fail(__LINE__, "Undefined type");
+    TESKORA_THROW("Undefined type");
 }
 
 void TrainingSet::checkQueryRow(const Matrix& xs, const char* message) const
 {
     // No row at all would be read past its end, as would a short row.
     if (xs.get_nb_rows() != 1)
-        fail(__LINE__, message);
+        TESKORA_THROW(message);
     if (xs.get_nb_cols() != _n)
-        fail(__LINE__, DIMENSION_ERROR);
+        TESKORA_THROW(DIMENSION_ERROR);
 }
 
 double TrainingSet::squaredDistance(const Matrix& xs, int i) const
@@ -578,7 +574,7 @@ double TrainingSet::squaredDistance(const Matrix& xs, int i) const
 double TrainingSet::get_d1(const Matrix& xs) const
 {
     if (xs.get_nb_rows() > 1)
-        fail(__LINE__, "TrainingSet::get_d1: XXs must have only one line.");
+        TESKORA_THROW("TrainingSet::get_d1: XXs must have only one line.");
     if (_p == 0)
         return 1.3407807929942596e154;
     if (_n == 0)
@@ -597,7 +593,7 @@ double TrainingSet::get_d1(const Matrix& xs) const
 double TrainingSet::get_d1_over_d2(const Matrix& xs) const
 {
     if (xs.get_nb_rows() > 1)
-        fail(__LINE__, "TrainingSet::get_d1_over_d2: XXs must have only one line.");
+        TESKORA_THROW("TrainingSet::get_d1_over_d2: XXs must have only one line.");
     if (_p <= 1)
         return 1.0;
     if (_n == 0)
@@ -643,7 +639,7 @@ std::list<int> TrainingSet::select_greedy(const Matrix& X, int imin, int pS, dou
     const int N = X.get_nb_rows();
     if (pS < 3 || pS >= N) {
         diag_stream() << "pS = " << pS << std::endl;
-        fail(__LINE__, "TrainingSet::TrainingSet(): wrong value of pS");
+        TESKORA_THROW("TrainingSet::TrainingSet(): wrong value of pS");
     }
     std::list<int> S = {imin};
     Matrix dB = get_distances(X, X.get_row(imin), dt);

@@ -1,5 +1,7 @@
 #include "teskora/Utils.hpp"
 
+#include "teskora/Exception.hpp"
+
 #include <algorithm>
 #include <cctype>
 #include <climits>
@@ -22,7 +24,7 @@ namespace {
 
 [[noreturn]] void throwUnrecognised(const std::string& s)
 {
-    throw Exception(__FILE__, __LINE__, "Unrecognised string \"" + s + "\" ( " + toupper(s) + " )");
+    TESKORA_THROW("Unrecognised string \"" + s + "\" ( " + toupper(s) + " )");
 }
 
 [[noreturn]] void throwUndefinedType(int line)
@@ -137,7 +139,7 @@ weight_t str_to_weight_type(const std::string& s)
 distance_t int_to_distance_type(int i)
 {
     if (i < 0 || i > 4) {
-        throw Exception(__FILE__, __LINE__, "int_to_distance_type: invalid integer " + itos(i));
+        TESKORA_THROW("int_to_distance_type: invalid integer " + itos(i));
     }
     return static_cast<distance_t>(i);
 }
@@ -344,7 +346,7 @@ double normcdf(double x)
 double normpdf(double x, double mu, double sigma)
 {
     if (sigma < 1e-13) {
-        throw Exception(__FILE__, __LINE__, "Surrogate_Utils::normpdf: sigma is NULL");
+        TESKORA_THROW("Surrogate_Utils::normpdf: sigma is NULL");
     }
     return normpdf((x - mu) / sigma) / sigma;
 }
@@ -352,7 +354,7 @@ double normpdf(double x, double mu, double sigma)
 double normcdf(double x, double mu, double sigma)
 {
     if (sigma < -1e-13) {
-        throw Exception(__FILE__, __LINE__, "Surrogate_Utils::normcdf: sigma is <0");
+        TESKORA_THROW("Surrogate_Utils::normcdf: sigma is <0");
     }
     const double s = std::max(sigma, 1e-13);
     return normcdf((x - mu) / s);
@@ -361,7 +363,7 @@ double normcdf(double x, double mu, double sigma)
 double normei(double fh, double sigma, double f_min)
 {
     if (sigma < -1e-13) {
-        throw Exception(__FILE__, __LINE__, "Surrogate_Utils::normei: sigma is <0");
+        TESKORA_THROW("Surrogate_Utils::normei: sigma is <0");
     }
     const double s = std::max(sigma, 1e-13);
     const double d = f_min - fh;
@@ -421,7 +423,7 @@ double lower_incomplete_gamma(double x, double a)
 double gammacdf(double x, double a, double b)
 {
     if (a <= 0 || b <= 0) {
-        throw Exception(__FILE__, __LINE__, "Surrogate_Utils::gammacdf: a or b is <0");
+        TESKORA_THROW("Surrogate_Utils::gammacdf: a or b is <0");
     }
     if (x < 1e-13) {
         return 0.0;
@@ -432,10 +434,10 @@ double gammacdf(double x, double a, double b)
 double gammacdfinv(double f, double a, double b)
 {
     if (a <= 0 || b <= 0) {
-        throw Exception(__FILE__, __LINE__, "Surrogate_Utils::gammacdfinv: a or b is <=0");
+        TESKORA_THROW("Surrogate_Utils::gammacdfinv: a or b is <=0");
     }
     if (f < 0 || f > 1) {
-        throw Exception(__FILE__, __LINE__, "Surrogate_Utils::gammacdfinv: f<0 or f>1");
+        TESKORA_THROW("Surrogate_Utils::gammacdfinv: f<0 or f>1");
     }
     if (f == 1) {
         return std::numeric_limits<double>::max();

@@ -3,7 +3,10 @@
 #include <cstring>
 #include <string>
 
+#include "Algos/IterationUtils.hpp"
 #include "Util/Exception.hpp"
+#include "teskora/Exception.hpp"
+#include "teskora/Kernel.hpp"
 
 using QARNO_4_0_0::Exception;
 
@@ -86,3 +89,57 @@ TEST(Exception, CaughtAsStandardException)
 }
 
 } // namespace
+
+TEST(Exception, SourceFileTextIsThePathFromTheSourceFolder)
+{
+    const struct
+    {
+        const char* file;
+        const char* text;
+    } cases[] = {
+        {"src/Math/ArrayOfDouble.cpp", "src/Math/ArrayOfDouble"},
+        {"/home/user/build/src/Algos/IterationUtils.cpp", "src/Algos/IterationUtils"},
+        // The last source folder of the path is the project's.
+        {"/work/src/qarno/src/Eval/Barrier.cpp", "src/Eval/Barrier"},
+        {"/opt/mysrc/src/Math/Point.hpp", "src/Math/Point"},
+        {"src/Algos/Mads/GMesh", "src/Algos/Mads/GMesh"},
+        {"Elsewhere.cpp", "Elsewhere"},
+        {"", ""},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.file);
+        EXPECT_EQ(c.text, QARNO_4_0_0::sourceFileText(c.file));
+    }
+}
+
+TEST(Exception, LibraryThrowsNameTheirFileWithoutTheBuildFolder)
+{
+    // A step helper without its step: the library's own throw.
+    try
+    {
+        struct Generator : QARNO_4_0_0::IterationUtils
+        {
+            Generator() : IterationUtils(nullptr) {}
+            void generateTrialPoints() override {}
+        };
+        const Generator generator;
+        FAIL() << "nothing thrown";
+    }
+    catch (const Exception& e)
+    {
+        const std::string what = e.what();
+        EXPECT_EQ(0u, what.find("QARNO::Exception thrown (src/Algos/IterationUtils, ")) << what;
+        EXPECT_NE(std::string::npos, what.find("IterationUtils needs a parent step")) << what;
+    }
+    try
+    {
+        TESKORA::str_to_kernel_type("NOPE");
+        FAIL() << "nothing thrown";
+    }
+    catch (const TESKORA::Exception& e)
+    {
+        const std::string what = e.what();
+        EXPECT_EQ(0u, what.find("src/teskora/Kernel.cpp:")) << what;
+    }
+}

@@ -22,11 +22,6 @@
 namespace QARNO_4_0_0
 {
 
-namespace
-{
-const char* const SOURCE_FILE = "src/Algos/LatinHypercube/LH";
-} // namespace
-
 LH::LH(const Step* parentStep, std::shared_ptr<AllStopReasons> stopReasons,
        const std::shared_ptr<RunParameters>& runParams,
        const std::shared_ptr<PbParameters>& pbParams)
@@ -61,22 +56,19 @@ void LH::generateTrialPoints()
     const auto p = _runParams->getAttributeValue<size_t>("LH_EVAL");
     if (std::numeric_limits<size_t>::max() == p)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "The number of evaluations for LH cannot be infinite.");
+        QARNO_THROW(Exception, "The number of evaluations for LH cannot be infinite.");
     }
 
     const auto n = _pbParams->getAttributeValue<size_t>("DIMENSION");
     const ArrayOfDouble lowerBound = _pbParams->getAttributeValue<ArrayOfDouble>("LOWER_BOUND");
     if (!lowerBound.isComplete())
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        getName() + " requires a complete lower bound vector");
+        QARNO_THROW(Exception, getName() + " requires a complete lower bound vector");
     }
     const ArrayOfDouble upperBound = _pbParams->getAttributeValue<ArrayOfDouble>("UPPER_BOUND");
     if (!upperBound.isComplete())
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        getName() + " requires a complete upper bound vector");
+        QARNO_THROW(Exception, getName() + " requires a complete upper bound vector");
     }
 
     // A sample larger than the budget would be drawn (and held) for nothing,

@@ -20,7 +20,6 @@ namespace QARNO_4_0_0
 
 namespace
 {
-const char* const SOURCE_FILE = "src/Algos/Mads/GMesh";
 
 /// The fixed nudge of the projection's stabilisation; deliberately not the
 /// tolerance, so that it does not move with EPSILON.
@@ -53,7 +52,7 @@ double tenTo(const Double& exponent)
     {
         std::cerr << std::endl;
     }
-    throw Exception(SOURCE_FILE, line, msg);
+    throw Exception(QARNO_SOURCE_FILE, line, msg);
 }
 
 Double negated(const Double& d)
@@ -84,8 +83,7 @@ GMesh::GMesh(const std::shared_ptr<PbParameters>& pbParams)
     if (_granularity.size() != _n)
     {
         // Every per-coordinate operation indexes the granularity.
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "GMesh: GRANULARITY has size " + itos(_granularity.size()) +
+        QARNO_THROW(Exception, "GMesh: GRANULARITY has size " + itos(_granularity.size()) +
                             ", expecting " + itos(_n));
     }
     init();
@@ -106,7 +104,7 @@ void GMesh::init()
 
     if (!_minMeshSize.isComplete())
     {
-        throw Exception(SOURCE_FILE, __LINE__, "Expecting mesh minimum size to be fully defined.");
+        QARNO_THROW(Exception, "Expecting mesh minimum size to be fully defined.");
     }
 
     _deltaMeshSize.reset(_n);
@@ -118,8 +116,7 @@ void GMesh::init()
         refreshSizes(i);
         if (!std::isfinite(_deltaFrameSize[i].todouble()))
         {
-            throw Exception(SOURCE_FILE, __LINE__,
-                            "GMesh: the initial frame size of coordinate " + itos(i) + " (" +
+            QARNO_THROW(Exception, "GMesh: the initial frame size of coordinate " + itos(i) + " (" +
                                 _initialFrameSize[i].tostring() +
                                 ") gives a frame size that is not finite.");
         }
@@ -135,8 +132,7 @@ void GMesh::initFrameSizeGranular(const ArrayOfDouble& initialFrameSize)
 {
     if (!initialFrameSize.isDefined() || initialFrameSize.size() != _n)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "GMesh: initFrameSizeGranular: inconsistent dimension of the frame size." +
+        QARNO_THROW(Exception, "GMesh: initFrameSizeGranular: inconsistent dimension of the frame size." +
                             std::string(" initial frame size defined: ") +
                             itos(initialFrameSize.isDefined() ? 1 : 0) +
                             " size: " + itos(initialFrameSize.size()) + " n: " + itos(_n));
@@ -154,8 +150,7 @@ void GMesh::initFrameSizeGranular(const ArrayOfDouble& initialFrameSize)
         {
             // The logarithm below needs a positive finite ratio; anything
             // else would give an exponent that is no integer at all.
-            throw Exception(SOURCE_FILE, __LINE__,
-                            "GMesh: initFrameSizeGranular: the initial frame size of coordinate " +
+            QARNO_THROW(Exception, "GMesh: initFrameSizeGranular: the initial frame size of coordinate " +
                                 itos(i) + " must be positive and finite, got " +
                                 initialFrameSize[i].tostring());
         }
@@ -177,8 +172,7 @@ int GMesh::roundFrameSizeExp(const Double& exp)
     // of the int range would be undefined.
     if (!(v > -2147483649.0 && v < 2147483648.0))
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "GMesh: the frame size exponent " + exp.tostring() +
+        QARNO_THROW(Exception, "GMesh: the frame size exponent " + exp.tostring() +
                             " is not finite or out of the integer range.");
     }
     return static_cast<int>(v);
@@ -305,8 +299,7 @@ void GMesh::checkIndex(size_t i, const char* operation) const
 {
     if (i >= _n)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        std::string("GMesh: ") + operation + ": index " + itos(i) +
+        QARNO_THROW(Exception, std::string("GMesh: ") + operation + ": index " + itos(i) +
                             " is out of range for a mesh of dimension " + itos(_n));
     }
 }
@@ -627,8 +620,7 @@ Double GMesh::scaleAndProjectOnMesh(size_t i, const Double& l) const
     {
         return (_rho[i] * l).roundd() * delta;
     }
-    throw Exception(SOURCE_FILE, __LINE__,
-                    "GMesh: scaleAndProjectOnMesh cannot be performed." + std::string(" i = ") +
+    QARNO_THROW(Exception, "GMesh: scaleAndProjectOnMesh cannot be performed." + std::string(" i = ") +
                         itos(i) + " mantissa defined: " + itos(_frameSizeMant.isDefined() ? 1 : 0) +
                         " exp defined: " + itos(_frameSizeExp.isDefined() ? 1 : 0) +
                         " delta mesh size defined: " + itos(delta.isDefined() ? 1 : 0));
@@ -643,8 +635,7 @@ ArrayOfDouble GMesh::scaleAndProjectOnMesh(const Direction& dir) const
     const Double norm = dir.infiniteNorm();
     if (norm == Double(0.0))
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "GMesh: scaleAndProjectOnMesh: Cannot handle an infinite norm of zero");
+        QARNO_THROW(Exception, "GMesh: scaleAndProjectOnMesh: Cannot handle an infinite norm of zero");
     }
     for (size_t i = 0; i < m; ++i)
     {

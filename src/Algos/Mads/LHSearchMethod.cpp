@@ -16,11 +16,6 @@
 namespace QARNO_4_0_0
 {
 
-namespace
-{
-const char* const SOURCE_FILE = "src/Algos/Mads/LHSearchMethod";
-} // namespace
-
 LHSearchMethod::LHSearchMethod(const Step* parentStep) : SearchMethodSimple(parentStep)
 {
     init();
@@ -59,17 +54,17 @@ void LHSearchMethod::generateTrialPointsImp()
     const Iteration* iteration = getIterationAncestor();
     if (nullptr == iteration)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "LHSearchMethod: must have an iteration ancestor");
+        QARNO_THROW(Exception, "LHSearchMethod: must have an iteration ancestor");
     }
     const auto mesh = iteration->getMesh();
     if (nullptr == mesh)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "LHSearchMethod: must have a mesh");
+        QARNO_THROW(Exception, "LHSearchMethod: must have a mesh");
     }
     const auto frameCenter = iteration->getFrameCenter();
     if (nullptr == frameCenter)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "LHSearchMethod: must have a frameCenter");
+        QARNO_THROW(Exception, "LHSearchMethod: must have a frameCenter");
     }
 
     const auto lhSearch = requireRunParams().getAttributeValue<LHSearchType>("LH_SEARCH");

@@ -21,11 +21,6 @@
 namespace QARNO_4_0_0
 {
 
-namespace
-{
-const char* const SOURCE_FILE = "src/Algos/Mads/Mads";
-} // namespace
-
 Mads::Mads(const Step* parentStep, std::shared_ptr<AllStopReasons> stopReasons,
            const std::shared_ptr<RunParameters>& runParams,
            const std::shared_ptr<PbParameters>& pbParams)
@@ -54,7 +49,7 @@ bool Mads::runImp()
             const auto madsMega = std::dynamic_pointer_cast<MadsMegaIteration>(_megaIteration);
             if (nullptr == madsMega)
             {
-                throw Exception(SOURCE_FILE, __LINE__, "Invalid shared pointer cast");
+                QARNO_THROW(Exception, "Invalid shared pointer cast");
             }
             state.k = madsMega->getK();
             state.barrier = madsMega->getBarrier();
@@ -66,7 +61,7 @@ bool Mads::runImp()
             const auto* init = dynamic_cast<const MadsInitialization*>(_initialization.get());
             if (nullptr == init)
             {
-                throw Exception(SOURCE_FILE, __LINE__, "Invalid shared pointer cast");
+                QARNO_THROW(Exception, "Invalid shared pointer cast");
             }
             mesh = init->getMesh();
             state.barrier = init->getBarrier();
@@ -140,8 +135,7 @@ void Mads::readInformationForHotRestart()
     }
     catch (const Exception& e)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "The hot restart file " + fileName +
+        QARNO_THROW(Exception, "The hot restart file " + fileName +
                             " does not match this problem: " + e.getMessage());
     }
 }
@@ -161,8 +155,7 @@ void Mads::checkHotRestartBarrier() const
         EvalPoint cached;
         if (0 == cache->find(point, cached) || !cached.isEvalOk(EvalType::BB))
         {
-            throw Exception(SOURCE_FILE, __LINE__,
-                            "the point " + point.Point::display() +
+            QARNO_THROW(Exception, "the point " + point.Point::display() +
                                 " of its barrier is not an evaluated point of the cache file");
         }
     }

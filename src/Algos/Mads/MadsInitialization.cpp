@@ -25,7 +25,6 @@ namespace QARNO_4_0_0
 
 namespace
 {
-const char* const SOURCE_FILE = "src/Algos/Mads/MadsInitialization";
 
 /// The first of the evaluated starting points when every one of them is
 /// infeasible with h above hMax0 (they cannot enter the barrier); null
@@ -68,7 +67,7 @@ bool MadsInitialization::runImp()
 void MadsInitialization::validateX0s() const
 {
     validateStartingPoints(*this, _pbParams->getAttributeValue<ArrayOfPoint>("X0"),
-                           _pbParams->getAttributeValue<size_t>("DIMENSION"), SOURCE_FILE);
+                           _pbParams->getAttributeValue<size_t>("DIMENSION"), QARNO_SOURCE_FILE);
 }
 
 bool MadsInitialization::eval_x0s()
@@ -145,8 +144,7 @@ bool MadsInitialization::eval_x0s()
             {
                 throw;
             }
-            throw Exception(SOURCE_FILE, __LINE__,
-                            "No starting point has h within H_MAX_0 = " + hMax0.tostring() +
+            QARNO_THROW(Exception, "No starting point has h within H_MAX_0 = " + hMax0.tostring() +
                                 ": X0 = " +
                                 Point(*beyond).makeFullSpacePointFromFixed(fixed).display(
                                     ArrayOfDouble()) +

@@ -25,7 +25,6 @@ namespace QARNO_4_0_0
 
 namespace
 {
-const char* const SOURCE_FILE = "src/Algos/Mads/MadsMegaIteration";
 
 bool shown(OutputLevel level)
 {
@@ -104,7 +103,7 @@ void MadsMegaIteration::startImp()
             const auto madsIteration = std::dynamic_pointer_cast<MadsIteration>(iteration);
             if (nullptr == madsIteration)
             {
-                throw Exception(SOURCE_FILE, __LINE__, "Invalid shared pointer cast");
+                QARNO_THROW(Exception, "Invalid shared pointer cast");
             }
             const auto frameCenter = madsIteration->getFrameCenter();
             const auto& pointFrom = frameCenter->getPointFrom();
@@ -132,7 +131,7 @@ bool MadsMegaIteration::runImp()
     }
     if (_iterList.empty())
     {
-        throw Exception(SOURCE_FILE, __LINE__, "No iterations to run");
+        QARNO_THROW(Exception, "No iterations to run");
     }
 
     if (!_runParams->getAttributeValue<bool>("GENERATE_ALL_POINTS_BEFORE_EVAL"))
@@ -158,7 +157,7 @@ bool MadsMegaIteration::runImp()
             }
             if (nullptr == mads)
             {
-                throw Exception(SOURCE_FILE, __LINE__, "Mads MegaIteration without Mads ancestor");
+                QARNO_THROW(Exception, "Mads MegaIteration without Mads ancestor");
             }
 
             if (_stopReasons->checkTerminate() || successful ||
@@ -170,7 +169,7 @@ bool MadsMegaIteration::runImp()
             const auto madsIteration = std::dynamic_pointer_cast<MadsIteration>(iteration);
             if (nullptr == madsIteration)
             {
-                throw Exception(SOURCE_FILE, __LINE__, "Invalid shared pointer cast");
+                QARNO_THROW(Exception, "Invalid shared pointer cast");
             }
 
             madsIteration->start();

@@ -23,7 +23,6 @@ namespace QARNO_4_0_0
 
 namespace
 {
-const char* const SOURCE_FILE = "src/Algos/Mads/MadsUpdate";
 
 /// The nearest MADS mega-iteration above `step`, not beyond its algorithm.
 const MadsMegaIteration* findMadsMegaIteration(const Step* step)
@@ -75,8 +74,7 @@ void MadsUpdate::init()
     verifyParentNotNull();
     if (nullptr == findMadsMegaIteration(this))
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "Error: An instance of class MadsUpdate must have a MegaIteration among "
+        QARNO_THROW(Exception, "Error: An instance of class MadsUpdate must have a MegaIteration among "
                         "its ancestors");
     }
 }
@@ -86,14 +84,13 @@ bool MadsUpdate::runImp()
     const auto& evc = EvcInterface::getEvaluatorControl();
     if (nullptr == evc)
     {
-        throw StepException(SOURCE_FILE, __LINE__, "MadsUpdate: no evaluation queue", this);
+        QARNO_THROW(StepException, "MadsUpdate: no evaluation queue", this);
     }
     const EvalType evalType = evc->getEvalType(-1);
     if (EvalType::UNDEFINED == evalType)
     {
         // No success rule exists for it: the comparison cannot be made.
-        throw StepException(SOURCE_FILE, __LINE__,
-                            "MadsUpdate: the evaluation queue has no evaluation type", this);
+        QARNO_THROW(StepException, "MadsUpdate: the evaluation queue has no evaluation type", this);
     }
 
     const MadsMegaIteration* megaIteration = findMadsMegaIteration(this);
@@ -181,8 +178,7 @@ bool MadsUpdate::runImp()
             const auto& pointFrom = bestPoint->getPointFrom();
             if (nullptr == pointFrom)
             {
-                throw StepException(SOURCE_FILE, __LINE__,
-                                    "Error: Update cannot compute new direction for successful "
+                QARNO_THROW(StepException, "Error: Update cannot compute new direction for successful "
                                     "point: pointFromPtr is NULL " +
                                         bestPoint->display(),
                                     this);

@@ -16,11 +16,6 @@
 namespace QARNO_4_0_0
 {
 
-namespace
-{
-const char* const SOURCE_FILE = "src/Algos/Mads/MegaSearchPoll";
-} // namespace
-
 MegaSearchPoll::MegaSearchPoll(const Step* parentStep)
   : Step(parentStep), IterationUtils(this), _iterForPoint()
 {
@@ -45,8 +40,7 @@ void MegaSearchPoll::init()
     verifyParentNotNull();
     if (nullptr == dynamic_cast<const MadsMegaIteration*>(getMegaIterationAncestor()))
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "An instance of class MegaSearch must have a MadsMegaIteration among "
+        QARNO_THROW(Exception, "An instance of class MegaSearch must have a MadsMegaIteration among "
                         "its ancestors");
     }
 }
@@ -82,7 +76,7 @@ void MegaSearchPoll::endImp()
     const auto& evc = EvcInterface::getEvaluatorControl();
     if (nullptr == evc)
     {
-        throw StepException(SOURCE_FILE, __LINE__, getName() + ": EvaluatorControl not found",
+        QARNO_THROW(StepException, getName() + ": EvaluatorControl not found",
                             this);
     }
     postProcessing(evc->getEvalType(-1));
@@ -106,7 +100,7 @@ void MegaSearchPoll::generateTrialPoints()
         const auto madsIteration = std::dynamic_pointer_cast<MadsIteration>(iteration);
         if (nullptr == madsIteration)
         {
-            throw Exception(SOURCE_FILE, __LINE__, "Cannot convert to MadsIteration shared pointer");
+            QARNO_THROW(Exception, "Cannot convert to MadsIteration shared pointer");
         }
 
         Search search(madsIteration.get());

@@ -18,11 +18,6 @@
 namespace QARNO_4_0_0
 {
 
-namespace
-{
-const char* const SOURCE_FILE = "src/Algos/Mads/NMSearchMethod";
-} // namespace
-
 NMSearchMethod::NMSearchMethod(const Step* parentStep) : SearchMethodAlgo(parentStep)
 {
     init();
@@ -80,8 +75,7 @@ void NMSearchMethod::generateTrialPointsImp()
     }
     if (nullptr == iteration)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "NMSearchMethod: must have a MadsIteration ancestor");
+        QARNO_THROW(Exception, "NMSearchMethod: must have a MadsIteration ancestor");
     }
 
     NMAllReflective pass(this, iteration->getFrameCenter(), iteration->getMesh());

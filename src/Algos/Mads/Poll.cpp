@@ -19,11 +19,6 @@
 namespace QARNO_4_0_0
 {
 
-namespace
-{
-const char* const SOURCE_FILE = "src/Algos/Mads/Poll";
-} // namespace
-
 Poll::Poll(const Step* parentStep) : Step(parentStep), IterationUtils(parentStep), _pollMethod()
 {
     init();
@@ -59,8 +54,7 @@ void Poll::init()
         default:
             // The text conversion throws first for a value outside the
             // enumeration.
-            throw Exception(SOURCE_FILE, __LINE__,
-                            "Poll method" + directionTypeToString(directionType)
+            QARNO_THROW(Exception, "Poll method" + directionTypeToString(directionType)
                                 + "not available.");
     }
 }

@@ -22,11 +22,6 @@
 namespace QARNO_4_0_0
 {
 
-namespace
-{
-const char* const SOURCE_FILE = "src/Algos/Mads/PollMethodBase";
-} // namespace
-
 PollMethodBase::PollMethodBase(const Step* parentStep) : Step(parentStep), IterationUtils(parentStep)
 {
     init();
@@ -145,7 +140,7 @@ void PollMethodBase::generateTrialPoints()
         {
             msg += frameCenter->display();
         }
-        throw Exception(SOURCE_FILE, __LINE__, msg);
+        QARNO_THROW(Exception, msg);
     }
     if (showDebug)
     {
@@ -189,7 +184,7 @@ void PollMethodBase::scaleAndProjectOnMesh(std::list<Direction>& directions) con
     const auto mesh = getIterationMesh();
     if (nullptr == mesh)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "Iteration or Mesh not found.");
+        QARNO_THROW(Exception, "Iteration or Mesh not found.");
     }
     // Read once for the whole poll: one call per vector, not one per
     // coordinate of every direction.
@@ -198,8 +193,7 @@ void PollMethodBase::scaleAndProjectOnMesh(std::list<Direction>& directions) con
     const size_t n = getPbParams()->getAttributeValue<size_t>("DIMENSION");
     if (meshSize.size() != n || rho.size() != n)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "Mesh of dimension " + itos(meshSize.size()) + " for a problem of dimension "
+        QARNO_THROW(Exception, "Mesh of dimension " + itos(meshSize.size()) + " for a problem of dimension "
                             + itos(n));
     }
     scaleAndProjectOnMesh(directions, meshSize, rho);
@@ -224,7 +218,7 @@ void PollMethodBase::scaleAndProjectOnMesh(std::list<Direction>& directions,
         const Double m = dir.infiniteNorm();
         if (m == Double(0.0))
         {
-            throw Exception(SOURCE_FILE, __LINE__, "Cannot handle an infinite norm of zero");
+            QARNO_THROW(Exception, "Cannot handle an infinite norm of zero");
         }
         const double norm = m.todouble();
         // The mesh's coordinate scaling, delta_i * round(rho_i * l) with

@@ -13,13 +13,6 @@
 namespace QARNO_4_0_0
 {
 
-namespace
-{
-
-const char* const SOURCE_FILE = "src/Algos/Mads/SearchMethodBase";
-
-} // namespace
-
 SearchMethodBase::SearchMethodBase(const Step* parentStep)
     : Step(parentStep), IterationUtils(this), _enabled(true)
 {
@@ -37,8 +30,7 @@ const RunParameters& SearchMethodBase::requireRunParams() const
 {
     if (nullptr == _runParams)
     {
-        throw StepException(SOURCE_FILE, __LINE__,
-                            "The run parameters are needed to set up " + getName(), this);
+        QARNO_THROW(StepException, "The run parameters are needed to set up " + getName(), this);
     }
     return *_runParams;
 }
@@ -48,8 +40,7 @@ void SearchMethodBase::endImp()
     const auto& evc = EvcInterface::getEvaluatorControl();
     if (nullptr == evc)
     {
-        throw StepException(SOURCE_FILE, __LINE__,
-                            "An EvaluatorControl must exist to post-process the points of "
+        QARNO_THROW(StepException, "An EvaluatorControl must exist to post-process the points of "
                                 + getName(),
                             this);
     }
@@ -64,8 +55,7 @@ void SearchMethodBase::generateTrialPoints()
 
     if (nullptr == _pbParams)
     {
-        throw StepException(SOURCE_FILE, __LINE__,
-                            "The problem parameters are needed to place the points of "
+        QARNO_THROW(StepException, "The problem parameters are needed to place the points of "
                                 + getName(),
                             this);
     }

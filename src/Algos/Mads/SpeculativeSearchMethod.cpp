@@ -17,13 +17,6 @@
 namespace QARNO_4_0_0
 {
 
-namespace
-{
-
-const char* const SOURCE_FILE = "src/Algos/Mads/SpeculativeSearchMethod";
-
-} // namespace
-
 SpeculativeSearchMethod::SpeculativeSearchMethod(const Step* parentStep)
     : SearchMethodSimple(parentStep)
 {
@@ -43,8 +36,7 @@ void SpeculativeSearchMethod::generateTrialPointsImp()
     const Iteration* iteration = getIterationAncestor();
     if (nullptr == iteration)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "SpeculativeSearchMethod: must have an iteration ancestor");
+        QARNO_THROW(Exception, "SpeculativeSearchMethod: must have an iteration ancestor");
     }
     const auto frameCenter = iteration->getFrameCenter();
     if (nullptr == frameCenter)
@@ -66,7 +58,7 @@ void SpeculativeSearchMethod::generateTrialPointsImp()
     const auto mesh = iteration->getMesh();
     if (nullptr == mesh)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "SpeculativeSearchMethod: must have a mesh");
+        QARNO_THROW(Exception, "SpeculativeSearchMethod: must have a mesh");
     }
     const ArrayOfDouble frameSize = mesh->getDeltaFrameSize();
 
@@ -90,7 +82,7 @@ void SpeculativeSearchMethod::generateTrialPointsImp()
     // the points at infinite coordinates.
     if (!std::isfinite(factor) || std::fabs(factor - INF) < eps)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "SpeculativeSearch: Cannot scale direction on frame");
+        QARNO_THROW(Exception, "SpeculativeSearch: Cannot scale direction on frame");
     }
 
     const bool showInfo = OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_INFO);

@@ -5,13 +5,6 @@
 namespace QARNO_4_0_0
 {
 
-namespace
-{
-
-const char* const SOURCE_FILE = "src/Algos/Mads/UserSearchMethod";
-
-} // namespace
-
 UserSearchMethod::UserSearchMethod(const Step* parentStep) : SearchMethodSimple(parentStep)
 {
     init();
@@ -27,7 +20,7 @@ void UserSearchMethod::init()
 
 void UserSearchMethod::generateTrialPointsImp()
 {
-    throw Exception(SOURCE_FILE, __LINE__, "User search not implemented.");
+    QARNO_THROW(Exception, "User search not implemented.");
 }
 
 } // namespace QARNO_4_0_0

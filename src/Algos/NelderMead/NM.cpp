@@ -27,7 +27,6 @@ namespace QARNO_4_0_0
 
 namespace
 {
-const char* const SOURCE_FILE = "src/Algos/NelderMead/NM";
 
 /// The barrier of the nearest MADS mega-iteration above `step`, across
 /// algorithms; empty when Nelder-Mead does not run below MADS.
@@ -76,8 +75,7 @@ void NM::startImp()
     const auto& evc = EvcInterface::getEvaluatorControl();
     if (nullptr == evc)
     {
-        throw StepException(SOURCE_FILE, __LINE__,
-                            "An EvaluatorControl must exist to run the algorithm " + getName(),
+        QARNO_THROW(StepException, "An EvaluatorControl must exist to run the algorithm " + getName(),
                             this);
     }
     evc->resetLapBbEval();

@@ -22,7 +22,6 @@ namespace QARNO_4_0_0
 
 namespace
 {
-const char* const SOURCE_FILE = "src/Algos/NelderMead/NMInitialization";
 
 /// Relative move of a nonzero coordinate, and the move of a zero one.
 const double RELATIVE_PERTURBATION = 0.05;
@@ -84,7 +83,7 @@ void NMInitialization::generateTrialPoints()
         {
             msg += ". Cache is empty.";
         }
-        throw Exception(SOURCE_FILE, __LINE__, msg);
+        QARNO_THROW(Exception, msg);
     }
 
     const EvalPoint x0Point(x0);

@@ -29,7 +29,6 @@ namespace QARNO_4_0_0
 
 namespace
 {
-const char* const SOURCE_FILE = "src/Algos/NelderMead/NMInitializeSimplex";
 
 const double NO_VALUE = std::numeric_limits<double>::infinity();
 
@@ -271,7 +270,7 @@ bool NMInitializeSimplex::runImp()
 {
     if (nullptr == _simplexY)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "The simplex is not defined.");
+        QARNO_THROW(Exception, "The simplex is not defined.");
     }
     if (!_simplexY->empty())
     {
@@ -293,19 +292,17 @@ bool NMInitializeSimplex::createSimplex()
     const auto* iteration = dynamic_cast<const NMIteration*>(Step::_parentStep);
     if (nullptr == iteration)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "The simplex initialization must have a NMIteration Step as parent");
+        QARNO_THROW(Exception, "The simplex initialization must have a NMIteration Step as parent");
     }
     const auto center = iteration->getFrameCenter();
     if (nullptr == center)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "A center point must be defined.");
+        QARNO_THROW(Exception, "A center point must be defined.");
     }
     const Eval* centerEval = center->getEval(evalType);
     if (nullptr == centerEval || !centerEval->isBBOutputComplete())
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "A center point must have all output defined for functions (OBJ, PB, EB).");
+        QARNO_THROW(Exception, "A center point must have all output defined for functions (OBJ, PB, EB).");
     }
 
     _simplexY->clear();
@@ -326,7 +323,7 @@ bool NMInitializeSimplex::createSimplex()
         const ArrayOfDouble frameSize = mesh->getDeltaFrameSize();
         if (!frameSize.isDefined())
         {
-            throw Exception(SOURCE_FILE, __LINE__, "The frame size is not defined.");
+            QARNO_THROW(Exception, "The frame size is not defined.");
         }
         for (size_t i = 0; i < n && i < frameSize.size(); ++i)
         {
@@ -344,7 +341,7 @@ bool NMInitializeSimplex::createSimplex()
     // Plain doubles: Double's own comparison already subtracts epsilon.
     if (n > 0 && std::fabs(rectangle.max().todouble()) < Double::getEpsilon())
     {
-        throw Exception(SOURCE_FILE, __LINE__, "The include rectangle has no volume");
+        QARNO_THROW(Exception, "The include rectangle has no volume");
     }
 
     // The candidates.

@@ -26,7 +26,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-const char* const SOURCE_FILE = "src/Algos/NelderMead/NMIterationUtils";
 
 /// The nearest simplex owner above step, not looking beyond an algorithm.
 NMSimplexPtr findSimplexOfAncestor(const Step* step)
@@ -105,8 +104,7 @@ void NMIterationUtils::verifySimplexNotNull() const
 {
     if (nullptr == _simplexY)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "The iteration utils must have a simplex to work with");
+        QARNO_THROW(Exception, "The iteration utils must have a simplex to work with");
     }
 }
 
@@ -195,8 +193,7 @@ void NMIterationUtils::updateYCharacteristics()
     const size_t n = Y.empty() ? 0 : Y.front().size();
     if (Y.size() != n + 1)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "Cannot get the volume of simplex Y when its dimension is not dimPb+1");
+        QARNO_THROW(Exception, "Cannot get the volume of simplex Y when its dimension is not dimPb+1");
     }
 }
 
@@ -211,8 +208,7 @@ void NMIterationUtils::computeYCharacteristics()
     const size_t n = Y.empty() ? 0 : Y.front().size();
     if (Y.size() != n + 1)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "Cannot get the volume of simplex Y when its dimension is not dimPb+1");
+        QARNO_THROW(Exception, "Cannot get the volume of simplex Y when its dimension is not dimPb+1");
     }
 
     EdgeMatrix M(Y, n, n);

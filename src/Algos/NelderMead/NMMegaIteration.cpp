@@ -21,7 +21,6 @@ namespace QARNO_4_0_0
 
 namespace
 {
-const char* const SOURCE_FILE = "src/Algos/NelderMead/NMMegaIteration";
 
 bool shown(OutputLevel level)
 {
@@ -132,7 +131,7 @@ bool NMMegaIteration::runImp()
     }
     if (nullptr == _nmIteration)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "No iteration to run");
+        QARNO_THROW(Exception, "No iteration to run");
     }
 
     const auto maxIter = _runParams->getAttributeValue<size_t>("MAX_ITERATION_PER_MEGAITERATION");

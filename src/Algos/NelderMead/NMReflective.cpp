@@ -18,7 +18,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-const char* const SOURCE_FILE = "src/Algos/NelderMead/NMReflective";
 
 const char* const NOT_A_MOVE =
     "Current step must be REFLECT, EXPAND, OUTSIDE_CONTRACTION or INSIDE_CONTRACTION.";
@@ -56,8 +55,7 @@ void NMReflective::init()
 
     if (nullptr == _runParams || nullptr == _pbParams)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "The Nelder-Mead reflective step needs the run and problem parameters");
+        QARNO_THROW(Exception, "The Nelder-Mead reflective step needs the run and problem parameters");
     }
     _deltaE = _runParams->getAttributeValue<Double>("NM_DELTA_E");
     _deltaIC = _runParams->getAttributeValue<Double>("NM_DELTA_IC");
@@ -68,18 +66,16 @@ void NMReflective::init()
     const double eps = Double::getEpsilon();
     if (!_deltaE.isDefined() || !(_deltaE.todouble() > 1.0 + eps))
     {
-        throw Exception(SOURCE_FILE, __LINE__, "Delta value deltaE not compatible with expansion");
+        QARNO_THROW(Exception, "Delta value deltaE not compatible with expansion");
     }
     if (!_deltaOC.isDefined() || !(_deltaOC.todouble() >= -eps)
         || !(_deltaOC.todouble() <= 1.0 + eps))
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "Delta value deltaOC not compatible with outside contraction");
+        QARNO_THROW(Exception, "Delta value deltaOC not compatible with outside contraction");
     }
     if (!_deltaIC.isDefined() || !(_deltaIC.todouble() <= eps))
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "Delta value deltaIC not compatible with inside contraction");
+        QARNO_THROW(Exception, "Delta value deltaIC not compatible with inside contraction");
     }
 
     // Alone, Nelder-Mead keeps any simplex of full rank; as a MADS search a
@@ -122,8 +118,7 @@ void NMReflective::setCurrentNMStepType(NMStepType stepType)
             _delta = _deltaIC;
             break;
         default:
-            throw Exception(SOURCE_FILE, __LINE__,
-                            "Only REFLECT, EXPAND, INSIDE_CONTRACTION and OUTSIDE_CONTRACTION are "
+            QARNO_THROW(Exception, "Only REFLECT, EXPAND, INSIDE_CONTRACTION and OUTSIDE_CONTRACTION are "
                             "supported");
     }
 }
@@ -132,7 +127,7 @@ void NMReflective::startImp()
 {
     if (NMStepType::UNSET == _stepType)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "The NM step type must be set");
+        QARNO_THROW(Exception, "The NM step type must be set");
     }
     generateTrialPoints();
     const Iteration* iteration = getIterationAncestor();
@@ -276,7 +271,7 @@ bool NMReflective::runImp()
                 _xic = *movePoint;
                 break;
             default:
-                throw Exception(SOURCE_FILE, __LINE__, NOT_A_MOVE);
+                QARNO_THROW(Exception, NOT_A_MOVE);
         }
     }
 
@@ -309,7 +304,7 @@ void NMReflective::setNextNMStepType()
             setAfterInsideContract();
             break;
         default:
-            throw Exception(SOURCE_FILE, __LINE__, NOT_A_MOVE);
+            QARNO_THROW(Exception, NOT_A_MOVE);
     }
     _stepType = NMStepType::UNSET;
 }
@@ -318,7 +313,7 @@ void NMReflective::setAfterReflect()
 {
     if (NMStepType::REFLECT != _stepType)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "The current step type should be REFLECT.");
+        QARNO_THROW(Exception, "The current step type should be REFLECT.");
     }
 
     if (noPointForMove())
@@ -391,7 +386,7 @@ void NMReflective::setAfterExpand()
 {
     if (NMStepType::EXPAND != _stepType)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "The current step type should be EXPAND.");
+        QARNO_THROW(Exception, "The current step type should be EXPAND.");
     }
 
     if (stopWhenUndefined(_xe, "The expansion point xe is not defined. Stop NM (no shrink)."))
@@ -412,8 +407,7 @@ void NMReflective::setAfterOutsideContract()
 {
     if (NMStepType::OUTSIDE_CONTRACTION != _stepType)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "The current step type should be OUTSIDE_CONTRACTION.");
+        QARNO_THROW(Exception, "The current step type should be OUTSIDE_CONTRACTION.");
     }
 
     if (stopWhenUndefined(_xr, "The reflect point xr is not defined. Stop NM (no shrink)."))
@@ -452,8 +446,7 @@ void NMReflective::setAfterInsideContract()
 {
     if (NMStepType::INSIDE_CONTRACTION != _stepType)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "Cannot set step after inside contraction if x_ic is not defined.");
+        QARNO_THROW(Exception, "Cannot set step after inside contraction if x_ic is not defined.");
     }
 
     if (stopWhenUndefined(_xic, "The inside contraction point xic is not defined. Stop NM (no shrink)."))

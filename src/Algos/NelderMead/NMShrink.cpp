@@ -17,11 +17,6 @@
 namespace QARNO_4_0_0
 {
 
-namespace
-{
-const char* const SOURCE_FILE = "src/Algos/NelderMead/NMShrink";
-} // namespace
-
 NMShrink::NMShrink(const Step* parentStep) : Step(parentStep), NMIterationUtils(this), _gamma()
 {
     init();
@@ -37,7 +32,7 @@ void NMShrink::init()
     const double eps = Double::getEpsilon();
     if (!_gamma.isDefined() || _gamma.todouble() <= eps || _gamma.todouble() > 1 + eps)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "Gamma value not compatible with shrink");
+        QARNO_THROW(Exception, "Gamma value not compatible with shrink");
     }
     verifyParentNotNull();
 }
@@ -57,7 +52,7 @@ void NMShrink::generateTrialPoints()
 {
     if (nullptr == _simplexY)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "The simplex is not defined.");
+        QARNO_THROW(Exception, "The simplex is not defined.");
     }
     const size_t n = _pbParams->getAttributeValue<size_t>("DIMENSION");
     const bool showInfo = OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_INFO);

@@ -29,7 +29,6 @@ namespace QARNO_4_0_0
 
 namespace
 {
-const char* const SOURCE_FILE = "src/Algos/PSDMads/PSDMads";
 
 bool shown(OutputLevel level)
 {
@@ -94,7 +93,7 @@ void PSDMads::startImp()
     const auto* init = dynamic_cast<const MadsInitialization*>(_initialization.get());
     if (nullptr == init)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "Invalid shared pointer cast");
+        QARNO_THROW(Exception, "Invalid shared pointer cast");
     }
     _mainMesh = init->getMesh();
     // With one main thread the order does not matter; with several, the
@@ -138,7 +137,7 @@ bool PSDMads::runImp()
                                                                       : _barrier->getFirstXFeas();
         if (nullptr == centerPtr)
         {
-            throw Exception(SOURCE_FILE, __LINE__, "No frame center in the barrier");
+            QARNO_THROW(Exception, "No frame center in the barrier");
         }
         const Point frameCenter(*centerPtr);
 

@@ -16,11 +16,6 @@
 namespace QARNO_4_0_0
 {
 
-namespace
-{
-const char* const SOURCE_FILE = "src/Algos/QuadModel/QuadModelAlgo";
-} // namespace
-
 QuadModelAlgo::QuadModelAlgo(const Step* parentStep, std::shared_ptr<AllStopReasons> stopReasons,
                              const std::shared_ptr<RunParameters>& runParams,
                              const std::shared_ptr<PbParameters>& pbParams)
@@ -48,7 +43,7 @@ BBOutputTypeList QuadModelAlgo::getBBOutputType()
     }
     if (nullptr == evalParams)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "Error in QuadModel::getBBOutputType()");
+        QARNO_THROW(Exception, "Error in QuadModel::getBBOutputType()");
     }
     return evalParams->getAttributeValue<BBOutputTypeList>("BB_OUTPUT_TYPE");
 }

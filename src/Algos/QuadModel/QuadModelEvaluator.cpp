@@ -12,12 +12,6 @@
 namespace QARNO_4_0_0
 {
 
-namespace
-{
-
-const char* const SOURCE_FILE = "src/Algos/QuadModel/QuadModelEvaluator";
-} // namespace
-
 QuadModelEvaluator::QuadModelEvaluator(const std::shared_ptr<EvalParameters>& evalParams,
                                        const std::shared_ptr<TESKORA::Surrogate>& model,
                                        const std::string& modelDisplay,
@@ -37,7 +31,7 @@ void QuadModelEvaluator::init()
                                                                    : OutputLevel::LEVEL_FULL_DEBUG;
     if (!_model)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "Evaluator: a model is required (nullptr)");
+        QARNO_THROW(Exception, "Evaluator: a model is required (nullptr)");
     }
     if (nullptr != _evalParams)
     {
@@ -53,7 +47,7 @@ std::vector<bool> QuadModelEvaluator::eval_block(std::vector<std::shared_ptr<Eva
     countEval.clear();
     if (block.empty())
     {
-        throw Exception(SOURCE_FILE, __LINE__, "Evaluator: eval_block called with an empty block");
+        QARNO_THROW(Exception, "Evaluator: eval_block called with an empty block");
     }
 
     // Decided once: a message that is not shown is not composed either.
@@ -67,8 +61,7 @@ std::vector<bool> QuadModelEvaluator::eval_block(std::vector<std::shared_ptr<Eva
         if (!point)
         {
             // Said as for a point without coordinates rather than crash.
-            throw Exception(SOURCE_FILE, __LINE__,
-                            "Evaluator: Incomplete point " + Point().display());
+            QARNO_THROW(Exception, "Evaluator: Incomplete point " + Point().display());
         }
         point = std::make_shared<EvalPoint>(point->makeSubSpacePointFromFixed(_fixedVariable));
     }
@@ -90,7 +83,7 @@ std::vector<bool> QuadModelEvaluator::eval_block(std::vector<std::shared_ptr<Eva
         EvalPoint& point = *block[i];
         if (!point.isComplete())
         {
-            throw Exception(SOURCE_FILE, __LINE__, "Evaluator: Incomplete point " + point.display());
+            QARNO_THROW(Exception, "Evaluator: Incomplete point " + point.display());
         }
         if (show)
         {
@@ -107,15 +100,14 @@ std::vector<bool> QuadModelEvaluator::eval_block(std::vector<std::shared_ptr<Eva
     {
         say("Predict with quadratic formulation... ");
     }
-    _model->check_ready(SOURCE_FILE, "eval_block", __LINE__);
+    _model->check_ready(QARNO_SOURCE_FILE, "eval_block", __LINE__);
     _model->predict(X_predict, &M_predict);
     // The columns are read by their constraint rank: a model trained on
     // fewer outputs than BB_OUTPUT_TYPE has constraints would be read out of
     // its range.
     if (M_predict.get_nb_cols() < static_cast<int>(m))
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "Evaluator: the model gives " + itos(M_predict.get_nb_cols()) +
+        QARNO_THROW(Exception, "Evaluator: the model gives " + itos(M_predict.get_nb_cols()) +
                             " outputs; BB_OUTPUT_TYPE needs " + itos(m));
     }
     if (show)

@@ -16,11 +16,6 @@
 namespace QARNO_4_0_0
 {
 
-namespace
-{
-const char* const SOURCE_FILE = "src/Algos/QuadModel/QuadModelInitialization";
-} // namespace
-
 QuadModelInitialization::QuadModelInitialization(const Step* parentStep)
     : Initialization(parentStep), IterationUtils(parentStep), _qmStopReason()
 {
@@ -85,7 +80,7 @@ void QuadModelInitialization::generateTrialPoints()
         return;
     }
 
-    throw Exception(SOURCE_FILE, __LINE__, noValidStartingPointMessage(msg));
+    QARNO_THROW(Exception, noValidStartingPointMessage(msg));
 }
 
 bool QuadModelInitialization::eval_x0s()

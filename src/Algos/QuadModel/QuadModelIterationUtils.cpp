@@ -8,11 +8,6 @@
 namespace QARNO_4_0_0
 {
 
-namespace
-{
-const char* const SOURCE_FILE = "src/Algos/QuadModel/QuadModelIterationUtils";
-} // namespace
-
 QuadModelIterationUtils::QuadModelIterationUtils(const Step* parentStep)
     : IterationUtils(parentStep), _trainingSet(), _model()
 {
@@ -38,8 +33,7 @@ void QuadModelIterationUtils::displayModelInfo() const
 {
     if (nullptr == _model || nullptr == _trainingSet)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "The iteration utils must have a model and a training set to work with");
+        QARNO_THROW(Exception, "The iteration utils must have a model and a training set to work with");
     }
     const auto& queue = OutputQueue::getInstance();
     if (queue->goodLevel(OutputLevel::LEVEL_DEBUG))

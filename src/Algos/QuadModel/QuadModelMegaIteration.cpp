@@ -13,11 +13,6 @@
 namespace QARNO_4_0_0
 {
 
-namespace
-{
-const char* const SOURCE_FILE = "src/Algos/QuadModel/QuadModelMegaIteration";
-} // namespace
-
 QuadModelMegaIteration::QuadModelMegaIteration(const Step* parentStep, size_t k,
                                                std::shared_ptr<Barrier> barrier, SuccessType success)
     : MegaIteration(parentStep, k, std::move(barrier), success)
@@ -81,7 +76,7 @@ void QuadModelMegaIteration::startImp()
         {
             if (nullptr == iteration)
             {
-                throw Exception(SOURCE_FILE, __LINE__, "Invalid shared pointer");
+                QARNO_THROW(Exception, "Invalid shared pointer");
             }
             AddOutputDebug(iteration->getName());
             const auto center = iteration->getFrameCenter();
@@ -103,7 +98,7 @@ bool QuadModelMegaIteration::runImp()
 {
     if (_iterList.empty())
     {
-        throw Exception(SOURCE_FILE, __LINE__, "No iterations to run");
+        QARNO_THROW(Exception, "No iterations to run");
     }
 
     bool result = false;
@@ -111,7 +106,7 @@ bool QuadModelMegaIteration::runImp()
     {
         if (nullptr == iteration)
         {
-            throw Exception(SOURCE_FILE, __LINE__, "No iteration to run");
+            QARNO_THROW(Exception, "No iteration to run");
         }
         if (_stopReasons->checkTerminate())
         {

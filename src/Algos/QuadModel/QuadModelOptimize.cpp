@@ -32,7 +32,6 @@ namespace QARNO_4_0_0
 
 namespace
 {
-const char* const SOURCE_FILE = "src/Algos/QuadModel/QuadModelOptimize";
 
 bool shownInfo()
 {
@@ -67,7 +66,7 @@ void QuadModelOptimize::init()
     verifyParentNotNull();
     if (nullptr == getIterationAncestor())
     {
-        throw Exception(SOURCE_FILE, __LINE__, getName() + " must have an Iteration ancestor.");
+        QARNO_THROW(Exception, getName() + " must have an Iteration ancestor.");
     }
 }
 
@@ -94,7 +93,7 @@ void QuadModelOptimize::setModelBoundsAndFixedVar()
     const size_t n = _pbParams->getAttributeValue<size_t>("DIMENSION");
     if (static_cast<size_t>(X.get_nb_cols()) != n)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "QuadModel::setModelBounds() dimensions do not match");
+        QARNO_THROW(Exception, "QuadModel::setModelBounds() dimensions do not match");
     }
 
     for (size_t i = 0; i < n; ++i)
@@ -148,8 +147,7 @@ void QuadModelOptimize::setupPbParameters()
     const auto frameCenter = (nullptr != iteration) ? iteration->getFrameCenter() : nullptr;
     if (nullptr == frameCenter || !frameCenter->inBounds(_modelLowerBound, _modelUpperBound))
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "A frameCenter must be available and within bounds to set X0 for quad optimization.");
+        QARNO_THROW(Exception, "A frameCenter must be available and within bounds to set X0 for quad optimization.");
     }
     _optPbParams->setAttributeValue("X0", ArrayOfPoint{Point(*frameCenter)});
     _optPbParams->checkAndComply();

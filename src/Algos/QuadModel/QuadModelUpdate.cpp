@@ -24,11 +24,6 @@
 namespace QARNO_4_0_0
 {
 
-namespace
-{
-const char* const SOURCE_FILE = "src/Algos/QuadModel/QuadModelUpdate";
-} // namespace
-
 QuadModelUpdate::QuadModelUpdate(const Step* parentStep, OutputLevel displayLevel)
     : Step(parentStep), _displayLevel(displayLevel), _frameCenter(nullptr), _radiuses()
 {
@@ -86,7 +81,7 @@ bool QuadModelUpdate::runImp()
     }
     if (nullptr == iteration)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "Update must have a Iteration among its ancestors.");
+        QARNO_THROW(Exception, "Update must have a Iteration among its ancestors.");
     }
 
     const size_t n = _pbParams->getAttributeValue<size_t>("DIMENSION");

@@ -10,11 +10,6 @@
 namespace QARNO_4_0_0
 {
 
-namespace
-{
-const char* const SOURCE_FILE = "src/Algos/SSDMads/SSDMads";
-} // namespace
-
 SSDMads::SSDMads(const Step* parentStep, std::shared_ptr<AllStopReasons> stopReasons,
                  const std::shared_ptr<RunParameters>& runParams,
                  const std::shared_ptr<PbParameters>& pbParams)
@@ -40,7 +35,7 @@ bool SSDMads::runImp()
         const auto* init = dynamic_cast<const MadsInitialization*>(_initialization.get());
         if (nullptr == init)
         {
-            throw Exception(SOURCE_FILE, __LINE__, "Invalid shared pointer cast");
+            QARNO_THROW(Exception, "Invalid shared pointer cast");
         }
         std::shared_ptr<MeshBase> mesh = init->getMesh();
         MegaIterationState state;

@@ -27,7 +27,6 @@ namespace QARNO_4_0_0
 
 namespace
 {
-const char* const SOURCE_FILE = "src/Algos/SSDMads/SSDMadsMegaIteration";
 
 bool shown(OutputLevel level)
 {
@@ -72,7 +71,7 @@ void SSDMadsMegaIteration::startImp()
     }
     if (nullptr == best)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "No best eval point");
+        QARNO_THROW(Exception, "No best eval point");
     }
     const Point bestPoint(*best);
 
@@ -161,7 +160,7 @@ bool SSDMadsMegaIteration::runImp()
     }
     if (_madsList.empty())
     {
-        throw Exception(SOURCE_FILE, __LINE__, "No mads on subproblem to run");
+        QARNO_THROW(Exception, "No mads on subproblem to run");
     }
 
     SSDMads* ssdMads = nullptr;
@@ -176,7 +175,7 @@ bool SSDMadsMegaIteration::runImp()
     }
     if (nullptr == ssdMads)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "SSDMads Iteration without SSDMads ancestor");
+        QARNO_THROW(Exception, "SSDMads Iteration without SSDMads ancestor");
     }
 
     const auto& evc = EvcInterface::getEvaluatorControl();

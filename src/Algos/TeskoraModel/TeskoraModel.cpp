@@ -29,11 +29,6 @@
 namespace QARNO_4_0_0
 {
 
-namespace
-{
-const char* const SOURCE_FILE = "src/Algos/TeskoraModel/TeskoraModel";
-} // namespace
-
 TeskoraModel::TeskoraModel(const Step* parentStep, std::shared_ptr<AllStopReasons> stopReasons,
                            const std::shared_ptr<RunParameters>& runParams,
                            const std::shared_ptr<PbParameters>& pbParams, const std::shared_ptr<MeshBase>& mesh,
@@ -76,20 +71,20 @@ void TeskoraModel::init()
     // made.
     if (TeskoraModelFormulationType::EXTERN == formulation)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "TeskoraModel: EXTERN formulation is not supported");
+        QARNO_THROW(Exception, "TeskoraModel: EXTERN formulation is not supported");
     }
     if ((TeskoraModelFormulationType::FS == formulation || TeskoraModelFormulationType::EIS == formulation) &&
         TeskoraModelFeasibilityType::C != feasibility)
     {
         std::cerr << "ERROR : Formulations FS and EIS can only be used with FeasibilityMethod C" << std::endl;
-        throw TESKORA::Exception(SOURCE_FILE, __LINE__, "TeskoraModel: TESKORA_MODEL_FEASIBILITY not valid");
+        QARNO_THROW(TESKORA::Exception, "TeskoraModel: TESKORA_MODEL_FEASIBILITY not valid");
     }
     // Without a known method the number of outputs is meaningless (the
     // largest size_t): refused rather than sized.
     if (TeskoraModelFeasibilityType::C != feasibility && TeskoraModelFeasibilityType::H != feasibility &&
         TeskoraModelFeasibilityType::B != feasibility && TeskoraModelFeasibilityType::M != feasibility)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "TeskoraModel: TESKORA_MODEL_FEASIBILITY not valid");
+        QARNO_THROW(Exception, "TeskoraModel: TESKORA_MODEL_FEASIBILITY not valid");
     }
 
     _nbModels = getNbModels(feasibility, getNbConstraints(getBBOutputType()));
@@ -132,7 +127,7 @@ BBOutputTypeList TeskoraModel::getBBOutputType()
     }
     if (nullptr == evalParams)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "Error in TeskoraModel::getBBOutputType()");
+        QARNO_THROW(Exception, "Error in TeskoraModel::getBBOutputType()");
     }
     return evalParams->getAttributeValue<BBOutputTypeList>("BB_OUTPUT_TYPE");
 }
@@ -159,7 +154,7 @@ bool TeskoraModel::isReady() const
     }
     if (nullptr == _trainingSet)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "TeskoraModel::isReady : no training set");
+        QARNO_THROW(Exception, "TeskoraModel::isReady : no training set");
     }
     if (!_trainingSet->is_ready())
     {
@@ -175,7 +170,7 @@ void TeskoraModel::setModelBounds(const std::shared_ptr<TESKORA::Matrix>& X)
     const size_t n = _pbParams->getAttributeValue<size_t>("DIMENSION");
     if (nullptr == X || static_cast<size_t>(X->get_nb_cols()) != n)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "TeskoraModel::setModelBounds() dimensions do not match");
+        QARNO_THROW(Exception, "TeskoraModel::setModelBounds() dimensions do not match");
     }
     for (size_t j = 0; j < n; ++j)
     {

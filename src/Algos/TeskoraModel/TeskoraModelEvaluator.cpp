@@ -21,7 +21,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-const char* const SOURCE_FILE = "src/Algos/TeskoraModel/TeskoraModelEvaluator";
 
 std::string show6(double v)
 {
@@ -48,7 +47,7 @@ bool needsStatistics(TeskoraModelFormulationType formulation, const Double& dive
         return false;
     default:
         // EXTERN is optimised through a blackbox of its own, never here.
-        throw TESKORA::Exception(SOURCE_FILE, __LINE__, "Forbiden formulation");
+        QARNO_THROW(TESKORA::Exception, "Forbiden formulation");
     }
 }
 
@@ -76,7 +75,7 @@ void TeskoraModelEvaluator::init()
                                                                    : OutputLevel::LEVEL_FULL_DEBUG;
     if (nullptr == _teskoraModel)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "Evaluator: a model is required (nullptr)");
+        QARNO_THROW(Exception, "Evaluator: a model is required (nullptr)");
     }
     // Any other method has no number of model outputs: the working matrices
     // would be sized by the largest size_t.
@@ -85,8 +84,7 @@ void TeskoraModelEvaluator::init()
         TeskoraModelFeasibilityType::B != _feasibilityMethod &&
         TeskoraModelFeasibilityType::M != _feasibilityMethod)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "TeskoraModelEvaluator: TESKORA_MODEL_FEASIBILITY not valid");
+        QARNO_THROW(Exception, "TeskoraModelEvaluator: TESKORA_MODEL_FEASIBILITY not valid");
     }
     if (nullptr != _evalParams)
     {
@@ -118,7 +116,7 @@ bool TeskoraModelEvaluator::eval_x(EvalPoint& x, const Double& /*hMax*/, bool& c
     const auto& model = _teskoraModel->getModel();
     if (nullptr == trainingSet || nullptr == model)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "TeskoraModelEvaluator: the model has no surrogate");
+        QARNO_THROW(Exception, "TeskoraModelEvaluator: the model has no surrogate");
     }
 
     TESKORA::Matrix X_predict("X_predict", 1, static_cast<int>(n));
@@ -148,8 +146,7 @@ bool TeskoraModelEvaluator::eval_x(EvalPoint& x, const Double& /*hMax*/, bool& c
     // method C provides for more than one constraint.
     if (constraintColumns && nbConstraints >= m)
     {
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "TeskoraModelEvaluator: Formulations FS and EIS can only be used with "
+        QARNO_THROW(Exception, "TeskoraModelEvaluator: Formulations FS and EIS can only be used with "
                         "FeasibilityMethod C");
     }
     if (show)
@@ -182,7 +179,7 @@ bool TeskoraModelEvaluator::eval_x(EvalPoint& x, const Double& /*hMax*/, bool& c
             say("Predict... ");
         }
         model->build();
-        model->check_ready(SOURCE_FILE, "eval_x", __LINE__);
+        model->check_ready(QARNO_SOURCE_FILE, "eval_x", __LINE__);
         if (computeStat)
         {
             model->predict(X_predict, &M_predict, &STD_predict, &EI_predict, &CDF_predict);
@@ -195,8 +192,7 @@ bool TeskoraModelEvaluator::eval_x(EvalPoint& x, const Double& /*hMax*/, bool& c
         // be read out of its range.
         if (M_predict.get_nb_cols() < mi)
         {
-            throw Exception(SOURCE_FILE, __LINE__,
-                            "TeskoraModelEvaluator: the model gives " +
+            QARNO_THROW(Exception, "TeskoraModelEvaluator: the model gives " +
                                 itos(M_predict.get_nb_cols()) + " outputs; BB_OUTPUT_TYPE needs " +
                                 itos(m));
         }
@@ -385,8 +381,7 @@ bool TeskoraModelEvaluator::eval_x(EvalPoint& x, const Double& /*hMax*/, bool& c
 
     if (std::isnan(pf) || std::isnan(PI))
     {
-        throw TESKORA::Exception(SOURCE_FILE, __LINE__,
-                                 "TeskoraModelEvaluator::eval_x: NaN values in pi or pf.");
+        QARNO_THROW(TESKORA::Exception, "TeskoraModelEvaluator::eval_x: NaN values in pi or pf.");
     }
     countEval = true;
     x.setEvalStatus(EvalStatusType::EVAL_OK, EvalType::SGTE);

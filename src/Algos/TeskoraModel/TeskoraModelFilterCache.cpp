@@ -22,7 +22,6 @@ namespace QARNO_4_0_0
 
 namespace
 {
-const char* const SOURCE_FILE = "src/Algos/TeskoraModel/TeskoraModelFilterCache";
 
 constexpr size_t NB_FILTER_METHODS = 6;
 
@@ -368,8 +367,7 @@ int TeskoraModelFilterCache::applyMethod(FilterSelectionMethod method)
     }
 
     default:
-        throw Exception(SOURCE_FILE, __LINE__,
-                        "Method is not valid: " + std::to_string(static_cast<int>(method)));
+        QARNO_THROW(Exception, "Method is not valid: " + std::to_string(static_cast<int>(method)));
     }
     return best;
 }
@@ -416,7 +414,7 @@ bool TeskoraModelFilterCache::runImp()
     }
     if (0 == nbMethods || (!isD && !anyMethod))
     {
-        throw Exception(SOURCE_FILE, __LINE__, "No filter method selected, parameter TESKORA_MODEL_FILTER");
+        QARNO_THROW(Exception, "No filter method selected, parameter TESKORA_MODEL_FILTER");
     }
 
     if (showDetails)

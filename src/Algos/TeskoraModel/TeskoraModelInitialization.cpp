@@ -22,11 +22,6 @@
 namespace QARNO_4_0_0
 {
 
-namespace
-{
-const char* const SOURCE_FILE = "src/Algos/TeskoraModel/TeskoraModelInitialization";
-} // namespace
-
 TeskoraModelInitialization::TeskoraModelInitialization(const Step* parentStep) : Initialization(parentStep)
 {
     init();
@@ -52,7 +47,7 @@ bool TeskoraModelInitialization::runImp()
 void TeskoraModelInitialization::validateX0s() const
 {
     validateStartingPoints(*this, _pbParams->getAttributeValue<ArrayOfPoint>("X0"),
-                           _pbParams->getAttributeValue<size_t>("DIMENSION"), SOURCE_FILE);
+                           _pbParams->getAttributeValue<size_t>("DIMENSION"), QARNO_SOURCE_FILE);
 }
 
 bool TeskoraModelInitialization::eval_x0s()

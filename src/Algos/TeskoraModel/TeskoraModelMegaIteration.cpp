@@ -24,7 +24,6 @@ namespace QARNO_4_0_0
 
 namespace
 {
-const char* const SOURCE_FILE = "src/Algos/TeskoraModel/TeskoraModelMegaIteration";
 
 const TeskoraModel* owningModel(const Step* step)
 {
@@ -120,7 +119,7 @@ void TeskoraModelMegaIteration::runIterationsAndSetTrialPoints()
 {
     if (_iterList.empty())
     {
-        throw Exception(SOURCE_FILE, __LINE__, "No iterations to run");
+        QARNO_THROW(Exception, "No iterations to run");
     }
     const bool showInfo = OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_INFO);
     for (const auto& entry : _iterList)
@@ -132,7 +131,7 @@ void TeskoraModelMegaIteration::runIterationsAndSetTrialPoints()
         auto iteration = std::dynamic_pointer_cast<TeskoraModelIteration>(entry);
         if (nullptr == iteration)
         {
-            throw Exception(SOURCE_FILE, __LINE__, "Invalid shared pointer cast");
+            QARNO_THROW(Exception, "Invalid shared pointer cast");
         }
         iteration->start();
         iteration->run();
@@ -194,7 +193,7 @@ void TeskoraModelMegaIteration::filterCache()
     filter.end();
     if (!ok)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "Filter cache failed");
+        QARNO_THROW(Exception, "Filter cache failed");
     }
     for (const EvalPoint& selected : filter.getSelectedPoints())
     {

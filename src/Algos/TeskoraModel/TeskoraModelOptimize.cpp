@@ -26,11 +26,6 @@
 namespace QARNO_4_0_0
 {
 
-namespace
-{
-const char* const SOURCE_FILE = "src/Algos/TeskoraModel/TeskoraModelOptimize";
-} // namespace
-
 TeskoraModelOptimize::TeskoraModelOptimize(const Step* parentStep, const std::shared_ptr<RunParameters>& refRunParams,
                                            const std::shared_ptr<PbParameters>& refPbParams)
     : Step(parentStep),
@@ -148,12 +143,12 @@ bool TeskoraModelOptimize::runImp()
     const auto& evc = EvcInterface::getEvaluatorControl();
     if (TeskoraModelFormulationType::EXTERN == formulation)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "TeskoraModel: EXTERN formulation is not supported");
+        QARNO_THROW(Exception, "TeskoraModel: EXTERN formulation is not supported");
     }
     // Everything that can be refused is checked before the queue changes.
     if (nullptr == _teskoraModel)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "Error: In TeskoraModelOptimize, need a TeskoraModel parent.");
+        QARNO_THROW(Exception, "Error: In TeskoraModelOptimize, need a TeskoraModel parent.");
     }
     if (nullptr == evc->getEvalParams(-1))
     {

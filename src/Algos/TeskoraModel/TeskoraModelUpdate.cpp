@@ -27,7 +27,6 @@ namespace QARNO_4_0_0
 
 namespace
 {
-const char* const SOURCE_FILE = "src/Algos/TeskoraModel/TeskoraModelUpdate";
 
 TeskoraModel* owningModel(const Step* step)
 {
@@ -104,7 +103,7 @@ bool TeskoraModelUpdate::runImp()
     TeskoraModel* model = owningModel(this);
     if (nullptr == model)
     {
-        throw Exception(SOURCE_FILE, __LINE__, "Error: In TeskoraModelUpdate, need a TeskoraModel parent.");
+        QARNO_THROW(Exception, "Error: In TeskoraModelUpdate, need a TeskoraModel parent.");
     }
 
     const size_t n = _pbParams->getAttributeValue<size_t>("DIMENSION");
@@ -149,7 +148,7 @@ bool TeskoraModelUpdate::runImp()
     const MegaIteration* mega = nearestMegaIteration(this);
     if (nullptr == mega || nullptr == mega->getBarrier())
     {
-        throw Exception(SOURCE_FILE, __LINE__, "Error: In TeskoraModelUpdate, need a MegaIteration with a barrier.");
+        QARNO_THROW(Exception, "Error: In TeskoraModelUpdate, need a MegaIteration with a barrier.");
     }
     const std::vector<EvalPoint> centres = mega->getBarrier()->getAllPoints();
 
