@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the library and runs every test: the normal build with the Python
+# Checks the formatting, then builds the library and runs every test: the
+# normal build with the Python
 # module (CTest, then pytest; warnings are errors), then the AddressSanitizer/
 # UndefinedBehaviorSanitizer build of the C++ side, then a clang build of the
 # C++ side. Installs what is missing. Exits non-zero on any failure.
@@ -30,6 +31,7 @@ need_deb "test -f /usr/include/benchmark/benchmark.h" libbenchmark-dev
 need_deb "command -v cmake" cmake
 need_deb "command -v g++" g++
 need_deb "command -v clang++" clang
+need_deb "command -v clang-format" clang-format
 # localedef and the locale sources, for the test that builds a single-byte locale.
 need_deb "command -v localedef && test -d /usr/share/i18n/locales" locales
 # ccache only speeds up repeated builds; carry on without it.
@@ -50,6 +52,11 @@ run_build() {
     cmake --build "$dir" -j "$JOBS"
     ctest --test-dir "$dir" --output-on-failure -j "$JOBS"
 }
+
+echo "== format =="
+# Every C and C++ file follows .clang-format (100 columns); fix with clang-format -i.
+(cd "$ROOT" && find src tests app bench fuzz -type f \( -name '*.cpp' -o -name '*.hpp' -o -name '*.c' -o -name '*.h' \) -print0 |
+    xargs -0 clang-format --dry-run --Werror)
 
 echo "== normal build =="
 # The benchmarks are built here so that they keep compiling; they are run by hand.

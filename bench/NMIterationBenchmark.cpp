@@ -97,7 +97,7 @@ class ObjectiveEvaluator : public Evaluator
 public:
     ObjectiveEvaluator(const std::shared_ptr<EvalParameters>& evalParams,
                        double (*objective)(const Point&))
-      : Evaluator(evalParams, EvalType::BB, EvalXDefined::EVAL_X_DEFINED), _objective(objective)
+        : Evaluator(evalParams, EvalType::BB, EvalXDefined::EVAL_X_DEFINED), _objective(objective)
     {
     }
 
@@ -129,7 +129,7 @@ class BenchNM : public Algorithm
 public:
     BenchNM(const Step* parent, const std::shared_ptr<RunParameters>& run,
             const std::shared_ptr<PbParameters>& pb)
-      : Algorithm(parent, std::make_shared<AlgoStopReasons<NMStopType>>(), run, pb)
+        : Algorithm(parent, std::make_shared<AlgoStopReasons<NMStopType>>(), run, pb)
     {
         setName("NM");
     }
@@ -145,7 +145,7 @@ class BenchMegaIteration : public MegaIteration
 {
 public:
     BenchMegaIteration(const Step* parent, std::shared_ptr<Barrier> barrier)
-      : MegaIteration(parent, 0, std::move(barrier), SuccessType::NOT_EVALUATED)
+        : MegaIteration(parent, 0, std::move(barrier), SuccessType::NOT_EVALUATED)
     {
     }
 

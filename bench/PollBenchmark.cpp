@@ -41,7 +41,7 @@ class BenchAlgorithm : public Algorithm
 public:
     BenchAlgorithm(const Step* parent, const std::shared_ptr<RunParameters>& run,
                    const std::shared_ptr<PbParameters>& pb)
-      : Algorithm(parent, std::make_shared<AlgoStopReasons<MadsStopType>>(), run, pb)
+        : Algorithm(parent, std::make_shared<AlgoStopReasons<MadsStopType>>(), run, pb)
     {
     }
     void readInformationForHotRestart() override {}
@@ -57,7 +57,7 @@ class BenchIteration : public Iteration
 public:
     BenchIteration(const Step* parent, std::shared_ptr<MeshBase> mesh,
                    std::shared_ptr<EvalPoint> frameCenter)
-      : Iteration(parent, 1), _mesh(std::move(mesh)), _frameCenter(std::move(frameCenter))
+        : Iteration(parent, 1), _mesh(std::move(mesh)), _frameCenter(std::move(frameCenter))
     {
     }
     std::shared_ptr<MeshBase> getMesh() const override { return _mesh; }
@@ -137,8 +137,8 @@ void BM_PollOrtho2N(benchmark::State& state)
     state.counters["allocs/point"] =
         static_cast<double>(QarnoBench::allocationCount() - before) / static_cast<double>(points);
     // Seconds per generated point, shown as a time.
-    state.counters["time/point"] =
-        benchmark::Counter(static_cast<double>(points), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["time/point"] = benchmark::Counter(
+        static_cast<double>(points), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_PollOrtho2N)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
 

@@ -13,7 +13,8 @@
 using QarnoBench::uniform;
 using TESKORA::Matrix;
 
-namespace {
+namespace
+{
 
 Matrix filled(int p, std::uint64_t seed)
 {
@@ -66,7 +67,8 @@ BENCHMARK(BM_LuInverse)->Arg(100)->Arg(500)->Arg(1000)->Unit(benchmark::kMillise
 // inputs and 2 outputs (statistics, scaling, the p x p distance table), and
 // p points added one at a time followed by one build.
 
-namespace {
+namespace
+{
 
 Matrix trainingInputs(int p)
 {
@@ -81,7 +83,8 @@ Matrix trainingInputs(int p)
 Matrix trainingOutputs(int p)
 {
     Matrix Z("Z", p, 2);
-    for (int i = 0; i < p; ++i) {
+    for (int i = 0; i < p; ++i)
+    {
         Z.set(i, 0, uniform(5000 + i, 0));
         Z.set(i, 1, uniform(7000 + i, 1) - 0.5);
     }
@@ -92,7 +95,8 @@ void BM_TrainingSetBuild(benchmark::State& state)
 {
     const int p = static_cast<int>(state.range(0));
     const Matrix X = trainingInputs(p), Z = trainingOutputs(p);
-    for (auto _ : state) {
+    for (auto _ : state)
+    {
         TESKORA::TrainingSet ts(X, Z);
         ts.build();
         benchmark::DoNotOptimize(ts.get_Ds(p - 1, 0));
@@ -103,7 +107,8 @@ void BM_TrainingSetAddPointByPoint(benchmark::State& state)
 {
     const int p = static_cast<int>(state.range(0));
     const Matrix X = trainingInputs(p), Z = trainingOutputs(p);
-    for (auto _ : state) {
+    for (auto _ : state)
+    {
         TESKORA::TrainingSet ts(Matrix("X", 0, 10), Matrix("Z", 0, 2));
         for (int i = 0; i < p; ++i)
             ts.add_points(X.get_row(i), Z.get_row(i));

@@ -17,14 +17,17 @@
 using QarnoBench::uniform;
 using TESKORA::Matrix;
 
-namespace {
+namespace
+{
 
 TESKORA::TrainingSet smoothSet(int p)
 {
     Matrix X("X", p, 5), Z("Z", p, 1);
-    for (int i = 0; i < p; ++i) {
+    for (int i = 0; i < p; ++i)
+    {
         double f = 0.0;
-        for (int j = 0; j < 5; ++j) {
+        for (int j = 0; j < 5; ++j)
+        {
             const double x = uniform(9000 + i, j) * 4.0 - 2.0;
             X.set(i, j, x);
             f += std::sin(x * (j + 1)) + 0.1 * x * x;
@@ -37,7 +40,8 @@ TESKORA::TrainingSet smoothSet(int p)
 void buildTuned(benchmark::State& state, const std::string& definition)
 {
     const int p = static_cast<int>(state.range(0));
-    for (auto _ : state) {
+    for (auto _ : state)
+    {
         TESKORA::TrainingSet ts = smoothSet(p);
         std::srand(1);
         std::unique_ptr<TESKORA::Surrogate, void (*)(TESKORA::Surrogate*)> model(
@@ -46,8 +50,14 @@ void buildTuned(benchmark::State& state, const std::string& definition)
     }
 }
 
-void BM_KrigingBuildTuned(benchmark::State& state) { buildTuned(state, "TYPE KRIGING"); }
-void BM_RbfBuildTuned(benchmark::State& state) { buildTuned(state, "TYPE RBF KERNEL_TYPE D1"); }
+void BM_KrigingBuildTuned(benchmark::State& state)
+{
+    buildTuned(state, "TYPE KRIGING");
+}
+void BM_RbfBuildTuned(benchmark::State& state)
+{
+    buildTuned(state, "TYPE RBF KERNEL_TYPE D1");
+}
 
 } // namespace
 

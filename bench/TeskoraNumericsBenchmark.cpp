@@ -22,7 +22,8 @@
 using QarnoBench::uniform;
 using TESKORA::Matrix;
 
-namespace {
+namespace
+{
 
 // Entries uniform in [-1, 1): well conditioned enough for every operation.
 // The Python script builds the same matrix from the same generator.
@@ -62,7 +63,8 @@ void BM_Cholesky(benchmark::State& state)
 void BM_SvdDecomposition(benchmark::State& state)
 {
     const Matrix A = general(static_cast<int>(state.range(0)));
-    for (auto _ : state) {
+    for (auto _ : state)
+    {
         std::string message;
         Matrix *U = nullptr, *W = nullptr, *V = nullptr;
         benchmark::DoNotOptimize(A.SVD_decomposition(message, U, W, V, 0));
@@ -88,9 +90,11 @@ BENCHMARK(BM_SvdInverse)->Arg(200)->Unit(benchmark::kMillisecond);
 TESKORA::TrainingSet krigingSet(int p)
 {
     Matrix X("X", p, 10), Z("Z", p, 1);
-    for (int i = 0; i < p; ++i) {
+    for (int i = 0; i < p; ++i)
+    {
         double f = 0.0;
-        for (int k = 0; k < 10; ++k) {
+        for (int k = 0; k < 10; ++k)
+        {
             const double x = uniform(1000 + i, k) * 4.0 - 2.0;
             X.set(i, k, x);
             f += std::sin(x * (k + 1)) + 0.1 * x * x;
@@ -120,7 +124,8 @@ void BM_KrigingFit(benchmark::State& state)
 void BM_KrigingBuild(benchmark::State& state)
 {
     const int p = static_cast<int>(state.range(0));
-    for (auto _ : state) {
+    for (auto _ : state)
+    {
         TESKORA::TrainingSet ts = krigingSet(p);
         TESKORA::Surrogate_Kriging model(ts, TESKORA::Surrogate_Parameters(FIXED_KRIGING));
         benchmark::DoNotOptimize(model.build());
@@ -132,7 +137,8 @@ void BM_KrigingBuild(benchmark::State& state)
 void BM_KrigingBuildTuned(benchmark::State& state)
 {
     const int p = static_cast<int>(state.range(0));
-    for (auto _ : state) {
+    for (auto _ : state)
+    {
         TESKORA::TrainingSet ts = krigingSet(p);
         std::srand(1);
         std::unique_ptr<TESKORA::Surrogate, void (*)(TESKORA::Surrogate*)> model(

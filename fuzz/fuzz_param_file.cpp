@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "FuzzSupport.hpp"
 #include "Algos/ProcessState.hpp"
+#include "FuzzSupport.hpp"
 #include "Param/Parameters.hpp"
 #include "Util/Exception.hpp"
 

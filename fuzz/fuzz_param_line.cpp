@@ -5,8 +5,8 @@
 #include <sstream>
 #include <string>
 
-#include "FuzzSupport.hpp"
 #include "Algos/ProcessState.hpp"
+#include "FuzzSupport.hpp"
 #include "Param/AllParameters.hpp"
 #include "Util/Exception.hpp"
 

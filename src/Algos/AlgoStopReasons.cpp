@@ -11,7 +11,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-
 /// The queue's stop reason for the calling main thread; null when no queue
 /// is installed or the queue has no record for this thread (a queue made but
 /// not yet started), so that the own and shared reasons still answer.

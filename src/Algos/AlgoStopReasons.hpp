@@ -34,7 +34,8 @@ public:
 
     /// The same object seen as `AlgoStopReasons<T>`; throws "Invalid shared
     /// pointer cast" for an empty pointer or another kind of reasons.
-    static std::shared_ptr<AlgoStopReasons<T>> get(const std::shared_ptr<AllStopReasons>& allStopReasons);
+    static std::shared_ptr<AlgoStopReasons<T>>
+    get(const std::shared_ptr<AllStopReasons>& allStopReasons);
 };
 
 extern template class AlgoStopReasons<MadsStopType>;

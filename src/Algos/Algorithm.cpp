@@ -92,9 +92,8 @@ const std::shared_ptr<EvaluatorControl>& requireEvaluatorControl(const Step* ste
     const auto& evc = EvcInterface::getEvaluatorControl();
     if (nullptr == evc)
     {
-        QARNO_THROW(StepException, "An EvaluatorControl must exist to run the algorithm " +
-                                step->getName(),
-                            step);
+        QARNO_THROW(StepException,
+                    "An EvaluatorControl must exist to run the algorithm " + step->getName(), step);
     }
     return evc;
 }
@@ -136,13 +135,13 @@ void Algorithm::init()
     verifyParentNotNull();
     if (nullptr == _runParams)
     {
-        QARNO_THROW(StepException, "A valid RunParameters must be provided to an Algorithm constructor.",
-                            this);
+        QARNO_THROW(StepException,
+                    "A valid RunParameters must be provided to an Algorithm constructor.", this);
     }
     if (nullptr == _pbParams)
     {
-        QARNO_THROW(StepException, "A valid PbParameters must be provided to the Algorithm constructor.",
-                            this);
+        QARNO_THROW(StepException,
+                    "A valid PbParameters must be provided to the Algorithm constructor.", this);
     }
     _pbParams->checkAndComply();
 
@@ -150,9 +149,8 @@ void Algorithm::init()
 
     // A sub-algorithm works inside the sub-space of the algorithm that runs
     // it: its fixed variables add to those already fixed there.
-    const Point fixedVariable = isSubAlgo()
-                                    ? SubproblemManager::getSubFixedVariable(_parentStep)
-                                    : _pbParams->getAttributeValue<Point>("FIXED_VARIABLE");
+    const Point fixedVariable = isSubAlgo() ? SubproblemManager::getSubFixedVariable(_parentStep)
+                                            : _pbParams->getAttributeValue<Point>("FIXED_VARIABLE");
     const Subproblem subproblem(_pbParams, fixedVariable);
     SubproblemManager::addSubproblem(this, subproblem);
     try
@@ -497,8 +495,9 @@ void Algorithm::read(std::istream& is)
     const size_t cacheHits = CacheBase::_nbCacheHits.load();
     if (nbEval < cacheHits)
     {
-        QARNO_THROW(Exception, "NB_EVAL " + itos(static_cast<size_t>(nbEval)) + " is smaller than the " +
-                            itos(cacheHits) + " cache hits of the cache file");
+        QARNO_THROW(Exception, "NB_EVAL " + itos(static_cast<size_t>(nbEval)) +
+                                   " is smaller than the " + itos(cacheHits) +
+                                   " cache hits of the cache file");
     }
 
     // Also after a failed read: the counters take what was read before.
@@ -519,9 +518,8 @@ void Algorithm::display(std::ostream& os) const
     }
     os << "NB_EVAL " << itos(evc->getNbEval()) << std::endl;
     os << "NB_BB_EVAL " << itos(evc->getBbEval()) << std::endl;
-    os << "RNG " << itos(static_cast<size_t>(RNG::_x)) << " "
-       << itos(static_cast<size_t>(RNG::_y)) << " " << itos(static_cast<size_t>(RNG::_z))
-       << std::endl;
+    os << "RNG " << itos(static_cast<size_t>(RNG::_x)) << " " << itos(static_cast<size_t>(RNG::_y))
+       << " " << itos(static_cast<size_t>(RNG::_z)) << std::endl;
 }
 
 std::ostream& operator<<(std::ostream& os, const Algorithm& algo)
@@ -602,7 +600,8 @@ void Algorithm::displayEvalCounts() const
         width = 29;
     }
 
-    auto line = [&](OutputLevel level, const std::string& label, const std::string& value) {
+    auto line = [&](OutputLevel level, const std::string& label, const std::string& value)
+    {
         if (queue->goodLevel(level))
         {
             AddOutputInfo(padded(label, width) + value, level);
@@ -620,8 +619,8 @@ void Algorithm::displayEvalCounts() const
     }
     if (notCounting > 0)
     {
-        line(levelB, "Blackbox evaluation (not counting): ",
-             itos(static_cast<size_t>(notCounting)));
+        line(levelB,
+             "Blackbox evaluation (not counting): ", itos(static_cast<size_t>(notCounting)));
     }
     if (subAlgo && 0 != sg)
     {

@@ -10,13 +10,9 @@ namespace QARNO_4_0_0
 
 EvaluatorSettingsGuard::EvaluatorSettingsGuard(const std::shared_ptr<EvaluatorControl>& evc,
                                                bool restoreDefaultRule)
-    : _evc(evc),
-      _restoreDefaultRule(restoreDefaultRule),
-      _opportunistic(evc->getOpportunisticEval(-1)),
-      _useCache(evc->getUseCache(-1)),
-      _installed(false),
-      _restored(false),
-      _previous()
+    : _evc(evc), _restoreDefaultRule(restoreDefaultRule),
+      _opportunistic(evc->getOpportunisticEval(-1)), _useCache(evc->getUseCache(-1)),
+      _installed(false), _restored(false), _previous()
 {
 }
 

@@ -134,10 +134,11 @@ void EvcInterface::keepPointsThatNeedEval(const std::set<EvalPoint, EvalPointCom
     const auto* megaSearchPoll = dynamic_cast<const MegaSearchPoll*>(_step);
     if (nullptr == iteration && nullptr == megaSearchPoll && withIteration)
     {
-        QARNO_THROW(StepException, _step->getName() +
-                                ": In keepPointsThatNeedEval: need a parent of type Iteration "
-                                "or MegaSearchPoll",
-                            _step);
+        QARNO_THROW(StepException,
+                    _step->getName() +
+                        ": In keepPointsThatNeedEval: need a parent of type Iteration "
+                        "or MegaSearchPoll",
+                    _step);
     }
 
     // The block of messages is built only when it is shown.
@@ -203,11 +204,12 @@ void EvcInterface::keepPointsThatNeedEval(const std::set<EvalPoint, EvalPointCom
             iteration = megaSearchPoll->getIterForPoint(trialPoint);
             if (nullptr == iteration)
             {
-                QARNO_THROW(StepException, _step->getName() +
-                                        ": In keepPointsThatNeedEval: Could not determine "
-                                        "iteration for point " +
-                                        point.display(),
-                                    _step);
+                QARNO_THROW(StepException,
+                            _step->getName() +
+                                ": In keepPointsThatNeedEval: Could not determine "
+                                "iteration for point " +
+                                point.display(),
+                            _step);
             }
         }
 

@@ -52,9 +52,10 @@ void runStepEndCallback(const Step& step, CallbackType callbackType)
     const auto& runParams = step.getRunParams();
     if (nullptr == runParams)
     {
-        QARNO_THROW(StepException, "Error: " + step.getName() +
-                                " needs the run parameters to check USER_CALLS_ENABLED",
-                            &step);
+        QARNO_THROW(StepException,
+                    "Error: " + step.getName() +
+                        " needs the run parameters to check USER_CALLS_ENABLED",
+                    &step);
     }
     if (!runParams->getAttributeValue<bool>("USER_CALLS_ENABLED"))
     {
@@ -63,8 +64,8 @@ void runStepEndCallback(const Step& step, CallbackType callbackType)
     const auto& stopReasons = step.getAllStopReasons();
     if (nullptr == stopReasons)
     {
-        QARNO_THROW(StepException, "Error: " + step.getName() + " has no stop reasons for its callback",
-                            &step);
+        QARNO_THROW(StepException,
+                    "Error: " + step.getName() + " has no stop reasons for its callback", &step);
     }
     bool stop = false;
     Step::runCallback(callbackType, step, stop);

@@ -175,8 +175,9 @@ void MainStep::startImp()
 
     if (nullptr == _allParams)
     {
-        QARNO_THROW(Exception, "Using Library mode. Parameters must be set prior to running MainStep "
-                        "step.");
+        QARNO_THROW(Exception,
+                    "Using Library mode. Parameters must be set prior to running MainStep "
+                    "step.");
     }
 
     SubproblemManager::reset();
@@ -367,16 +368,14 @@ void MainStep::chooseAlgorithms()
     if (lhEval > 0)
     {
         disableOpportunisticEval("LH");
-        _algos.push_back(createAlgorithm(AlgoKind::LH,
-                                         std::make_shared<AlgoStopReasons<LHStopType>>(),
-                                         _pbParams));
+        _algos.push_back(createAlgorithm(
+            AlgoKind::LH, std::make_shared<AlgoStopReasons<LHStopType>>(), _pbParams));
     }
     else if (nmOptimization)
     {
         disableOpportunisticEval("NM");
-        _algos.push_back(createAlgorithm(AlgoKind::NM,
-                                         std::make_shared<AlgoStopReasons<NMStopType>>(),
-                                         _pbParams));
+        _algos.push_back(createAlgorithm(
+            AlgoKind::NM, std::make_shared<AlgoStopReasons<NMStopType>>(), _pbParams));
     }
     else if (ssdMadsOptimization)
     {
@@ -401,9 +400,8 @@ void MainStep::chooseAlgorithms()
             phaseOne->setEndDisplay(false);
             _algos.push_back(std::move(phaseOne));
         }
-        _algos.push_back(createAlgorithm(AlgoKind::MADS,
-                                         std::make_shared<AlgoStopReasons<MadsStopType>>(),
-                                         _pbParams));
+        _algos.push_back(createAlgorithm(
+            AlgoKind::MADS, std::make_shared<AlgoStopReasons<MadsStopType>>(), _pbParams));
     }
 }
 
@@ -440,7 +438,7 @@ std::shared_ptr<Algorithm> MainStep::createAlgorithm(AlgoKind kind,
         return std::make_shared<SSDMads>(this, std::move(stopReasons), _runParams, pbParams);
     }
     QARNO_THROW(Exception, "The algorithm " + algoKindToString(kind) +
-                        " is not available in this build of QARNO");
+                               " is not available in this build of QARNO");
 }
 
 // ---------------------------------------------------------------------------
@@ -512,8 +510,8 @@ void MainStep::displayDetailedStats() const
     const size_t cacheHits = CacheBase::_nbCacheHits.load();
     // Written as a signed 32-bit value: a total below the sum shows as a
     // negative number.
-    const auto notCounted = static_cast<std::int32_t>(
-        static_cast<std::uint32_t>(nbEval - bbEval - cacheHits));
+    const auto notCounted =
+        static_cast<std::int32_t>(static_cast<std::uint32_t>(nbEval - bbEval - cacheHits));
 
     ArrayOfString labels;
     ArrayOfString values;
@@ -649,17 +647,16 @@ void MainStep::displayUsage(const char* exeName) const
         name = name.substr(separator + 1);
     }
     const std::string text = "Run QARNO      : " + name + " parameters_file\n" +
-                             "Info           : " + name + " -i\n" +
-                             "Help           : " + name + " -h [keyword]\n" +
-                             "Version        : " + name + " -v\n" +
+                             "Info           : " + name + " -i\n" + "Help           : " + name +
+                             " -h [keyword]\n" + "Version        : " + name + " -v\n" +
                              "Usage          : " + name + " -u\n\n";
     OutputQueue::getInstance()->add(text, OutputLevel::LEVEL_ERROR);
 }
 
 void MainStep::displayVersion() const
 {
-    OutputQueue::getInstance()->add(std::string("Version ") + VERSION_TEXT + " Beta 2" + " Release." +
-                                        " Not using OpenMP." + " Not using TESKORA.",
+    OutputQueue::getInstance()->add(std::string("Version ") + VERSION_TEXT + " Beta 2" +
+                                        " Release." + " Not using OpenMP." + " Not using TESKORA.",
                                     OutputLevel::LEVEL_VERY_HIGH);
 }
 
@@ -683,8 +680,7 @@ std::string MainStep::noticeFileName()
         const size_t slash = program.find_last_of('/');
         if (std::string::npos != slash)
         {
-            const std::string besideProgram =
-                program.substr(0, slash) + "/../share/qarno/NOTICE";
+            const std::string besideProgram = program.substr(0, slash) + "/../share/qarno/NOTICE";
             if (checkReadFile(besideProgram))
             {
                 return besideProgram;

@@ -124,9 +124,9 @@ protected:
     /// Builds one algorithm of the run with the main step as parent; the
     /// stop reasons and problem parameters come from the choice rules. The
     /// algorithms that this build does not hold throw an `Exception`.
-    virtual std::shared_ptr<Algorithm> createAlgorithm(AlgoKind kind,
-                                                       std::shared_ptr<AllStopReasons> stopReasons,
-                                                       const std::shared_ptr<PbParameters>& pbParams);
+    virtual std::shared_ptr<Algorithm>
+    createAlgorithm(AlgoKind kind, std::shared_ptr<AllStopReasons> stopReasons,
+                    const std::shared_ptr<PbParameters>& pbParams);
 
     std::string _paramFileName;
     std::shared_ptr<AllParameters> _allParams;

@@ -43,10 +43,11 @@ void MegaIteration::computeMaxXFeasXInf(size_t& maxXFeas, size_t& maxXInf) const
 {
     if (nullptr == _runParams)
     {
-        QARNO_THROW(StepException, "Error: " + getName() +
-                                " needs the run parameters to read"
-                                " MAX_ITERATION_PER_MEGAITERATION",
-                            this);
+        QARNO_THROW(StepException,
+                    "Error: " + getName() +
+                        " needs the run parameters to read"
+                        " MAX_ITERATION_PER_MEGAITERATION",
+                    this);
     }
     const auto maxIter = _runParams->getAttributeValue<size_t>("MAX_ITERATION_PER_MEGAITERATION");
     // Compared without adding, so that budgets near the size_t limit cannot wrap.

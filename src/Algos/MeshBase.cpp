@@ -19,7 +19,8 @@ MeshBase::MeshBase(const std::shared_ptr<PbParameters>& pbParams)
 {
     if (nullptr == _pbParams)
     {
-        QARNO_THROW(Exception, "A valid PbParameters must be provided to the MeshBase constructor.");
+        QARNO_THROW(Exception,
+                    "A valid PbParameters must be provided to the MeshBase constructor.");
     }
     _n = _pbParams->getAttributeValue<size_t>("DIMENSION");
     _initialMeshSize = _pbParams->getAttributeValue<ArrayOfDouble>("INITIAL_MESH_SIZE");
@@ -66,7 +67,8 @@ void MeshBase::setDeltas(const ArrayOfDouble& deltaMeshSize, const ArrayOfDouble
     {
         // Indexing past the arrays would read memory that is not theirs.
         QARNO_THROW(Exception, "setDeltas: expecting arrays of size " + itos(_n) + ", got sizes " +
-                            itos(deltaMeshSize.size()) + " and " + itos(deltaFrameSize.size()));
+                                   itos(deltaMeshSize.size()) + " and " +
+                                   itos(deltaFrameSize.size()));
     }
     for (size_t i = 0; i < _n; ++i)
     {
@@ -94,7 +96,7 @@ bool MeshBase::verifyPointIsOnMesh(const Point& point, const Point& center) cons
     if (center.size() < point.size())
     {
         QARNO_THROW(Exception, "verifyPointIsOnMesh: center of size " + itos(center.size()) +
-                            " is smaller than the point of size " + itos(point.size()));
+                                   " is smaller than the point of size " + itos(point.size()));
     }
     for (size_t i = 0; i < point.size(); ++i)
     {

@@ -71,7 +71,8 @@ std::string modelValueText(double v)
 {
     // Room for the 309 integer digits of the largest double.
     char buf[400];
-    const std::to_chars_result res = std::to_chars(buf, buf + sizeof(buf), v, std::chars_format::fixed, 6);
+    const std::to_chars_result res =
+        std::to_chars(buf, buf + sizeof(buf), v, std::chars_format::fixed, 6);
     return std::string(buf, res.ptr);
 }
 

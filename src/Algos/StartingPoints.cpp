@@ -23,11 +23,12 @@ std::string noValidStartingPointMessage(const std::string& invalidList)
     {
         return invalidList + ". Cache is empty.";
     }
-    return invalidList + " Hint: Try not setting X0 so that the cache is used (" + std::to_string(cacheSize) +
-           " points)";
+    return invalidList + " Hint: Try not setting X0 so that the cache is used (" +
+           std::to_string(cacheSize) + " points)";
 }
 
-void validateStartingPoints(const Step& step, const ArrayOfPoint& x0s, size_t n, const std::string& sourceFile)
+void validateStartingPoints(const Step& step, const ArrayOfPoint& x0s, size_t n,
+                            const std::string& sourceFile)
 {
     std::string msg;
     bool validFound = false;

@@ -24,7 +24,8 @@ bool isValidStartingPoint(const Point& x0, size_t n);
 /// one the list, followed by the state of the cache (". Cache is empty." or
 /// " Hint: Try not setting X0 so that the cache is used (N points)"), is
 /// thrown.
-void validateStartingPoints(const Step& step, const ArrayOfPoint& x0s, size_t n, const std::string& sourceFile);
+void validateStartingPoints(const Step& step, const ArrayOfPoint& x0s, size_t n,
+                            const std::string& sourceFile);
 
 /// The message thrown when no starting point is valid, from the list of the
 /// invalid ones.

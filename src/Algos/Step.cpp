@@ -42,7 +42,7 @@ Step::Step(const Step* parentStep)
     if (nullptr == parentStep)
     {
         QARNO_THROW(Exception, "Parent step is NULL. This constructor is for child steps having a "
-                        "parent only.");
+                               "parent only.");
     }
     _stopReasons = parentStep->_stopReasons;
     _runParams = parentStep->_runParams;
@@ -243,10 +243,11 @@ void Step::verifyGenerateAllPointsBeforeEval(const std::string& method, bool exp
     const bool value = _runParams->getAttributeValue<bool>("GENERATE_ALL_POINTS_BEFORE_EVAL");
     if (value != expected)
     {
-        QARNO_THROW(StepException, "Error: " + method + " should only be called if " +
-                                " parameter GENERATE_ALL_POINTS_BEFORE_EVAL is " +
-                                (expected ? "true" : "false"),
-                            this);
+        QARNO_THROW(StepException,
+                    "Error: " + method + " should only be called if " +
+                        " parameter GENERATE_ALL_POINTS_BEFORE_EVAL is " +
+                        (expected ? "true" : "false"),
+                    this);
     }
 }
 

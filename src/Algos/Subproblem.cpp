@@ -24,8 +24,8 @@ void requireSize(const std::string& name, size_t size, size_t n)
     if (size != n)
     {
         // The copy below would index past the array.
-        QARNO_THROW(Exception, "Subproblem: " + name + " is of size " + itos(size) + ", expecting " +
-                            itos(n));
+        QARNO_THROW(Exception,
+                    "Subproblem: " + name + " is of size " + itos(size) + ", expecting " + itos(n));
     }
 }
 } // namespace
@@ -46,7 +46,8 @@ void Subproblem::init()
 {
     if (nullptr == _refPbParams)
     {
-        QARNO_THROW(Exception, "A valid PbParameters must be provided to the Subproblem constructor.");
+        QARNO_THROW(Exception,
+                    "A valid PbParameters must be provided to the Subproblem constructor.");
     }
     if (0 == _fixedVariable.size())
     {
@@ -155,8 +156,8 @@ void Subproblem::setupProblemParameters()
     if (fixed.size() != nbFree)
     {
         QARNO_THROW(Exception, "Expecting FIXED_VARIABLE to be of size " + itos(nbFree) +
-                            ". Current FIXED_VARIABLE is of size " + itos(fixed.size()) + ": " +
-                            fixed.display());
+                                   ". Current FIXED_VARIABLE is of size " + itos(fixed.size()) +
+                                   ": " + fixed.display());
     }
     for (size_t i = 0, j = 0; i < _fixedVariable.size(); ++i)
     {

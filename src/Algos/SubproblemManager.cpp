@@ -31,15 +31,17 @@ void SubproblemManager::addSubproblem(const Algorithm* algo, const Subproblem& s
 {
     if (nullptr == algo)
     {
-        QARNO_THROW(StepException, "Error: SubproblemManager: could not add subproblem for a NULL "
-                            "Algorithm",
-                            nullptr);
+        QARNO_THROW(StepException,
+                    "Error: SubproblemManager: could not add subproblem for a NULL "
+                    "Algorithm",
+                    nullptr);
     }
     if (!_map.emplace(algo, subproblem).second)
     {
-        QARNO_THROW(StepException, "Error: SubproblemManager: could not add subproblem for Algorithm " +
-                                algo->getName(),
-                            algo);
+        QARNO_THROW(StepException,
+                    "Error: SubproblemManager: could not add subproblem for Algorithm " +
+                        algo->getName(),
+                    algo);
     }
 }
 
@@ -48,10 +50,11 @@ void SubproblemManager::removeSubproblem(const Algorithm* algo)
     if (0 == _map.erase(algo))
     {
         const std::string name = (nullptr == algo) ? std::string("NULL") : algo->getName();
-        QARNO_THROW(StepException, "Warning: SubproblemManager could not remove subproblem for "
-                            "Algorithm " +
-                                name,
-                            algo);
+        QARNO_THROW(StepException,
+                    "Warning: SubproblemManager could not remove subproblem for "
+                    "Algorithm " +
+                        name,
+                    algo);
     }
 }
 

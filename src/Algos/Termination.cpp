@@ -21,7 +21,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-
 /// A size_t parameter at this value sets no limit.
 constexpr size_t NO_LIMIT = static_cast<size_t>(-1);
 
@@ -165,8 +164,8 @@ void Termination::endImp()
 {
     // Only the top algorithm's stop shows at the default display degree.
     const Algorithm* algo = nearestAlgorithmAbove(*this);
-    const OutputLevel level = (nullptr != algo && algo->isSubAlgo()) ? OutputLevel::LEVEL_INFO
-                                                                      : OutputLevel::LEVEL_HIGH;
+    const OutputLevel level =
+        (nullptr != algo && algo->isSubAlgo()) ? OutputLevel::LEVEL_INFO : OutputLevel::LEVEL_HIGH;
     if (!OutputQueue::getInstance()->goodLevel(level))
     {
         return;

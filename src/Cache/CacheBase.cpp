@@ -17,9 +17,10 @@ const std::unique_ptr<CacheBase>& CacheBase::getInstance()
 {
     if (!_single)
     {
-        QARNO_THROW(Exception, "Cannot get instance. A non-virtual object derived from CacheBase must be "
-                        "instantiated first. For example, call CacheSet::setInstance() ONCE before "
-                        "calling CacheBase::getInstance()");
+        QARNO_THROW(Exception,
+                    "Cannot get instance. A non-virtual object derived from CacheBase must be "
+                    "instantiated first. For example, call CacheSet::setInstance() ONCE before "
+                    "calling CacheBase::getInstance()");
     }
     return _single;
 }
@@ -63,11 +64,12 @@ void CacheBase::lockFile()
     {
         const std::string fileName = _filename;
         _filename.clear();
-        QARNO_THROW(Exception, "The cache file " + fileName + " is in use by another run (lock file " +
-                            _fileLock.lockFileName() +
-                            "): two runs sharing one cache file would lose each other's points. "
-                            "Give this run another CACHE_FILE, or start it when the other one "
-                            "has ended.");
+        QARNO_THROW(Exception,
+                    "The cache file " + fileName + " is in use by another run (lock file " +
+                        _fileLock.lockFileName() +
+                        "): two runs sharing one cache file would lose each other's points. "
+                        "Give this run another CACHE_FILE, or start it when the other one "
+                        "has ended.");
     }
 }
 

@@ -99,7 +99,8 @@ public:
     /// them when it is positive.
     virtual size_t find(const Point& x, const PointComparison& comp,
                         std::vector<EvalPoint>& evalPointList, int maxEvalPoints) const = 0;
-    virtual size_t find(const PointPredicate& crit, std::vector<EvalPoint>& evalPointList) const = 0;
+    virtual size_t find(const PointPredicate& crit,
+                        std::vector<EvalPoint>& evalPointList) const = 0;
     virtual size_t find(const PointPredicate& crit1, const PointPredicate& crit2,
                         std::vector<EvalPoint>& evalPointList) const = 0;
     /// Stores the evaluation of that type and the count of `evalPoint` into

@@ -25,7 +25,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-
 /// `insert` lets only the rule of the evaluation itself limit a new one.
 constexpr short INSERT_MAX_NUMBER_EVAL = std::numeric_limits<short>::max();
 
@@ -182,7 +181,8 @@ void CacheSet::changeIndex(StoreIter it, EvalType evalType, bool add) const
     double f = 0;
     double h = 0;
     const auto count = [add](size_t& n) { add ? ++n : --n; };
-    const auto place = [add, it](auto& ranking, double key1, double key2) {
+    const auto place = [add, it](auto& ranking, double key1, double key2)
+    {
         if (add)
         {
             ranking.insert(RankEntry{key1, key2, it});
@@ -318,8 +318,9 @@ void CacheSet::init()
 {
     if (_cacheParams->toBeChecked())
     {
-        QARNO_THROW(Exception, "CacheParameters::checkAndComply() needs to be called before constructing "
-                        "a CacheSet.");
+        QARNO_THROW(Exception,
+                    "CacheParameters::checkAndComply() needs to be called before constructing "
+                    "a CacheSet.");
     }
 }
 
@@ -328,8 +329,9 @@ void CacheSet::setInstance(const std::shared_ptr<CacheParameters>& cacheParams,
 {
     if (_single)
     {
-        QARNO_THROW(Exception, "Cannot get instance. QARNO::CacheSet::setInstance must be called only "
-                        "ONCE before calling QARNO::CacheBase::getInstance()");
+        QARNO_THROW(Exception,
+                    "Cannot get instance. QARNO::CacheSet::setInstance must be called only "
+                    "ONCE before calling QARNO::CacheBase::getInstance()");
     }
     std::unique_ptr<CacheSet> cache(new CacheSet(cacheParams));
     CacheSet* created = cache.get();
@@ -402,8 +404,8 @@ void CacheSet::verifyPointComplete(const Point& x) const
 {
     if (!x.isComplete())
     {
-        QARNO_THROW(Exception, "Error: Cache does not support incomplete points. Got point: " +
-                            x.display());
+        QARNO_THROW(Exception,
+                    "Error: Cache does not support incomplete points. Got point: " + x.display());
     }
 }
 
@@ -418,8 +420,9 @@ void CacheSet::verifyPointSize(const Point& x) const
     {
         return;
     }
-    QARNO_THROW(Exception, "Error: Cache method called with a point of size " + itos(x.size()) + ": " +
-                        x.display() + ". Cache needs points of size " + itos(_pointSize));
+    QARNO_THROW(Exception, "Error: Cache method called with a point of size " + itos(x.size()) +
+                               ": " + x.display() + ". Cache needs points of size " +
+                               itos(_pointSize));
 }
 
 void CacheSet::verifyPointSize(const EvalPoint& x) const
@@ -1260,7 +1263,8 @@ void CacheSet::readText(std::istream& in, const std::string& fileName)
                 }
                 catch (const Exception& e)
                 {
-                    QARNO_THROW(Exception, where(lineNumber) + ": " + escapeControlChars(e.getMessage()));
+                    QARNO_THROW(Exception,
+                                where(lineNumber) + ": " + escapeControlChars(e.getMessage()));
                 }
             }
             _bbOutputType = types;

@@ -12,7 +12,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-
 /// Calls f(index, field) for every field of `text`, in order, until f
 /// answers false.
 template <typename F> void forEachField(std::string_view text, F&& f)
@@ -191,24 +190,28 @@ void BBOutput::setBBO(const std::string& rawBBO, bool evalOk)
 size_t BBOutput::getNbFields() const
 {
     size_t count = 0;
-    forEachField(getBBO(), [&count](size_t, std::string_view) {
-        ++count;
-        return true;
-    });
+    forEachField(getBBO(),
+                 [&count](size_t, std::string_view)
+                 {
+                     ++count;
+                     return true;
+                 });
     return count;
 }
 
 std::string_view BBOutput::getField(size_t i) const
 {
     std::string_view found;
-    forEachField(getBBO(), [&found, i](size_t index, std::string_view field) {
-        if (index == i)
-        {
-            found = field;
-            return false;
-        }
-        return true;
-    });
+    forEachField(getBBO(),
+                 [&found, i](size_t index, std::string_view field)
+                 {
+                     if (index == i)
+                     {
+                         found = field;
+                         return false;
+                     }
+                     return true;
+                 });
     return found;
 }
 
@@ -241,13 +244,15 @@ bool BBOutput::isComplete(const BBOutputTypeList& bbOutputType) const
         return false;
     }
     bool complete = true;
-    forEachField(getBBO(), [&](size_t i, std::string_view field) {
-        if (isObjOrConstraint(bbOutputType[i]) && !fieldToDouble(field).isDefined())
-        {
-            complete = false;
-        }
-        return complete;
-    });
+    forEachField(getBBO(),
+                 [&](size_t i, std::string_view field)
+                 {
+                     if (isObjOrConstraint(bbOutputType[i]) && !fieldToDouble(field).isDefined())
+                     {
+                         complete = false;
+                     }
+                     return complete;
+                 });
     return complete;
 }
 
@@ -258,14 +263,16 @@ Double BBOutput::getObjective(const BBOutputTypeList& bbOutputType) const
     {
         return obj;
     }
-    forEachField(getBBO(), [&](size_t i, std::string_view field) {
-        if (bbOutputType[i] == BBOutputType::OBJ)
-        {
-            obj = fieldToDouble(field);
-            return false;
-        }
-        return true;
-    });
+    forEachField(getBBO(),
+                 [&](size_t i, std::string_view field)
+                 {
+                     if (bbOutputType[i] == BBOutputType::OBJ)
+                     {
+                         obj = fieldToDouble(field);
+                         return false;
+                     }
+                     return true;
+                 });
     return obj;
 }
 
@@ -277,40 +284,46 @@ ArrayOfDouble BBOutput::getConstraints(const BBOutputTypeList& bbOutputType) con
     }
     ArrayOfDouble constraints(getNbConstraints(bbOutputType));
     size_t j = 0;
-    forEachField(getBBO(), [&](size_t i, std::string_view field) {
-        if (isConstraint(bbOutputType[i]))
-        {
-            constraints[j++] = fieldToDouble(field);
-        }
-        return true;
-    });
+    forEachField(getBBO(),
+                 [&](size_t i, std::string_view field)
+                 {
+                     if (isConstraint(bbOutputType[i]))
+                     {
+                         constraints[j++] = fieldToDouble(field);
+                     }
+                     return true;
+                 });
     return constraints;
 }
 
 bool BBOutput::getCountEval(const BBOutputTypeList& bbOutputType) const
 {
     bool countEval = true;
-    forEachField(getBBO(), [&](size_t i, std::string_view field) {
-        if (i >= bbOutputType.size())
-        {
-            return false;
-        }
-        if (bbOutputType[i] == BBOutputType::CNT_EVAL)
-        {
-            countEval = stringToBool(std::string(field));
-        }
-        return true;
-    });
+    forEachField(getBBO(),
+                 [&](size_t i, std::string_view field)
+                 {
+                     if (i >= bbOutputType.size())
+                     {
+                         return false;
+                     }
+                     if (bbOutputType[i] == BBOutputType::CNT_EVAL)
+                     {
+                         countEval = stringToBool(std::string(field));
+                     }
+                     return true;
+                 });
     return countEval;
 }
 
 ArrayOfDouble BBOutput::getBBOAsArrayOfDouble() const
 {
     ArrayOfDouble values(getNbFields());
-    forEachField(getBBO(), [&values](size_t i, std::string_view field) {
-        values[i] = fieldToDouble(field);
-        return true;
-    });
+    forEachField(getBBO(),
+                 [&values](size_t i, std::string_view field)
+                 {
+                     values[i] = fieldToDouble(field);
+                     return true;
+                 });
     return values;
 }
 
@@ -367,7 +380,7 @@ std::istream& operator>>(std::istream& in, BBOutput& bbo)
     {
         in.setstate(std::ios::failbit);
         QARNO_THROW(Exception, "Expecting \"" + BBOutput::bboStart + "\", got \"" +
-                            escapeControlChars(word) + "\"");
+                                   escapeControlChars(word) + "\"");
     }
 
     std::string text;
@@ -384,7 +397,7 @@ std::istream& operator>>(std::istream& in, BBOutput& bbo)
             }
             in.setstate(std::ios::failbit);
             QARNO_THROW(Exception, "Expecting \"" + BBOutput::bboEnd + "\", got \"" +
-                                escapeControlChars(word) + "\"");
+                                       escapeControlChars(word) + "\"");
         }
         if (word == BBOutput::bboEnd)
         {
@@ -394,7 +407,7 @@ std::istream& operator>>(std::istream& in, BBOutput& bbo)
         {
             in.setstate(std::ios::failbit);
             QARNO_THROW(Exception, "Invalid escaped word in blackbox output: \"" +
-                                escapeControlChars(word) + "\"");
+                                       escapeControlChars(word) + "\"");
         }
         if (!text.empty())
         {

@@ -14,7 +14,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-
 constexpr OutputLevel DEBUG = OutputLevel::LEVEL_DEBUG;
 
 void debug(const std::string& msg)
@@ -115,7 +114,7 @@ void Barrier::setN()
             else if (evalPoint.size() != _n)
             {
                 QARNO_THROW(Exception, "Barrier has points of size " + itos(_n) + " and of size " +
-                                    itos(evalPoint.size()));
+                                           itos(evalPoint.size()));
             }
         }
     }
@@ -233,8 +232,10 @@ Barrier::Offer Barrier::offer(std::vector<EvalPoint>& list, const EvalPoint& eva
                               const Eval& eval, EvalType evalType, bool keepAllPoints,
                               const char* kind) const
 {
-    const auto shown = [&evalPoint](const char* what, const char* which) {
-        OutputQueue::addIfShown(DEBUG, [&] { return what + std::string(which) + ": " + evalPoint.display(); });
+    const auto shown = [&evalPoint](const char* what, const char* which)
+    {
+        OutputQueue::addIfShown(DEBUG, [&]
+                                { return what + std::string(which) + ": " + evalPoint.display(); });
     };
     if (list.empty())
     {
@@ -255,9 +256,9 @@ Barrier::Offer Barrier::offer(std::vector<EvalPoint>& list, const EvalPoint& eva
         {
             if (incumbent == evalPoint)
             {
-                OutputQueue::addIfShown(DEBUG, [&] {
-                    return std::string(kind) + " is already there: " + evalPoint.display();
-                });
+                OutputQueue::addIfShown(
+                    DEBUG, [&]
+                    { return std::string(kind) + " is already there: " + evalPoint.display(); });
                 return Offer::IGNORED;
             }
         }
@@ -290,21 +291,20 @@ bool Barrier::updateWithPoints(const std::vector<EvalPoint>& evalPointList, Eval
         if (evalPoint.size() != _n)
         {
             QARNO_THROW(Exception, "Barrier update: Barrier points are of dimension " + itos(_n) +
-                                ". Trying to add this point of dimension " +
-                                itos(evalPoint.size()) + ": " + evalPoint.display());
+                                       ". Trying to add this point of dimension " +
+                                       itos(evalPoint.size()) + ": " + evalPoint.display());
         }
-        OutputQueue::addIfShown(DEBUG, [&] {
-            return "Point suggested to update barrier: " + evalPoint.display();
-        });
+        OutputQueue::addIfShown(
+            DEBUG, [&] { return "Point suggested to update barrier: " + evalPoint.display(); });
 
         const Eval* eval = evalPoint.getEval(evalType);
         if (eval == nullptr || eval->getEvalStatus() != EvalStatusType::EVAL_OK)
         {
             if (debugShown())
             {
-                debug(eval == nullptr ? std::string("Eval is NULL, continue")
-                                      : "Eval status is " + enumStr(eval->getEvalStatus()) +
-                                            ", continue");
+                debug(eval == nullptr
+                          ? std::string("Eval is NULL, continue")
+                          : "Eval status is " + enumStr(eval->getEvalStatus()) + ", continue");
                 OutputQueue::getInstance()->flush();
             }
             continue;
@@ -322,8 +322,7 @@ bool Barrier::updateWithPoints(const std::vector<EvalPoint>& evalPointList, Eval
         {
             if (debugShown())
             {
-                debug("H is too large: " + h.tostring() + " > " + _hMax.tostring() +
-                      ", continue.");
+                debug("H is too large: " + h.tostring() + " > " + _hMax.tostring() + ", continue.");
                 OutputQueue::getInstance()->flush();
             }
             continue;
@@ -337,10 +336,10 @@ bool Barrier::updateWithPoints(const std::vector<EvalPoint>& evalPointList, Eval
     {
         if (updatedFeas || updatedInf)
         {
-            debug(std::string("Updated barrier") +
-                  (updatedFeas && updatedInf ? " with feasible and infeasible points"
-                   : updatedFeas             ? " with feasible points"
-                                             : " with infeasible points"));
+            debug(std::string("Updated barrier") + (updatedFeas && updatedInf
+                                                        ? " with feasible and infeasible points"
+                                                    : updatedFeas ? " with feasible points"
+                                                                  : " with infeasible points"));
         }
         else if (!added)
         {
@@ -353,7 +352,8 @@ bool Barrier::updateWithPoints(const std::vector<EvalPoint>& evalPointList, Eval
 std::string Barrier::display(size_t max) const
 {
     std::string s;
-    const auto listLines = [&s, max](const std::vector<EvalPoint>& list, const char* prefix) {
+    const auto listLines = [&s, max](const std::vector<EvalPoint>& list, const char* prefix)
+    {
         size_t written = 0;
         for (const auto& evalPoint : list)
         {
@@ -410,8 +410,8 @@ std::istream& operator>>(std::istream& in, Barrier& barrier)
             {
                 // A barrier of another problem.
                 QARNO_THROW(Exception, "the point " + evalPoint.Point::display() + " of " + token +
-                                    " has " + itos(evalPoint.size()) + " coordinates, not " +
-                                    itos(barrier.getN()));
+                                           " has " + itos(evalPoint.size()) + " coordinates, not " +
+                                           itos(barrier.getN()));
             }
             CacheBase::getInstance()->find(evalPoint, evalPoint);
             if (token == "X_FEAS")

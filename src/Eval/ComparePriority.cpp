@@ -15,7 +15,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-
 const double NO_COSINE = std::numeric_limits<double>::infinity();
 
 const char* const DIMENSION_MISMATCH =

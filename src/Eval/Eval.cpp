@@ -13,7 +13,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-
 bool hasConstraint(const BBOutputTypeList& bbOutputType)
 {
     for (const auto& type : bbOutputType)
@@ -40,12 +39,8 @@ void Eval::resetComputeRules()
 }
 
 Eval::Eval()
-    : _toRecompute(false),
-      _f(),
-      _h(INF),
-      _evalStatus(EvalStatusType::EVAL_STATUS_UNDEFINED),
-      _bbOutput("", true),
-      _bbOutputComplete(false)
+    : _toRecompute(false), _f(), _h(INF), _evalStatus(EvalStatusType::EVAL_STATUS_UNDEFINED),
+      _bbOutput("", true), _bbOutputComplete(false)
 {
 }
 

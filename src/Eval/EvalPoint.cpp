@@ -29,11 +29,7 @@ EvalPoint::EvalPoint(const Point& x)
 }
 
 EvalPoint::EvalPoint(Point&& x)
-    : Point(std::move(x)),
-      _eval(),
-      _tag(0),
-      _threadAlgo(getThreadNum()),
-      _numberEval(0),
+    : Point(std::move(x)), _eval(), _tag(0), _threadAlgo(getThreadNum()), _numberEval(0),
       _pointFrom()
 {
 }
@@ -53,8 +49,9 @@ void EvalPoint::copyMembers(const EvalPoint& evalPoint)
 
 bool EvalPoint::isDefined() const
 {
-    QARNO_THROW(Exception, "Error: Calling EvalPoint::isDefined(). Choose ArrayOfDouble::isDefined() or "
-                    "Double::isDefined() instead.");
+    QARNO_THROW(Exception,
+                "Error: Calling EvalPoint::isDefined(). Choose ArrayOfDouble::isDefined() or "
+                "Double::isDefined() instead.");
 }
 
 // ---------------------------------------------------------------------------
@@ -172,8 +169,8 @@ void EvalPoint::setBBO(const std::string& bbo, const BBOutputTypeList& bbOutputT
     evalForUpdate(evalType, "EvalPoint::setBBO").setBBO(bbo, bbOutputTypes, evalOk);
 }
 
-void EvalPoint::setBBO(const std::string& bbo, const std::string& sBBOutputTypes,
-                       EvalType evalType, bool evalOk)
+void EvalPoint::setBBO(const std::string& bbo, const std::string& sBBOutputTypes, EvalType evalType,
+                       bool evalOk)
 {
     setBBO(bbo, stringToBBOutputTypeList(sBBOutputTypes), evalType, evalOk);
 }
@@ -305,7 +302,7 @@ void EvalPoint::setPointFrom(const std::shared_ptr<Point>& pointFrom)
     if (pointFrom && pointFrom->size() < size())
     {
         QARNO_THROW(Exception, "EvalPoint::setPointFrom: pointFrom must have the same dimension as "
-                        "EvalPoint");
+                               "EvalPoint");
     }
     _pointFrom = pointFrom;
 }
@@ -435,7 +432,7 @@ std::istream& operator>>(std::istream& in, EvalPoint& evalPoint)
     {
         in.setstate(std::ios::failbit);
         QARNO_THROW(Exception, "Expecting \"" + ArrayOfDouble::pStart + "\", got \"" +
-                            escapeControlChars(word) + "\"");
+                                   escapeControlChars(word) + "\"");
     }
     putBackWord(in, word);
 

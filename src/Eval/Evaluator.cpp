@@ -38,7 +38,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-
 /// The identity of a temporary file this process created: a name found
 /// later at the same place is only ours when it is still this file.
 struct FileId
@@ -634,7 +633,7 @@ std::vector<bool> Evaluator::eval_block(std::vector<std::shared_ptr<EvalPoint>>&
         if (!point || !point->isComplete())
         {
             QARNO_THROW(Exception, "Evaluator: Incomplete point " +
-                                (point ? point->display() : std::string("(  )")));
+                                       (point ? point->display() : std::string("(  )")));
         }
     }
     for (const auto& point : block)
@@ -663,7 +662,7 @@ std::vector<bool> Evaluator::eval_block(std::vector<std::shared_ptr<EvalPoint>>&
         return evalOk;
     }
     QARNO_THROW(Exception, "Error: This value of EvalXDefined is not processed: " +
-                        std::to_string(static_cast<int>(_evalXDefined)));
+                               std::to_string(static_cast<int>(_evalXDefined)));
 }
 
 std::vector<bool> Evaluator::evalXBBExe(std::vector<std::shared_ptr<EvalPoint>>& block,

@@ -30,7 +30,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-
 constexpr size_t SIZE_T_INF = std::numeric_limits<size_t>::max();
 
 bool isShown(OutputLevel level)
@@ -77,7 +76,8 @@ EvaluatorControl::EvaluatorControl(
 {
     if (!_evalContGlobalParams)
     {
-        QARNO_THROW(Exception, "EvaluatorControl: the global evaluator control parameters are NULL");
+        QARNO_THROW(Exception,
+                    "EvaluatorControl: the global evaluator control parameters are NULL");
     }
 }
 
@@ -119,8 +119,9 @@ void EvaluatorControl::addMainThread(
     }
     if (!evalContParams)
     {
-        QARNO_THROW(Exception, "EvaluatorControl: addMainThread: the evaluator control parameters are "
-                        "NULL");
+        QARNO_THROW(Exception,
+                    "EvaluatorControl: addMainThread: the evaluator control parameters are "
+                    "NULL");
     }
     OutputQueue::addIfShown(OutputLevel::LEVEL_DEBUG,
                             [threadNum] { return "Add main thread: " + itos(threadNum); });
@@ -141,10 +142,11 @@ EvcMainThreadInfo& EvaluatorControl::getMainThreadInfo(int threadNum) const
     const auto it = _mainThreadInfo.find(resolved);
     if (it == _mainThreadInfo.end())
     {
-        QARNO_THROW(Exception, "Thread " + itos(resolved) +
-                            " is not a main thread. EvaluatorControl::getMainThreadInfo called "
-                            "with argument threadNum = " +
-                            itos(threadNum));
+        QARNO_THROW(Exception,
+                    "Thread " + itos(resolved) +
+                        " is not a main thread. EvaluatorControl::getMainThreadInfo called "
+                        "with argument threadNum = " +
+                        itos(threadNum));
     }
     return it->second;
 }
@@ -310,8 +312,9 @@ bool EvaluatorControl::addToQueue(const std::shared_ptr<EvalQueuePoint>& evalQue
 {
     if (!evalQueuePoint || !evalQueuePoint->isComplete())
     {
-        QARNO_THROW(Exception, "EvaluatorControl: addToQueue: Adding an undefined Point for evaluation: " +
-                            (evalQueuePoint ? coordinatesOf(*evalQueuePoint) : std::string()));
+        QARNO_THROW(Exception,
+                    "EvaluatorControl: addToQueue: Adding an undefined Point for evaluation: " +
+                        (evalQueuePoint ? coordinatesOf(*evalQueuePoint) : std::string()));
     }
 
     EvcMainThreadInfo& info = getMainThreadInfo(evalQueuePoint->getThreadAlgo());
@@ -363,7 +366,7 @@ void EvaluatorControl::unlockQueue(bool doSort)
     if (!isMainThread(threadNum))
     {
         QARNO_THROW(Exception, "Error: EvaluatorControl::unlockQueue called from thread " +
-                            itos(threadNum) + ", which is not a main thread.");
+                                   itos(threadNum) + ", which is not a main thread.");
     }
     if (doSort && getMainThreadInfo(threadNum).getOpportunisticEval() && getQueueSize(-1) >= 2)
     {
@@ -995,7 +998,7 @@ bool EvaluatorControl::evalBlock(std::vector<std::shared_ptr<EvalQueuePoint>>& b
     if (!evaluator)
     {
         QARNO_THROW(Exception, "EvaluatorControl: Eval Block: main thread " + itos(threadNum) +
-                            " has no evaluator");
+                                   " has no evaluator");
     }
     const Double hMax = getHMax(threadNum);
 
@@ -1025,9 +1028,10 @@ EvaluatorControl::evalBlockOfPoints(std::vector<std::shared_ptr<EvalPoint>>& blo
     {
         if (!point || !point->isComplete())
         {
-            QARNO_THROW(Exception, "EvaluatorControl: Eval Single Point: Trying to evaluate an undefined "
-                            "Point " +
-                                (point ? coordinatesOf(*point) : std::string()));
+            QARNO_THROW(Exception,
+                        "EvaluatorControl: Eval Single Point: Trying to evaluate an undefined "
+                        "Point " +
+                            (point ? coordinatesOf(*point) : std::string()));
         }
     }
 
@@ -1075,9 +1079,10 @@ EvaluatorControl::evalBlockOfPoints(std::vector<std::shared_ptr<EvalPoint>>& blo
         }
         catch (const std::exception& e)
         {
-            QARNO_THROW(Exception, std::string("EvaluatorControl: Eval Block of Points: eval_x returned "
-                                        "an exception: ") +
-                                e.what());
+            QARNO_THROW(Exception,
+                        std::string("EvaluatorControl: Eval Block of Points: eval_x returned "
+                                    "an exception: ") +
+                            e.what());
         }
         // An evaluator that answers for fewer points than it was given did
         // not evaluate the others.
@@ -1102,9 +1107,10 @@ EvaluatorControl::evalBlockOfPoints(std::vector<std::shared_ptr<EvalPoint>>& blo
             }
             if (evalOk[i] && point.getEval(evalType) == nullptr)
             {
-                QARNO_THROW(Exception, "EvaluatorControl: Eval Single Point: no Eval on EvalPoint that "
-                                "was just evaluated. " +
-                                    point.display());
+                QARNO_THROW(Exception,
+                            "EvaluatorControl: Eval Single Point: no Eval on EvalPoint that "
+                            "was just evaluated. " +
+                                point.display());
             }
 
             countEvaluation(point, info, evalType, evalOk[i], countEval[i]);
@@ -1232,8 +1238,8 @@ bool EvaluatorControl::evalSinglePoint(EvalPoint& evalPoint, int mainThreadNum, 
     const std::shared_ptr<Evaluator> evaluator = getMainThreadInfo(mainThreadNum).getEvaluator();
     if (!evaluator)
     {
-        QARNO_THROW(Exception, "EvaluatorControl: Eval Single Point: main thread " + itos(mainThreadNum) +
-                            " has no evaluator");
+        QARNO_THROW(Exception, "EvaluatorControl: Eval Single Point: main thread " +
+                                   itos(mainThreadNum) + " has no evaluator");
     }
     std::vector<std::shared_ptr<EvalPoint>> block{std::make_shared<EvalPoint>(evalPoint)};
     const std::vector<bool> evalOk = evalBlockOfPoints(block, *evaluator, hMax);
@@ -1253,9 +1259,10 @@ bool EvaluatorControl::updateEvalStatusBeforeEval(EvalPoint& evalPoint)
         EvalPoint& foundPoint = _cacheCopy;
         if (CacheBase::getInstance()->find(evalPoint, foundPoint, EvalType::UNDEFINED) == 0)
         {
-            QARNO_THROW(Exception, "QARNO::EvaluatorControl: updateEvalStatusBeforeEval: EvalPoint not "
-                            "found: " +
-                                evalPoint.display());
+            QARNO_THROW(Exception,
+                        "QARNO::EvaluatorControl: updateEvalStatusBeforeEval: EvalPoint not "
+                        "found: " +
+                            evalPoint.display());
         }
         found = &foundPoint;
     }
@@ -1298,9 +1305,10 @@ bool EvaluatorControl::updateEvalStatusBeforeEval(EvalPoint& evalPoint)
     evalPoint.setEvalStatus(EvalStatusType::EVAL_IN_PROGRESS, evalType);
     if (useCache && !CacheBase::getInstance()->update(evalPoint, evalType))
     {
-        QARNO_THROW(Exception, "Warning: EvaluatorControl::updateEvalStatusBeforeEval: Could not update "
-                        "to IN_PROGRESS (" +
-                            evalTypeToString(evalType) + ")");
+        QARNO_THROW(Exception,
+                    "Warning: EvaluatorControl::updateEvalStatusBeforeEval: Could not update "
+                    "to IN_PROGRESS (" +
+                        evalTypeToString(evalType) + ")");
     }
     return doEval;
 }
@@ -1326,8 +1334,8 @@ void EvaluatorControl::updateEvalStatusAfterEval(EvalPoint& evalPoint, bool eval
         break;
     case EvalStatusType::EVAL_NOT_STARTED:
     case EvalStatusType::EVAL_STATUS_UNDEFINED:
-        QARNO_THROW(Exception, "Eval status after evaluation is: " + enumStr(status) +
-                            ". Cannot be handled.");
+        QARNO_THROW(Exception,
+                    "Eval status after evaluation is: " + enumStr(status) + ". Cannot be handled.");
     default:
         QARNO_THROW(Exception, "Unknown eval status: " + enumStr(status));
     }
@@ -1365,8 +1373,7 @@ void EvaluatorControl::computeSuccess(const std::shared_ptr<EvalQueuePoint>& eva
             // is a success of the run. A feasible point improves on any
             // infeasible one.
             const std::shared_ptr<EvalPoint>& best = info.getBestIncumbent();
-            if (!best ||
-                (evalQueuePoint->isFeasible(evalType) && !best->isFeasible(evalType)) ||
+            if (!best || (evalQueuePoint->isFeasible(evalType) && !best->isFeasible(evalType)) ||
                 ComputeSuccessType::defaultComputeSuccessType(point, best, INF) >=
                     SuccessType::PARTIAL_SUCCESS)
             {

@@ -16,7 +16,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-
 /// Subtracts 1 unless the count is 0; false then.
 bool decrementAboveZero(std::atomic<size_t>& count)
 {
@@ -115,8 +114,9 @@ void EvcMainThreadInfo::decNbPointsInQueue()
 {
     if (!decrementAboveZero(_nbPointsInQueue))
     {
-        QARNO_THROW(Exception, "Error in EvaluatorControl main thread management: Trying to decrease "
-                        "number of points in queue which is already 0");
+        QARNO_THROW(Exception,
+                    "Error in EvaluatorControl main thread management: Trying to decrease "
+                    "number of points in queue which is already 0");
     }
 }
 
@@ -124,8 +124,9 @@ void EvcMainThreadInfo::decCurrentlyRunning()
 {
     if (!decrementAboveZero(_currentlyRunning))
     {
-        QARNO_THROW(Exception, "Error in EvaluatorControl main thread management: Trying to decrease "
-                        "number of currently running evaluations which is already 0");
+        QARNO_THROW(Exception,
+                    "Error in EvaluatorControl main thread management: Trying to decrease "
+                    "number of currently running evaluations which is already 0");
     }
 }
 

@@ -16,7 +16,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-
 /// Coordinates are written with 20 decimals, enough to read them back exactly.
 const double FILE_PRECISION = 20;
 
@@ -113,7 +112,7 @@ void OutputDirectToFile::checkHistoryFileFree(const std::string& historyFile,
     if (!historyFile.empty() && historyFile == earlierHistoryFile)
     {
         QARNO_THROW(Exception, "OutputDirectToFile::init: the history file " + historyFile +
-                            " is already written by an earlier run of this process");
+                                   " is already written by an earlier run of this process");
     }
 }
 

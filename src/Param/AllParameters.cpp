@@ -23,7 +23,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-
 // Every banner of the help is one line of 79 characters.
 const char* const DASHES =
     "-------------------------------------------------------------------------------";

@@ -15,7 +15,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-
 // The cache file of a hot restart for which none was given.
 const char* const DEFAULT_CACHE_FILE = "cache.txt";
 

@@ -23,7 +23,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-
 /// Precision shown for a coordinate without granularity.
 const double DEFAULT_PRECISION = 6.0;
 
@@ -304,7 +303,7 @@ void DisplayParameters::checkAndComply(const std::shared_ptr<RunParameters>& run
     if (objWidth > maxObjWidth)
     {
         QARNO_THROW(Exception, "Parameters check: OBJ_WIDTH must be at most " + itos(maxObjWidth) +
-                            ". Value provided: " + itos(objWidth));
+                                   ". Value provided: " + itos(objWidth));
     }
 
     // SOL_FORMAT: 6 per variable, replaced by the decimals of the
@@ -324,8 +323,9 @@ void DisplayParameters::checkAndComply(const std::shared_ptr<RunParameters>& run
     if (!isValidSolFormat(solFormat, n))
     {
         QARNO_THROW(Exception, "Parameters check: SOL_FORMAT must hold " + itos(n) +
-                            " integers from 0 to " + itos(maxSolFormatPrecision) +
-                            ", one per variable. Value provided: ( " + toText(solFormat) + " )");
+                                   " integers from 0 to " + itos(maxSolFormatPrecision) +
+                                   ", one per variable. Value provided: ( " + toText(solFormat) +
+                                   " )");
     }
 
     ArrayOfString displayStats = getSpValue<ArrayOfString>("DISPLAY_STATS", false, false);
@@ -347,7 +347,8 @@ void DisplayParameters::checkAndComply(const std::shared_ptr<RunParameters>& run
         {
             if (nullptr == run)
             {
-                QARNO_THROW(Exception, "DisplayParameters::checkAndComply: Run Parameters are NULL");
+                QARNO_THROW(Exception,
+                            "DisplayParameters::checkAndComply: Run Parameters are NULL");
             }
             problemDir = RunParameters::problemDirPrefix(run);
             addSeed = run->getAttributeValue<bool>("ADD_SEED_TO_FILE_NAMES");
@@ -412,8 +413,9 @@ void DisplayParameters::checkAndComply(const std::shared_ptr<RunParameters>& run
         {
             if (files[i].second == files[j].second)
             {
-                QARNO_THROW(Exception, "Parameters check: " + files[i].first + " and " + files[j].first +
-                                    " name the same file: " + files[i].second);
+                QARNO_THROW(Exception, "Parameters check: " + files[i].first + " and " +
+                                           files[j].first +
+                                           " name the same file: " + files[i].second);
             }
         }
     }

@@ -17,7 +17,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-
 // keyword, type, default, short info, help, help keywords,
 // algoCompatibilityCheck, restartAttribute, uniqueEntry
 const std::vector<AttributeDefinition>& definitionTable()
@@ -153,7 +152,7 @@ void EvalParameters::checkAndComply(const std::shared_ptr<RunParameters>& run)
         std::string types = BBOutputTypeListToString(bbOutputType);
         types.erase(types.find_last_not_of(' ') + 1);
         QARNO_THROW(InvalidParameter, "Parameters check: BB_OUTPUT_TYPE \"" + types +
-                                   "\" has no objective: one output must be of type OBJ");
+                                          "\" has no objective: one output must be of type OBJ");
     }
 
     _toBeChecked = false;
@@ -161,7 +160,8 @@ void EvalParameters::checkAndComply(const std::shared_ptr<RunParameters>& run)
 
 bool EvalParameters::isBbExeCommand() const
 {
-    return !_bbExeCommand.empty() && getSpValue<std::string>("BB_EXE", false, false) == _bbExeCommand;
+    return !_bbExeCommand.empty() &&
+           getSpValue<std::string>("BB_EXE", false, false) == _bbExeCommand;
 }
 
 } // namespace QARNO_4_0_0

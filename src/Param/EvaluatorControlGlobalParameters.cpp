@@ -18,7 +18,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-
 constexpr size_t SIZE_T_INF = std::numeric_limits<size_t>::max();
 
 // keyword, type, default, short info, help, help keywords,

@@ -14,7 +14,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-
 // keyword, type, default, short info, help, help keywords,
 // algoCompatibilityCheck, restartAttribute, uniqueEntry
 const std::vector<AttributeDefinition>& definitionTable()

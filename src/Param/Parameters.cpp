@@ -20,7 +20,6 @@ std::map<std::string, std::type_index, Parameters::UpperCaseLess> Parameters::_t
 namespace
 {
 
-
 char upperByte(char c)
 {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
@@ -179,7 +178,7 @@ void Parameters::registerAttributes(const std::vector<AttributeDefinition>& attr
             if (!atoi(text, value))
             {
                 QARNO_THROW(Exception, "Invalid int attribute definition: " + name +
-                                    ". Infinity is set with INF or +INF or -INF.");
+                                           ". Infinity is set with INF or +INF or -INF.");
             }
             doRegister(value);
         }
@@ -189,7 +188,7 @@ void Parameters::registerAttributes(const std::vector<AttributeDefinition>& attr
             if (!atost(text, value))
             {
                 QARNO_THROW(Exception, "Invalid size_t attribute definition: " + name +
-                                    ". Infinity is set with INF or +INF.");
+                                           ". Infinity is set with INF or +INF.");
             }
             doRegister(value);
         }
@@ -198,8 +197,8 @@ void Parameters::registerAttributes(const std::vector<AttributeDefinition>& attr
             Double value;
             if (!value.atof(text))
             {
-                QARNO_THROW(Exception, "Invalid format for QARNO::Double attribute definition: " + name +
-                                    ". Infinity is set with QARNO::INF or INF.");
+                QARNO_THROW(Exception, "Invalid format for QARNO::Double attribute definition: " +
+                                           name + ". Infinity is set with QARNO::INF or INF.");
             }
             doRegister(value);
         }
@@ -215,9 +214,10 @@ void Parameters::registerAttributes(const std::vector<AttributeDefinition>& attr
         {
             if (!isUndefinedMark(text))
             {
-                QARNO_THROW(Exception, "Invalid attribute definition: " + name + " (" + text +
-                                    "). An ArrayOfDouble must have an undefined default value "
-                                    "\"-\" or \"N/A\" ");
+                QARNO_THROW(Exception,
+                            "Invalid attribute definition: " + name + " (" + text +
+                                "). An ArrayOfDouble must have an undefined default value "
+                                "\"-\" or \"N/A\" ");
             }
             doRegister(ArrayOfDouble());
         }
@@ -229,9 +229,10 @@ void Parameters::registerAttributes(const std::vector<AttributeDefinition>& attr
         {
             if (!isUndefinedMark(text))
             {
-                QARNO_THROW(Exception, "Invalid attribute definition: " + name +
-                                    ". A Point must have an undefined default value \"-\" or "
-                                    "\"N/A\" ");
+                QARNO_THROW(Exception,
+                            "Invalid attribute definition: " + name +
+                                ". A Point must have an undefined default value \"-\" or "
+                                "\"N/A\" ");
             }
             doRegister(Point());
         }
@@ -240,8 +241,8 @@ void Parameters::registerAttributes(const std::vector<AttributeDefinition>& attr
             if (!isUndefinedMark(text))
             {
                 QARNO_THROW(Exception, "Invalid attribute definition: " + name + " (" + text +
-                                    "). A ArrayOfPoint must have an undefined default value "
-                                    "\"-\" or \"N/A\" ");
+                                           "). A ArrayOfPoint must have an undefined default value "
+                                           "\"-\" or \"N/A\" ");
             }
             doRegister(ArrayOfPoint());
         }
@@ -279,9 +280,10 @@ void Parameters::registerAttributes(const std::vector<AttributeDefinition>& attr
         {
             if (!isUndefinedMark(text))
             {
-                QARNO_THROW(Exception, "Invalid attribute definition: " + name + " (" + text +
-                                    "). A ListOfVariableGroup must have an undefined default "
-                                    "value \"-\" or \"N/A\" ");
+                QARNO_THROW(Exception,
+                            "Invalid attribute definition: " + name + " (" + text +
+                                "). A ListOfVariableGroup must have an undefined default "
+                                "value \"-\" or \"N/A\" ");
             }
             doRegister(ListOfVariableGroup());
         }
@@ -318,7 +320,7 @@ void Parameters::registerTypedAttribute(std::string name, T initValue, bool algo
     else if (it->second != type)
     {
         QARNO_THROW(Exception, "Trying to add attribute " + name + " with type " + type.name() +
-                            " which is different from registered type " + it->second.name());
+                                   " which is different from registered type " + it->second.name());
     }
 }
 
@@ -328,8 +330,9 @@ void Parameters::checkInfo() const
     {
         if (attribute->getHelpInfo().empty() && attribute->getShortInfo().empty())
         {
-            QARNO_THROW(Exception, "Check: empty info (Short info and/or Help info) for attribute " +
-                                attribute->getName() + "!");
+            QARNO_THROW(Exception,
+                        "Check: empty info (Short info and/or Help info) for attribute " +
+                            attribute->getName() + "!");
         }
     }
 }
@@ -389,7 +392,7 @@ lookUpType(const std::map<std::string, std::type_index, Parameters::UpperCaseLes
 [[noreturn]] void throwReadTypeMismatch(const std::string& name, const char* typeName)
 {
     QARNO_THROW(Exception, "In getAttributeValue<T> the attribute " + name +
-                        " is not of type T = " + typeName);
+                               " is not of type T = " + typeName);
 }
 
 } // namespace
@@ -436,8 +439,8 @@ const T& Parameters::readValue(const std::string& name, bool upperCaseName, bool
         if (flagCheck && _toBeChecked &&
             !(upperCaseName ? equalsUpperCase(name, "DIMENSION") : name == "DIMENSION"))
         {
-            QARNO_THROW(ParameterToBeChecked, "In getAttributeValue<T> the attribute " + shownName() +
-                                           " has not been checked");
+            QARNO_THROW(ParameterToBeChecked, "In getAttributeValue<T> the attribute " +
+                                                  shownName() + " has not been checked");
         }
         return typed->getValue();
     }
@@ -468,8 +471,8 @@ const Point& Parameters::getAttributeValue<Point>(const std::string& name, bool 
         const ArrayOfPoint& points = readValue<ArrayOfPoint>(name, true, true, flagDefault);
         if (points.empty())
         {
-            QARNO_THROW(Exception, "In getAttributeValue<Point> : the attribute " + upperCopy(name) +
-                                " contains no point.");
+            QARNO_THROW(Exception, "In getAttributeValue<Point> : the attribute " +
+                                       upperCopy(name) + " contains no point.");
         }
         return points[0];
     }
@@ -495,8 +498,8 @@ void Parameters::storeValue(const std::string& name, T value, bool fromEntries)
     if (nullptr == typed)
     {
         QARNO_THROW(Exception, "setSpValueDefault<T> : the attribute " + name + " is of type " +
-                            (nullptr == registered ? "" : registered->name()) +
-                            " and not of type T = " + typeid(T).name());
+                                   (nullptr == registered ? "" : registered->name()) +
+                                   " and not of type T = " + typeid(T).name());
     }
     if constexpr (std::is_same_v<T, Double>)
     {
@@ -692,7 +695,7 @@ template <typename T> bool Parameters::isAttributeDefaultValue(const std::string
     if (*registered != std::type_index(typeid(T)))
     {
         QARNO_THROW(Exception, "In isAttributeDefaultValue<T> : the attribute " + name +
-                            " is not of type T = " + typeid(T).name());
+                                   " is not of type T = " + typeid(T).name());
     }
     // The keyword may be registered by another set only.
     if (nullptr == attribute)
@@ -703,7 +706,7 @@ template <typename T> bool Parameters::isAttributeDefaultValue(const std::string
     if (nullptr == typed)
     {
         QARNO_THROW(Exception, "In isAttributeDefaultValue<T> : the attribute " + name +
-                            " is not of type T = " + typeid(T).name());
+                                   " is not of type T = " + typeid(T).name());
     }
     return typed->isDefaultValue();
 }
@@ -779,8 +782,8 @@ bool Parameters::isAlgoCompatible(const Parameters* params) const
         if (!comparable)
         {
             QARNO_THROW(Exception, "Error: Cannot test the type " +
-                                std::string(nullptr == type ? "" : type->name()) +
-                                " for compatibility for parameter " + name);
+                                       std::string(nullptr == type ? "" : type->name()) +
+                                       " for compatibility for parameter " + name);
         }
         if (!equal)
         {

@@ -24,7 +24,6 @@ ParameterEntries Parameters::_paramEntries;
 namespace
 {
 
-
 const char* const STANDARD_INPUT = "Standard Input";
 
 // A point index of X0 must stay below this. A position is a count of starting
@@ -54,7 +53,7 @@ size_t entryDimension(const Parameters& params)
     if (dimension > Parameters::MAX_DIMENSION)
     {
         QARNO_THROW(Exception, "Parameters check: DIMENSION must be at most " +
-                            itos(Parameters::MAX_DIMENSION));
+                                   itos(Parameters::MAX_DIMENSION));
     }
     return dimension;
 }
@@ -62,7 +61,7 @@ size_t entryDimension(const Parameters& params)
 [[noreturn]] void throwTooManyGroupIndices(size_t dimension)
 {
     QARNO_THROW(Exception, "Number of indices for VARIABLE_GROUP must be smaller than DIMENSION (" +
-                        itos(dimension) + ").");
+                               itos(dimension) + ").");
 }
 
 ArrayOfString valueWords(const ParameterEntry& pe)
@@ -210,7 +209,7 @@ void Parameters::readEntries(bool allowMultipleEntries)
             if (!pe->isUnique())
             {
                 QARNO_THROW(Exception, "Multiple entries of parameter: DIMENSION at line #" +
-                                    itos(pe->getLine()) + "! ");
+                                           itos(pe->getLine()) + "! ");
             }
             size_t dimension = 0;
             checkFormatSizeT(pe, dimension);
@@ -265,12 +264,12 @@ void Parameters::readEntries(bool allowMultipleEntries)
                 if (unique && !pe->isUnique() && !allowMultipleEntries)
                 {
                     QARNO_THROW(Exception, "Multiple entries of parameter: " + name + " at line #" +
-                                        itos(pe->getLine()) + "! ");
+                                               itos(pe->getLine()) + "! ");
                 }
                 if (typePtr == nullptr)
                 {
                     QARNO_THROW(Exception, "Parameter " + name +
-                                        " has been registered but its type cannot be read");
+                                               " has been registered but its type cannot be read");
                 }
                 const std::type_index& type = *typePtr;
                 const auto& values = pe->getValues();
@@ -407,7 +406,7 @@ void Parameters::readEntries(bool allowMultipleEntries)
                 else
                 {
                     QARNO_THROW(Exception, "Parameter " + name +
-                                        " has been registered but its type cannot be read");
+                                               " has been registered but its type cannot be read");
                 }
                 pe->setHasBeenInterpreted(true);
             }
@@ -438,7 +437,7 @@ void Parameters::checkFormatNbEntries(const std::shared_ptr<ParameterEntry>& pe,
     if (pe->getNbValues() != n)
     {
         QARNO_THROW(Exception, "Parameter " + pe->getName() + " expects exactly " + itos(n) +
-                            " values, at line " + itos(pe->getLine()));
+                                   " values, at line " + itos(pe->getLine()));
     }
 }
 

@@ -26,7 +26,6 @@ bool RunParameters::_warningUnknownParamShown = false;
 namespace
 {
 
-
 /// From this dimension on the model searches are switched off.
 const size_t MODELS_MAX_DIMENSION = 50;
 
@@ -566,8 +565,8 @@ void RunParameters::checkAndComply(
     if (getSpValue<std::string>("QARNO_VERSION", false, false) != VERSION_TEXT)
     {
         QARNO_THROW(Exception, std::string("Parameters check: QARNO_VERSION is not compatible with "
-                                    "registered version ") +
-                            VERSION_TEXT + "\n");
+                                           "registered version ") +
+                                   VERSION_TEXT + "\n");
     }
 
     if (!isPositive(getSpValue<Double>("ANISOTROPY_FACTOR", false, false)))
@@ -613,8 +612,9 @@ void RunParameters::checkAndComply(
 
     if (nullptr == evcGlobal)
     {
-        QARNO_THROW(Exception, "RunParameters::checkAndComply: the evaluator control global parameters "
-                        "are missing");
+        QARNO_THROW(Exception,
+                    "RunParameters::checkAndComply: the evaluator control global parameters "
+                    "are missing");
     }
     if (evcGlobal->toBeChecked())
     {
@@ -643,8 +643,9 @@ void RunParameters::checkAndComply(
     // check of a copy of this set, says once that MADS goes without them.
     if (getSpValue<bool>("PSD_MADS_OPTIMIZATION", false, false))
     {
-        QARNO_THROW(Exception, "Error: PSD_MADS_OPTIMIZATION can only be used when OpenMP is available. "
-                        "If that is not the case, use SSD_MADS_OPTIMIZATION.");
+        QARNO_THROW(Exception,
+                    "Error: PSD_MADS_OPTIMIZATION can only be used when OpenMP is available. "
+                    "If that is not the case, use SSD_MADS_OPTIMIZATION.");
     }
 
     const bool ssdMads = getSpValue<bool>("SSD_MADS_OPTIMIZATION", false, false);
@@ -653,9 +654,10 @@ void RunParameters::checkAndComply(
         const size_t nbVar = getSpValue<size_t>("SSD_MADS_NB_VAR_IN_SUBPROBLEM", false, false);
         if (nbVar < 1 || nbVar > dimension)
         {
-            QARNO_THROW(InvalidParameter, std::string("Parameter ") + "SSD_MADS_NB_VAR_IN_SUBPROBLEM" +
-                                       " must be between 1 and " + itos(dimension) +
-                                       ". Value provided: " + itos(nbVar));
+            QARNO_THROW(InvalidParameter, std::string("Parameter ") +
+                                              "SSD_MADS_NB_VAR_IN_SUBPROBLEM" +
+                                              " must be between 1 and " + itos(dimension) +
+                                              ". Value provided: " + itos(nbVar));
         }
         if (getSpValue<size_t>("SSD_MADS_NB_SUBPROBLEM", false, false) == NO_LIMIT)
         {

@@ -110,8 +110,7 @@ bool PyCallback::resultToLine(PyObject* result, std::string& line)
 }
 
 std::vector<bool> PyCallback::eval_block(std::vector<std::shared_ptr<EvalPoint>>& block,
-                                         const Double& /*hMax*/,
-                                         std::vector<bool>& countEval) const
+                                         const Double& /*hMax*/, std::vector<bool>& countEval) const
 {
     std::vector<bool> evalOk(block.size(), false);
     countEval.resize(block.size(), false);
@@ -164,7 +163,8 @@ std::vector<bool> PyCallback::eval_block(std::vector<std::shared_ptr<EvalPoint>>
                 // to stop: they end the run and reach the caller of
                 // minimize, where they are raised again.
                 _pendingError.fetch();
-                QARNO_THROW(Exception, "The objective function raised an exception that ends the run");
+                QARNO_THROW(Exception,
+                            "The objective function raised an exception that ends the run");
             }
             // Printed without keeping it in sys.last_traceback: that would
             // hold the objective's frame, and its array, until the next error.

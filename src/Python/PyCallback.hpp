@@ -36,8 +36,7 @@ public:
     /// Runs with or without the lock held by the calling thread.
     ~PyCallback() override;
 
-    std::vector<bool> eval_block(std::vector<std::shared_ptr<EvalPoint>>& block,
-                                 const Double& hMax,
+    std::vector<bool> eval_block(std::vector<std::shared_ptr<EvalPoint>>& block, const Double& hMax,
                                  std::vector<bool>& countEval) const override;
 
     /// Raises again the error that ended the run, if any; false when there

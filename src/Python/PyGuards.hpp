@@ -110,7 +110,10 @@ public:
 #endif
     }
 
-    bool holdsError() const noexcept { return static_cast<bool>(_error); }
+    bool holdsError() const noexcept
+    {
+        return static_cast<bool>(_error);
+    }
 
     /// Gives the error back to the error indicator; false when none is held.
     bool restore() noexcept

@@ -609,7 +609,8 @@ PyObject* minimizeRun(PyObject* args, PyObject* kwargs)
 
         MainStep mainStep;
         mainStep.setAllParameters(params);
-        callback = std::make_shared<PyCallback>(params->get_eval_params(), PyTuple_GET_ITEM(args, 0));
+        callback =
+            std::make_shared<PyCallback>(params->get_eval_params(), PyTuple_GET_ITEM(args, 0));
         mainStep.setEvaluator(callback);
 
         bool runSucceeded = false;
@@ -719,8 +720,7 @@ PyMethodDef gMethods[] = {
      METH_VARARGS | METH_KEYWORDS, MINIMIZE_DOC},
     {nullptr, nullptr, 0, nullptr}};
 
-PyModuleDef_Slot gSlots[] = {{Py_mod_exec, reinterpret_cast<void*>(execModule)},
-                             {0, nullptr}};
+PyModuleDef_Slot gSlots[] = {{Py_mod_exec, reinterpret_cast<void*>(execModule)}, {0, nullptr}};
 
 // No module state: every run's state is its own, and the module holds no
 // object of its own.
@@ -849,8 +849,8 @@ Py_ssize_t getDoubleBuffer(PyObject* object, std::vector<double>& values, int* n
     PyRef typecode(PyObject_GetAttrString(object, "typecode"));
     if (typecode)
     {
-        const char* text = PyUnicode_Check(typecode.get()) ? PyUnicode_AsUTF8(typecode.get())
-                                                           : nullptr;
+        const char* text =
+            PyUnicode_Check(typecode.get()) ? PyUnicode_AsUTF8(typecode.get()) : nullptr;
         if (nullptr != text && 'd' == text[0] && count > 0)
         {
             return copyDoubles(view, count, values);

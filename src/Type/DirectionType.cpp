@@ -11,7 +11,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-
 std::string joinWords(const std::list<std::string>& words)
 {
     std::string joined;
@@ -28,7 +27,8 @@ DirectionType stringToDirectionType(const std::list<std::string>& words)
 {
     if (words.empty())
     {
-        QARNO_THROW(Exception, "An empty list of string cannot be converted to QARNO::DirectionType ");
+        QARNO_THROW(Exception,
+                    "An empty list of string cannot be converted to QARNO::DirectionType ");
     }
 
     std::list<std::string> upper = words;
@@ -37,7 +37,7 @@ DirectionType stringToDirectionType(const std::list<std::string>& words)
     if (upper.size() > 4)
     {
         QARNO_THROW(Exception, "List of string cannot be converted to QARNO::DirectionType  " +
-                            joinWords(upper));
+                                   joinWords(upper));
     }
 
     auto it = upper.begin();
@@ -112,8 +112,8 @@ DirectionType stringToDirectionType(const std::list<std::string>& words)
         QARNO_THROW(Exception, "GPS direction type not yet supported");
     }
 
-    QARNO_THROW(Exception, "List of strings cannot be converted to QARNO::DirectionType  " +
-                        joinWords(upper));
+    QARNO_THROW(Exception,
+                "List of strings cannot be converted to QARNO::DirectionType  " + joinWords(upper));
 }
 
 DirectionType stringToDirectionType(const std::string& s)

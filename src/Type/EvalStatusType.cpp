@@ -12,13 +12,12 @@ namespace QARNO_4_0_0
 namespace
 {
 
-
 constexpr size_t NB_STATUS = 9;
 
 constexpr std::array<const char*, NB_STATUS> STATUS_NAMES = {
-    "EVAL_NOT_STARTED", "EVAL_FAILED",      "EVAL_ERROR",
+    "EVAL_NOT_STARTED",   "EVAL_FAILED",      "EVAL_ERROR",
     "EVAL_USER_REJECTED", "EVAL_CONS_H_OVER", "EVAL_OK",
-    "EVAL_IN_PROGRESS", "EVAL_WAIT",        "EVAL_STATUS_UNDEFINED"};
+    "EVAL_IN_PROGRESS",   "EVAL_WAIT",        "EVAL_STATUS_UNDEFINED"};
 
 constexpr std::array<const char*, NB_STATUS> STATUS_DESCRIPTIONS = {
     "Evaluation not started",

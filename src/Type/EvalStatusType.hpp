@@ -11,15 +11,15 @@ namespace QARNO_4_0_0
 /// words of the cache file; the order is fixed (values 0 to 8).
 enum class EvalStatusType
 {
-    EVAL_NOT_STARTED,      ///< "Evaluation not started"
-    EVAL_FAILED,           ///< "Evaluation failed"
-    EVAL_ERROR,            ///< "Evaluation error"
-    EVAL_USER_REJECTED,    ///< "Evaluation rejected by user (may be submitted again)"
-    EVAL_CONS_H_OVER,      ///< "Evaluation constraint violation is too high (may be submitted again)"
-    EVAL_OK,               ///< "Evaluation OK"
-    EVAL_IN_PROGRESS,      ///< "Evaluation in progress"
-    EVAL_WAIT,             ///< "Waiting for evaluation in progress"
-    EVAL_STATUS_UNDEFINED  ///< "Undefined evaluation status"
+    EVAL_NOT_STARTED,   ///< "Evaluation not started"
+    EVAL_FAILED,        ///< "Evaluation failed"
+    EVAL_ERROR,         ///< "Evaluation error"
+    EVAL_USER_REJECTED, ///< "Evaluation rejected by user (may be submitted again)"
+    EVAL_CONS_H_OVER,   ///< "Evaluation constraint violation is too high (may be submitted again)"
+    EVAL_OK,            ///< "Evaluation OK"
+    EVAL_IN_PROGRESS,   ///< "Evaluation in progress"
+    EVAL_WAIT,          ///< "Waiting for evaluation in progress"
+    EVAL_STATUS_UNDEFINED ///< "Undefined evaluation status"
 };
 
 /// The description of a status; throws "Unrecognized evaluation status" for

@@ -10,7 +10,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-
 // One count of points. A word that is not an integer, or a negative one,
 // would otherwise turn into a near-infinite number of points to generate.
 size_t readNbPoints(const std::string& word)
@@ -35,8 +34,8 @@ LHSearchType::LHSearchType(const std::string& text)
     const ArrayOfString words(text, " ");
     if (words.size() != 2)
     {
-        QARNO_THROW(Exception, "LHSearchType must have 2 entries, got " + itos(words.size()) + "( " +
-                            text + " )");
+        QARNO_THROW(Exception, "LHSearchType must have 2 entries, got " + itos(words.size()) +
+                                   "( " + text + " )");
     }
 
     _nbInitial = readNbPoints(words[0]);

@@ -11,7 +11,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-
 // The names by value; the last one is UNDEFINED.
 const char* const FORMULATION_NAMES[] = {"FS",   "FSP", "EIS", "EFI",    "EFIS",     "EFIM",
                                          "EFIC", "PFI", "D",   "EXTERN", "UNDEFINED"};

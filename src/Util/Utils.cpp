@@ -21,7 +21,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-
 // The conversion letters that end a display format.
 const char* const FORMAT_LETTERS = "eEfgGdi";
 

@@ -2,9 +2,11 @@
 
 #include <iostream>
 
-namespace TESKORA {
+namespace TESKORA
+{
 
-namespace {
+namespace
+{
 std::ostream* diagStream = nullptr;
 }
 

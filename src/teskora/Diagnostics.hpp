@@ -3,7 +3,8 @@
 
 #include <ostream>
 
-namespace TESKORA {
+namespace TESKORA
+{
 
 // The library's single stream for its diagnostic lines (size lines,
 // "NOT READY", warnings). Standard output unless redirected, so a test can
@@ -15,7 +16,8 @@ std::ostream& diag_stream();
 std::ostream* set_diag_stream(std::ostream* stream);
 
 // Redirects the diagnostics for the lifetime of the object.
-class DiagStreamRedirect {
+class DiagStreamRedirect
+{
 public:
     explicit DiagStreamRedirect(std::ostream& stream) : _previous(set_diag_stream(&stream)) {}
     ~DiagStreamRedirect() { set_diag_stream(_previous); }

@@ -1,10 +1,13 @@
 #include "teskora/Help.hpp"
 
-namespace TESKORA {
+namespace TESKORA
+{
 
-namespace {
+namespace
+{
 
-struct HelpEntry {
+struct HelpEntry
+{
     const char* keyword;
     const char* related;
     const char* text;
@@ -149,7 +152,8 @@ const HelpEntry helpEntries[] = {
      "Example\n"
      "      TYPE ENSEMBLE WEIGHT SELECT METRIC OECV\n"
      "      TYPE ENSEMBLE WEIGHT OPTIM METRIC RMSECV"},
-    {"TYPE", "MODEL DESCRIPTION DEFINITION TYPE PRS KS PRS_EDGE PRS_CAT RBF LOWESS ENSEMBLE KRIGING CN",
+    {"TYPE",
+     "MODEL DESCRIPTION DEFINITION TYPE PRS KS PRS_EDGE PRS_CAT RBF LOWESS ENSEMBLE KRIGING CN",
      "The field name TYPE defines which type of model is used.\n"
      "Possible model types:\n"
      " * PRS: Polynomial Response Surface\n"
@@ -182,7 +186,9 @@ const HelpEntry helpEntries[] = {
      "Example\n"
      "      TYPE PRS DEGREE 3 RIDGE 0\n"
      "      TYPE LOWESS DEGREE 2 RIDGE 0.001"},
-    {"KERNEL_TYPE", "KS RBF LOWESS GAUSSIAN BI-QUADRATIC BIQUADRATIC TRICUBIC TRI-CUBIC INVERSE SPLINES POLYHARMONIC",
+    {"KERNEL_TYPE",
+     "KS RBF LOWESS GAUSSIAN BI-QUADRATIC BIQUADRATIC TRICUBIC TRI-CUBIC INVERSE SPLINES "
+     "POLYHARMONIC",
      "The field name KERNEL_TYPE defines the type of kernel used in the model. The field name "
      "KERNEL is equivalent.\n"
      "Allowed for models of type RBF, KS, LOWESS.\n"
@@ -319,7 +325,8 @@ int dim_help_data()
 std::string** get_help_data()
 {
     std::string** table = new std::string*[helpSize];
-    for (int i = 0; i < helpSize; ++i) {
+    for (int i = 0; i < helpSize; ++i)
+    {
         table[i] = new std::string[3];
         table[i][0] = helpEntries[i].keyword;
         table[i][1] = helpEntries[i].related;

@@ -3,7 +3,8 @@
 
 #include <string>
 
-namespace TESKORA {
+namespace TESKORA
+{
 
 // Number of entries of the help table.
 int dim_help_data();

@@ -5,37 +5,77 @@
 
 #include <cmath>
 
-namespace TESKORA {
+namespace TESKORA
+{
 
-namespace {
+namespace
+{
 
+bool validKernel(kernel_t kt)
+{
+    return kt >= D1 && kt <= I4;
+}
 
-bool validKernel(kernel_t kt) { return kt >= D1 && kt <= I4; }
-
-bool validMetric(metric_t mt) { return mt >= EMAX && mt <= LINV; }
+bool validMetric(metric_t mt)
+{
+    return mt >= EMAX && mt <= LINV;
+}
 
 // The texts and aliases the kernel parser accepts, in its order.
-struct KernelText {
+struct KernelText
+{
     kernel_t type;
     const char* text;
 };
 const KernelText KERNEL_TEXTS[] = {
-    {D1, "D1"}, {D1, "GAUSSIAN"},
-    {D2, "D2"}, {D2, "INVERSE_QUAD"}, {D2, "INVERSEQUAD"},
-    {D3, "D3"}, {D3, "INVERSE_MULTI_QUAD"}, {D3, "INVERSEMULTIQUAD"},
-    {D4, "D4"}, {D4, "BIQUADRATIC"}, {D4, "BI_QUADRATIC"}, {D4, "BI-QUADRATIC"}, {D4, "BIQUAD"},
-    {D5, "D5"}, {D5, "TRICUBIC"}, {D5, "TRI_CUBIC"}, {D5, "TRI-CUBIC"}, {D5, "TRICUB"},
-    {D6, "D6"}, {D6, "EXPSQRT"},
-    {D7, "D7"}, {D7, "EPANECHNIKOV"}, {D7, "EPA"},
-    {I0, "I0"}, {I0, "MULTIQUADRATIC"}, {I0, "MULTI-QUADRATIC"}, {I0, "MULTI_QUADRATIC"}, {I0, "MULTIQUAD"},
-    {I1, "I1"}, {I1, "POLY1"}, {I1, "SPLINE1"}, {I1, "PHS1"},
-    {I2, "I2"}, {I2, "POLY2"}, {I2, "SPLINE2"}, {I2, "PHS2"},
-    {I3, "I3"}, {I3, "POLY3"}, {I3, "SPLINE3"}, {I3, "PHS3"},
-    {I4, "I4"}, {I4, "POLY4"}, {I4, "SPLINE4"}, {I4, "PHS4"},
+    {D1, "D1"},
+    {D1, "GAUSSIAN"},
+    {D2, "D2"},
+    {D2, "INVERSE_QUAD"},
+    {D2, "INVERSEQUAD"},
+    {D3, "D3"},
+    {D3, "INVERSE_MULTI_QUAD"},
+    {D3, "INVERSEMULTIQUAD"},
+    {D4, "D4"},
+    {D4, "BIQUADRATIC"},
+    {D4, "BI_QUADRATIC"},
+    {D4, "BI-QUADRATIC"},
+    {D4, "BIQUAD"},
+    {D5, "D5"},
+    {D5, "TRICUBIC"},
+    {D5, "TRI_CUBIC"},
+    {D5, "TRI-CUBIC"},
+    {D5, "TRICUB"},
+    {D6, "D6"},
+    {D6, "EXPSQRT"},
+    {D7, "D7"},
+    {D7, "EPANECHNIKOV"},
+    {D7, "EPA"},
+    {I0, "I0"},
+    {I0, "MULTIQUADRATIC"},
+    {I0, "MULTI-QUADRATIC"},
+    {I0, "MULTI_QUADRATIC"},
+    {I0, "MULTIQUAD"},
+    {I1, "I1"},
+    {I1, "POLY1"},
+    {I1, "SPLINE1"},
+    {I1, "PHS1"},
+    {I2, "I2"},
+    {I2, "POLY2"},
+    {I2, "SPLINE2"},
+    {I2, "PHS2"},
+    {I3, "I3"},
+    {I3, "POLY3"},
+    {I3, "SPLINE3"},
+    {I3, "PHS3"},
+    {I4, "I4"},
+    {I4, "POLY4"},
+    {I4, "SPLINE4"},
+    {I4, "PHS4"},
 };
 
-const char* const METRIC_TEXTS[] = {"EMAX", "EMAXCV", "RMSE", "ARMSE", "RMSECV", "ARMSECV", "OE",
-                                    "OECV", "AOE", "AOECV", "EFIOE", "EFIOECV", "LINV"};
+const char* const METRIC_TEXTS[] = {"EMAX", "EMAXCV", "RMSE",  "ARMSE", "RMSECV",  "ARMSECV", "OE",
+                                    "OECV", "AOE",    "AOECV", "EFIOE", "EFIOECV", "LINV"};
 
 } // namespace
 
@@ -43,7 +83,8 @@ std::string kernel_type_to_str(kernel_t kt)
 {
     if (!validKernel(kt))
         TESKORA_THROW("kernel_type_to_str: undefined kernel type");
-    static const char* const texts[] = {"D1", "D2", "D3", "D4", "D5", "D6", "D7", "I0", "I1", "I2", "I3", "I4"};
+    static const char* const texts[] = {"D1", "D2", "D3", "D4", "D5", "D6",
+                                        "D7", "I0", "I1", "I2", "I3", "I4"};
     return texts[kt];
 }
 
@@ -90,18 +131,21 @@ int kernel_dmin(kernel_t kt)
 double kernel(kernel_t kt, double ks, double r)
 {
     const double x = ks * r;
-    switch (kt) {
+    switch (kt)
+    {
     case D1:
         return std::exp(-3.141592654 * x * x);
     case D2:
         return 1.0 / (1.0 + 9.869604403666765 * x * x);
     case D3:
         return 1.0 / std::sqrt(1.0 + 52.015 * x * x);
-    case D4: {
+    case D4:
+    {
         const double y = std::fabs(x) * 16.0 / 15.0;
         return y <= 1.0 ? (1.0 - y * y) * (1.0 - y * y) : 0.0;
     }
-    case D5: {
+    case D5:
+    {
         const double y = std::fabs(x) * 162.0 / 140.0;
         const double t = 1.0 - y * y * y;
         return y <= 1.0 ? t * t * t : 0.0;
@@ -152,7 +196,8 @@ metric_t str_to_metric_type(const std::string& s)
 
 norm_t metric_type_to_norm_type(metric_t mt)
 {
-    switch (mt) {
+    switch (mt)
+    {
     case EMAX:
     case EMAXCV:
         return NORM_INF;
@@ -170,7 +215,8 @@ bool one_metric_value_per_bbo(metric_t mt)
 {
     if (!validMetric(mt))
         TESKORA_THROW("Undefined metric");
-    switch (mt) {
+    switch (mt)
+    {
     case EMAX:
     case EMAXCV:
     case RMSE:
@@ -188,7 +234,8 @@ bool metric_uses_cv(metric_t mt)
 {
     if (!validMetric(mt))
         TESKORA_THROW("Undefined metric");
-    switch (mt) {
+    switch (mt)
+    {
     case EMAXCV:
     case RMSECV:
     case ARMSECV:
@@ -205,7 +252,8 @@ metric_t metric_convert_single_obj(metric_t mt)
 {
     if (!validMetric(mt))
         TESKORA_THROW("Undefined metric");
-    switch (mt) {
+    switch (mt)
+    {
     case EMAX:
     case EMAXCV:
     case OECV:

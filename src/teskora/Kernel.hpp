@@ -5,15 +5,31 @@
 
 #include <string>
 
-namespace TESKORA {
+namespace TESKORA
+{
 
 // Radial kernels: the D kernels decrease with the distance, the I kernels
 // grow with it.
-enum kernel_t { D1 = 0, D2 = 1, D3 = 2, D4 = 3, D5 = 4, D6 = 5, D7 = 6, I0 = 7, I1 = 8, I2 = 9, I3 = 10, I4 = 11 };
+enum kernel_t
+{
+    D1 = 0,
+    D2 = 1,
+    D3 = 2,
+    D4 = 3,
+    D5 = 4,
+    D6 = 5,
+    D7 = 6,
+    I0 = 7,
+    I1 = 8,
+    I2 = 9,
+    I3 = 10,
+    I4 = 11
+};
 
 // Quality metrics of a model; the CV forms judge each training point by a
 // model built without it.
-enum metric_t {
+enum metric_t
+{
     EMAX = 0,
     EMAXCV = 1,
     RMSE = 2,

@@ -4,16 +4,18 @@
 
 #include <new>
 
-namespace TESKORA {
+namespace TESKORA
+{
 
-namespace {
-
+namespace
+{
 
 } // namespace
 
 size_t Matrix::checked_size(int nbRows, int nbCols)
 {
-    if (nbRows < 0 || nbCols < 0) {
+    if (nbRows < 0 || nbCols < 0)
+    {
         throw std::bad_array_new_length();
     }
     return static_cast<size_t>(nbRows) * static_cast<size_t>(nbCols);
@@ -41,7 +43,8 @@ Matrix::Matrix(const Matrix&) = default;
 Matrix& Matrix::operator=(const Matrix& B)
 {
     // std::vector keeps its buffer when the sizes match, as required.
-    if (this != &B) {
+    if (this != &B)
+    {
         _name = B._name;
         _nbRows = B._nbRows;
         _nbCols = B._nbCols;
@@ -98,11 +101,13 @@ double Matrix::get(int k) const
 
 double& Matrix::operator[](int k)
 {
-    if (_nbRows == 1) {
+    if (_nbRows == 1)
+    {
         assert(k >= 0 && k < _nbCols);
         return at(0, k);
     }
-    if (_nbCols == 1) {
+    if (_nbCols == 1)
+    {
         assert(k >= 0 && k < _nbRows);
         return at(k, 0);
     }
@@ -257,7 +262,8 @@ Matrix Matrix::get_rows(const std::list<int>& I) const
             TESKORA_THROW("Matrix::get_rows: bad index");
     Matrix R(_name + "_get_rows", static_cast<int>(I.size()), _nbCols);
     int k = 0;
-    for (int i : I) {
+    for (int i : I)
+    {
         for (int j = 0; j < _nbCols; ++j)
             R.at(k, j) = at(i, j);
         ++k;
@@ -275,7 +281,8 @@ Matrix Matrix::get_cols(const std::list<int>& J) const
             TESKORA_THROW("Matrix::get_rows: bad index");
     Matrix C(_name + "_get_cols", _nbRows, static_cast<int>(J.size()));
     int k = 0;
-    for (int j : J) {
+    for (int j : J)
+    {
         for (int i = 0; i < _nbRows; ++i)
             C.at(i, k) = at(i, j);
         ++k;

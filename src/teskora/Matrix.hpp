@@ -7,15 +7,23 @@
 #include <string>
 #include <vector>
 
-namespace TESKORA {
+namespace TESKORA
+{
 
 // Kind of per-column norm computed by Matrix::col_norm.
 // Fixed underlying type: any int is a valid value, and unknown kinds give 0.
-enum norm_t : int { NORM_0 = 0, NORM_1 = 1, NORM_2 = 2, NORM_INF = 3 };
+enum norm_t : int
+{
+    NORM_0 = 0,
+    NORM_1 = 1,
+    NORM_2 = 2,
+    NORM_INF = 3
+};
 
 // Domain of one tunable model parameter, for the poll directions of the
 // parameter optimiser.
-enum param_domain_t {
+enum param_domain_t
+{
     PARAM_DOMAIN_CONTINUOUS = 0,
     PARAM_DOMAIN_INTEGER = 1,
     PARAM_DOMAIN_BOOL = 2,
@@ -25,7 +33,8 @@ enum param_domain_t {
 
 // Named dense matrix of doubles with value semantics. Entries live in one
 // contiguous row-major block so that whole-matrix loops stay cache friendly.
-class Matrix {
+class Matrix
+{
 private:
     std::string _name;
     int _nbRows;
@@ -173,7 +182,8 @@ public:
     static Matrix get_matrix_PZs(const Matrix& Ai, const Matrix& H, const Matrix& Zs);
     static Matrix get_matrix_dPi(const Matrix& Ai, const Matrix& H);
     static Matrix get_matrix_dPiPZs(const Matrix& Ai, const Matrix& H, const Matrix& Zs);
-    static Matrix get_matrix_dPiPZs(const Matrix& Ai, const Matrix& H, const Matrix& Zs, const Matrix& ALPHA);
+    static Matrix get_matrix_dPiPZs(const Matrix& Ai, const Matrix& H, const Matrix& Zs,
+                                    const Matrix& ALPHA);
 
     // Tables of distances between the rows of A and the rows of B.
     static Matrix get_distances_norm1(const Matrix& A, const Matrix& B);
@@ -182,11 +192,14 @@ public:
     // Order ranks of the entries of a vector.
     Matrix rank() const;
     // Poll directions of the parameter optimiser (2N rows of N columns).
-    static Matrix get_poll_directions(const Matrix& scaling, const param_domain_t* domain, double poll_size);
+    static Matrix get_poll_directions(const Matrix& scaling, const param_domain_t* domain,
+                                      double poll_size);
 
     // Singular value decomposition A = U diag(w) V'.
-    bool SVD_decomposition(std::string& message, double** U, double* w, double** V, int size_limit) const;
-    bool SVD_decomposition(std::string& message, Matrix*& U, Matrix*& W, Matrix*& V, int size_limit) const;
+    bool SVD_decomposition(std::string& message, double** U, double* w, double** V,
+                           int size_limit) const;
+    bool SVD_decomposition(std::string& message, Matrix*& U, Matrix*& W, Matrix*& V,
+                           int size_limit) const;
     Matrix SVD_inverse() const;
 
     // Text forms and reader.

@@ -7,10 +7,11 @@
 #include <limits>
 #include <set>
 
-namespace TESKORA {
+namespace TESKORA
+{
 
-namespace {
-
+namespace
+{
 
 bool sameSize(const Matrix& A, const Matrix& B)
 {
@@ -32,7 +33,10 @@ Matrix operator*(const Matrix& A, double v)
     return R;
 }
 
-Matrix operator*(double v, const Matrix& A) { return A * v; }
+Matrix operator*(double v, const Matrix& A)
+{
+    return A * v;
+}
 
 Matrix operator+(const Matrix& A, double v)
 {
@@ -43,9 +47,15 @@ Matrix operator+(const Matrix& A, double v)
     return R;
 }
 
-Matrix operator+(double v, const Matrix& A) { return A + v; }
+Matrix operator+(double v, const Matrix& A)
+{
+    return A + v;
+}
 
-Matrix operator-(const Matrix& A, double v) { return A + (-v); }
+Matrix operator-(const Matrix& A, double v)
+{
+    return A + (-v);
+}
 
 Matrix operator-(const Matrix& A)
 {
@@ -54,7 +64,10 @@ Matrix operator-(const Matrix& A)
     return R;
 }
 
-Matrix operator-(double v, const Matrix& A) { return (-A) + v; }
+Matrix operator-(double v, const Matrix& A)
+{
+    return (-A) + v;
+}
 
 Matrix operator/(const Matrix& A, double v)
 {
@@ -63,56 +76,55 @@ Matrix operator/(const Matrix& A, double v)
     return A * (1.0 / v);
 }
 
-Matrix operator+(const Matrix& A, const Matrix& B) { return Matrix::add(A, B); }
+Matrix operator+(const Matrix& A, const Matrix& B)
+{
+    return Matrix::add(A, B);
+}
 
-Matrix operator-(const Matrix& A, const Matrix& B) { return Matrix::sub(A, B); }
+Matrix operator-(const Matrix& A, const Matrix& B)
+{
+    return Matrix::sub(A, B);
+}
 
 // ---------------------------------------------------------------- two matrices
 
-#define TESKORA_ENTRYWISE(NAME, MESSAGE, EXPR)                                   \
-    if (!sameSize(A, B))                                                         \
-        TESKORA_THROW(MESSAGE);                                                 \
-    Matrix R(NAME, A.get_nb_rows(), A.get_nb_cols());                            \
-    for (int i = 0; i < A.get_nb_rows(); ++i)                                    \
-        for (int j = 0; j < A.get_nb_cols(); ++j) {                              \
-            const double a = A.get(i, j);                                        \
-            const double b = B.get(i, j);                                        \
-            R.set(i, j, EXPR);                                                   \
-        }                                                                        \
+#define TESKORA_ENTRYWISE(NAME, MESSAGE, EXPR)                                                     \
+    if (!sameSize(A, B))                                                                           \
+        TESKORA_THROW(MESSAGE);                                                                    \
+    Matrix R(NAME, A.get_nb_rows(), A.get_nb_cols());                                              \
+    for (int i = 0; i < A.get_nb_rows(); ++i)                                                      \
+        for (int j = 0; j < A.get_nb_cols(); ++j)                                                  \
+        {                                                                                          \
+            const double a = A.get(i, j);                                                          \
+            const double b = B.get(i, j);                                                          \
+            R.set(i, j, EXPR);                                                                     \
+        }                                                                                          \
     return R;
 
-Matrix Matrix::add(const Matrix& A, const Matrix& B)
-{
-    TESKORA_ENTRYWISE(A._name + "+" + B._name, "Matrix::add(A,B): dimension error", a + b)
-}
+Matrix Matrix::add(const Matrix& A, const Matrix& B){
+    TESKORA_ENTRYWISE(A._name + "+" + B._name, "Matrix::add(A,B): dimension error", a + b)}
 
-Matrix Matrix::sub(const Matrix& A, const Matrix& B)
-{
-    TESKORA_ENTRYWISE(A._name + "-" + B._name, "Matrix::sub(A,B): dimension error", a - b)
-}
+Matrix Matrix::sub(const Matrix& A, const Matrix& B){
+    TESKORA_ENTRYWISE(A._name + "-" + B._name, "Matrix::sub(A,B): dimension error", a - b)}
 
-Matrix Matrix::hadamard_product(const Matrix& A, const Matrix& B)
-{
-    TESKORA_ENTRYWISE(A._name + ".*" + B._name, "Matrix::hadamard_product(A,B): dimension error", a * b)
-}
+Matrix Matrix::hadamard_product(const Matrix& A, const Matrix& B){
+    TESKORA_ENTRYWISE(A._name + ".*" + B._name, "Matrix::hadamard_product(A,B): dimension error",
+                      a* b)}
 
-Matrix Matrix::max(const Matrix& A, const Matrix& B)
-{
+Matrix Matrix::max(const Matrix& A, const Matrix& B){
     TESKORA_ENTRYWISE("max(" + A._name + ";" + B._name + ")", "Matrix::max(A,B): dimension error",
-                      (b > a) ? b : a)
-}
+                      (b > a) ? b : a)}
 
-Matrix Matrix::min(const Matrix& A, const Matrix& B)
-{
+Matrix Matrix::min(const Matrix& A, const Matrix& B){
     TESKORA_ENTRYWISE("min(" + A._name + ";" + B._name + ")", "Matrix::min(A,B): dimension error",
-                      (b < a) ? b : a)
-}
+                      (b < a) ? b : a)}
 
 #undef TESKORA_ENTRYWISE
 
 Matrix Matrix::add_fill(const Matrix& A, const Matrix& B)
 {
-    Matrix R(A._name + "+" + B._name, std::max(A._nbRows, B._nbRows), std::max(A._nbCols, B._nbCols));
+    Matrix R(A._name + "+" + B._name, std::max(A._nbRows, B._nbRows),
+             std::max(A._nbCols, B._nbCols));
     for (int i = 0; i < A._nbRows; ++i)
         for (int j = 0; j < A._nbCols; ++j)
             R.at(i, j) = A.at(i, j);
@@ -201,14 +213,18 @@ void Matrix::replace_nan(double v)
 
 void Matrix::normalize_cols()
 {
-    for (int j = 0; j < _nbCols; ++j) {
+    for (int j = 0; j < _nbCols; ++j)
+    {
         double s = 0.0;
         for (int i = 0; i < _nbRows; ++i)
             s += at(i, j);
-        if (s != 0.0) {
+        if (s != 0.0)
+        {
             for (int i = 0; i < _nbRows; ++i)
                 at(i, j) /= s;
-        } else {
+        }
+        else
+        {
             // Integer quotient on purpose: an all-zero weight column stays zero
             // (unless single-row) so that the ensemble's weight test rejects it.
             const double v = static_cast<double>(1 / _nbRows);
@@ -221,7 +237,8 @@ void Matrix::normalize_cols()
 void Matrix::set_random(double a, double b, bool integer)
 {
     // Row by row, so a given generator state always fills the same entries.
-    for (double& x : _X) {
+    for (double& x : _X)
+    {
         x = a + (b - a) * uniform_rand();
         if (integer)
             x = static_cast<double>(TESKORA::round(x));
@@ -238,7 +255,10 @@ double Matrix::sum() const
     return s;
 }
 
-double Matrix::mean() const { return sum() / (_nbRows * _nbCols); }
+double Matrix::mean() const
+{
+    return sum() / (_nbRows * _nbCols);
+}
 
 double Matrix::normsquare() const
 {
@@ -248,9 +268,15 @@ double Matrix::normsquare() const
     return s;
 }
 
-double Matrix::norm() const { return std::sqrt(normsquare()); }
+double Matrix::norm() const
+{
+    return std::sqrt(normsquare());
+}
 
-double Matrix::rmse() const { return std::sqrt(normsquare() / (_nbRows * _nbCols)); }
+double Matrix::rmse() const
+{
+    return std::sqrt(normsquare() / (_nbRows * _nbCols));
+}
 
 double Matrix::trace() const
 {
@@ -293,7 +319,8 @@ int Matrix::get_min_index() const
     int k = 0;
     for (int j = 0; j < _nbCols; ++j)
         for (int i = 0; i < _nbRows; ++i)
-            if (at(i, j) < m) {
+            if (at(i, j) < m)
+            {
                 m = at(i, j);
                 k = j * _nbRows + i;
             }
@@ -306,7 +333,8 @@ int Matrix::get_max_index() const
     int k = 0;
     for (int j = 0; j < _nbCols; ++j)
         for (int i = 0; i < _nbRows; ++i)
-            if (at(i, j) > m) {
+            if (at(i, j) > m)
+            {
                 m = at(i, j);
                 k = j * _nbRows + i;
             }
@@ -318,7 +346,8 @@ int Matrix::get_min_index_row(int i) const
     double m = HUGE_VALUE;
     int k = 0;
     for (int j = 0; j < _nbCols; ++j)
-        if (get(i, j) < m) {
+        if (get(i, j) < m)
+        {
             m = get(i, j);
             k = j;
         }
@@ -330,7 +359,8 @@ int Matrix::get_min_index_col(int j) const
     double m = HUGE_VALUE;
     int k = 0;
     for (int i = 0; i < _nbRows; ++i)
-        if (get(i, j) < m) {
+        if (get(i, j) < m)
+        {
             m = get(i, j);
             k = i;
         }
@@ -386,7 +416,8 @@ int Matrix::find_row(const Matrix& r) const
         return -1;
     if (r._nbRows != 1 || r._nbCols != _nbCols)
         TESKORA_THROW("find_row: dimension error");
-    for (int i = 0; i < _nbRows; ++i) {
+    for (int i = 0; i < _nbRows; ++i)
+    {
         bool equal = true;
         for (int j = 0; j < _nbCols && equal; ++j)
             equal = (at(i, j) == r.at(0, j));
@@ -398,14 +429,16 @@ int Matrix::find_row(const Matrix& r) const
 
 Matrix Matrix::sum(int direction) const
 {
-    if (direction == 1) {
+    if (direction == 1)
+    {
         Matrix S("S", 1, _nbCols);
         for (int i = 0; i < _nbRows; ++i)
             for (int j = 0; j < _nbCols; ++j)
                 S.at(0, j) += at(i, j);
         return S;
     }
-    if (direction == 2) {
+    if (direction == 2)
+    {
         Matrix S("S", _nbRows, 1);
         for (int i = 0; i < _nbRows; ++i)
             for (int j = 0; j < _nbCols; ++j)
@@ -418,9 +451,11 @@ Matrix Matrix::sum(int direction) const
 Matrix Matrix::col_norm(norm_t t) const
 {
     Matrix N("Norm", 1, _nbCols);
-    for (int j = 0; j < _nbCols; ++j) {
+    for (int j = 0; j < _nbCols; ++j)
+    {
         double v = 0.0;
-        switch (t) {
+        switch (t)
+        {
         case NORM_0:
             for (int i = 0; i < _nbRows; ++i)
                 if (std::fabs(at(i, j)) < 1e-13)
@@ -453,13 +488,15 @@ Matrix Matrix::col_norm(norm_t t) const
 Matrix Matrix::diag() const
 {
     const std::string name = "diag(" + _name + ")";
-    if (_nbRows == _nbCols) {
+    if (_nbRows == _nbCols)
+    {
         Matrix D(name, _nbRows, 1);
         for (int i = 0; i < _nbRows; ++i)
             D.at(i, 0) = at(i, i);
         return D;
     }
-    if (_nbRows == 1 || _nbCols == 1) {
+    if (_nbRows == 1 || _nbCols == 1)
+    {
         const int k = std::max(_nbRows, _nbCols);
         Matrix D(name, k, k);
         for (int i = 0; i < k; ++i)

@@ -8,12 +8,17 @@
 #include <memory>
 #include <vector>
 
-namespace TESKORA {
+namespace TESKORA
+{
 
-namespace {
+namespace
+{
 
 // |a| with the sign of b (b = 0 counts as positive).
-double withSign(double a, double b) { return b >= 0.0 ? std::fabs(a) : -std::fabs(a); }
+double withSign(double a, double b)
+{
+    return b >= 0.0 ? std::fabs(a) : -std::fabs(a);
+}
 
 // sqrt(a^2 + b^2) without overflow or underflow of the squares.
 double radius(double a, double b)
@@ -30,23 +35,30 @@ double radius(double a, double b)
 // matrices: singular values spread from 1 to 1e-12 take about n / 4 sweeps
 // for the last ones to separate (about 50 at n = 200, 100 at n = 400, 220 at
 // n = 1000). n + 30 leaves a margin of four at every size.
-int max_sweeps(int n) { return n + 30; }
+int max_sweeps(int n)
+{
+    return n + 30;
+}
 
 } // namespace
 
-bool Matrix::SVD_decomposition(std::string& message, double** U, double* w, double** V, int size_limit) const
+bool Matrix::SVD_decomposition(std::string& message, double** U, double* w, double** V,
+                               int size_limit) const
 {
     message.clear();
     const int m = _nbRows, n = _nbCols;
-    if (size_limit > 0 && m + n > size_limit) {
+    if (size_limit > 0 && m + n > size_limit)
+    {
         message = "SVD_decomposition() error: nbRows+nbCols > " + itos(size_limit);
         return false;
     }
     // A NaN or an infinity never passes the convergence tests: every sweep
     // would be spent on it before the failure is known.
     for (const double x : _X)
-        if (!std::isfinite(x)) {
-            message = "SVD_decomposition() error: the matrix has an entry that is not a finite number";
+        if (!std::isfinite(x))
+        {
+            message =
+                "SVD_decomposition() error: the matrix has an entry that is not a finite number";
             return false;
         }
 
@@ -67,7 +79,8 @@ bool Matrix::SVD_decomposition(std::string& message, double** U, double* w, doub
             u(i, j) = at(i, j);
 
     // Hands the factors back in rows, whatever the outcome.
-    auto deliver = [&]() {
+    auto deliver = [&]()
+    {
         for (int i = 0; i < m; ++i)
             for (int j = 0; j < n; ++j)
                 U[i][j] = u(i, j);
@@ -81,18 +94,22 @@ bool Matrix::SVD_decomposition(std::string& message, double** U, double* w, doub
     int l = 0;
 
     // Householder reduction to upper bidiagonal form.
-    for (int i = 0; i < n; ++i) {
+    for (int i = 0; i < n; ++i)
+    {
         l = i + 1;
         super[i] = scale * g;
         g = 0.0;
         double s = 0.0;
         scale = 0.0;
-        if (i < m) {
+        if (i < m)
+        {
             double* ci = ucol(i);
             for (int k = i; k < m; ++k)
                 scale += std::fabs(ci[k]);
-            if (scale != 0.0) {
-                for (int k = i; k < m; ++k) {
+            if (scale != 0.0)
+            {
+                for (int k = i; k < m; ++k)
+                {
                     ci[k] /= scale;
                     s += ci[k] * ci[k];
                 }
@@ -100,7 +117,8 @@ bool Matrix::SVD_decomposition(std::string& message, double** U, double* w, doub
                 g = -withSign(std::sqrt(s), f);
                 const double h = f * g - s;
                 ci[i] = f - g;
-                for (int j = l; j < n; ++j) {
+                for (int j = l; j < n; ++j)
+                {
                     double* cj = ucol(j);
                     double tj = 0.0;
                     for (int k = i; k < m; ++k)
@@ -117,11 +135,14 @@ bool Matrix::SVD_decomposition(std::string& message, double** U, double* w, doub
         g = 0.0;
         s = 0.0;
         scale = 0.0;
-        if (i < m && i != n - 1) {
+        if (i < m && i != n - 1)
+        {
             for (int k = l; k < n; ++k)
                 scale += std::fabs(u(i, k));
-            if (scale != 0.0) {
-                for (int k = l; k < n; ++k) {
+            if (scale != 0.0)
+            {
+                for (int k = l; k < n; ++k)
+                {
                     u(i, k) /= scale;
                     s += u(i, k) * u(i, k);
                 }
@@ -134,13 +155,15 @@ bool Matrix::SVD_decomposition(std::string& message, double** U, double* w, doub
                 // Row j's sum reads rows j and i; row i is not updated here,
                 // so every sum can be formed before the updates.
                 std::fill(t.begin() + l, t.begin() + m, 0.0);
-                for (int k = l; k < n; ++k) {
+                for (int k = l; k < n; ++k)
+                {
                     const double* ck = ucol(k);
                     const double uik = ck[i];
                     for (int j = l; j < m; ++j)
                         t[j] += ck[j] * uik;
                 }
-                for (int k = l; k < n; ++k) {
+                for (int k = l; k < n; ++k)
+                {
                     double* ck = ucol(k);
                     const double sk = super[k];
                     for (int j = l; j < m; ++j)
@@ -155,15 +178,19 @@ bool Matrix::SVD_decomposition(std::string& message, double** U, double* w, doub
 
     // Accumulation of the right-hand transformations.
     l = n;
-    for (int i = n - 1; i >= 0; --i) {
-        if (i < n - 1) {
-            if (g != 0.0) {
+    for (int i = n - 1; i >= 0; --i)
+    {
+        if (i < n - 1)
+        {
+            if (g != 0.0)
+            {
                 double* vi = vcol(i);
                 for (int k = l; k < n; ++k)
                     row[k] = u(i, k);
                 for (int j = l; j < n; ++j)
                     vi[j] = (row[j] / row[l]) / g;
-                for (int j = l; j < n; ++j) {
+                for (int j = l; j < n; ++j)
+                {
                     double* vj = vcol(j);
                     double tj = 0.0;
                     for (int k = l; k < n; ++k)
@@ -181,15 +208,18 @@ bool Matrix::SVD_decomposition(std::string& message, double** U, double* w, doub
     }
 
     // Accumulation of the left-hand transformations.
-    for (int i = std::min(m, n) - 1; i >= 0; --i) {
+    for (int i = std::min(m, n) - 1; i >= 0; --i)
+    {
         l = i + 1;
         g = w[i];
         for (int j = l; j < n; ++j)
             u(i, j) = 0.0;
         double* ci = ucol(i);
-        if (g != 0.0) {
+        if (g != 0.0)
+        {
             g = 1.0 / g;
-            for (int j = l; j < n; ++j) {
+            for (int j = l; j < n; ++j)
+            {
                 double* cj = ucol(j);
                 double tj = 0.0;
                 for (int k = l; k < m; ++k)
@@ -200,7 +230,9 @@ bool Matrix::SVD_decomposition(std::string& message, double** U, double* w, doub
             }
             for (int j = i; j < m; ++j)
                 ci[j] *= g;
-        } else {
+        }
+        else
+        {
             for (int j = i; j < m; ++j)
                 ci[j] = 0.0;
         }
@@ -210,9 +242,11 @@ bool Matrix::SVD_decomposition(std::string& message, double** U, double* w, doub
     // Plane rotation of columns a and b of a factor stored by columns.
     // Two entries per step, so that the compiler may pair them in one
     // vector operation; the columns never overlap.
-    auto rotate = [](double* __restrict ca, double* __restrict cb, int count, double c, double s) {
+    auto rotate = [](double* __restrict ca, double* __restrict cb, int count, double c, double s)
+    {
         int r = 0;
-        for (; r + 1 < count; r += 2) {
+        for (; r + 1 < count; r += 2)
+        {
             const double y0 = ca[r], z0 = cb[r];
             const double y1 = ca[r + 1], z1 = cb[r + 1];
             ca[r] = y0 * c + z0 * s;
@@ -220,7 +254,8 @@ bool Matrix::SVD_decomposition(std::string& message, double** U, double* w, doub
             cb[r] = z0 * c - y0 * s;
             cb[r + 1] = z1 * c - y1 * s;
         }
-        for (; r < count; ++r) {
+        for (; r < count; ++r)
+        {
             const double y = ca[r], z = cb[r];
             ca[r] = y * c + z * s;
             cb[r] = z * c - y * s;
@@ -229,22 +264,28 @@ bool Matrix::SVD_decomposition(std::string& message, double** U, double* w, doub
 
     // Diagonalisation of the bidiagonal form by shifted QR sweeps.
     const int sweepLimit = max_sweeps(n);
-    for (int k = n - 1; k >= 0; --k) {
+    for (int k = n - 1; k >= 0; --k)
+    {
         int sweeps = sweepLimit;
-        while (true) {
+        while (true)
+        {
             bool cancel = false;
-            for (l = k; l >= 0; --l) {
+            for (l = k; l >= 0; --l)
+            {
                 if (l == 0 || std::fabs(super[l]) + normest == normest)
                     break;
-                if (std::fabs(w[l - 1]) + normest == normest) {
+                if (std::fabs(w[l - 1]) + normest == normest)
+                {
                     cancel = true;
                     break;
                 }
             }
-            if (cancel) {
+            if (cancel)
+            {
                 const int nm = l - 1;
                 double c = 0.0, s = 1.0;
-                for (int i = l; i <= k; ++i) {
+                for (int i = l; i <= k; ++i)
+                {
                     const double f = s * super[i];
                     super[i] = c * super[i];
                     if (std::fabs(f) + normest == normest)
@@ -259,8 +300,10 @@ bool Matrix::SVD_decomposition(std::string& message, double** U, double* w, doub
                 }
             }
             double z = w[k];
-            if (l == k) {
-                if (z < 0.0) {
+            if (l == k)
+            {
+                if (z < 0.0)
+                {
                     w[k] = -z;
                     double* vk = vcol(k);
                     for (int j = 0; j < n; ++j)
@@ -268,8 +311,10 @@ bool Matrix::SVD_decomposition(std::string& message, double** U, double* w, doub
                 }
                 break;
             }
-            if (--sweeps == 0) {
-                message = "SVD_decomposition() error: no convergence in " + itos(sweepLimit) + " iterations";
+            if (--sweeps == 0)
+            {
+                message = "SVD_decomposition() error: no convergence in " + itos(sweepLimit) +
+                          " iterations";
                 deliver();
                 return false;
             }
@@ -282,7 +327,8 @@ bool Matrix::SVD_decomposition(std::string& message, double** U, double* w, doub
             g = radius(f, 1.0);
             f = ((x - z) * (x + z) + h * ((y / (f + withSign(g, f))) - h)) / x;
             double c = 1.0, s = 1.0;
-            for (int j = l; j <= nm; ++j) {
+            for (int j = l; j <= nm; ++j)
+            {
                 const int i = j + 1;
                 g = super[i];
                 y = w[i];
@@ -299,7 +345,8 @@ bool Matrix::SVD_decomposition(std::string& message, double** U, double* w, doub
                 rotate(vcol(j), vcol(i), n, c, s);
                 z = radius(f, h);
                 w[j] = z;
-                if (z != 0.0) {
+                if (z != 0.0)
+                {
                     const double inverse = 1.0 / z;
                     c = f * inverse;
                     s = h * inverse;
@@ -317,11 +364,13 @@ bool Matrix::SVD_decomposition(std::string& message, double** U, double* w, doub
     return true;
 }
 
-bool Matrix::SVD_decomposition(std::string& message, Matrix*& U, Matrix*& W, Matrix*& V, int size_limit) const
+bool Matrix::SVD_decomposition(std::string& message, Matrix*& U, Matrix*& W, Matrix*& V,
+                               int size_limit) const
 {
     const int m = _nbRows, n = _nbCols;
     // Row storage for the raw form; the vectors free it on every path.
-    std::vector<double> uData(static_cast<size_t>(m) * n, 0.0), vData(static_cast<size_t>(n) * n, 0.0);
+    std::vector<double> uData(static_cast<size_t>(m) * n, 0.0),
+        vData(static_cast<size_t>(n) * n, 0.0);
     std::vector<double> w(static_cast<size_t>(n), 0.0);
     std::vector<double*> uRows(static_cast<size_t>(m)), vRows(static_cast<size_t>(n));
     for (int i = 0; i < m; ++i)
@@ -329,7 +378,8 @@ bool Matrix::SVD_decomposition(std::string& message, Matrix*& U, Matrix*& W, Mat
     for (int i = 0; i < n; ++i)
         vRows[i] = vData.data() + static_cast<size_t>(i) * n;
 
-    const bool success = SVD_decomposition(message, uRows.data(), w.data(), vRows.data(), size_limit);
+    const bool success =
+        SVD_decomposition(message, uRows.data(), w.data(), vRows.data(), size_limit);
 
     U = new Matrix("MAT_U", m, n);
     U->_X = uData;

@@ -10,10 +10,11 @@
 #include <numeric>
 #include <vector>
 
-namespace TESKORA {
+namespace TESKORA
+{
 
-namespace {
-
+namespace
+{
 
 // The three norms share one loop over the row pairs; Accumulate folds one
 // coordinate difference into the running value, Finish turns it into the
@@ -26,10 +27,12 @@ Matrix distances(const Matrix& A, const Matrix& B, Accumulate accumulate, Finish
     const int n = A.get_nb_cols();
     Matrix D("D", A.get_nb_rows(), B.get_nb_rows());
     std::vector<double> a(static_cast<size_t>(n));
-    for (int i = 0; i < A.get_nb_rows(); ++i) {
+    for (int i = 0; i < A.get_nb_rows(); ++i)
+    {
         for (int k = 0; k < n; ++k)
             a[k] = A.get(i, k);
-        for (int j = 0; j < B.get_nb_rows(); ++j) {
+        for (int j = 0; j < B.get_nb_rows(); ++j)
+        {
             double v = 0.0;
             for (int k = 0; k < n; ++k)
                 v = accumulate(v, a[k] - B.get(j, k));
@@ -39,30 +42,37 @@ Matrix distances(const Matrix& A, const Matrix& B, Accumulate accumulate, Finish
     return D;
 }
 
-double unchanged(double v) { return v; }
+double unchanged(double v)
+{
+    return v;
+}
 
 } // namespace
 
 Matrix Matrix::get_distances_norm1(const Matrix& A, const Matrix& B)
 {
-    return distances(A, B, [](double v, double d) { return v + std::fabs(d); }, unchanged);
+    return distances(
+        A, B, [](double v, double d) { return v + std::fabs(d); }, unchanged);
 }
 
 Matrix Matrix::get_distances_norm2(const Matrix& A, const Matrix& B)
 {
-    return distances(A, B, [](double v, double d) { return v + d * d; }, [](double v) { return std::sqrt(v); });
+    return distances(
+        A, B, [](double v, double d) { return v + d * d; }, [](double v) { return std::sqrt(v); });
 }
 
 Matrix Matrix::get_distances_norminf(const Matrix& A, const Matrix& B)
 {
-    return distances(A, B, [](double v, double d) { return std::max(v, std::fabs(d)); }, unchanged);
+    return distances(
+        A, B, [](double v, double d) { return std::max(v, std::fabs(d)); }, unchanged);
 }
 
 Matrix Matrix::rank() const
 {
     if (_nbRows > 1 && _nbCols > 1)
         TESKORA_THROW("Matrix::rank: dimension error");
-    if (_nbRows > 1) {
+    if (_nbRows > 1)
+    {
         Matrix R = transpose().rank().transpose();
         return R;
     }
@@ -74,32 +84,37 @@ Matrix Matrix::rank() const
     const double top = std::numeric_limits<double>::max();
     std::vector<int> order(static_cast<size_t>(n));
     std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [this, top](int a, int b) {
-        const double va = at(0, a), vb = at(0, b);
-        const bool usableA = va < top, usableB = vb < top;
-        if (usableA != usableB)
-            return usableA;
-        return usableA && va < vb;
-    });
+    std::stable_sort(order.begin(), order.end(),
+                     [this, top](int a, int b)
+                     {
+                         const double va = at(0, a), vb = at(0, b);
+                         const bool usableA = va < top, usableB = vb < top;
+                         if (usableA != usableB)
+                             return usableA;
+                         return usableA && va < vb;
+                     });
     for (int r = 0; r < n; ++r)
         R.at(0, order[r]) = r;
     return R;
 }
 
-Matrix Matrix::get_poll_directions(const Matrix& scaling, const param_domain_t* domain, double poll_size)
+Matrix Matrix::get_poll_directions(const Matrix& scaling, const param_domain_t* domain,
+                                   double poll_size)
 {
     const int N = scaling.get_nb_cols();
     Matrix D("D", N, N);
     std::vector<bool> continuous(static_cast<size_t>(N));
     bool anyContinuous = false;
-    for (int k = 0; k < N; ++k) {
+    for (int k = 0; k < N; ++k)
+    {
         continuous[k] = domain[k] == PARAM_DOMAIN_CONTINUOUS;
         anyContinuous = anyContinuous || continuous[k];
     }
 
     // A Householder reflection I - 2 v v' on the continuous coordinates: an
     // orthonormal basis of random orientation.
-    if (anyContinuous) {
+    if (anyContinuous)
+    {
         std::vector<double> v(static_cast<size_t>(N), 0.0);
         for (int k = 0; k < N; ++k)
             if (continuous[k])
@@ -119,7 +134,8 @@ Matrix Matrix::get_poll_directions(const Matrix& scaling, const param_domain_t* 
     const double delta = (poll_size * poll_size <= poll_size) ? poll_size * poll_size : poll_size;
     const double ratio = poll_size / delta;
 
-    for (int k = 0; k < N; ++k) {
+    for (int k = 0; k < N; ++k)
+    {
         if (!continuous[k])
             for (int l = 0; l < N; ++l)
                 if (continuous[l])
@@ -130,7 +146,8 @@ Matrix Matrix::get_poll_directions(const Matrix& scaling, const param_domain_t* 
         for (int l = 0; l < N; ++l)
             if (continuous[l])
                 D.at(k, l) = rceil(ratio * D.at(k, l) / maxabs) * (delta * scaling.get(l));
-        switch (domain[k]) {
+        switch (domain[k])
+        {
         case PARAM_DOMAIN_INTEGER:
         case PARAM_DOMAIN_BOOL:
             D.at(k, k) = (k % 2 == 1) ? 1.0 : -1.0;
@@ -146,16 +163,19 @@ Matrix Matrix::get_poll_directions(const Matrix& scaling, const param_domain_t* 
     Matrix R("POLL-DIR", 2 * N, N);
     int c = 0;
     for (int pass = 0; pass < 2; ++pass)
-        for (int k = 0; k < N; ++k) {
+        for (int k = 0; k < N; ++k)
+        {
             if (continuous[k] != (pass == 0))
                 continue;
-            for (int m = 0; m < N; ++m) {
+            for (int m = 0; m < N; ++m)
+            {
                 R.at(c, m) = D.at(k, m);
                 R.at(c + 1, m) = -D.at(k, m);
             }
             c += 2;
         }
-    if (c != 2 * N) {
+    if (c != 2 * N)
+    {
         diag_stream() << "k,N : " << c << " " << N << std::endl;
         TESKORA_THROW("Unconcistency in the value of k.");
     }

@@ -8,17 +8,20 @@
 #include <cmath>
 #include <limits>
 
-namespace TESKORA {
+namespace TESKORA
+{
 
-namespace {
-
+namespace
+{
 
 // The two size lines written before a diagonal-product refusal.
 void writeSizes(const Matrix& A, const Matrix& B)
 {
     std::ostream& out = diag_stream();
-    out << "A (" << A.get_name() << ") : " << A.get_nb_rows() << " , " << A.get_nb_cols() << std::endl;
-    out << "B (" << B.get_name() << ") : " << B.get_nb_rows() << " , " << B.get_nb_cols() << std::endl;
+    out << "A (" << A.get_name() << ") : " << A.get_nb_rows() << " , " << A.get_nb_cols()
+        << std::endl;
+    out << "B (" << B.get_name() << ") : " << B.get_nb_rows() << " , " << B.get_nb_cols()
+        << std::endl;
 }
 
 // Sum of h Ai h' for row i of H, without building the 1 x 1 products.
@@ -52,10 +55,12 @@ Matrix Matrix::product(const Matrix& A, const Matrix& B)
     Matrix C("C", A._nbRows, B._nbCols);
     const int n = A._nbCols;
     const int q = B._nbCols;
-    for (int i = 0; i < A._nbRows; ++i) {
+    for (int i = 0; i < A._nbRows; ++i)
+    {
         double* c = C._X.data() + static_cast<size_t>(i) * q;
         const double* a = A._X.data() + static_cast<size_t>(i) * n;
-        for (int j = 0; j < n; ++j) {
+        for (int j = 0; j < n; ++j)
+        {
             const double aij = a[j];
             const double* b = B._X.data() + static_cast<size_t>(j) * q;
             for (int k = 0; k < q; ++k)
@@ -75,7 +80,10 @@ Matrix Matrix::product(const Matrix& A1, const Matrix& A2, const Matrix& A3, con
     return product(product(A1, A2), product(A3, A4));
 }
 
-Matrix operator*(const Matrix& A, const Matrix& B) { return Matrix::product(A, B); }
+Matrix operator*(const Matrix& A, const Matrix& B)
+{
+    return Matrix::product(A, B);
+}
 
 Matrix Matrix::transposeA_product(const Matrix& A, const Matrix& B)
 {
@@ -84,8 +92,10 @@ Matrix Matrix::transposeA_product(const Matrix& A, const Matrix& B)
     Matrix C(A._name + "'*" + B._name, A._nbCols, B._nbCols);
     // k outermost keeps every entry's sum in increasing k while reading
     // rows of A and B contiguously.
-    for (int k = 0; k < A._nbRows; ++k) {
-        for (int i = 0; i < A._nbCols; ++i) {
+    for (int k = 0; k < A._nbRows; ++k)
+    {
+        for (int i = 0; i < A._nbCols; ++i)
+        {
             const double aki = A.at(k, i);
             double* c = C._X.data() + static_cast<size_t>(i) * C._nbCols;
             const double* b = B._X.data() + static_cast<size_t>(k) * B._nbCols;
@@ -103,15 +113,20 @@ Matrix Matrix::diagA_product(const Matrix& A, const Matrix& B)
     // The diagonal form reads A(i, i) for every row of B: a smaller A is a
     // size error, not a read past its end.
     const bool diagonalFits = A._nbRows >= B._nbRows && A._nbCols >= B._nbRows;
-    if (fromDiagonal && diagonalFits) {
+    if (fromDiagonal && diagonalFits)
+    {
         for (int i = 0; i < B._nbRows; ++i)
             for (int j = 0; j < B._nbCols; ++j)
                 C.at(i, j) = A.at(i, i) * B.at(i, j);
-    } else if (!fromDiagonal && A._nbRows == B._nbRows && A._nbCols == 1) {
+    }
+    else if (!fromDiagonal && A._nbRows == B._nbRows && A._nbCols == 1)
+    {
         for (int i = 0; i < B._nbRows; ++i)
             for (int j = 0; j < B._nbCols; ++j)
                 C.at(i, j) = A.at(i, 0) * B.at(i, j);
-    } else {
+    }
+    else
+    {
         writeSizes(A, B);
         TESKORA_THROW("Matrix::diagA_product(A,B): dimension error");
     }
@@ -122,16 +137,23 @@ Matrix Matrix::diagB_product(const Matrix& A, const Matrix& B)
 {
     Matrix C(A._name + "*" + B._name, A._nbRows, A._nbCols);
     std::vector<double> factor(static_cast<size_t>(A._nbCols));
-    if (B._nbRows == B._nbCols && B._nbCols == A._nbCols) {
+    if (B._nbRows == B._nbCols && B._nbCols == A._nbCols)
+    {
         for (int j = 0; j < A._nbCols; ++j)
             factor[j] = B.at(j, j);
-    } else if (B._nbRows == 1 && B._nbCols == A._nbCols) {
+    }
+    else if (B._nbRows == 1 && B._nbCols == A._nbCols)
+    {
         for (int j = 0; j < A._nbCols; ++j)
             factor[j] = B.at(0, j);
-    } else if (B._nbRows == A._nbCols && B._nbCols == 1) {
+    }
+    else if (B._nbRows == A._nbCols && B._nbCols == 1)
+    {
         for (int j = 0; j < A._nbCols; ++j)
             factor[j] = B.at(j, 0);
-    } else {
+    }
+    else
+    {
         writeSizes(A, B);
         TESKORA_THROW("Matrix::diagB_product(A,B): dimension error");
     }
@@ -155,7 +177,8 @@ Matrix Matrix::subset_product(const Matrix& A, const Matrix& B, int p1, int p2, 
         TESKORA_THROW("Matrix::subset_product: dimension error");
     Matrix C(A._name + "*" + B._name, p1, p3);
     for (int i = 0; i < p1; ++i)
-        for (int k = 0; k < p2; ++k) {
+        for (int k = 0; k < p2; ++k)
+        {
             const double aik = A.at(i, k);
             for (int j = 0; j < p3; ++j)
                 C.at(i, j) += aik * B.at(k, j);
@@ -171,7 +194,8 @@ Matrix Matrix::triu_solve(const Matrix& U, const Matrix& b)
     if (U._nbCols != n || b._nbRows != n || b._nbCols != 1)
         TESKORA_THROW("Matrix::triu_solve(): dimension error");
     Matrix x = b;
-    for (int i = n - 1; i >= 0; --i) {
+    for (int i = n - 1; i >= 0; --i)
+    {
         double xi = x._X[i];
         for (int j = i + 1; j < n; ++j)
             xi -= U.at(i, j) * x._X[j];
@@ -186,7 +210,8 @@ Matrix Matrix::tril_solve(const Matrix& L, const Matrix& b)
     if (L._nbCols != n || b._nbRows != n || b._nbCols != 1)
         TESKORA_THROW("Matrix::tril_solve(): dimension error");
     Matrix x = b;
-    for (int i = 0; i < n; ++i) {
+    for (int i = 0; i < n; ++i)
+    {
         double xi = x._X[i];
         for (int k = 0; k < i; ++k)
             xi -= L.at(i, k) * x._X[k];
@@ -200,7 +225,8 @@ Matrix Matrix::tril_inverse(const Matrix& L)
     const int n = L._nbRows;
     Matrix Li = L;
     Matrix b("b", n, 1);
-    for (int i = 0; i < n; ++i) {
+    for (int i = 0; i < n; ++i)
+    {
         b._X[i] = 1.0;
         const Matrix x = tril_solve(L, b);
         for (int r = 0; r < n; ++r)
@@ -218,17 +244,20 @@ Matrix Matrix::cholesky() const
     Matrix L("L", n, n);
     double* const data = L._X.data();
     auto row = [&](int r) { return data + static_cast<size_t>(r) * n; };
-    for (int i = 0; i < n; ++i) {
+    for (int i = 0; i < n; ++i)
+    {
         double* li = row(i);
         int k = 0;
         // Four entries of row i at a time: their four sums run side by side
         // over the columns they share (four independent chains of additions
         // instead of one), then each takes its last terms in turn. Every
         // sum adds the same products in the same order as one at a time.
-        for (; k + 3 < i; k += 4) {
+        for (; k + 3 < i; k += 4)
+        {
             const double *l0 = row(k), *l1 = row(k + 1), *l2 = row(k + 2), *l3 = row(k + 3);
             double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
-            for (int m = 0; m < k; ++m) {
+            for (int m = 0; m < k; ++m)
+            {
                 const double x = li[m];
                 s0 += x * l0[m];
                 s1 += x * l1[m];
@@ -246,7 +275,8 @@ Matrix Matrix::cholesky() const
             s3 += li[k + 2] * l3[k + 2];
             li[k + 3] = (at(i, k + 3) - s3) * (1.0 / l3[k + 3]);
         }
-        for (; k <= i; ++k) {
+        for (; k <= i; ++k)
+        {
             const double* lk = row(k);
             double s = 0.0;
             for (int m = 0; m < k; ++m)
@@ -267,13 +297,15 @@ Matrix Matrix::cholesky_inverse(double* det) const
     const int n = _nbRows;
     Matrix A("A", n, n);
     for (int i = 0; i < n; ++i)
-        for (int j = 0; j < n; ++j) {
+        for (int j = 0; j < n; ++j)
+        {
             double s = 0.0;
             for (int k = std::max(i, j); k < n; ++k)
                 s += Li.at(k, i) * Li.at(k, j);
             A.at(i, j) = s;
         }
-    if (det) {
+    if (det)
+    {
         double d = 1.0;
         for (int i = 0; i < n; ++i)
             d *= L.at(i, i);
@@ -283,7 +315,10 @@ Matrix Matrix::cholesky_inverse(double* det) const
     return A;
 }
 
-Matrix Matrix::cholesky_inverse() const { return cholesky_inverse(nullptr); }
+Matrix Matrix::cholesky_inverse() const
+{
+    return cholesky_inverse(nullptr);
+}
 
 Matrix Matrix::cholesky_solve(const Matrix& A, const Matrix& b)
 {
@@ -305,23 +340,28 @@ Matrix Matrix::lu_inverse(double* det) const
         perm[i] = i;
     int exchanges = 0;
 
-    for (int i = 0; i + 1 < n; ++i) {
+    for (int i = 0; i + 1 < n; ++i)
+    {
         int r = i;
         double best = -1.0;
-        for (int j = i; j < n; ++j) {
+        for (int j = i; j < n; ++j)
+        {
             const double v = std::fabs(LU.at(j, i));
-            if (v > best) {
+            if (v > best)
+            {
                 best = v;
                 r = j;
             }
         }
-        if (r != i) {
+        if (r != i)
+        {
             LU.swap_rows(r, i);
             std::swap(perm[r], perm[i]);
             ++exchanges;
         }
         const double* ui = LU._X.data() + static_cast<size_t>(i) * n;
-        for (int j = i + 1; j < n; ++j) {
+        for (int j = i + 1; j < n; ++j)
+        {
             double* uj = LU._X.data() + static_cast<size_t>(j) * n;
             uj[i] /= ui[i];
             const double f = uj[i];
@@ -330,7 +370,8 @@ Matrix Matrix::lu_inverse(double* det) const
         }
     }
 
-    if (det) {
+    if (det)
+    {
         double d = 1.0;
         for (int i = 0; i < n; ++i)
             d *= LU.at(i, i);
@@ -348,20 +389,24 @@ Matrix Matrix::lu_inverse(double* det) const
     for (int r = 0; r < n; ++r)
         X.at(r, r) = 1.0;
     double* x = X._X.data();
-    for (int j = 1; j < n; ++j) {
+    for (int j = 1; j < n; ++j)
+    {
         const double* lj = LU._X.data() + static_cast<size_t>(j) * n;
         double* xj = x + static_cast<size_t>(j) * n;
-        for (int k = 0; k < j; ++k) {
+        for (int k = 0; k < j; ++k)
+        {
             const double f = lj[k];
             const double* xk = x + static_cast<size_t>(k) * n;
             for (int col = 0; col <= k; ++col)
                 xj[col] -= f * xk[col];
         }
     }
-    for (int c = n - 1; c >= 0; --c) {
+    for (int c = n - 1; c >= 0; --c)
+    {
         const double* uc = LU._X.data() + static_cast<size_t>(c) * n;
         double* xc = x + static_cast<size_t>(c) * n;
-        for (int k = c + 1; k < n; ++k) {
+        for (int k = c + 1; k < n; ++k)
+        {
             const double f = uc[k];
             const double* xk = x + static_cast<size_t>(k) * n;
             for (int col = 0; col < n; ++col)
@@ -379,7 +424,10 @@ Matrix Matrix::lu_inverse(double* det) const
     return Ai;
 }
 
-Matrix Matrix::lu_inverse() const { return lu_inverse(nullptr); }
+Matrix Matrix::lu_inverse() const
+{
+    return lu_inverse(nullptr);
+}
 
 Matrix Matrix::conjugate_solve(const Matrix& A, const Matrix& b, const Matrix& x0, double tol)
 {
@@ -396,7 +444,8 @@ Matrix Matrix::conjugate_solve(const Matrix& A, const Matrix& b, const Matrix& x
     // Conjugate gradients end in n steps in exact arithmetic; the cap only
     // stops a matrix that is not positive definite from looping forever.
     const int maxIterations = std::max(10 * b._nbRows, 100);
-    for (int iteration = 0; iteration < maxIterations; ++iteration) {
+    for (int iteration = 0; iteration < maxIterations; ++iteration)
+    {
         const Matrix Ap = product(A, p);
         double pAp = 0.0;
         for (int i = 0; i < x0._nbRows; ++i)
@@ -404,7 +453,8 @@ Matrix Matrix::conjugate_solve(const Matrix& A, const Matrix& b, const Matrix& x
         const double alpha = rr / pAp;
         if (!std::isfinite(alpha))
             break;
-        for (int i = 0; i < x._nbRows; ++i) {
+        for (int i = 0; i < x._nbRows; ++i)
+        {
             x._X[i] += alpha * p._X[i];
             r._X[i] -= alpha * Ap._X[i];
         }
@@ -470,7 +520,8 @@ Matrix Matrix::get_matrix_dPiPZs(const Matrix& Ai, const Matrix& H, const Matrix
     return R;
 }
 
-Matrix Matrix::get_matrix_dPiPZs(const Matrix& Ai, const Matrix& H, const Matrix& Zs, const Matrix& ALPHA)
+Matrix Matrix::get_matrix_dPiPZs(const Matrix& Ai, const Matrix& H, const Matrix& Zs,
+                                 const Matrix& ALPHA)
 {
     Matrix R = sub(Zs, product(H, ALPHA));
     R._name = Zs._name + "-C";

@@ -9,7 +9,8 @@
 #include <locale>
 #include <sstream>
 
-namespace TESKORA {
+namespace TESKORA
+{
 
 Matrix::Matrix(const std::string& file) : Matrix("no_name", 0, 0)
 {
@@ -19,7 +20,8 @@ Matrix::Matrix(const std::string& file) : Matrix("no_name", 0, 0)
 void Matrix::display(std::ostream& out) const
 {
     out << std::endl << _name << "=[\n";
-    for (int i = 0; i < _nbRows; ++i) {
+    for (int i = 0; i < _nbRows; ++i)
+    {
         for (int j = 0; j < _nbCols; ++j)
             out << "\t" << std::setw(10) << at(i, j) << " ";
         out << ";" << std::endl;
@@ -29,7 +31,8 @@ void Matrix::display(std::ostream& out) const
 
 void Matrix::display_short(std::ostream& out) const
 {
-    if (_nbRows * _nbCols <= 4) {
+    if (_nbRows * _nbCols <= 4)
+    {
         display(out);
         return;
     }
@@ -77,7 +80,8 @@ Matrix Matrix::import_data(const std::string& file)
 
 Matrix Matrix::string_to_matrix(std::string s)
 {
-    for (char& c : s) {
+    for (char& c : s)
+    {
         if (c == '\t' || c == ',')
             c = ' ';
         else if (c == '\n' || c == '\r')
@@ -87,7 +91,8 @@ Matrix Matrix::string_to_matrix(std::string s)
 
     std::string name = "MAT";
     const size_t mark = s.find_first_of("[=");
-    if (mark != std::string::npos) {
+    if (mark != std::string::npos)
+    {
         const std::string before = deblank(s.substr(0, mark));
         if (!before.empty())
             name = before;
@@ -100,12 +105,14 @@ Matrix Matrix::string_to_matrix(std::string s)
     Matrix M;
     int nbCols = -1;
     size_t end;
-    while ((end = s.find(';')) != std::string::npos) {
+    while ((end = s.find(';')) != std::string::npos)
+    {
         const std::string line = deblank(s.substr(0, end));
         s = s.substr(end + 1);
         if (line.empty())
             continue;
-        if (nbCols < 0) {
+        if (nbCols < 0)
+        {
             nbCols = count_words(line);
             M = Matrix(name, 0, nbCols);
         }
@@ -123,12 +130,14 @@ Matrix Matrix::string_to_row(const std::string& line, int n)
     in.imbue(std::locale::classic());
     int count = 0;
     double v;
-    while (in >> v) {
+    while (in >> v)
+    {
         if (count < n)
             R.at(0, count) = v;
         ++count;
     }
-    if (count != n) {
+    if (count != n)
+    {
         std::ostream& out = diag_stream();
         out << "In line \"" << line << "\"\n";
         out << "Found " << count << " components\n";

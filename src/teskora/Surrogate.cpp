@@ -7,10 +7,11 @@
 #include <cmath>
 #include <limits>
 
-namespace TESKORA {
+namespace TESKORA
+{
 
-namespace {
-
+namespace
+{
 
 const double HUGE_VALUE = std::numeric_limits<double>::max();
 
@@ -36,7 +37,8 @@ Surrogate::Surrogate(TrainingSet& trainingset, const Surrogate_Parameters& param
     init();
 }
 
-Surrogate::Surrogate(TrainingSet& trainingset, const model_t& mt) : _trainingset(trainingset), _param(mt)
+Surrogate::Surrogate(TrainingSet& trainingset, const model_t& mt)
+    : _trainingset(trainingset), _param(mt)
 {
     init();
 }
@@ -99,11 +101,13 @@ bool Surrogate::build()
     reset_metrics();
     if (!init_private())
         return false;
-    if (_param.get_nb_parameter_optimization() > 0 && !optimize_parameters()) {
+    if (_param.get_nb_parameter_optimization() > 0 && !optimize_parameters())
+    {
         _ready = false;
         return false;
     }
-    if (!build_private()) {
+    if (!build_private())
+    {
         _ready = false;
         return false;
     }
@@ -111,7 +115,8 @@ bool Surrogate::build()
     _p_old = _p;
     _ts_version_old = _ts_version;
 
-    if (_display) {
+    if (_display)
+    {
         // A file that cannot be written never fails the build.
         std::ostream& out = diag_stream();
         const std::string file = _param.get_output();
@@ -133,7 +138,8 @@ bool Surrogate::build()
 
 void Surrogate::check_ready(const std::string& s) const
 {
-    if (_ready) {
+    if (_ready)
+    {
         _trainingset.check_ready("From Surrogate ()");
         if (_p_ts >= _trainingset.get_nb_points() && _ts_version == _trainingset.get_version())
             return;
@@ -143,21 +149,29 @@ void Surrogate::check_ready(const std::string& s) const
     TESKORA_THROW("check_ready(): Not ready!");
 }
 
-void Surrogate::check_ready(const std::string& file, const std::string& function, const int& line) const
+void Surrogate::check_ready(const std::string& file, const std::string& function,
+                            const int& line) const
 {
     check_ready(file + "::" + function + "::" + itos(line));
 }
 
-void Surrogate::check_ready() const { check_ready(std::string()); }
+void Surrogate::check_ready() const
+{
+    check_ready(std::string());
+}
 
-bool Surrogate::init_private() { return true; }
+bool Surrogate::init_private()
+{
+    return true;
+}
 
 // ---------------------------------------------------------------- predictions
 
 void Surrogate::predict(const Matrix& XX, Matrix* ZZ)
 {
     check_ready(__FILE__, "predict", __LINE__);
-    if (XX.get_nb_cols() != _n) {
+    if (XX.get_nb_cols() != _n)
+    {
         display(diag_stream());
         TESKORA_THROW("predict(): dimension error");
     }
@@ -171,7 +185,8 @@ void Surrogate::predict(const Matrix& XX, Matrix* ZZ)
 void Surrogate::predict(const Matrix& XX, Matrix* ZZ, Matrix* std, Matrix* ei, Matrix* cdf)
 {
     check_ready(__FILE__, "predict", __LINE__);
-    if (XX.get_nb_cols() != _n) {
+    if (XX.get_nb_cols() != _n)
+    {
         display(diag_stream());
         TESKORA_THROW("predict(): dimension error");
     }
@@ -201,11 +216,13 @@ void Surrogate::predict(const Matrix& XX, Matrix* ZZ, Matrix* std, Matrix* ei, M
 
     ZZ->set_name("ZZ");
     _trainingset.Z_unscale(ZZ);
-    if (std) {
+    if (std)
+    {
         std->set_name("std");
         _trainingset.ZE_unscale(std);
     }
-    if (ei) {
+    if (ei)
+    {
         ei->set_name("ei");
         _trainingset.ZE_unscale(ei);
         for (int j = 0; j < _m; ++j)
@@ -216,7 +233,8 @@ void Surrogate::predict(const Matrix& XX, Matrix* ZZ, Matrix* std, Matrix* ei, M
         cdf->set_name("cdf");
 }
 
-void Surrogate::predict_private(const Matrix& XXs, Matrix* ZZs, Matrix* std, Matrix* ei, Matrix* cdf)
+void Surrogate::predict_private(const Matrix& XXs, Matrix* ZZs, Matrix* std, Matrix* ei,
+                                Matrix* cdf)
 {
     check_ready(__FILE__, "predict_private", __LINE__);
     const int q = XXs.get_nb_rows();
@@ -243,7 +261,8 @@ void Surrogate::predict_private(const Matrix& XXs, Matrix* ZZs, Matrix* std, Mat
     Matrix dtc = _trainingset.get_distance_to_closest(XXs);
     dtc.set_name("dtc");
 
-    for (int j = 0; j < _m; ++j) {
+    for (int j = 0; j < _m; ++j)
+    {
         // Everything here is in scaled units: the distance to the closest
         // point in scaled inputs, the RMSE in scaled outputs (the metric is
         // kept in output units). The caller unscales the sum once, so that
@@ -251,9 +270,11 @@ void Surrogate::predict_private(const Matrix& XXs, Matrix* ZZs, Matrix* std, Mat
         const double rmse = get_metric(RMSE, j) / _trainingset.ZE_unscale(1.0, j);
         for (int i = 0; i < q; ++i)
             std->set(i, j, dtc.get(i, 0) + rmse);
-        switch (_trainingset.get_bbo(j)) {
+        switch (_trainingset.get_bbo(j))
+        {
         case OBJ:
-            for (int i = 0; i < q; ++i) {
+            for (int i = 0; i < q; ++i)
+            {
                 if (cdf)
                     cdf->set(i, j, normcdf(fs_min, ZZs->get(i, j), std->get(i, j)));
                 if (ei)
@@ -261,7 +282,8 @@ void Surrogate::predict_private(const Matrix& XXs, Matrix* ZZs, Matrix* std, Mat
             }
             break;
         case CON:
-            if (cdf) {
+            if (cdf)
+            {
                 const double c0 = _trainingset.Z_scale(0.0, j);
                 for (int i = 0; i < q; ++i)
                     cdf->set(i, j, normcdf(c0, ZZs->get(i, j), std->get(i, j)));
@@ -277,7 +299,8 @@ void Surrogate::predict_private(const Matrix& XXs, Matrix* ZZs, Matrix* std, Mat
 
 Matrix* Surrogate::get_matrix_Zhs()
 {
-    if (!_Zhs) {
+    if (!_Zhs)
+    {
         check_ready(__FILE__, "get_matrix_Zhs", __LINE__);
         _Zhs = new Matrix("Zhs", _p, _m);
         predict_private(get_matrix_Xs(), _Zhs);
@@ -289,7 +312,8 @@ Matrix* Surrogate::get_matrix_Zhs()
 
 Matrix* Surrogate::get_matrix_Shs()
 {
-    if (!_Shs) {
+    if (!_Shs)
+    {
         check_ready(__FILE__, "get_matrix_Shs", __LINE__);
         _Shs = new Matrix("Shs", _p, _m);
         predict_private(get_matrix_Xs(), nullptr, _Shs, nullptr, nullptr);
@@ -301,11 +325,13 @@ Matrix* Surrogate::get_matrix_Shs()
 
 Matrix* Surrogate::get_matrix_Svs()
 {
-    if (!_Svs) {
+    if (!_Svs)
+    {
         _trainingset.check_ready(__FILE__, "get_matrix_Svs", __LINE__);
         _Svs = new Matrix("Svs", _p, _m);
         // The distance of each point to its nearest other point.
-        for (int i = 0; i < _p; ++i) {
+        for (int i = 0; i < _p; ++i)
+        {
             double nearest = HUGE_VALUE;
             for (int k = 0; k < _p; ++k)
                 if (k != i)
@@ -340,7 +366,8 @@ Matrix Surrogate::get_matrix_Sv()
     return _trainingset.ZE_unscale(*get_matrix_Svs());
 }
 
-namespace {
+namespace
+{
 
 bool everyPoint(const std::list<int>& selection)
 {
@@ -382,7 +409,8 @@ const Matrix& Surrogate::get_training_distances(distance_t dt)
     // The distance table's own refusal of an unknown type.
     if (k < 0 || k >= NB_DISTANCE_TYPES)
         TESKORA_THROW("Undefined type");
-    if (!_training_distances_valid[k]) {
+    if (!_training_distances_valid[k])
+    {
         const Matrix& Xs = get_matrix_Xs();
         _training_distances[k] = _trainingset.get_distances(Xs, Xs, dt);
         _training_distances_valid[k] = true;
@@ -426,7 +454,8 @@ void Surrogate::display(std::ostream& out) const
     out << "m: " << _m << " (output dim)" << std::endl;
     out << "p: " << _p << " (nb points)" << std::endl;
     out << "Metrics:" << std::endl;
-    for (const auto& entry : _metrics) {
+    for (const auto& entry : _metrics)
+    {
         out << "  " << metric_type_to_str(entry.first) << " = [ ";
         const Matrix& v = entry.second;
         for (int j = 0; j < v.get_nb_cols(); ++j)
@@ -436,10 +465,19 @@ void Surrogate::display(std::ostream& out) const
     display_private(out);
 }
 
-void Surrogate::info() const { _trainingset.info(); }
+void Surrogate::info() const
+{
+    _trainingset.info();
+}
 
-bool Surrogate::add_points(const Matrix&, const Matrix&) { TESKORA_THROW("add_points: forbiden."); }
+bool Surrogate::add_points(const Matrix&, const Matrix&)
+{
+    TESKORA_THROW("add_points: forbiden.");
+}
 
-bool Surrogate::add_point(const double*, const double*) { TESKORA_THROW("add_point: forbiden."); }
+bool Surrogate::add_point(const double*, const double*)
+{
+    TESKORA_THROW("add_point: forbiden.");
+}
 
 } // namespace TESKORA

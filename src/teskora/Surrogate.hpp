@@ -13,7 +13,8 @@
 #include <string>
 #include <vector>
 
-namespace TESKORA {
+namespace TESKORA
+{
 
 // Base of every surrogate model. A model is built on a training set it does
 // not own and a parameter record it copies; build() fits it to the current
@@ -22,7 +23,8 @@ namespace TESKORA {
 // set. The base also keeps the in-sample and cross-validation matrices the
 // quality metrics are computed from, and tunes the parameters marked for
 // optimisation.
-class Surrogate {
+class Surrogate
+{
 public:
     Surrogate(TrainingSet& trainingset, const Surrogate_Parameters& param);
     Surrogate(TrainingSet& trainingset, const model_t& mt);
@@ -86,7 +88,8 @@ public:
     virtual bool build_private() = 0;
     virtual bool init_private();
     virtual void compute_metric_linv();
-    virtual void predict_private(const Matrix& XXs, Matrix* ZZs, Matrix* std, Matrix* ei, Matrix* cdf);
+    virtual void predict_private(const Matrix& XXs, Matrix* ZZs, Matrix* std, Matrix* ei,
+                                 Matrix* cdf);
     virtual void predict_private(const Matrix& XXs, Matrix* ZZs) = 0;
     virtual void display_private(std::ostream& out) const = 0;
     virtual Matrix* get_matrix_Zvs() = 0;

@@ -2,9 +2,13 @@
 
 #include <cfloat>
 
-namespace TESKORA {
+namespace TESKORA
+{
 
-Surrogate_CN::Surrogate_CN(TrainingSet& trainingset, Surrogate_Parameters param) : Surrogate(trainingset, param) {}
+Surrogate_CN::Surrogate_CN(TrainingSet& trainingset, Surrogate_Parameters param)
+    : Surrogate(trainingset, param)
+{
+}
 
 bool Surrogate_CN::build_private()
 {
@@ -49,11 +53,13 @@ bool Surrogate_CN::compute_cv_values()
         _Svs = new Matrix("Svs", _p, _m);
     const Matrix& D = get_training_distances(_param.get_distance_type());
     const Matrix& Zs = get_matrix_Zs();
-    for (int i = 0; i < _p; ++i) {
+    for (int i = 0; i < _p; ++i)
+    {
         double d = DBL_MAX;
         int k = 0;
         for (int j = 0; j < _p; ++j)
-            if (j != i && D.get(i, j) < d) {
+            if (j != i && D.get(i, j) < d)
+            {
                 d = D.get(i, j);
                 k = j;
             }
@@ -77,6 +83,9 @@ Matrix* Surrogate_CN::get_matrix_Svs()
     return _Svs;
 }
 
-void Surrogate_CN::display_private(std::ostream& out) const { out << "(No special members)" << std::endl; }
+void Surrogate_CN::display_private(std::ostream& out) const
+{
+    out << "(No special members)" << std::endl;
+}
 
 } // namespace TESKORA

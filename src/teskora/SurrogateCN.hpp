@@ -3,12 +3,14 @@
 
 #include "teskora/Surrogate.hpp"
 
-namespace TESKORA {
+namespace TESKORA
+{
 
 // Closest neighbour: the outputs of the nearest training point, in the
 // model's distance type. Nothing to fit; validation by the nearest other
 // point.
-class Surrogate_CN : public Surrogate {
+class Surrogate_CN : public Surrogate
+{
 public:
     Surrogate_CN(TrainingSet& trainingset, Surrogate_Parameters param);
     ~Surrogate_CN() override = default;

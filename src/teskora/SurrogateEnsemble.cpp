@@ -6,9 +6,11 @@
 #include <cfloat>
 #include <cmath>
 
-namespace TESKORA {
+namespace TESKORA
+{
 
-namespace {
+namespace
+{
 
 const double EPS = 1e-13;
 
@@ -21,9 +23,12 @@ Surrogate_Ensemble::Surrogate_Ensemble(TrainingSet& trainingset, Surrogate_Param
     // A member refused half-way through the list would otherwise leak the
     // members made before it: the destructor does not run for an object
     // whose constructor throws.
-    try {
+    try
+    {
         model_list_preset(_param.get_preset());
-    } catch (...) {
+    }
+    catch (...)
+    {
         model_list_remove_all();
         throw;
     }
@@ -40,26 +45,33 @@ void Surrogate_Ensemble::reset_weights()
     _active.clear();
 }
 
-bool Surrogate_Ensemble::is_active(int k) const { return k < static_cast<int>(_active.size()) && _active[k]; }
+bool Surrogate_Ensemble::is_active(int k) const
+{
+    return k < static_cast<int>(_active.size()) && _active[k];
+}
 
-Surrogate_Ensemble::~Surrogate_Ensemble() { model_list_remove_all(); }
+Surrogate_Ensemble::~Surrogate_Ensemble()
+{
+    model_list_remove_all();
+}
 
 void Surrogate_Ensemble::model_list_preset(const std::string& preset)
 {
     model_list_remove_all();
     const std::string P = toupper(preset);
     const std::string M = " METRIC_TYPE " + metric_type_to_str(_param.get_metric_type());
-    const std::string D = " DISTANCE_TYPE "
-                          + (_param.get_distance_type_status() == STATUS_OPTIM
+    const std::string D =
+        " DISTANCE_TYPE " + (_param.get_distance_type_status() == STATUS_OPTIM
                                  ? std::string("OPTIM")
                                  : distance_type_to_str(_param.get_distance_type()));
     const std::string DM = D + M;
     static const char* const coefs7[] = {"0.1", "0.2", "0.5", "1", "2", "5", "10"};
 
-    if (P == "DEFAULT") {
-        for (const char* d : {"TYPE PRS DEGREE 1 RIDGE 0", "TYPE PRS DEGREE 1 RIDGE 0.001", "TYPE PRS DEGREE 2 RIDGE 0",
-                              "TYPE PRS DEGREE 2 RIDGE 0.001", "TYPE PRS DEGREE 3 RIDGE 0.0",
-                              "TYPE PRS DEGREE 6 RIDGE 0.001"})
+    if (P == "DEFAULT")
+    {
+        for (const char* d : {"TYPE PRS DEGREE 1 RIDGE 0", "TYPE PRS DEGREE 1 RIDGE 0.001",
+                              "TYPE PRS DEGREE 2 RIDGE 0", "TYPE PRS DEGREE 2 RIDGE 0.001",
+                              "TYPE PRS DEGREE 3 RIDGE 0.0", "TYPE PRS DEGREE 6 RIDGE 0.001"})
             model_list_add(d);
         for (const char* c : {"0.1", "0.3", "1", "3", "10"})
             model_list_add(std::string("TYPE KS KERNEL_TYPE D1 KERNEL_COEF ") + c + DM);
@@ -68,41 +80,60 @@ void Surrogate_Ensemble::model_list_preset(const std::string& preset)
         model_list_add("TYPE RBF PRESET I KERNEL_TYPE I1" + DM);
         model_list_add("TYPE RBF PRESET I KERNEL_TYPE I2" + DM);
         model_list_add("TYPE CN" + DM);
-    } else if (P == "KS") {
+    }
+    else if (P == "KS")
+    {
         for (const char* c : coefs7)
             model_list_add(std::string("TYPE KS KERNEL_TYPE D1 KERNEL_COEF ") + c + D);
-    } else if (P == "PRS") {
+    }
+    else if (P == "PRS")
+    {
         for (int d = 1; d <= 6; ++d)
             model_list_add("TYPE PRS DEGREE " + itos(d));
-    } else if (P == "IS0" || P == "CAT") {
+    }
+    else if (P == "IS0" || P == "CAT")
+    {
         const std::string prs = (P == "IS0") ? "TYPE PRS_EDGE" : "TYPE PRS_CAT";
-        const std::string distance = (P == "IS0") ? " DISTANCE_TYPE NORM2_IS0" : " DISTANCE_TYPE NORM2_CAT";
+        const std::string distance =
+            (P == "IS0") ? " DISTANCE_TYPE NORM2_IS0" : " DISTANCE_TYPE NORM2_CAT";
         model_list_add(prs + " DEGREE 2");
         model_list_add(prs + " DEGREE 3");
         for (const char* family : {"TYPE KS", "TYPE RBF PRESET I"})
             for (const char* k : {"D1", "D2"})
                 for (const char* c : coefs7)
-                    model_list_add(std::string(family) + " KERNEL_TYPE " + k + " KERNEL_COEF " + c + distance);
-    } else if (P == "SUPER1") {
+                    model_list_add(std::string(family) + " KERNEL_TYPE " + k + " KERNEL_COEF " + c +
+                                   distance);
+    }
+    else if (P == "SUPER1")
+    {
         model_list_add("TYPE KS KERNEL_TYPE OPTIM KERNEL_COEF OPTIM" + DM);
         model_list_add("TYPE RBF KERNEL_TYPE OPTIM KERNEL_COEF OPTIM RIDGE 0.001 PRESET I" + DM);
         model_list_add("TYPE PRS DEGREE OPTIM RIDGE OPTIM" + M);
-        model_list_add("TYPE LOWESS DEGREE OPTIM RIDGE 0.001 KERNEL_COEF OPTIM KERNEL_TYPE D1" + DM);
-    } else if (P == "SMALL") {
+        model_list_add("TYPE LOWESS DEGREE OPTIM RIDGE 0.001 KERNEL_COEF OPTIM KERNEL_TYPE D1" +
+                       DM);
+    }
+    else if (P == "SMALL")
+    {
         model_list_add("TYPE PRS");
         model_list_add("TYPE KS");
         model_list_add("TYPE RBF PRESET I");
-    } else if (P != "NONE") {
-        TESKORA_THROW("Surrogate_Ensemble::model_list_preset: unrecognized preset \"" + preset + "\"");
+    }
+    else if (P != "NONE")
+    {
+        TESKORA_THROW("Surrogate_Ensemble::model_list_preset: unrecognized preset \"" + preset +
+                      "\"");
     }
 }
 
 void Surrogate_Ensemble::model_list_add(const std::string& definition)
 {
     Surrogate* model = Surrogate_Factory(_trainingset, definition);
-    try {
+    try
+    {
         _surrogates.push_back(model);
-    } catch (...) {
+    }
+    catch (...)
+    {
         surrogate_delete(model);
         throw;
     }
@@ -140,13 +171,17 @@ bool Surrogate_Ensemble::init_private()
     if (_kmax < 2)
         return false;
     _kready = 0;
-    for (Surrogate* s : _surrogates) {
+    for (Surrogate* s : _surrogates)
+    {
         // A member that refuses these points (too few for its basis, say)
         // is a member whose build failed: it stays out, the others go on.
         bool built = false;
-        try {
+        try
+        {
             built = s->build();
-        } catch (const Exception&) {
+        }
+        catch (const Exception&)
+        {
             built = false;
         }
         if (built)
@@ -161,7 +196,8 @@ bool Surrogate_Ensemble::init_private()
 
 bool Surrogate_Ensemble::build_private()
 {
-    switch (_param.get_weight_type()) {
+    switch (_param.get_weight_type())
+    {
     case SELECT:
         compute_W_by_select();
         break;
@@ -172,7 +208,8 @@ bool Surrogate_Ensemble::build_private()
         compute_W_by_wta3();
         break;
     case OPTIM:
-    case EXTERN: {
+    case EXTERN:
+    {
         Matrix W = _param.get_weight();
         for (int k = 0; k < _kmax && k < W.get_nb_rows(); ++k)
             if (!is_ready(k))
@@ -184,7 +221,8 @@ bool Surrogate_Ensemble::build_private()
     default:
         TESKORA_THROW("Surrogate_Ensemble::build(): undefined aggregation method.");
     }
-    if (check_weight_vector()) {
+    if (check_weight_vector())
+    {
         _ready = false;
         return false;
     }
@@ -200,20 +238,23 @@ void Surrogate_Ensemble::compute_W_by_select()
 {
     const metric_t mt = _param.get_metric_type();
     Matrix W("W", _kmax, _m);
-    for (int j = 0; j < _m; ++j) {
+    for (int j = 0; j < _m; ++j)
+    {
         if (_trainingset.get_bbo(j) == DUM)
             continue;
         std::vector<double> v(static_cast<size_t>(_kmax), 0.0);
         double best = DBL_MAX;
         for (int k = 0; k < _kmax; ++k)
-            if (is_ready(k)) {
+            if (is_ready(k))
+            {
                 v[k] = _surrogates[k]->get_metric(mt, j);
                 if (!std::isnan(v[k]))
                     best = std::min(best, v[k]);
             }
         int count = 0;
         for (int k = 0; k < _kmax; ++k)
-            if (is_ready(k) && std::fabs(v[k] - best) < EPS) {
+            if (is_ready(k) && std::fabs(v[k] - best) < EPS)
+            {
                 W.set(k, j, 1.0);
                 ++count;
             }
@@ -229,19 +270,22 @@ void Surrogate_Ensemble::compute_W_by_wta1()
 {
     const metric_t mt = _param.get_metric_type();
     Matrix W("W", _kmax, _m);
-    for (int j = 0; j < _m; ++j) {
+    for (int j = 0; j < _m; ++j)
+    {
         if (_trainingset.get_bbo(j) == DUM)
             continue;
         std::vector<double> v(static_cast<size_t>(_kmax), 0.0);
         double total = 0.0;
         for (int k = 0; k < _kmax; ++k)
-            if (is_ready(k)) {
+            if (is_ready(k))
+            {
                 v[k] = _surrogates[k]->get_metric(mt, j);
                 if (isdef(v[k]))
                     total += v[k];
             }
         double sum = 0.0;
-        for (int k = 0; k < _kmax; ++k) {
+        for (int k = 0; k < _kmax; ++k)
+        {
             if (!is_ready(k))
                 continue;
             const double w = (total > EPS) ? (isdef(v[k]) ? 1.0 - v[k] / total : 0.0) : 1.0;
@@ -258,25 +302,31 @@ void Surrogate_Ensemble::compute_W_by_wta3()
 {
     const metric_t mt = _param.get_metric_type();
     Matrix W("W", _kmax, _m);
-    for (int j = 0; j < _m; ++j) {
+    for (int j = 0; j < _m; ++j)
+    {
         std::vector<double> v(static_cast<size_t>(_kmax), 0.0);
         double mean = 0.0;
         for (int k = 0; k < _kmax; ++k)
-            if (is_ready(k)) {
+            if (is_ready(k))
+            {
                 v[k] = _surrogates[k]->get_metric(mt, j);
                 mean += v[k];
             }
         mean /= _kready;
-        if (mean > EPS) {
+        if (mean > EPS)
+        {
             double sum = 0.0;
             for (int k = 0; k < _kmax; ++k)
-                if (is_ready(k)) {
+                if (is_ready(k))
+                {
                     W.set(k, j, 1.0 / (0.05 * mean + v[k]));
                     sum += W.get(k, j);
                 }
             for (int k = 0; k < _kmax; ++k)
                 W.set(k, j, W.get(k, j) / sum);
-        } else {
+        }
+        else
+        {
             for (int k = 0; k < _kmax; ++k)
                 if (is_ready(k))
                     W.set(k, j, 1.0 / _kready);
@@ -288,11 +338,13 @@ void Surrogate_Ensemble::compute_W_by_wta3()
 bool Surrogate_Ensemble::check_weight_vector() const
 {
     const Matrix& W = _param.get_weight();
-    for (int j = 0; j < _m; ++j) {
+    for (int j = 0; j < _m; ++j)
+    {
         if (_trainingset.get_bbo(j) == DUM)
             continue;
         double s = 0.0;
-        for (int k = 0; k < W.get_nb_rows(); ++k) {
+        for (int k = 0; k < W.get_nb_rows(); ++k)
+        {
             const double w = W.get(k, j);
             if (w < -EPS || w > 1.0 + EPS || std::isnan(w))
                 return true;
@@ -308,7 +360,8 @@ void Surrogate_Ensemble::compute_active_models()
 {
     const Matrix& W = _param.get_weight();
     _active.assign(static_cast<size_t>(_kmax), false);
-    for (int k = 0; k < _kmax; ++k) {
+    for (int k = 0; k < _kmax; ++k)
+    {
         if (!is_ready(k))
             continue;
         for (int j = 0; j < _m; ++j)
@@ -323,7 +376,8 @@ void Surrogate_Ensemble::predict_private(const Matrix& XXs, Matrix* ZZs)
     const Matrix& W = _param.get_weight();
     *ZZs = Matrix(ZZs->get_name(), q, _m);
     Matrix ZZk("ZZk", q, _m);
-    for (int k = 0; k < _kmax; ++k) {
+    for (int k = 0; k < _kmax; ++k)
+    {
         if (!is_active(k))
             continue;
         ZZk = Matrix("ZZk", q, _m);
@@ -334,9 +388,11 @@ void Surrogate_Ensemble::predict_private(const Matrix& XXs, Matrix* ZZs)
     }
 }
 
-void Surrogate_Ensemble::predict_private(const Matrix& XXs, Matrix* ZZs, Matrix* std, Matrix* ei, Matrix* cdf)
+void Surrogate_Ensemble::predict_private(const Matrix& XXs, Matrix* ZZs, Matrix* std, Matrix* ei,
+                                         Matrix* cdf)
 {
-    if (!std && !ei && !cdf) {
+    if (!std && !ei && !cdf)
+    {
         if (ZZs)
             predict_private(XXs, ZZs);
         return;
@@ -350,16 +406,20 @@ void Surrogate_Ensemble::predict_private(const Matrix& XXs, Matrix* ZZs, Matrix*
             M->fill(0.0);
     Matrix ZZk("ZZk", q, _m), stdk("stdk", q, _m), eik("eik", q, _m), cdfk("cdfk", q, _m);
     const Matrix& W = _param.get_weight();
-    for (int k = 0; k < _kmax; ++k) {
+    for (int k = 0; k < _kmax; ++k)
+    {
         if (!is_active(k))
             continue;
-        _surrogates[k]->predict_private(XXs, &ZZk, &stdk, ei ? &eik : nullptr, cdf ? &cdfk : nullptr);
-        for (int j = 0; j < _m; ++j) {
+        _surrogates[k]->predict_private(XXs, &ZZk, &stdk, ei ? &eik : nullptr,
+                                        cdf ? &cdfk : nullptr);
+        for (int j = 0; j < _m; ++j)
+        {
             const double w = W.get(k, j);
             if (w <= EPS / _kmax)
                 continue;
             const bool objective = _trainingset.get_bbo(j) == OBJ;
-            for (int i = 0; i < q; ++i) {
+            for (int i = 0; i < q; ++i)
+            {
                 const double z = ZZk.get(i, j);
                 ZZs->set(i, j, ZZs->get(i, j) + w * z);
                 if (std)
@@ -374,7 +434,8 @@ void Surrogate_Ensemble::predict_private(const Matrix& XXs, Matrix* ZZs, Matrix*
     // The deviation of the mixture: sqrt(E[z^2] - E[z]^2).
     if (std)
         for (int i = 0; i < q; ++i)
-            for (int j = 0; j < _m; ++j) {
+            for (int j = 0; j < _m; ++j)
+            {
                 const double z = ZZs->get(i, j);
                 std->set(i, j, std::sqrt(std::fabs(std->get(i, j) - z * z)));
             }
@@ -384,11 +445,13 @@ Matrix Surrogate_Ensemble::mixture(Matrix* (Surrogate::*matrix)(), const std::st
 {
     const Matrix& W = _param.get_weight();
     Matrix S(name, _p, _m);
-    for (int k = 0; k < _kmax; ++k) {
+    for (int k = 0; k < _kmax; ++k)
+    {
         if (!is_active(k))
             continue;
         const Matrix& Mk = *(_surrogates[k]->*matrix)();
-        for (int j = 0; j < _m; ++j) {
+        for (int j = 0; j < _m; ++j)
+        {
             const double w = W.get(k, j);
             if (w > 0)
                 for (int i = 0; i < _p; ++i)
@@ -415,19 +478,24 @@ Matrix* Surrogate_Ensemble::get_matrix_Zhs()
 
 Matrix* Surrogate_Ensemble::get_matrix_Shs()
 {
-    if (!_Shs) {
+    if (!_Shs)
+    {
         const Matrix& W = _param.get_weight();
         Matrix S("Shs", _p, _m);
-        for (int k = 0; k < _kmax; ++k) {
+        for (int k = 0; k < _kmax; ++k)
+        {
             if (!is_active(k))
                 continue;
             const Matrix& Sh = *_surrogates[k]->get_matrix_Shs();
             const Matrix& Zh = *_surrogates[k]->get_matrix_Zhs();
-            for (int j = 0; j < _m; ++j) {
+            for (int j = 0; j < _m; ++j)
+            {
                 const double w = W.get(k, j);
                 if (w > 0)
                     for (int i = 0; i < _p; ++i)
-                        S.set(i, j, S.get(i, j) + w * (Sh.get(i, j) * Sh.get(i, j) + Zh.get(i, j) * Zh.get(i, j)));
+                        S.set(i, j,
+                              S.get(i, j) +
+                                  w * (Sh.get(i, j) * Sh.get(i, j) + Zh.get(i, j) * Zh.get(i, j)));
             }
         }
         const Matrix& Zh = *get_matrix_Zhs();
@@ -447,7 +515,8 @@ void Surrogate_Ensemble::display_private(std::ostream& out) const
     out << "kmax: " << _kmax << "\n";
     out << "kready: " << _kready << "\n";
     const Matrix& W = _param.get_weight();
-    for (int j = 0; j < _m; ++j) {
+    for (int j = 0; j < _m; ++j)
+    {
         out << "output " << _p << " " << j << ":";
         for (int k = 0; k < _kmax && k < W.get_nb_rows(); ++k)
             if (W.get(k, j) > EPS)

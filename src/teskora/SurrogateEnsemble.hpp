@@ -7,14 +7,16 @@
 #include <string>
 #include <vector>
 
-namespace TESKORA {
+namespace TESKORA
+{
 
 // A weighted mixture of sub-models built on the ensemble's own training set,
 // output by output. The preset chooses the list, the record's weight type
 // how the weights are found: the best sub-model (SELECT), weights from the
 // metric values (WTA1, WTA3), tuned (OPTIM) or given (EXTERN). The weights
 // live in the record: one row per sub-model, one column per output.
-class Surrogate_Ensemble : public Surrogate {
+class Surrogate_Ensemble : public Surrogate
+{
 public:
     Surrogate_Ensemble(TrainingSet& trainingset, Surrogate_Parameters param);
     ~Surrogate_Ensemble() override;
@@ -38,7 +40,8 @@ public:
     bool init_private() override;
     bool build_private() override;
     void predict_private(const Matrix& XXs, Matrix* ZZs) override;
-    void predict_private(const Matrix& XXs, Matrix* ZZs, Matrix* std, Matrix* ei, Matrix* cdf) override;
+    void predict_private(const Matrix& XXs, Matrix* ZZs, Matrix* std, Matrix* ei,
+                         Matrix* cdf) override;
     void display_private(std::ostream& out) const override;
     Matrix* get_matrix_Zvs() override;
     Matrix* get_matrix_Zhs() override;

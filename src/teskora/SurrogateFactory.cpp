@@ -9,13 +9,15 @@
 #include "teskora/SurrogatePRS.hpp"
 #include "teskora/SurrogateRBF.hpp"
 
-namespace TESKORA {
+namespace TESKORA
+{
 
 Surrogate* Surrogate_Factory(TrainingSet& trainingset, const std::string& definition)
 {
     // A refused definition leaves before any model exists.
     const Surrogate_Parameters param(definition);
-    switch (param.get_type()) {
+    switch (param.get_type())
+    {
     case PRS:
         return new Surrogate_PRS(trainingset, param);
     case PRS_EDGE:
@@ -47,6 +49,9 @@ void Surrogate_Factory(Matrix& X, Matrix& Z, const std::string&)
     TESKORA_THROW("Surrogate_factory: constructor from matrices is forbiden.");
 }
 
-void surrogate_delete(Surrogate* model) { delete model; }
+void surrogate_delete(Surrogate* model)
+{
+    delete model;
+}
 
 } // namespace TESKORA

@@ -5,7 +5,8 @@
 
 #include <string>
 
-namespace TESKORA {
+namespace TESKORA
+{
 
 // The one way to create a model: from a definition string, bound to a
 // training set the caller keeps alive. The model comes back unbuilt and

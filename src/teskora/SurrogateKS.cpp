@@ -5,9 +5,11 @@
 #include <cfloat>
 #include <cmath>
 
-namespace TESKORA {
+namespace TESKORA
+{
 
-namespace {
+namespace
+{
 
 [[noreturn]] void unacceptableKernel(int line)
 {
@@ -16,7 +18,10 @@ namespace {
 
 } // namespace
 
-Surrogate_KS::Surrogate_KS(TrainingSet& trainingset, Surrogate_Parameters param) : Surrogate(trainingset, param) {}
+Surrogate_KS::Surrogate_KS(TrainingSet& trainingset, Surrogate_Parameters param)
+    : Surrogate(trainingset, param)
+{
+}
 
 bool Surrogate_KS::build_private()
 {
@@ -30,11 +35,15 @@ bool Surrogate_KS::build_private()
     return true;
 }
 
-double Surrogate_KS::shape() const { return _param.get_kernel_coef() / _trainingset.get_Ds_mean(); }
+double Surrogate_KS::shape() const
+{
+    return _param.get_kernel_coef() / _trainingset.get_Ds_mean();
+}
 
 double Surrogate_KS::fallback(int k, int j) const
 {
-    switch (_param.get_kernel_type()) {
+    switch (_param.get_kernel_type())
+    {
     case D2:
     case D3:
     case D6:
@@ -58,12 +67,16 @@ void Surrogate_KS::predict_private(const Matrix& XXs, Matrix* ZZs)
     S.hadamard_inverse();
     *ZZs = Matrix::diagA_product(S, Matrix::product(PHI, Zs));
     for (int i = 0; i < XXs.get_nb_rows(); ++i)
-        if (std::isinf(S.get(i, 0))) {
+        if (std::isinf(S.get(i, 0)))
+        {
             // Every weight vanished: fall back on the kernel's choice.
             const kernel_t kt = _param.get_kernel_type();
-            if (kt == D1 || kt == D4 || kt == D5) {
+            if (kt == D1 || kt == D4 || kt == D5)
+            {
                 ZZs->set_row(Zs.get_row(D.get_min_index_row(i)), i);
-            } else {
+            }
+            else
+            {
                 for (int j = 0; j < _m; ++j)
                     ZZs->set(i, j, fallback(-1, j));
             }
@@ -73,15 +86,19 @@ void Surrogate_KS::predict_private(const Matrix& XXs, Matrix* ZZs)
 Matrix* Surrogate_KS::get_matrix_Zhs()
 {
     check_ready(__FILE__, "get_matrix_Zhs", __LINE__);
-    if (!_Zhs) {
-        const Matrix PHI = kernel(_param.get_kernel_type(), shape(), get_training_distances(_param.get_distance_type()));
+    if (!_Zhs)
+    {
+        const Matrix PHI = kernel(_param.get_kernel_type(), shape(),
+                                  get_training_distances(_param.get_distance_type()));
         const Matrix& Zs = get_matrix_Zs();
         _Zhs = new Matrix("Zhs", _p, _m);
-        for (int i = 0; i < _p; ++i) {
+        for (int i = 0; i < _p; ++i)
+        {
             double w = 0.0;
             for (int k = 0; k < _p; ++k)
                 w += PHI.get(i, k);
-            for (int j = 0; j < _m; ++j) {
+            for (int j = 0; j < _m; ++j)
+            {
                 double v = 0.0;
                 for (int k = 0; k < _p; ++k)
                     v += PHI.get(i, k) * Zs.get(k, j);
@@ -96,20 +113,24 @@ Matrix* Surrogate_KS::get_matrix_Zhs()
 Matrix* Surrogate_KS::get_matrix_Zvs()
 {
     check_ready(__FILE__, "get_matrix_Zvs", __LINE__);
-    if (!_Zvs) {
+    if (!_Zvs)
+    {
         const Matrix& D = get_training_distances(_param.get_distance_type());
         const Matrix PHI = kernel(_param.get_kernel_type(), shape(), D);
         _Zvs = new Matrix("Zvs", _p, _m);
         for (int j = 0; j < _m; ++j)
-            for (int i = 0; i < _p; ++i) {
+            for (int i = 0; i < _p; ++i)
+            {
                 double w = 0.0;
                 double v = 0.0;
                 for (int k = 0; k < _p; ++k)
-                    if (k != i) {
+                    if (k != i)
+                    {
                         w += PHI.get(k, i);
                         v += PHI.get(k, i) * _trainingset.get_Zs(k, j);
                     }
-                if (w > 1e-13) {
+                if (w > 1e-13)
+                {
                     _Zvs->set(i, j, v / w);
                     continue;
                 }
@@ -125,6 +146,9 @@ Matrix* Surrogate_KS::get_matrix_Zvs()
     return _Zvs;
 }
 
-void Surrogate_KS::display_private(std::ostream& out) const { out << "(No special members)" << std::endl; }
+void Surrogate_KS::display_private(std::ostream& out) const
+{
+    out << "(No special members)" << std::endl;
+}
 
 } // namespace TESKORA

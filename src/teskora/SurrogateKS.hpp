@@ -3,14 +3,16 @@
 
 #include "teskora/Surrogate.hpp"
 
-namespace TESKORA {
+namespace TESKORA
+{
 
 // Kernel smoothing: the training outputs averaged with the weights of a
 // decreasing kernel of the distance. The kernel coefficient is relative to
 // the mean distance between training points, so the same coefficient smooths
 // alike whatever the spread of the data. Leave-one-out values are the same
 // average without the point itself.
-class Surrogate_KS : public Surrogate {
+class Surrogate_KS : public Surrogate
+{
 public:
     Surrogate_KS(TrainingSet& trainingset, Surrogate_Parameters param);
     ~Surrogate_KS() override = default;

@@ -6,16 +6,19 @@
 #include <cfloat>
 #include <cmath>
 
-namespace TESKORA {
+namespace TESKORA
+{
 
-namespace {
+namespace
+{
 
 // x := L^-1 x for the lower-triangular L, starting at row first (the
 // entries above it are taken as 0).
 void forward_solve(const Matrix& L, std::vector<double>& x, int first = 0)
 {
     const int p = L.get_nb_rows();
-    for (int i = first; i < p; ++i) {
+    for (int i = first; i < p; ++i)
+    {
         double s = x[i];
         for (int k = first; k < i; ++k)
             s -= L.get(i, k) * x[k];
@@ -27,7 +30,8 @@ void forward_solve(const Matrix& L, std::vector<double>& x, int first = 0)
 void backward_solve_transposed(const Matrix& L, std::vector<double>& x)
 {
     const int p = L.get_nb_rows();
-    for (int i = p - 1; i >= 0; --i) {
+    for (int i = p - 1; i >= 0; --i)
+    {
         double s = x[i];
         for (int k = i + 1; k < p; ++k)
             s -= L.get(k, i) * x[k];
@@ -53,17 +57,15 @@ void shape(Matrix* M, const char* name, int q, int m)
 } // namespace
 
 Surrogate_Kriging::Surrogate_Kriging(TrainingSet& trainingset, Surrogate_Parameters param)
-    : Surrogate(trainingset, param),
-      _L("L", 0, 0),
-      _alpha("alpha", 0, 0),
-      _beta("beta", 0, 0),
-      _var("var", 0, 0),
-      _s0(0.0),
-      _logDetR(0.0)
+    : Surrogate(trainingset, param), _L("L", 0, 0), _alpha("alpha", 0, 0), _beta("beta", 0, 0),
+      _var("var", 0, 0), _s0(0.0), _logDetR(0.0)
 {
 }
 
-bool Surrogate_Kriging::init_private() { return true; }
+bool Surrogate_Kriging::init_private()
+{
+    return true;
+}
 
 void Surrogate_Kriging::correlations(const Matrix& D, bool training, Matrix& R) const
 {
@@ -79,20 +81,26 @@ void Surrogate_Kriging::correlations(const Matrix& D, bool training, Matrix& R) 
     // once: pow costs many times more, on p^2 entries at every fit.
     const bool square = (e == 2.0);
     auto correlation = [&](double d) { return std::exp(-s * (square ? d * d : std::pow(d, e))); };
-    if (training) {
+    if (training)
+    {
         // The model's own points: a symmetric table (the distance from a to
         // b is computed exactly as the one from b to a), so each pair once.
-        for (int i = 0; i < q; ++i) {
+        for (int i = 0; i < q; ++i)
+        {
             R.set(i, i, nugget);
-            for (int j = i + 1; j < p; ++j) {
+            for (int j = i + 1; j < p; ++j)
+            {
                 const double r = correlation(D.get(i, j));
                 R.set(i, j, r);
                 R.set(j, i, r);
             }
         }
-    } else {
+    }
+    else
+    {
         for (int i = 0; i < q; ++i)
-            for (int j = 0; j < p; ++j) {
+            for (int j = 0; j < p; ++j)
+            {
                 const double d = D.get(i, j);
                 R.set(i, j, d == 0.0 ? nugget : correlation(d));
             }
@@ -140,7 +148,8 @@ bool Surrogate_Kriging::build_private()
     _L = R.cholesky();
     _L.set_name("L");
     double logDet = 0.0;
-    for (int i = 0; i < p; ++i) {
+    for (int i = 0; i < p; ++i)
+    {
         const double d = _L.get(i, i);
         if (!(d > 0.0) || !std::isfinite(d))
             return false;
@@ -159,7 +168,8 @@ bool Surrogate_Kriging::build_private()
     _beta = Matrix("beta", 1, _m);
     _var = Matrix("var", 1, _m);
     std::vector<double> y(static_cast<size_t>(p));
-    for (int j = 0; j < _m; ++j) {
+    for (int j = 0; j < _m; ++j)
+    {
         for (int k = 0; k < p; ++k)
             y[k] = Zs.get(k, j);
         forward_solve(_L, y);
@@ -195,7 +205,8 @@ void Surrogate_Kriging::predict_private(const Matrix& XXs, Matrix* ZZs)
     predict_from(compute_covariance_matrix(XXs), ZZs);
 }
 
-void Surrogate_Kriging::predict_private(const Matrix& XXs, Matrix* ZZs, Matrix* std, Matrix* ei, Matrix* cdf)
+void Surrogate_Kriging::predict_private(const Matrix& XXs, Matrix* ZZs, Matrix* std, Matrix* ei,
+                                        Matrix* cdf)
 {
     check_ready(__FILE__, "predict_private", __LINE__);
     const int q = XXs.get_nb_rows();
@@ -222,7 +233,8 @@ void Surrogate_Kriging::predict_private(const Matrix& XXs, Matrix* ZZs, Matrix* 
     // 1' R^-1 r = y1 . y. Rounding can leave the factor a hair below 0 at a
     // training point: it is clipped there.
     std::vector<double> y(static_cast<size_t>(p));
-    for (int i = 0; i < q; ++i) {
+    for (int i = 0; i < q; ++i)
+    {
         for (int k = 0; k < p; ++k)
             y[k] = r.get(i, k);
         forward_solve(_L, y);
@@ -235,20 +247,25 @@ void Surrogate_Kriging::predict_private(const Matrix& XXs, Matrix* ZZs, Matrix* 
             std->set(i, j, std::sqrt(u * _var.get(0, j)));
     }
 
-    if (ei) {
+    if (ei)
+    {
         shape(ei, "ei", q, _m);
         ei->fill(-DBL_MAX);
     }
-    if (cdf) {
+    if (cdf)
+    {
         shape(cdf, "cdf", q, _m);
         cdf->fill(-DBL_MAX);
     }
     if (!ei && !cdf)
         return;
-    for (int j = 0; j < _m; ++j) {
-        switch (_trainingset.get_bbo(j)) {
+    for (int j = 0; j < _m; ++j)
+    {
+        switch (_trainingset.get_bbo(j))
+        {
         case OBJ:
-            for (int i = 0; i < q; ++i) {
+            for (int i = 0; i < q; ++i)
+            {
                 const double z = ZZs->get(i, j);
                 const double s = std->get(i, j);
                 if (cdf)
@@ -258,7 +275,8 @@ void Surrogate_Kriging::predict_private(const Matrix& XXs, Matrix* ZZs, Matrix* 
             }
             break;
         case CON:
-            if (cdf) {
+            if (cdf)
+            {
                 const double c0 = _trainingset.Z_scale(0.0, j);
                 for (int i = 0; i < q; ++i)
                     cdf->set(i, j, std::max(0.0, normcdf(c0, ZZs->get(i, j), std->get(i, j))));
@@ -292,10 +310,12 @@ bool Surrogate_Kriging::compute_cv_values()
     // of column a alone.
     const size_t P = static_cast<size_t>(p);
     std::vector<double> C(P * P, 0.0);
-    for (int i = 0; i < p; ++i) {
+    for (int i = 0; i < p; ++i)
+    {
         double* ci = C.data() + i * P;
         ci[i] = 1.0;
-        for (int k = 0; k < i; ++k) {
+        for (int k = 0; k < i; ++k)
+        {
             const double f = _L.get(i, k);
             const double* ck = C.data() + k * P;
             for (int a = 0; a <= k; ++a)
@@ -308,16 +328,19 @@ bool Surrogate_Kriging::compute_cv_values()
     // t_a = y1 . c / s0 and Q(a, a) = |c - t_a y1|^2, summed over the rows
     // in increasing order for every column at once.
     std::vector<double> t(P, 0.0), q(P, 0.0), dQ(P);
-    for (int k = 0; k < p; ++k) {
+    for (int k = 0; k < p; ++k)
+    {
         const double* ck = C.data() + k * P;
         for (int a = 0; a <= k; ++a)
             t[a] += y1[k] * ck[a];
     }
     for (int a = 0; a < p; ++a)
         t[a] /= _s0;
-    for (int k = 0; k < p; ++k) {
+    for (int k = 0; k < p; ++k)
+    {
         const double* ck = C.data() + k * P;
-        for (int a = 0; a < p; ++a) {
+        for (int a = 0; a < p; ++a)
+        {
             const double d = ck[a] - t[a] * y1[k];
             q[a] += d * d;
         }
@@ -325,7 +348,8 @@ bool Surrogate_Kriging::compute_cv_values()
     for (int a = 0; a < p; ++a)
         dQ[a] = 1.0 / q[a];
 
-    if (!_Zvs) {
+    if (!_Zvs)
+    {
         const Matrix& Zs = get_matrix_Zs();
         _Zvs = new Matrix("Zvs", p, _m);
         for (int a = 0; a < p; ++a)
@@ -333,7 +357,8 @@ bool Surrogate_Kriging::compute_cv_values()
                 _Zvs->set(a, j, Zs.get(a, j) - dQ[a] * _alpha.get(a, j));
         _Zvs->replace_nan(DBL_MAX);
     }
-    if (!_Svs) {
+    if (!_Svs)
+    {
         _Svs = new Matrix("Svs", p, _m);
         for (int a = 0; a < p; ++a)
             for (int j = 0; j < _m; ++j)

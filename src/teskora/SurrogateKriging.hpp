@@ -5,7 +5,8 @@
 
 #include <vector>
 
-namespace TESKORA {
+namespace TESKORA
+{
 
 // Ordinary kriging in the scaled space of the training set: a constant trend
 // per output plus a correlated residual, with correlation exp(-s d^e) between
@@ -13,7 +14,8 @@ namespace TESKORA {
 // nugget. The correlation matrix is factored once per fit; its own
 // deviations, closed-form leave-one-out values and likelihood metric follow
 // from that factor.
-class Surrogate_Kriging : public Surrogate {
+class Surrogate_Kriging : public Surrogate
+{
 public:
     Surrogate_Kriging(TrainingSet& trainingset, Surrogate_Parameters param);
     ~Surrogate_Kriging() override = default;
@@ -27,7 +29,8 @@ public:
     bool build_private() override;
     bool init_private() override;
     void compute_metric_linv() override;
-    void predict_private(const Matrix& XXs, Matrix* ZZs, Matrix* std, Matrix* ei, Matrix* cdf) override;
+    void predict_private(const Matrix& XXs, Matrix* ZZs, Matrix* std, Matrix* ei,
+                         Matrix* cdf) override;
     void predict_private(const Matrix& XXs, Matrix* ZZs) override;
     void display_private(std::ostream& out) const override;
     Matrix* get_matrix_Zvs() override;

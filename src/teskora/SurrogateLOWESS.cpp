@@ -11,24 +11,36 @@
 #include <memory>
 #include <vector>
 
-namespace TESKORA {
+namespace TESKORA
+{
 
-namespace {
-
+namespace
+{
 
 // Weights at or below this count as zero.
 const double WEIGHT_EPS = 1e-13;
 
 // How distances become kernel arguments.
-enum class Preset { D, DEN, DGN, RE, RG, REN, RGN };
+enum class Preset
+{
+    D,
+    DEN,
+    DGN,
+    RE,
+    RG,
+    REN,
+    RGN
+};
 
 Preset read_preset(const std::string& s)
 {
-    static const struct {
+    static const struct
+    {
         const char* text;
         Preset preset;
-    } presets[] = {{"D", Preset::D},   {"DEN", Preset::DEN}, {"DGN", Preset::DGN}, {"RE", Preset::RE},
-                   {"RG", Preset::RG}, {"REN", Preset::REN}, {"RGN", Preset::RGN}};
+    } presets[] = {{"D", Preset::D},    {"DEN", Preset::DEN}, {"DGN", Preset::DGN},
+                   {"RE", Preset::RE},  {"RG", Preset::RG},   {"REN", Preset::REN},
+                   {"RGN", Preset::RGN}};
     for (const auto& p : presets)
         if (s == p.text)
             return p.preset;
@@ -39,7 +51,10 @@ Preset read_preset(const std::string& s)
 // scale itself is 0 (the prediction point coincides with the reference
 // neighbour): 0/0 would make every weight NaN and silently turn the local
 // fit into an unweighted global one.
-double scaled(double d, double scale) { return d == 0.0 ? 0.0 : d / scale; }
+double scaled(double d, double scale)
+{
+    return d == 0.0 ? 0.0 : d / scale;
+}
 
 } // namespace
 
@@ -49,7 +64,10 @@ Surrogate_LOWESS::Surrogate_LOWESS(TrainingSet& trainingset, Surrogate_Parameter
 {
 }
 
-Surrogate_LOWESS::~Surrogate_LOWESS() { delete_matrices(); }
+Surrogate_LOWESS::~Surrogate_LOWESS()
+{
+    delete_matrices();
+}
 
 void Surrogate_LOWESS::delete_matrices()
 {
@@ -73,16 +91,23 @@ void Surrogate_LOWESS::choose_basis()
     const long long a = _trainingset.get_X_nbdiff1();
     const long long b = _trainingset.get_X_nbdiff2();
     const int degree = _param.get_degree();
-    if (b * (b + 1) / 2 + a + 1 < pvar && degree > 1) {
+    if (b * (b + 1) / 2 + a + 1 < pvar && degree > 1)
+    {
         _q = static_cast<int>(b * (b + 1) / 2 + a + 1);
         _basis_level = 20;
-    } else if (1 + a + b < pvar && degree > 1) {
+    }
+    else if (1 + a + b < pvar && degree > 1)
+    {
         _q = static_cast<int>(1 + a + b);
         _basis_level = 15;
-    } else if (a + 1 < pvar && degree > 0) {
+    }
+    else if (a + 1 < pvar && degree > 0)
+    {
         _q = static_cast<int>(a + 1);
         _basis_level = 10;
-    } else {
+    }
+    else
+    {
         _q = 1;
         _basis_level = 0;
     }
@@ -149,7 +174,8 @@ void Surrogate_LOWESS::compute_moments(const double* d2, int p, double P, double
     var = dev / P;
     if (var == 0.0 && mean >= 0.0)
         var = 1e-13;
-    if (mean < 0.0 || var < 0.0) {
+    if (mean < 0.0 || var < 0.0)
+    {
         diag_stream() << "mean: " << mean << std::endl << "var: " << var << std::endl;
         TESKORA_THROW("Error on computation of mean and var");
     }
@@ -199,9 +225,11 @@ void Surrogate_LOWESS::local_fit(int iex)
 
     // Order ranks of the distances among the points of the fit (0 for the
     // nearest, ties in index order); the left-out point gets none.
-    const auto ranks = [&]() {
+    const auto ranks = [&]()
+    {
         std::vector<double> rank(static_cast<size_t>(p), 0.0);
-        if (iex == -1) {
+        if (iex == -1)
+        {
             const Matrix R = _d.rank();
             for (int a = 0; a < p; ++a)
                 rank[a] = R.get(0, a);
@@ -221,12 +249,14 @@ void Surrogate_LOWESS::local_fit(int iex)
     };
 
     // Kernel arguments.
-    switch (preset) {
+    switch (preset)
+    {
     case Preset::D:
         for (int a = 0; a < p; ++a)
             _W[a] = _d.get(0, a);
         break;
-    case Preset::DEN: {
+    case Preset::DEN:
+    {
         // Half the distance of the q-th nearest point.
         const std::vector<double> rank = ranks();
         double dk = 0.0;
@@ -237,14 +267,16 @@ void Surrogate_LOWESS::local_fit(int iex)
             _W[a] = scaled(_d.get(0, a), 2.0 * dk);
         break;
     }
-    case Preset::DGN: {
+    case Preset::DGN:
+    {
         const double scale = std::sqrt(gammacdfinv(q / P, ka, kb));
         for (int a = 0; a < p; ++a)
             _W[a] = scaled(_d.get(0, a), scale);
         break;
     }
     case Preset::RE:
-    case Preset::REN: {
+    case Preset::REN:
+    {
         const std::vector<double> rank = ranks();
         // With a single point of the fit every rank is 0.
         const double f = (preset == Preset::REN && used > 1) ? 1.0 / (used - 1) : 1.0;
@@ -253,7 +285,8 @@ void Surrogate_LOWESS::local_fit(int iex)
         break;
     }
     case Preset::RG:
-    case Preset::RGN: {
+    case Preset::RGN:
+    {
         const double f = (preset == Preset::RG) ? used - 1.0 : 1.0;
         for (int a = 0; a < p; ++a)
             _W[a] = gammacdf(_d.get(0, a) * _d.get(0, a), ka, kb) * f;
@@ -263,32 +296,40 @@ void Surrogate_LOWESS::local_fit(int iex)
 
     // Weights, without the left-out point, normalised to sum 1.
     double S = 0.0;
-    for (int a = 0; a < p; ++a) {
+    for (int a = 0; a < p; ++a)
+    {
         _W[a] = kernel(kt, ks, _W[a]);
         S += _W[a];
     }
-    if (iex != -1) {
+    if (iex != -1)
+    {
         S -= _W[iex];
         _W[iex] = 0.0;
     }
-    if (S > WEIGHT_EPS) {
+    if (S > WEIGHT_EPS)
+    {
         for (int a = 0; a < p; ++a)
             _W[a] /= S;
-    } else {
+    }
+    else
+    {
         std::fill(_W.begin(), _W.end(), 1.0);
     }
 
     // Regressor rows, centred on the prediction point.
-    for (int a = 0; a < p; ++a) {
+    for (int a = 0; a < p; ++a)
+    {
         double* u = &_U[static_cast<size_t>(a) * q];
         u[0] = 1.0;
         int c = 1;
-        if (_W[a] > WEIGHT_EPS) {
+        if (_W[a] > WEIGHT_EPS)
+        {
             if (_basis_level >= 10)
                 for (int k = 0; k < _n && c < q; ++k)
                     u[c++] = _Xs.get(a, k) - _xq[k];
             if (_basis_level >= 15)
-                for (int k = 0; k < _n && c < q; ++k) {
+                for (int k = 0; k < _n && c < q; ++k)
+                {
                     if (!_active[k])
                         continue;
                     const double dk = _Xs.get(a, k) - _xq[k];
@@ -306,12 +347,14 @@ void Surrogate_LOWESS::local_fit(int iex)
     // Weighted normal equations.
     std::fill(_A.begin(), _A.end(), 0.0);
     std::fill(_B.begin(), _B.end(), 0.0);
-    for (int a = 0; a < p; ++a) {
+    for (int a = 0; a < p; ++a)
+    {
         const double w = _W[a];
         if (w <= WEIGHT_EPS)
             continue;
         const double* u = &_U[static_cast<size_t>(a) * q];
-        for (int r = 0; r < q; ++r) {
+        for (int r = 0; r < q; ++r)
+        {
             double* Ar = &_A[static_cast<size_t>(r) * q];
             for (int c = r; c < q; ++c)
                 Ar[c] += u[r] * u[c] * w;
@@ -332,14 +375,16 @@ void Surrogate_LOWESS::local_fit(int iex)
     bool defined = true;
     for (int r = 0; r < q; ++r)
         defined = defined && isdef(_x[r]);
-    if (!defined) {
+    if (!defined)
+    {
         // A singular local system: the outputs of the nearest point. In
         // cross-validation that is the nearest other point, never the
         // left-out one itself, whose distance is 0.
         int nearest = -1;
         double best = DBL_MAX;
         for (int a = 0; a < p; ++a)
-            if (a != iex && _d.get(0, a) < best) {
+            if (a != iex && _d.get(0, a) < best)
+            {
                 best = _d.get(0, a);
                 nearest = a;
             }
@@ -349,7 +394,8 @@ void Surrogate_LOWESS::local_fit(int iex)
             _ZZsi.set(0, j, _Zs.get(nearest, j));
         return;
     }
-    for (int j = 0; j < m; ++j) {
+    for (int j = 0; j < m; ++j)
+    {
         double z = 0.0;
         for (int r = 0; r < q; ++r)
             z += _B[static_cast<size_t>(r) * m + j] * _x[r];
@@ -362,7 +408,8 @@ void Surrogate_LOWESS::solve_first_column()
     const int q = _q;
     // r := e1 - A x
     double rr = 0.0;
-    for (int i = 0; i < q; ++i) {
+    for (int i = 0; i < q; ++i)
+    {
         const double* Ai = &_A[static_cast<size_t>(i) * q];
         double v = (i == 0) ? 1.0 : 0.0;
         for (int k = 0; k < q; ++k)
@@ -373,7 +420,8 @@ void Surrogate_LOWESS::solve_first_column()
 
     // A residual that is not a number (the previous system was singular)
     // must start afresh too, or every later prediction inherits the NaN.
-    if (!(std::sqrt(rr) < 1e-4)) {
+    if (!(std::sqrt(rr) < 1e-4))
+    {
         Matrix A("A", q, q);
         for (int i = 0; i < q; ++i)
             for (int k = 0; k < q; ++k)
@@ -393,9 +441,11 @@ void Surrogate_LOWESS::solve_first_column()
     if (!(rr > 1e-12))
         return;
     _s = _r;
-    for (int round = 0; round < 100; ++round) {
+    for (int round = 0; round < 100; ++round)
+    {
         double st = 0.0;
-        for (int i = 0; i < q; ++i) {
+        for (int i = 0; i < q; ++i)
+        {
             const double* Ai = &_A[static_cast<size_t>(i) * q];
             double v = 0.0;
             for (int k = 0; k < q; ++k)
@@ -405,7 +455,8 @@ void Surrogate_LOWESS::solve_first_column()
         }
         const double gamma = rr / st;
         double rrNew = 0.0;
-        for (int i = 0; i < q; ++i) {
+        for (int i = 0; i < q; ++i)
+        {
             _x[i] += gamma * _s[i];
             _r[i] -= gamma * _t[i];
             rrNew += _r[i] * _r[i];
@@ -423,15 +474,19 @@ void Surrogate_LOWESS::predict_private(const Matrix& XXs, Matrix* ZZs)
 {
     check_ready(__FILE__, "predict_private", __LINE__);
     const int rows = XXs.get_nb_rows();
-    if (rows > 1) {
+    if (rows > 1)
+    {
         if (ZZs->get_nb_rows() != rows || ZZs->get_nb_cols() != _m)
             *ZZs = Matrix("ZZs", rows, _m);
-        for (int i = 0; i < rows; ++i) {
+        for (int i = 0; i < rows; ++i)
+        {
             predict_private_single(XXs.get_row(i), -1);
             for (int j = 0; j < _m; ++j)
                 ZZs->set(i, j, _ZZsi.get(0, j));
         }
-    } else {
+    }
+    else
+    {
         predict_private_single(XXs, -1);
         *ZZs = _ZZsi;
     }
@@ -440,11 +495,13 @@ void Surrogate_LOWESS::predict_private(const Matrix& XXs, Matrix* ZZs)
 Matrix* Surrogate_LOWESS::get_matrix_Zvs()
 {
     check_ready(__FILE__, "get_matrix_Zvs", __LINE__);
-    if (!_Zvs) {
+    if (!_Zvs)
+    {
         std::unique_ptr<Matrix> Zvs(new Matrix("Zvs", _p, _m));
         // The distances between training points are computed once per fit.
         const Matrix& D = get_training_distances(_param.get_distance_type());
-        for (int a = 0; a < _p; ++a) {
+        for (int a = 0; a < _p; ++a)
+        {
             for (int b = 0; b < _p; ++b)
                 _d.set(0, b, D.get(a, b));
             for (int k = 0; k < _n; ++k)
@@ -458,6 +515,9 @@ Matrix* Surrogate_LOWESS::get_matrix_Zvs()
     return _Zvs;
 }
 
-void Surrogate_LOWESS::display_private(std::ostream& out) const { out << "q: " << _q << std::endl; }
+void Surrogate_LOWESS::display_private(std::ostream& out) const
+{
+    out << "q: " << _q << std::endl;
+}
 
 } // namespace TESKORA

@@ -5,7 +5,8 @@
 
 #include <vector>
 
-namespace TESKORA {
+namespace TESKORA
+{
 
 // Locally weighted regression: every prediction point gets its own weighted
 // ridge least-squares fit of a constant, linear, linear-plus-squares or full
@@ -13,7 +14,8 @@ namespace TESKORA {
 // prediction. Nothing is fitted at build time; the build only sizes the work
 // arrays that every prediction reuses. PRESET chooses how distances become
 // kernel arguments. Leave-one-out values drop the point's own weight.
-class Surrogate_LOWESS : public Surrogate {
+class Surrogate_LOWESS : public Surrogate
+{
 public:
     Surrogate_LOWESS(TrainingSet& trainingset, Surrogate_Parameters param);
     ~Surrogate_LOWESS() override;

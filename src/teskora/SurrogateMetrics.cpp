@@ -8,10 +8,11 @@
 #include <limits>
 #include <vector>
 
-namespace TESKORA {
+namespace TESKORA
+{
 
-namespace {
-
+namespace
+{
 
 const double HUGE_VALUE = std::numeric_limits<double>::max();
 
@@ -41,18 +42,21 @@ bool Surrogate::compute_metric(metric_t mt)
     const int k = one_metric_value_per_bbo(mt) ? _m : 1;
     Matrix v("v", 1, k);
 
-    switch (mt) {
+    switch (mt)
+    {
     case EMAX:
     case EMAXCV:
     case RMSE:
-    case RMSECV: {
+    case RMSECV:
+    {
         const Matrix& Zs = get_matrix_Zs();
         const Matrix& Zh = cv ? *get_matrix_Zvs() : *get_matrix_Zhs();
         v = _trainingset.ZE_unscale(Matrix::sub(Zs, Zh).col_norm(metric_type_to_norm_type(mt)));
         break;
     }
     case ARMSE:
-    case ARMSECV: {
+    case ARMSECV:
+    {
         const Matrix& Zs = get_matrix_Zs();
         const Matrix& Zh = cv ? *get_matrix_Zvs() : *get_matrix_Zhs();
         v.set(0, 0, Matrix::sub(Zs, Zh).col_norm(NORM_2).sum());
@@ -67,7 +71,8 @@ bool Surrogate::compute_metric(metric_t mt)
         v.set(0, 0, compute_aggregate_order_error(cv ? *get_matrix_Zvs() : *get_matrix_Zhs()));
         break;
     case EFIOE:
-    case EFIOECV: {
+    case EFIOECV:
+    {
         const Matrix Zh = cv ? *get_matrix_Zvs() : *get_matrix_Zhs();
         const Matrix Sh = cv ? *get_matrix_Svs() : *get_matrix_Shs();
         // Points ranked by decreasing expected feasible improvement.
@@ -82,7 +87,8 @@ bool Surrogate::compute_metric(metric_t mt)
 
     // Clean-up: NaN and clearly negative values are the worst value, tiny
     // negative ones 0.
-    for (int j = 0; j < k && j < v.get_nb_cols(); ++j) {
+    for (int j = 0; j < k && j < v.get_nb_cols(); ++j)
+    {
         const double x = v.get(0, j);
         if (std::isnan(x) || x < -1e-13)
             v.set(0, j, HUGE_VALUE);
@@ -97,7 +103,8 @@ double Surrogate::get_metric(metric_t mt, int j)
 {
     if (!_ready)
         return HUGE_VALUE;
-    if (!is_defined(mt, j)) {
+    if (!is_defined(mt, j))
+    {
         compute_metric(mt);
         if (!is_defined(mt, j))
             return HUGE_VALUE;
@@ -111,7 +118,8 @@ Matrix Surrogate::get_metric(metric_t mt)
     worst.set(0, 0, HUGE_VALUE);
     if (!_ready)
         return worst;
-    if (!is_defined(mt)) {
+    if (!is_defined(mt))
+    {
         compute_metric(mt);
         if (!is_defined(mt))
             return worst;
@@ -126,10 +134,13 @@ double Surrogate::eval_objective()
         return HUGE_VALUE;
     const metric_t mt = _param.get_metric_type();
     double sum = 0.0;
-    if (one_metric_value_per_bbo(mt)) {
+    if (one_metric_value_per_bbo(mt))
+    {
         for (int j = 0; j < _m; ++j)
             sum += get_metric(mt, j);
-    } else {
+    }
+    else
+    {
         sum = get_metric(mt, 0);
     }
     if (std::isnan(sum) || std::fabs(sum) > HUGE_VALUE)
@@ -143,14 +154,18 @@ Matrix Surrogate::compute_order_error(const Matrix& Zh)
     const int p = Zh.get_nb_rows();
     Matrix OE("OE", 1, Zh.get_nb_cols());
     std::vector<double> zs(static_cast<size_t>(p)), zh(static_cast<size_t>(p));
-    for (int j = 0; j < Zh.get_nb_cols(); ++j) {
-        for (int a = 0; a < p; ++a) {
+    for (int j = 0; j < Zh.get_nb_cols(); ++j)
+    {
+        for (int a = 0; a < p; ++a)
+        {
             zs[a] = Zs.get(a, j);
             zh[a] = Zh.get(a, j);
         }
         double e = 0.0;
-        switch (_trainingset.get_bbo(j)) {
-        case OBJ: {
+        switch (_trainingset.get_bbo(j))
+        {
+        case OBJ:
+        {
             // Ordered pairs, a = b included, whose strict order differs.
             int wrong = 0;
             for (int a = 0; a < p; ++a)
@@ -160,7 +175,8 @@ Matrix Surrogate::compute_order_error(const Matrix& Zh)
             e = static_cast<double>(wrong) / (static_cast<double>(p) * p);
             break;
         }
-        case CON: {
+        case CON:
+        {
             const double c0 = _trainingset.Z_scale(0.0, j);
             int wrong = 0;
             for (int a = 0; a < p; ++a)
@@ -185,27 +201,33 @@ Matrix Surrogate::compute_fh(const Matrix& Z)
 {
     const int p = Z.get_nb_rows();
     Matrix fh("fh", p, 2);
-    if (Z.get_nb_cols() == 1) {
+    if (Z.get_nb_cols() == 1)
+    {
         for (int a = 0; a < p; ++a)
             fh.set(a, 0, Z.get(a, 0));
         return fh;
     }
-    if (Z.get_nb_cols() != _m) {
+    if (Z.get_nb_cols() != _m)
+    {
         std::ostream& out = diag_stream();
         Z.display_short(out);
         Z.display_size(out);
         out << _m << " " << Z.get_nb_cols() << " " << _p << std::endl;
         TESKORA_THROW("Dimension error");
     }
-    for (int j = 0; j < _m; ++j) {
-        switch (_trainingset.get_bbo(j)) {
+    for (int j = 0; j < _m; ++j)
+    {
+        switch (_trainingset.get_bbo(j))
+        {
         case OBJ:
             for (int a = 0; a < p; ++a)
                 fh.set(a, 0, Z.get(a, j));
             break;
-        case CON: {
+        case CON:
+        {
             const double c0 = _trainingset.Z_scale(0.0, j);
-            for (int a = 0; a < p; ++a) {
+            for (int a = 0; a < p; ++a)
+            {
                 const double d = Z.get(a, j) - c0;
                 if (d > 0)
                     fh.set(a, 1, fh.get(a, 1) + d * d);
@@ -228,14 +250,16 @@ double Surrogate::compute_aggregate_order_error(const Matrix& Zh)
     const Matrix G = compute_fh(Zh);
     const int p = F.get_nb_rows();
     std::vector<double> f1(p), h1(p), f2(p), h2(p);
-    for (int a = 0; a < p; ++a) {
+    for (int a = 0; a < p; ++a)
+    {
         f1[a] = F.get(a, 0);
         h1[a] = F.get(a, 1);
         f2[a] = G.get(a, 0);
         h2[a] = G.get(a, 1);
     }
     // Feasibility first, then the objective.
-    auto before = [](double fa, double ha, double fb, double hb) { return ha < hb || (ha == hb && fa < fb); };
+    auto before = [](double fa, double ha, double fb, double hb)
+    { return ha < hb || (ha == hb && fa < fb); };
     int wrong = 0;
     for (int a = 0; a < p; ++a)
         for (int b = 0; b < p; ++b)
@@ -247,19 +271,25 @@ double Surrogate::compute_aggregate_order_error(const Matrix& Zh)
 Matrix Surrogate::compute_efi(const Matrix& Zh, const Matrix& Sh)
 {
     const int p = _p;
-    if (Zh.get_nb_rows() != p || Zh.get_nb_cols() != _m || Sh.get_nb_rows() != p || Sh.get_nb_cols() != _m)
+    if (Zh.get_nb_rows() != p || Zh.get_nb_cols() != _m || Sh.get_nb_rows() != p ||
+        Sh.get_nb_cols() != _m)
         TESKORA_THROW("Dimension error");
     _trainingset.check_ready(__FILE__, __FUNCTION__, __LINE__);
     Matrix EFI("EFI", p, 1);
     EFI.fill(1.0);
     const double fs_min = _trainingset.get_fs_min();
-    for (int j = 0; j < _m; ++j) {
-        switch (_trainingset.get_bbo(j)) {
+    for (int j = 0; j < _m; ++j)
+    {
+        switch (_trainingset.get_bbo(j))
+        {
         case OBJ:
             for (int a = 0; a < p; ++a)
-                EFI.set(a, 0, EFI.get(a, 0) * _trainingset.ZE_unscale(normei(Zh.get(a, j), Sh.get(a, j), fs_min), j));
+                EFI.set(a, 0,
+                        EFI.get(a, 0) *
+                            _trainingset.ZE_unscale(normei(Zh.get(a, j), Sh.get(a, j), fs_min), j));
             break;
-        case CON: {
+        case CON:
+        {
             const double c0 = _trainingset.Z_scale(0.0, j);
             for (int a = 0; a < p; ++a)
                 EFI.set(a, 0, EFI.get(a, 0) * normcdf(c0, Zh.get(a, j), Sh.get(a, j)));
@@ -281,13 +311,16 @@ void Surrogate::compute_metric_linv()
     const Matrix& Zs = get_matrix_Zs();
     const Matrix& Zh = *get_matrix_Zhs();
     const Matrix& Sh = *get_matrix_Shs();
-    for (int j = 0; j < _m; ++j) {
-        if (_trainingset.get_bbo(j) == DUM) {
+    for (int j = 0; j < _m; ++j)
+    {
+        if (_trainingset.get_bbo(j) == DUM)
+        {
             v.set(0, j, -1.0);
             continue;
         }
         double L = 0.0;
-        for (int a = 0; a < _p; ++a) {
+        for (int a = 0; a < _p; ++a)
+        {
             // The size of the residual, whatever its sign: an over-prediction
             // is as much a misfit as an under-prediction.
             const double d = std::max(std::fabs(Zh.get(a, j) - Zs.get(a, j)), 1e-13);

@@ -3,15 +3,17 @@
 #include "teskora/Exception.hpp"
 #include "teskora/Utils.hpp"
 
+#include <algorithm>
 #include <cfloat>
 #include <climits>
 #include <cmath>
-#include <algorithm>
 #include <vector>
 
-namespace TESKORA {
+namespace TESKORA
+{
 
-namespace {
+namespace
+{
 
 // The largest normal matrix PRS_CAT builds, in entries (a basis of 4096).
 const long long MAX_CAT_ENTRIES = 1LL << 24;
@@ -19,9 +21,11 @@ const long long MAX_CAT_ENTRIES = 1LL << 24;
 // Appends to rows every exponent vector of n entries summing to t with
 // exactly c non-zero entries, in ascending colexicographic order: the last
 // variable's exponent varies slowest.
-void appendCompositions(int n, int t, int c, std::vector<int>& e, int k, int left, std::vector<std::vector<int>>& rows)
+void appendCompositions(int n, int t, int c, std::vector<int>& e, int k, int left,
+                        std::vector<std::vector<int>>& rows)
 {
-    if (k == 0) {
+    if (k == 0)
+    {
         e[0] = left;
         int nonZero = 0;
         for (int v : e)
@@ -30,7 +34,8 @@ void appendCompositions(int n, int t, int c, std::vector<int>& e, int k, int lef
             rows.push_back(e);
         return;
     }
-    for (int v = 0; v <= left; ++v) {
+    for (int v = 0; v <= left; ++v)
+    {
         e[k] = v;
         appendCompositions(n, t, c, e, k - 1, left - v, rows);
     }
@@ -41,7 +46,8 @@ void appendCompositions(int n, int t, int c, std::vector<int>& e, int k, int lef
 // ---------------------------------------------------------------- PRS
 
 Surrogate_PRS::Surrogate_PRS(TrainingSet& trainingset, Surrogate_Parameters param)
-    : Surrogate(trainingset, param), _q(0), _M("M", 0, 0), _H("H", 0, 0), _Ai("Ai", 0, 0), _alpha("alpha", 0, 0)
+    : Surrogate(trainingset, param), _q(0), _M("M", 0, 0), _H("H", 0, 0), _Ai("Ai", 0, 0),
+      _alpha("alpha", 0, 0)
 {
 }
 
@@ -51,7 +57,8 @@ int Surrogate_PRS::get_nb_PRS_monomes(int n, int d)
     // limits apply, and a wrapped count could pass them.
     long long z = 1;
     long long b = n;
-    for (int i = 1; i <= d; ++i) {
+    for (int i = 1; i <= d; ++i)
+    {
         z += b;
         if (z > INT_MAX)
             return INT_MAX;
@@ -86,9 +93,11 @@ Matrix Surrogate_PRS::compute_design_matrix(const Matrix& M, const Matrix& Xs)
         if (_trainingset.get_X_nbdiff(k) > 1)
             varying.push_back(k);
     for (int i = 0; i < M.get_nb_rows(); ++i)
-        for (int r = 0; r < p; ++r) {
+        for (int r = 0; r < p; ++r)
+        {
             double h = 1.0;
-            for (size_t jj = 0; jj < varying.size() && static_cast<int>(jj) < M.get_nb_cols(); ++jj) {
+            for (size_t jj = 0; jj < varying.size() && static_cast<int>(jj) < M.get_nb_cols(); ++jj)
+            {
                 const double e = M.get(i, static_cast<int>(jj));
                 if (e > 0)
                     h *= std::pow(Xs.get(r, varying[jj]), e);
@@ -137,7 +146,8 @@ bool Surrogate_PRS::build_private()
 {
     const int nvar = _trainingset.get_nvar();
     const int degree = _param.get_degree();
-    return accept_basis(get_nb_PRS_monomes(nvar, degree), 200) && fit(get_PRS_monomes(nvar, degree));
+    return accept_basis(get_nb_PRS_monomes(nvar, degree), 200) &&
+           fit(get_PRS_monomes(nvar, degree));
 }
 
 void Surrogate_PRS::predict_private(const Matrix& XXs, Matrix* ZZs)
@@ -149,7 +159,8 @@ void Surrogate_PRS::predict_private(const Matrix& XXs, Matrix* ZZs)
 Matrix* Surrogate_PRS::get_matrix_Zvs()
 {
     check_ready(__FILE__, "get_matrix_Zvs", __LINE__);
-    if (!_Zvs) {
+    if (!_Zvs)
+    {
         const Matrix& Zs = get_matrix_Zs();
         // Leave-one-out residuals row by row from the fit's coefficients.
         _Zvs = new Matrix(Matrix::sub(Zs, Matrix::get_matrix_dPiPZs(_Ai, _H, Zs, _alpha)));
@@ -159,7 +170,10 @@ Matrix* Surrogate_PRS::get_matrix_Zvs()
     return _Zvs;
 }
 
-void Surrogate_PRS::display_private(std::ostream& out) const { out << "q: " << _q << std::endl; }
+void Surrogate_PRS::display_private(std::ostream& out) const
+{
+    out << "q: " << _q << std::endl;
+}
 
 // ---------------------------------------------------------------- PRS_EDGE
 
@@ -173,7 +187,8 @@ bool Surrogate_PRS_EDGE::build_private()
     const int nvar = _trainingset.get_nvar();
     const int degree = _param.get_degree();
     const long long q = static_cast<long long>(get_nb_PRS_monomes(nvar, degree)) + nvar;
-    return accept_basis(static_cast<int>(std::min<long long>(q, INT_MAX)), 200) && fit(get_PRS_monomes(nvar, degree));
+    return accept_basis(static_cast<int>(std::min<long long>(q, INT_MAX)), 200) &&
+           fit(get_PRS_monomes(nvar, degree));
 }
 
 Matrix Surrogate_PRS_EDGE::compute_design_matrix(const Matrix& M, const Matrix& Xs)
@@ -185,7 +200,8 @@ Matrix Surrogate_PRS_EDGE::compute_design_matrix(const Matrix& M, const Matrix& 
         if (_trainingset.get_X_nbdiff(k) > 1)
             varying.push_back(k);
     Matrix He("He", p, static_cast<int>(varying.size()));
-    for (size_t j = 0; j < varying.size(); ++j) {
+    for (size_t j = 0; j < varying.size(); ++j)
+    {
         const int k = varying[j];
         const double zero = _trainingset.X_scale(0.0, k);
         for (int r = 0; r < p; ++r)
@@ -195,7 +211,10 @@ Matrix Surrogate_PRS_EDGE::compute_design_matrix(const Matrix& M, const Matrix& 
     return H;
 }
 
-void Surrogate_PRS_EDGE::display_private(std::ostream& out) const { out << "q: " << _q << std::endl; }
+void Surrogate_PRS_EDGE::display_private(std::ostream& out) const
+{
+    out << "q: " << _q << std::endl;
+}
 
 // ---------------------------------------------------------------- PRS_CAT
 
@@ -224,7 +243,8 @@ bool Surrogate_PRS_CAT::build_private()
         return false;
     const int degree = _param.get_degree();
     const int q1 = get_nb_PRS_monomes(nv, degree);
-    if (q1 > 100) {
+    if (q1 > 100)
+    {
         _q = q1 * _nb_cat;
         return false;
     }
@@ -243,11 +263,13 @@ bool Surrogate_PRS_CAT::build_private()
     if (_tuning && (beyondPoints || beyondMemory))
         return false;
     if (beyondPoints)
-        TESKORA_THROW("Surrogate_PRS_CAT: the basis (" + itos(_q) + " functions for " + itos(_nb_cat)
-                            + " categories) exceeds the number of distinct points (" + itos(pvar) + ")");
+        TESKORA_THROW("Surrogate_PRS_CAT: the basis (" + itos(_q) + " functions for " +
+                      itos(_nb_cat) + " categories) exceeds the number of distinct points (" +
+                      itos(pvar) + ")");
     if (beyondMemory)
-        TESKORA_THROW("Surrogate_PRS_CAT: the basis (" + itos(_q) + " functions) exceeds the memory bound of "
-                            + itos(static_cast<int>(MAX_CAT_ENTRIES)) + " entries of its normal matrix");
+        TESKORA_THROW("Surrogate_PRS_CAT: the basis (" + itos(_q) +
+                      " functions) exceeds the memory bound of " +
+                      itos(static_cast<int>(MAX_CAT_ENTRIES)) + " entries of its normal matrix");
     // The category input always gets exponent 0.
     Matrix M("M", q1, 1);
     M.add_cols(get_PRS_monomes(nv, degree));
@@ -261,8 +283,10 @@ Matrix Surrogate_PRS_CAT::compute_design_matrix(const Matrix& M, const Matrix& X
     const int q1 = H0.get_nb_cols();
     Matrix H("H", p, q1 * static_cast<int>(_cat.size()));
     int block = 0;
-    for (double c : _cat) {
-        for (int r = 0; r < p; ++r) {
+    for (double c : _cat)
+    {
+        for (int r = 0; r < p; ++r)
+        {
             const double isCat = (Xs.get(r, 0) == c) ? 1.0 : 0.0;
             for (int j = 0; j < q1; ++j)
                 H.set(r, block * q1 + j, isCat * H0.get(r, j));

@@ -5,12 +5,14 @@
 
 #include <set>
 
-namespace TESKORA {
+namespace TESKORA
+{
 
 // Polynomial response surface of total degree DEGREE over the varying
 // inputs, fitted by (ridge-regularised) least squares in scaled space.
 // Leave-one-out values come in closed form from the projection.
-class Surrogate_PRS : public Surrogate {
+class Surrogate_PRS : public Surrogate
+{
 public:
     Surrogate_PRS(TrainingSet& trainingset, Surrogate_Parameters param);
     ~Surrogate_PRS() override = default;
@@ -46,7 +48,8 @@ protected:
 
 // PRS plus one indicator per varying input: 1 where the input is exactly 0
 // in user units.
-class Surrogate_PRS_EDGE : public Surrogate_PRS {
+class Surrogate_PRS_EDGE : public Surrogate_PRS
+{
 public:
     Surrogate_PRS_EDGE(TrainingSet& trainingset, Surrogate_Parameters param);
 
@@ -57,7 +60,8 @@ public:
 
 // Input 0 is a category: one polynomial in the other inputs per category
 // value.
-class Surrogate_PRS_CAT : public Surrogate_PRS {
+class Surrogate_PRS_CAT : public Surrogate_PRS
+{
 public:
     Surrogate_PRS_CAT(TrainingSet& trainingset, Surrogate_Parameters param);
 

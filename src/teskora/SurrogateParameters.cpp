@@ -11,16 +11,19 @@
 #include <sstream>
 #include <vector>
 
-namespace TESKORA {
+namespace TESKORA
+{
 
-namespace {
+namespace
+{
 
 bool isTuningMarker(const std::string& value)
 {
     return streqi(value, "OPTIM") || streqi(value, "OPTIMIZATION") || streqi(value, "OPTIMIZE");
 }
 
-[[noreturn]] void throwWithDescription(const std::string& definition, int line, const std::string& message)
+[[noreturn]] void throwWithDescription(const std::string& definition, int line,
+                                       const std::string& message)
 {
     diag_stream() << "model_description: " << definition << "\n";
     throw Exception(__FILE__, line, message);
@@ -37,7 +40,8 @@ bool isTuningMarker(const std::string& value)
 template <typename T, typename READ>
 void applyTunable(bool optim, T& field, param_status_t& status, READ read)
 {
-    if (optim) {
+    if (optim)
+    {
         status = STATUS_OPTIM;
         return;
     }
@@ -46,7 +50,8 @@ void applyTunable(bool optim, T& field, param_status_t& status, READ read)
 }
 
 // One entry of the tunable vector: its bounds, domain and scale.
-struct Bound {
+struct Bound
+{
     double lower;
     double upper;
     param_domain_t domain;
@@ -73,8 +78,10 @@ model_t Surrogate_Parameters::read_model_type(const std::string& definition)
 {
     std::istringstream in(definition);
     std::string word;
-    while (in >> word) {
-        if (toupper(word) == "TYPE") {
+    while (in >> word)
+    {
+        if (toupper(word) == "TYPE")
+        {
             // With TYPE as the last word, TYPE itself is converted and refused.
             std::string next;
             if (in >> next)
@@ -90,14 +97,16 @@ std::string Surrogate_Parameters::to_standard_field_name(const std::string& fiel
     static const char* const table[][10] = {
         {"TYPE", "TYPE", "TYPE_MODEL", "MODEL_TYPE", nullptr},
         {"DEGREE", "DEGREE", nullptr},
-        {"WEIGHT_TYPE", "WEIGHT", "WEIGHT_TYPE", "TYPE_WEIGHT", "WEIGHT_CHOICE", "CHOICE_WEIGHT", nullptr},
+        {"WEIGHT_TYPE", "WEIGHT", "WEIGHT_TYPE", "TYPE_WEIGHT", "WEIGHT_CHOICE", "CHOICE_WEIGHT",
+         nullptr},
         {"RIDGE", "RIDGE", "RIDGE_COEF", "RIDGE_PARAM", "RIDGE_COEFFICIENT", "RIDGE_PARAMETER",
          "REGULARIZATION_PARAM", "REGULARIZATION_COEF", nullptr},
         {"KERNEL_TYPE", "KERNEL_TYPE", "TYPE_KERNEL", "KERNEL", nullptr},
-        {"KERNEL_COEF", "KERNEL_COEF", "KERNEL_COEFFICIENT", "COEF_KERNEL", "KERNEL_SHAPE", "COEF_SHAPE",
-         "COEFFICIENT_SHAPE", "SHAPE", "SHAPE_COEF", "SHAPE_COEFFICIENT"},
+        {"KERNEL_COEF", "KERNEL_COEF", "KERNEL_COEFFICIENT", "COEF_KERNEL", "KERNEL_SHAPE",
+         "COEF_SHAPE", "COEFFICIENT_SHAPE", "SHAPE", "SHAPE_COEF", "SHAPE_COEFFICIENT"},
         {"METRIC_TYPE", "METRIC", "METRIC_TYPE", "TYPE_METRIC", nullptr},
-        {"BUDGET", "BUDGET", "OPTIM_BUDGET", "BUDGET_OPTIM", "OPTIMIZATION_BUDGET", "BUDGET_OPTIMIZATION", nullptr},
+        {"BUDGET", "BUDGET", "OPTIM_BUDGET", "BUDGET_OPTIM", "OPTIMIZATION_BUDGET",
+         "BUDGET_OPTIMIZATION", nullptr},
         {"PRESET", "PRESET", nullptr},
         {"OUTPUT", "OUTPUT", "OUTPUT_FILE", nullptr},
         {"DISTANCE_TYPE", "DISTANCE", "DISTANCE_TYPE", "TYPE_DISTANCE", nullptr},
@@ -115,7 +124,8 @@ bool Surrogate_Parameters::authorized_field(const std::string& field) const
 {
     if (field == "TYPE" || field == "OUTPUT" || field == "METRIC_TYPE" || field == "BUDGET")
         return true;
-    switch (_type) {
+    switch (_type)
+    {
     case PRS:
     case PRS_EDGE:
     case PRS_CAT:
@@ -127,11 +137,11 @@ bool Surrogate_Parameters::authorized_field(const std::string& field) const
     case KRIGING:
         return field == "RIDGE" || field == "DISTANCE_TYPE";
     case RBF:
-        return field == "KERNEL_TYPE" || field == "KERNEL_COEF" || field == "DISTANCE_TYPE" || field == "RIDGE"
-               || field == "PRESET";
+        return field == "KERNEL_TYPE" || field == "KERNEL_COEF" || field == "DISTANCE_TYPE" ||
+               field == "RIDGE" || field == "PRESET";
     case LOWESS:
-        return field == "DEGREE" || field == "RIDGE" || field == "KERNEL_TYPE" || field == "KERNEL_COEF"
-               || field == "PRESET" || field == "DISTANCE_TYPE";
+        return field == "DEGREE" || field == "RIDGE" || field == "KERNEL_TYPE" ||
+               field == "KERNEL_COEF" || field == "PRESET" || field == "DISTANCE_TYPE";
     case ENSEMBLE:
         return field == "WEIGHT_TYPE" || field == "PRESET" || field == "DISTANCE_TYPE";
     case LINEAR:
@@ -145,10 +155,11 @@ bool Surrogate_Parameters::authorized_field(const std::string& field) const
 
 bool Surrogate_Parameters::authorized_optim(const std::string& field)
 {
-    if (field == "DEGREE" || field == "RIDGE" || field == "KERNEL_TYPE" || field == "KERNEL_COEF"
-        || field == "DISTANCE_TYPE" || field == "WEIGHT_TYPE")
+    if (field == "DEGREE" || field == "RIDGE" || field == "KERNEL_TYPE" || field == "KERNEL_COEF" ||
+        field == "DISTANCE_TYPE" || field == "WEIGHT_TYPE")
         return true;
-    if (field == "TYPE" || field == "OUTPUT" || field == "METRIC_TYPE" || field == "PRESET" || field == "BUDGET")
+    if (field == "TYPE" || field == "OUTPUT" || field == "METRIC_TYPE" || field == "PRESET" ||
+        field == "BUDGET")
         return false;
     diag_stream() << "Field : " << field << "\n";
     TESKORA_THROW("Undefined field");
@@ -158,48 +169,75 @@ void Surrogate_Parameters::read_string(const std::string& definition)
 {
     std::istringstream in(definition);
     std::string word;
-    while (in >> word) {
+    while (in >> word)
+    {
         const std::string field = to_standard_field_name(word);
         if (!authorized_field(field))
             throwWithDescription(definition, __LINE__,
-                                 "Unauthorized field \"" + field + "\" in a model of type " + model_type_to_str(_type));
+                                 "Unauthorized field \"" + field + "\" in a model of type " +
+                                     model_type_to_str(_type));
         std::string value;
         if (!(in >> value))
             TESKORA_THROW("Missing content for field \"" + field + "\"");
         const bool optim = isTuningMarker(value);
         if (optim && !authorized_optim(field))
-            throwWithDescription(definition, __LINE__, "Field \"" + field + "\" cannot be optimized.");
+            throwWithDescription(definition, __LINE__,
+                                 "Field \"" + field + "\" cannot be optimized.");
 
-        if (field == "TYPE") {
+        if (field == "TYPE")
+        {
             if (str_to_model_type(value) != _type)
                 throwWithDescription(definition, __LINE__, "Unconsistent model type!");
-        } else if (field == "DEGREE") {
+        }
+        else if (field == "DEGREE")
+        {
             applyTunable(optim, _degree, _degree_status, [&] { return TESKORA::stoi(value); });
-        } else if (field == "KERNEL_TYPE") {
-            applyTunable(optim, _kernel_type, _kernel_type_status, [&] { return str_to_kernel_type(value); });
-        } else if (field == "KERNEL_COEF") {
-            applyTunable(optim, _kernel_coef, _kernel_coef_status, [&] { return TESKORA::stod(value); });
-        } else if (field == "RIDGE") {
+        }
+        else if (field == "KERNEL_TYPE")
+        {
+            applyTunable(optim, _kernel_type, _kernel_type_status,
+                         [&] { return str_to_kernel_type(value); });
+        }
+        else if (field == "KERNEL_COEF")
+        {
+            applyTunable(optim, _kernel_coef, _kernel_coef_status,
+                         [&] { return TESKORA::stod(value); });
+        }
+        else if (field == "RIDGE")
+        {
             applyTunable(optim, _ridge, _ridge_status, [&] { return TESKORA::stod(value); });
-        } else if (field == "DISTANCE_TYPE") {
-            applyTunable(optim, _distance_type, _distance_type_status, [&] { return str_to_distance_type(value); });
-        } else if (field == "WEIGHT_TYPE") {
+        }
+        else if (field == "DISTANCE_TYPE")
+        {
+            applyTunable(optim, _distance_type, _distance_type_status,
+                         [&] { return str_to_distance_type(value); });
+        }
+        else if (field == "WEIGHT_TYPE")
+        {
             // The marker is itself a weight type: only OPTIM converts.
             _weight_type = str_to_weight_type(value);
             if (optim)
                 _weight_status = STATUS_OPTIM;
-        } else if (field == "METRIC_TYPE") {
+        }
+        else if (field == "METRIC_TYPE")
+        {
             _metric_type = str_to_metric_type(value);
-        } else if (field == "BUDGET") {
+        }
+        else if (field == "BUDGET")
+        {
             // Read as atoi would, but a number past the int range is
             // refused instead of wrapping.
             const long long budget = std::strtoll(value.c_str(), nullptr, 10);
             if (budget > INT_MAX || budget < INT_MIN)
                 TESKORA_THROW("budget out of range: BUDGET " + value + " is not an int");
             _budget = static_cast<int>(budget);
-        } else if (field == "PRESET") {
+        }
+        else if (field == "PRESET")
+        {
             _preset = value;
-        } else if (field == "OUTPUT") {
+        }
+        else if (field == "OUTPUT")
+        {
             _output = value;
         }
     }
@@ -227,7 +265,8 @@ void Surrogate_Parameters::set_defaults()
     _preset = "";
     _nb_parameter_optimization = 0;
 
-    switch (_type) {
+    switch (_type)
+    {
     case PRS:
     case PRS_EDGE:
     case PRS_CAT:
@@ -283,7 +322,8 @@ void Surrogate_Parameters::set_defaults()
     _output = "NULL";
 }
 
-namespace {
+namespace
+{
 
 // The tests are written so that NaN fails them: a NaN compares false with
 // everything, and "x <= 0" alone would let it through.
@@ -307,7 +347,8 @@ void checkRidge(double ridge)
 
 void Surrogate_Parameters::check()
 {
-    switch (_type) {
+    switch (_type)
+    {
     case PRS:
     case PRS_EDGE:
     case PRS_CAT:
@@ -333,12 +374,14 @@ void Surrogate_Parameters::check()
         checkKernelCoef(_kernel_coef);
         checkRidge(_ridge);
         // A kernel without a shape parameter leaves nothing to tune.
-        if (!kernel_has_parameter(_kernel_type) && _kernel_type_status == STATUS_FIXED) {
+        if (!kernel_has_parameter(_kernel_type) && _kernel_type_status == STATUS_FIXED)
+        {
             _kernel_coef = 1.0;
             _kernel_coef_status = STATUS_FIXED;
         }
         break;
-    case LOWESS: {
+    case LOWESS:
+    {
         if (_degree < 0 || _degree > 2)
             TESKORA_THROW("degree for LOWESS model must be 0, 1 or 2");
         checkRidge(_ridge);
@@ -347,7 +390,8 @@ void Surrogate_Parameters::check()
         bool known = false;
         for (const char* p : presets)
             known = known || _preset == p;
-        if (!known) {
+        if (!known)
+        {
             diag_stream() << "LOWESS preset : " << _preset << "\n"
                           << "Possible values: D, DEN, DGN, RE, RG, REN, RGN.\n";
             TESKORA_THROW("preset not recognized");
@@ -365,8 +409,8 @@ void Surrogate_Parameters::check()
     }
 
     int n = 0;
-    for (param_status_t s : {_degree_status, _kernel_type_status, _kernel_coef_status, _ridge_status,
-                             _distance_type_status})
+    for (param_status_t s : {_degree_status, _kernel_type_status, _kernel_coef_status,
+                             _ridge_status, _distance_type_status})
         n += (s == STATUS_OPTIM);
     if (_covariance_status == STATUS_OPTIM)
         n += _covariance_coef.get_nb_rows() * _covariance_coef.get_nb_cols();
@@ -377,14 +421,16 @@ void Surrogate_Parameters::check()
     // The tuner counts its trials in an int: BUDGET trials per tuned value.
     const long long trials = static_cast<long long>(_budget) * n;
     if (trials > INT_MAX || trials < INT_MIN)
-        TESKORA_THROW("budget out of range: BUDGET (" + itos(_budget) + ") times the number of tuned values ("
-                            + itos(n) + ") is beyond " + itos(INT_MAX) + " trials");
+        TESKORA_THROW("budget out of range: BUDGET (" + itos(_budget) +
+                      ") times the number of tuned values (" + itos(n) + ") is beyond " +
+                      itos(INT_MAX) + " trials");
 }
 
 void Surrogate_Parameters::display(std::ostream& out) const
 {
     out << "Type: " << model_type_to_str(_type) << std::endl;
-    switch (_type) {
+    switch (_type)
+    {
     case PRS:
     case PRS_EDGE:
     case PRS_CAT:
@@ -433,10 +479,11 @@ void Surrogate_Parameters::display(std::ostream& out) const
 std::string Surrogate_Parameters::get_string() const
 {
     std::string s = "TYPE " + model_type_to_str(_type);
-    const std::string kernelPart = " KERNEL_TYPE " + kernel_type_to_str(_kernel_type) + " KERNEL_SHAPE "
-                                   + dtos(_kernel_coef) + " DISTANCE_TYPE "
-                                   + distance_type_to_str(_distance_type);
-    switch (_type) {
+    const std::string kernelPart = " KERNEL_TYPE " + kernel_type_to_str(_kernel_type) +
+                                   " KERNEL_SHAPE " + dtos(_kernel_coef) + " DISTANCE_TYPE " +
+                                   distance_type_to_str(_distance_type);
+    switch (_type)
+    {
     case PRS:
     case PRS_EDGE:
     case PRS_CAT:
@@ -456,8 +503,9 @@ std::string Surrogate_Parameters::get_string() const
         s += " DEGREE " + itos(_degree) + kernelPart + " RIDGE " + dtos(_ridge);
         break;
     case ENSEMBLE:
-        s += " METRIC_TYPE " + metric_type_to_str(_metric_type) + " WEIGHT_TYPE " + weight_type_to_str(_weight_type)
-             + " PRESET " + _preset + " DISTANCE_TYPE " + distance_type_to_str(_distance_type);
+        s += " METRIC_TYPE " + metric_type_to_str(_metric_type) + " WEIGHT_TYPE " +
+             weight_type_to_str(_weight_type) + " PRESET " + _preset + " DISTANCE_TYPE " +
+             distance_type_to_str(_distance_type);
         break;
     case SVN:
         TESKORA_THROW("Not implemented yet!");
@@ -471,8 +519,10 @@ std::string Surrogate_Parameters::get_short_string() const
 {
     std::string s = model_type_to_str(_type);
     const std::string kernel = (_kernel_type != D1) ? " " + kernel_type_to_str(_kernel_type) : "";
-    const std::string distance = (_distance_type != NORM2) ? " " + distance_type_to_str(_distance_type) : "";
-    switch (_type) {
+    const std::string distance =
+        (_distance_type != NORM2) ? " " + distance_type_to_str(_distance_type) : "";
+    switch (_type)
+    {
     case PRS:
     case PRS_EDGE:
     case PRS_CAT:
@@ -518,7 +568,8 @@ Matrix Surrogate_Parameters::get_x() const
     const int N = _nb_parameter_optimization;
     Matrix X("X", 1, N);
     int k = 0;
-    auto put = [&](double v) {
+    auto put = [&](double v)
+    {
         if (k < N)
             X.set(0, k, v);
         ++k;
@@ -551,7 +602,8 @@ void Surrogate_Parameters::set_x(const Matrix& X)
     const int available = X.get_nb_rows() * X.get_nb_cols();
     int k = 0;
     // Reads past the end of X count as a wrong length, never as an access.
-    auto next = [&](double& v) {
+    auto next = [&](double& v)
+    {
         const bool ok = k < available && k < N;
         if (ok)
             v = X.get(k);
@@ -573,7 +625,8 @@ void Surrogate_Parameters::set_x(const Matrix& X)
         for (int j = 0; j < _covariance_coef.get_nb_cols(); ++j)
             if (next(v))
                 _covariance_coef.set(0, j, v);
-    if (_weight_status == STATUS_OPTIM) {
+    if (_weight_status == STATUS_OPTIM)
+    {
         for (int i = 0; i < _weight.get_nb_rows(); ++i)
             for (int j = 0; j < _weight.get_nb_cols(); ++j)
                 if (next(v))
@@ -584,11 +637,12 @@ void Surrogate_Parameters::set_x(const Matrix& X)
         throwKCount("_nb_parameter_optimization=", k, N, __LINE__);
 }
 
-namespace {
+namespace
+{
 
 // The bounds of the tunable entries, in the order of the vector.
-std::vector<Bound> boundsOf(model_t type, bool degree, bool ridge, bool kernelCoef, bool kernelType, bool distance,
-                            int covarianceCols, int weightEntries)
+std::vector<Bound> boundsOf(model_t type, bool degree, bool ridge, bool kernelCoef, bool kernelType,
+                            bool distance, int covarianceCols, int weightEntries)
 {
     std::vector<Bound> b;
     if (degree)
@@ -601,7 +655,8 @@ std::vector<Bound> boundsOf(model_t type, bool degree, bool ridge, bool kernelCo
         b.push_back({0.0, type == RBF ? 10.0 : 5.0, PARAM_DOMAIN_CAT, false});
     if (distance)
         b.push_back({0.0, 4.0, PARAM_DOMAIN_CAT, false});
-    for (int i = 0; i < covarianceCols / 2; ++i) {
+    for (int i = 0; i < covarianceCols / 2; ++i)
+    {
         b.push_back({0.5, 3.0, PARAM_DOMAIN_CONTINUOUS, false});
         b.push_back({0.001, 1.0, PARAM_DOMAIN_CONTINUOUS, true});
     }
@@ -612,17 +667,21 @@ std::vector<Bound> boundsOf(model_t type, bool degree, bool ridge, bool kernelCo
 
 } // namespace
 
-void Surrogate_Parameters::get_x_bounds(Matrix* LB, Matrix* UB, param_domain_t* domain, bool* logscale) const
+void Surrogate_Parameters::get_x_bounds(Matrix* LB, Matrix* UB, param_domain_t* domain,
+                                        bool* logscale) const
 {
-    if (!LB || !UB || !domain || !logscale) {
+    if (!LB || !UB || !domain || !logscale)
+    {
         diag_stream() << static_cast<const void*>(LB) << " " << static_cast<const void*>(UB) << " "
-                      << static_cast<const void*>(domain) << " " << static_cast<const void*>(logscale) << "\n";
+                      << static_cast<const void*>(domain) << " "
+                      << static_cast<const void*>(logscale) << "\n";
         TESKORA_THROW("Pointers are NULL.");
     }
     const int N = _nb_parameter_optimization;
     const std::vector<Bound> bounds = boundsOf(
-        _type, _degree_status == STATUS_OPTIM, _ridge_status == STATUS_OPTIM, _kernel_coef_status == STATUS_OPTIM,
-        _kernel_type_status == STATUS_OPTIM, _distance_type_status == STATUS_OPTIM,
+        _type, _degree_status == STATUS_OPTIM, _ridge_status == STATUS_OPTIM,
+        _kernel_coef_status == STATUS_OPTIM, _kernel_type_status == STATUS_OPTIM,
+        _distance_type_status == STATUS_OPTIM,
         _covariance_status == STATUS_OPTIM ? _covariance_coef.get_nb_cols() : 0,
         _weight_status == STATUS_OPTIM ? _weight.get_nb_rows() * _weight.get_nb_cols() : 0);
     const int k = static_cast<int>(bounds.size());
@@ -630,45 +689,62 @@ void Surrogate_Parameters::get_x_bounds(Matrix* LB, Matrix* UB, param_domain_t* 
         throwKCount("N=", k, N, __LINE__);
 
     bool wrong = false;
-    for (int i = 0; i < N; ++i) {
+    for (int i = 0; i < N; ++i)
+    {
         const Bound& b = bounds[i];
         LB->set(0, i, b.lower);
         UB->set(0, i, b.upper);
         domain[i] = b.domain;
         logscale[i] = b.log;
         std::ostream& out = diag_stream();
-        if (b.upper <= b.lower) {
-            out << "Variable " << i << "\n" << "LB (=" << b.lower << ") >= UB (=" << b.upper << ")\n";
+        if (b.upper <= b.lower)
+        {
+            out << "Variable " << i << "\n"
+                << "LB (=" << b.lower << ") >= UB (=" << b.upper << ")\n";
             wrong = true;
         }
-        if (b.log && b.domain != PARAM_DOMAIN_CONTINUOUS) {
-            out << "Variable " << i << "\n" << "Uses logscale and is not continuous.\n";
+        if (b.log && b.domain != PARAM_DOMAIN_CONTINUOUS)
+        {
+            out << "Variable " << i << "\n"
+                << "Uses logscale and is not continuous.\n";
             wrong = true;
         }
         if (b.log && b.lower * b.upper <= 0)
-            out << "Variable " << i << "\n" << "LB =" << b.lower << "\nUB =" << b.upper << "\n"
+            out << "Variable " << i << "\n"
+                << "LB =" << b.lower << "\nUB =" << b.upper << "\n"
                 << "The bounds are not appropriate for logscale optimization.\n";
-        if (b.domain == PARAM_DOMAIN_INTEGER || b.domain == PARAM_DOMAIN_CAT) {
-            if (round(b.lower) != b.lower) {
-                out << "Variable " << i << " (Integer or Categorical)\n" << "LB (=" << b.lower << ") is not an integer\n";
+        if (b.domain == PARAM_DOMAIN_INTEGER || b.domain == PARAM_DOMAIN_CAT)
+        {
+            if (round(b.lower) != b.lower)
+            {
+                out << "Variable " << i << " (Integer or Categorical)\n"
+                    << "LB (=" << b.lower << ") is not an integer\n";
                 wrong = true;
             }
-            if (round(b.upper) != b.upper) {
-                out << "Variable " << i << " (Integer or Categorical)\n" << "UB (=" << b.upper << ") is not an integer\n";
-                wrong = true;
-            }
-        }
-        if (b.domain == PARAM_DOMAIN_BOOL) {
-            if (b.lower != 0) {
-                out << "Variable " << i << " (Boolean)\n" << "LB (=" << b.lower << ") is not 0\n";
-                wrong = true;
-            }
-            if (b.upper != 1) {
-                out << "Variable " << i << " (Boolean)\n" << "UB (=" << b.upper << ") is not 1\n";
+            if (round(b.upper) != b.upper)
+            {
+                out << "Variable " << i << " (Integer or Categorical)\n"
+                    << "UB (=" << b.upper << ") is not an integer\n";
                 wrong = true;
             }
         }
-        if (b.domain == PARAM_DOMAIN_MISC) {
+        if (b.domain == PARAM_DOMAIN_BOOL)
+        {
+            if (b.lower != 0)
+            {
+                out << "Variable " << i << " (Boolean)\n"
+                    << "LB (=" << b.lower << ") is not 0\n";
+                wrong = true;
+            }
+            if (b.upper != 1)
+            {
+                out << "Variable " << i << " (Boolean)\n"
+                    << "UB (=" << b.upper << ") is not 1\n";
+                wrong = true;
+            }
+        }
+        if (b.domain == PARAM_DOMAIN_MISC)
+        {
             out << "Variable " << i << " is MISC\n";
             wrong = true;
         }
@@ -686,8 +762,10 @@ double Surrogate_Parameters::get_x_penalty() const
         p += std::log(_ridge);
     if (_kernel_coef_status == STATUS_OPTIM)
         p += std::log(_kernel_coef);
-    if (_distance_type_status == STATUS_OPTIM) {
-        switch (_distance_type) {
+    if (_distance_type_status == STATUS_OPTIM)
+    {
+        switch (_distance_type)
+        {
         case NORM2:
             break;
         case NORM1:
@@ -718,11 +796,13 @@ bool Surrogate_Parameters::check_x() const
     const int N = _nb_parameter_optimization;
     std::ostream& out = diag_stream();
     bool valid = true;
-    if (X.get_nb_rows() > 1) {
+    if (X.get_nb_rows() > 1)
+    {
         out << "Number of rows is not 1\n";
         valid = false;
     }
-    if (X.get_nb_cols() != N) {
+    if (X.get_nb_cols() != N)
+    {
         out << "Number of cols is not consistent with _nb_parameter_optimization\n";
         valid = false;
     }
@@ -732,30 +812,39 @@ bool Surrogate_Parameters::check_x() const
     std::vector<param_domain_t> domain(static_cast<size_t>(N) + 1);
     std::unique_ptr<bool[]> logscale(new bool[static_cast<size_t>(N) + 1]);
     get_x_bounds(&LB, &UB, domain.data(), logscale.get());
-    for (int i = 0; i < N && i < X.get_nb_cols(); ++i) {
+    for (int i = 0; i < N && i < X.get_nb_cols(); ++i)
+    {
         const double x = X.get(0, i);
-        if (x < LB.get(0, i)) {
+        if (x < LB.get(0, i))
+        {
             out << "X[" << i << "] < lower bound\n";
             valid = false;
         }
-        if (x > UB.get(0, i)) {
+        if (x > UB.get(0, i))
+        {
             out << "X[" << i << "] > upper bound\n";
             valid = false;
         }
-        if ((domain[i] == PARAM_DOMAIN_INTEGER || domain[i] == PARAM_DOMAIN_CAT) && round(x) != x) {
-            out << "Variable " << i << " (Integer or Categorical)\n" << "X[" << i << "]=" << x << " is not an integer\n";
+        if ((domain[i] == PARAM_DOMAIN_INTEGER || domain[i] == PARAM_DOMAIN_CAT) && round(x) != x)
+        {
+            out << "Variable " << i << " (Integer or Categorical)\n"
+                << "X[" << i << "]=" << x << " is not an integer\n";
             valid = false;
         }
-        if (domain[i] == PARAM_DOMAIN_BOOL && x != 0 && x != 1) {
-            out << "Variable " << i << " (Boolean)\n" << "X[" << i << "]=" << x << " is not a boolean\n";
+        if (domain[i] == PARAM_DOMAIN_BOOL && x != 0 && x != 1)
+        {
+            out << "Variable " << i << " (Boolean)\n"
+                << "X[" << i << "]=" << x << " is not a boolean\n";
             valid = false;
         }
-        if (domain[i] == PARAM_DOMAIN_MISC) {
+        if (domain[i] == PARAM_DOMAIN_MISC)
+        {
             out << "Variable " << i << " is MISC\n";
             valid = false;
         }
     }
-    if (_covariance_coef.get_nb_rows() > 1) {
+    if (_covariance_coef.get_nb_rows() > 1)
+    {
         out << "Covariance_coef should have only one row.\n";
         valid = false;
     }
@@ -775,19 +864,23 @@ void Surrogate_Parameters::display_x(std::ostream& out) const
     if (_kernel_coef_status == STATUS_OPTIM)
         out << "    Kernel_coef " << _kernel_coef << " ";
     if (_kernel_type_status == STATUS_OPTIM)
-        out << "    Kernel_type " << kernel_type_to_str(_kernel_type) << " (" << static_cast<int>(_kernel_type) << ") ";
+        out << "    Kernel_type " << kernel_type_to_str(_kernel_type) << " ("
+            << static_cast<int>(_kernel_type) << ") ";
     if (_distance_type_status == STATUS_OPTIM)
         out << "    Distance_type " << distance_type_to_str(_distance_type) << " ("
             << static_cast<int>(_distance_type) << ") ";
-    if (_covariance_status == STATUS_OPTIM) {
+    if (_covariance_status == STATUS_OPTIM)
+    {
         out << "    Covariance_coef [ ";
         for (int j = 0; j < _covariance_coef.get_nb_cols(); ++j)
             out << _covariance_coef.get(0, j) << " ";
         out << "]\n";
     }
-    if (_weight_status == STATUS_OPTIM) {
+    if (_weight_status == STATUS_OPTIM)
+    {
         out << "    Weight [ ";
-        for (int i = 0; i < _weight.get_nb_rows(); ++i) {
+        for (int i = 0; i < _weight.get_nb_rows(); ++i)
+        {
             if (i > 0)
                 out << "\n" << std::string(17, ' ');
             for (int j = 0; j < _weight.get_nb_cols(); ++j)
@@ -811,7 +904,8 @@ void Surrogate_Parameters::update_covariance_coef(int v)
         TESKORA_THROW("No covariance pair to extend");
     double a = 0.0;
     double b = 0.0;
-    for (int i = 0; i < c; ++i) {
+    for (int i = 0; i < c; ++i)
+    {
         a += _covariance_coef.get(0, 2 * i);
         b += _covariance_coef.get(0, 2 * i + 1);
     }

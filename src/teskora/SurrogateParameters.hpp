@@ -8,19 +8,26 @@
 #include <ostream>
 #include <string>
 
-namespace TESKORA {
+namespace TESKORA
+{
 
 // How a model parameter gets its value: given (or defaulted), tuned by the
 // parameter optimiser starting from the stored value, or computed by the
 // model itself.
-enum param_status_t { STATUS_FIXED = 0, STATUS_OPTIM = 1, STATUS_MODEL_DEFINED = 2 };
+enum param_status_t
+{
+    STATUS_FIXED = 0,
+    STATUS_OPTIM = 1,
+    STATUS_MODEL_DEFINED = 2
+};
 
 // The description of one surrogate model, read from a definition string such
 // as "TYPE PRS DEGREE 2 RIDGE 0.001". A value type: every model keeps its own
 // copy. The values marked for tuning are exposed as one row vector (get_x,
 // set_x, bounds and penalty) in a fixed order: degree, ridge, kernel
 // coefficient, kernel type, distance type, covariance coefficients, weights.
-class Surrogate_Parameters {
+class Surrogate_Parameters
+{
 public:
     explicit Surrogate_Parameters(const std::string& definition);
     explicit Surrogate_Parameters(model_t mt);

@@ -8,9 +8,11 @@
 #include <cfloat>
 #include <cmath>
 
-namespace TESKORA {
+namespace TESKORA
+{
 
-namespace {
+namespace
+{
 
 // The largest residual of the interpolation conditions, relative to the
 // outputs (scaled), that still counts as interpolating.
@@ -25,24 +27,29 @@ bool lu_factor(Matrix& A, std::vector<int>& perm)
     perm.resize(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i)
         perm[i] = i;
-    for (int i = 0; i < n; ++i) {
+    for (int i = 0; i < n; ++i)
+    {
         int r = i;
         double best = -1.0;
-        for (int j = i; j < n; ++j) {
+        for (int j = i; j < n; ++j)
+        {
             const double v = std::fabs(A.get(j, i));
-            if (v > best) {
+            if (v > best)
+            {
                 best = v;
                 r = j;
             }
         }
         if (!(best > 0.0) || !std::isfinite(best))
             return false;
-        if (r != i) {
+        if (r != i)
+        {
             A.swap_rows(r, i);
             std::swap(perm[r], perm[i]);
         }
         const double pivot = A.get(i, i);
-        for (int j = i + 1; j < n; ++j) {
+        for (int j = i + 1; j < n; ++j)
+        {
             const double f = A.get(j, i) / pivot;
             A.set(j, i, f);
             if (f != 0.0)
@@ -62,14 +69,17 @@ Matrix lu_solve(const Matrix& LU, const std::vector<int>& perm, const Matrix& B)
     for (int r = 0; r < n; ++r)
         for (int j = 0; j < m; ++j)
             X.set(r, j, B.get(perm[r], j));
-    for (int j = 0; j < m; ++j) {
-        for (int r = 1; r < n; ++r) {
+    for (int j = 0; j < m; ++j)
+    {
+        for (int r = 1; r < n; ++r)
+        {
             double x = X.get(r, j);
             for (int k = 0; k < r; ++k)
                 x -= LU.get(r, k) * X.get(k, j);
             X.set(r, j, x);
         }
-        for (int r = n - 1; r >= 0; --r) {
+        for (int r = n - 1; r >= 0; --r)
+        {
             double x = X.get(r, j);
             for (int k = r + 1; k < n; ++k)
                 x -= LU.get(r, k) * X.get(k, j);
@@ -85,14 +95,17 @@ Matrix cholesky_solve_factored(const Matrix& L, const Matrix& B)
     const int n = L.get_nb_rows();
     const int m = B.get_nb_cols();
     Matrix X = B;
-    for (int j = 0; j < m; ++j) {
-        for (int r = 0; r < n; ++r) {
+    for (int j = 0; j < m; ++j)
+    {
+        for (int r = 0; r < n; ++r)
+        {
             double x = X.get(r, j);
             for (int k = 0; k < r; ++k)
                 x -= L.get(r, k) * X.get(k, j);
             X.set(r, j, x / L.get(r, r));
         }
-        for (int r = n - 1; r >= 0; --r) {
+        for (int r = n - 1; r >= 0; --r)
+        {
             double x = X.get(r, j);
             for (int k = r + 1; k < n; ++k)
                 x -= L.get(k, r) * X.get(k, j);
@@ -105,28 +118,17 @@ Matrix cholesky_solve_factored(const Matrix& L, const Matrix& B)
 } // namespace
 
 Surrogate_RBF::Surrogate_RBF(TrainingSet& trainingset, Surrogate_Parameters param)
-    : Surrogate(trainingset, param),
-      _q(-1),
-      _qrbf(-1),
-      _qprs(-1),
-      _H("H", 0, 0),
-      _HtH("HtH", 0, 0),
-      _HtZ("HtZ", 0, 0),
-      _Ai("Ai", 0, 0),
-      _ALPHA("alpha", 0, 0),
-      _centers({-1}),
-      _variant(Variant::I),
-      _basis_valid(false),
-      _basis_kernel(D1),
-      _basis_coef(0.0),
-      _basis_distance(NORM2),
-      _Ai_valid(false)
+    : Surrogate(trainingset, param), _q(-1), _qrbf(-1), _qprs(-1), _H("H", 0, 0), _HtH("HtH", 0, 0),
+      _HtZ("HtZ", 0, 0), _Ai("Ai", 0, 0), _ALPHA("alpha", 0, 0), _centers({-1}),
+      _variant(Variant::I), _basis_valid(false), _basis_kernel(D1), _basis_coef(0.0),
+      _basis_distance(NORM2), _Ai_valid(false)
 {
 }
 
 int Surrogate_RBF::tail_size(int dmin, int nvar)
 {
-    switch (dmin) {
+    switch (dmin)
+    {
     case -1:
         return 0;
     case 0:
@@ -168,12 +170,14 @@ bool Surrogate_RBF::init_private()
     _centers = {-1};
 
     const int nvar = _trainingset.get_nvar();
-    switch (_variant) {
+    switch (_variant)
+    {
     case Variant::I:
         _qrbf = std::min(100 * nvar, pvar / 2);
         if (_qrbf <= 2)
             return false;
-        _centers = _trainingset.select_greedy(_Xs, _trainingset.get_i_min(), _qrbf, 1.0, _param.get_distance_type());
+        _centers = _trainingset.select_greedy(_Xs, _trainingset.get_i_min(), _qrbf, 1.0,
+                                              _param.get_distance_type());
         // The selection stops short of the count asked for when the
         // remaining points all crowd around chosen ones: the basis is what
         // it returned.
@@ -218,12 +222,14 @@ Matrix Surrogate_RBF::design(const Matrix& D, const Matrix& X, bool with_side_co
     if (tail == 0)
         return H;
     const int linear = std::min(tail - 1, static_cast<int>(_varying.size()));
-    for (int i = 0; i < rows; ++i) {
+    for (int i = 0; i < rows; ++i)
+    {
         for (int t = 0; t < linear; ++t)
             H.set(i, nc + t, X.get(i, _varying[t]));
         H.set(i, nc + tail - 1, 1.0);
     }
-    if (with_side_conditions) {
+    if (with_side_conditions)
+    {
         Matrix S("L'", tail, rows + tail);
         for (int t = 0; t < tail; ++t)
             for (int i = 0; i < rows; ++i)
@@ -236,7 +242,8 @@ Matrix Surrogate_RBF::design(const Matrix& D, const Matrix& X, bool with_side_co
 Matrix Surrogate_RBF::compute_design_matrix(const Matrix& XXs, bool with_side_conditions)
 {
     const Matrix C = _Xs.get_rows(_centers);
-    return design(_trainingset.get_distances(XXs, C, _param.get_distance_type()), XXs, with_side_conditions);
+    return design(_trainingset.get_distances(XXs, C, _param.get_distance_type()), XXs,
+                  with_side_conditions);
 }
 
 bool Surrogate_RBF::build_private()
@@ -246,7 +253,8 @@ bool Surrogate_RBF::build_private()
     const double ks = _param.get_kernel_coef();
     const distance_t dt = _param.get_distance_type();
 
-    if (_variant == Variant::O) {
+    if (_variant == Variant::O)
+    {
         // The tail the current kernel needs: the tuner may have changed the
         // kernel since the build sized the model.
         _qprs = tail_size(kernel_dmin(kt), _trainingset.get_nvar());
@@ -257,8 +265,10 @@ bool Surrogate_RBF::build_private()
 
     // The basis depends on kernel, coefficient and distance only, never on
     // the ridge.
-    const bool reuse = _basis_valid && kt == _basis_kernel && ks == _basis_coef && dt == _basis_distance;
-    if (!reuse) {
+    const bool reuse =
+        _basis_valid && kt == _basis_kernel && ks == _basis_coef && dt == _basis_distance;
+    if (!reuse)
+    {
         _basis_valid = false;
         _Ai_valid = false;
         const Matrix& D = get_training_distances(dt);
@@ -267,18 +277,22 @@ bool Surrogate_RBF::build_private()
         else
             _H = design(D, _Xs, _variant == Variant::O);
         _H.set_name("H");
-        if (_variant == Variant::O) {
+        if (_variant == Variant::O)
+        {
             // Interpolation: the side conditions have zero right-hand side.
             _factor = _H;
             Matrix rhs("rhs", _q, _m);
             for (int i = 0; i < _p; ++i)
                 for (int j = 0; j < _m; ++j)
                     rhs.set(i, j, _Zs.get(i, j));
-            if (!lu_factor(_factor, _perm) || !solve_interpolation(rhs)) {
+            if (!lu_factor(_factor, _perm) || !solve_interpolation(rhs))
+            {
                 _ALPHA = Matrix("alpha", _q, _m);
                 _ALPHA.fill(NAN);
             }
-        } else {
+        }
+        else
+        {
             _HtH = Matrix::transposeA_product(_H, _H);
             _HtH.set_name("HtH");
             _HtZ = Matrix::transposeA_product(_H, _Zs);
@@ -290,7 +304,8 @@ bool Surrogate_RBF::build_private()
         _basis_valid = true;
     }
 
-    if (_variant != Variant::O) {
+    if (_variant != Variant::O)
+    {
         const std::string& preset = _param.get_preset();
         int nridge = _qrbf;
         if (string_find(preset, "1"))
@@ -336,10 +351,14 @@ bool Surrogate_RBF::solve_interpolation(const Matrix& rhs)
 
 const Matrix& Surrogate_RBF::system_inverse()
 {
-    if (!_Ai_valid) {
-        if (_variant == Variant::O) {
+    if (!_Ai_valid)
+    {
+        if (_variant == Variant::O)
+        {
             _Ai = lu_solve(_factor, _perm, Matrix::identity(_factor.get_nb_rows()));
-        } else {
+        }
+        else
+        {
             const Matrix Li = Matrix::tril_inverse(_factor);
             _Ai = Matrix::transposeA_product(Li, Li);
         }
@@ -362,12 +381,15 @@ Matrix* Surrogate_RBF::get_matrix_Zvs()
         return _Zvs;
     const Matrix& Ai = system_inverse();
     Matrix Zvs = _Zs;
-    if (_variant == Variant::O) {
+    if (_variant == Variant::O)
+    {
         // The interpolant without point i misses it by alpha_i / Ai(i, i).
         for (int i = 0; i < _p; ++i)
             for (int j = 0; j < _m; ++j)
                 Zvs.set(i, j, _Zs.get(i, j) - _ALPHA.get(i, j) / Ai.get(i, i));
-    } else {
+    }
+    else
+    {
         Zvs = Matrix::sub(_Zs, Matrix::get_matrix_dPiPZs(Ai, _H, _Zs, _ALPHA));
     }
     Zvs.replace_nan(DBL_MAX);

@@ -6,7 +6,8 @@
 #include <list>
 #include <vector>
 
-namespace TESKORA {
+namespace TESKORA
+{
 
 // Radial basis functions in scaled space: a kernel of the distance to each
 // centre plus a low-order polynomial tail. The preset picks the variant:
@@ -14,7 +15,8 @@ namespace TESKORA {
 // a ridge; I regresses on a greedy subset of the points. The digits 1, 2, 3
 // place the ridge of the regression variants on every term, every term but
 // the constant, or the radial terms only.
-class Surrogate_RBF : public Surrogate {
+class Surrogate_RBF : public Surrogate
+{
 public:
     Surrogate_RBF(TrainingSet& trainingset, Surrogate_Parameters param);
     ~Surrogate_RBF() override = default;
@@ -50,7 +52,12 @@ protected:
     std::list<int> _centers;
 
 private:
-    enum class Variant { O, R, I };
+    enum class Variant
+    {
+        O,
+        R,
+        I
+    };
 
     Variant _variant;
     // The model's points, read once per build.

@@ -14,9 +14,11 @@
 #include <memory>
 #include <vector>
 
-namespace TESKORA {
+namespace TESKORA
+{
 
-namespace {
+namespace
+{
 
 const double MIN_POLL_SIZE = 1e-6;
 
@@ -24,18 +26,21 @@ const double MIN_POLL_SIZE = 1e-6;
 
 double tuner_project(double v, double lb, double ub, param_domain_t domain)
 {
-    switch (domain) {
+    switch (domain)
+    {
     case PARAM_DOMAIN_CONTINUOUS:
         return std::min(std::max(v, lb), ub);
     case PARAM_DOMAIN_INTEGER:
         return std::min(std::max(static_cast<double>(round(v)), lb), ub);
     case PARAM_DOMAIN_BOOL:
         return v > 0 ? 1.0 : 0.0;
-    case PARAM_DOMAIN_CAT: {
+    case PARAM_DOMAIN_CAT:
+    {
         // Labels wrap around by steps of ub - lb.
         const int step = static_cast<int>(ub - lb);
         int c = round(v);
-        if (step > 0) {
+        if (step > 0)
+        {
             while (c > ub)
                 c -= step;
             while (c < lb)
@@ -55,7 +60,8 @@ int tuner_shuffle_row(int j, int nx, double u)
     return std::min(j + static_cast<int>(std::floor(u * (nx - j))), nx - 1);
 }
 
-namespace {
+namespace
+{
 
 // The space-filling start: nx rows spread over the bounds (on a log scale
 // where asked), each column but the first shuffled.
@@ -64,14 +70,17 @@ Matrix startDesign(int nx, int N, const Matrix& lb, const Matrix& ub, const bool
     Matrix X0("X0", nx, N);
     if (nx <= 0)
         return X0;
-    for (int i = 0; i < N; ++i) {
+    for (int i = 0; i < N; ++i)
+    {
         const double l = lb.get(0, i);
         const double u = ub.get(0, i);
-        for (int j = 0; j < nx; ++j) {
+        for (int j = 0; j < nx; ++j)
+        {
             // Rows run from one step below the lower bound to the upper
             // bound; with two rows that step is undefined, and the rows are
             // the two bounds.
-            const double v = (nx == 2) ? static_cast<double>(j) : static_cast<double>(j - 1) / (nx - 2);
+            const double v =
+                (nx == 2) ? static_cast<double>(j) : static_cast<double>(j - 1) / (nx - 2);
             X0.set(j, i, logscale[i] ? l * std::pow(u / l, v) : l + v * (u - l));
         }
     }
@@ -86,7 +95,8 @@ Matrix startDesign(int nx, int N, const Matrix& lb, const Matrix& ub, const bool
 bool Surrogate::optimize_parameters()
 {
     // Cleared on every way out, exceptions included.
-    struct Tuning {
+    struct Tuning
+    {
         bool& flag;
         explicit Tuning(bool& f) : flag(f) { flag = true; }
         ~Tuning() { flag = false; }
@@ -103,13 +113,17 @@ bool Surrogate::optimize_parameters()
     _param.get_x_bounds(&lb, &ub, domain.data(), logscale.get());
 
     Matrix scaling("scaling", 1, N);
-    for (int i = 0; i < N; ++i) {
+    for (int i = 0; i < N; ++i)
+    {
         double s = 1.0;
-        if (domain[i] == PARAM_DOMAIN_CONTINUOUS) {
+        if (domain[i] == PARAM_DOMAIN_CONTINUOUS)
+        {
             s = logscale[i] ? 1.0 : (ub.get(0, i) - lb.get(0, i)) / 5.0;
             if (s < 1e-13)
                 TESKORA_THROW("Bad scaling.");
-        } else if (domain[i] == PARAM_DOMAIN_CAT) {
+        }
+        else if (domain[i] == PARAM_DOMAIN_CAT)
+        {
             s = ub.get(0, i) - lb.get(0, i);
         }
         scaling.set(0, i, s);
@@ -125,11 +139,15 @@ bool Surrogate::optimize_parameters()
     double fbest = DBL_MAX;
     double pbest = DBL_MAX;
 
-    for (int pass = 0; budget >= 1; ++pass) {
+    for (int pass = 0; budget >= 1; ++pass)
+    {
         Matrix candidates;
-        if (pass == 0) {
+        if (pass == 0)
+        {
             candidates = X0;
-        } else {
+        }
+        else
+        {
             const Matrix D = Matrix::get_poll_directions(scaling, domain.data(), pollSize);
             candidates = Matrix("POLL-CANDIDATES", D.get_nb_rows(), N);
             for (int k = 0; k < D.get_nb_rows(); ++k)
@@ -142,11 +160,13 @@ bool Surrogate::optimize_parameters()
         }
 
         bool improved = false;
-        for (int k = 0; k < candidates.get_nb_rows(); ++k) {
+        for (int k = 0; k < candidates.get_nb_rows(); ++k)
+        {
             Matrix xtry = candidates.get_row(k);
             xtry.set_name("xtry");
             for (int i = 0; i < N; ++i)
-                xtry.set(0, i, tuner_project(xtry.get(0, i), lb.get(0, i), ub.get(0, i), domain[i]));
+                xtry.set(0, i,
+                         tuner_project(xtry.get(0, i), lb.get(0, i), ub.get(0, i), domain[i]));
             if (cache.find_row(xtry) >= 0)
                 continue;
             _param.set_x(xtry);
@@ -155,12 +175,14 @@ bool Surrogate::optimize_parameters()
             const double pen = _param.get_x_penalty();
             --budget;
             cache.add_rows(xtry);
-            if (f < fbest || (f == fbest && pen < pbest)) {
+            if (f < fbest || (f == fbest && pen < pbest))
+            {
                 xbest = xtry;
                 fbest = f;
                 pbest = pen;
                 improved = true;
-                if (pass > 0) {
+                if (pass > 0)
+                {
                     pollSize *= 2;
                     break;
                 }

@@ -3,7 +3,8 @@
 
 #include "teskora/Matrix.hpp"
 
-namespace TESKORA {
+namespace TESKORA
+{
 
 // Steps of the parameter tuner (Surrogate::optimize_parameters), apart so
 // that their rules can be checked one by one.

@@ -9,10 +9,11 @@
 #include <limits>
 #include <sstream>
 
-namespace TESKORA {
+namespace TESKORA
+{
 
-namespace {
-
+namespace
+{
 
 const double HUGE_VALUE = std::numeric_limits<double>::max();
 
@@ -21,31 +22,15 @@ const char* const DIMENSION_ERROR = "TrainingSet::TrainingSet(): dimension error
 } // namespace
 
 TrainingSet::TrainingSet(const Matrix& X, const Matrix& Z)
-    : _p(X.get_nb_rows()),
-      _n(X.get_nb_cols()),
-      _m(Z.get_nb_cols()),
-      _ready(false),
-      _bbo(static_cast<size_t>(Z.get_nb_cols()), CON),
-      _bbo_is_def(false),
-      _j_obj(0),
-      _f_min(HUGE_VALUE),
-      _fs_min(HUGE_VALUE),
-      _i_min(0),
-      _X(X),
-      _Z(Z),
-      _Xs("TrainingSet._Xs", _p, _n),
-      _Zs("TrainingSet._Zs", _p, _m),
-      _Ds("TrainingSet._Ds", _p, _p),
-      _nvar(-1),
-      _mvar(-1),
-      _pvar(-1),
-      _X_lb(_n, 0.0), _X_ub(_n, 0.0), _X_scaling_a(_n, 1.0), _X_scaling_b(_n, 0.0), _X_mean(_n, 0.0),
-      _X_std(_n, 0.0), _X_nbdiff(_n, 0),
-      _X_nbdiff1(0),
-      _X_nbdiff2(0),
-      _Z_lb(_m, 0.0), _Z_ub(_m, 0.0), _Z_replace(_m, 0.0), _Z_scaling_a(_m, 1.0), _Z_scaling_b(_m, 0.0),
-      _Z_mean(_m, 0.0), _Z_std(_m, 0.0), _Zs_mean(_m, 0.0), _Z_nbdiff(_m, 0),
-      _Ds_mean(0.0),
+    : _p(X.get_nb_rows()), _n(X.get_nb_cols()), _m(Z.get_nb_cols()), _ready(false),
+      _bbo(static_cast<size_t>(Z.get_nb_cols()), CON), _bbo_is_def(false), _j_obj(0),
+      _f_min(HUGE_VALUE), _fs_min(HUGE_VALUE), _i_min(0), _X(X), _Z(Z),
+      _Xs("TrainingSet._Xs", _p, _n), _Zs("TrainingSet._Zs", _p, _m),
+      _Ds("TrainingSet._Ds", _p, _p), _nvar(-1), _mvar(-1), _pvar(-1), _X_lb(_n, 0.0),
+      _X_ub(_n, 0.0), _X_scaling_a(_n, 1.0), _X_scaling_b(_n, 0.0), _X_mean(_n, 0.0),
+      _X_std(_n, 0.0), _X_nbdiff(_n, 0), _X_nbdiff1(0), _X_nbdiff2(0), _Z_lb(_m, 0.0),
+      _Z_ub(_m, 0.0), _Z_replace(_m, 0.0), _Z_scaling_a(_m, 1.0), _Z_scaling_b(_m, 0.0),
+      _Z_mean(_m, 0.0), _Z_std(_m, 0.0), _Zs_mean(_m, 0.0), _Z_nbdiff(_m, 0), _Ds_mean(0.0),
       _version(0)
 {
     if (_m > 0)
@@ -70,7 +55,8 @@ TrainingSet::~TrainingSet() = default;
 
 bool TrainingSet::add_points(const Matrix& Xnew, const Matrix& Znew)
 {
-    if (Xnew.get_nb_rows() != Znew.get_nb_rows() || Xnew.get_nb_cols() != _n || Znew.get_nb_cols() != _m)
+    if (Xnew.get_nb_rows() != Znew.get_nb_rows() || Xnew.get_nb_cols() != _n ||
+        Znew.get_nb_cols() != _m)
         TESKORA_THROW("TrainingSet::add_points(): dimension error");
     if (Xnew.has_nan())
         TESKORA_THROW("TrainingSet::add_points(): Xnew is nan");
@@ -118,18 +104,27 @@ void TrainingSet::set_bbo_type(const std::string& line)
     std::istringstream words(line);
     std::string word;
     int j = 0;
-    while (words >> word) {
+    while (words >> word)
+    {
         if (j >= _m)
             TESKORA_THROW("TrainingSet::set_bbo_type: string error (j>_m)");
-        if (streqi(word, "OBJ") || streqi(word, "O")) {
+        if (streqi(word, "OBJ") || streqi(word, "O"))
+        {
             _bbo[j] = OBJ;
             _j_obj = j;
-        } else if (streqi(word, "CON") || streqi(word, "C")) {
+        }
+        else if (streqi(word, "CON") || streqi(word, "C"))
+        {
             _bbo[j] = CON;
-        } else if (streqi(word, "DUM") || streqi(word, "D")) {
+        }
+        else if (streqi(word, "DUM") || streqi(word, "D"))
+        {
             _bbo[j] = DUM;
-        } else {
-            TESKORA_THROW("TrainingSet::set_bbo_type: string error (string " + word + " not recognized)");
+        }
+        else
+        {
+            TESKORA_THROW("TrainingSet::set_bbo_type: string error (string " + word +
+                          " not recognized)");
         }
         ++j;
     }
@@ -153,14 +148,17 @@ void TrainingSet::build()
         TESKORA_THROW("TrainingSet::build(): dimension error");
     if (_p <= 0)
         TESKORA_THROW("TrainingSet::build(): empty training set");
-    if (_ready) {
+    if (_ready)
+    {
         _bbo_is_def = true;
         return;
     }
     compute_nbdiff(_X, _X_nbdiff, _nvar);
     compute_nbdiff(_Z, _Z_nbdiff, _mvar);
-    _X_nbdiff1 = static_cast<int>(std::count_if(_X_nbdiff.begin(), _X_nbdiff.end(), [](int d) { return d > 1; }));
-    _X_nbdiff2 = static_cast<int>(std::count_if(_X_nbdiff.begin(), _X_nbdiff.end(), [](int d) { return d > 2; }));
+    _X_nbdiff1 = static_cast<int>(
+        std::count_if(_X_nbdiff.begin(), _X_nbdiff.end(), [](int d) { return d > 1; }));
+    _X_nbdiff2 = static_cast<int>(
+        std::count_if(_X_nbdiff.begin(), _X_nbdiff.end(), [](int d) { return d > 2; }));
     check_singular_data();
     compute_bounds();
     compute_scaling();
@@ -174,7 +172,8 @@ void TrainingSet::build()
 void TrainingSet::compute_nbdiff(const Matrix& M, std::vector<int>& nbdiff, int& njvar)
 {
     njvar = 0;
-    for (int j = 0; j < M.get_nb_cols(); ++j) {
+    for (int j = 0; j < M.get_nb_cols(); ++j)
+    {
         nbdiff[j] = M.get_nb_diff_values(j);
         if (nbdiff[j] > 1)
             ++njvar;
@@ -187,17 +186,21 @@ void TrainingSet::check_singular_data()
     std::ostream& out = diag_stream();
     for (int j = 0; j < _n; ++j)
         for (int i = 0; i < _p; ++i)
-            if (!isdef(_X.get(i, j))) {
+            if (!isdef(_X.get(i, j)))
+            {
                 out << "_X(" << i << "," << j << ") = " << _X.get(i, j) << std::endl;
                 incorrect = true;
             }
     // A handful of points may all have failed on one output; more may not.
-    if (_p > 10) {
-        for (int j = 0; j < _m; ++j) {
+    if (_p > 10)
+    {
+        for (int j = 0; j < _m; ++j)
+        {
             bool anyDefined = false;
             for (int i = 0; i < _p && !anyDefined; ++i)
                 anyDefined = isdef(_Z.get(i, j));
-            if (!anyDefined) {
+            if (!anyDefined)
+            {
                 out << "_Z(:," << j << ") has no defined value !" << std::endl;
                 incorrect = true;
             }
@@ -209,20 +212,25 @@ void TrainingSet::check_singular_data()
 
 void TrainingSet::compute_bounds()
 {
-    for (int j = 0; j < _n; ++j) {
+    for (int j = 0; j < _n; ++j)
+    {
         double lb = HUGE_VALUE, ub = -HUGE_VALUE;
-        for (int i = 0; i < _p; ++i) {
+        for (int i = 0; i < _p; ++i)
+        {
             lb = std::min(lb, _X.get(i, j));
             ub = std::max(ub, _X.get(i, j));
         }
         _X_lb[j] = lb;
         _X_ub[j] = ub;
     }
-    for (int j = 0; j < _m; ++j) {
+    for (int j = 0; j < _m; ++j)
+    {
         double lb = HUGE_VALUE, ub = -HUGE_VALUE;
-        for (int i = 0; i < _p; ++i) {
+        for (int i = 0; i < _p; ++i)
+        {
             const double z = _Z.get(i, j);
-            if (isdef(z)) {
+            if (isdef(z))
+            {
                 lb = std::min(lb, z);
                 ub = std::max(ub, z);
             }
@@ -240,7 +248,8 @@ void TrainingSet::compute_bounds()
 
 void TrainingSet::compute_mean_std()
 {
-    for (int j = 0; j < _n; ++j) {
+    for (int j = 0; j < _n; ++j)
+    {
         double sum = 0.0;
         for (int i = 0; i < _p; ++i)
             sum += _X.get(i, j);
@@ -251,15 +260,18 @@ void TrainingSet::compute_mean_std()
         _X_mean[j] = mean;
         _X_std[j] = std::sqrt(sq / (_p - 1));
     }
-    for (int j = 0; j < _m; ++j) {
+    for (int j = 0; j < _m; ++j)
+    {
         double sum = 0.0;
-        for (int i = 0; i < _p; ++i) {
+        for (int i = 0; i < _p; ++i)
+        {
             const double z = _Z.get(i, j);
             sum += isdef(z) ? z : _Z_replace[j];
         }
         const double mean = sum / _p;
         double sq = 0.0;
-        for (int i = 0; i < _p; ++i) {
+        for (int i = 0; i < _p; ++i)
+        {
             const double z = _Z.get(i, j);
             const double d = (isdef(z) ? z : _Z_replace[j]) - mean;
             sq += d * d;
@@ -277,12 +289,14 @@ void TrainingSet::compute_scaling()
     std::fill(_Z_scaling_b.begin(), _Z_scaling_b.end(), 0.0);
     compute_mean_std();
     // A varying variable is standardised; a constant one is only shifted to 0.
-    for (int j = 0; j < _n; ++j) {
+    for (int j = 0; j < _n; ++j)
+    {
         if (_X_nbdiff[j] > 1)
             _X_scaling_a[j] = 1.0 / _X_std[j];
         _X_scaling_b[j] = -_X_mean[j] * _X_scaling_a[j];
     }
-    for (int j = 0; j < _m; ++j) {
+    for (int j = 0; j < _m; ++j)
+    {
         if (_Z_nbdiff[j] > 1)
             _Z_scaling_a[j] = 1.0 / _Z_std[j];
         _Z_scaling_b[j] = -_Z_mean[j] * _Z_scaling_a[j];
@@ -298,9 +312,11 @@ void TrainingSet::compute_scaled_matrices()
     for (int i = 0; i < _p; ++i)
         for (int j = 0; j < _n; ++j)
             _Xs.set(i, j, X_scale(_X.get(i, j), j));
-    for (int j = 0; j < _m; ++j) {
+    for (int j = 0; j < _m; ++j)
+    {
         double sum = 0.0;
-        for (int i = 0; i < _p; ++i) {
+        for (int i = 0; i < _p; ++i)
+        {
             const double z = _Z.get(i, j);
             const double zs = Z_scale(isdef(z) ? z : _Z_replace[j], j);
             _Zs.set(i, j, zs);
@@ -321,11 +337,13 @@ void TrainingSet::compute_Ds()
             xs[static_cast<size_t>(i) * _n + c] = _Xs.get(i, c);
     _Ds_mean = 0.0;
     _pvar = _p;
-    for (int i = 0; i + 1 < _p; ++i) {
+    for (int i = 0; i + 1 < _p; ++i)
+    {
         _Ds.set(i, i, 0.0);
         bool duplicate = false;
         const double* xi = xs.data() + static_cast<size_t>(i) * _n;
-        for (int k = i + 1; k < _p; ++k) {
+        for (int k = i + 1; k < _p; ++k)
+        {
             const double* xk = xs.data() + static_cast<size_t>(k) * _n;
             double s = 0.0;
             for (int c = 0; c < _n; ++c)
@@ -352,7 +370,8 @@ void TrainingSet::compute_f_min()
     // Without an output there is no objective to read.
     if (_j_obj >= _m)
         return;
-    for (int i = 0; i < _p; ++i) {
+    for (int i = 0; i < _p; ++i)
+    {
         const double f = _Z.get(i, _j_obj);
         if (!(f < _f_min))
             continue;
@@ -360,7 +379,8 @@ void TrainingSet::compute_f_min()
         for (int j = 0; j < _m && feasible; ++j)
             if (_bbo[j] == CON && _Z.get(i, j) > 0.0)
                 feasible = false;
-        if (feasible) {
+        if (feasible)
+        {
             _f_min = f;
             _i_min = i;
         }
@@ -371,30 +391,37 @@ void TrainingSet::compute_f_min()
 void TrainingSet::compute_nvar_mvar()
 {
     if (_nvar != _n)
-        _nvar = static_cast<int>(std::count_if(_X_nbdiff.begin(), _X_nbdiff.end(), [](int d) { return d > 1; }));
+        _nvar = static_cast<int>(
+            std::count_if(_X_nbdiff.begin(), _X_nbdiff.end(), [](int d) { return d > 1; }));
     if (_mvar != _m)
-        _mvar = static_cast<int>(std::count_if(_Z_nbdiff.begin(), _Z_nbdiff.end(), [](int d) { return d > 1; }));
+        _mvar = static_cast<int>(
+            std::count_if(_Z_nbdiff.begin(), _Z_nbdiff.end(), [](int d) { return d > 1; }));
 }
 
 // ---------------------------------------------------------------- readiness
 
 void TrainingSet::check_ready() const
 {
-    if (!_ready) {
+    if (!_ready)
+    {
         diag_stream() << "TrainingSet: NOT READY!" << std::endl;
-        TESKORA_THROW("TrainingSet::check_ready(): TrainingSet not ready. Use method TrainingSet::build()");
+        TESKORA_THROW(
+            "TrainingSet::check_ready(): TrainingSet not ready. Use method TrainingSet::build()");
     }
 }
 
 void TrainingSet::check_ready(const std::string& caller) const
 {
-    if (!_ready) {
+    if (!_ready)
+    {
         diag_stream() << "TrainingSet: NOT READY! (" << caller << ")" << std::endl;
-        TESKORA_THROW("TrainingSet::check_ready(): TrainingSet not ready. Use method TrainingSet::build()");
+        TESKORA_THROW(
+            "TrainingSet::check_ready(): TrainingSet not ready. Use method TrainingSet::build()");
     }
 }
 
-void TrainingSet::check_ready(const std::string& file, const std::string& function, const int& line) const
+void TrainingSet::check_ready(const std::string& file, const std::string& function,
+                              const int& line) const
 {
     check_ready(file + "::" + function + ":" + itos(line));
 }
@@ -506,14 +533,16 @@ Matrix TrainingSet::ZE_unscale(const Matrix& E) const
 
 Matrix TrainingSet::get_distances(const Matrix& A, const Matrix& B, distance_t dt) const
 {
-    switch (dt) {
+    switch (dt)
+    {
     case NORM2:
         return Matrix::get_distances_norm2(A, B);
     case NORM1:
         return Matrix::get_distances_norm1(A, B);
     case NORMINF:
         return Matrix::get_distances_norminf(A, B);
-    case NORM2_IS0: {
+    case NORM2_IS0:
+    {
         Matrix D = Matrix::get_distances_norm2(A, B);
         const int n = A.get_nb_cols();
         if (n > _n)
@@ -521,9 +550,11 @@ Matrix TrainingSet::get_distances(const Matrix& A, const Matrix& B, distance_t d
         // Points lie far apart as soon as one has an input at exactly 0
         // where the other has not.
         for (int i = 0; i < A.get_nb_rows(); ++i)
-            for (int j = 0; j < B.get_nb_rows(); ++j) {
+            for (int j = 0; j < B.get_nb_rows(); ++j)
+            {
                 double s = D.get(i, j) * D.get(i, j);
-                for (int k = 0; k < n; ++k) {
+                for (int k = 0; k < n; ++k)
+                {
                     const double z = X_scale(0.0, k);
                     const bool a0 = std::fabs(A.get(i, k) - z) < 1e-13;
                     const bool b0 = std::fabs(B.get(j, k) - z) < 1e-13;
@@ -534,13 +565,15 @@ Matrix TrainingSet::get_distances(const Matrix& A, const Matrix& B, distance_t d
             }
         return D;
     }
-    case NORM2_CAT: {
+    case NORM2_CAT:
+    {
         Matrix D = Matrix::get_distances_norm2(A, B);
         if (A.get_nb_cols() < 1)
             return D;
         // Input 0 is a category: points of different categories lie far apart.
         for (int i = 0; i < A.get_nb_rows(); ++i)
-            for (int j = 0; j < B.get_nb_rows(); ++j) {
+            for (int j = 0; j < B.get_nb_rows(); ++j)
+            {
                 double s = D.get(i, j) * D.get(i, j);
                 if (std::fabs(A.get(i, 0) - B.get(j, 0)) > 1e-13)
                     s += 10000.0;
@@ -564,7 +597,8 @@ void TrainingSet::checkQueryRow(const Matrix& xs, const char* message) const
 double TrainingSet::squaredDistance(const Matrix& xs, int i) const
 {
     double s = 0.0;
-    for (int j = 0; j < _n; ++j) {
+    for (int j = 0; j < _n; ++j)
+    {
         const double d = xs.get(0, j) - _Xs.get(i, j);
         s += d * d;
     }
@@ -581,7 +615,8 @@ double TrainingSet::get_d1(const Matrix& xs) const
         return 0.0;
     checkQueryRow(xs, "TrainingSet::get_d1: XXs must have only one line.");
     double best = HUGE_VALUE;
-    for (int i = 0; i < _p; ++i) {
+    for (int i = 0; i < _p; ++i)
+    {
         const double s = squaredDistance(xs, i);
         if (s == 0.0)
             return 0.0;
@@ -601,15 +636,19 @@ double TrainingSet::get_d1_over_d2(const Matrix& xs) const
     checkQueryRow(xs, "TrainingSet::get_d1_over_d2: XXs must have only one line.");
     double d1 = HUGE_VALUE, d2 = HUGE_VALUE;
     int closest = 0;
-    for (int i = 0; i < _p; ++i) {
+    for (int i = 0; i < _p; ++i)
+    {
         const double s = squaredDistance(xs, i);
         if (s == 0.0)
             return 0.0;
-        if (s < d1) {
+        if (s < d1)
+        {
             d2 = d1;
             d1 = s;
             closest = i;
-        } else if (s < d2 && get_Ds(i, closest) > 0.0) {
+        }
+        else if (s < d2 && get_Ds(i, closest) > 0.0)
+        {
             d2 = s;
         }
     }
@@ -627,17 +666,20 @@ Matrix TrainingSet::get_distance_to_closest(const Matrix& XXs) const
 Matrix TrainingSet::get_exclusion_area_penalty(const Matrix& XXs, double tc) const
 {
     Matrix P("P", XXs.get_nb_rows(), 1);
-    for (int i = 0; i < XXs.get_nb_rows(); ++i) {
+    for (int i = 0; i < XXs.get_nb_rows(); ++i)
+    {
         const double r = get_d1_over_d2(XXs.get_row(i));
         P.set(i, 0, (tc > r) ? 1e9 - r : 0.0);
     }
     return P;
 }
 
-std::list<int> TrainingSet::select_greedy(const Matrix& X, int imin, int pS, double lambda0, distance_t dt) const
+std::list<int> TrainingSet::select_greedy(const Matrix& X, int imin, int pS, double lambda0,
+                                          distance_t dt) const
 {
     const int N = X.get_nb_rows();
-    if (pS < 3 || pS >= N) {
+    if (pS < 3 || pS >= N)
+    {
         diag_stream() << "pS = " << pS << std::endl;
         TESKORA_THROW("TrainingSet::TrainingSet(): wrong value of pS");
     }
@@ -651,25 +693,30 @@ std::list<int> TrainingSet::select_greedy(const Matrix& X, int imin, int pS, dou
     dS.set_name("dS");
 
     double lambda = 0.0;
-    if (lambda0 != 0.0) {
+    if (lambda0 != 0.0)
+    {
         for (int j = 0; j < N; ++j)
             if (dB.get(j, 0) > 0.0)
                 lambda = std::max(lambda, dS.get(j, 0) / dB.get(j, 0));
         lambda *= lambda0;
     }
 
-    while (static_cast<int>(S.size()) < pS) {
+    while (static_cast<int>(S.size()) < pS)
+    {
         // First position of the largest dS - lambda dB.
         double best = -HUGE_VALUE;
         i = 0;
-        for (int j = 0; j < N; ++j) {
+        for (int j = 0; j < N; ++j)
+        {
             const double v = dS.get(j, 0) - dB.get(j, 0) * lambda;
-            if (v > best) {
+            if (v > best)
+            {
                 best = v;
                 i = j;
             }
         }
-        if (dS.get(i, 0) == 0.0) {
+        if (dS.get(i, 0) == 0.0)
+        {
             lambda *= 0.99;
             if (lambda < 1e-6)
                 break;
@@ -691,7 +738,8 @@ void TrainingSet::display(std::ostream& out) const
     out << "Input dimension,  n=" << std::setw(4) << _n << "  (" << _nvar << ")" << std::endl;
     out << "Output dimension, m=" << std::setw(4) << _m << "  (" << _mvar << ")" << std::endl;
 
-    struct Table {
+    struct Table
+    {
         const char* title;
         int count;
         const std::vector<int>& nbdiff;
@@ -699,15 +747,23 @@ void TrainingSet::display(std::ostream& out) const
         bool outputs;
     };
     const Table tables[] = {
-        {"X (Input matrix):", _n, _X_nbdiff, _X_mean, _X_std, _X_lb, _X_ub, _X_scaling_a, _X_scaling_b, false},
-        {"Z (Input matrix):", _m, _Z_nbdiff, _Z_mean, _Z_std, _Z_lb, _Z_ub, _Z_scaling_a, _Z_scaling_b, true},
+        {"X (Input matrix):", _n, _X_nbdiff, _X_mean, _X_std, _X_lb, _X_ub, _X_scaling_a,
+         _X_scaling_b, false},
+        {"Z (Input matrix):", _m, _Z_nbdiff, _Z_mean, _Z_std, _Z_lb, _Z_ub, _Z_scaling_a,
+         _Z_scaling_b, true},
     };
-    for (const Table& t : tables) {
+    for (const Table& t : tables)
+    {
         out << t.title << std::endl;
         out << std::string(83, '_') << std::endl;
-        out << "Dim|type|nbdiff|       mean        std|         lb         ub|         a          b|" << std::endl;
-        out << "---|----|------|----------------------|----------------------|---------------------|" << std::endl;
-        for (int j = 0; j < t.count; ++j) {
+        out << "Dim|type|nbdiff|       mean        std|         lb         ub|         a          "
+               "b|"
+            << std::endl;
+        out << "---|----|------|----------------------|----------------------|---------------------"
+               "|"
+            << std::endl;
+        for (int j = 0; j < t.count; ++j)
+        {
             out << std::setw(3) << j << "| ";
             if (t.outputs)
                 out << bbo_type_to_str(_bbo[j]) << "| ";
@@ -729,8 +785,8 @@ void TrainingSet::display(std::ostream& out) const
 
 void TrainingSet::info() const
 {
-    diag_stream() << "   ## ## TrainingSet::info  " << static_cast<const void*>(this) << " " << (_ready ? 1 : 0) << " "
-                  << _p << std::endl;
+    diag_stream() << "   ## ## TrainingSet::info  " << static_cast<const void*>(this) << " "
+                  << (_ready ? 1 : 0) << " " << _p << std::endl;
 }
 
 } // namespace TESKORA

@@ -9,14 +9,16 @@
 #include <string>
 #include <vector>
 
-namespace TESKORA {
+namespace TESKORA
+{
 
 // The evaluated points every surrogate model is built on: p points of n
 // inputs and m outputs, with what the models need derived from them
 // (statistics, bounds, scaling, scaled data, distances, distinct points and
 // the best feasible objective). build() brings the derived data up to date;
 // reading it requires a built ("ready") set.
-class TrainingSet {
+class TrainingSet
+{
 public:
     TrainingSet(const Matrix& X, const Matrix& Z);
     // A training set is shared by reference and never copied: both forms
@@ -40,16 +42,56 @@ public:
     int get_input_dim() const { return _n; }
     int get_output_dim() const { return _m; }
 
-    double get_f_min() const { check_ready(); return _f_min; }
-    double get_fs_min() const { check_ready(); return _fs_min; }
-    int get_i_min() const { check_ready(); return _i_min; }
-    bbo_t get_bbo(int j) const { check_ready(); return _bbo[j]; }
-    int get_nvar() const { check_ready(); return _nvar; }
-    int get_mvar() const { check_ready(); return _mvar; }
-    int get_pvar() const { check_ready(); return _pvar; }
-    double get_Ds_mean() const { check_ready(); return _Ds_mean; }
-    int get_X_nbdiff1() const { check_ready(); return _X_nbdiff1; }
-    int get_X_nbdiff2() const { check_ready(); return _X_nbdiff2; }
+    double get_f_min() const
+    {
+        check_ready();
+        return _f_min;
+    }
+    double get_fs_min() const
+    {
+        check_ready();
+        return _fs_min;
+    }
+    int get_i_min() const
+    {
+        check_ready();
+        return _i_min;
+    }
+    bbo_t get_bbo(int j) const
+    {
+        check_ready();
+        return _bbo[j];
+    }
+    int get_nvar() const
+    {
+        check_ready();
+        return _nvar;
+    }
+    int get_mvar() const
+    {
+        check_ready();
+        return _mvar;
+    }
+    int get_pvar() const
+    {
+        check_ready();
+        return _pvar;
+    }
+    double get_Ds_mean() const
+    {
+        check_ready();
+        return _Ds_mean;
+    }
+    int get_X_nbdiff1() const
+    {
+        check_ready();
+        return _X_nbdiff1;
+    }
+    int get_X_nbdiff2() const
+    {
+        check_ready();
+        return _X_nbdiff2;
+    }
 
     // Entry access as the last build left it, without readiness tests.
     double get_Xs(int i, int j) const { return _Xs.get(i, j); }
@@ -94,7 +136,8 @@ public:
     double get_d1_over_d2(const Matrix& xs) const;
     Matrix get_distance_to_closest(const Matrix& XXs) const;
     Matrix get_exclusion_area_penalty(const Matrix& XXs, double tc) const;
-    std::list<int> select_greedy(const Matrix& X, int imin, int pS, double lambda0, distance_t dt) const;
+    std::list<int> select_greedy(const Matrix& X, int imin, int pS, double lambda0,
+                                 distance_t dt) const;
 
     void display(std::ostream& out) const;
     void info() const;
@@ -123,7 +166,8 @@ private:
     std::vector<int> _X_nbdiff;
     int _X_nbdiff1;
     int _X_nbdiff2;
-    std::vector<double> _Z_lb, _Z_ub, _Z_replace, _Z_scaling_a, _Z_scaling_b, _Z_mean, _Z_std, _Zs_mean;
+    std::vector<double> _Z_lb, _Z_ub, _Z_replace, _Z_scaling_a, _Z_scaling_b, _Z_mean, _Z_std,
+        _Zs_mean;
     std::vector<int> _Z_nbdiff;
     double _Ds_mean;
     long _version;

@@ -6,9 +6,11 @@
 
 #include "teskora/Exception.hpp"
 
-namespace TESKORA {
+namespace TESKORA
+{
 
-enum model_t {
+enum model_t
+{
     LINEAR = 0,
     TGP = 1,
     DYNATREE = 2,
@@ -24,7 +26,8 @@ enum model_t {
     ENSEMBLE = 12
 };
 
-enum distance_t {
+enum distance_t
+{
     NORM2 = 0,
     NORM1 = 1,
     NORMINF = 2,
@@ -33,7 +36,8 @@ enum distance_t {
 };
 const int NB_DISTANCE_TYPES = NORM2_CAT + 1;
 
-enum weight_t {
+enum weight_t
+{
     SELECT = 0,
     OPTIM = 1,
     WTA1 = 2,
@@ -41,13 +45,15 @@ enum weight_t {
     EXTERN = 4
 };
 
-enum bbo_t {
+enum bbo_t
+{
     OBJ = 0,
     CON = 1,
     DUM = 2
 };
 
-enum model_output_t {
+enum model_output_t
+{
     NORMAL = 0,
     FIXED = 1,
     BINARY = 2

@@ -28,9 +28,9 @@ const BBOutputTypeList OBJ_ONLY = {BBOutputType::OBJ};
 /// What the process has as evaluation queue.
 enum class Queue
 {
-    NONE,         // none installed
-    RUNNING,      // installed and started for the calling thread
-    NOT_STARTED,  // installed, but no main thread registered yet
+    NONE,        // none installed
+    RUNNING,     // installed and started for the calling thread
+    NOT_STARTED, // installed, but no main thread registered yet
 };
 
 /// The process's evaluation queue for the length of a test.
@@ -40,8 +40,8 @@ struct InstalledQueue
     {
         if (Queue::RUNNING == kind)
         {
-            harness = std::make_unique<EvcHarness>(EvcOptions(), OBJ_ONLY,
-                                                   firstCoordinateObjective());
+            harness =
+                std::make_unique<EvcHarness>(EvcOptions(), OBJ_ONLY, firstCoordinateObjective());
             EvcInterface::setEvaluatorControl(harness->evc);
         }
         else if (Queue::NOT_STARTED == kind)
@@ -84,8 +84,8 @@ TEST(AlgoStopReasons, TextAndAnswerJoinSharedOwnAndQueueReasons)
     using M = MadsStopType;
     using Q = EvalMainThreadStopType;
     const std::vector<Case> cases = {
-        {"nothing set", Queue::RUNNING, B::STARTED, G::STARTED, I::STARTED, M::STARTED,
-         Q::STARTED, NO_TERMINATION, false, false},
+        {"nothing set", Queue::RUNNING, B::STARTED, G::STARTED, I::STARTED, M::STARTED, Q::STARTED,
+         NO_TERMINATION, false, false},
         {"own reason: no blank before it", Queue::RUNNING, B::STARTED, G::STARTED, I::STARTED,
          M::MIN_MESH_SIZE_REACHED, Q::STARTED, NO_TERMINATION + MIN_MESH, true, false},
         {"queue reason that does not stop: two blanks, shown anyway", Queue::RUNNING, B::STARTED,
@@ -105,13 +105,12 @@ TEST(AlgoStopReasons, TextAndAnswerJoinSharedOwnAndQueueReasons)
          "Maximum number of iterations reached (Iter)" +
              MIN_MESH + " " + OPPORTUNISTIC,
          true, true},
-        {"no queue: shared and own reasons alone", Queue::NONE, B::STARTED, G::STARTED,
-         I::STARTED, M::MIN_MESH_SIZE_REACHED, Q::STARTED, NO_TERMINATION + MIN_MESH, true,
-         false},
+        {"no queue: shared and own reasons alone", Queue::NONE, B::STARTED, G::STARTED, I::STARTED,
+         M::MIN_MESH_SIZE_REACHED, Q::STARTED, NO_TERMINATION + MIN_MESH, true, false},
         {"no queue, nothing set", Queue::NONE, B::STARTED, G::STARTED, I::STARTED, M::STARTED,
          Q::STARTED, NO_TERMINATION, false, false},
-        {"queue without a main thread yet", Queue::NOT_STARTED, B::STARTED, G::STARTED,
-         I::STARTED, M::STARTED, Q::STARTED, NO_TERMINATION, false, false},
+        {"queue without a main thread yet", Queue::NOT_STARTED, B::STARTED, G::STARTED, I::STARTED,
+         M::STARTED, Q::STARTED, NO_TERMINATION, false, false},
         {"queue without a main thread yet, shared reason", Queue::NOT_STARTED, B::STARTED,
          G::MAX_EVAL_REACHED, I::STARTED, M::STARTED, Q::STARTED,
          "Max number of total evaluations (Eval Global)", true, true},

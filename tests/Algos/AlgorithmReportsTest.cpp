@@ -11,8 +11,8 @@
 #include "Eval/EvaluatorControl.hpp"
 #include "Math/ArrayOfDouble.hpp"
 #include "Math/Point.hpp"
-#include "Param/DisplayParameters.hpp"
 #include "Output/OutputQueue.hpp"
+#include "Param/DisplayParameters.hpp"
 #include "support/AlgorithmSupport.hpp"
 #include "support/EvalSupport.hpp"
 #include "support/EvcSupport.hpp"
@@ -125,7 +125,8 @@ TEST(AlgorithmReports, BestSolutionsInTheFullSpaceAtMostEightOfEach)
             auto barrier = std::make_shared<Barrier>(INF, Point(2), EvalType::BB, points);
             ASSERT_EQ(c.nbFeas, barrier->getAllXFeas().size());
             ASSERT_EQ(c.nbInf, barrier->getAllXInf().size());
-            algo.setMegaIteration(std::make_shared<QarnoTest::FrameMegaIteration>(&algo, 0, barrier));
+            algo.setMegaIteration(
+                std::make_shared<QarnoTest::FrameMegaIteration>(&algo, 0, barrier));
         }
         EXPECT_EQ(c.expected, shownAt(2, [&] { algo.displayBestSolutions(); }));
     }
@@ -146,24 +147,65 @@ TEST(AlgorithmReports, EvaluationCountsWithTheirLabelWidth)
         Lines expected;
     };
     const Case cases[] = {
-        {"only blackbox evaluations: labels not filled", false, EvalType::BB, 0, 10, 0, 10, 2,
+        {"only blackbox evaluations: labels not filled",
+         false,
+         EvalType::BB,
+         0,
+         10,
+         0,
+         10,
+         2,
          {"", "Blackbox evaluations: 10"}},
-        {"cache hits: labels filled to 29", false, EvalType::BB, 0, 100, 5, 105, 2,
+        {"cache hits: labels filled to 29",
+         false,
+         EvalType::BB,
+         0,
+         100,
+         5,
+         105,
+         2,
          {"", "Blackbox evaluations:        100", "Cache hits:                  5",
           "Total number of evaluations: 105"}},
-        {"evaluations not counting: labels filled to 36", false, EvalType::BB, 0, 10, 0, 13, 2,
+        {"evaluations not counting: labels filled to 36",
+         false,
+         EvalType::BB,
+         0,
+         10,
+         0,
+         13,
+         2,
          {"", "Blackbox evaluations:               10", "Blackbox evaluation (not counting): 3",
           "Total number of evaluations:        13"}},
         {"top algorithm at display degree 1", false, EvalType::BB, 0, 100, 5, 105, 1, {}},
-        {"sub-algorithm lap below the total: labels filled to 39", true, EvalType::BB, 2, 10, 0,
-         10, 3,
+        {"sub-algorithm lap below the total: labels filled to 39",
+         true,
+         EvalType::BB,
+         2,
+         10,
+         0,
+         10,
+         3,
          {"", "Blackbox evaluations:                  10",
           "Sub-optimization blackbox evaluations: 2"}},
         {"sub-algorithm hidden at display degree 2", true, EvalType::BB, 2, 10, 0, 10, 2, {}},
-        {"sub-algorithm shows its surrogate evaluations", true, EvalType::SGTE, 3, 4, 0, 4, 3,
+        {"sub-algorithm shows its surrogate evaluations",
+         true,
+         EvalType::SGTE,
+         3,
+         4,
+         0,
+         4,
+         3,
          {"", "Blackbox evaluations: 4", "Sgte evaluations: 3", "Total sgte evaluations: 3"}},
-        {"top algorithm shows the total surrogate evaluations only", false, EvalType::SGTE, 3, 4,
-         0, 4, 2, {"", "Blackbox evaluations: 4", "Total sgte evaluations: 3"}},
+        {"top algorithm shows the total surrogate evaluations only",
+         false,
+         EvalType::SGTE,
+         3,
+         4,
+         0,
+         4,
+         2,
+         {"", "Blackbox evaluations: 4", "Total sgte evaluations: 3"}},
     };
     for (const auto& c : cases)
     {

@@ -30,6 +30,7 @@
 using namespace QARNO_4_0_0;
 using QarnoTest::AlgorithmRun;
 using QarnoTest::FakeAlgorithm;
+using QarnoTest::FrameAlgorithm;
 using QarnoTest::makeCheckedPbParams;
 using QarnoTest::makeEvalPoint;
 using QarnoTest::makeHotRestartRunParams;
@@ -37,7 +38,6 @@ using QarnoTest::messageOf;
 using QarnoTest::ProcessStateGuard;
 using QarnoTest::RecordingStep;
 using QarnoTest::StreamCapture;
-using QarnoTest::FrameAlgorithm;
 
 namespace
 {
@@ -188,7 +188,8 @@ TEST(Algorithm, ConstructionAndStartReportWhatIsMissing)
         {"no problem parameters", [&] { FrameAlgorithm algo(&main, run, nullptr); },
          "A valid PbParameters must be provided to the Algorithm constructor."},
         {"top algorithm started without a cache",
-         [&] {
+         [&]
+         {
              FrameAlgorithm algo(&main, run, pb);
              algo.start();
          },
@@ -196,7 +197,8 @@ TEST(Algorithm, ConstructionAndStartReportWhatIsMissing)
          "first. For example, call CacheSet::setInstance() ONCE before calling "
          "CacheBase::getInstance()"},
         {"started without an evaluation queue",
-         [&] {
+         [&]
+         {
              QarnoTest::startCache({BBOutputType::OBJ});
              FrameAlgorithm algo(&main, run, pb);
              algo.start();
@@ -270,8 +272,7 @@ TEST(Algorithm, StartContinuesFromAHotRestartOrRunsTheInitialization)
             // The infeasible point comes first in the file.
             QarnoTest::writeTextFile(dir.file("hotrestart.txt"),
                                      "MEGA_ITERATION\nITERATION_COUNT 3\nBARRIER\nX_INF " +
-                                         textOf(infeasible) + "\nX_FEAS " +
-                                         textOf(feasible) +
+                                         textOf(infeasible) + "\nX_FEAS " + textOf(feasible) +
                                          "\nH_MAX 5\n\nNB_EVAL 12\nNB_BB_EVAL 9\n");
         }
         CacheBase::_nbCacheHits.store(5);
@@ -281,7 +282,7 @@ TEST(Algorithm, StartContinuesFromAHotRestartOrRunsTheInitialization)
         RecordingStep main("Main");
         FakeAlgorithm outer(&main, "Outer", runParams, makeCheckedPbParams(2));
         FrameAlgorithm algo(c.subAlgo ? static_cast<const Step*>(&outer) : &main, runParams,
-                           c.subAlgo ? outer.getPbParams() : makeCheckedPbParams(2));
+                            c.subAlgo ? outer.getPbParams() : makeCheckedPbParams(2));
         algo.initialization().barrierToBuild = std::make_shared<Barrier>(
             INF, Point(2), EvalType::BB, std::vector<EvalPoint>{feasible});
         algo.start();
@@ -377,13 +378,11 @@ TEST(Algorithm, SuccessGoesToAParentSearchMethodOnlyWhenSuccessful)
     };
     const Case cases[] = {
         {"successful run", true, true, SuccessType::FULL_SUCCESS, SuccessType::FULL_SUCCESS},
-        {"partial success", true, true, SuccessType::PARTIAL_SUCCESS,
-         SuccessType::PARTIAL_SUCCESS},
+        {"partial success", true, true, SuccessType::PARTIAL_SUCCESS, SuccessType::PARTIAL_SUCCESS},
         // A better success type without a successful mega-iteration run is
         // not handed over.
         {"no successful run", true, false, SuccessType::FULL_SUCCESS, SuccessType::FAILURE},
-        {"search method further up", false, true, SuccessType::FULL_SUCCESS,
-         SuccessType::FAILURE},
+        {"search method further up", false, true, SuccessType::FULL_SUCCESS, SuccessType::FAILURE},
     };
     for (const auto& c : cases)
     {
@@ -398,7 +397,7 @@ TEST(Algorithm, SuccessGoesToAParentSearchMethodOnlyWhenSuccessful)
         search.setSuccessType(SuccessType::FAILURE);
         RecordingStep between(&search, "Between");
         FrameAlgorithm nm(c.directParent ? static_cast<const Step*>(&search) : &between, runParams,
-                         mads.getPbParams(), "NM");
+                          mads.getPbParams(), "NM");
         nm.initialization().barrierToBuild = std::make_shared<Barrier>(
             INF, Point(2), EvalType::BB, std::vector<EvalPoint>{makeEvalPoint({1, 1}, 1, 0)});
         nm.megaRunResult = c.runResult;
@@ -438,7 +437,7 @@ TEST(Algorithm, EndReportsAndSavesAsTheFlagsAndItsPlaceSay)
         RecordingStep main("Main");
         FakeAlgorithm outer(&main, "Outer", runParams, makeCheckedPbParams(2));
         FrameAlgorithm algo(c.subAlgo ? static_cast<const Step*>(&outer) : &main, runParams,
-                           makeCheckedPbParams(2));
+                            makeCheckedPbParams(2));
         algo.setEndDisplay(c.endDisplay);
         algo.initialization().barrierToBuild = std::make_shared<Barrier>(
             INF, Point(2), EvalType::BB, std::vector<EvalPoint>{makeEvalPoint({1, 1}, 1, 0)});

@@ -25,9 +25,8 @@ TEST(EvaluatorSettingsGuard, GivesTheQueueBackOnEveryWayOut)
         options.opportunistic = true;
         EvcHarness h(options, {BBOutputType::OBJ}, firstCoordinateObjective());
         const auto blackbox = h.evc->getMainThreadInfo(-1).getEvaluator();
-        auto model =
-            std::make_shared<FunctionEvaluator>(BBOutputTypeList{BBOutputType::OBJ}, firstCoordinateObjective(),
-                                                EvalType::SGTE);
+        auto model = std::make_shared<FunctionEvaluator>(
+            BBOutputTypeList{BBOutputType::OBJ}, firstCoordinateObjective(), EvalType::SGTE);
         try
         {
             EvaluatorSettingsGuard guard(h.evc, true);

@@ -83,9 +83,8 @@ std::vector<std::string> namesIn(const std::string& dir)
 struct HotRestartRun
 {
     HotRestartRun(bool readFiles, bool writeFiles, const std::string& file)
-        : run(), main("Main"),
-          algo(&main, makeHotRestartRunParams(2, readFiles, writeFiles, file),
-               makeCheckedPbParams(2))
+        : run(), main("Main"), algo(&main, makeHotRestartRunParams(2, readFiles, writeFiles, file),
+                                    makeCheckedPbParams(2))
     {
         CacheBase::getInstance()->insert(feasible);
         CacheBase::getInstance()->insert(infeasible);
@@ -171,7 +170,10 @@ TEST(HotRestartFile, ReaderActsOnWhatItReadsAndStopsAtWhatItRefuses)
     };
     const Case cases[] = {
         {"NB_EVAL only: blackbox count 0", "NB_EVAL 12\n", 0, 12, DEFAULT_WORDS},
-        {"no final line end after the RNG words", "NB_EVAL 3\nNB_BB_EVAL 2\nRNG 7 8 9", 2, 3,
+        {"no final line end after the RNG words",
+         "NB_EVAL 3\nNB_BB_EVAL 2\nRNG 7 8 9",
+         2,
+         3,
          {7, 8, 9}},
         {"a value ending the file", "RNG 7 8 9\nNB_BB_EVAL 2\nNB_EVAL 3", 2, 3, {7, 8, 9}},
         {"unknown keyword stops reading", "NB_EVAL 5\nFOO 1\nNB_BB_EVAL 4\nRNG 7 8 9\n", 0, 5,
@@ -180,10 +182,10 @@ TEST(HotRestartFile, ReaderActsOnWhatItReadsAndStopsAtWhatItRefuses)
         {"explicit plus sign refused", "NB_BB_EVAL +4\nNB_EVAL 3\n", 0, 0, DEFAULT_WORDS},
         {"count beyond 64 bits refused", "NB_EVAL 18446744073709551616\nNB_BB_EVAL 4\n", 0, 0,
          DEFAULT_WORDS},
-        {"counts beyond 32 bits kept", "NB_EVAL 5000000000\nNB_BB_EVAL 4000000000\n",
-         4000000000u, 5000000000u, DEFAULT_WORDS},
-        {"random word beyond 32 bits refused, none stored", "RNG 7 8 4294967296\nNB_EVAL 3\n", 0,
-         0, DEFAULT_WORDS},
+        {"counts beyond 32 bits kept", "NB_EVAL 5000000000\nNB_BB_EVAL 4000000000\n", 4000000000u,
+         5000000000u, DEFAULT_WORDS},
+        {"random word beyond 32 bits refused, none stored", "RNG 7 8 4294967296\nNB_EVAL 3\n", 0, 0,
+         DEFAULT_WORDS},
         {"empty file", "", 0, 0, DEFAULT_WORDS},
     };
     for (const auto& c : cases)
@@ -244,11 +246,11 @@ TEST(HotRestartFile, NoMegaIterationToWriteOrToReadInto)
 
     // A run that ended before its first mega-iteration.
     run.algo.saveInformationForHotRestart();
-    EXPECT_EQ((std::vector<std::string>{"NB_EVAL 12", "NB_BB_EVAL 9",
-                                        "RNG " + itos(size_t(RNG::x_def)) + " " +
-                                            itos(size_t(RNG::y_def)) + " " +
-                                            itos(size_t(RNG::z_def))}),
-              linesOf(QarnoTest::readTextFile(file)));
+    EXPECT_EQ(
+        (std::vector<std::string>{"NB_EVAL 12", "NB_BB_EVAL 9",
+                                  "RNG " + itos(size_t(RNG::x_def)) + " " +
+                                      itos(size_t(RNG::y_def)) + " " + itos(size_t(RNG::z_def))}),
+        linesOf(QarnoTest::readTextFile(file)));
 
     // A mega-iteration block with nothing to read it into is reported and
     // ends reading at its first line.

@@ -42,6 +42,7 @@ namespace
 using namespace QARNO_4_0_0;
 using QarnoTest::CerrCapture;
 using QarnoTest::ChangeDir;
+using QarnoTest::EvaluatingTestAlgorithm;
 using QarnoTest::FunctionEvaluator;
 using QarnoTest::linesOf;
 using QarnoTest::makeMainStepParameters;
@@ -50,7 +51,6 @@ using QarnoTest::ProcessStateGuard;
 using QarnoTest::readTextFile;
 using QarnoTest::StreamCapture;
 using QarnoTest::TempDir;
-using QarnoTest::EvaluatingTestAlgorithm;
 using QarnoTest::TestMainStep;
 using QarnoTest::writeTextFile;
 
@@ -59,17 +59,16 @@ std::shared_ptr<FunctionEvaluator> sumEvaluator(const std::string& bbOutputType)
 {
     const BBOutputTypeList types = stringToBBOutputTypeList(bbOutputType);
     const size_t nbCons = types.size() - 1;
-    return std::make_shared<FunctionEvaluator>(
-        types,
-        [nbCons](const EvalPoint& x)
-        {
-            std::string line = (x[0] + x[1]).tostring();
-            for (size_t i = 0; i < nbCons; ++i)
-            {
-                line += " " + (x[0] - 10).tostring();
-            }
-            return line;
-        });
+    return std::make_shared<FunctionEvaluator>(types,
+                                               [nbCons](const EvalPoint& x)
+                                               {
+                                                   std::string line = (x[0] + x[1]).tostring();
+                                                   for (size_t i = 0; i < nbCons; ++i)
+                                                   {
+                                                       line += " " + (x[0] - 10).tostring();
+                                                   }
+                                                   return line;
+                                               });
 }
 
 std::unique_ptr<TestMainStep> makeMainStep(const std::shared_ptr<AllParameters>& params,
@@ -148,12 +147,23 @@ TEST(MainStep, AlgorithmChoiceTable)
         bool ownPbParams;
         bool queueOpportunisticAfter;
     } cases[] = {
-        {"LH", "OBJ", {"LH_EVAL 5"}, {AlgoKind::LH}, lhText, false, true,
-         true},
+        {"LH", "OBJ", {"LH_EVAL 5"}, {AlgoKind::LH}, lhText, false, true, true},
         {"NM", "OBJ", {"NM_OPTIMIZATION yes"}, {AlgoKind::NM}, nmText, false, true, true},
-        {"NM not opportunistic", "OBJ", {"NM_OPTIMIZATION yes", "OPPORTUNISTIC_EVAL no"},
-         {AlgoKind::NM}, "", false, true, false},
-        {"SSD-MADS", "OBJ", {"SSD_MADS_OPTIMIZATION yes"}, {AlgoKind::SSD_MADS}, "", true, false,
+        {"NM not opportunistic",
+         "OBJ",
+         {"NM_OPTIMIZATION yes", "OPPORTUNISTIC_EVAL no"},
+         {AlgoKind::NM},
+         "",
+         false,
+         true,
+         false},
+        {"SSD-MADS",
+         "OBJ",
+         {"SSD_MADS_OPTIMIZATION yes"},
+         {AlgoKind::SSD_MADS},
+         "",
+         true,
+         false,
          true},
         {"MADS", "OBJ PB", {}, {AlgoKind::MADS}, "", true, true, true},
         {"phase one", "OBJ EB", {}, {AlgoKind::PHASE_ONE, AlgoKind::MADS}, "", true, false, true},
@@ -206,14 +216,16 @@ TEST(MainStep, ModelMethodsAskedForAreNamedOnce)
         std::vector<std::string> lines;
         std::string cerr;
     } cases[] = {
-        {"quadratic-model algorithm", {"QUAD_MODEL_OPTIMIZATION yes"},
+        {"quadratic-model algorithm",
+         {"QUAD_MODEL_OPTIMIZATION yes"},
          "Warning: QUAD_MODEL_OPTIMIZATION is set, but this run uses MADS without the "
          "quadratic-model algorithm.\n"},
         // The sub-problems of SSD-MADS check copies of the run's parameters
         // again and again: still one message.
         {"both searches under SSD-MADS",
          {"QUAD_MODEL_SEARCH yes", "TESKORA_SEARCH yes", "SSD_MADS_OPTIMIZATION yes"},
-         "Warning: QUAD_MODEL_SEARCH and TESKORA_SEARCH are set, but this run uses MADS without the "
+         "Warning: QUAD_MODEL_SEARCH and TESKORA_SEARCH are set, but this run uses MADS without "
+         "the "
          "quadratic-model search and the surrogate-model search.\n"},
         {"all three",
          {"QUAD_MODEL_OPTIMIZATION yes", "QUAD_MODEL_SEARCH yes", "TESKORA_SEARCH yes"},
@@ -266,8 +278,8 @@ TEST(MainStep, PhaseOneDependsOnOutputTypesAndCache)
                                                      " )\n");
             lines.push_back("CACHE_FILE " + dir.file("cache.txt"));
         }
-        auto mainStep = makeMainStep(makeMainStepParameters(c.bbOutputType, {1, 2}, lines),
-                                     c.bbOutputType);
+        auto mainStep =
+            makeMainStep(makeMainStepParameters(c.bbOutputType, {1, 2}, lines), c.bbOutputType);
         mainStep->start();
         EXPECT_EQ(c.kinds, mainStep->kindsCreated);
     }
@@ -286,10 +298,16 @@ TEST(MainStep, X0FromTheCache)
     } cases[] = {
         {"complete X0 kept", {1, 2}, "( 0 0 ) EVAL_OK ( 0 -10 )\n", {"( 1 2 )"}, ""},
         {"empty cache, X0 stays undefined", {}, "", {}, ""},
-        {"best feasible point", {}, "( 0 0 ) EVAL_OK ( 0 -10 )\n( 4 4 ) EVAL_OK ( 8 -6 )\n",
-         {"( 0 0 )"}, ""},
-        {"best infeasible point within H_MAX_0", {},
-         "( 12 0 ) EVAL_OK ( 12 2 )\n( 13 0 ) EVAL_OK ( 13 3 )\n", {"( 12 0 )"}, ""},
+        {"best feasible point",
+         {},
+         "( 0 0 ) EVAL_OK ( 0 -10 )\n( 4 4 ) EVAL_OK ( 8 -6 )\n",
+         {"( 0 0 )"},
+         ""},
+        {"best infeasible point within H_MAX_0",
+         {},
+         "( 12 0 ) EVAL_OK ( 12 2 )\n( 13 0 ) EVAL_OK ( 13 3 )\n",
+         {"( 12 0 )"},
+         ""},
         {"infeasible points beyond H_MAX_0", {}, "( 40 0 ) EVAL_OK ( 40 30 )\n", {}, noPoint},
     };
     for (const auto& c : cases)
@@ -300,8 +318,7 @@ TEST(MainStep, X0FromTheCache)
         std::vector<std::string> lines = {"H_MAX_0 10"};
         if (!c.cache.empty())
         {
-            writeTextFile(dir.file("cache.txt"),
-                          "CACHE_HITS 0\nBB_OUTPUT_TYPE OBJ PB\n" + c.cache);
+            writeTextFile(dir.file("cache.txt"), "CACHE_HITS 0\nBB_OUTPUT_TYPE OBJ PB\n" + c.cache);
             lines.push_back("CACHE_FILE " + dir.file("cache.txt"));
         }
         auto params = makeMainStepParameters("OBJ PB", c.x0, lines);
@@ -369,8 +386,7 @@ TEST(MainStep, StartsFromTheStateOfAFreshProcess)
     Eval::_computeH = Eval::computeHPB;
     OutputDirectToFile::getInstance()->_writeSolutionFile = false;
 
-    auto params =
-        makeMainStepParameters("OBJ PB", {1, 2}, {"CACHE_FILE " + dir.file("cache.txt")});
+    auto params = makeMainStepParameters("OBJ PB", {1, 2}, {"CACHE_FILE " + dir.file("cache.txt")});
     auto mainStep = makeMainStep(params, "OBJ PB");
     mainStep->start();
 
@@ -395,8 +411,9 @@ TEST(MainStep, CacheHoldingPointsIsKept)
 {
     ProcessStateGuard guard;
     TempDir dir;
-    writeTextFile(dir.file("other.txt"), "CACHE_HITS 0\nBB_OUTPUT_TYPE OBJ\n( 7 7 ) EVAL_OK ( 14 )\n"
-                                         "( 8 8 ) EVAL_OK ( 16 )\n");
+    writeTextFile(dir.file("other.txt"),
+                  "CACHE_HITS 0\nBB_OUTPUT_TYPE OBJ\n( 7 7 ) EVAL_OK ( 14 )\n"
+                  "( 8 8 ) EVAL_OK ( 16 )\n");
     auto& cache = QarnoTest::startCache({BBOutputType::OBJ});
     cache.insert(QarnoTest::makeBBPoint({3, 3}, "6", {BBOutputType::OBJ}));
 
@@ -475,7 +492,8 @@ TEST(MainStep, MainStatsFileNotWrittenOrNotOpened)
     TempDir dir;
     ChangeDir inDir(dir.path());
     {
-        auto mainStep = makeMainStep(makeMainStepParameters("OBJ", {1, 2}, {"MAX_BB_EVAL 1"}), "OBJ");
+        auto mainStep =
+            makeMainStep(makeMainStepParameters("OBJ", {1, 2}, {"MAX_BB_EVAL 1"}), "OBJ");
         runAll(*mainStep);
     }
     // The default "-" names no file.
@@ -558,8 +576,7 @@ std::unique_ptr<TestMainStep> interruptedRun(const std::vector<std::string>& lin
 TEST(MainStep, HotRestartFromTheCallbackContinuesWithTheNewBudget)
 {
     ProcessStateGuard guard;
-    Step::addCallback(CallbackType::HOT_RESTART,
-                      [](std::vector<std::string>& paramLines)
+    Step::addCallback(CallbackType::HOT_RESTART, [](std::vector<std::string>& paramLines)
                       { paramLines.push_back("MAX_BB_EVAL 200"); });
     auto mainStep = interruptedRun({"MAX_BB_EVAL 4", "HOT_RESTART_ON_USER_INTERRUPT yes"});
     const std::string out = runAll(*mainStep);
@@ -642,7 +659,8 @@ TEST(MainStep, RunResultAndATerminatingFirstAlgorithm)
     ProcessStateGuard guard;
     {
         // One algorithm: its run() result (it improved) is the run's.
-        auto mainStep = makeMainStep(makeMainStepParameters("OBJ", {1, 2}, {"MAX_BB_EVAL 3"}), "OBJ");
+        auto mainStep =
+            makeMainStep(makeMainStepParameters("OBJ", {1, 2}, {"MAX_BB_EVAL 3"}), "OBJ");
         mainStep->start();
         EXPECT_TRUE(mainStep->run());
         mainStep->end();
@@ -695,7 +713,8 @@ TEST(MainStep, SignalHandlersOnlyForTheRun)
     ProcessStateGuard guard;
     auto* previous = std::signal(SIGINT, embeddingHandler);
     {
-        auto mainStep = makeMainStep(makeMainStepParameters("OBJ", {1, 2}, {"MAX_BB_EVAL 1"}), "OBJ");
+        auto mainStep =
+            makeMainStep(makeMainStepParameters("OBJ", {1, 2}, {"MAX_BB_EVAL 1"}), "OBJ");
         mainStep->start();
         EXPECT_EQ(&Step::userInterrupt, currentSigintHandler());
         mainStep->run();

@@ -22,13 +22,13 @@
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
-using QarnoTest::UNDEF;
 using QarnoTest::coordsOf;
 using QarnoTest::makeArray;
 using QarnoTest::makeEval;
 using QarnoTest::makeEvalPoint;
 using QarnoTest::ProcessStateGuard;
 using QarnoTest::startCache;
+using QarnoTest::UNDEF;
 
 namespace
 {

@@ -23,7 +23,6 @@
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
-using QarnoTest::UNDEF;
 using QarnoTest::CerrCapture;
 using QarnoTest::coordsOf;
 using QarnoTest::infoMessagesOf;
@@ -36,6 +35,7 @@ using QarnoTest::ProcessStateGuard;
 using QarnoTest::startCache;
 using QarnoTest::StreamCapture;
 using QarnoTest::TempDir;
+using QarnoTest::UNDEF;
 using QarnoTest::writeTextFile;
 
 namespace

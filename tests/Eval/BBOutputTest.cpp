@@ -14,13 +14,12 @@
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
-using QarnoTest::UNDEF;
 using QarnoTest::CerrCapture;
 using QarnoTest::messageOf;
+using QarnoTest::UNDEF;
 
 namespace
 {
-
 
 void expectValue(double expected, const Double& actual)
 {
@@ -123,12 +122,16 @@ TEST(BBOutput, CountEvalFields)
         const char* types;
         bool counted;
     } cases[] = {
-        {"1 0", "OBJ CNT_EVAL", false},   {"1 yes", "OBJ CNT_EVAL", true},
-        {"1 False", "OBJ CNT_EVAL", false}, {"1 Y", "OBJ CNT_EVAL", true},
-        {"1 0", "OBJ PB", true},          {"1 0 1", "OBJ CNT_EVAL CNT_EVAL", true},
+        {"1 0", "OBJ CNT_EVAL", false},
+        {"1 yes", "OBJ CNT_EVAL", true},
+        {"1 False", "OBJ CNT_EVAL", false},
+        {"1 Y", "OBJ CNT_EVAL", true},
+        {"1 0", "OBJ PB", true},
+        {"1 0 1", "OBJ CNT_EVAL CNT_EVAL", true},
         {"1 1 no", "OBJ CNT_EVAL CNT_EVAL", false},
         // No size check: a field missing or a type missing is not read.
-        {"1", "OBJ CNT_EVAL", true},      {"1 0", "OBJ", true},
+        {"1", "OBJ CNT_EVAL", true},
+        {"1 0", "OBJ", true},
     };
     for (const auto& c : cases)
     {
@@ -137,9 +140,12 @@ TEST(BBOutput, CountEvalFields)
         EXPECT_EQ(c.counted, BBOutput(c.raw, true).getCountEval(stringToBBOutputTypeList(c.types)));
         EXPECT_EQ("", err.text());
     }
-    EXPECT_EQ("Unrecognized string for bool: MAYBE", messageOf([] {
-                  BBOutput("1 maybe", true).getCountEval({BBOutputType::OBJ, BBOutputType::CNT_EVAL});
-              }));
+    EXPECT_EQ(
+        "Unrecognized string for bool: MAYBE",
+        messageOf(
+            [] {
+                BBOutput("1 maybe", true).getCountEval({BBOutputType::OBJ, BBOutputType::CNT_EVAL});
+            }));
 }
 
 TEST(BBOutput, TextFormRoundTrip)

@@ -18,7 +18,6 @@
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
-using QarnoTest::UNDEF;
 using QarnoTest::CerrCapture;
 using QarnoTest::coordsOf;
 using QarnoTest::makeArray;
@@ -27,6 +26,7 @@ using QarnoTest::makeEvalPoint;
 using QarnoTest::messageOf;
 using QarnoTest::ProcessStateGuard;
 using QarnoTest::startCache;
+using QarnoTest::UNDEF;
 
 namespace
 {
@@ -79,8 +79,9 @@ TEST_F(BarrierTest, BuiltFromTheCacheAndThePointsGiven)
 
 TEST_F(BarrierTest, NeedsTheCache)
 {
-    EXPECT_EQ("Cache must be instantiated before initializing Barrier.",
-              messageOf([] { Barrier(INF, noFixed(1), EvalType::BB, {makeEvalPoint({1}, 1, 0)}); }));
+    EXPECT_EQ(
+        "Cache must be instantiated before initializing Barrier.",
+        messageOf([] { Barrier(INF, noFixed(1), EvalType::BB, {makeEvalPoint({1}, 1, 0)}); }));
 }
 
 TEST_F(BarrierTest, UpdateWithPoints)
@@ -96,13 +97,23 @@ TEST_F(BarrierTest, UpdateWithPoints)
         std::vector<std::vector<double>> xInf;
     } cases[] = {
         {"better feasible replaces all", {makeEvalPoint({9}, 0, 0)}, true, true, {{9}}, {{2}}},
-        {"tie joins with keepAllPoints", {makeEvalPoint({9}, 1 + EPS / 2, 0)}, true, true, {{1}, {9}}, {{2}}},
+        {"tie joins with keepAllPoints",
+         {makeEvalPoint({9}, 1 + EPS / 2, 0)},
+         true,
+         true,
+         {{1}, {9}},
+         {{2}}},
         {"tie ignored without", {makeEvalPoint({9}, 1, 0)}, false, false, {{1}}, {{2}}},
         {"same point again", {makeEvalPoint({1}, 1, 0)}, true, false, {{1}}, {{2}}},
         {"worse feasible", {makeEvalPoint({9}, 2, 0)}, true, false, {{1}}, {{2}}},
         {"lower h, higher f replaces", {makeEvalPoint({9}, 50, 1)}, false, true, {{1}}, {{9}}},
         {"same h, lower f replaces", {makeEvalPoint({9}, 4, 2)}, false, true, {{1}}, {{9}}},
-        {"both lists", {makeEvalPoint({8}, 0, 0), makeEvalPoint({9}, 9, 1)}, false, true, {{8}}, {{9}}},
+        {"both lists",
+         {makeEvalPoint({8}, 0, 0), makeEvalPoint({9}, 9, 1)},
+         false,
+         true,
+         {{8}},
+         {{9}}},
     };
     for (const auto& c : cases)
     {
@@ -125,7 +136,8 @@ TEST_F(BarrierTest, UpdateWithPoints)
     {
         SCOPED_TRACE(c.h);
         Barrier barrier(10.0, noFixed(1), EvalType::BB, {makeEvalPoint({1}, 1, 0)});
-        EXPECT_EQ(c.enters, barrier.updateWithPoints({makeEvalPoint({9}, 0, c.h)}, EvalType::BB, false));
+        EXPECT_EQ(c.enters,
+                  barrier.updateWithPoints({makeEvalPoint({9}, 0, c.h)}, EvalType::BB, false));
         EXPECT_EQ(c.enters ? 1u : 0u, barrier.getAllXInf().size());
     }
 
@@ -133,11 +145,15 @@ TEST_F(BarrierTest, UpdateWithPoints)
     Barrier barrier(10.0, noFixed(1), EvalType::BB, {makeEvalPoint({1}, 1, 0)});
     EvalPoint failed(Point(makeArray({0})));
     failed.setBBO("x", "OBJ", EvalType::BB);
-    EXPECT_FALSE(barrier.updateWithPoints({failed, makeEvalPoint({3}, 0, 0)}, EvalType::SGTE, true));
+    EXPECT_FALSE(
+        barrier.updateWithPoints({failed, makeEvalPoint({3}, 0, 0)}, EvalType::SGTE, true));
     EXPECT_FALSE(barrier.updateWithPoints({failed}, EvalType::BB, true));
     EXPECT_EQ("Barrier update: Barrier points are of dimension 1. Trying to add this point of "
               "dimension 2: #0 ( 1 2 )\tEvaluation OK\t f = 0\t h = 0",
-              messageOf([&] { barrier.updateWithPoints({makeEvalPoint({1, 2}, 0, 0)}, EvalType::BB, true); }));
+              messageOf(
+                  [&] {
+                      barrier.updateWithPoints({makeEvalPoint({1, 2}, 0, 0)}, EvalType::BB, true);
+                  }));
 }
 
 TEST_F(BarrierTest, HMaxAndListChecks)
@@ -146,9 +162,11 @@ TEST_F(BarrierTest, HMaxAndListChecks)
     Barrier barrier(10.0, noFixed(1), EvalType::BB, {makeEvalPoint({1}, 1, 0)});
     barrier.setHMax(0.0);
     EXPECT_EQ(0.0, barrier.getHMax().todouble());
-    EXPECT_EQ("Barrier: hMax must be positive. Value:  -1       ", messageOf([&] { barrier.setHMax(-1.0); }));
+    EXPECT_EQ("Barrier: hMax must be positive. Value:  -1       ",
+              messageOf([&] { barrier.setHMax(-1.0); }));
     EXPECT_EQ("Barrier: hMax is not defined.", messageOf([&] { barrier.setHMax(Double()); }));
-    EXPECT_EQ("Barrier: xInf must be evaluated before being set.", messageOf([&] { barrier.checkXInf(); }));
+    EXPECT_EQ("Barrier: xInf must be evaluated before being set.",
+              messageOf([&] { barrier.checkXInf(); }));
     barrier.clearXFeas();
     EXPECT_EQ("Barrier: xFeas must be evaluated before being set.",
               messageOf([&] { barrier.checkXFeas(EvalType::BB); }));

@@ -22,17 +22,16 @@
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
-using QarnoTest::UNDEF;
 using QarnoTest::CerrCapture;
 using QarnoTest::makeArray;
 using QarnoTest::makeEval;
 using QarnoTest::makeEvalPoint;
 using QarnoTest::messageOf;
 using QarnoTest::ProcessStateGuard;
+using QarnoTest::UNDEF;
 
 namespace
 {
-
 
 Point point(const std::vector<double>& coords)
 {
@@ -102,7 +101,8 @@ TEST_F(EvalPointTest, ToEval)
         {"failed", EvalStatusType::EVAL_FAILED, false, 0, 1, EvalType::BB, false},
         {"in progress", EvalStatusType::EVAL_IN_PROGRESS, false, 0, 1, EvalType::BB, false},
         {"rejected by user", EvalStatusType::EVAL_USER_REJECTED, false, 0, 1, EvalType::BB, true},
-        {"h over, budget of two", EvalStatusType::EVAL_CONS_H_OVER, false, 1, 2, EvalType::BB, true},
+        {"h over, budget of two", EvalStatusType::EVAL_CONS_H_OVER, false, 1, 2, EvalType::BB,
+         true},
         {"no surrogate yet", EvalStatusType::EVAL_OK, false, 1, 5, EvalType::SGTE, true},
         {"surrogate exists", NONE, true, 0, 5, EvalType::SGTE, false},
     };
@@ -209,8 +209,9 @@ TEST_F(EvalPointTest, Equality)
     EXPECT_FALSE(a == b);
 
     a.setBBO(BBOutput("4", true), EvalType::BB);
-    EXPECT_EQ("Need to recompute f and h for this EvalPoint: #0 ( 1 2 )\tEvaluation OK\t f = 1\t h = 0",
-              messageOf([&] { (void)(a == b); }));
+    EXPECT_EQ(
+        "Need to recompute f and h for this EvalPoint: #0 ( 1 2 )\tEvaluation OK\t f = 1\t h = 0",
+        messageOf([&] { (void)(a == b); }));
 }
 
 TEST_F(EvalPointTest, DominanceBetweenPoints)
@@ -240,7 +241,10 @@ TEST_F(EvalPointTest, SubSpaceAndFullSpace)
     const EvalPoint back = full.makeSubSpacePointFromFixed(fixed);
     expectCoords({1, 2}, back);
     EXPECT_EQ(sub.getTag(), back.getTag());
-    EXPECT_FALSE(messageOf([&] { EvalPoint(point({1, 4, 2})).makeSubSpacePointFromFixed(fixed); })
+    EXPECT_FALSE(messageOf(
+                     [&] {
+                         EvalPoint(point({1, 4, 2})).makeSubSpacePointFromFixed(fixed);
+                     })
                      .empty()); // the fixed value is checked
 
     // Lists: only the elements of the right size change.
@@ -292,23 +296,26 @@ TEST_F(EvalPointTest, TextFormWrittenAndReadBack)
         EvalStatusType status;
     } cases[] = {
         {"evaluated",
-         [] {
+         []
+         {
              // Tiny, huge and many-digit values come back exactly.
-             EvalPoint p(point({0.1, -2.5e-3, 1e10, 123456.789, 1e-30, -2.5e300,
-                                1.2345678901234567e-5, INF}));
+             EvalPoint p(point(
+                 {0.1, -2.5e-3, 1e10, 123456.789, 1e-30, -2.5e300, 1.2345678901234567e-5, INF}));
              p.setBBO("3.5  0", "OBJ PB", EvalType::BB);
              return p;
          },
          " EVAL_OK ( 3.5  0 )", EvalStatusType::EVAL_OK},
         {"failed",
-         [] {
+         []
+         {
              EvalPoint p(point({1, -2}));
              p.setBBO("fail", "OBJ", EvalType::BB);
              return p;
          },
          " EVAL_FAILED ( fail )", EvalStatusType::EVAL_FAILED},
         {"surrogate only",
-         [] {
+         []
+         {
              EvalPoint p(point({1, 2}));
              p.setEval(makeEval(1, 0), EvalType::SGTE);
              return p;
@@ -435,7 +442,8 @@ TEST_F(EvalPointTest, SuccessRulesOnPoints)
     sgte->setEval(makeEval(0, 1), EvalType::SGTE);
     const EvalPointPtr none;
 
-    using Rule = std::function<SuccessType(const EvalPointPtr&, const EvalPointPtr&, const Double&)>;
+    using Rule =
+        std::function<SuccessType(const EvalPointPtr&, const EvalPointPtr&, const Double&)>;
     const Rule defaultRule = ComputeSuccessType::defaultComputeSuccessType;
     const Rule sgteRule = ComputeSuccessType::computeSuccessTypeSgte;
     const Rule phaseOneRule = ComputeSuccessType::computeSuccessTypePhaseOne;
@@ -449,11 +457,14 @@ TEST_F(EvalPointTest, SuccessRulesOnPoints)
         SuccessType expected;
     } cases[] = {
         {"default, no candidate", defaultRule, none, feasible, INF, SuccessType::NOT_EVALUATED},
-        {"default, no reference, h within hMax", defaultRule, infeasible, none, 3, SuccessType::FULL_SUCCESS},
-        {"default, no reference, h above hMax", defaultRule, infeasible, none, 2, SuccessType::FAILURE},
+        {"default, no reference, h within hMax", defaultRule, infeasible, none, 3,
+         SuccessType::FULL_SUCCESS},
+        {"default, no reference, h above hMax", defaultRule, infeasible, none, 2,
+         SuccessType::FAILURE},
         {"default, improves", defaultRule, feasible, worse, INF, SuccessType::FULL_SUCCESS},
         {"default, worse", defaultRule, worse, feasible, INF, SuccessType::FAILURE},
-        {"default, candidate without blackbox eval", defaultRule, sgte, feasible, INF, SuccessType::NOT_EVALUATED},
+        {"default, candidate without blackbox eval", defaultRule, sgte, feasible, INF,
+         SuccessType::NOT_EVALUATED},
         {"surrogate, above hMax", sgteRule, sgte, none, 0.5, SuccessType::FAILURE},
         {"surrogate, no reference", sgteRule, sgte, none, 2, SuccessType::FULL_SUCCESS},
         {"phase one, no reference", phaseOneRule, infeasible, none, 0, SuccessType::FULL_SUCCESS},
@@ -466,7 +477,8 @@ TEST_F(EvalPointTest, SuccessRulesOnPoints)
         EXPECT_EQ(c.expected, c.rule(c.p1, c.p2, c.hMax));
     }
     // A missing evaluation has no h to compare with hMax.
-    EXPECT_THROW(ComputeSuccessType::defaultComputeSuccessType(sgte, none, INF), Double::NotDefined);
+    EXPECT_THROW(ComputeSuccessType::defaultComputeSuccessType(sgte, none, INF),
+                 Double::NotDefined);
 
     ComputeSuccessType functor;
     EXPECT_THROW(functor(feasible, worse, INF), std::bad_function_call);

@@ -19,11 +19,11 @@
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
-using QarnoTest::UNDEF;
 using QarnoTest::CerrCapture;
 using QarnoTest::makeEval;
 using QarnoTest::messageOf;
 using QarnoTest::ProcessStateGuard;
+using QarnoTest::UNDEF;
 
 namespace
 {
@@ -61,25 +61,34 @@ TEST_F(EvalTest, OutputInterpretedUnderTheTypes)
         size_t errLines; // lines written on standard error
     } cases[] = {
         {"no violation", "OBJ PB", "1 0", true, 1, 0, EvalStatusType::EVAL_OK, true, 0},
-        {"violation within epsilon", "OBJ PB", "1 1e-20", true, 1, 0, EvalStatusType::EVAL_OK, true, 0},
-        {"tiny violation counts", "OBJ PB", "1 1e-7", true, 1, EPS, EvalStatusType::EVAL_OK, true, 0},
+        {"violation within epsilon", "OBJ PB", "1 1e-20", true, 1, 0, EvalStatusType::EVAL_OK, true,
+         0},
+        {"tiny violation counts", "OBJ PB", "1 1e-7", true, 1, EPS, EvalStatusType::EVAL_OK, true,
+         0},
         {"squared violation", "OBJ PB", "1 2", true, 1, 4, EvalStatusType::EVAL_OK, true, 0},
-        {"sum of squares", "PB OBJ PB PB", "2 5 -1 3", true, 5, 13, EvalStatusType::EVAL_OK, true, 0},
+        {"sum of squares", "PB OBJ PB PB", "2 5 -1 3", true, 5, 13, EvalStatusType::EVAL_OK, true,
+         0},
         {"violated EB", "OBJ EB", "1 0.5", true, 1, INF, EvalStatusType::EVAL_OK, true, 0},
         {"satisfied EB", "OBJ EB PB", "1 -0.5 2", true, 1, 4, EvalStatusType::EVAL_OK, true, 0},
         {"EB stops the sum", "OBJ PB EB", "1 2 1", true, 1, INF, EvalStatusType::EVAL_OK, true, 0},
-        {"square beyond the double range", "OBJ PB", "1 1e200", true, 1, INF, EvalStatusType::EVAL_OK, true, 0},
+        {"square beyond the double range", "OBJ PB", "1 1e200", true, 1, INF,
+         EvalStatusType::EVAL_OK, true, 0},
         {"infinite violation", "OBJ PB", "1 inf", true, 1, INF, EvalStatusType::EVAL_OK, true, 0},
-        {"unused fields", "OBJ BBO_UNDEFINED CNT_EVAL", "3 x 1", true, 3, 0, EvalStatusType::EVAL_OK, true, 0},
+        {"unused fields", "OBJ BBO_UNDEFINED CNT_EVAL", "3 x 1", true, 3, 0,
+         EvalStatusType::EVAL_OK, true, 0},
         {"objective only", "OBJ", "-2.5", true, -2.5, 0, EvalStatusType::EVAL_OK, true, 0},
-        {"evaluation did not run", "OBJ PB", "1 2", false, UNDEF, 0, EvalStatusType::EVAL_FAILED, true, 0},
+        {"evaluation did not run", "OBJ PB", "1 2", false, UNDEF, 0, EvalStatusType::EVAL_FAILED,
+         true, 0},
         // An output that does not read is a failed evaluation, never an exception.
         {"constraint nan", "OBJ PB", "1 nan", true, 1, INF, EvalStatusType::EVAL_FAILED, false, 1},
         {"constraint word", "OBJ EB", "1 abc", true, 1, INF, EvalStatusType::EVAL_FAILED, false, 1},
-        {"objective nan with constraints", "OBJ PB", "nan 0", true, UNDEF, INF, EvalStatusType::EVAL_FAILED, false, 1},
+        {"objective nan with constraints", "OBJ PB", "nan 0", true, UNDEF, INF,
+         EvalStatusType::EVAL_FAILED, false, 1},
         {"objective word", "OBJ", "oops", true, UNDEF, 0, EvalStatusType::EVAL_FAILED, false, 1},
-        {"constraint missing", "OBJ PB PB", "1 2", true, UNDEF, INF, EvalStatusType::EVAL_ERROR, false, 4},
-        {"objective only, extra field", "OBJ", "1 2", true, UNDEF, 0, EvalStatusType::EVAL_FAILED, false, 4},
+        {"constraint missing", "OBJ PB PB", "1 2", true, UNDEF, INF, EvalStatusType::EVAL_ERROR,
+         false, 4},
+        {"objective only, extra field", "OBJ", "1 2", true, UNDEF, 0, EvalStatusType::EVAL_FAILED,
+         false, 4},
         {"empty output", "OBJ PB", "", true, UNDEF, INF, EvalStatusType::EVAL_ERROR, false, 4},
     };
     for (const auto& c : cases)
@@ -141,8 +150,8 @@ TEST_F(EvalTest, RecomputeChecksTheFieldCountFirst)
         const char* types;
         double h;
     } cases[] = {
-        {"OBJ", 4},             // f and h stay as they were
-        {"OBJ PB PB", INF},     // a stale h would look like a usable constraint value
+        {"OBJ", 4},         // f and h stay as they were
+        {"OBJ PB PB", INF}, // a stale h would look like a usable constraint value
     };
     for (const auto& c : cases)
     {
@@ -220,8 +229,8 @@ TEST_F(EvalTest, Dominance)
         bool dominates;
     } cases[] = {
         {1, 0, 2, 0, true},      {2, 0, 1, 0, false},   {1, 0, 1 + EPS / 2, 0, false},
-        {1, 0, 5, 1, false},     {5, 1, 1, 0, false},   // feasible and infeasible never compare
-        {1, 1, 2, 2, true},      {1, 2, 1, 2, false},   // equal f and h
+        {1, 0, 5, 1, false},     {5, 1, 1, 0, false}, // feasible and infeasible never compare
+        {1, 1, 2, 2, true},      {1, 2, 1, 2, false}, // equal f and h
         {1, 1, 1, 2, true},      {1, 2, 2, 1, false},   {2, 1, 1, 2, false},
         {1, INF, 2, INF, false}, {0, INF, 5, 3, false}, // an EB violation dominates nothing
         {5, 3, 6, INF, true},
@@ -279,8 +288,7 @@ TEST_F(EvalTest, DefaultSuccessRule)
         const Eval* reference = (c.f2 == c.f2) ? &e2 : nullptr;
         EXPECT_EQ(c.expected, Eval::defaultComputeSuccessType(&e1, reference, c.hMax));
     }
-    EXPECT_EQ(SuccessType::NOT_EVALUATED,
-              Eval::defaultComputeSuccessType(nullptr, nullptr, INF));
+    EXPECT_EQ(SuccessType::NOT_EVALUATED, Eval::defaultComputeSuccessType(nullptr, nullptr, INF));
 }
 
 TEST_F(EvalTest, PhaseOneRuleAndTheHooks)

@@ -190,10 +190,11 @@ TEST_F(EvaluatorControlRunTest, SolutionFileAndSuccessMarksFollowTheBestPointOfT
     // every point below but the failures succeeds against them. The solution
     // file and the marked successes must follow the best point evaluated so
     // far, not the last point that beat a stale reference.
-    const auto infeasibleOnly = [] {
-        auto barrier = std::make_shared<Barrier>(
-            Double(INF), Point(2), EvalType::BB,
-            std::vector<EvalPoint>{makeBBPoint({8, 8}, "5 2", OBJ_PB)});
+    const auto infeasibleOnly = []
+    {
+        auto barrier =
+            std::make_shared<Barrier>(Double(INF), Point(2), EvalType::BB,
+                                      std::vector<EvalPoint>{makeBBPoint({8, 8}, "5 2", OBJ_PB)});
         barrier->updateRefBests();
         return barrier;
     };
@@ -201,7 +202,7 @@ TEST_F(EvaluatorControlRunTest, SolutionFileAndSuccessMarksFollowTheBestPointOfT
     {
         const char* label;
         std::function<std::shared_ptr<Barrier>()> barrier; // built once the cache is
-        std::vector<std::string> outputs; // of the points (1, 0), (2, 0), ...
+        std::vector<std::string> outputs;                  // of the points (1, 0), (2, 0), ...
         std::vector<std::string> solution;
         size_t marked; // relative successes
     } cases[] = {
@@ -259,8 +260,7 @@ TEST_F(EvaluatorControlRunTest, PointsClearedUnevaluatedCanBeOfferedAgain)
     EvcOptions options;
     options.opportunistic = true;
     options.clearEvalQueue = true;
-    EvcHarness h(options, OBJ_PB,
-                 outputs({{1, FAIL}, {2, FULL}, {3, FAIL}, {4, FAIL}, {5, FAIL}}));
+    EvcHarness h(options, OBJ_PB, outputs({{1, FAIL}, {2, FULL}, {3, FAIL}, {4, FAIL}, {5, FAIL}}));
     h.evc->setBarrier(referenceBarrier());
     ASSERT_TRUE(h.queueAll(line(5)));
     {

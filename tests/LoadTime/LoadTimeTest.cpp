@@ -30,8 +30,8 @@
 #include "Param/RunParameters.hpp"
 #include "Util/AllStopReasons.hpp"
 #include "support/StepSupport.hpp"
-#include "teskora/Diagnostics.hpp"
 #include "support/TestSupport.hpp"
+#include "teskora/Diagnostics.hpp"
 
 namespace
 {

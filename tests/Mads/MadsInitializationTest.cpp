@@ -55,11 +55,13 @@ InitRun runInitialization(MadsUnderTest& madsRun)
 {
     InitRun run;
     MadsInitialization init(madsRun.mads.get());
-    run.out = infoMessagesOf([&] {
-        init.start();
-        run.result = init.run();
-        init.end();
-    });
+    run.out = infoMessagesOf(
+        [&]
+        {
+            init.start();
+            run.result = init.run();
+            init.end();
+        });
     run.barrier = init.getBarrier();
     run.hasMesh = nullptr != init.getMesh();
     return run;
@@ -137,12 +139,18 @@ TEST(MadsInitialization, NoValidStartingPoint)
     };
     const std::vector<Case> cases = {
         // The checks of the parameters make a missing X0 one undefined point.
-        {"no X0, empty cache", {}, false,
+        {"no X0, empty cache",
+         {},
+         false,
          "Initialization: eval_x0s: Invalid X0 ( - - ).. Cache is empty."},
-        {"no X0, points in the cache", {}, true,
+        {"no X0, points in the cache",
+         {},
+         true,
          "Initialization: eval_x0s: Invalid X0 ( - - ). Hint: Try not setting X0 so that the "
          "cache is used (1 points)"},
-        {"incomplete X0, empty cache", {{1, QarnoTest::UNDEF}}, false,
+        {"incomplete X0, empty cache",
+         {{1, QarnoTest::UNDEF}},
+         false,
          "Initialization: eval_x0s: Invalid X0 ( 1 - ).. Cache is empty."},
     };
     for (const auto& c : cases)

@@ -99,8 +99,8 @@ TEST(MadsIteration, MainIterationOnlyOnTheMainMeshAndFirstIncumbent)
     const MadsIteration otherMesh(&under.mega, center, 4,
                                   std::make_shared<GMesh>(madsRun.params->get_pb_params()));
     const MadsIteration next(&under.mega, center, 5, under.mesh);
-    const MadsIteration otherCenter(&under.mega, std::make_shared<EvalPoint>(makeMadsPoint({2, 1}, 2, 0)),
-                                    4, under.mesh);
+    const MadsIteration otherCenter(
+        &under.mega, std::make_shared<EvalPoint>(makeMadsPoint({2, 1}, 2, 0)), 4, under.mesh);
     EXPECT_FALSE(otherMesh.isMainIteration());
     EXPECT_FALSE(next.isMainIteration());
     EXPECT_FALSE(otherCenter.isMainIteration());

@@ -58,13 +58,12 @@ TEST(MadsMegaIteration, IterationsAroundTheIncumbents)
         ProcessStateGuard guard;
         AlgorithmRun run;
         MadsUnderTest madsRun(2, {"MAX_ITERATION_PER_MEGAITERATION 10"});
-        auto barrier = std::make_shared<Barrier>(INF, Point(2), EvalType::BB,
-                                                 incumbents(c.nbFeas, c.nbInf));
+        auto barrier =
+            std::make_shared<Barrier>(INF, Point(2), EvalType::BB, incumbents(c.nbFeas, c.nbInf));
         ASSERT_EQ(c.nbFeas, barrier->getAllXFeas().size());
         ASSERT_EQ(c.nbInf, barrier->getAllXInf().size());
         auto mesh = std::make_shared<GMesh>(madsRun.params->get_pb_params());
-        MadsMegaIteration mega(madsRun.mads.get(), c.k, barrier, mesh,
-                               SuccessType::NOT_EVALUATED);
+        MadsMegaIteration mega(madsRun.mads.get(), c.k, barrier, mesh, SuccessType::NOT_EVALUATED);
         mega.start();
 
         const auto& iterations = mega.getIterationList();
@@ -75,8 +74,8 @@ TEST(MadsMegaIteration, IterationsAroundTheIncumbents)
             ASSERT_NE(nullptr, iteration);
             EXPECT_EQ(c.k + i, iteration->getK());
             EXPECT_EQ(mesh, iteration->getMesh());
-            const auto& expected =
-                i < c.itersFeas ? barrier->getAllXFeas()[i] : barrier->getAllXInf()[i - c.itersFeas];
+            const auto& expected = i < c.itersFeas ? barrier->getAllXFeas()[i]
+                                                   : barrier->getAllXInf()[i - c.itersFeas];
             EXPECT_EQ(expected, *iteration->getFrameCenter());
             // Only the first iteration is around the barrier's first incumbent.
             EXPECT_EQ(0 == i, iteration->isMainIteration());

@@ -89,13 +89,15 @@ TEST(MadsQarnoExe, RunsThenGoesOnFromTheCacheFile)
     TempDir dir;
     writeTextFile(dir.file("param.txt"), "DIMENSION 3\n"
                                          "X0 ( 3 -2 0 )\n"
-                                         "BB_EXE " + QarnoTest::testBBExe() + "\n"
-                                         "BB_OUTPUT_TYPE OBJ\n"
-                                         "ADD_SEED_TO_FILE_NAMES no\n"
-                                         "MAX_BB_EVAL 120\n"
-                                         "CACHE_FILE cache.txt\n"
-                                         "SOLUTION_FILE sol.txt\n"
-                                         "DISPLAY_DEGREE 2\n");
+                                         "BB_EXE " +
+                                             QarnoTest::testBBExe() +
+                                             "\n"
+                                             "BB_OUTPUT_TYPE OBJ\n"
+                                             "ADD_SEED_TO_FILE_NAMES no\n"
+                                             "MAX_BB_EVAL 120\n"
+                                             "CACHE_FILE cache.txt\n"
+                                             "SOLUTION_FILE sol.txt\n"
+                                             "DISPLAY_DEGREE 2\n");
     ScopedEnv mode("QARNO_TEST_BB_MODE", std::string("quad"));
 
     ScopedEnv firstLog("QARNO_TEST_BB_POINTS_LOG", dir.file("points1.txt"));
@@ -156,8 +158,8 @@ TEST(MadsQarnoExe, SolutionFileAndMarkedSuccessesFollowTheBestPoint)
         size_t nbOutputs;
     } cases[] = {
         {"objective only",
-         "DIMENSION 3\nX0 ( 2.2 -1.3 0.7 )\nBB_OUTPUT_TYPE OBJ\nDIRECTION_TYPE ORTHO 2N\n",
-         "quad", 1},
+         "DIMENSION 3\nX0 ( 2.2 -1.3 0.7 )\nBB_OUTPUT_TYPE OBJ\nDIRECTION_TYPE ORTHO 2N\n", "quad",
+         1},
         {"infeasible X0",
          "DIMENSION 2\nX0 ( 15.3 0.2 )\nBB_OUTPUT_TYPE OBJ PB\n"
          "LOWER_BOUND * -20\nUPPER_BOUND * 20\n",
@@ -213,10 +215,13 @@ TEST(MadsQarnoExe, ASuccessfulRunEndsWithStatusZeroAtEveryDisplayDegree)
         TempDir dir;
         writeTextFile(dir.file("param.txt"), "DIMENSION 2\n"
                                              "X0 ( 3 -2 )\n"
-                                             "BB_EXE " + QarnoTest::testBBExe() + "\n"
-                                             "BB_OUTPUT_TYPE OBJ\n"
-                                             "MAX_BB_EVAL 4\n"
-                                             "DISPLAY_DEGREE " + std::to_string(degree) + "\n");
+                                             "BB_EXE " +
+                                                 QarnoTest::testBBExe() +
+                                                 "\n"
+                                                 "BB_OUTPUT_TYPE OBJ\n"
+                                                 "MAX_BB_EVAL 4\n"
+                                                 "DISPLAY_DEGREE " +
+                                                 std::to_string(degree) + "\n");
         ScopedEnv mode("QARNO_TEST_BB_MODE", std::string("quad"));
         const auto result = runProgram(qarnoExe(), {"param.txt"}, dir.path());
         EXPECT_EQ(0, result.exitStatus) << result.err;
@@ -251,17 +256,19 @@ TEST(MadsQarnoExe, GranularVariablesReachTheBlackboxOnTheirGridWithinTheirBounds
     {
         SCOPED_TRACE(c.name);
         TempDir dir;
-        writeTextFile(dir.file("param.txt"),
-                      "DIMENSION 4\n"
-                      "X0 ( 3 -2 0.7 7 )\n"
-                      "BB_EXE " + QarnoTest::testBBExe() + "\n"
-                      "BB_OUTPUT_TYPE OBJ\n"
-                      "BB_INPUT_TYPE ( I I R I )\n"
-                      "GRANULARITY ( 1 1 0.1 1 )\n"
-                      "LOWER_BOUND ( -3 -10 -2.3 0 )\n"
-                      "UPPER_BOUND ( 6 10 0.7 8 )\n"
-                      "MAX_BB_EVAL 200\n"
-                      "DISPLAY_DEGREE 0\n" + std::string(c.lines));
+        writeTextFile(dir.file("param.txt"), "DIMENSION 4\n"
+                                             "X0 ( 3 -2 0.7 7 )\n"
+                                             "BB_EXE " +
+                                                 QarnoTest::testBBExe() +
+                                                 "\n"
+                                                 "BB_OUTPUT_TYPE OBJ\n"
+                                                 "BB_INPUT_TYPE ( I I R I )\n"
+                                                 "GRANULARITY ( 1 1 0.1 1 )\n"
+                                                 "LOWER_BOUND ( -3 -10 -2.3 0 )\n"
+                                                 "UPPER_BOUND ( 6 10 0.7 8 )\n"
+                                                 "MAX_BB_EVAL 200\n"
+                                                 "DISPLAY_DEGREE 0\n" +
+                                                 std::string(c.lines));
         ScopedEnv mode("QARNO_TEST_BB_MODE", std::string("quad"));
         ScopedEnv log("QARNO_TEST_BB_POINTS_LOG", dir.file("points.txt"));
         const auto run = runProgram(qarnoExe(), {"param.txt"}, dir.path());
@@ -297,11 +304,11 @@ TEST(MadsQarnoExe, GranularVariablesReachTheBlackboxOnTheirGridWithinTheirBounds
                 }
             }
         }
-        EXPECT_TRUE(offGrid.empty()) << offGrid.size() << " coordinates off their grid, as in "
-                                     << offGrid.front();
-        EXPECT_TRUE(outOfBounds.empty()) << outOfBounds.size()
-                                         << " coordinates outside their bounds, as in "
-                                         << outOfBounds.front();
+        EXPECT_TRUE(offGrid.empty())
+            << offGrid.size() << " coordinates off their grid, as in " << offGrid.front();
+        EXPECT_TRUE(outOfBounds.empty())
+            << outOfBounds.size() << " coordinates outside their bounds, as in "
+            << outOfBounds.front();
         // One grid point is one evaluation.
         const std::set<std::string> distinct(points.begin(), points.end());
         EXPECT_EQ(points.size(), distinct.size());

@@ -13,8 +13,8 @@
 #include <gtest/gtest.h>
 
 #include "Algos/AlgoStopReasons.hpp"
-#include "Algos/MainStep.hpp"
 #include "Algos/Mads/Mads.hpp"
+#include "Algos/MainStep.hpp"
 #include "Util/FileUtils.hpp"
 #include "support/AlgorithmSupport.hpp"
 #include "support/CacheSupport.hpp"
@@ -26,8 +26,8 @@ namespace
 
 using namespace QARNO_4_0_0;
 using QarnoTest::FunctionEvaluator;
-using QarnoTest::makeMadsParameters;
 using QarnoTest::MadsRunResult;
+using QarnoTest::makeMadsParameters;
 using QarnoTest::ProcessStateGuard;
 using QarnoTest::runMadsMainStep;
 using QarnoTest::shiftedQuadratic;
@@ -97,8 +97,8 @@ TEST(MadsRun, ShiftedQuadraticWithBounds)
 TEST(MadsRun, StopsOnTheMinimumMeshSize)
 {
     ProcessStateGuard guard;
-    auto params = makeMadsParameters(2, "OBJ", {{0, 0}},
-                                     {"MIN_FRAME_SIZE * 0.01", "MAX_BB_EVAL 400"});
+    auto params =
+        makeMadsParameters(2, "OBJ", {{0, 0}}, {"MIN_FRAME_SIZE * 0.01", "MAX_BB_EVAL 400"});
     const MadsRunResult result = runMadsMainStep(params, shiftedQuadratic({0.5, -0.25}));
     EXPECT_LT(result.bbEval, 400u);
     EXPECT_TRUE(contains(result.stopReason, "(Algo)")) << result.stopReason;
@@ -112,8 +112,8 @@ TEST(MadsRun, StopsOnTheMinimumMeshSize)
 TEST(MadsRun, IntegerVariables)
 {
     ProcessStateGuard guard;
-    auto params = makeMadsParameters(3, "OBJ", {{5, 5, 5}},
-                                     {"BB_INPUT_TYPE ( I I R )", "MAX_BB_EVAL 200"});
+    auto params =
+        makeMadsParameters(3, "OBJ", {{5, 5, 5}}, {"BB_INPUT_TYPE ( I I R )", "MAX_BB_EVAL 200"});
     const MadsRunResult result = runMadsMainStep(params, shiftedQuadratic({1.3, -2.6, 0.5}));
     EXPECT_LE(result.bbEval, 200u);
     ASSERT_EQ(3u, result.bestFeas.size());
@@ -164,7 +164,8 @@ TEST(MadsRun, MaxIterationsStopsBeforeTheNextIteration)
     const MadsRunResult result = runMadsMainStep(params, shiftedQuadratic({0.5, 0.5}));
     EXPECT_TRUE(contains(result.out, "MADS Iteration 2")) << result.out;
     EXPECT_FALSE(contains(result.out, "MADS Iteration 3")) << result.out;
-    EXPECT_TRUE(contains(result.stopReason, "Maximum number of iterations reached")) << result.stopReason;
+    EXPECT_TRUE(contains(result.stopReason, "Maximum number of iterations reached"))
+        << result.stopReason;
     EXPECT_LT(result.bbEval, 200u);
 }
 
@@ -173,8 +174,7 @@ TEST(MadsRun, SuccessfulSearchSkipsThePoll)
     ProcessStateGuard guard;
     // Far from the optimum, the speculative search of the second iteration
     // goes on along the first success and improves again.
-    auto params = makeMadsParameters(2, "OBJ", {{5, 5}},
-                                     {"MAX_ITERATIONS 2", "DISPLAY_DEGREE 3"});
+    auto params = makeMadsParameters(2, "OBJ", {{5, 5}}, {"MAX_ITERATIONS 2", "DISPLAY_DEGREE 3"});
     const MadsRunResult result = runMadsMainStep(params, shiftedQuadratic({-20, -20}));
     const size_t begin = result.out.find("Start step MADS Iteration 1");
     const size_t end = result.out.find("End step MADS Iteration 1");
@@ -231,15 +231,15 @@ TEST(MadsRun, EvaluatedPointsFollowFromTheSeed)
     // left enough points for its simplex: the tenth and eleventh points are
     // its own, the twelfth is the next poll's.
     const std::vector<std::vector<double>> pinned = {
-        {0, 0, 0},  {-1, 0, 0}, {0, -1, 0}, {0, -3, 0}, {1, -3, 0}, {0, -2, 1},
-        {-1, -2, -1}, {1, 0, 1}, {3, 2, 3}, {0, 2, -1}, {0, -2, 0}, {1, 3, 3},
+        {0, 0, 0},    {-1, 0, 0}, {0, -1, 0}, {0, -3, 0}, {1, -3, 0}, {0, -2, 1},
+        {-1, -2, -1}, {1, 0, 1},  {3, 2, 3},  {0, 2, -1}, {0, -2, 0}, {1, 3, 3},
     };
     EXPECT_EQ(pinned, first);
     // Without it, the polls alone.
     ProcessStateGuard::resetToLoadState();
     const std::vector<std::vector<double>> pinnedPollsOnly = {
-        {0, 0, 0},  {-1, 0, 0}, {0, -1, 0}, {0, -3, 0}, {1, -3, 0}, {0, -2, 1},
-        {-1, -2, -1}, {1, 0, 1}, {3, 2, 3}, {1, 3, 3}, {3, 0, 1}, {1, 5, 0},
+        {0, 0, 0},    {-1, 0, 0}, {0, -1, 0}, {0, -3, 0}, {1, -3, 0}, {0, -2, 1},
+        {-1, -2, -1}, {1, 0, 1},  {3, 2, 3},  {1, 3, 3},  {3, 0, 1},  {1, 5, 0},
     };
     EXPECT_EQ(pinnedPollsOnly, shortRun(7, "no"));
 
@@ -263,8 +263,7 @@ TEST(MadsRun, HotRestartContinuesFromTheBarrierAndTheMesh)
         runMadsMainStep(makeMadsParameters(2, "OBJ", {{2, 2}}, firstLines), firstEvaluator);
     ASSERT_EQ(20u, first.bbEval);
     const std::string hotRestart = QarnoTest::readTextFile(dir.file("hotrestart.txt"));
-    ASSERT_TRUE(contains(hotRestart, "MEGA_ITERATION \nMAIN_MESH \nDELTA_MESH_SIZE"))
-        << hotRestart;
+    ASSERT_TRUE(contains(hotRestart, "MEGA_ITERATION \nMAIN_MESH \nDELTA_MESH_SIZE")) << hotRestart;
     EXPECT_TRUE(contains(hotRestart, "NB_BB_EVAL 20")) << hotRestart;
 
     // A new process: the cache comes from its file, the rest from the
@@ -325,11 +324,11 @@ TEST(MadsHotRestartFile, WithoutTheCacheTheRunStartsAfresh)
     // continue from.
     ProcessStateGuard::resetToLoadState();
     auto evaluator = shiftedQuadratic({0, 0});
-    const MadsRunResult result = runMadsMainStep(
-        makeMadsParameters(2, "OBJ", {{2, 2}},
-                           {file, "CACHE_FILE " + dir.file("other.txt"),
-                            "HOT_RESTART_READ_FILES yes", "MAX_BB_EVAL 10"}),
-        evaluator);
+    const MadsRunResult result =
+        runMadsMainStep(makeMadsParameters(2, "OBJ", {{2, 2}},
+                                           {file, "CACHE_FILE " + dir.file("other.txt"),
+                                            "HOT_RESTART_READ_FILES yes", "MAX_BB_EVAL 10"}),
+                        evaluator);
     EXPECT_TRUE(contains(result.out, "Warning: hot restart file " + dir.file("hotrestart.txt") +
                                          " not used: the cache holds no evaluated point to "
                                          "continue from."))

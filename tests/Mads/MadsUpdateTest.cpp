@@ -71,27 +71,64 @@ TEST(MadsUpdate, SuccessDecidesTheFrame)
     const std::string unsuccessful = "Last Iteration Unsuccessful. Refine Delta.";
 
     const std::vector<UpdateCase> cases = {
-        {"first update", {feas}, nullptr, nullptr, SuccessType::NOT_EVALUATED,
+        {"first update",
+         {feas},
+         nullptr,
+         nullptr,
+         SuccessType::NOT_EVALUATED,
          {"delta mesh  size = ", "Delta frame size = "},
-         {successful, improving, unsuccessful}, Frame::SAME},
-        {"better feasible point", {betterFeas}, ref(feas), nullptr, SuccessType::NOT_EVALUATED,
-         {"New direction 1 0", successful}, {improving, unsuccessful}, Frame::LARGER},
-        {"same feasible point", {feas}, ref(feas), nullptr, SuccessType::NOT_EVALUATED,
-         {unsuccessful}, {successful, improving}, Frame::SMALLER},
-        {"improving infeasible point", {feas, improvingInf}, ref(feas), ref(inf),
-         SuccessType::NOT_EVALUATED, {"New direction 0 1", improving},
-         {successful, unsuccessful}, Frame::SAME},
-        {"dominating infeasible point", {feas, dominatingInf}, ref(feas), ref(inf),
-         SuccessType::NOT_EVALUATED, {"New direction 0 1", successful},
-         {improving, unsuccessful}, Frame::LARGER},
-        {"first feasible point", {feasFromInf}, nullptr, ref(inf), SuccessType::NOT_EVALUATED,
-         {"New direction 1 1", successful}, {improving, unsuccessful}, Frame::LARGER},
-        {"success type of the mega-iteration differs", {feas}, ref(feas), nullptr,
+         {successful, improving, unsuccessful},
+         Frame::SAME},
+        {"better feasible point",
+         {betterFeas},
+         ref(feas),
+         nullptr,
+         SuccessType::NOT_EVALUATED,
+         {"New direction 1 0", successful},
+         {improving, unsuccessful},
+         Frame::LARGER},
+        {"same feasible point",
+         {feas},
+         ref(feas),
+         nullptr,
+         SuccessType::NOT_EVALUATED,
+         {unsuccessful},
+         {successful, improving},
+         Frame::SMALLER},
+        {"improving infeasible point",
+         {feas, improvingInf},
+         ref(feas),
+         ref(inf),
+         SuccessType::NOT_EVALUATED,
+         {"New direction 0 1", improving},
+         {successful, unsuccessful},
+         Frame::SAME},
+        {"dominating infeasible point",
+         {feas, dominatingInf},
+         ref(feas),
+         ref(inf),
+         SuccessType::NOT_EVALUATED,
+         {"New direction 0 1", successful},
+         {improving, unsuccessful},
+         Frame::LARGER},
+        {"first feasible point",
+         {feasFromInf},
+         nullptr,
+         ref(inf),
+         SuccessType::NOT_EVALUATED,
+         {"New direction 1 1", successful},
+         {improving, unsuccessful},
+         Frame::LARGER},
+        {"success type of the mega-iteration differs",
+         {feas},
+         ref(feas),
+         nullptr,
          SuccessType::FULL_SUCCESS,
          {"Warning: MegaIteration success type: Full success (dominating). Is different than "
           "computed success type: Failure\nRef best feasible:   ",
           unsuccessful},
-         {successful}, Frame::SMALLER},
+         {successful},
+         Frame::SMALLER},
     };
 
     for (const auto& c : cases)
@@ -107,12 +144,14 @@ TEST(MadsUpdate, SuccessDecidesTheFrame)
         const ArrayOfDouble frameBefore = mesh->getDeltaFrameSize();
         MadsMegaIteration mega(madsRun.mads.get(), 0, barrier, mesh, c.megaSuccess);
 
-        const std::string out = infoMessagesOf([&] {
-            MadsUpdate update(&mega);
-            update.start();
-            EXPECT_TRUE(update.run());
-            update.end();
-        });
+        const std::string out = infoMessagesOf(
+            [&]
+            {
+                MadsUpdate update(&mega);
+                update.start();
+                EXPECT_TRUE(update.run());
+                update.end();
+            });
         for (const auto& message : c.messages)
         {
             EXPECT_TRUE(contains(out, message)) << message << "\n" << out;

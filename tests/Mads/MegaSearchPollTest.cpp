@@ -121,7 +121,8 @@ TEST(MegaSearchPoll, PointsAreCreditedToTheFirstIterationThatProposedThem)
     {
         EXPECT_EQ(iterations[0].get(), megaSearchPoll.getIterForPoint(p));
     }
-    EXPECT_EQ(nullptr, megaSearchPoll.getIterForPoint(EvalPoint(Point(QarnoTest::makeArray({40, 40})))));
+    EXPECT_EQ(nullptr,
+              megaSearchPoll.getIterForPoint(EvalPoint(Point(QarnoTest::makeArray({40, 40})))));
     megaSearchPoll.end();
 }
 
@@ -139,7 +140,8 @@ TEST(MegaSearchPoll, GatheredPointsAreEvaluatedOnceAsOneBlock)
     std::map<EvalPoint, size_t, EvalPointCompare> kOf;
     for (const auto& p : megaSearchPoll.getTrialPoints())
     {
-        const auto* iteration = dynamic_cast<const MadsIteration*>(megaSearchPoll.getIterForPoint(p));
+        const auto* iteration =
+            dynamic_cast<const MadsIteration*>(megaSearchPoll.getIterForPoint(p));
         ASSERT_NE(nullptr, iteration);
         kOf[p] = iteration->getK();
     }
@@ -204,7 +206,8 @@ TEST(MegaSearchPoll, RefusesWhatItCannotWorkWith)
         std::string message;
     };
     const Case cases[] = {
-        {"not in gathering mode", {},
+        {"not in gathering mode",
+         {},
          "virtual void QARNO_4_0_0::MegaSearchPoll::generateTrialPoints() should only be called "
          "if  parameter GENERATE_ALL_POINTS_BEFORE_EVAL is true"},
     };
@@ -217,27 +220,26 @@ TEST(MegaSearchPoll, RefusesWhatItCannotWorkWith)
                                std::make_shared<GMesh>(madsRun.params->get_pb_params()),
                                SuccessType::NOT_EVALUATED);
         MegaSearchPoll megaSearchPoll(&mega);
-        EXPECT_NE(std::string::npos,
-                  QarnoTest::messageOf([&] { megaSearchPoll.generateTrialPoints(); })
-                      .find(c.message));
+        EXPECT_NE(
+            std::string::npos,
+            QarnoTest::messageOf([&] { megaSearchPoll.generateTrialPoints(); }).find(c.message));
     }
 
     // An iteration that is not a MADS one.
     MadsUnderTest madsRun(2, GATHER);
-    MixedMegaIteration mixed(madsRun.mads.get(), 0,
-                             std::make_shared<Barrier>(INF, Point(2), EvalType::BB,
-                                                       twoIncumbents()),
-                             std::make_shared<GMesh>(madsRun.params->get_pb_params()),
-                             SuccessType::NOT_EVALUATED);
+    MixedMegaIteration mixed(
+        madsRun.mads.get(), 0,
+        std::make_shared<Barrier>(INF, Point(2), EvalType::BB, twoIncumbents()),
+        std::make_shared<GMesh>(madsRun.params->get_pb_params()), SuccessType::NOT_EVALUATED);
     mixed.addIteration(std::make_shared<QarnoTest::RecordingIteration>(&mixed, 0));
     MegaSearchPoll gathering(&mixed);
     EXPECT_EQ("Cannot convert to MadsIteration shared pointer",
               QarnoTest::messageOf([&] { gathering.start(); }));
 
     // Below a mega-iteration of another algorithm.
-    QarnoTest::FrameMegaIteration other(madsRun.mads.get(), 0,
-                                        std::make_shared<Barrier>(INF, Point(2), EvalType::BB,
-                                                                  twoIncumbents()));
+    QarnoTest::FrameMegaIteration other(
+        madsRun.mads.get(), 0,
+        std::make_shared<Barrier>(INF, Point(2), EvalType::BB, twoIncumbents()));
     EXPECT_EQ("An instance of class MegaSearch must have a MadsMegaIteration among its ancestors",
               QarnoTest::messageOf([&] { MegaSearchPoll megaSearchPoll(&other); }));
 }
@@ -264,8 +266,8 @@ TEST(MegaSearchPoll, NelderMeadSinglePassProposesAtMostFourPointsUnevaluated)
         GatheringTree tree(lines, twoIncumbents(), neighbours());
         std::vector<SeenEvaluation> seen;
         QarnoTest::recordEvaluations(*tree.run.harness.evaluator, seen);
-        const auto iteration = std::dynamic_pointer_cast<MadsIteration>(
-            tree.mega.getIterationList().front());
+        const auto iteration =
+            std::dynamic_pointer_cast<MadsIteration>(tree.mega.getIterationList().front());
         ASSERT_NE(nullptr, iteration);
 
         Search search(iteration.get());

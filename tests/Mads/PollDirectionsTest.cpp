@@ -119,10 +119,18 @@ TEST(PollDirections, OneDimensionGivesTheSpecifiedDirections)
         std::vector<std::vector<double>> expected;
         switch (g.type)
         {
-            case DirectionType::ORTHO_2N: expected = {{-1.0}, {1.0}}; break;
-            case DirectionType::NP1_UNI: expected = {{1.0}, {-1.0}}; break;
-            case DirectionType::SINGLE: expected = {{v}}; break;
-            default: expected = {{v}, {-v}}; break;
+        case DirectionType::ORTHO_2N:
+            expected = {{-1.0}, {1.0}};
+            break;
+        case DirectionType::NP1_UNI:
+            expected = {{1.0}, {-1.0}};
+            break;
+        case DirectionType::SINGLE:
+            expected = {{v}};
+            break;
+        default:
+            expected = {{v}, {-v}};
+            break;
         }
         ASSERT_EQ(expected.size(), got.size());
         for (size_t k = 0; k < got.size(); ++k)
@@ -156,59 +164,58 @@ TEST(PollDirections, SetsHaveTheirGeometry)
             }
             switch (g.type)
             {
-                case DirectionType::ORTHO_2N:
-                    ASSERT_EQ(2 * n, d.size());
-                    for (size_t i = 0; i < n; ++i)
-                    {
-                        // H_i = e_i - 2 v_i v, followed by its negative.
-                        for (size_t j = 0; j < n; ++j)
-                        {
-                            EXPECT_NEAR((i == j ? 1.0 : 0.0) - 2.0 * v[i] * v[j], d[2 * i][j],
-                                        1e-12);
-                            EXPECT_EQ(-d[2 * i][j], d[2 * i + 1][j]);
-                        }
-                        for (size_t k = i + 1; k < n; ++k)
-                        {
-                            EXPECT_NEAR(0.0, dot(d[2 * i], d[2 * k]), 1e-12);
-                        }
-                    }
-                    break;
-                case DirectionType::NP1_UNI:
+            case DirectionType::ORTHO_2N:
+                ASSERT_EQ(2 * n, d.size());
+                for (size_t i = 0; i < n; ++i)
                 {
-                    ASSERT_EQ(n + 1, d.size());
-                    std::vector<double> sum(n, 0.0);
-                    for (size_t i = 0; i <= n; ++i)
+                    // H_i = e_i - 2 v_i v, followed by its negative.
+                    for (size_t j = 0; j < n; ++j)
                     {
-                        for (size_t j = 0; j < n; ++j)
-                        {
-                            sum[j] += d[i][j];
-                        }
-                        for (size_t k = i + 1; k <= n; ++k)
-                        {
-                            EXPECT_NEAR(-1.0 / static_cast<double>(n), dot(d[i], d[k]), 1e-12);
-                        }
+                        EXPECT_NEAR((i == j ? 1.0 : 0.0) - 2.0 * v[i] * v[j], d[2 * i][j], 1e-12);
+                        EXPECT_EQ(-d[2 * i][j], d[2 * i + 1][j]);
                     }
-                    for (const double s : sum)
+                    for (size_t k = i + 1; k < n; ++k)
                     {
-                        EXPECT_NEAR(0.0, s, 1e-12);
+                        EXPECT_NEAR(0.0, dot(d[2 * i], d[2 * k]), 1e-12);
                     }
-                    break;
                 }
-                case DirectionType::SINGLE:
-                    ASSERT_EQ(1u, d.size());
+                break;
+            case DirectionType::NP1_UNI:
+            {
+                ASSERT_EQ(n + 1, d.size());
+                std::vector<double> sum(n, 0.0);
+                for (size_t i = 0; i <= n; ++i)
+                {
                     for (size_t j = 0; j < n; ++j)
                     {
-                        EXPECT_NEAR(v[j], d[0][j], 1e-15);
+                        sum[j] += d[i][j];
                     }
-                    break;
-                default:
-                    ASSERT_EQ(2u, d.size());
-                    for (size_t j = 0; j < n; ++j)
+                    for (size_t k = i + 1; k <= n; ++k)
                     {
-                        EXPECT_NEAR(v[j], d[0][j], 1e-15);
-                        EXPECT_EQ(-d[0][j], d[1][j]);
+                        EXPECT_NEAR(-1.0 / static_cast<double>(n), dot(d[i], d[k]), 1e-12);
                     }
-                    break;
+                }
+                for (const double s : sum)
+                {
+                    EXPECT_NEAR(0.0, s, 1e-12);
+                }
+                break;
+            }
+            case DirectionType::SINGLE:
+                ASSERT_EQ(1u, d.size());
+                for (size_t j = 0; j < n; ++j)
+                {
+                    EXPECT_NEAR(v[j], d[0][j], 1e-15);
+                }
+                break;
+            default:
+                ASSERT_EQ(2u, d.size());
+                for (size_t j = 0; j < n; ++j)
+                {
+                    EXPECT_NEAR(v[j], d[0][j], 1e-15);
+                    EXPECT_EQ(-d[0][j], d[1][j]);
+                }
+                break;
             }
         }
     }

@@ -71,7 +71,10 @@ TEST(PollMethodBase, DirectionsAreScaledToTheFrameAndProjectedOnTheMesh)
     };
     const std::vector<Case> cases = {
         {"unit mesh, rho 5", {1, 1}, {5, 5}, {{2, -1}}, {{5, -3}}},
-        {"fine mesh, rho 50", {0.01, 0.01}, {0.5, 0.5}, {{1, -0.333}, {-3, 0.003}},
+        {"fine mesh, rho 50",
+         {0.01, 0.01},
+         {0.5, 0.5},
+         {{1, -0.333}, {-3, 0.003}},
          {{0.5, -0.17}, {-0.5, 0}}},
         {"anisotropic", {0.5, 0.25}, {1, 2}, {{-0.5, 1}, {0.25, 0.1}}, {{-0.5, 2}, {1, 0.75}}},
     };
@@ -94,7 +97,8 @@ TEST(PollMethodBase, DirectionsAreScaledToTheFrameAndProjectedOnTheMesh)
             {
                 EXPECT_NEAR(c.expected[k][i], got[k][i], 1e-12) << k << "," << i;
                 // The same value as the mesh's own coordinate scaling.
-                const Double l = Double(c.directions[k][i]) / Direction(makeArray(c.directions[k])).infiniteNorm();
+                const Double l = Double(c.directions[k][i]) /
+                                 Direction(makeArray(c.directions[k])).infiniteNorm();
                 EXPECT_EQ(tree.mesh->scaleAndProjectOnMesh(i, l).todouble(), got[k][i]);
             }
         }
@@ -139,7 +143,8 @@ TEST(PollMethodBase, TrialPointsAroundTheFrameCenter)
     // points of their own.
     FixedDirectionsPollMethod method(&tree.iteration, {{1, 0}, {0, 1}, {1, 0.05}, {-1, -1}});
     method.start();
-    EXPECT_EQ(sorted({{2, 1}, {1, 3}, {0, -1}}), sorted(QarnoTest::coordinatesOf(method.getTrialPoints())));
+    EXPECT_EQ(sorted({{2, 1}, {1, 3}, {0, -1}}),
+              sorted(QarnoTest::coordinatesOf(method.getTrialPoints())));
     for (const auto& point : method.getTrialPoints())
     {
         ASSERT_NE(nullptr, point.getPointFrom());
@@ -194,7 +199,8 @@ TEST(PollMethodBase, BoundsSnapOrDropCandidates)
         OutputQueue::getInstance()->flush();
         EXPECT_EQ(c.messages, linesWith(out.text(), "Generated point").size()) << out.text();
         const std::string reason = tree.algo.getAllStopReasons()->getStopReasonAsString();
-        EXPECT_EQ(c.expected.empty(), reason.find("Mesh minimum precision reached") != std::string::npos)
+        EXPECT_EQ(c.expected.empty(),
+                  reason.find("Mesh minimum precision reached") != std::string::npos)
             << reason;
         EXPECT_EQ(c.expected.empty(), tree.algo.getAllStopReasons()->checkTerminate());
     }
@@ -321,8 +327,9 @@ TEST(PollMethodBase, InvalidFrameCenters)
     }
 
     // Some coordinates defined: the sum of the first candidate fails.
-    QarnoTest::RecordingIteration partly(&tree.mega, 3, tree.mesh,
-                                         std::make_shared<EvalPoint>(Point(makeArray({1, QarnoTest::UNDEF}))));
+    QarnoTest::RecordingIteration partly(
+        &tree.mega, 3, tree.mesh,
+        std::make_shared<EvalPoint>(Point(makeArray({1, QarnoTest::UNDEF}))));
     FixedDirectionsPollMethod method(&partly, {{1, 0}});
     EXPECT_THROW(method.generateTrialPoints(), Double::NotDefined);
 }

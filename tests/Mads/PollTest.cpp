@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <functional>
-#include <list>
 #include <iostream>
+#include <list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -53,7 +53,7 @@ struct PollEvaluation
 {
     PollEvaluation(size_t n, int displayDegree, const BBOutputTypeList& outputs,
                    QarnoTest::FunctionEvaluator::Output output)
-      : harness(QarnoTest::EvcOptions(), outputs, std::move(output))
+        : harness(QarnoTest::EvcOptions(), outputs, std::move(output))
     {
         EvcInterface::setEvaluatorControl(harness.evc);
         OutputQueue::getInstance()->initParameters(
@@ -73,7 +73,8 @@ bool runPoll(Poll& poll)
     return fullSuccess;
 }
 
-const std::string MODE_ERROR = " should only be called if  parameter GENERATE_ALL_POINTS_BEFORE_EVAL is ";
+const std::string MODE_ERROR =
+    " should only be called if  parameter GENERATE_ALL_POINTS_BEFORE_EVAL is ";
 
 } // namespace
 
@@ -139,8 +140,8 @@ TEST(Poll, FullSuccessIsReportedAndMergedIntoTheBarrier)
     EXPECT_LT(best->getF(EvalType::BB).todouble(), 1.0);
 
     OutputQueue::getInstance()->flush();
-    const std::string expected = "Ortho 2N Poll Method is successful. Stop reason: "
-                                 + tree.algo.getAllStopReasons()->getStopReasonAsString();
+    const std::string expected = "Ortho 2N Poll Method is successful. Stop reason: " +
+                                 tree.algo.getAllStopReasons()->getStopReasonAsString();
     EXPECT_EQ(1u, linesWith(out.text(), expected).size()) << out.text();
     EXPECT_TRUE(linesWith(out.text(), "Poll method ").empty());
 }
@@ -177,9 +178,8 @@ TEST(Poll, PartialSuccessIsNotASuccessOfThePoll)
     // Every trial point is worse in f than the infeasible centre (f 0, h 1)
     // but less infeasible (h 0.25).
     PollEvaluation evaluation(2, 3, {BBOutputType::OBJ, BBOutputType::PB},
-                              [](const EvalPoint& x) {
-                                  return std::to_string(10.0 + x[0].todouble()) + " 0.5";
-                              });
+                              [](const EvalPoint& x)
+                              { return std::to_string(10.0 + x[0].todouble()) + " 0.5"; });
     PollTree tree(PollProblem(), {1, 1}, {0.5, 0.5}, {1, 1}, 0.0, 1.0);
     ASSERT_NE(nullptr, tree.mega.getBarrier()->getFirstXInf());
     // The centre is the reference the new points are measured against.
@@ -189,8 +189,8 @@ TEST(Poll, PartialSuccessIsNotASuccessOfThePoll)
     EXPECT_FALSE(runPoll(poll));
     EXPECT_EQ(SuccessType::PARTIAL_SUCCESS, poll.getSuccessType());
     OutputQueue::getInstance()->flush();
-    EXPECT_EQ(1u, linesWith(out.text(), "Ortho 2N Poll Method is not successful. Stop reason: ")
-                      .size())
+    EXPECT_EQ(1u,
+              linesWith(out.text(), "Ortho 2N Poll Method is not successful. Stop reason: ").size())
         << out.text();
     // The barrier's hMax came down to the new points.
     EXPECT_LT(tree.mega.getBarrier()->getHMax().todouble(), 1.0);
@@ -213,7 +213,8 @@ TEST(Poll, NoCandidateLeftStopsTheAlgorithm)
     EXPECT_TRUE(tree.algo.getAllStopReasons()->checkTerminate());
     EXPECT_EQ(MadsStopType::MESH_PREC_REACHED, tree.algo.madsStopReasons()->_algoStopReason.get());
     OutputQueue::getInstance()->flush();
-    const auto report = linesWith(out.text(), "Ortho 2N Poll Method is not successful. Stop reason: ");
+    const auto report =
+        linesWith(out.text(), "Ortho 2N Poll Method is not successful. Stop reason: ");
     ASSERT_EQ(1u, report.size()) << out.text();
     EXPECT_NE(std::string::npos, report[0].find("Mesh minimum precision reached")) << report[0];
 }
@@ -265,8 +266,7 @@ TEST(Poll, GatherModeCollectsThePointsWithoutEvaluating)
     {
         SCOPED_TRACE(c.label);
         StreamCapture out(std::cout);
-        PollEvaluation evaluation(2, 3, {BBOutputType::OBJ},
-                                  QarnoTest::firstCoordinateObjective());
+        PollEvaluation evaluation(2, 3, {BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective());
         PollProblem problem;
         problem.generateAllPointsBeforeEval = true;
         problem.directionType = DirectionType::DOUBLE;
@@ -289,8 +289,8 @@ TEST(Poll, GatherModeCollectsThePointsWithoutEvaluating)
         OutputQueue::getInstance()->flush();
         EXPECT_EQ(2u, linesWith(out.text(), "Generate points for Poll").size()) << out.text();
         // Once by the method, once by the Poll.
-        EXPECT_EQ(2u, linesWith(out.text(), "Generated " + std::to_string(c.count) + " points")
-                          .size())
+        EXPECT_EQ(2u,
+                  linesWith(out.text(), "Generated " + std::to_string(c.count) + " points").size())
             << out.text();
     }
 }
@@ -310,8 +310,8 @@ TEST(Poll, TrialPointsOnTheGranularMesh)
     mesh->refineDeltaFrameSize();
     QarnoTest::RecordingIteration iteration(&tree.mega, 2, mesh, tree.frameCenter);
 
-    for (const auto& type : {DirectionType::ORTHO_2N, DirectionType::NP1_UNI,
-                             DirectionType::SINGLE, DirectionType::DOUBLE})
+    for (const auto& type : {DirectionType::ORTHO_2N, DirectionType::NP1_UNI, DirectionType::SINGLE,
+                             DirectionType::DOUBLE})
     {
         SCOPED_TRACE(directionTypeToString(type));
         tree.pbParams->setSpValueDefault<DirectionType>("DIRECTION_TYPE", type);
@@ -324,8 +324,8 @@ TEST(Poll, TrialPointsOnTheGranularMesh)
         for (const auto& d : dirs)
         {
             const ArrayOfDouble step = mesh->scaleAndProjectOnMesh(d);
-            expected.push_back({1 + step[0].todouble(), 1 + step[1].todouble(),
-                                1 + step[2].todouble()});
+            expected.push_back(
+                {1 + step[0].todouble(), 1 + step[1].todouble(), 1 + step[2].todouble()});
         }
         std::sort(expected.begin(), expected.end());
         expected.erase(std::unique(expected.begin(), expected.end()), expected.end());

@@ -41,13 +41,16 @@ std::shared_ptr<RunParameters> searchRunParams(const std::shared_ptr<PbParameter
                                                bool teskora = false,
                                                bool generateAllPointsBeforeEval = false)
 {
-    return QarnoTest::makeSearchRunParams(pb, [&](RunParameters& run) {
-        run.setAttributeValue<bool>("SPECULATIVE_SEARCH", speculative);
-        run.setAttributeValue<bool>("QUAD_MODEL_SEARCH", quad);
-        run.setAttributeValue<bool>("TESKORA_SEARCH", teskora);
-        run.setAttributeValue<bool>("GENERATE_ALL_POINTS_BEFORE_EVAL",
-                                    generateAllPointsBeforeEval);
-    });
+    return QarnoTest::makeSearchRunParams(
+        pb,
+        [&](RunParameters& run)
+        {
+            run.setAttributeValue<bool>("SPECULATIVE_SEARCH", speculative);
+            run.setAttributeValue<bool>("QUAD_MODEL_SEARCH", quad);
+            run.setAttributeValue<bool>("TESKORA_SEARCH", teskora);
+            run.setAttributeValue<bool>("GENERATE_ALL_POINTS_BEFORE_EVAL",
+                                        generateAllPointsBeforeEval);
+        });
 }
 
 /// A barrier on `point` whose references (what successes are measured
@@ -66,9 +69,9 @@ struct Fixture
 {
     Fixture(const std::shared_ptr<RunParameters>& run, const std::shared_ptr<PbParameters>& pb,
             const EvalPoint& incumbent, const std::vector<double>& origin)
-      : barrier(barrierOf(incumbent)),
-        tree(run, pb, barrier, QarnoTest::makeProjectingMesh(pb, {0.25, 0.25}, {1, 1}),
-             QarnoTest::makeFrameCenter({1, 1}, origin))
+        : barrier(barrierOf(incumbent)),
+          tree(run, pb, barrier, QarnoTest::makeProjectingMesh(pb, {0.25, 0.25}, {1, 1}),
+               QarnoTest::makeFrameCenter({1, 1}, origin))
     {
     }
     std::shared_ptr<Barrier> barrier;
@@ -163,9 +166,9 @@ TEST(Search, EachOperationRefusesTheOtherMode)
         Fixture f(searchRunParams(pb, true, false, false, c.generateAll), pb,
                   QarnoTest::makeEvalPoint({1, 1}, 1, 0), {});
         Search search(&f.tree.iteration);
-        EXPECT_EQ(std::string("Error: ") + c.signature + " should only be called if "
-                      + " parameter GENERATE_ALL_POINTS_BEFORE_EVAL is "
-                      + (c.generateAll ? "false" : "true"),
+        EXPECT_EQ(std::string("Error: ") + c.signature + " should only be called if " +
+                      " parameter GENERATE_ALL_POINTS_BEFORE_EVAL is " +
+                      (c.generateAll ? "false" : "true"),
                   messageOf([&] { c.call(search); }));
     }
 }
@@ -185,13 +188,27 @@ TEST(Search, RunStopsAtAFullSuccessOnly)
         SuccessType success;
     };
     const Case cases[] = {
-        {"dominating point", {BBOutputType::OBJ}, QarnoTest::makeEvalPoint({1, 1}, 1, 0),
-         {2, 1}, {{0, 1}}, true, SuccessType::FULL_SUCCESS},
-        {"improving infeasible point", {BBOutputType::OBJ, BBOutputType::PB},
-         QarnoTest::makeEvalPoint({1, 1}, 1, 1), {0, 1.5}, {{2, 0.5}}, false,
+        {"dominating point",
+         {BBOutputType::OBJ},
+         QarnoTest::makeEvalPoint({1, 1}, 1, 0),
+         {2, 1},
+         {{0, 1}},
+         true,
+         SuccessType::FULL_SUCCESS},
+        {"improving infeasible point",
+         {BBOutputType::OBJ, BBOutputType::PB},
+         QarnoTest::makeEvalPoint({1, 1}, 1, 1),
+         {0, 1.5},
+         {{2, 0.5}},
+         false,
          SuccessType::PARTIAL_SUCCESS},
-        {"worse point", {BBOutputType::OBJ}, QarnoTest::makeEvalPoint({1, 1}, 1, 0), {0, 1},
-         {{2, 1}}, false, SuccessType::FAILURE},
+        {"worse point",
+         {BBOutputType::OBJ},
+         QarnoTest::makeEvalPoint({1, 1}, 1, 0),
+         {0, 1},
+         {{2, 1}},
+         false,
+         SuccessType::FAILURE},
     };
     for (const auto& c : cases)
     {
@@ -200,9 +217,8 @@ TEST(Search, RunStopsAtAFullSuccessOnly)
         StreamCapture out(std::cout);
         QarnoTest::InstalledEvc installed(
             c.outputs,
-            [&](const EvalPoint& x) {
-                return x[0].tostring() + (c.outputs.size() > 1 ? " " + x[1].tostring() : "");
-            },
+            [&](const EvalPoint& x)
+            { return x[0].tostring() + (c.outputs.size() > 1 ? " " + x[1].tostring() : ""); },
             4);
         auto pb = unboundedPb();
         Fixture f(searchRunParams(pb, true), pb, c.incumbent, c.origin);
@@ -224,9 +240,9 @@ TEST(Search, RunStopsAtAFullSuccessOnly)
         EXPECT_EQ(c.result, std::string::npos == text.find("Search method User Search Method "
                                                            "not enabled"))
             << text;
-        EXPECT_EQ(c.result, std::string::npos
-                                != text.find("Speculative Search Method is successful. Stop "
-                                             "reason: "))
+        EXPECT_EQ(c.result,
+                  std::string::npos != text.find("Speculative Search Method is successful. Stop "
+                                                 "reason: "))
             << text;
     }
 }

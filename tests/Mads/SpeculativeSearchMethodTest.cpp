@@ -39,10 +39,13 @@ std::shared_ptr<Barrier> barrierAt(const std::vector<double>& x)
 std::shared_ptr<RunParameters> speculativeRunParams(const std::shared_ptr<PbParameters>& pb,
                                                     size_t max, bool enabled = true)
 {
-    return QarnoTest::makeSearchRunParams(pb, [&](RunParameters& run) {
-        run.setAttributeValue<bool>("SPECULATIVE_SEARCH", enabled);
-        run.setAttributeValue<size_t>("SPECULATIVE_SEARCH_MAX", max);
-    });
+    return QarnoTest::makeSearchRunParams(
+        pb,
+        [&](RunParameters& run)
+        {
+            run.setAttributeValue<bool>("SPECULATIVE_SEARCH", enabled);
+            run.setAttributeValue<size_t>("SPECULATIVE_SEARCH_MAX", max);
+        });
 }
 
 SearchMethodBase& speculativeOf(const Search& search)
@@ -69,24 +72,87 @@ TEST(SpeculativeSearchMethod, PointsGoWholeFramesAlongTheLastMove)
     };
     // Frame centre (1 1) throughout.
     const Case cases[] = {
-        {"three frames along d = (2 0.5): factor 1/2", {-1, 0.5}, {1, 1}, {0.25, 0.25}, 3,
-         {none, none}, {none, none}, {{2, 1.25}, {3, 1.5}, {4, 1.75}}, {}},
-        {"a zero coordinate does not limit the factor", {1, -3}, {1, 2}, {0.5, 0.5}, 1,
-         {none, none}, {none, none}, {{1, 3}}, {}},
-        {"a move toward smaller values", {2, 1.5}, {0.5, 0.5}, {0.25, 0.25}, 1, {none, none},
-         {none, none}, {{0.5, 0.75}}, {}},
-        {"SPECULATIVE_SEARCH_MAX 0 proposes nothing", {-1, 0.5}, {1, 1}, {0.25, 0.25}, 0,
-         {none, none}, {none, none}, {}, {}},
-        {"a starting point has no origin", {}, {1, 1}, {0.25, 0.25}, 3, {none, none},
-         {none, none}, {}, {}},
-        {"an origin equal to the frame centre gives no move", {1, 1}, {1, 1}, {0.25, 0.25}, 3,
-         {none, none}, {none, none}, {}, {}},
-        {"projected on the mesh", {-1, 0.5}, {1, 1}, {0.5, 0.5}, 1, {none, none},
-         {none, none}, {{2, 1.5}}, {}},
-        {"points moved onto a bound are held once", {0, 1}, {1, 1}, {0.5, 0.5}, 3, {none, none},
-         {2.5, 10}, {{2, 1}, {2.5, 1}}, {}},
-        {"a point with no mesh point within the bounds is dropped", {0, 1}, {1, 1}, {0.5, 0.5},
-         1, {1.1, 0}, {1.4, 10}, {}, {1.2, 1}},
+        {"three frames along d = (2 0.5): factor 1/2",
+         {-1, 0.5},
+         {1, 1},
+         {0.25, 0.25},
+         3,
+         {none, none},
+         {none, none},
+         {{2, 1.25}, {3, 1.5}, {4, 1.75}},
+         {}},
+        {"a zero coordinate does not limit the factor",
+         {1, -3},
+         {1, 2},
+         {0.5, 0.5},
+         1,
+         {none, none},
+         {none, none},
+         {{1, 3}},
+         {}},
+        {"a move toward smaller values",
+         {2, 1.5},
+         {0.5, 0.5},
+         {0.25, 0.25},
+         1,
+         {none, none},
+         {none, none},
+         {{0.5, 0.75}},
+         {}},
+        {"SPECULATIVE_SEARCH_MAX 0 proposes nothing",
+         {-1, 0.5},
+         {1, 1},
+         {0.25, 0.25},
+         0,
+         {none, none},
+         {none, none},
+         {},
+         {}},
+        {"a starting point has no origin",
+         {},
+         {1, 1},
+         {0.25, 0.25},
+         3,
+         {none, none},
+         {none, none},
+         {},
+         {}},
+        {"an origin equal to the frame centre gives no move",
+         {1, 1},
+         {1, 1},
+         {0.25, 0.25},
+         3,
+         {none, none},
+         {none, none},
+         {},
+         {}},
+        {"projected on the mesh",
+         {-1, 0.5},
+         {1, 1},
+         {0.5, 0.5},
+         1,
+         {none, none},
+         {none, none},
+         {{2, 1.5}},
+         {}},
+        {"points moved onto a bound are held once",
+         {0, 1},
+         {1, 1},
+         {0.5, 0.5},
+         3,
+         {none, none},
+         {2.5, 10},
+         {{2, 1}, {2.5, 1}},
+         {}},
+        {"a point with no mesh point within the bounds is dropped",
+         {0, 1},
+         {1, 1},
+         {0.5, 0.5},
+         1,
+         {1.1, 0},
+         {1.4, 10},
+         {},
+         {1.2, 1}},
     };
     for (const auto& c : cases)
     {
@@ -237,10 +303,13 @@ TEST(SpeculativeSearchMethod, PointsLieOnTheGranularMesh)
     StreamCapture quiet(std::cout);
     QarnoTest::startCache({BBOutputType::OBJ});
     auto pb = QarnoTest::makeBoundedPbParams({UNDEF, UNDEF}, {UNDEF, UNDEF});
-    auto run = QarnoTest::makeSearchRunParams(pb, [](RunParameters& r) {
-        r.setAttributeValue<size_t>("SPECULATIVE_SEARCH_MAX", 2);
-        r.setAttributeValue<bool>("GENERATE_ALL_POINTS_BEFORE_EVAL", true);
-    });
+    auto run = QarnoTest::makeSearchRunParams(
+        pb,
+        [](RunParameters& r)
+        {
+            r.setAttributeValue<size_t>("SPECULATIVE_SEARCH_MAX", 2);
+            r.setAttributeValue<bool>("GENERATE_ALL_POINTS_BEFORE_EVAL", true);
+        });
     auto mesh = std::make_shared<GMesh>(pb);
     const double frame0 = mesh->getDeltaFrameSize(0).todouble();
     SearchTree tree(run, pb, barrierAt({1, 1}), mesh,

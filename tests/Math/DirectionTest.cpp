@@ -21,10 +21,9 @@ namespace
 {
 
 using namespace QARNO_4_0_0;
-using QarnoTest::UNDEF;
 using QarnoTest::makeArray;
 using QarnoTest::messageOf;
-
+using QarnoTest::UNDEF;
 
 /// A direction from plain values; NaN stands for an undefined coordinate.
 Direction makeDirection(const std::vector<double>& values)

@@ -329,8 +329,8 @@ TEST(NMAlgorithm, AloneTheSimplexIsMadeOnceAndCarriedOver)
     // Made again from the best cached points at every mega-iteration, the
     // simplex of a contracted walk is nearly flat and Nelder-Mead stalls.
     ProcessStateGuard guard;
-    const MadsRunResult result = runNMAlone(
-        {2, 2}, {0.3, -0.7}, {"MAX_ITERATION_PER_MEGAITERATION 2", "MAX_BB_EVAL 60"});
+    const MadsRunResult result =
+        runNMAlone({2, 2}, {0.3, -0.7}, {"MAX_ITERATION_PER_MEGAITERATION 2", "MAX_BB_EVAL 60"});
     EXPECT_LE(3u, megaIterationsStarted(result.out).size());
     size_t made = 0;
     const std::string mark = "Number of potential points to include in initial Y";

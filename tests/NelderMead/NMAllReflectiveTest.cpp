@@ -91,8 +91,7 @@ TEST(NMAllReflective, NeedsTheGatheringModeAndASimplex)
     {
         SCOPED_TRACE("too few cached points for a simplex");
         ProcessStateGuard guard;
-        GatheringTree tree({"GENERATE_ALL_POINTS_BEFORE_EVAL yes"}, QarnoTest::twoIncumbents(),
-                           {});
+        GatheringTree tree({"GENERATE_ALL_POINTS_BEFORE_EVAL yes"}, QarnoTest::twoIncumbents(), {});
         const auto iteration = firstIteration(tree);
         NMAllReflective pass(iteration.get(), iteration->getFrameCenter(), iteration->getMesh());
         pass.start();

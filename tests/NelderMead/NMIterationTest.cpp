@@ -35,15 +35,16 @@ struct IterationSetup
 {
     IterationSetup(std::vector<std::pair<std::vector<double>, std::string>> lines,
                    bool nmOptimization, const SetRun& set = {}, const Coords& cached = unitSimplex)
-      : evaluation(withSimplexValues(std::move(lines))),
-        // The cache is filled before the frame's barrier and centre are taken.
-        pb((evaluation.evaluate(cached), makeNMPbParams(2))),
-        frame(makeNMRunParams(pb, nmOptimization, set), pb, {}, cachedPoint({0, 0}))
+        : evaluation(withSimplexValues(std::move(lines))),
+          // The cache is filled before the frame's barrier and centre are taken.
+          pb((evaluation.evaluate(cached), makeNMPbParams(2))),
+          frame(makeNMRunParams(pb, nmOptimization, set), pb, {}, cachedPoint({0, 0}))
     {
         evaluatedBefore = evaluation.harness.evaluator->evaluatedPoints().size();
     }
 
-    static NMBlackbox withSimplexValues(std::vector<std::pair<std::vector<double>, std::string>> lines)
+    static NMBlackbox
+    withSimplexValues(std::vector<std::pair<std::vector<double>, std::string>> lines)
     {
         lines.push_back({{0, 0}, "1 0"});
         lines.push_back({{1, 0}, "5 0"});
@@ -93,30 +94,74 @@ TEST(NMIteration, ChainsTheMovesAndStops)
         std::string stopReason;
         Coords Y;
     };
-    const auto stopOnSuccess = [](RunParameters& r) {
-        r.setAttributeValue("NM_SEARCH_STOP_ON_SUCCESS", true);
-    };
+    const auto stopOnSuccess = [](RunParameters& r)
+    { r.setAttributeValue("NM_SEARCH_STOP_ON_SUCCESS", true); };
     const Coords shrinkPoints = {{0.5, 0}, {0, 0.5}};
     const std::vector<Case> cases = {
-        {"alone: expansion, Y updated", true, {}, {{xr, "0 0"}, {xe, "-1 0"}}, {xr, xe}, true,
-         "Started", {xe, {0, 0}, {1, 0}}},
-        {"alone: outside contraction", true, {}, {{xr, "7 0"}, {xoc, "6 0"}}, {xr, xoc}, false,
-         "Started", {{0, 0}, {1, 0}, xoc}},
+        {"alone: expansion, Y updated",
+         true,
+         {},
+         {{xr, "0 0"}, {xe, "-1 0"}},
+         {xr, xe},
+         true,
+         "Started",
+         {xe, {0, 0}, {1, 0}}},
+        {"alone: outside contraction",
+         true,
+         {},
+         {{xr, "7 0"}, {xoc, "6 0"}},
+         {xr, xoc},
+         false,
+         "Started",
+         {{0, 0}, {1, 0}, xoc}},
         {"alone: inside contraction dominated by Yn, then the shrink; Y is the shrunk simplex",
-         true, {}, {{xr, "10 0"}, {xic, "12 0"}, {{0.5, 0}, "0.5 0"}, {{0, 0.5}, "0.7 0"}},
-         {xr, xic, {0, 0.5}, {0.5, 0}}, true, "Started", {{0.5, 0}, {0, 0.5}, {0, 0}}},
-        {"as a MADS search: no shrink", false, {},
-         {{xr, "10 0"}, {xic, "12 0"}, {{0.5, 0}, "0.5 0"}, {{0, 0.5}, "0.7 0"}}, {xr, xic}, false,
-         "Started", unitSimplex},
-        {"as a MADS search, stop on success: no expansion after a full success", false,
-         stopOnSuccess, {{xr, "0 0"}, {xe, "-1 0"}}, {xr}, true,
-         "NM iterations stopped on eval success", unitSimplex},
-        {"as a MADS search without stop on success: the expansion follows", false, {},
-         {{xr, "0 0"}, {xe, "-1 0"}}, {xr, xe}, true, "Started", {xe, {0, 0}, {1, 0}}},
-        {"alone, stop on success is for the search only", true, stopOnSuccess,
-         {{xr, "0 0"}, {xe, "-1 0"}}, {xr, xe}, true, "Started", {xe, {0, 0}, {1, 0}}},
-        {"failed reflection stops the iteration", true, {}, {{xr, "FAIL"}}, {xr}, false,
-         "Reflect step has failed", unitSimplex},
+         true,
+         {},
+         {{xr, "10 0"}, {xic, "12 0"}, {{0.5, 0}, "0.5 0"}, {{0, 0.5}, "0.7 0"}},
+         {xr, xic, {0, 0.5}, {0.5, 0}},
+         true,
+         "Started",
+         {{0.5, 0}, {0, 0.5}, {0, 0}}},
+        {"as a MADS search: no shrink",
+         false,
+         {},
+         {{xr, "10 0"}, {xic, "12 0"}, {{0.5, 0}, "0.5 0"}, {{0, 0.5}, "0.7 0"}},
+         {xr, xic},
+         false,
+         "Started",
+         unitSimplex},
+        {"as a MADS search, stop on success: no expansion after a full success",
+         false,
+         stopOnSuccess,
+         {{xr, "0 0"}, {xe, "-1 0"}},
+         {xr},
+         true,
+         "NM iterations stopped on eval success",
+         unitSimplex},
+        {"as a MADS search without stop on success: the expansion follows",
+         false,
+         {},
+         {{xr, "0 0"}, {xe, "-1 0"}},
+         {xr, xe},
+         true,
+         "Started",
+         {xe, {0, 0}, {1, 0}}},
+        {"alone, stop on success is for the search only",
+         true,
+         stopOnSuccess,
+         {{xr, "0 0"}, {xe, "-1 0"}},
+         {xr, xe},
+         true,
+         "Started",
+         {xe, {0, 0}, {1, 0}}},
+        {"failed reflection stops the iteration",
+         true,
+         {},
+         {{xr, "FAIL"}},
+         {xr},
+         false,
+         "Reflect step has failed",
+         unitSimplex},
     };
     for (const auto& c : cases)
     {
@@ -199,9 +244,9 @@ TEST(NMIteration, StopReasonsAlreadyTerminatingRunNoMove)
 TEST(NMIteration, RunNeedsPointsEvaluatedOneStepAtATime)
 {
     ProcessStateGuard guard;
-    IterationSetup setup({}, true, [](RunParameters& r) {
-        r.setAttributeValue("GENERATE_ALL_POINTS_BEFORE_EVAL", true);
-    });
+    IterationSetup setup({}, true,
+                         [](RunParameters& r)
+                         { r.setAttributeValue("GENERATE_ALL_POINTS_BEFORE_EVAL", true); });
     EXPECT_EQ("Error: virtual bool QARNO_4_0_0::NMIteration::runImp() should only be called if  "
               "parameter GENERATE_ALL_POINTS_BEFORE_EVAL is false",
               messageOf([&] { setup.frame.iteration.run(); }));

@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "Algos/NelderMead/NMIterationUtils.hpp"
-#include "Util/AllStopReasons.hpp"
 #include "Algos/NelderMead/NMStepType.hpp"
 #include "Eval/EvalPoint.hpp"
 #include "Output/OutputQueue.hpp"
+#include "Util/AllStopReasons.hpp"
 #include "support/NMSupport.hpp"
 #include "support/StepSupport.hpp"
 #include "support/TestSupport.hpp"
@@ -59,9 +59,19 @@ TEST_F(NMIterationUtilsTest, CharacteristicsOfSmallSimplices)
         {"unit triangle, other order", {{1, 0}, {0, 1}, {0, 0}}, 1e-13, 2, sqrt2, 0.5, 0.25},
         {"unit triangle, third order", {{0, 1}, {0, 0}, {1, 0}}, 1e-13, 2, sqrt2, 0.5, 0.25},
         {"collinear", {{0, 0}, {1, 1}, {2, 2}}, 1e-13, 1, 2 * sqrt2, 0, 0},
-        {"nearly flat, tight tolerance", {{0, 0}, {1, 0}, {0.5, 0.001}}, 1e-13, 2, 1, 0.0005,
+        {"nearly flat, tight tolerance",
+         {{0, 0}, {1, 0}, {0.5, 0.001}},
+         1e-13,
+         2,
+         1,
+         0.0005,
          0.0005},
-        {"nearly flat, search tolerance", {{0, 0}, {1, 0}, {0.5, 0.001}}, 0.01, 1, 1, 0.0005,
+        {"nearly flat, search tolerance",
+         {{0, 0}, {1, 0}, {0.5, 0.001}},
+         0.01,
+         1,
+         1,
+         0.0005,
          0.0005},
         {"unit tetrahedron",
          {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}},
@@ -148,12 +158,10 @@ TEST_F(NMIterationUtilsTest, DisplayOfYOnlyAtTheDebugLevel)
     QarnoTest::StreamCapture out(std::cout);
     step.displayYInfo();
     const std::string text = out.text();
-    for (const char* line : {"Number of points in the simplex Y: 3",
-                             "The rank of DZ=[ (1 0 ) (0 1 ) ] equals 2",
-                             "The volume of the simplex: 0.500000",
-                             "The diameter of the simplex: 1.41421",
-                             "The normalized volume of the simplex: 0.25",
-                             "The simplex Y contains: "})
+    for (const char* line :
+         {"Number of points in the simplex Y: 3", "The rank of DZ=[ (1 0 ) (0 1 ) ] equals 2",
+          "The volume of the simplex: 0.500000", "The diameter of the simplex: 1.41421",
+          "The normalized volume of the simplex: 0.25", "The simplex Y contains: "})
     {
         EXPECT_NE(std::string::npos, text.find(line)) << line << "\n" << text;
     }

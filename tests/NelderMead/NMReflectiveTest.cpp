@@ -48,9 +48,9 @@ struct ReflectiveSetup
                              std::shared_ptr<PbParameters> pbParams = makeNMPbParams(2),
                              std::shared_ptr<MeshBase> mesh = nullptr,
                              std::shared_ptr<EvalPoint> frameCenter = nullptr)
-      : evaluation(std::move(blackbox), 2, displayDegree), pb(std::move(pbParams)),
-        frame(makeNMRunParams(pb, true, set), pb, unitSimplex(), std::move(frameCenter),
-              std::move(mesh))
+        : evaluation(std::move(blackbox), 2, displayDegree), pb(std::move(pbParams)),
+          frame(makeNMRunParams(pb, true, set), pb, unitSimplex(), std::move(frameCenter),
+                std::move(mesh))
     {
         for (const auto& y : unitSimplex(nbPoints))
         {
@@ -78,14 +78,22 @@ const char* nameOf(NMStepType type)
 {
     switch (type)
     {
-        case NMStepType::UNSET: return "UNSET";
-        case NMStepType::REFLECT: return "REFLECT";
-        case NMStepType::EXPAND: return "EXPAND";
-        case NMStepType::OUTSIDE_CONTRACTION: return "OUTSIDE_CONTRACTION";
-        case NMStepType::INSIDE_CONTRACTION: return "INSIDE_CONTRACTION";
-        case NMStepType::SHRINK: return "SHRINK";
-        case NMStepType::INSERT_IN_Y: return "INSERT_IN_Y";
-        case NMStepType::CONTINUE: return "CONTINUE";
+    case NMStepType::UNSET:
+        return "UNSET";
+    case NMStepType::REFLECT:
+        return "REFLECT";
+    case NMStepType::EXPAND:
+        return "EXPAND";
+    case NMStepType::OUTSIDE_CONTRACTION:
+        return "OUTSIDE_CONTRACTION";
+    case NMStepType::INSIDE_CONTRACTION:
+        return "INSIDE_CONTRACTION";
+    case NMStepType::SHRINK:
+        return "SHRINK";
+    case NMStepType::INSERT_IN_Y:
+        return "INSERT_IN_Y";
+    case NMStepType::CONTINUE:
+        return "CONTINUE";
     }
     return "?";
 }
@@ -119,25 +127,34 @@ TEST(NMReflective, TrialPointOfEachMove)
         {"expansion", {}, NMStepType::EXPAND, {{1.5, -2}}},
         {"outside contraction", {}, NMStepType::OUTSIDE_CONTRACTION, {{0.75, -0.5}}},
         {"inside contraction", {}, NMStepType::INSIDE_CONTRACTION, {{0.25, 0.5}}},
-        {"NM_DELTA_E 3", [](RunParameters& r) { r.setAttributeValue("NM_DELTA_E", Double(3)); },
-         NMStepType::EXPAND, {{2, -3}}},
+        {"NM_DELTA_E 3",
+         [](RunParameters& r) { r.setAttributeValue("NM_DELTA_E", Double(3)); },
+         NMStepType::EXPAND,
+         {{2, -3}}},
         {"NM_DELTA_OC 1 is the reflection",
          [](RunParameters& r) { r.setAttributeValue("NM_DELTA_OC", Double(1)); },
-         NMStepType::OUTSIDE_CONTRACTION, {{1, -1}}},
+         NMStepType::OUTSIDE_CONTRACTION,
+         {{1, -1}}},
         {"NM_DELTA_IC 0 is the centroid",
          [](RunParameters& r) { r.setAttributeValue("NM_DELTA_IC", Double(0)); },
-         NMStepType::INSIDE_CONTRACTION, {{0.5, 0}}},
+         NMStepType::INSIDE_CONTRACTION,
+         {{0.5, 0}}},
         {"NM_DELTA_IC -1 falls on yn",
          [](RunParameters& r) { r.setAttributeValue("NM_DELTA_IC", Double(-1)); },
-         NMStepType::INSIDE_CONTRACTION, {}},
+         NMStepType::INSIDE_CONTRACTION,
+         {}},
         {"incomplete simplex", {}, NMStepType::REFLECT, {}, 2},
-        {"snapped into the bounds", {}, NMStepType::EXPAND, {{1.5, -0.5}}, 3, {-0.5, -0.5},
-         {2, 2}},
+        {"snapped into the bounds", {}, NMStepType::EXPAND, {{1.5, -0.5}}, 3, {-0.5, -0.5}, {2, 2}},
         // A reflection or outside contraction that falls back on a point of
         // Y is no proper trial point; an expansion there is kept.
         {"reflection snapped onto y1", {}, NMStepType::REFLECT, {}, 3, {-1, 0}, {2, 2}},
-        {"outside contraction snapped onto y1", {}, NMStepType::OUTSIDE_CONTRACTION, {}, 3,
-         {1, 0}, {2, 2}},
+        {"outside contraction snapped onto y1",
+         {},
+         NMStepType::OUTSIDE_CONTRACTION,
+         {},
+         3,
+         {1, 0},
+         {2, 2}},
         {"expansion snapped onto y1", {}, NMStepType::EXPAND, {{1, 0}}, 3, {0, 0}, {1, 2}},
     };
     for (const auto& c : cases)
@@ -177,14 +194,15 @@ TEST(NMReflective, PointOnYnIsReported)
 {
     ProcessStateGuard guard;
     StreamCapture out(std::cout);
-    ReflectiveSetup setup(NMBlackbox{},
-                          [](RunParameters& r) { r.setAttributeValue("NM_DELTA_IC", Double(-1)); },
-                          3, 3);
+    ReflectiveSetup setup(
+        NMBlackbox{}, [](RunParameters& r) { r.setAttributeValue("NM_DELTA_IC", Double(-1)); }, 3,
+        3);
     NMReflective step(&setup.frame.iteration);
     step.setCurrentNMStepType(NMStepType::INSIDE_CONTRACTION);
     step.start();
     step.end();
-    EXPECT_NE(std::string::npos, out.text().find("Generate point for NM Inside Contraction (delta=-1)"));
+    EXPECT_NE(std::string::npos,
+              out.text().find("Generate point for NM Inside Contraction (delta=-1)"));
     EXPECT_NE(std::string::npos, out.text().find("No valid point generated: too close to yn."));
 }
 
@@ -212,12 +230,11 @@ TEST(NMReflective, CoefficientsAreChecked)
     {
         SCOPED_TRACE(c.keyword + " " + std::to_string(c.value));
         ProcessStateGuard guard;
-        ReflectiveSetup setup(NMBlackbox{}, [&c](RunParameters& r) {
-            r.setAttributeValue(c.keyword, Double(c.value));
-        });
+        ReflectiveSetup setup(NMBlackbox{}, [&c](RunParameters& r)
+                              { r.setAttributeValue(c.keyword, Double(c.value)); });
         std::string file;
-        const std::string message = messageOf([&] { NMReflective step(&setup.frame.iteration); },
-                                              &file);
+        const std::string message =
+            messageOf([&] { NMReflective step(&setup.frame.iteration); }, &file);
         if (c.expected.empty())
         {
             EXPECT_EQ("(no exception)", message);
@@ -231,11 +248,13 @@ TEST(NMReflective, CoefficientsAreChecked)
 
     // deltaE is checked first.
     ProcessStateGuard guard;
-    ReflectiveSetup setup(NMBlackbox{}, [](RunParameters& r) {
-        r.setAttributeValue("NM_DELTA_E", Double(1));
-        r.setAttributeValue("NM_DELTA_OC", Double(2));
-        r.setAttributeValue("NM_DELTA_IC", Double(2));
-    });
+    ReflectiveSetup setup(NMBlackbox{},
+                          [](RunParameters& r)
+                          {
+                              r.setAttributeValue("NM_DELTA_E", Double(1));
+                              r.setAttributeValue("NM_DELTA_OC", Double(2));
+                              r.setAttributeValue("NM_DELTA_IC", Double(2));
+                          });
     EXPECT_EQ("Delta value deltaE not compatible with expansion",
               messageOf([&] { NMReflective step(&setup.frame.iteration); }));
 }
@@ -262,8 +281,7 @@ TEST(NMReflective, RankToleranceFollowsTheMode)
         ProcessStateGuard guard;
         NMEvaluation evaluation(NMBlackbox{});
         auto pb = makeNMPbParams(2);
-        NMWalkFrame frame(makeNMRunParams(pb, c.nmOptimization, c.set), pb, unitSimplex(),
-                               nullptr);
+        NMWalkFrame frame(makeNMRunParams(pb, c.nmOptimization, c.set), pb, unitSimplex(), nullptr);
         NMReflective step(&frame.iteration);
         EXPECT_DOUBLE_EQ(c.expected, step.getRankTolerance().todouble());
     }
@@ -298,8 +316,8 @@ TEST(NMReflective, StepNamesAndMoveKinds)
         EXPECT_DOUBLE_EQ(c.delta, step.getDelta().todouble());
     }
 
-    for (auto type : {NMStepType::UNSET, NMStepType::SHRINK, NMStepType::INSERT_IN_Y,
-                      NMStepType::CONTINUE})
+    for (auto type :
+         {NMStepType::UNSET, NMStepType::SHRINK, NMStepType::INSERT_IN_Y, NMStepType::CONTINUE})
     {
         SCOPED_TRACE(nameOf(type));
         EXPECT_EQ("Only REFLECT, EXPAND, INSIDE_CONTRACTION and OUTSIDE_CONTRACTION are supported",
@@ -327,55 +345,126 @@ TEST(NMReflective, DecisionWalks)
     const Coords unchanged = {{0, 0}, {1, 0}, {0, 1}};
     const std::vector<double> xr{1, -1}, xe{1.5, -2}, xoc{0.75, -0.5}, xic{0.25, 0.5};
     const std::vector<Case> cases = {
-        {"f(xr) 0 beats y0: expansion, xe better", {{xr, "0 0"}, {xe, "-1 0"}}, {},
-         {"REFLECT", "EXPAND"}, "CONTINUE", {xe, {0, 0}, {1, 0}}},
-        {"f(xr) 0 beats y0: expansion, xr better", {{xr, "0 0"}, {xe, "2 0"}}, {},
-         {"REFLECT", "EXPAND"}, "CONTINUE", {xr, {0, 0}, {1, 0}}},
-        {"f(xr) 3 dominates two points: xr replaces yn, no expansion", {{xr, "3 0"}}, {},
-         {"REFLECT"}, "CONTINUE", {{0, 0}, xr, {1, 0}}},
+        {"f(xr) 0 beats y0: expansion, xe better",
+         {{xr, "0 0"}, {xe, "-1 0"}},
+         {},
+         {"REFLECT", "EXPAND"},
+         "CONTINUE",
+         {xe, {0, 0}, {1, 0}}},
+        {"f(xr) 0 beats y0: expansion, xr better",
+         {{xr, "0 0"}, {xe, "2 0"}},
+         {},
+         {"REFLECT", "EXPAND"},
+         "CONTINUE",
+         {xr, {0, 0}, {1, 0}}},
+        {"f(xr) 3 dominates two points: xr replaces yn, no expansion",
+         {{xr, "3 0"}},
+         {},
+         {"REFLECT"},
+         "CONTINUE",
+         {{0, 0}, xr, {1, 0}}},
         {"f(xr) 7 dominates one point: outside contraction, xoc better",
-         {{xr, "7 0"}, {xoc, "6 0"}}, {}, {"REFLECT", "OUTSIDE_CONTRACTION"}, "CONTINUE",
+         {{xr, "7 0"}, {xoc, "6 0"}},
+         {},
+         {"REFLECT", "OUTSIDE_CONTRACTION"},
+         "CONTINUE",
          {{0, 0}, {1, 0}, xoc}},
-        {"f(xr) 7: outside contraction, xr better", {{xr, "7 0"}, {xoc, "8 0"}}, {},
-         {"REFLECT", "OUTSIDE_CONTRACTION"}, "CONTINUE", {{0, 0}, {1, 0}, xr}},
-        {"f(xr) 10 dominated by yn: inside contraction, xic kept", {{xr, "10 0"}, {xic, "8 0"}},
-         {}, {"REFLECT", "INSIDE_CONTRACTION"}, "CONTINUE", {{0, 0}, {1, 0}, xic}},
+        {"f(xr) 7: outside contraction, xr better",
+         {{xr, "7 0"}, {xoc, "8 0"}},
+         {},
+         {"REFLECT", "OUTSIDE_CONTRACTION"},
+         "CONTINUE",
+         {{0, 0}, {1, 0}, xr}},
+        {"f(xr) 10 dominated by yn: inside contraction, xic kept",
+         {{xr, "10 0"}, {xic, "8 0"}},
+         {},
+         {"REFLECT", "INSIDE_CONTRACTION"},
+         "CONTINUE",
+         {{0, 0}, {1, 0}, xic}},
         {"f(xr) 10: inside contraction dominated by yn asks for a shrink",
-         {{xr, "10 0"}, {xic, "12 0"}}, {}, {"REFLECT", "INSIDE_CONTRACTION"}, "SHRINK",
+         {{xr, "10 0"}, {xic, "12 0"}},
+         {},
+         {"REFLECT", "INSIDE_CONTRACTION"},
+         "SHRINK",
          unchanged},
-        {"inside contraction whose evaluation fails asks for a shrink", {{xr, "10 0"}, {xic, "FAIL"}},
-         {}, {"REFLECT", "INSIDE_CONTRACTION"}, "SHRINK", unchanged},
+        {"inside contraction whose evaluation fails asks for a shrink",
+         {{xr, "10 0"}, {xic, "FAIL"}},
+         {},
+         {"REFLECT", "INSIDE_CONTRACTION"},
+         "SHRINK",
+         unchanged},
         {"infeasible xr beyond the h of the last point of Yn: inside contraction",
-         {{xr, "0 3"}, {xic, "12 0"}}, {}, {"REFLECT", "INSIDE_CONTRACTION"}, "SHRINK", unchanged},
-        {"reflection whose evaluation fails stops", {{xr, "FAIL"}}, {}, {"REFLECT"}, "UNSET", unchanged,
+         {{xr, "0 3"}, {xic, "12 0"}},
+         {},
+         {"REFLECT", "INSIDE_CONTRACTION"},
+         "SHRINK",
+         unchanged},
+        {"reflection whose evaluation fails stops",
+         {{xr, "FAIL"}},
+         {},
+         {"REFLECT"},
+         "UNSET",
+         unchanged,
          "Reflect step has failed"},
         // A cached point takes part with its cached value, as if the move
         // had just evaluated it.
-        {"cached reflection point beating y0: expansion, xr kept", {{xr, "0 0"}}, {xr},
-         {"REFLECT", "EXPAND"}, "CONTINUE", {xr, {0, 0}, {1, 0}}},
+        {"cached reflection point beating y0: expansion, xr kept",
+         {{xr, "0 0"}},
+         {xr},
+         {"REFLECT", "EXPAND"},
+         "CONTINUE",
+         {xr, {0, 0}, {1, 0}}},
         {"cached reflection point dominating one point: outside contraction",
-         {{xr, "7 0"}, {xoc, "6 0"}}, {xr}, {"REFLECT", "OUTSIDE_CONTRACTION"}, "CONTINUE",
+         {{xr, "7 0"}, {xoc, "6 0"}},
+         {xr},
+         {"REFLECT", "OUTSIDE_CONTRACTION"},
+         "CONTINUE",
          {{0, 0}, {1, 0}, xoc}},
-        {"cached expansion point better than xr is kept", {{xr, "0 0"}, {xe, "-1 0"}}, {xe},
-         {"REFLECT", "EXPAND"}, "CONTINUE", {xe, {0, 0}, {1, 0}}},
-        {"cached outside contraction point better than xr is kept", {{xr, "7 0"}, {xoc, "6 0"}},
-         {xoc}, {"REFLECT", "OUTSIDE_CONTRACTION"}, "CONTINUE", {{0, 0}, {1, 0}, xoc}},
+        {"cached expansion point better than xr is kept",
+         {{xr, "0 0"}, {xe, "-1 0"}},
+         {xe},
+         {"REFLECT", "EXPAND"},
+         "CONTINUE",
+         {xe, {0, 0}, {1, 0}}},
+        {"cached outside contraction point better than xr is kept",
+         {{xr, "7 0"}, {xoc, "6 0"}},
+         {xoc},
+         {"REFLECT", "OUTSIDE_CONTRACTION"},
+         "CONTINUE",
+         {{0, 0}, {1, 0}, xoc}},
         {"cached inside contraction point not dominated by Yn is kept",
-         {{xr, "10 0"}, {xic, "8 0"}}, {xic}, {"REFLECT", "INSIDE_CONTRACTION"}, "CONTINUE",
+         {{xr, "10 0"}, {xic, "8 0"}},
+         {xic},
+         {"REFLECT", "INSIDE_CONTRACTION"},
+         "CONTINUE",
          {{0, 0}, {1, 0}, xic}},
         {"cached inside contraction point dominated by Yn asks for a shrink",
-         {{xr, "10 0"}, {xic, "12 0"}}, {xic}, {"REFLECT", "INSIDE_CONTRACTION"}, "SHRINK",
+         {{xr, "10 0"}, {xic, "12 0"}},
+         {xic},
+         {"REFLECT", "INSIDE_CONTRACTION"},
+         "SHRINK",
          unchanged},
         // A cached point whose evaluation failed gives the move no point.
-        {"cached failed reflection point: inside contraction", {{xr, "FAIL"}, {xic, "8 0"}}, {xr},
-         {"REFLECT", "INSIDE_CONTRACTION"}, "CONTINUE", {{0, 0}, {1, 0}, xic}},
+        {"cached failed reflection point: inside contraction",
+         {{xr, "FAIL"}, {xic, "8 0"}},
+         {xr},
+         {"REFLECT", "INSIDE_CONTRACTION"},
+         "CONTINUE",
+         {{0, 0}, {1, 0}, xic}},
         {"cached failed outside contraction: xr replaces yn and a new reflection follows",
-         {{xr, "7 0"}, {xoc, "FAIL"}, {{0, 1}, "0.5 0"}}, {xoc},
-         {"REFLECT", "OUTSIDE_CONTRACTION", "REFLECT", "EXPAND"}, "CONTINUE",
+         {{xr, "7 0"}, {xoc, "FAIL"}, {{0, 1}, "0.5 0"}},
+         {xoc},
+         {"REFLECT", "OUTSIDE_CONTRACTION", "REFLECT", "EXPAND"},
+         "CONTINUE",
          {{0, 1}, {0, 0}, {1, 0}}},
-        {"incomplete simplex: no point, the inside contraction has none either", {}, {},
-         {"REFLECT", "INSIDE_CONTRACTION"}, "CONTINUE", {{0, 0}, {1, 0}},
-         "Inside contraction step failed", 2},
+        {"incomplete simplex: no point, the inside contraction has none either",
+         {},
+         {},
+         {"REFLECT", "INSIDE_CONTRACTION"},
+         "CONTINUE",
+         {{0, 0}, {1, 0}},
+         "Inside contraction step failed",
+         2},
     };
     for (const auto& c : cases)
     {
@@ -391,8 +480,8 @@ TEST(NMReflective, DecisionWalks)
         NMReflective step(&setup.frame.iteration);
         std::vector<NMStepType> moves;
         NMStepType next = NMStepType::REFLECT;
-        while (!setup.terminated() && NMStepType::CONTINUE != next && NMStepType::SHRINK != next
-               && moves.size() < 6)
+        while (!setup.terminated() && NMStepType::CONTINUE != next && NMStepType::SHRINK != next &&
+               moves.size() < 6)
         {
             moves.push_back(next);
             next = runMove(step, next);
@@ -422,9 +511,9 @@ TEST(NMReflective, ReflectionFallingBackOnAPointOfYContractsInside)
     // and the walk contracts inside.
     ProcessStateGuard guard;
     const std::vector<double> xic{0.25, 0.5};
-    ReflectiveSetup setup(NMBlackbox{{{{0, 0}, "1 0"}, {{1, 0}, "5 0"}, {{0, 1}, "9 0"}, {xic, "8 0"}},
-                                     "100 0"},
-                          {}, 3, 2, makeBoundedPbParams({-1, 0}, {2, 2}, {0, 0}));
+    ReflectiveSetup setup(
+        NMBlackbox{{{{0, 0}, "1 0"}, {{1, 0}, "5 0"}, {{0, 1}, "9 0"}, {xic, "8 0"}}, "100 0"}, {},
+        3, 2, makeBoundedPbParams({-1, 0}, {2, 2}, {0, 0}));
     setup.evaluation.evaluate({{0, 0}, {1, 0}, {0, 1}});
     const size_t evaluatedBefore = setup.evaluation.harness.evaluator->evaluatedPoints().size();
 
@@ -432,8 +521,8 @@ TEST(NMReflective, ReflectionFallingBackOnAPointOfYContractsInside)
     EXPECT_EQ("INSIDE_CONTRACTION", std::string(nameOf(runMove(step, NMStepType::REFLECT))));
     EXPECT_EQ("CONTINUE", std::string(nameOf(runMove(step, NMStepType::INSIDE_CONTRACTION))));
     const auto evaluated = setup.evaluation.harness.evaluator->evaluatedPoints();
-    EXPECT_EQ((Coords{xic}), Coords(evaluated.begin() + static_cast<long>(evaluatedBefore),
-                                    evaluated.end()));
+    EXPECT_EQ((Coords{xic}),
+              Coords(evaluated.begin() + static_cast<long>(evaluatedBefore), evaluated.end()));
     EXPECT_EQ((Coords{{0, 0}, {1, 0}, xic}), coordinatesOf(setup.frame.Y()));
     EXPECT_EQ("Started", setup.frame.nmStopReason());
 }

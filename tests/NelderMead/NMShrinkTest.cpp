@@ -50,8 +50,8 @@ ShrinkRun runShrink(const std::string& gamma, const Points& simplex, const std::
     AlgorithmRun algoRun(QarnoTest::EvcOptions(), EvalType::BB, simplex.front().size());
     algoRun.harness.evaluator->evalOk = [failing](const EvalPoint& x)
     {
-        return std::find(failing.begin(), failing.end(), QarnoTest::coordsOf({x}).front())
-               == failing.end();
+        return std::find(failing.begin(), failing.end(), QarnoTest::coordsOf({x}).front()) ==
+               failing.end();
     };
     const size_t n = simplex.front().size();
     const auto params = makeNMParameters(n, true, {"NM_GAMMA " + gamma});
@@ -109,7 +109,9 @@ TEST(NMShrink, PointsTowardsTheBestPoint)
         {"0.25", {{0, 0}, {1, 0}, {0, 1}}, {{0, 0.25}, {0.25, 0}}, {{0, 0.25}, {0.25, 0}, {0, 0}}},
         {"0.5", {{2, 2}, {4, 2}, {2, 0}}, {{2, 1}, {3, 2}}, {{2, 1}, {3, 2}, {2, 2}}},
         // Equal f = 0: the order of evaluation (tags) decides.
-        {"0.5", {{0, 0, 0}, {2, 0, 0}, {0, 2, 0}, {0, 0, 2}}, {{0, 0, 1}, {0, 1, 0}, {1, 0, 0}},
+        {"0.5",
+         {{0, 0, 0}, {2, 0, 0}, {0, 2, 0}, {0, 0, 2}},
+         {{0, 0, 1}, {0, 1, 0}, {1, 0, 0}},
          {{0, 0, 1}, {0, 1, 0}, {1, 0, 0}, {0, 0, 0}}},
     };
     for (const auto& c : cases)
@@ -143,8 +145,8 @@ TEST(NMShrink, PointsTowardsTheBestPoint)
 TEST(NMShrink, CachedShrinkPointsTakePartWithTheirCachedValues)
 {
     ProcessStateGuard guard;
-    const ShrinkRun run = runShrink("0.5", {{0, 0}, {1, 0}, {0, 1}}, {1, 2, 3},
-                                    {{0.5, 0}, {0, 0.5}});
+    const ShrinkRun run =
+        runShrink("0.5", {{0, 0}, {1, 0}, {0, 1}}, {1, 2, 3}, {{0.5, 0}, {0, 0.5}});
     // Nothing evaluated, so no success; but the shrink did its work.
     EXPECT_FALSE(run.result);
     EXPECT_TRUE(run.evaluated.empty());
@@ -178,13 +180,23 @@ TEST(NMShrink, ShrinkFailed)
         bool result;
     };
     const std::vector<Case> cases = {
-        {"gamma 1: the second point does not move", "1", {{0, 0}, {1, 0}, {0, 1}}, {}, true, {},
+        {"gamma 1: the second point does not move",
+         "1",
+         {{0, 0}, {1, 0}, {0, 1}},
+         {},
+         true,
+         {},
          false},
         {"a simplex point on y0", "0.5", {{0, 0}, {5e-14, 0}, {0, 1}}, {}, true, {}, false},
         // A moved point without a usable evaluation leaves no simplex (the
         // other one, f = 0, is still a success).
-        {"a shrink point whose evaluation fails", "0.5", {{0, 0}, {1, 0}, {0, 1}}, {{0.5, 0}},
-         false, {{0, 0.5}, {0.5, 0}}, true},
+        {"a shrink point whose evaluation fails",
+         "0.5",
+         {{0, 0}, {1, 0}, {0, 1}},
+         {{0.5, 0}},
+         false,
+         {{0, 0.5}, {0.5, 0}},
+         true},
     };
     for (const auto& c : cases)
     {

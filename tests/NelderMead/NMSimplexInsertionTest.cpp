@@ -73,8 +73,11 @@ TEST_F(NMSimplexInsertionTest, Y0AndYnFromTheDominanceInY)
     const std::vector<Case> cases = {
         {"feasible", feasibleY(), {1}, {3}},
         {"feasible and infeasible", mixedY(), {1, 2}, {1, 3}},
-        {"f tied within epsilon", {makeNMPoint({0, 0}, 1, 0, 1), makeNMPoint({1, 0}, 1, 0, 2),
-                                   makeNMPoint({0, 1}, 1 + 1e-14, 0, 3)}, {1, 2, 3}, {1, 2, 3}},
+        {"f tied within epsilon",
+         {makeNMPoint({0, 0}, 1, 0, 1), makeNMPoint({1, 0}, 1, 0, 2),
+          makeNMPoint({0, 1}, 1 + 1e-14, 0, 3)},
+         {1, 2, 3},
+         {1, 2, 3}},
     };
     for (const auto& c : cases)
     {
@@ -99,10 +102,14 @@ TEST_F(NMSimplexInsertionTest, DominanceTestsAgainstY0YnAndY)
     QarnoTest::NMUtilsStep step(&frame.iteration);
     const EvalPoint unevaluated(Point(QarnoTest::makeArray({2, 2})));
 
-    EXPECT_EQ("Y0 is empty",
-              QarnoTest::messageOf([&] { step.pointDominatesY0(makeNMPoint({2, 2}, 0, 0, 9)); }));
-    EXPECT_EQ(" Yn is empty",
-              QarnoTest::messageOf([&] { step.YnDominatesPoint(makeNMPoint({2, 2}, 0, 0, 9)); }));
+    EXPECT_EQ("Y0 is empty", QarnoTest::messageOf(
+                                 [&] {
+                                     step.pointDominatesY0(makeNMPoint({2, 2}, 0, 0, 9));
+                                 }));
+    EXPECT_EQ(" Yn is empty", QarnoTest::messageOf(
+                                  [&] {
+                                      step.YnDominatesPoint(makeNMPoint({2, 2}, 0, 0, 9));
+                                  }));
     ASSERT_TRUE(step.makeListY0());
     ASSERT_TRUE(step.makeListYn());
 
@@ -125,8 +132,8 @@ TEST_F(NMSimplexInsertionTest, DominanceTestsAgainstY0YnAndY)
         {"feasible, worse f than y0", makeNMPoint({2, 2}, 2, 0, 9), false, true},
         {"dominates the infeasible Y0 point", makeNMPoint({2, 2}, -1, 1, 9), true, false},
         {"dominated by the last Yn point", makeNMPoint({2, 2}, 4, 6, 9), false, true},
-        {"undominated, h above the last Yn h by more than epsilon",
-         makeNMPoint({2, 2}, -10, 6, 9), false, true},
+        {"undominated, h above the last Yn h by more than epsilon", makeNMPoint({2, 2}, -10, 6, 9),
+         false, true},
         {"undominated, h above the last Yn h within epsilon",
          makeNMPoint({2, 2}, -10, 5 + 1e-14, 9), false, false},
         {"not evaluated OK", notEvaluatedOk(makeNMPoint({2, 2}, 0.5, 0, 9)), false, false},
@@ -213,17 +220,32 @@ TEST_F(NMSimplexInsertionTest, InsertInYBestKeepsTheBetterPoint)
     const std::vector<Case> cases = {
         {"x2 better than x1", x1f0, makeNMPoint({2, 1}, -1, 0, 11), true, {11, 1, 2}},
         {"x1 better than x2", x1f0, makeNMPoint({2, 1}, 2, 0, 11), true, {10, 1, 2}},
-        {"x2 between y1 and yn", makeNMPoint({1, 1}, 6, 0, 10), makeNMPoint({2, 1}, 7, 0, 11),
-         true, {1, 2, 10}},
+        {"x2 between y1 and yn",
+         makeNMPoint({1, 1}, 6, 0, 10),
+         makeNMPoint({2, 1}, 7, 0, 11),
+         true,
+         {1, 2, 10}},
         {"x2 equal to x1", x1f0, makeNMPoint({1, 1}, 0, 0, 11), true, {10, 1, 2}},
-        {"x2 not evaluated OK, x1 before yn", x1f0,
-         notEvaluatedOk(makeNMPoint({2, 1}, -1, 0, 11)), true, {10, 1, 2}},
-        {"x2 not evaluated OK, x1 after yn", makeNMPoint({1, 1}, 10, 0, 10),
-         notEvaluatedOk(makeNMPoint({2, 1}, -1, 0, 11)), false, {1, 2, 3}},
-        {"both after yn", makeNMPoint({1, 1}, 10, 0, 10), makeNMPoint({2, 1}, 11, 0, 11), false,
+        {"x2 not evaluated OK, x1 before yn",
+         x1f0,
+         notEvaluatedOk(makeNMPoint({2, 1}, -1, 0, 11)),
+         true,
+         {10, 1, 2}},
+        {"x2 not evaluated OK, x1 after yn",
+         makeNMPoint({1, 1}, 10, 0, 10),
+         notEvaluatedOk(makeNMPoint({2, 1}, -1, 0, 11)),
+         false,
          {1, 2, 3}},
-        {"better point leaves Y flat", makeNMPoint({2, 0}, 0, 0, 10),
-         makeNMPoint({3, 0}, 2, 0, 11), false, {10, 1, 2}},
+        {"both after yn",
+         makeNMPoint({1, 1}, 10, 0, 10),
+         makeNMPoint({2, 1}, 11, 0, 11),
+         false,
+         {1, 2, 3}},
+        {"better point leaves Y flat",
+         makeNMPoint({2, 0}, 0, 0, 10),
+         makeNMPoint({3, 0}, 2, 0, 11),
+         false,
+         {10, 1, 2}},
         {"x1 a copy of a held point", makeNMPoint({0, 0}, 1, 0, 1), x1f0, false, {1, 2, 3}},
     };
     for (const auto& c : cases)

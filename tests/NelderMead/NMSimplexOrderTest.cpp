@@ -143,18 +143,18 @@ TEST(NMSimplex, ThreePointCycleStaysAtNPlusOnePoints)
             EXPECT_TRUE(Y.eraseTag(p.getTag()));
         }
         EXPECT_TRUE(Y.empty());
-    } while (std::next_permutation(
-        order.begin(), order.end(),
-        [](const EvalPoint& p, const EvalPoint& q) { return p.getTag() < q.getTag(); }));
+    } while (std::next_permutation(order.begin(), order.end(),
+                                   [](const EvalPoint& p, const EvalPoint& q)
+                                   { return p.getTag() < q.getTag(); }));
 }
 
 TEST(NMUpdate, RunSucceedsAndLeavesTheSimplexAlone)
 {
     QarnoTest::ProcessStateGuard guard;
     OutputQueue::getInstance()->setDisplayDegree(2);
-    QarnoTest::NMStepFrame frame(2, QarnoTest::makeSimplex({makeNMPoint({0, 0}, 1, 0, 1),
-                                                            makeNMPoint({1, 0}, 2, 0, 2),
-                                                            makeNMPoint({0, 1}, 3, 0, 3)}));
+    QarnoTest::NMStepFrame frame(
+        2, QarnoTest::makeSimplex({makeNMPoint({0, 0}, 1, 0, 1), makeNMPoint({1, 0}, 2, 0, 2),
+                                   makeNMPoint({0, 1}, 3, 0, 3)}));
     NMUpdate update(&frame.iteration);
     EXPECT_EQ("NM Update", update.getName());
     update.start();

@@ -24,16 +24,15 @@
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
-using QarnoTest::UNDEF;
 using QarnoTest::CerrCapture;
 using QarnoTest::makeArray;
 using QarnoTest::messageOf;
 using QarnoTest::ProcessStateGuard;
 using QarnoTest::TempDir;
+using QarnoTest::UNDEF;
 
 namespace
 {
-
 
 /// Checked display parameters of a problem of dimension n with the given
 /// (absolute or empty) history and solution file names.

@@ -25,13 +25,13 @@
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
-using QarnoTest::linesOf;
-using QarnoTest::UNDEF;
 using QarnoTest::CerrCapture;
+using QarnoTest::linesOf;
 using QarnoTest::messageOf;
 using QarnoTest::ProcessStateGuard;
 using QarnoTest::StreamCapture;
 using QarnoTest::TempDir;
+using QarnoTest::UNDEF;
 
 namespace
 {

@@ -21,13 +21,12 @@
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
-using QarnoTest::UNDEF;
 using QarnoTest::makeArray;
 using QarnoTest::ProcessStateGuard;
+using QarnoTest::UNDEF;
 
 namespace
 {
-
 
 ArrayOfString words(const std::string& text)
 {

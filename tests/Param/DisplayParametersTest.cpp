@@ -27,16 +27,15 @@
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
-using QarnoTest::UNDEF;
 using QarnoTest::CerrCapture;
 using QarnoTest::makeArray;
 using QarnoTest::outcomeOf;
 using QarnoTest::ProcessStateGuard;
 using QarnoTest::TempDir;
+using QarnoTest::UNDEF;
 
 namespace
 {
-
 
 std::string textOf(const ArrayOfDouble& values)
 {

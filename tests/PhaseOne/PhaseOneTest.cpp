@@ -93,8 +93,7 @@ TEST_F(PhaseOneTest, InfeasibleStartRunsPhaseOneThenMadsFromItsFeasiblePoint)
         ProcessStateGuard perCase;
         records.clear();
         const auto allParams = params(x0, {"MAX_BB_EVAL 100"});
-        const auto result =
-            runPhaseOneMainStep(allParams, halfPlaneEB(records, sol));
+        const auto result = runPhaseOneMainStep(allParams, halfPlaneEB(records, sol));
 
         ASSERT_EQ("", result.error);
         ASSERT_EQ((std::vector<std::string>{"Phase One", "MADS"}), result.algos);
@@ -198,14 +197,13 @@ TEST_F(PhaseOneTest, NoFeasiblePointEndsTheRunWithoutTheMainMads)
         records.clear();
         const auto allParams = params({-2, -2}, c.lines);
         const auto result = runPhaseOneMainStep(
-            allParams,
-            halfPlaneEB(records, sol,
-                        [](const std::vector<double>& x) { return 1.0 + x[0] * x[0]; }));
+            allParams, halfPlaneEB(records, sol,
+                                   [](const std::vector<double>& x) { return 1.0 + x[0] * x[0]; }));
         ASSERT_EQ("", result.error);
         ASSERT_EQ(2u, result.algos.size());
-        EXPECT_NE(std::string::npos,
-                  result.stopReasons[0].find(
-                      "Mads has terminated but no feasible point obtained (Algo)"))
+        EXPECT_NE(
+            std::string::npos,
+            result.stopReasons[0].find("Mads has terminated but no feasible point obtained (Algo)"))
             << result.stopReasons[0];
         ASSERT_FALSE(records.empty());
         for (const auto& r : records)
@@ -236,9 +234,8 @@ TEST_F(PhaseOneTest, AnEndWithoutARunFindsNoFeasiblePoint)
     phaseOne->end();
 
     EXPECT_TRUE(records.empty());
-    EXPECT_NE(std::string::npos,
-              phaseOne->getAllStopReasons()->getStopReasonAsString().find(
-                  "No feasible point obtained by PhaseOne search (Algo)"));
+    EXPECT_NE(std::string::npos, phaseOne->getAllStopReasons()->getStopReasonAsString().find(
+                                     "No feasible point obtained by PhaseOne search (Algo)"));
     EXPECT_TRUE(phaseOne->getAllStopReasons()->checkTerminate());
     EXPECT_FALSE(currentPhaseOneRules().any());
     EXPECT_EQ("", phaseOne->getAlgoComment());
@@ -256,8 +253,8 @@ TEST_F(PhaseOneTest, AChildRunThatThrowsPutsTheDefaultRulesBack)
         ProcessStateGuard perCase;
         records.clear();
         const auto allParams = params({-2, -2}, {"MAX_BB_EVAL 100"});
-        auto evaluator = halfPlaneEB(records, sol,
-                                     [](const std::vector<double>& x) { return 1.0 + x[0] * x[0]; });
+        auto evaluator = halfPlaneEB(
+            records, sol, [](const std::vector<double>& x) { return 1.0 + x[0] * x[0]; });
         evaluator->beforeBlock = [this, n](const auto&)
         {
             if (records.size() >= n)
@@ -337,7 +334,7 @@ struct MainStepRun
 };
 
 MainStepRun runMainStep(const std::shared_ptr<AllParameters>& allParams,
-                           const std::shared_ptr<Evaluator>& evaluator)
+                        const std::shared_ptr<Evaluator>& evaluator)
 {
     MainStepRun run;
     StreamCapture out(std::cout);
@@ -456,19 +453,22 @@ TEST(PhaseOneQarnoExe, CtrlCInPhaseOneEndsWithStatusZeroReportsAndFiles)
     TempDir dir;
     writeTextFile(dir.file("param.txt"), "DIMENSION 2\n"
                                          "X0 ( 15.3 0.2 )\n"
-                                         "BB_EXE " + testBBExe() + "\n"
-                                         "BB_OUTPUT_TYPE OBJ EB\n"
-                                         "MAX_BB_EVAL 50\n"
-                                         "ADD_SEED_TO_FILE_NAMES no\n"
-                                         "CACHE_FILE cache.txt\n"
-                                         "HOT_RESTART_WRITE_FILES yes\n");
+                                         "BB_EXE " +
+                                             testBBExe() +
+                                             "\n"
+                                             "BB_OUTPUT_TYPE OBJ EB\n"
+                                             "MAX_BB_EVAL 50\n"
+                                             "ADD_SEED_TO_FILE_NAMES no\n"
+                                             "CACHE_FILE cache.txt\n"
+                                             "HOT_RESTART_WRITE_FILES yes\n");
     ScopedEnv mode("QARNO_TEST_BB_MODE", std::string("interrupt"));
     ScopedEnv log("QARNO_TEST_BB_LOG", dir.file("runs.txt"));
     ScopedEnv at("QARNO_TEST_INTERRUPT_AT", std::string("2"));
     const auto result =
         runProgram("/bin/sh",
-                   {"-c", "QARNO_TEST_SIGNAL_PID=$$; export QARNO_TEST_SIGNAL_PID; exec \"$0\" "
-                          "param.txt",
+                   {"-c",
+                    "QARNO_TEST_SIGNAL_PID=$$; export QARNO_TEST_SIGNAL_PID; exec \"$0\" "
+                    "param.txt",
                     qarnoExe()},
                    dir.path());
 
@@ -479,8 +479,7 @@ TEST(PhaseOneQarnoExe, CtrlCInPhaseOneEndsWithStatusZeroReportsAndFiles)
     EXPECT_NE(std::string::npos, result.out.find("Best infeasible solution")) << result.out;
     EXPECT_NE(std::string::npos, result.out.find("Blackbox evaluations: 2\n")) << result.out;
     EXPECT_EQ(2u, cachedPointsOf(readTextFile(dir.file("cache.txt"))).size());
-    EXPECT_NE(std::string::npos,
-              readTextFile(dir.file("hotrestart.txt")).find("NB_BB_EVAL 2\n"));
+    EXPECT_NE(std::string::npos, readTextFile(dir.file("hotrestart.txt")).find("NB_BB_EVAL 2\n"));
 }
 
 } // namespace

@@ -106,8 +106,7 @@ TrainedModel trainModel(const std::vector<Fn>& outputs, bool build = true)
 {
     const TESKORA::Matrix X = trainingInputs();
     TrainedModel trained;
-    trained.trainingSet =
-        std::make_shared<TESKORA::TrainingSet>(X, trainingOutputs(X, outputs));
+    trained.trainingSet = std::make_shared<TESKORA::TrainingSet>(X, trainingOutputs(X, outputs));
     trained.model.reset(TESKORA::Surrogate_Factory(*trained.trainingSet, "TYPE PRS RIDGE 0"));
     if (build)
     {
@@ -121,7 +120,7 @@ class CountingPRS : public TESKORA::Surrogate_PRS
 {
 public:
     explicit CountingPRS(TESKORA::TrainingSet& ts)
-      : TESKORA::Surrogate_PRS(ts, TESKORA::Surrogate_Parameters("TYPE PRS RIDGE 0"))
+        : TESKORA::Surrogate_PRS(ts, TESKORA::Surrogate_Parameters("TYPE PRS RIDGE 0"))
     {
     }
     using TESKORA::Surrogate_PRS::predict_private;
@@ -180,8 +179,8 @@ std::vector<double> valuesOf(const std::string& bbo)
 std::vector<std::string> shownMessages(const std::string& modelDisplay, int displayDegree)
 {
     const TrainedModel trained = trainModel({objective, pbConstraint, ebConstraint});
-    QuadModelEvaluator evaluator(makeEvalParameters({BBOT::OBJ, BBOT::PB, BBOT::EB}),
-                                 trained.model, modelDisplay, fixedVariable());
+    QuadModelEvaluator evaluator(makeEvalParameters({BBOT::OBJ, BBOT::PB, BBOT::EB}), trained.model,
+                                 modelDisplay, fixedVariable());
     Block block = makeBlock({{0, 0}, {1, 0}});
     block[0]->setTag(7);
     block[1]->setTag(8);
@@ -207,9 +206,8 @@ TEST(QuadModelEvaluator, IsASurrogateEvaluatorAndNeedsAModel)
 {
     ProcessStateGuard guard;
     const auto params = makeEvalParameters({BBOT::OBJ});
-    EXPECT_EQ("Evaluator: a model is required (nullptr)", messageOf([&] {
-                  QuadModelEvaluator(params, nullptr, "X", fixedVariable());
-              }));
+    EXPECT_EQ("Evaluator: a model is required (nullptr)",
+              messageOf([&] { QuadModelEvaluator(params, nullptr, "X", fixedVariable()); }));
 
     const TrainedModel trained = trainModel({objective});
     const QuadModelEvaluator evaluator(params, trained.model, "", fixedVariable());
@@ -234,14 +232,11 @@ TEST(QuadModelEvaluator, PredictionsFollowTheOutputTypes)
     {
         const char* label;
         BBOutputTypeList bbot;
-        std::vector<Fn> modelOutputs; // objective, then constraints in bbot order
+        std::vector<Fn> modelOutputs;   // objective, then constraints in bbot order
         std::vector<Expected> expected; // at (0, 0), (1, 0), (1/3, 1/3)
     };
     const std::vector<Case> cases = {
-        {"OBJ alone",
-         {BBOT::OBJ},
-         {objective},
-         {{{1}, 1, 0}, {{2}, 2, 0}, {{f3}, f3, 0}}},
+        {"OBJ alone", {BBOT::OBJ}, {objective}, {{{1}, 1, 0}, {{2}, 2, 0}, {{f3}, f3, 0}}},
         {"EB not violated below epsilon, violated at 0.1",
          {BBOT::OBJ, BBOT::PB, BBOT::EB},
          {objective, pbConstraint, ebConstraint},
@@ -305,8 +300,7 @@ TEST(QuadModelEvaluator, PredictionsFollowTheOutputTypes)
                 }
                 else
                 {
-                    EXPECT_NEAR(c.expected[i].h, block[i]->getH(EvalType::SGTE).todouble(),
-                                1e-12);
+                    EXPECT_NEAR(c.expected[i].h, block[i]->getH(EvalType::SGTE).todouble(), 1e-12);
                 }
             }
         }
@@ -448,8 +442,8 @@ TEST(QuadModelEvaluator, ModelNotBuilt)
 {
     ProcessStateGuard guard;
     const TrainedModel untrained = trainModel({objective, pbConstraint}, false);
-    const QuadModelEvaluator evaluator(makeEvalParameters({BBOT::OBJ, BBOT::PB}),
-                                       untrained.model, "", fixedVariable());
+    const QuadModelEvaluator evaluator(makeEvalParameters({BBOT::OBJ, BBOT::PB}), untrained.model,
+                                       "", fixedVariable());
     Block block = makeBlock({{0, 0}, {1, 1}});
     std::vector<bool> countEval;
     std::ostringstream diagnostics;
@@ -489,9 +483,15 @@ TEST(QuadModelEvaluator, ConstraintViolation)
     const std::vector<Case> cases = {
         {"no constraint", {7}, {BBOT::OBJ}, 0},
         {"PB norm", {7, 3, 4}, {BBOT::OBJ, BBOT::PB, BBOT::PB}, 5},
-        {"satisfied or within epsilon", {-2, 0, eps, 1e-14}, {BBOT::PB, BBOT::PB, BBOT::PB, BBOT::EB}, 0},
+        {"satisfied or within epsilon",
+         {-2, 0, eps, 1e-14},
+         {BBOT::PB, BBOT::PB, BBOT::PB, BBOT::EB},
+         0},
         {"just above epsilon", {1.5 * eps}, {BBOT::PB}, 1.5 * eps},
-        {"objective and others ignored", {9, 9, 9, 2}, {BBOT::OBJ, BBOT::CNT_EVAL, BBOT::BBO_UNDEFINED, BBOT::PB}, 2},
+        {"objective and others ignored",
+         {9, 9, 9, 2},
+         {BBOT::OBJ, BBOT::CNT_EVAL, BBOT::BBO_UNDEFINED, BBOT::PB},
+         2},
         {"undefined skipped", {UNDEF, 3, UNDEF}, {BBOT::EB, BBOT::PB, BBOT::PB}, 3},
         // INF itself, not its square root.
         {"EB violated", {3, 0.1, 4}, {BBOT::PB, BBOT::EB, BBOT::PB}, INF},
@@ -520,9 +520,11 @@ TEST(QuadModelEvaluator, ConstraintViolation)
 
     CerrCapture err;
     Double h = -1.0;
-    EXPECT_EQ("QuadModelEvaluator::evalH() called with an invalid bbo argument", messageOf([&] {
-                  QuadModelEvaluator::evalH(makeArray({1, 2}), {BBOT::OBJ}, h);
-              }));
+    EXPECT_EQ("QuadModelEvaluator::evalH() called with an invalid bbo argument",
+              messageOf(
+                  [&] {
+                      QuadModelEvaluator::evalH(makeArray({1, 2}), {BBOT::OBJ}, h);
+                  }));
     EXPECT_EQ("QuadModelEvaluator::evalH() called with an invalid bbo argument\n", err.text());
     EXPECT_EQ(0.0, h.todouble());
 }

@@ -30,7 +30,8 @@ class QuadModelRuns : public ::testing::TestWithParam<std::tuple<size_t, bool>>
 
 std::string runName(const ::testing::TestParamInfo<std::tuple<size_t, bool>>& info)
 {
-    return modelProblems()[std::get<0>(info.param)].name + (std::get<1>(info.param) ? "ClearQueue" : "KeepQueue");
+    return modelProblems()[std::get<0>(info.param)].name +
+           (std::get<1>(info.param) ? "ClearQueue" : "KeepQueue");
 }
 
 } // namespace
@@ -56,8 +57,9 @@ TEST_P(QuadModelRuns, EndWithoutStalePointsAndReportOnlyRealSuccesses)
     // One mega-iteration; its success is that of the model's points.
     ASSERT_EQ(1u, watch.turns.size());
     const auto& turn = watch.turns[0];
-    EXPECT_TRUE(turn.honest()) << "success " << enumStr(turn.success) << ", best before " << turn.bestBefore
-                               << ", best of the model's points " << turn.bestNew;
+    EXPECT_TRUE(turn.honest()) << "success " << enumStr(turn.success) << ", best before "
+                               << turn.bestBefore << ", best of the model's points "
+                               << turn.bestNew;
     // The seed, X0, and at most the model's best feasible and infeasible
     // points: no surrogate point reached the blackbox, none stays queued.
     EXPECT_LE(h.bbEvalCount(), problem.seed.size() + 1 + 2);
@@ -72,4 +74,5 @@ TEST_P(QuadModelRuns, EndWithoutStalePointsAndReportOnlyRealSuccesses)
 }
 
 INSTANTIATE_TEST_SUITE_P(Problems, QuadModelRuns,
-                         ::testing::Combine(::testing::Range<size_t>(0, 4), ::testing::Bool()), runName);
+                         ::testing::Combine(::testing::Range<size_t>(0, 4), ::testing::Bool()),
+                         runName);

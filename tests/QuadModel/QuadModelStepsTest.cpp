@@ -28,8 +28,8 @@ using namespace QarnoTest;
 
 namespace
 {
-const std::vector<std::vector<double>> GRID = {{-1, -2}, {0.5, -2}, {2, -2}, {-1, -0.5}, {0.5, -0.5},
-                                               {2, -0.5}, {-1, 1},   {0.5, 1}, {2, 1}};
+const std::vector<std::vector<double>> GRID = {
+    {-1, -2}, {0.5, -2}, {2, -2}, {-1, -0.5}, {0.5, -0.5}, {2, -0.5}, {-1, 1}, {0.5, 1}, {2, 1}};
 
 std::shared_ptr<EvalPoint> centre(const std::vector<double>& x)
 {
@@ -43,7 +43,8 @@ struct IterationRun
     IterationRun(const std::string& bbOutputType = "OBJ PB", const Analytic& f = constrainedBowl,
                  const std::vector<std::string>& lines = {})
         : h(2, bbOutputType, f, {{0, 0}}, lines),
-          algo(std::make_unique<QuadModelAlgo>(h.root.get(), h.makeStopReasons(), h.runParams(), h.pbParams()))
+          algo(std::make_unique<QuadModelAlgo>(h.root.get(), h.makeStopReasons(), h.runParams(),
+                                               h.pbParams()))
     {
     }
 
@@ -53,8 +54,8 @@ struct IterationRun
                                 const std::shared_ptr<MeshBase>& mesh = nullptr)
     {
         iteration.reset();
-        mega = std::make_unique<QuadModelMegaIteration>(algo.get(), 0, std::make_shared<Barrier>(INF, Point(2)),
-                                                        SuccessType::NOT_EVALUATED);
+        mega = std::make_unique<QuadModelMegaIteration>(
+            algo.get(), 0, std::make_shared<Barrier>(INF, Point(2)), SuccessType::NOT_EVALUATED);
         iteration = std::make_unique<QuadModelIteration>(mega.get(), centre(frameCenter), 0, mesh);
         return *iteration;
     }
@@ -120,7 +121,10 @@ TEST(QuadModelUpdate, FailedPointsCountsAndOutputColumns)
 {
     // Outputs PB then OBJ: the training row is f, then the PB value; a
     // failed evaluation never enters.
-    IterationRun run("PB OBJ", [](const std::vector<double>& x) { return std::vector<double>{x[0] - x[1], x[0] * x[0]}; });
+    IterationRun run("PB OBJ",
+                     [](const std::vector<double>& x) {
+                         return std::vector<double>{x[0] - x[1], x[0] * x[0]};
+                     });
     run.h.evc->evaluator->evalOk = [](const EvalPoint& x) { return x[0].todouble() != 3; };
     run.h.seedCache({{1, 2}, {3, 3}});
     run.iterate({1, 2});
@@ -162,7 +166,8 @@ TEST(QuadModelUpdate, WithoutTheCacheNothingIsSelected)
 TEST(QuadModelOptimize, BoundsFixedVariablesAndRestoredQueue)
 {
     // Every training point has y = 0.5: y is fixed, x ranges over [-1, 2].
-    IterationRun run("OBJ", [](const std::vector<double>& x) { return std::vector<double>{constrainedBowl(x)[0]}; });
+    IterationRun run("OBJ", [](const std::vector<double>& x)
+                     { return std::vector<double>{constrainedBowl(x)[0]}; });
     run.h.seedCache({{-1, 0.5}, {0, 0.5}, {1.5, 0.5}, {2, 0.5}});
     run.iterate({0, 0.5});
     ASSERT_TRUE(run.update());
@@ -204,8 +209,9 @@ TEST(QuadModelOptimize, RefusalsLeaveTheQueueAsItWas)
     ASSERT_TRUE(run.update());
     {
         QuadModelOptimize optimize(run.iteration.get(), run.h.pbParams());
-        EXPECT_EQ("A frameCenter must be available and within bounds to set X0 for quad optimization.",
-                  messageOf([&] { optimize.start(); }));
+        EXPECT_EQ(
+            "A frameCenter must be available and within bounds to set X0 for quad optimization.",
+            messageOf([&] { optimize.start(); }));
     }
     EXPECT_TRUE(before == queueSettings());
 
@@ -247,13 +253,15 @@ TEST(QuadModelSinglePass, ProposesPointsWithoutEvaluatingThem)
         bool points;
     };
     const std::vector<Case> cases = {
-        {"enough points", GRID, "A single pass to create trial point has been completed successfully.", true},
+        {"enough points", GRID,
+         "A single pass to create trial point has been completed successfully.", true},
         {"too few points", {{0.5, -0.5}}, "Not enough points to build model", false},
     };
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.label);
-        ModelSearchHarness h(2, "OBJ PB", constrainedBowl, {{0, 0}}, {"TESKORA_MIN_POINTS_FOR_MODEL 2"});
+        ModelSearchHarness h(2, "OBJ PB", constrainedBowl, {{0, 0}},
+                             {"TESKORA_MIN_POINTS_FOR_MODEL 2"});
         QuadModelAlgo algo(h.root.get(), h.makeStopReasons(), h.runParams(), h.pbParams());
         h.seedCache(c.seed);
         const size_t evaluated = h.bbEvalCount();
@@ -277,8 +285,8 @@ TEST(QuadModelOptimize, TheInnerRunGoesWithoutSearchesLimitsOrUserCalls)
     // The user's run asks for every search, a single iteration, a small
     // hMax and the user calls: the inner run on the model takes none of them.
     IterationRun run("OBJ PB", constrainedBowl,
-                     {"NM_SEARCH yes", "QUAD_MODEL_SEARCH yes", "TESKORA_SEARCH yes", "USER_CALLS_ENABLED yes",
-                      "MAX_ITERATIONS 1", "H_MAX_0 1"});
+                     {"NM_SEARCH yes", "QUAD_MODEL_SEARCH yes", "TESKORA_SEARCH yes",
+                      "USER_CALLS_ENABLED yes", "MAX_ITERATIONS 1", "H_MAX_0 1"});
     run.h.seedCache(GRID);
     run.iterate({0.5, -0.5});
     ASSERT_TRUE(run.update());
@@ -298,12 +306,14 @@ TEST(QuadModelOptimize, TheInnerRunGoesWithoutSearchesLimitsOrUserCalls)
     }
 
     const RunParameters& inner = *optimize.getOptRunParams();
-    for (const char* flag : {"NM_SEARCH", "QUAD_MODEL_SEARCH", "TESKORA_SEARCH", "USER_CALLS_ENABLED"})
+    for (const char* flag :
+         {"NM_SEARCH", "QUAD_MODEL_SEARCH", "TESKORA_SEARCH", "USER_CALLS_ENABLED"})
     {
         SCOPED_TRACE(flag);
         EXPECT_FALSE(inner.getAttributeValue<bool>(flag));
     }
-    EXPECT_EQ(std::numeric_limits<size_t>::max(), inner.getAttributeValue<size_t>("MAX_ITERATIONS"));
+    EXPECT_EQ(std::numeric_limits<size_t>::max(),
+              inner.getAttributeValue<size_t>("MAX_ITERATIONS"));
     EXPECT_EQ(Double(INF), inner.getAttributeValue<Double>("H_MAX_0"));
     optimize.end();
 }
@@ -318,7 +328,8 @@ TEST(QuadModelSinglePass, SurrogateValuesOfTheCacheAreClearedFirst)
     for (const auto& x : {GRID[0], GRID[4]})
     {
         EvalPoint cached;
-        ASSERT_EQ(1u, CacheBase::getInstance()->find(Point(makeArray(x)), cached, EvalType::UNDEFINED));
+        ASSERT_EQ(1u,
+                  CacheBase::getInstance()->find(Point(makeArray(x)), cached, EvalType::UNDEFINED));
         cached.setBBO("0 -1", {BBOutputType::OBJ, BBOutputType::PB}, EvalType::SGTE, true);
         ASSERT_TRUE(CacheBase::getInstance()->update(cached, EvalType::SGTE));
     }

@@ -29,7 +29,8 @@ namespace
 class MeshIteration : public Iteration
 {
 public:
-    MeshIteration(const Step* parent, std::shared_ptr<MeshBase> mesh, std::shared_ptr<EvalPoint> frameCenter)
+    MeshIteration(const Step* parent, std::shared_ptr<MeshBase> mesh,
+                  std::shared_ptr<EvalPoint> frameCenter)
         : Iteration(parent, 0), _mesh(std::move(mesh)), _frameCenter(std::move(frameCenter))
     {
     }
@@ -63,7 +64,8 @@ struct ProjectionRun
     explicit ProjectionRun(size_t n, bool withMesh = true)
         : h(n, "OBJ", sphere, {std::vector<double>(n, 0.0)})
     {
-        model = std::make_unique<TeskoraModel>(h.root.get(), h.makeStopReasons(), h.runParams(), h.pbParams());
+        model = std::make_unique<TeskoraModel>(h.root.get(), h.makeStopReasons(), h.runParams(),
+                                               h.pbParams());
         std::shared_ptr<MeshBase> mesh;
         if (withMesh)
         {
@@ -214,7 +216,6 @@ TEST(Projection, TrialPointsOfTheOraclePoints)
     EXPECT_TRUE(projection.run());
     EXPECT_GT(run.h.bbEvalCount(), before);
     projection.end();
-
 }
 
 TEST(Projection, CachedProjectionAndMissingMesh)

@@ -295,8 +295,7 @@ TEST(TeskoraModelEvaluator, IsASurrogateEvaluatorOfAModel)
     // size_t.
     EXPECT_EQ("TeskoraModelEvaluator: TESKORA_MODEL_FEASIBILITY not valid",
               messageOf(
-                  [&]
-                  {
+                  [&] {
                       TeskoraModelEvaluator(params, s.model.get(), "", 0.5, Feas::UNDEFINED, 0.0,
                                             fixedVariable());
                   }));
@@ -331,7 +330,9 @@ TEST(TeskoraModelEvaluator, FormulationsFromThePredictions)
                                         p.m(2) - 0.5 * p.s(2)};
          }},
         {"FS without diversification", types, "FS", Feas::C, C3, 0, false,
-         [](const P& p) { return std::vector<double>{p.m(0), p.m(1), -1, p.m(2)}; }},
+         [](const P& p) {
+             return std::vector<double>{p.m(0), p.m(1), -1, p.m(2)};
+         }},
         {"FSP", types, "FSP", Feas::C, C3, 0.5, true,
          [pf](const P& p)
          {
@@ -345,19 +346,26 @@ TEST(TeskoraModelEvaluator, FormulationsFromThePredictions)
                                         p.m(2) - 0.5 * p.s(2)};
          }},
         {"EFI", types, "EFI", Feas::C, C3, 0.5, true,
-         [efi](const P& p) { return std::vector<double>{-efi(p), -1, -1, -1}; }},
+         [efi](const P& p) {
+             return std::vector<double>{-efi(p), -1, -1, -1};
+         }},
         {"EFIS", types, "EFIS", Feas::C, C3, 0.5, true,
-         [efi](const P& p) { return std::vector<double>{-efi(p) - 0.5 * p.s(0), -1, -1, -1}; }},
-        {"EFIM", types, "EFIM", Feas::C, C3, 0.5, true, [efi, mu](const P& p)
-         { return std::vector<double>{-efi(p) - 0.5 * p.s(0) * mu(p), -1, -1, -1}; }},
+         [efi](const P& p) {
+             return std::vector<double>{-efi(p) - 0.5 * p.s(0), -1, -1, -1};
+         }},
+        {"EFIM", types, "EFIM", Feas::C, C3, 0.5, true,
+         [efi, mu](const P& p) {
+             return std::vector<double>{-efi(p) - 0.5 * p.s(0) * mu(p), -1, -1, -1};
+         }},
         {"EFIC", types, "EFIC", Feas::C, C3, 0.5, true,
-         [efi, mu, pf](const P& p)
-         {
+         [efi, mu, pf](const P& p) {
              return std::vector<double>{-efi(p) - 0.5 * (p.ei(0) * mu(p) + pf(p) * p.s(0)), -1, -1,
                                         -1};
          }},
         {"PFI", types, "PFI", Feas::C, C3, 0.5, true,
-         [pf](const P& p) { return std::vector<double>{-p.cdf(0) * pf(p), -1, -1, -1}; }},
+         [pf](const P& p) {
+             return std::vector<double>{-p.cdf(0) * pf(p), -1, -1, -1};
+         }},
         {"FSP on the aggregate column of H",
          "OBJ PB PB",
          "FSP",
@@ -627,7 +635,10 @@ TEST(TeskoraModelEvaluator, ConstraintViolation)
     CerrCapture err;
     Double h = -1.0;
     EXPECT_EQ("TeskoraModelEvaluator::evalH() called with an invalid bbo argument",
-              messageOf([&] { TeskoraModelEvaluator::evalH(makeArray({1, 2}), {BBOT::OBJ}, h); }));
+              messageOf(
+                  [&] {
+                      TeskoraModelEvaluator::evalH(makeArray({1, 2}), {BBOT::OBJ}, h);
+                  }));
     EXPECT_EQ("TeskoraModelEvaluator::evalH() called with an invalid bbo argument\n", err.text());
     EXPECT_EQ(0.0, h.todouble());
 }

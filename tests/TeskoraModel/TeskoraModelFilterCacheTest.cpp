@@ -37,7 +37,8 @@ struct FilterRun
 {
     explicit FilterRun(const std::vector<Seed>& seeds, const std::vector<std::string>& lines = {},
                        const std::string& bbOutputType = "OBJ PB", double meshSize = 0.0)
-        : h(2, bbOutputType, [](const std::vector<double>& x) { return x; }, {{0, 0}}, lines)
+        : h(
+              2, bbOutputType, [](const std::vector<double>& x) { return x; }, {{0, 0}}, lines)
     {
         const BBOutputTypeList types = stringToBBOutputTypeList(bbOutputType);
         for (const Seed& s : seeds)
@@ -62,7 +63,8 @@ struct FilterRun
             fixed->setDeltas(1, 0.8 * meshSize, 0.8 * meshSize);
             mesh = fixed;
         }
-        model = std::make_unique<TeskoraModel>(h.root.get(), h.makeStopReasons(), h.runParams(), h.pbParams(), mesh);
+        model = std::make_unique<TeskoraModel>(h.root.get(), h.makeStopReasons(), h.runParams(),
+                                               h.pbParams(), mesh);
     }
 
     ModelSearchHarness h;
@@ -73,7 +75,6 @@ struct FilterRun
 class FilterProbe : public TeskoraModelFilterCache
 {
 public:
-    using TeskoraModelFilterCache::TeskoraModelFilterCache;
     using TeskoraModelFilterCache::_cachePoints;
     using TeskoraModelFilterCache::_distMin;
     using TeskoraModelFilterCache::_distToEvaluated;
@@ -81,11 +82,13 @@ public:
     using TeskoraModelFilterCache::_hmax;
     using TeskoraModelFilterCache::_hmaxLimit;
     using TeskoraModelFilterCache::_isolation;
+    using TeskoraModelFilterCache::TeskoraModelFilterCache;
 
     // The coordinates of candidate i; empty for -1.
     std::vector<double> coordsOf(int i) const
     {
-        return i < 0 ? std::vector<double>() : QarnoTest::coordsOf({_cachePoints[static_cast<size_t>(i)]})[0];
+        return i < 0 ? std::vector<double>()
+                     : QarnoTest::coordsOf({_cachePoints[static_cast<size_t>(i)]})[0];
     }
 };
 
@@ -134,7 +137,8 @@ size_t occurrences(const std::string& text, const std::string& what)
 
 const char* const BEST = "Select the best point";
 const char* const DISTANT = "Select the most distant point";
-const char* const MIN_DIST = "Select the best point but with a minimum distance to points already selected";
+const char* const MIN_DIST =
+    "Select the best point but with a minimum distance to points already selected";
 const char* const HMAX = "Select the best points with a good enough value of hmax";
 const char* const ISOLATION = "Select point with highest isolation number";
 const char* const DENSITY = "Select point with highest density number";
@@ -195,45 +199,80 @@ TEST(TeskoraModelFilterCache, EachMethodsChoiceAndTieBreak)
          {{{0, 0}, nullptr, "1 -1"}, {{1, 0}, nullptr, "1 -1"}},
          FilterSelectionMethod::BEST,
          {0, 0}},
-        {"0: equal h, smaller f", {{{0, 0}, nullptr, "2 -1"}, {{1, 0}, nullptr, "1 -1"}}, FilterSelectionMethod::BEST, {1, 0}},
-        {"0: smaller h first", {{{0, 0}, nullptr, "-5 2"}, {{1, 0}, nullptr, "9 -1"}}, FilterSelectionMethod::BEST, {1, 0}},
+        {"0: equal h, smaller f",
+         {{{0, 0}, nullptr, "2 -1"}, {{1, 0}, nullptr, "1 -1"}},
+         FilterSelectionMethod::BEST,
+         {1, 0}},
+        {"0: smaller h first",
+         {{{0, 0}, nullptr, "-5 2"}, {{1, 0}, nullptr, "9 -1"}},
+         FilterSelectionMethod::BEST,
+         {1, 0}},
         {"0: never a point already evaluated",
          {{{0, 0}, "0 -1", "0 -1"}, {{1, 0}, nullptr, "5 -1"}},
          FilterSelectionMethod::BEST,
          {1, 0}},
-        {"1: a tie goes to the later", {origin, {{-1, 0}, nullptr, "1 -1"}, {{1, 0}, nullptr, "1 -1"}},
-         FilterSelectionMethod::MOST_DISTANT, {1, 0}},
-        {"1: the farthest", {origin, {{-3, 0}, nullptr, "1 -1"}, {{1, 0}, nullptr, "0 -1"}},
-         FilterSelectionMethod::MOST_DISTANT, {-3, 0}},
+        {"1: a tie goes to the later",
+         {origin, {{-1, 0}, nullptr, "1 -1"}, {{1, 0}, nullptr, "1 -1"}},
+         FilterSelectionMethod::MOST_DISTANT,
+         {1, 0}},
+        {"1: the farthest",
+         {origin, {{-3, 0}, nullptr, "1 -1"}, {{1, 0}, nullptr, "0 -1"}},
+         FilterSelectionMethod::MOST_DISTANT,
+         {-3, 0}},
         // Method 0 takes (1.2, 0), the best; method 2, having met (0, 1.5),
         // wants the next ones at least 1.5 away from the evaluated points.
         {"0: the best whatever its distance",
-         {origin, {{-1, 0}, nullptr, "5 -1"}, {{0, 1.5}, nullptr, "1 -1"}, {{1.2, 0}, nullptr, "0 -1"}},
-         FilterSelectionMethod::BEST, {1.2, 0}},
+         {origin,
+          {{-1, 0}, nullptr, "5 -1"},
+          {{0, 1.5}, nullptr, "1 -1"},
+          {{1.2, 0}, nullptr, "0 -1"}},
+         FilterSelectionMethod::BEST,
+         {1.2, 0}},
         {"2: the distance threshold moves with the best",
-         {origin, {{-1, 0}, nullptr, "5 -1"}, {{0, 1.5}, nullptr, "1 -1"}, {{1.2, 0}, nullptr, "0 -1"}},
-         FilterSelectionMethod::BEST_MIN_DISTANCE, {0, 1.5}},
+         {origin,
+          {{-1, 0}, nullptr, "5 -1"},
+          {{0, 1.5}, nullptr, "1 -1"},
+          {{1.2, 0}, nullptr, "0 -1"}},
+         FilterSelectionMethod::BEST_MIN_DISTANCE,
+         {0, 1.5}},
         {"2: the mesh norm widens the threshold",
-         {origin, {{-1, 0}, nullptr, "5 -1"}, {{0, 1.5}, nullptr, "1 -1"}, {{1.2, 0}, nullptr, "0 -1"}},
-         FilterSelectionMethod::BEST_MIN_DISTANCE, {-1, 0}, 1.0},
+         {origin,
+          {{-1, 0}, nullptr, "5 -1"},
+          {{0, 1.5}, nullptr, "1 -1"},
+          {{1.2, 0}, nullptr, "0 -1"}},
+         FilterSelectionMethod::BEST_MIN_DISTANCE,
+         {-1, 0},
+         1.0},
         // The limit starts at -1 and becomes 2 hmax of each best found.
         {"3: best f under the limit",
          {{{0, 0}, nullptr, "1 -1"}, {{1, 0}, nullptr, "0 -2"}, {{2, 0}, nullptr, "-5 3"}},
-         FilterSelectionMethod::BEST_GOOD_HMAX, {1, 0}},
+         FilterSelectionMethod::BEST_GOOD_HMAX,
+         {1, 0}},
         {"3: the limit tightens after a best",
          {{{0, 0}, nullptr, "1 -1"}, {{1, 0}, nullptr, "0 -1.5"}, {{2, 0}, nullptr, "-5 3"}},
-         FilterSelectionMethod::BEST_GOOD_HMAX, {0, 0}},
+         FilterSelectionMethod::BEST_GOOD_HMAX,
+         {0, 0}},
         {"3: not within the mesh norm of an evaluated point",
          {origin, {{1, 0}, nullptr, "0 -1"}, {{3, 0}, nullptr, "1 -1"}},
-         FilterSelectionMethod::BEST_GOOD_HMAX, {3, 0}, 2.0},
-        {"3: only predicted feasible points", {{{0, 0}, nullptr, "1 2"}, {{1, 0}, nullptr, "0 3"}},
-         FilterSelectionMethod::BEST_GOOD_HMAX, {}},
-        {"4: a tie goes to the first", {{{0, 0}, nullptr, "1 -1"}, {{5, 0}, nullptr, "1 -1"}},
-         FilterSelectionMethod::HIGHEST_ISOLATION, {0, 0}},
+         FilterSelectionMethod::BEST_GOOD_HMAX,
+         {3, 0},
+         2.0},
+        {"3: only predicted feasible points",
+         {{{0, 0}, nullptr, "1 2"}, {{1, 0}, nullptr, "0 3"}},
+         FilterSelectionMethod::BEST_GOOD_HMAX,
+         {}},
+        {"4: a tie goes to the first",
+         {{{0, 0}, nullptr, "1 -1"}, {{5, 0}, nullptr, "1 -1"}},
+         FilterSelectionMethod::HIGHEST_ISOLATION,
+         {0, 0}},
         // Density numbers 3, 4, 4 within 1, 2 and 3; (0, 0) is evaluated.
         {"5: the densest, the first of a tie",
-         {{{0, 0}, "0 0", "0 -1"}, {{1, 0}, nullptr, "1 -1"}, {{2, 0}, nullptr, "1 -1"}, {{3, 0}, nullptr, "1 -1"}},
-         FilterSelectionMethod::HIGHEST_DENSITY, {2, 0}},
+         {{{0, 0}, "0 0", "0 -1"},
+          {{1, 0}, nullptr, "1 -1"},
+          {{2, 0}, nullptr, "1 -1"},
+          {{3, 0}, nullptr, "1 -1"}},
+         FilterSelectionMethod::HIGHEST_DENSITY,
+         {2, 0}},
         {"no candidate", {origin}, FilterSelectionMethod::BEST_MIN_DISTANCE, {}},
     };
     for (const Case& c : cases)
@@ -248,7 +287,8 @@ TEST(TeskoraModelFilterCache, EachMethodsChoiceAndTieBreak)
     FilterRun run({{{0, 0}, nullptr, "1 -1"}});
     FilterProbe filter(run.model.get(), 1);
     filter.start();
-    EXPECT_EQ("Method is not valid: 6", messageOf([&] { filter.applyMethod(static_cast<FilterSelectionMethod>(6)); }));
+    EXPECT_EQ("Method is not valid: 6",
+              messageOf([&] { filter.applyMethod(static_cast<FilterSelectionMethod>(6)); }));
 }
 
 TEST(TeskoraModelFilterCache, MethodCycleAndAttemptsPerPass)
@@ -263,11 +303,22 @@ TEST(TeskoraModelFilterCache, MethodCycleAndAttemptsPerPass)
     // An empty cache: every attempt fails, and a pass allows two per digit.
     const std::vector<Case> cases = {
         {"0", "FS", "Used method: 0 (total nb methods = 1)", {BEST, BEST}},
-        {"27", "FS", "Used method: 2 7 (total nb methods = 2)", {MIN_DIST, MIN_DIST, MIN_DIST, MIN_DIST}},
-        {"2345", "FS", "Used method: 2 3 4 5 (total nb methods = 4)",
+        {"27",
+         "FS",
+         "Used method: 2 7 (total nb methods = 2)",
+         {MIN_DIST, MIN_DIST, MIN_DIST, MIN_DIST}},
+        {"2345",
+         "FS",
+         "Used method: 2 3 4 5 (total nb methods = 4)",
          {MIN_DIST, HMAX, ISOLATION, DENSITY, MIN_DIST, HMAX, ISOLATION, DENSITY}},
-        {"5105", "FS", "Used method: 0 1 5 (total nb methods = 3)", {DISTANT, DENSITY, BEST, DISTANT, DENSITY, BEST}},
-        {"0", "D", "Used method: Method override. Use method 1(total nb methods = 1)", {DISTANT, DISTANT}},
+        {"5105",
+         "FS",
+         "Used method: 0 1 5 (total nb methods = 3)",
+         {DISTANT, DENSITY, BEST, DISTANT, DENSITY, BEST}},
+        {"0",
+         "D",
+         "Used method: Method override. Use method 1(total nb methods = 1)",
+         {DISTANT, DISTANT}},
         {"6789", "D", "Used method: Method override. Use method 1(total nb methods = 4)",
          std::vector<const char*>(8, DISTANT)},
     };
@@ -306,11 +357,13 @@ TEST(TeskoraModelFilterCache, NoMethodSelected)
     };
     // Digits 6 to 9 count as methods but name none, except that formulation
     // D needs no named one.
-    for (const Case& c : std::vector<Case>{{"X", "FS", true}, {"6789", "FS", true}, {"X", "D", true}, {"9", "D", false}})
+    for (const Case& c : std::vector<Case>{
+             {"X", "FS", true}, {"6789", "FS", true}, {"X", "D", true}, {"9", "D", false}})
     {
         SCOPED_TRACE(std::string(c.filter) + " " + c.formulation);
-        FilterRun run({{{0, 0}, nullptr, "1 -1"}}, {std::string("TESKORA_MODEL_FILTER ") + c.filter,
-                                                   std::string("TESKORA_MODEL_FORMULATION ") + c.formulation});
+        FilterRun run({{{0, 0}, nullptr, "1 -1"}},
+                      {std::string("TESKORA_MODEL_FILTER ") + c.filter,
+                       std::string("TESKORA_MODEL_FORMULATION ") + c.formulation});
         TeskoraModelFilterCache filter(run.model.get(), 1);
         filter.start();
         const std::string message = messageOf([&] { filter.run(); });
@@ -345,7 +398,10 @@ TEST(TeskoraModelFilterCache, GreedySelection)
     const std::vector<Case> cases = {
         // Farthest first, (0, 4); then (-3, 0), 3 from the origin and 5 from
         // (0, 4), beats (2, 0), 2 from the origin.
-        {"D: most distant points", {"TESKORA_MODEL_FORMULATION D", "TESKORA_MODEL_FILTER 0"}, 2, {{-3, 0}, {0, 4}}},
+        {"D: most distant points",
+         {"TESKORA_MODEL_FORMULATION D", "TESKORA_MODEL_FILTER 0"},
+         2,
+         {{-3, 0}, {0, 4}}},
         {"0: best points", {"TESKORA_MODEL_FILTER 0"}, 2, {{1, 0}, {2, 0}}},
         {"more wanted than candidates", {}, 10, {{-3, 0}, {0, 4}, {1, 0}, {2, 0}}},
     };
@@ -362,8 +418,8 @@ TEST(TeskoraModelFilterCache, GreedySelection)
             const std::string shown = runFilter(filter);
             EXPECT_EQ(c.selected, selectedCoords(filter));
             EXPECT_EQ(c.selected.size(), occurrences(shown, "--> Selection of search point "));
-            EXPECT_NE(std::string::npos,
-                      shown.find("Cache filter found " + std::to_string(c.selected.size()) + " points"));
+            EXPECT_NE(std::string::npos, shown.find("Cache filter found " +
+                                                    std::to_string(c.selected.size()) + " points"));
         }
     }
 }
@@ -374,8 +430,9 @@ TEST(TeskoraModelFilterCache, PicksShrinkIsolationAndExhaustMethods)
     // (0, 0) is picked, (0.5, 0) lies closer to a pick than to anything
     // dominating it and method 4 never takes it.
     {
-        FilterRun run({{{0, 0}, nullptr, "1 -1"}, {{0.5, 0}, nullptr, "1 -1"}, {{3, 0}, nullptr, "2 -1"}},
-                      {"TESKORA_MODEL_FILTER 4"});
+        FilterRun run(
+            {{{0, 0}, nullptr, "1 -1"}, {{0.5, 0}, nullptr, "1 -1"}, {{3, 0}, nullptr, "2 -1"}},
+            {"TESKORA_MODEL_FILTER 4"});
         TeskoraModelFilterCache filter(run.model.get(), 3);
         runFilter(filter);
         EXPECT_EQ((std::vector<std::vector<double>>{{0, 0}, {3, 0}}), selectedCoords(filter));

@@ -32,7 +32,8 @@ class TeskoraModelRuns : public ::testing::TestWithParam<std::tuple<size_t, bool
 
 std::string runName(const ::testing::TestParamInfo<std::tuple<size_t, bool>>& info)
 {
-    return modelProblems()[std::get<0>(info.param)].name + (std::get<1>(info.param) ? "ClearQueue" : "KeepQueue");
+    return modelProblems()[std::get<0>(info.param)].name +
+           (std::get<1>(info.param) ? "ClearQueue" : "KeepQueue");
 }
 
 } // namespace
@@ -61,13 +62,14 @@ TEST_P(TeskoraModelRuns, EndByThemselvesAndReportOnlyRealSuccesses)
     {
         const auto& turn = watch.turns[k];
         SCOPED_TRACE("mega-iteration " + std::to_string(k));
-        EXPECT_TRUE(turn.honest()) << "success " << enumStr(turn.success) << ", best before " << turn.bestBefore
-                                   << ", best of its points " << turn.bestNew;
+        EXPECT_TRUE(turn.honest()) << "success " << enumStr(turn.success) << ", best before "
+                                   << turn.bestBefore << ", best of its points " << turn.bestNew;
     }
     // The run stopped on a rule of its own, not on the blackbox budget.
     EXPECT_LT(h.bbEvalCount(), BB_BUDGET);
     const std::string stop = modelStopText(model.getAllStopReasons());
-    EXPECT_TRUE("Models optimization did not find new points" == stop || "Not enough points to build model" == stop)
+    EXPECT_TRUE("Models optimization did not find new points" == stop ||
+                "Not enough points to build model" == stop)
         << stop;
     // The inner optimisation did stop on its surrogate budget.
     EXPECT_GE(EvcInterface::getEvaluatorControl()->getTotalSgteEval(), SGTE_BUDGET);
@@ -86,4 +88,5 @@ TEST_P(TeskoraModelRuns, EndByThemselvesAndReportOnlyRealSuccesses)
 }
 
 INSTANTIATE_TEST_SUITE_P(Problems, TeskoraModelRuns,
-                         ::testing::Combine(::testing::Range<size_t>(0, 4), ::testing::Bool()), runName);
+                         ::testing::Combine(::testing::Range<size_t>(0, 4), ::testing::Bool()),
+                         runName);

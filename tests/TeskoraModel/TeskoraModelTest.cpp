@@ -33,7 +33,8 @@ namespace
 {
 TESKORA::Matrix rows(const std::vector<std::vector<double>>& points)
 {
-    TESKORA::Matrix M("M", static_cast<int>(points.size()), static_cast<int>(points.empty() ? 0 : points[0].size()));
+    TESKORA::Matrix M("M", static_cast<int>(points.size()),
+                      static_cast<int>(points.empty() ? 0 : points[0].size()));
     for (size_t i = 0; i < points.size(); ++i)
     {
         for (size_t j = 0; j < points[i].size(); ++j)
@@ -47,15 +48,18 @@ TESKORA::Matrix rows(const std::vector<std::vector<double>>& points)
 // A surrogate-model algorithm on the constrained bowl under the harness's root.
 struct TeskoraRun
 {
-    explicit TeskoraRun(const std::vector<std::string>& lines = {}, const EvcOptions& options = EvcOptions(),
-                        const std::string& bbOutputType = "OBJ PB", const Analytic& f = constrainedBowl)
+    explicit TeskoraRun(const std::vector<std::string>& lines = {},
+                        const EvcOptions& options = EvcOptions(),
+                        const std::string& bbOutputType = "OBJ PB",
+                        const Analytic& f = constrainedBowl)
         : h(2, bbOutputType, f, {{0, 0}}, lines, options)
     {
     }
 
     TeskoraModel& make(const std::shared_ptr<MeshBase>& mesh = nullptr)
     {
-        model = std::make_unique<TeskoraModel>(h.root.get(), h.makeStopReasons(), h.runParams(), h.pbParams(), mesh);
+        model = std::make_unique<TeskoraModel>(h.root.get(), h.makeStopReasons(), h.runParams(),
+                                               h.pbParams(), mesh);
         return *model;
     }
 
@@ -92,8 +96,8 @@ struct TeskoraRun
 class ThrowingPRS : public TESKORA::Surrogate_PRS
 {
 public:
-    using TESKORA::Surrogate_PRS::Surrogate_PRS;
     using TESKORA::Surrogate_PRS::predict_private;
+    using TESKORA::Surrogate_PRS::Surrogate_PRS;
     void predict_private(const TESKORA::Matrix&, TESKORA::Matrix*) override
     {
         throw TESKORA::Exception(__FILE__, __LINE__, "prediction refused");
@@ -113,7 +117,8 @@ public:
             values.push_back(constrainedBowl(x));
         }
         _trainingSet->add_points(rows(points), rows(values));
-        _model = std::make_shared<ThrowingPRS>(*_trainingSet, TESKORA::Surrogate_Parameters("TYPE PRS RIDGE 0"));
+        _model = std::make_shared<ThrowingPRS>(*_trainingSet,
+                                               TESKORA::Surrogate_Parameters("TYPE PRS RIDGE 0"));
         _model->build();
         setReady(true);
     }
@@ -138,7 +143,8 @@ TEST(TeskoraModel, NumberOfModelOutputs)
         EXPECT_EQ(c.outputs, TeskoraModel::getNbModels(c.feasibility, c.constraints));
     }
     CerrCapture err;
-    EXPECT_EQ(std::numeric_limits<size_t>::max(), TeskoraModel::getNbModels(TeskoraModelFeasibilityType::UNDEFINED, 1));
+    EXPECT_EQ(std::numeric_limits<size_t>::max(),
+              TeskoraModel::getNbModels(TeskoraModelFeasibilityType::UNDEFINED, 1));
     EXPECT_EQ("UNDEFINED TESKORA_MODEL_FEASIBILITY\n", err.text());
 }
 
@@ -162,12 +168,19 @@ TEST(TeskoraModel, InitAndItsRefusals)
     };
     const std::vector<Case> cases = {
         // An external surrogate would run the definition as a command.
-        {"EXTERN", {"TESKORA_MODEL_FORMULATION EXTERN"}, "TeskoraModel: EXTERN formulation is not supported", ""},
-        {"FS with H", {"TESKORA_MODEL_FEASIBILITY H"}, "TeskoraModel: TESKORA_MODEL_FEASIBILITY not valid",
+        {"EXTERN",
+         {"TESKORA_MODEL_FORMULATION EXTERN"},
+         "TeskoraModel: EXTERN formulation is not supported",
+         ""},
+        {"FS with H",
+         {"TESKORA_MODEL_FEASIBILITY H"},
+         "TeskoraModel: TESKORA_MODEL_FEASIBILITY not valid",
          "ERROR : Formulations FS and EIS can only be used with FeasibilityMethod C\n"},
         // Literally the output count becomes the largest size_t.
-        {"no feasibility method", {"TESKORA_MODEL_FORMULATION EFI", "TESKORA_MODEL_FEASIBILITY UNDEFINED"},
-         "TeskoraModel: TESKORA_MODEL_FEASIBILITY not valid", ""},
+        {"no feasibility method",
+         {"TESKORA_MODEL_FORMULATION EFI", "TESKORA_MODEL_FEASIBILITY UNDEFINED"},
+         "TeskoraModel: TESKORA_MODEL_FEASIBILITY not valid",
+         ""},
     };
     for (const auto& c : cases)
     {
@@ -196,7 +209,8 @@ TEST(TeskoraModel, InitAndItsRefusals)
 
 TEST(TeskoraModel, ReadinessAndFormulation)
 {
-    TeskoraRun run({"TESKORA_MODEL_FORMULATION EFI", "TESKORA_MODEL_DEFINITION TYPE PRS DEGREE 2 RIDGE 0"});
+    TeskoraRun run(
+        {"TESKORA_MODEL_FORMULATION EFI", "TESKORA_MODEL_DEFINITION TYPE PRS DEGREE 2 RIDGE 0"});
     TeskoraModel& model = run.make();
     EXPECT_EQ(TeskoraModelFormulationType::D, model.getFormulation());
 
@@ -235,14 +249,16 @@ TEST(TeskoraModel, ModelBoxAndExtendedBounds)
     EXPECT_EQ("-50 0", model.getExtendedLowerBound().display(ArrayOfDouble()));
     EXPECT_EQ("100 1", model.getExtendedUpperBound().display(ArrayOfDouble()));
 
-    EXPECT_EQ("TeskoraModel::setModelBounds() dimensions do not match",
-              messageOf([&] { model.setModelBounds(std::make_shared<TESKORA::Matrix>("X", 1, 3)); }));
+    EXPECT_EQ(
+        "TeskoraModel::setModelBounds() dimensions do not match",
+        messageOf([&] { model.setModelBounds(std::make_shared<TESKORA::Matrix>("X", 1, 3)); }));
 
     EXPECT_FALSE(model.getDeltaMNorm().isDefined());
     auto mesh = std::make_shared<FixedMesh>(run.h.pbParams());
     mesh->setDeltas(0, 3.0, 3.0);
     mesh->setDeltas(1, 4.0, 4.0);
-    TeskoraModel withMesh(run.h.root.get(), run.h.makeStopReasons(), run.h.runParams(), run.h.pbParams(), mesh);
+    TeskoraModel withMesh(run.h.root.get(), run.h.makeStopReasons(), run.h.runParams(),
+                          run.h.pbParams(), mesh);
     EXPECT_DOUBLE_EQ(5.0, withMesh.getDeltaMNorm().todouble());
 }
 
@@ -261,7 +277,10 @@ TEST(TeskoraModel, CheckHF)
     EvalPoint undefined(Point(makeArray({1, 1})));
     undefined.setBBO("- 2", {BBOutputType::OBJ, BBOutputType::PB}, EvalType::SGTE, true);
     const std::string shown = infoMessagesOf([&] { model.checkHF(undefined); });
-    EXPECT_NE(std::string::npos, shown.find("Warning: TeskoraModel::checkHF(): f is not defined and needs to be recomputed."));
+    EXPECT_NE(
+        std::string::npos,
+        shown.find(
+            "Warning: TeskoraModel::checkHF(): f is not defined and needs to be recomputed."));
     EXPECT_EQ(INF, undefined.getF(EvalType::SGTE).todouble());
     EXPECT_EQ(INF, undefined.getH(EvalType::SGTE).todouble());
 }
@@ -269,8 +288,9 @@ TEST(TeskoraModel, CheckHF)
 TEST(TeskoraModelUpdate, TrainingRowsPerFeasibilityMethod)
 {
     // Outputs OBJ EB PB: the point (1, 2) gives f = 6.25, EB = 0.5, PB = 2.
-    const Analytic f = [](const std::vector<double>& x)
-    { return std::vector<double>{constrainedBowl(x)[0], x[0] - 0.5, x[1]}; };
+    const Analytic f = [](const std::vector<double>& x) {
+        return std::vector<double>{constrainedBowl(x)[0], x[0] - 0.5, x[1]};
+    };
     struct Case
     {
         const char* feasibility;
@@ -366,7 +386,8 @@ TEST(TeskoraModelOptimize, LatinHypercubeShareOfTheBudget)
 
 TEST(TeskoraModelOptimize, OptimisesTheSurrogateAndGivesTheQueueBack)
 {
-    TeskoraRun run({"TESKORA_MODEL_DEFINITION TYPE PRS DEGREE 2 RIDGE 0", "TESKORA_MODEL_DIVERSIFICATION 0"});
+    TeskoraRun run(
+        {"TESKORA_MODEL_DEFINITION TYPE PRS DEGREE 2 RIDGE 0", "TESKORA_MODEL_DIVERSIFICATION 0"});
     run.h.seedCache(scatteredPoints(12));
     TeskoraModel& model = run.make();
     model.setX0Barrier(std::make_shared<Barrier>(INF, Point(2)));
@@ -376,8 +397,8 @@ TEST(TeskoraModelOptimize, OptimisesTheSurrogateAndGivesTheQueueBack)
     const QueueSettings before = queueSettings();
 
     TeskoraModelOptimize optimize(&model, run.h.runParams(), run.h.pbParams());
-    optimize.setupPbParameters(model.getExtendedLowerBound(), model.getExtendedUpperBound(), ArrayOfDouble(),
-                               ArrayOfDouble());
+    optimize.setupPbParameters(model.getExtendedLowerBound(), model.getExtendedUpperBound(),
+                               ArrayOfDouble(), ArrayOfDouble());
     const std::string shown = infoMessagesOf(
         [&]
         {
@@ -395,22 +416,28 @@ TEST(TeskoraModelOptimize, OptimisesTheSurrogateAndGivesTheQueueBack)
     bool nearOptimum = false;
     for (const EvalPoint& x : optimize.getOraclePoints())
     {
-        nearOptimum = nearOptimum || (std::fabs(x[0].todouble() - 1) < 1e-2 && std::fabs(x[1].todouble() + 0.5) < 1e-2);
+        nearOptimum = nearOptimum || (std::fabs(x[0].todouble() - 1) < 1e-2 &&
+                                      std::fabs(x[1].todouble() + 0.5) < 1e-2);
     }
     EXPECT_TRUE(nearOptimum);
     // The starting mesh is the reference problem's.
-    EXPECT_EQ(run.h.pbParams()->getAttributeValue<ArrayOfDouble>("INITIAL_MESH_SIZE").display(ArrayOfDouble()),
-              optimize.getOptPbParams()->getAttributeValue<ArrayOfDouble>("INITIAL_MESH_SIZE").display(ArrayOfDouble()));
+    EXPECT_EQ(run.h.pbParams()
+                  ->getAttributeValue<ArrayOfDouble>("INITIAL_MESH_SIZE")
+                  .display(ArrayOfDouble()),
+              optimize.getOptPbParams()
+                  ->getAttributeValue<ArrayOfDouble>("INITIAL_MESH_SIZE")
+                  .display(ArrayOfDouble()));
 
     // A surrogate that fails in the middle of the child run: the exception
     // passes, and the queue still gets its settings back.
     {
-        BreakableModel broken(run.h.root.get(), run.h.makeStopReasons(), run.h.runParams(), run.h.pbParams());
+        BreakableModel broken(run.h.root.get(), run.h.makeStopReasons(), run.h.runParams(),
+                              run.h.pbParams());
         broken.trainAndBreak(scatteredPoints(12));
         broken.setX0Barrier(model.getX0Barrier());
         TeskoraModelOptimize failing(&broken, run.h.runParams(), run.h.pbParams());
-        failing.setupPbParameters(model.getExtendedLowerBound(), model.getExtendedUpperBound(), ArrayOfDouble(),
-                                  ArrayOfDouble());
+        failing.setupPbParameters(model.getExtendedLowerBound(), model.getExtendedUpperBound(),
+                                  ArrayOfDouble(), ArrayOfDouble());
         EXPECT_NE(std::string::npos, messageOf([&] { failing.run(); }).find("prediction refused"));
         EXPECT_TRUE(before == queueSettings());
     }
@@ -464,7 +491,8 @@ TEST(TeskoraModelOptimize, StartingPointsFromTheCacheElseFromTheModelsBarrier)
             CacheBase::getInstance()->insert(x);
         }
         TeskoraModelOptimize optimize(&model, run.h.runParams(), run.h.pbParams());
-        optimize.setupPbParameters(ArrayOfDouble(2, c.lb), ArrayOfDouble(2, c.ub), ArrayOfDouble(), ArrayOfDouble());
+        optimize.setupPbParameters(ArrayOfDouble(2, c.lb), ArrayOfDouble(2, c.ub), ArrayOfDouble(),
+                                   ArrayOfDouble());
 
         std::vector<std::vector<double>> x0s;
         for (const Point& x0 : optimize.getOptPbParams()->getAttributeValue<ArrayOfPoint>("X0"))
@@ -492,7 +520,8 @@ TEST(TeskoraModelOptimize, WithoutAStartingPointTheStepIsSkipped)
     const QueueSettings before = queueSettings();
 
     TeskoraModelOptimize optimize(&model, run.h.runParams(), run.h.pbParams());
-    optimize.setupPbParameters(ArrayOfDouble(2, 5.0), ArrayOfDouble(2, 6.0), ArrayOfDouble(), ArrayOfDouble());
+    optimize.setupPbParameters(ArrayOfDouble(2, 5.0), ArrayOfDouble(2, 6.0), ArrayOfDouble(),
+                               ArrayOfDouble());
     bool result = true;
     const std::string shown = infoMessagesOf(
         [&]
@@ -502,8 +531,10 @@ TEST(TeskoraModelOptimize, WithoutAStartingPointTheStepIsSkipped)
             optimize.end();
         });
     EXPECT_FALSE(result);
-    EXPECT_NE(std::string::npos,
-              shown.find("No starting point within the bounds of the surrogate problem: it is not optimised."));
+    EXPECT_NE(
+        std::string::npos,
+        shown.find(
+            "No starting point within the bounds of the surrogate problem: it is not optimised."));
     EXPECT_EQ(std::string::npos, shown.find("Start step MADS (TeskoraModelOptimize)"));
     EXPECT_TRUE(optimize.getOraclePoints().empty());
     // Not a failure of the run: no stop reason, the queue untouched.
@@ -515,7 +546,8 @@ TEST(TeskoraModelOptimize, WithoutAStartingPointTheStepIsSkipped)
 TEST(TeskoraModelOptimize, TheInnerRunGoesWithoutModelSearchesOrUserCalls)
 {
     TeskoraRun run({"TESKORA_MODEL_DEFINITION TYPE PRS DEGREE 2 RIDGE 0", "QUAD_MODEL_SEARCH yes",
-                    "TESKORA_SEARCH yes", "USER_CALLS_ENABLED yes", "ANISOTROPIC_MESH yes", "H_MAX_0 1"});
+                    "TESKORA_SEARCH yes", "USER_CALLS_ENABLED yes", "ANISOTROPIC_MESH yes",
+                    "H_MAX_0 1"});
     run.h.seedCache(scatteredPoints(12));
     TeskoraModel& model = run.make();
     model.setX0Barrier(std::make_shared<Barrier>(INF, Point(2)));
@@ -527,8 +559,8 @@ TEST(TeskoraModelOptimize, TheInnerRunGoesWithoutModelSearchesOrUserCalls)
     Step::addCallback(CallbackType::MEGA_ITERATION_END, count);
 
     TeskoraModelOptimize optimize(&model, run.h.runParams(), run.h.pbParams());
-    optimize.setupPbParameters(model.getExtendedLowerBound(), model.getExtendedUpperBound(), ArrayOfDouble(),
-                               ArrayOfDouble());
+    optimize.setupPbParameters(model.getExtendedLowerBound(), model.getExtendedUpperBound(),
+                               ArrayOfDouble(), ArrayOfDouble());
     const std::string shown = infoMessagesOf(
         [&]
         {
@@ -545,7 +577,8 @@ TEST(TeskoraModelOptimize, TheInnerRunGoesWithoutModelSearchesOrUserCalls)
     }
 
     const RunParameters& inner = *optimize.getOptRunParams();
-    for (const char* flag : {"QUAD_MODEL_SEARCH", "TESKORA_SEARCH", "USER_CALLS_ENABLED", "ANISOTROPIC_MESH"})
+    for (const char* flag :
+         {"QUAD_MODEL_SEARCH", "TESKORA_SEARCH", "USER_CALLS_ENABLED", "ANISOTROPIC_MESH"})
     {
         SCOPED_TRACE(flag);
         EXPECT_FALSE(inner.getAttributeValue<bool>(flag));

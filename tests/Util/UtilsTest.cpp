@@ -1,8 +1,8 @@
 #include "Util/Utils.hpp"
 
+#include <cctype>
 #include <climits>
 #include <clocale>
-#include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -108,8 +108,8 @@ public:
             _switched = true;
             return;
         }
-        const std::string command = "localedef -i tr_TR -f ISO-8859-9 '" + _dir.file(name) +
-                                    "' >/dev/null 2>&1";
+        const std::string command =
+            "localedef -i tr_TR -f ISO-8859-9 '" + _dir.file(name) + "' >/dev/null 2>&1";
         if (std::system(command.c_str()) != 0)
         {
             return;

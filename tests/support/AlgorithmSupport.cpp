@@ -36,8 +36,9 @@ std::shared_ptr<RunParameters> makeHotRestartRunParams(size_t dimension, bool re
 }
 
 AlgorithmRun::AlgorithmRun(const EvcOptions& options, EvalType evalType, size_t dimension)
-    : harness(options, {BBOutputType::OBJ, BBOutputType::PB},
-              [](const EvalPoint& point) { return point[0].tostring() + " 0"; }, evalType)
+    : harness(
+          options, {BBOutputType::OBJ, BBOutputType::PB},
+          [](const EvalPoint& point) { return point[0].tostring() + " 0"; }, evalType)
 {
     EvcInterface::setEvaluatorControl(harness.evc);
     OutputQueue::getInstance()->initParameters(makeDisplayParameters(dimension, 2, ""));
@@ -49,7 +50,7 @@ AlgorithmRun::~AlgorithmRun()
 }
 
 FrameMegaIteration::FrameMegaIteration(const Step* parent, size_t k,
-                                     std::shared_ptr<Barrier> barrier)
+                                       std::shared_ptr<Barrier> barrier)
     : MegaIteration(parent, k, std::move(barrier), SuccessType::NOT_EVALUATED)
 {
 }
@@ -61,9 +62,8 @@ bool FrameMegaIteration::runImp()
 }
 
 FrameAlgorithm::FrameAlgorithm(const Step* parent, const std::shared_ptr<RunParameters>& runParams,
-                             const std::shared_ptr<PbParameters>& pbParams,
-                             const std::string& name,
-                             std::shared_ptr<AllStopReasons> stopReasons)
+                               const std::shared_ptr<PbParameters>& pbParams,
+                               const std::string& name, std::shared_ptr<AllStopReasons> stopReasons)
     : Algorithm(parent, std::move(stopReasons), runParams, pbParams)
 {
     setName(name);

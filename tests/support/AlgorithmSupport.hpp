@@ -49,7 +49,7 @@ class FrameMegaIteration : public QARNO_4_0_0::MegaIteration
 {
 public:
     FrameMegaIteration(const QARNO_4_0_0::Step* parent, size_t k,
-                      std::shared_ptr<QARNO_4_0_0::Barrier> barrier);
+                       std::shared_ptr<QARNO_4_0_0::Barrier> barrier);
 
     bool runResult = false;
     QARNO_4_0_0::SuccessType successToReach = QARNO_4_0_0::SuccessType::NOT_EVALUATED;
@@ -81,11 +81,11 @@ class FrameAlgorithm : public QARNO_4_0_0::Algorithm
 {
 public:
     FrameAlgorithm(const QARNO_4_0_0::Step* parent,
-                  const std::shared_ptr<QARNO_4_0_0::RunParameters>& runParams,
-                  const std::shared_ptr<QARNO_4_0_0::PbParameters>& pbParams,
-                  const std::string& name = "Test Algorithm",
-                  std::shared_ptr<QARNO_4_0_0::AllStopReasons> stopReasons =
-                      std::make_shared<QARNO_4_0_0::AllStopReasons>());
+                   const std::shared_ptr<QARNO_4_0_0::RunParameters>& runParams,
+                   const std::shared_ptr<QARNO_4_0_0::PbParameters>& pbParams,
+                   const std::string& name = "Test Algorithm",
+                   std::shared_ptr<QARNO_4_0_0::AllStopReasons> stopReasons =
+                       std::make_shared<QARNO_4_0_0::AllStopReasons>());
 
     RecordingInitialization& initialization() const;
 

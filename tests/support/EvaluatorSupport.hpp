@@ -38,7 +38,6 @@ std::vector<std::shared_ptr<QARNO_4_0_0::EvalPoint>>
 makeBlockInProgress(const std::vector<std::vector<double>>& coords,
                     QARNO_4_0_0::EvalType evalType = QARNO_4_0_0::EvalType::BB);
 
-
 /// Sets (or, with no value, unsets) an environment variable for the life of
 /// the object, then puts the previous value back.
 class ScopedEnv

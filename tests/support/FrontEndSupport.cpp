@@ -88,8 +88,8 @@ RunningProgram::RunningProgram(const std::string& program, const std::vector<std
         const int in = ::open("/dev/null", O_RDONLY);
         const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (in < 0 || o < 0 || e < 0 || ::dup2(in, 0) < 0 || ::dup2(o, 1) < 0 ||
-            ::dup2(e, 2) < 0 || 0 != ::chdir(dir.c_str()))
+        if (in < 0 || o < 0 || e < 0 || ::dup2(in, 0) < 0 || ::dup2(o, 1) < 0 || ::dup2(e, 2) < 0 ||
+            0 != ::chdir(dir.c_str()))
         {
             _exit(126);
         }
@@ -186,7 +186,9 @@ std::string testBBParameterFile(const std::string& more)
 {
     return "DIMENSION 2\n"
            "X0 ( 1 2 )\n"
-           "BB_EXE " + testBBExe() + "\n"
+           "BB_EXE " +
+           testBBExe() +
+           "\n"
            "BB_OUTPUT_TYPE OBJ PB\n"
            "ADD_SEED_TO_FILE_NAMES no\n"
            "OPPORTUNISTIC_EVAL no\n" +

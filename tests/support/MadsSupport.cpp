@@ -70,23 +70,23 @@ shiftedQuadratic(const std::vector<double>& shift, const std::string& bbOutputTy
 {
     const BBOutputTypeList types = stringToBBOutputTypeList(bbOutputType);
     const size_t nbCons = types.size() - 1;
-    return std::make_shared<FunctionEvaluator>(
-        types,
-        [shift, nbCons, constraint](const EvalPoint& x)
-        {
-            double f = 0;
-            for (size_t i = 0; i < x.size(); ++i)
-            {
-                const double d = x[i].todouble() - shift[i];
-                f += d * d;
-            }
-            std::string line = Double(f).tostring();
-            for (size_t j = 0; j < nbCons; ++j)
-            {
-                line += " " + Double(constraint(x)).tostring();
-            }
-            return line;
-        });
+    return std::make_shared<FunctionEvaluator>(types,
+                                               [shift, nbCons, constraint](const EvalPoint& x)
+                                               {
+                                                   double f = 0;
+                                                   for (size_t i = 0; i < x.size(); ++i)
+                                                   {
+                                                       const double d = x[i].todouble() - shift[i];
+                                                       f += d * d;
+                                                   }
+                                                   std::string line = Double(f).tostring();
+                                                   for (size_t j = 0; j < nbCons; ++j)
+                                                   {
+                                                       line +=
+                                                           " " + Double(constraint(x)).tostring();
+                                                   }
+                                                   return line;
+                                               });
 }
 
 MadsRunResult runMadsMainStep(const std::shared_ptr<AllParameters>& params,
@@ -133,10 +133,11 @@ MadsUnderTest::MadsUnderTest(size_t n, const std::vector<std::string>& lines,
     {
         hasX0 = hasX0 || 0 == line.rfind("X0", 0);
     }
-    params = makeMadsParameters(n, "OBJ PB",
-                                hasX0 ? std::vector<std::vector<double>>()
-                                      : std::vector<std::vector<double>>{std::vector<double>(n, 1.0)},
-                                lines);
+    params =
+        makeMadsParameters(n, "OBJ PB",
+                           hasX0 ? std::vector<std::vector<double>>()
+                                 : std::vector<std::vector<double>>{std::vector<double>(n, 1.0)},
+                           lines);
     params->checkAndComply();
     if (prepare)
     {

@@ -61,9 +61,8 @@ struct MadsUnderTest
     /// Checked parameters in dimension n with more lines; X0 all ones
     /// unless the lines give X0. `prepare` may change the checked problem
     /// parameters (which are checked again) before the Mads takes its copy.
-    explicit MadsUnderTest(
-        size_t n, const std::vector<std::string>& lines = {},
-        const std::function<void(QARNO_4_0_0::PbParameters&)>& prepare = {});
+    explicit MadsUnderTest(size_t n, const std::vector<std::string>& lines = {},
+                           const std::function<void(QARNO_4_0_0::PbParameters&)>& prepare = {});
     ~MadsUnderTest();
     MadsUnderTest(const MadsUnderTest&) = delete;
     MadsUnderTest& operator=(const MadsUnderTest&) = delete;
@@ -75,8 +74,7 @@ struct MadsUnderTest
 
 /// A `prepare` of MadsUnderTest: X0 := those points (NaN: undefined
 /// coordinate), set directly, past the checks of the parameter lines.
-std::function<void(QARNO_4_0_0::PbParameters&)>
-setX0s(const std::vector<std::vector<double>>& x0s);
+std::function<void(QARNO_4_0_0::PbParameters&)> setX0s(const std::vector<std::vector<double>>& x0s);
 
 /// A blackbox point evaluated as "f c" under the outputs OBJ PB (so h = c^2
 /// for c > 0), generated from `from` when given.

@@ -80,8 +80,7 @@ protected:
         }
         if (nullptr == center)
         {
-            throw StepException(__FILE__, __LINE__, "Test algorithm: no point to move from",
-                                this);
+            throw StepException(__FILE__, __LINE__, "Test algorithm: no point to move from", this);
         }
         const size_t n = center->size();
         const size_t i = _k % n;
@@ -160,10 +159,11 @@ protected:
 
 } // namespace
 
-EvaluatingTestAlgorithm::EvaluatingTestAlgorithm(const Step* parent, std::shared_ptr<AllStopReasons> stopReasons,
-                             const std::shared_ptr<RunParameters>& runParams,
-                             const std::shared_ptr<PbParameters>& pbParams,
-                             const std::string& name)
+EvaluatingTestAlgorithm::EvaluatingTestAlgorithm(const Step* parent,
+                                                 std::shared_ptr<AllStopReasons> stopReasons,
+                                                 const std::shared_ptr<RunParameters>& runParams,
+                                                 const std::shared_ptr<PbParameters>& pbParams,
+                                                 const std::string& name)
     : Algorithm(parent, std::move(stopReasons), runParams, pbParams)
 {
     setName(name);
@@ -240,14 +240,14 @@ bool EvaluatingTestAlgorithm::runImp()
     return successful;
 }
 
-std::shared_ptr<Algorithm> TestMainStep::createAlgorithm(AlgoKind kind,
-                                                         std::shared_ptr<AllStopReasons> stopReasons,
-                                                         const std::shared_ptr<PbParameters>& pbParams)
+std::shared_ptr<Algorithm>
+TestMainStep::createAlgorithm(AlgoKind kind, std::shared_ptr<AllStopReasons> stopReasons,
+                              const std::shared_ptr<PbParameters>& pbParams)
 {
     kindsCreated.push_back(kind);
     pbParamsGiven.push_back(pbParams);
-    auto algo = std::make_shared<EvaluatingTestAlgorithm>(this, std::move(stopReasons), _runParams, pbParams,
-                                                algoKindToString(kind));
+    auto algo = std::make_shared<EvaluatingTestAlgorithm>(this, std::move(stopReasons), _runParams,
+                                                          pbParams, algoKindToString(kind));
     algo->afterMegaIteration = afterMegaIteration;
     return algo;
 }

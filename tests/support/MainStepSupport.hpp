@@ -27,10 +27,10 @@ class EvaluatingTestAlgorithm : public QARNO_4_0_0::Algorithm
 {
 public:
     EvaluatingTestAlgorithm(const QARNO_4_0_0::Step* parent,
-                  std::shared_ptr<QARNO_4_0_0::AllStopReasons> stopReasons,
-                  const std::shared_ptr<QARNO_4_0_0::RunParameters>& runParams,
-                  const std::shared_ptr<QARNO_4_0_0::PbParameters>& pbParams,
-                  const std::string& name);
+                            std::shared_ptr<QARNO_4_0_0::AllStopReasons> stopReasons,
+                            const std::shared_ptr<QARNO_4_0_0::RunParameters>& runParams,
+                            const std::shared_ptr<QARNO_4_0_0::PbParameters>& pbParams,
+                            const std::string& name);
 
     /// With HOT_RESTART_READ_FILES and a readable HOT_RESTART_FILE: an empty
     /// mega-iteration (k 0, a barrier from the cache) filled from the file.

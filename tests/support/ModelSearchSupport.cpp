@@ -13,9 +13,9 @@
 #include "Algos/TeskoraModel/TeskoraModelMegaIteration.hpp"
 #include "Cache/CacheBase.hpp"
 #include "Eval/ComputeSuccessType.hpp"
+#include "Eval/EvalPoint.hpp"
 #include "Eval/EvaluatorControl.hpp"
 #include "Eval/EvcMainThreadInfo.hpp"
-#include "Eval/EvalPoint.hpp"
 #include "Math/Double.hpp"
 #include "Output/OutputQueue.hpp"
 #include "Type/BBOutputType.hpp"
@@ -28,7 +28,8 @@ namespace QarnoTest
 
 ModelSearchHarness::ModelSearchHarness(size_t n, const std::string& bbOutputType, Analytic f,
                                        const std::vector<std::vector<double>>& x0s,
-                                       const std::vector<std::string>& lines, const EvcOptions& options)
+                                       const std::vector<std::string>& lines,
+                                       const EvcOptions& options)
     : guard()
 {
     params = makeMadsParameters(n, bbOutputType, x0s, lines);
@@ -45,7 +46,8 @@ ModelSearchHarness::ModelSearchHarness(size_t n, const std::string& bbOutputType
                                            std::string line;
                                            for (double v : f(coords))
                                            {
-                                               line += (line.empty() ? "" : " ") + Double(v).tostring();
+                                               line +=
+                                                   (line.empty() ? "" : " ") + Double(v).tostring();
                                            }
                                            return line;
                                        });
@@ -104,7 +106,8 @@ void ModelSearchHarness::giveSgteValues(const std::vector<std::vector<double>>& 
     for (const auto& x : points)
     {
         EvalPoint cached;
-        ASSERT_EQ(1u, CacheBase::getInstance()->find(Point(makeArray(x)), cached, EvalType::UNDEFINED));
+        ASSERT_EQ(1u,
+                  CacheBase::getInstance()->find(Point(makeArray(x)), cached, EvalType::UNDEFINED));
         cached.setBBO(output, types, EvalType::SGTE, true);
         ASSERT_TRUE(CacheBase::getInstance()->update(cached, EvalType::SGTE));
     }
@@ -136,8 +139,9 @@ size_t ModelSearchHarness::cachedSgteOnly() const
 
 bool QueueSettings::operator==(const QueueSettings& other) const
 {
-    return evaluator == other.evaluator && opportunistic == other.opportunistic && useCache == other.useCache &&
-           defaultSuccessRule == other.defaultSuccessRule && sgteCount == other.sgteCount;
+    return evaluator == other.evaluator && opportunistic == other.opportunistic &&
+           useCache == other.useCache && defaultSuccessRule == other.defaultSuccessRule &&
+           sgteCount == other.sgteCount;
 }
 
 QueueSettings queueSettings()
@@ -150,7 +154,8 @@ QueueSettings queueSettings()
     settings.useCache = evc->getUseCache(-1);
     using Rule = SuccessType (*)(const EvalPointPtr&, const EvalPointPtr&, const Double&);
     const Rule* rule = info.getComputeSuccessType().getFunction().target<Rule>();
-    settings.defaultSuccessRule = nullptr != rule && *rule == &ComputeSuccessType::defaultComputeSuccessType;
+    settings.defaultSuccessRule =
+        nullptr != rule && *rule == &ComputeSuccessType::defaultComputeSuccessType;
     settings.sgteCount = evc->getSgteEval(-1);
     return settings;
 }
@@ -165,14 +170,16 @@ std::vector<std::vector<double>> scatteredPoints(size_t count)
     std::vector<std::vector<double>> points;
     for (size_t i = 0; i < count; ++i)
     {
-        points.push_back({-2 + 4 * std::fmod(0.618034 * (i + 1), 1.0), -2 + 4 * std::fmod(0.754878 * (i + 1), 1.0)});
+        points.push_back({-2 + 4 * std::fmod(0.618034 * (i + 1), 1.0),
+                          -2 + 4 * std::fmod(0.754878 * (i + 1), 1.0)});
     }
     return points;
 }
 
 std::string modelStopText(const std::shared_ptr<AllStopReasons>& stopReasons)
 {
-    return AlgoStopReasons<ModelStopType>::get(stopReasons)->_algoStopReason.getStopReasonAsString();
+    return AlgoStopReasons<ModelStopType>::get(stopReasons)
+        ->_algoStopReason.getStopReasonAsString();
 }
 
 std::vector<std::string> ModelProblem::boundLines() const
@@ -185,8 +192,8 @@ std::vector<std::vector<double>> spreadPoints(size_t n, size_t count, double lb,
     // Square roots of primes: their multiples modulo 1 fill the unit cube
     // evenly, and no two points coincide.
     static const double ROOTS[] = {1.4142135623730951, 1.7320508075688772, 2.2360679774997898,
-                                   2.6457513110645907, 3.3166247903554, 3.605551275463989,
-                                   4.123105625617661, 4.358898943540674, 4.795831523312719,
+                                   2.6457513110645907, 3.3166247903554,    3.605551275463989,
+                                   4.123105625617661,  4.358898943540674,  4.795831523312719,
                                    5.385164807134504};
     std::vector<std::vector<double>> points;
     for (size_t k = 1; k <= count; ++k)
@@ -194,8 +201,8 @@ std::vector<std::vector<double>> spreadPoints(size_t n, size_t count, double lb,
         std::vector<double> x;
         for (size_t i = 0; i < n; ++i)
         {
-            const double u = std::fmod(ROOTS[i % 10] * static_cast<double>(k) + 0.1 * static_cast<double>(i / 10),
-                                       1.0);
+            const double u = std::fmod(
+                ROOTS[i % 10] * static_cast<double>(k) + 0.1 * static_cast<double>(i / 10), 1.0);
             x.push_back(lb + (ub - lb) * u);
         }
         points.push_back(x);
@@ -216,12 +223,19 @@ std::vector<ModelProblem> modelProblems()
     };
     const Analytic rosenbrock = [](const std::vector<double>& x)
     {
-        return std::vector<double>{100 * (x[1] - x[0] * x[0]) * (x[1] - x[0] * x[0]) + (1 - x[0]) * (1 - x[0])};
+        return std::vector<double>{100 * (x[1] - x[0] * x[0]) * (x[1] - x[0] * x[0]) +
+                                   (1 - x[0]) * (1 - x[0])};
     };
     std::vector<ModelProblem> problems;
     for (size_t n : {2, 5, 10})
     {
-        problems.push_back({"Quadratic" + std::to_string(n), n, quadratic, std::vector<double>(n, -2.0), -5, 5, {}});
+        problems.push_back({"Quadratic" + std::to_string(n),
+                            n,
+                            quadratic,
+                            std::vector<double>(n, -2.0),
+                            -5,
+                            5,
+                            {}});
     }
     problems.push_back({"Rosenbrock2", 2, rosenbrock, {-1.2, 1.0}, -2, 2, {}});
     // Around the starting point, within reach of the surrogate model's box
@@ -246,10 +260,12 @@ bool SuccessWatch::Turn::honest() const
     return improved == (success >= SuccessType::PARTIAL_SUCCESS);
 }
 
-SuccessWatch::SuccessWatch(const ModelSearchHarness& h, Analytic f) : _h(h), _f(std::move(f)), _known(0)
+SuccessWatch::SuccessWatch(const ModelSearchHarness& h, Analytic f)
+    : _h(h), _f(std::move(f)), _known(0)
 {
-    Step::addCallback(CallbackType::MEGA_ITERATION_END,
-                      Step::StepEndCallback([this](const Step& step, bool&) { endOfMegaIteration(step); }));
+    Step::addCallback(
+        CallbackType::MEGA_ITERATION_END,
+        Step::StepEndCallback([this](const Step& step, bool&) { endOfMegaIteration(step); }));
 }
 
 SuccessWatch::~SuccessWatch()

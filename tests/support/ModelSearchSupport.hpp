@@ -53,7 +53,8 @@ public:
     const std::shared_ptr<QARNO_4_0_0::PbParameters>& pbParams() const;
 
     /// New model stop reasons, for an algorithm of a model-based family.
-    std::shared_ptr<QARNO_4_0_0::AlgoStopReasons<QARNO_4_0_0::ModelStopType>> makeStopReasons() const;
+    std::shared_ptr<QARNO_4_0_0::AlgoStopReasons<QARNO_4_0_0::ModelStopType>>
+    makeStopReasons() const;
 
     /// Has the blackbox evaluate the points through the queue, so that the
     /// cache holds them evaluated.

@@ -13,7 +13,8 @@ namespace QarnoTest
 
 void recordEvaluations(FunctionEvaluator& evaluator, std::vector<SeenEvaluation>& seen)
 {
-    evaluator.beforeBlock = [&seen, &evaluator](const std::vector<std::shared_ptr<EvalPoint>>& block)
+    evaluator.beforeBlock =
+        [&seen, &evaluator](const std::vector<std::shared_ptr<EvalPoint>>& block)
     {
         const auto& evc = EvcInterface::getEvaluatorControl();
         for (const auto& point : block)
@@ -38,8 +39,8 @@ void recordEvaluations(FunctionEvaluator& evaluator, std::vector<SeenEvaluation>
 
 bool fromNelderMead(const SeenEvaluation& evaluation)
 {
-    return 0 == evaluation.genStep.rfind("NM", 0)
-           || std::string::npos != evaluation.genStep.find("Nelder Mead");
+    return 0 == evaluation.genStep.rfind("NM", 0) ||
+           std::string::npos != evaluation.genStep.find("Nelder Mead");
 }
 
 size_t firstAfter(const std::vector<SeenEvaluation>& seen, size_t from, const std::string& text)
@@ -67,11 +68,10 @@ EvcOptions wideBlocks()
 GatheringTree::GatheringTree(const std::vector<std::string>& lines,
                              const std::vector<EvalPoint>& incumbents,
                              const std::vector<EvalPoint>& cached)
-  : run(wideBlocks()),
-    madsRun(2, lines),
-    barrier(std::make_shared<Barrier>(INF, Point(2), EvalType::BB, incumbents)),
-    mega(madsRun.mads.get(), 0, barrier, std::make_shared<GMesh>(madsRun.params->get_pb_params()),
-         SuccessType::NOT_EVALUATED)
+    : run(wideBlocks()), madsRun(2, lines),
+      barrier(std::make_shared<Barrier>(INF, Point(2), EvalType::BB, incumbents)),
+      mega(madsRun.mads.get(), 0, barrier, std::make_shared<GMesh>(madsRun.params->get_pb_params()),
+           SuccessType::NOT_EVALUATED)
 {
     for (const auto& p : incumbents)
     {

@@ -57,22 +57,20 @@ FakeNMAlgorithm::FakeNMAlgorithm(const Step* parent,
 
 std::string FakeNMAlgorithm::nmStopReasonText() const
 {
-    return AlgoStopReasons<NMStopType>::get(getAllStopReasons())->_algoStopReason.getStopReasonAsString();
+    return AlgoStopReasons<NMStopType>::get(getAllStopReasons())
+        ->_algoStopReason.getStopReasonAsString();
 }
 
-FakeNMIteration::FakeNMIteration(const Step* parent, NMSimplexPtr Y,
-                                 std::shared_ptr<MeshBase> mesh,
+FakeNMIteration::FakeNMIteration(const Step* parent, NMSimplexPtr Y, std::shared_ptr<MeshBase> mesh,
                                  std::shared_ptr<EvalPoint> frameCenter)
     : FakeIteration(parent, std::move(mesh), std::move(frameCenter)), _Y(std::move(Y))
 {
 }
 
 NMStepFrame::NMStepFrame(size_t dimension, NMSimplexPtr Y, std::shared_ptr<Barrier> barrier)
-    : mainStep("Main Step"),
-      algo(&mainStep, makeCheckedRunParams(dimension, false, false),
-           makeCheckedPbParams(dimension)),
-      megaIteration(&algo, std::move(barrier)),
-      iteration(&megaIteration, std::move(Y))
+    : mainStep("Main Step"), algo(&mainStep, makeCheckedRunParams(dimension, false, false),
+                                  makeCheckedPbParams(dimension)),
+      megaIteration(&algo, std::move(barrier)), iteration(&megaIteration, std::move(Y))
 {
 }
 

@@ -38,14 +38,14 @@ std::string NMBlackbox::lineFor(const EvalPoint& point) const
 NMEvaluation::NMEvaluation(NMBlackbox bb, size_t n, int displayDegree, const EvcOptions& options)
     : blackbox(std::make_shared<NMBlackbox>(std::move(bb))),
       harness(options, {BBOutputType::OBJ, BBOutputType::PB},
-              [box = blackbox](const EvalPoint& point) {
+              [box = blackbox](const EvalPoint& point)
+              {
                   const std::string line = box->lineFor(point);
                   return line == "FAIL" ? std::string("0 0") : line;
               })
 {
-    harness.evaluator->evalOk = [box = blackbox](const EvalPoint& point) {
-        return box->lineFor(point) != "FAIL";
-    };
+    harness.evaluator->evalOk = [box = blackbox](const EvalPoint& point)
+    { return box->lineFor(point) != "FAIL"; };
     EvcInterface::setEvaluatorControl(harness.evc);
     OutputQueue::getInstance()->initParameters(makeDisplayParameters(n, displayDegree, ""));
 }
@@ -101,10 +101,9 @@ std::shared_ptr<Barrier> makeBarrier(size_t n, const std::vector<EvalPoint>& poi
 } // namespace
 
 NMWalkFrame::NMWalkFrame(const std::shared_ptr<RunParameters>& runParams,
-                                   const std::shared_ptr<PbParameters>& pbParams,
-                                   const std::vector<EvalPoint>& barrierPoints,
-                                   std::shared_ptr<EvalPoint> frameCenter,
-                                   std::shared_ptr<MeshBase> mesh)
+                         const std::shared_ptr<PbParameters>& pbParams,
+                         const std::vector<EvalPoint>& barrierPoints,
+                         std::shared_ptr<EvalPoint> frameCenter, std::shared_ptr<MeshBase> mesh)
     : main("Main"), algo(&main, runParams, pbParams),
       mega(&algo, 0, makeBarrier(pbParams->getAttributeValue<size_t>("DIMENSION"), barrierPoints)),
       iteration(&mega, std::move(frameCenter), 0, std::move(mesh))

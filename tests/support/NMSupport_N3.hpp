@@ -74,10 +74,10 @@ makeNMRunParams(const std::shared_ptr<QARNO_4_0_0::PbParameters>& pbParams, bool
 struct NMWalkFrame
 {
     NMWalkFrame(const std::shared_ptr<QARNO_4_0_0::RunParameters>& runParams,
-                     const std::shared_ptr<QARNO_4_0_0::PbParameters>& pbParams,
-                     const std::vector<QARNO_4_0_0::EvalPoint>& barrierPoints,
-                     std::shared_ptr<QARNO_4_0_0::EvalPoint> frameCenter,
-                     std::shared_ptr<QARNO_4_0_0::MeshBase> mesh = nullptr);
+                const std::shared_ptr<QARNO_4_0_0::PbParameters>& pbParams,
+                const std::vector<QARNO_4_0_0::EvalPoint>& barrierPoints,
+                std::shared_ptr<QARNO_4_0_0::EvalPoint> frameCenter,
+                std::shared_ptr<QARNO_4_0_0::MeshBase> mesh = nullptr);
     NMWalkFrame(const NMWalkFrame&) = delete;
     NMWalkFrame& operator=(const NMWalkFrame&) = delete;
 

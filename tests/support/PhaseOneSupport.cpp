@@ -4,7 +4,6 @@
 #include <sstream>
 
 #include "Algos/Algorithm.hpp"
-#include "Util/AllStopReasons.hpp"
 #include "Algos/EvcInterface.hpp"
 #include "Algos/MainStep.hpp"
 #include "Eval/Eval.hpp"
@@ -14,6 +13,7 @@
 #include "Math/Double.hpp"
 #include "Output/OutputDirectToFile.hpp"
 #include "Output/OutputQueue.hpp"
+#include "Util/AllStopReasons.hpp"
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;

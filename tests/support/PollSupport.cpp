@@ -120,8 +120,7 @@ void FixedDirectionsPollMethod::generateUnitPollDirections(std::list<Direction>&
 PollTree::PollTree(const PollProblem& problem, const std::vector<double>& center,
                    const std::vector<double>& meshSize, const std::vector<double>& frameSize,
                    double centerF, double centerH)
-    : pbParams(makePollPbParams(problem)),
-      mesh(std::make_shared<PollMesh>(pbParams)),
+    : pbParams(makePollPbParams(problem)), mesh(std::make_shared<PollMesh>(pbParams)),
       frameCenter(std::make_shared<EvalPoint>(
           makeEvalPoint(center, std::isnan(centerF) ? center.at(0) : centerF, centerH))),
       main("Main"),

@@ -66,7 +66,8 @@ public:
 
     void readInformationForHotRestart() override {}
 
-    std::shared_ptr<QARNO_4_0_0::AlgoStopReasons<QARNO_4_0_0::MadsStopType>> madsStopReasons() const;
+    std::shared_ptr<QARNO_4_0_0::AlgoStopReasons<QARNO_4_0_0::MadsStopType>>
+    madsStopReasons() const;
 
 protected:
     void startImp() override {}

@@ -43,8 +43,8 @@ std::shared_ptr<PbParameters> makeBoundedPbParams(const std::vector<double>& lb,
 {
     auto pb = std::make_shared<PbParameters>();
     pb->setAttributeValue<size_t>("DIMENSION", lb.size());
-    pb->setAttributeValue<Point>("X0", x0.empty() ? Point(lb.size(), Double(1.0))
-                                                  : Point(makeArray(x0)));
+    pb->setAttributeValue<Point>("X0",
+                                 x0.empty() ? Point(lb.size(), Double(1.0)) : Point(makeArray(x0)));
     pb->setAttributeValue<ArrayOfDouble>("LOWER_BOUND", makeArray(lb));
     pb->setAttributeValue<ArrayOfDouble>("UPPER_BOUND", makeArray(ub));
     CerrCapture ignoreWarnings;
@@ -52,9 +52,8 @@ std::shared_ptr<PbParameters> makeBoundedPbParams(const std::vector<double>& lb,
     return pb;
 }
 
-std::shared_ptr<RunParameters>
-makeSearchRunParams(const std::shared_ptr<PbParameters>& pbParams,
-                    const std::function<void(RunParameters&)>& set)
+std::shared_ptr<RunParameters> makeSearchRunParams(const std::shared_ptr<PbParameters>& pbParams,
+                                                   const std::function<void(RunParameters&)>& set)
 {
     auto evcGlobal = std::make_shared<EvaluatorControlGlobalParameters>();
     evcGlobal->checkAndComply(nullptr);
@@ -79,8 +78,7 @@ std::shared_ptr<EvalPoint> makeFrameCenter(const std::vector<double>& center,
     return frameCenter;
 }
 
-std::vector<std::vector<double>>
-coordinatesOf(const std::set<EvalPoint, EvalPointCompare>& points)
+std::vector<std::vector<double>> coordinatesOf(const std::set<EvalPoint, EvalPointCompare>& points)
 {
     std::vector<std::vector<double>> all;
     for (const auto& p : points)
@@ -99,14 +97,13 @@ SearchTree::SearchTree(const std::shared_ptr<RunParameters>& runParams,
                        const std::shared_ptr<PbParameters>& pbParams,
                        std::shared_ptr<Barrier> barrier, std::shared_ptr<MeshBase> mesh,
                        std::shared_ptr<EvalPoint> frameCenter)
-    : main("Main"), algo(&main, "MADS", runParams, pbParams),
-      mega(&algo, 1, std::move(barrier)),
+    : main("Main"), algo(&main, "MADS", runParams, pbParams), mega(&algo, 1, std::move(barrier)),
       iteration(&mega, 1, std::move(mesh), std::move(frameCenter))
 {
 }
 
-InstalledEvc::InstalledEvc(const BBOutputTypeList& bbOutputType,
-                           FunctionEvaluator::Output output, int displayDegree)
+InstalledEvc::InstalledEvc(const BBOutputTypeList& bbOutputType, FunctionEvaluator::Output output,
+                           int displayDegree)
     : harness(EvcOptions(), bbOutputType, std::move(output))
 {
     EvcInterface::setEvaluatorControl(harness.evc);

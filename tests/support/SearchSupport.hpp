@@ -35,9 +35,9 @@ makeProjectingMesh(const std::shared_ptr<QARNO_4_0_0::PbParameters>& pbParams,
 
 /// Checked problem parameters of the bounds' dimension with X0 given (all
 /// ones when empty); NaN (UNDEF) leaves a bound out.
-std::shared_ptr<QARNO_4_0_0::PbParameters>
-makeBoundedPbParams(const std::vector<double>& lb, const std::vector<double>& ub,
-                    const std::vector<double>& x0 = {});
+std::shared_ptr<QARNO_4_0_0::PbParameters> makeBoundedPbParams(const std::vector<double>& lb,
+                                                               const std::vector<double>& ub,
+                                                               const std::vector<double>& x0 = {});
 
 /// Run parameters with `set` applied, checked against `pbParams` (their
 /// warnings swallowed).

@@ -38,11 +38,10 @@ FakePhaseOne::FakePhaseOne(const Step* parent, const std::shared_ptr<RunParamete
 
 SubspaceAlgorithm::SubspaceAlgorithm(const std::vector<double>& fixed, bool underPhaseOne)
     : main("Main"),
-      phaseOne(underPhaseOne
-                   ? std::make_unique<FakePhaseOne>(
-                         &main, makeCheckedRunParams(fixed.size(), false, false),
-                         makeFixedPbParams(fixed))
-                   : nullptr),
+      phaseOne(underPhaseOne ? std::make_unique<FakePhaseOne>(
+                                   &main, makeCheckedRunParams(fixed.size(), false, false),
+                                   makeFixedPbParams(fixed))
+                             : nullptr),
       algo(underPhaseOne ? static_cast<const Step*>(phaseOne.get()) : &main, "Algo",
            underPhaseOne ? phaseOne->getRunParams()
                          : makeCheckedRunParams(fixed.size(), false, false),

@@ -7,14 +7,17 @@
 
 #include "teskora/Help.hpp"
 
-namespace {
+namespace
+{
 
 // Owns the table the way its callers must release it.
-struct HelpTable {
+struct HelpTable
+{
     HelpTable() : size(TESKORA::dim_help_data()), data(TESKORA::get_help_data()) {}
     ~HelpTable()
     {
-        for (int i = 0; i < size; ++i) {
+        for (int i = 0; i < size; ++i)
+        {
             delete[] data[i];
         }
         delete[] data;
@@ -25,8 +28,10 @@ struct HelpTable {
 
 bool hasLowerCase(const std::string& s)
 {
-    for (char c : s) {
-        if (std::islower(static_cast<unsigned char>(c))) {
+    for (char c : s)
+    {
+        if (std::islower(static_cast<unsigned char>(c)))
+        {
             return true;
         }
     }
@@ -40,7 +45,8 @@ TEST(TeskoraHelp, TableHasUniqueUpperCaseKeywords)
     HelpTable table;
     ASSERT_EQ(32, table.size);
     std::set<std::string> keywords;
-    for (int i = 0; i < table.size; ++i) {
+    for (int i = 0; i < table.size; ++i)
+    {
         const std::string* entry = table.data[i];
         SCOPED_TRACE(entry[0]);
         EXPECT_FALSE(entry[0].empty());

@@ -13,9 +13,11 @@ using TESKORA::Matrix;
 using TeskoraTest::expectEntries;
 using TeskoraTest::make;
 
-namespace {
+namespace
+{
 
-struct Svd {
+struct Svd
+{
     bool success;
     std::string message;
     std::unique_ptr<Matrix> U, W, V;
@@ -46,16 +48,22 @@ double largestDifference(const Matrix& A, const Matrix& B)
 
 TEST(TeskoraMatrixSvd, KnownDecompositionsAreNotSorted)
 {
-    struct Case {
+    struct Case
+    {
         const char* label;
         Matrix A;
         std::vector<std::vector<double>> U, W, V;
     };
     const std::vector<Case> cases = {
-        {"diag(-2, 3)", make("A", {{-2, 0}, {0, 3}}), {{-1, 0}, {0, -1}}, {{2, 0}, {0, 3}}, {{1, 0}, {0, -1}}},
+        {"diag(-2, 3)",
+         make("A", {{-2, 0}, {0, 3}}),
+         {{-1, 0}, {0, -1}},
+         {{2, 0}, {0, 3}},
+         {{1, 0}, {0, -1}}},
         {"1 x 1 of -5", make("A", {{-5}}), {{-1}}, {{5}}, {{1}}},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : cases)
+    {
         SCOPED_TRACE(c.label);
         const Svd r = decompose(c.A, 0);
         EXPECT_TRUE(r.success);
@@ -76,7 +84,8 @@ TEST(TeskoraMatrixSvd, FactorsReproduceTheMatrix)
         make("tall", {{1, 2, 3}, {4, 5, 6}, {7, 8, 10}, {-1, 0, 2}, {3, -3, 1}}),
         make("wide", {{1, 2, 3}, {4, 5, 6}}),
     };
-    for (const Matrix& A : matrices) {
+    for (const Matrix& A : matrices)
+    {
         SCOPED_TRACE(A.get_name());
         const Svd r = decompose(A, 0);
         ASSERT_TRUE(r.success) << r.message;
@@ -84,7 +93,9 @@ TEST(TeskoraMatrixSvd, FactorsReproduceTheMatrix)
             EXPECT_GE(r.W->get(i, i), 0.0);
         const Matrix back = Matrix::product(*r.U, *r.W, r.V->transpose());
         EXPECT_LT(largestDifference(A, back), 1e-12);
-        EXPECT_LT(largestDifference(Matrix::transposeA_product(*r.V, *r.V), Matrix::identity(A.get_nb_cols())), 1e-12);
+        EXPECT_LT(largestDifference(Matrix::transposeA_product(*r.V, *r.V),
+                                    Matrix::identity(A.get_nb_cols())),
+                  1e-12);
     }
     // Fewer rows than columns: as many singular values as columns, the
     // last one 0.
@@ -96,12 +107,18 @@ TEST(TeskoraMatrixSvd, FactorsReproduceTheMatrix)
 TEST(TeskoraMatrixSvd, SizeLimit)
 {
     const Matrix A = make("A", {{1, 2, 3}, {4, 5, 6}});
-    struct Case {
+    struct Case
+    {
         int limit;
         bool success;
         std::string message;
     };
-    for (const Case& c : std::vector<Case>{{4, false, "SVD_decomposition() error: nbRows+nbCols > 4"}, {0, true, ""}, {5, true, ""}, {-1, true, ""}}) {
+    for (const Case& c :
+         std::vector<Case>{{4, false, "SVD_decomposition() error: nbRows+nbCols > 4"},
+                           {0, true, ""},
+                           {5, true, ""},
+                           {-1, true, ""}})
+    {
         SCOPED_TRACE(c.limit);
         const Svd r = decompose(A, c.limit);
         EXPECT_EQ(c.success, r.success);
@@ -110,7 +127,8 @@ TEST(TeskoraMatrixSvd, SizeLimit)
         ASSERT_TRUE(r.U && r.W && r.V);
         EXPECT_EQ(2, r.U->get_nb_rows());
         // A refused decomposition hands back zeros, never unwritten memory.
-        if (!c.success) {
+        if (!c.success)
+        {
             expectEntries(*r.U, {{0, 0, 0}, {0, 0, 0}});
             expectEntries(*r.W, {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}});
             expectEntries(*r.V, {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}});
@@ -133,7 +151,8 @@ TEST(TeskoraMatrixSvd, Inverse)
               TeskoraTest::thrownMessage([] { Matrix("R", 2, 3).SVD_inverse(); }));
 }
 
-namespace {
+namespace
+{
 
 // Q = H_1 ... H_k, a product of Householder reflections I - 2 v v' with
 // scattered unit vectors v: an orthogonal matrix that mixes every entry.
@@ -141,10 +160,12 @@ Matrix orthogonal(int n, int k, unsigned seed)
 {
     Matrix Q = Matrix::identity(n);
     unsigned s = seed;
-    for (int r = 0; r < k; ++r) {
+    for (int r = 0; r < k; ++r)
+    {
         std::vector<double> v(static_cast<size_t>(n));
         double norm = 0.0;
-        for (int i = 0; i < n; ++i) {
+        for (int i = 0; i < n; ++i)
+        {
             s = s * 1103515245u + 12345u;
             v[i] = ((s >> 8) & 0xffff) / 65536.0 - 0.5;
             norm += v[i] * v[i];
@@ -152,7 +173,8 @@ Matrix orthogonal(int n, int k, unsigned seed)
         norm = std::sqrt(norm);
         for (double& x : v)
             x /= norm;
-        for (int i = 0; i < n; ++i) {
+        for (int i = 0; i < n; ++i)
+        {
             double d = 0.0;
             for (int j = 0; j < n; ++j)
                 d += Q.get(i, j) * v[j];
@@ -172,7 +194,8 @@ TEST(TeskoraMatrixSvd, GradedMatricesConverge)
     const int n = 200;
     const Matrix U = orthogonal(n, 4, 1), V = orthogonal(n, 4, 2);
     Matrix S("S", n, n), Si("Si", n, n);
-    for (int i = 0; i < n; ++i) {
+    for (int i = 0; i < n; ++i)
+    {
         const double sigma = std::pow(10.0, -12.0 * i / (n - 1));
         S.set(i, i, sigma);
         Si.set(i, i, 1.0 / sigma);
@@ -187,7 +210,8 @@ TEST(TeskoraMatrixSvd, GradedMatricesConverge)
     const Matrix inverse = A.SVD_inverse();
     double difference = 0.0, size = 0.0;
     for (int i = 0; i < n; ++i)
-        for (int j = 0; j < n; ++j) {
+        for (int j = 0; j < n; ++j)
+        {
             difference += std::pow(inverse.get(i, j) - exact.get(i, j), 2);
             size += std::pow(exact.get(i, j), 2);
         }
@@ -198,13 +222,16 @@ TEST(TeskoraMatrixSvd, FailuresAreReportedAndNeverInverted)
 {
     // A NaN or an infinity never converges: the decomposition says so at
     // once, and the inverse refuses it instead of returning garbage.
-    for (double bad : {std::nan(""), std::numeric_limits<double>::infinity()}) {
+    for (double bad : {std::nan(""), std::numeric_limits<double>::infinity()})
+    {
         SCOPED_TRACE(bad);
         const Matrix A = make("A", {{1, 2}, {bad, 4}});
         const Svd r = decompose(A, 0);
         EXPECT_FALSE(r.success);
-        EXPECT_EQ("SVD_decomposition() error: the matrix has an entry that is not a finite number", r.message);
-        EXPECT_EQ("Matrix::SVD_inverse(): SVD_decomposition() error: the matrix has an entry that is not a finite "
+        EXPECT_EQ("SVD_decomposition() error: the matrix has an entry that is not a finite number",
+                  r.message);
+        EXPECT_EQ("Matrix::SVD_inverse(): SVD_decomposition() error: the matrix has an entry that "
+                  "is not a finite "
                   "number",
                   TeskoraTest::thrownMessage([&] { A.SVD_inverse(); }));
     }

@@ -18,7 +18,8 @@ using TeskoraTest::expectEntries;
 using TeskoraTest::expectErrors;
 using TeskoraTest::make;
 
-namespace {
+namespace
+{
 
 // A symmetric positive definite matrix M M' + n I from a fixed seed.
 Matrix randomSpd(int n, unsigned seed)
@@ -53,7 +54,8 @@ TEST(TeskoraMatrixProducts, ResultsAndNames)
     const Matrix R = make("R", {{5, 6}, {7, 8}});
     const Matrix ones = Matrix::ones(3, 2);
 
-    struct Case {
+    struct Case
+    {
         const char* label;
         Matrix result;
         std::string name;
@@ -63,18 +65,43 @@ TEST(TeskoraMatrixProducts, ResultsAndNames)
         {"product 2x3 by 3x4", Matrix::product(A, B), "C", {{1, 2, 3, 6}, {4, 5, 6, 15}}},
         {"operator*", A * B, "C", {{1, 2, 3, 6}, {4, 5, 6, 15}}},
         {"three factors", Matrix::product(S, R, S), "C", {{85, 126}, {193, 286}}},
-        {"four factors", Matrix::product(S, Matrix::identity(2), R, Matrix::identity(2)), "C", {{19, 22}, {43, 50}}},
-        {"transposeA 3x2 by 3x4", Matrix::transposeA_product(T, B), "T'*B", {{1, 3, 5, 9}, {2, 4, 6, 12}}},
+        {"four factors",
+         Matrix::product(S, Matrix::identity(2), R, Matrix::identity(2)),
+         "C",
+         {{19, 22}, {43, 50}}},
+        {"transposeA 3x2 by 3x4",
+         Matrix::transposeA_product(T, B),
+         "T'*B",
+         {{1, 3, 5, 9}, {2, 4, 6, 12}}},
         {"subset full", Matrix::subset_product(S, R, -1, -1, -1), "S*R", {{19, 22}, {43, 50}}},
         {"subset 1,1,1", Matrix::subset_product(S, R, 1, 1, 1), "S*R", {{5}}},
-        {"subset without a common size", Matrix::subset_product(A, R, -1, -1, 1), "A*R", {{0}, {0}}},
-        {"diagA of a column", Matrix::diagA_product(make("a", {{1}, {2}, {3}}), ones), "a*Ones", {{1, 1}, {2, 2}, {3, 3}}},
-        {"diagA of a square", Matrix::diagA_product(S, make("X", {{1, 1}, {1, 1}})), "S*X", {{1, 1}, {4, 4}}},
-        {"diagB of a square", Matrix::diagB_product(ones, make("d", {{2, 0}, {0, 5}})), "Ones*d", {{2, 5}, {2, 5}, {2, 5}}},
-        {"diagB of a row", Matrix::diagB_product(ones, make("d", {{2, 5}})), "Ones*d", {{2, 5}, {2, 5}, {2, 5}}},
-        {"diagB of a column", Matrix::diagB_product(ones, make("d", {{2}, {5}})), "Ones*d", {{2, 5}, {2, 5}, {2, 5}}},
+        {"subset without a common size",
+         Matrix::subset_product(A, R, -1, -1, 1),
+         "A*R",
+         {{0}, {0}}},
+        {"diagA of a column",
+         Matrix::diagA_product(make("a", {{1}, {2}, {3}}), ones),
+         "a*Ones",
+         {{1, 1}, {2, 2}, {3, 3}}},
+        {"diagA of a square",
+         Matrix::diagA_product(S, make("X", {{1, 1}, {1, 1}})),
+         "S*X",
+         {{1, 1}, {4, 4}}},
+        {"diagB of a square",
+         Matrix::diagB_product(ones, make("d", {{2, 0}, {0, 5}})),
+         "Ones*d",
+         {{2, 5}, {2, 5}, {2, 5}}},
+        {"diagB of a row",
+         Matrix::diagB_product(ones, make("d", {{2, 5}})),
+         "Ones*d",
+         {{2, 5}, {2, 5}, {2, 5}}},
+        {"diagB of a column",
+         Matrix::diagB_product(ones, make("d", {{2}, {5}})),
+         "Ones*d",
+         {{2, 5}, {2, 5}, {2, 5}}},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : cases)
+    {
         SCOPED_TRACE(c.label);
         EXPECT_EQ(c.name, c.result.get_name());
         expectEntries(c.result, c.entries);
@@ -88,18 +115,27 @@ TEST(TeskoraMatrixProducts, SizeErrors)
     const Matrix A23("A", 2, 3), A32("A", 3, 2), B24("B", 2, 4), S22("S", 2, 2), S33("S", 3, 3);
     const Matrix col2("b", 2, 1), rhs32("b", 3, 2), ones32 = Matrix::ones(3, 2);
     expectErrors({
-        {"transposeA rows differ", [&] { Matrix::transposeA_product(A32, B24); }, "Matrix::transposeA_product(A,B): dimension error"},
-        {"subset p1 too large", [&] { Matrix::subset_product(S22, S22, 3, 1, 1); }, "Matrix::subset_product: dimension error"},
-        {"subset p2 too large", [&] { Matrix::subset_product(A23, B24, 1, 3, 1); }, "Matrix::subset_product: dimension error"},
-        {"subset p3 too large", [&] { Matrix::subset_product(S22, S22, 1, 1, 3); }, "Matrix::subset_product: dimension error"},
-        {"triu short rhs", [&] { Matrix::triu_solve(S33, col2); }, "Matrix::triu_solve(): dimension error"},
-        {"triu two columns", [&] { Matrix::triu_solve(S33, rhs32); }, "Matrix::triu_solve(): dimension error"},
-        {"tril not square", [&] { Matrix::tril_solve(A23, col2); }, "Matrix::tril_solve(): dimension error"},
+        {"transposeA rows differ", [&] { Matrix::transposeA_product(A32, B24); },
+         "Matrix::transposeA_product(A,B): dimension error"},
+        {"subset p1 too large", [&] { Matrix::subset_product(S22, S22, 3, 1, 1); },
+         "Matrix::subset_product: dimension error"},
+        {"subset p2 too large", [&] { Matrix::subset_product(A23, B24, 1, 3, 1); },
+         "Matrix::subset_product: dimension error"},
+        {"subset p3 too large", [&] { Matrix::subset_product(S22, S22, 1, 1, 3); },
+         "Matrix::subset_product: dimension error"},
+        {"triu short rhs", [&] { Matrix::triu_solve(S33, col2); },
+         "Matrix::triu_solve(): dimension error"},
+        {"triu two columns", [&] { Matrix::triu_solve(S33, rhs32); },
+         "Matrix::triu_solve(): dimension error"},
+        {"tril not square", [&] { Matrix::tril_solve(A23, col2); },
+         "Matrix::tril_solve(): dimension error"},
         {"cholesky not square", [&] { A23.cholesky(); }, "Matrix::cholesky(): dimension error"},
         // Without these refusals the operations read past their operands.
-        {"product inner sizes differ", [&] { Matrix::product(A23, B24); }, "Matrix::product(A,B): dimension error"},
+        {"product inner sizes differ", [&] { Matrix::product(A23, B24); },
+         "Matrix::product(A,B): dimension error"},
         {"lu not square", [&] { A23.lu_inverse(); }, "Matrix::lu_inverse(): dimension error"},
-        {"diagA square but too small", [&] { Matrix::diagA_product(S22, ones32); }, "Matrix::diagA_product(A,B): dimension error"},
+        {"diagA square but too small", [&] { Matrix::diagA_product(S22, ones32); },
+         "Matrix::diagA_product(A,B): dimension error"},
     });
 }
 
@@ -108,8 +144,10 @@ TEST(TeskoraMatrixProducts, DiagonalProductsWriteTheSizesBeforeRefusing)
     std::ostringstream out;
     TESKORA::DiagStreamRedirect redirect(out);
     expectErrors({
-        {"diagA", [] { Matrix::diagA_product(Matrix("a", 2, 1), Matrix::ones(3, 2)); }, "Matrix::diagA_product(A,B): dimension error"},
-        {"diagB", [] { Matrix::diagB_product(Matrix::ones(3, 2), Matrix("d", 3, 3)); }, "Matrix::diagB_product(A,B): dimension error"},
+        {"diagA", [] { Matrix::diagA_product(Matrix("a", 2, 1), Matrix::ones(3, 2)); },
+         "Matrix::diagA_product(A,B): dimension error"},
+        {"diagB", [] { Matrix::diagB_product(Matrix::ones(3, 2), Matrix("d", 3, 3)); },
+         "Matrix::diagB_product(A,B): dimension error"},
     });
     EXPECT_EQ("A (a) : 2 , 1\nB (Ones) : 3 , 2\nA (Ones) : 3 , 2\nB (d) : 3 , 3\n", out.str());
 }
@@ -213,7 +251,8 @@ TEST(TeskoraMatrixProducts, LeaveOneOutResidualsMatchRefits)
     const std::vector<double> z = {1.0, 2.5, 2.9, 4.2, 5.1, 7.7};
     const int p = static_cast<int>(t.size());
     Matrix H("H", p, 2), Zs("Zs", p, 1);
-    for (int i = 0; i < p; ++i) {
+    for (int i = 0; i < p; ++i)
+    {
         H.set(i, 0, 1.0);
         H.set(i, 1, t[i]);
         Zs.set(i, 0, z[i]);
@@ -224,7 +263,8 @@ TEST(TeskoraMatrixProducts, LeaveOneOutResidualsMatchRefits)
     const Matrix loo = Matrix::get_matrix_dPiPZs(Ai, H, Zs);
     const Matrix looAlpha = Matrix::get_matrix_dPiPZs(Ai, H, Zs, alpha);
     EXPECT_EQ("Zs-C", loo.get_name());
-    for (int k = 0; k < p; ++k) {
+    for (int k = 0; k < p; ++k)
+    {
         SCOPED_TRACE(k);
         // Refit without point k and predict it.
         std::list<int> keep;
@@ -232,7 +272,8 @@ TEST(TeskoraMatrixProducts, LeaveOneOutResidualsMatchRefits)
             if (i != k)
                 keep.push_back(i);
         const Matrix Hk = H.get_rows(keep), Zk = Zs.get_rows(keep);
-        const Matrix ak = Matrix::product(Matrix::transposeA_product(Hk, Hk).lu_inverse(), Matrix::transposeA_product(Hk, Zk));
+        const Matrix ak = Matrix::product(Matrix::transposeA_product(Hk, Hk).lu_inverse(),
+                                          Matrix::transposeA_product(Hk, Zk));
         const double residual = z[k] - (ak.get(0, 0) + ak.get(1, 0) * t[k]);
         EXPECT_NEAR(residual, loo.get(k, 0), 1e-10);
         EXPECT_NEAR(residual, looAlpha.get(k, 0), 1e-10);
@@ -249,7 +290,8 @@ TEST(TeskoraMatrixProducts, LeaveOneOutResidualsMatchRefits)
     EXPECT_EQ("dPi", dPi.get_name());
     const Matrix PZsDirect = Matrix::product(P, Zs);
     double trace = 0.0;
-    for (int i = 0; i < p; ++i) {
+    for (int i = 0; i < p; ++i)
+    {
         EXPECT_NEAR(PZsDirect.get(i, 0), PZs.get(i, 0), 1e-12);
         EXPECT_NEAR(PZs.get(i, 0) * dPi.get(i, i), loo.get(i, 0), 1e-12);
         trace += 1.0 - P.get(i, i);

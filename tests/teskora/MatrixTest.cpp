@@ -1,8 +1,8 @@
+#include "teskora/Matrix.hpp"
 #include "support/TestSupport.hpp"
-#include "teskora/TeskoraTestSupport.hpp"
 #include "teskora/Diagnostics.hpp"
 #include "teskora/Exception.hpp"
-#include "teskora/Matrix.hpp"
+#include "teskora/TeskoraTestSupport.hpp"
 #include "teskora/Utils.hpp"
 
 #include <gtest/gtest.h>
@@ -10,11 +10,11 @@
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <functional>
 #include <limits>
 #include <list>
 #include <new>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -25,7 +25,8 @@ using TeskoraTest::expectErrors;
 using TeskoraTest::make;
 using TeskoraTest::messageOf;
 
-namespace {
+namespace
+{
 
 /// One row of the tables of matrix results: the result, its name and its
 /// entries.
@@ -57,7 +58,8 @@ TEST(TeskoraMatrix, ConstructionAndBuilders)
     Matrix fromData("D", 2, 2, data);
     expectEntries(fromData, {{1, 2}, {3, 4}});
 
-    struct Built {
+    struct Built
+    {
         const char* label;
         Matrix M;
         const char* name;
@@ -70,7 +72,8 @@ TEST(TeskoraMatrix, ConstructionAndBuilders)
         {"col_vector", Matrix::col_vector(v, 2), "V", {{7}, {8}}},
         {"row_vector", Matrix::row_vector(v, 2), "V", {{7, 8}}},
     };
-    for (const auto& b : built) {
+    for (const auto& b : built)
+    {
         SCOPED_TRACE(b.label);
         EXPECT_EQ(b.name, b.M.get_name());
         expectEntries(b.M, b.entries);
@@ -148,13 +151,20 @@ TEST(TeskoraMatrix, SelectionsAndNames)
         {"get_cols range", A.get_cols(0, 1), "A(:,i1:i2-1)", {{1}, {4}, {7}}},
         {"get_rows all", A.get_rows(std::list<int>{-1}), "A", {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}}},
         {"get_cols all", A.get_cols(std::list<int>{-1}), "A", {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}}},
-        {"get_rows list", A.get_rows(std::list<int>{2, 0, 2}), "A_get_rows", {{7, 8, 9}, {1, 2, 3}, {7, 8, 9}}},
+        {"get_rows list",
+         A.get_rows(std::list<int>{2, 0, 2}),
+         "A_get_rows",
+         {{7, 8, 9}, {1, 2, 3}, {7, 8, 9}}},
         {"get_cols list", A.get_cols(std::list<int>{2, 1}), "A_get_cols", {{3, 2}, {6, 5}, {9, 8}}},
         // Rows from the second list, columns from the first.
-        {"get(a,b)", A.get(std::list<int>{0, 2}, std::list<int>{1}), "A_get_rows_get_cols", {{4, 6}}},
+        {"get(a,b)",
+         A.get(std::list<int>{0, 2}, std::list<int>{1}),
+         "A_get_rows_get_cols",
+         {{4, 6}}},
         {"transpose", A.transpose(), "A'", {{1, 4, 7}, {2, 5, 8}, {3, 6, 9}}},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : cases)
+    {
         SCOPED_TRACE(c.label);
         EXPECT_EQ(c.name, c.result.get_name());
         expectEntries(c.result, c.entries);
@@ -171,20 +181,29 @@ TEST(TeskoraMatrix, RefusalsCarryTheirTexts)
     Matrix A = make("A", {{1, 2}, {3, 4}});
     Matrix row = make("R", {{1, 2, 3}});
     const std::vector<ErrorCase> cases = {
-        {"col_vector null", [] { Matrix::col_vector(nullptr, 2); }, "Matrix::column_vector: v is null"},
-        {"row_vector null", [] { Matrix::row_vector(nullptr, 2); }, "Matrix::column_vector: v is null"},
+        {"col_vector null", [] { Matrix::col_vector(nullptr, 2); },
+         "Matrix::column_vector: v is null"},
+        {"row_vector null", [] { Matrix::row_vector(nullptr, 2); },
+         "Matrix::column_vector: v is null"},
         {"[] on 2x2", [&] { A[0] = 1; }, "Matrix::[k]: the matrix is not a vector"},
-        {"const [] on 2x2", [&] { static_cast<const Matrix&>(A)[1]; }, "Matrix::[k]: the matrix is not a vector"},
+        {"const [] on 2x2", [&] { static_cast<const Matrix&>(A)[1]; },
+         "Matrix::[k]: the matrix is not a vector"},
         {"get(k) on 2x2", [&] { A.get(0); }, "Matrix::[k]: the matrix is not a vector"},
-        {"add_rows on 0x0", [&] { Matrix("X", 0, 0).add_rows(row); }, "Matrix::add_rows(): bad dimensions"},
+        {"add_rows on 0x0", [&] { Matrix("X", 0, 0).add_rows(row); },
+         "Matrix::add_rows(): bad dimensions"},
         {"add_cols rows differ", [&] { A.add_cols(row); }, "Matrix::add_cols(): bad dimensions"},
         {"get_rows empty range", [&] { A.get_rows(1, 1); }, "Matrix::get_rows: bad index"},
         {"get_rows past end", [&] { A.get_rows(0, 3); }, "Matrix::get_rows: bad index"},
         {"get_rows negative", [&] { A.get_rows(-1, 1); }, "Matrix::get_rows: bad index"},
         {"get_cols reversed", [&] { A.get_cols(2, 1); }, "Matrix::get_cols: bad index"},
-        {"get_rows {-1,0}", [&] { A.get_rows(std::list<int>{-1, 0}); }, "Matrix::get_rows: bad index"},
+        {"get_rows {-1,0}",
+         [&] {
+             A.get_rows(std::list<int>{-1, 0});
+         },
+         "Matrix::get_rows: bad index"},
         {"get_rows {2}", [&] { A.get_rows(std::list<int>{2}); }, "Matrix::get_rows: bad index"},
-        {"get_cols {5} uses row text", [&] { A.get_cols(std::list<int>{5}); }, "Matrix::get_rows: bad index"},
+        {"get_cols {5} uses row text", [&] { A.get_cols(std::list<int>{5}); },
+         "Matrix::get_rows: bad index"},
     };
     expectErrors(cases);
     // Refusals come before any change.
@@ -221,20 +240,31 @@ TEST(TeskoraMatrix, ResultNames)
         {"max", Matrix::max(A, B), "max(A;B)", {{1, 1}, {2, 3}}},
         {"min", Matrix::min(A, B), "min(A;B)", {{1, -4}, {1, 1}}},
         {"hadamard_square", Matrix::hadamard_square(A), "(A).^2", {{1, 16}, {4, 9}}},
-        {"hadamard_sqrt", Matrix::hadamard_sqrt(A), "sqrt(A)", {{1, 2}, {std::sqrt(2.0), std::sqrt(3.0)}}},
+        {"hadamard_sqrt",
+         Matrix::hadamard_sqrt(A),
+         "sqrt(A)",
+         {{1, 2}, {std::sqrt(2.0), std::sqrt(3.0)}}},
         {"pow 2", Matrix::hadamard_power(A, 2), "pow(A,2)", {{1, 16}, {4, 9}}},
         {"pow 1", Matrix::hadamard_power(A, 1), "A", {{1, -4}, {2, 3}}},
         {"transpose", A.transpose(), "A'", {{1, 2}, {-4, 3}}},
-        {"add_fill", Matrix::add_fill(make("P", {{1}, {2}}), make("Q", {{10, 20, 30}})), "P+Q",
+        {"add_fill",
+         Matrix::add_fill(make("P", {{1}, {2}}), make("Q", {{10, 20, 30}})),
+         "P+Q",
          {{11, 20, 30}, {2, 0, 0}}},
         {"diag of square", A.diag(), "diag(A)", {{1}, {3}}},
-        {"diag of row", make("v", {{1, 2, 3}}).diag(), "diag(v)", {{1, 0, 0}, {0, 2, 0}, {0, 0, 3}}},
-        {"diag_inverse", make("E", {{2, 9, 9}, {9, 4, 9}}).diag_inverse(), "diag(E)^-1",
+        {"diag of row",
+         make("v", {{1, 2, 3}}).diag(),
+         "diag(v)",
+         {{1, 0, 0}, {0, 2, 0}, {0, 0, 3}}},
+        {"diag_inverse",
+         make("E", {{2, 9, 9}, {9, 4, 9}}).diag_inverse(),
+         "diag(E)^-1",
          {{0.5, 0}, {0, 0.25}, {0, 0}}},
         {"sum 1", A.sum(1), "S", {{3, -1}}},
         {"sum 2", A.sum(2), "S", {{-3}, {5}}},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : cases)
+    {
         SCOPED_TRACE(c.label);
         EXPECT_EQ(c.name, c.result.get_name());
         expectEntries(c.result, c.entries);
@@ -272,7 +302,8 @@ TEST(TeskoraMatrix, ArithmeticRefusals)
         {"sub in place", [&] { M.sub(A); }, "Matrix::sub(B): dimension error"},
         {"sum(3)", [&] { M.sum(3); }, "Matrix::sum(direction): direction must be 1 or 2"},
         {"diag of 2x3", [] { Matrix("R", 2, 3).diag(); }, "Matrix::diag(): dimension error"},
-        {"find_row short r", [] { Matrix("R", 2, 3).find_row(Matrix("r", 1, 2)); }, "find_row: dimension error"},
+        {"find_row short r", [] { Matrix("R", 2, 3).find_row(Matrix("r", 1, 2)); },
+         "find_row: dimension error"},
     };
     expectErrors(cases);
     expectEntries(M, {{1, 2}, {3, 4}});
@@ -308,7 +339,8 @@ TEST(TeskoraMatrix, ReductionsAndTieRules)
     EXPECT_DOUBLE_EQ(3, A.max());
     EXPECT_EQ(4, A.count());
 
-    struct IndexCase {
+    struct IndexCase
+    {
         const char* label;
         Matrix M;
         int minIndex;
@@ -323,7 +355,8 @@ TEST(TeskoraMatrix, ReductionsAndTieRules)
         {"start value never beaten", make("H", {{big, big}}), 0, 0},
         {"empty", Matrix(), 0, 0},
     };
-    for (const auto& c : indexCases) {
+    for (const auto& c : indexCases)
+    {
         SCOPED_TRACE(c.label);
         EXPECT_EQ(c.minIndex, c.M.get_min_index());
         EXPECT_EQ(c.maxIndex, c.M.get_max_index());
@@ -350,7 +383,8 @@ TEST(TeskoraMatrix, Predicates)
 {
     const double nan = std::nan("");
     const double inf = std::numeric_limits<double>::infinity();
-    struct Case {
+    struct Case
+    {
         const char* label;
         Matrix M;
         bool hasNan;
@@ -365,7 +399,8 @@ TEST(TeskoraMatrix, Predicates)
         {"NaN on diagonal", make("N", {{nan, 0}, {0, 1}}), true, false, true},
         {"infinite", make("I", {{-inf}}), false, true, true},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : cases)
+    {
         SCOPED_TRACE(c.label);
         EXPECT_EQ(c.hasNan, c.M.has_nan());
         EXPECT_EQ(c.hasInf, c.M.has_inf());
@@ -375,7 +410,8 @@ TEST(TeskoraMatrix, Predicates)
 
 TEST(TeskoraMatrix, ColumnTransforms)
 {
-    struct Case {
+    struct Case
+    {
         const char* label;
         Matrix M;
         std::vector<std::vector<double>> normalized;
@@ -386,13 +422,15 @@ TEST(TeskoraMatrix, ColumnTransforms)
         {"zero sum", make("b", {{1}, {-1}}), {{0}, {0}}},
         {"zero sum one row", make("c", {{0}}), {{1}}},
     };
-    for (auto c : cases) {
+    for (auto c : cases)
+    {
         SCOPED_TRACE(c.label);
         c.M.normalize_cols();
         expectEntries(c.M, c.normalized);
     }
 
-    struct NormCase {
+    struct NormCase
+    {
         const char* label;
         TESKORA::norm_t t;
         Matrix M;
@@ -405,7 +443,8 @@ TEST(TeskoraMatrix, ColumnTransforms)
         {"NORM_INF skips NaN", TESKORA::NORM_INF, make("z", {{-7}, {std::nan("")}, {5}}), 7},
         {"unknown kind", static_cast<TESKORA::norm_t>(9), make("z", {{-7}}), 0},
     };
-    for (const auto& c : norms) {
+    for (const auto& c : norms)
+    {
         SCOPED_TRACE(c.label);
         const Matrix N = c.M.col_norm(c.t);
         EXPECT_EQ("Norm", N.get_name());
@@ -431,7 +470,8 @@ TEST(TeskoraMatrix, DistinctValuesAndRowSearch)
     Matrix("E", 0, 3).get_fix_columns(J);
     EXPECT_TRUE(J.empty());
 
-    struct Case {
+    struct Case
+    {
         const char* label;
         Matrix M;
         Matrix r;
@@ -445,13 +485,15 @@ TEST(TeskoraMatrix, DistinctValuesAndRowSearch)
         {"no rows, any r", Matrix("E", 0, 3), Matrix("r", 4, 4), -1},
         {"rows without columns", Matrix("W", 2, 0), Matrix("r", 1, 0), 0},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : cases)
+    {
         SCOPED_TRACE(c.label);
         EXPECT_EQ(c.index, c.M.find_row(c.r));
     }
 }
 
-namespace {
+namespace
+{
 
 std::string shown(const Matrix& M, void (Matrix::*show)(std::ostream&) const)
 {
@@ -475,7 +517,8 @@ TEST(TeskoraMatrix, DisplayForms)
                              "\t         1 \t         2 ;\n"
                              "\t         3 \t         4 ;\n"
                              "];\n";
-    struct Case {
+    struct Case
+    {
         const char* label;
         Matrix M;
         void (Matrix::*show)(std::ostream&) const;
@@ -484,8 +527,8 @@ TEST(TeskoraMatrix, DisplayForms)
     const std::vector<Case> cases = {
         {"full 2x2", A, &Matrix::display, full},
         {"short of 2x2 is full", A, &Matrix::display_short, full},
-        {"values take the room they need", make("W", {{-3.14159265, 1234567.0, 1e-20}}), &Matrix::display,
-         "\nW=[\n\t  -3.14159 \t1.23457e+06 \t     1e-20 ;\n];\n"},
+        {"values take the room they need", make("W", {{-3.14159265, 1234567.0, 1e-20}}),
+         &Matrix::display, "\nW=[\n\t  -3.14159 \t1.23457e+06 \t     1e-20 ;\n];\n"},
         {"no rows", Matrix("E", 0, 3), &Matrix::display, "\nE=[\n];\n"},
         {"short 2x3", make("S", {{1, 2, 3}, {4, 5, 6}}), &Matrix::display_short,
          "\nS ( 2 x 3 ) =\n[\t         1 ... \t         3\n"
@@ -500,7 +543,8 @@ TEST(TeskoraMatrix, DisplayForms)
          "\t         7 ... \t         9]\n"},
         {"size line", Matrix("X", 3, 4), &Matrix::display_size, "Matrix X : 3 , 4\n"},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : cases)
+    {
         SCOPED_TRACE(c.label);
         EXPECT_EQ(c.text, shown(c.M, c.show));
     }
@@ -528,7 +572,8 @@ TEST(TeskoraMatrix, ReaderForms)
     QarnoTest::TempDir dir;
     writeText(dir.file("plain.txt"), "1 2;3 4\n");
     writeText(dir.file("named.txt"), "B=[1,2;3,4]\n");
-    struct Case {
+    struct Case
+    {
         const char* label;
         Matrix M;
         const char* name;
@@ -539,11 +584,14 @@ TEST(TeskoraMatrix, ReaderForms)
         {"file with name", Matrix(dir.file("named.txt")), "B", {{1, 2}, {3, 4}}},
         {"text after last ; dropped", Matrix::string_to_matrix("B=[1,2;3,4]"), "B", {{1, 2}}},
         {"closing ;", Matrix::string_to_matrix("B=[1,2;3,4;]"), "B", {{1, 2}, {3, 4}}},
-        {"tabs and line breaks", Matrix::string_to_matrix("M [\t1e2\t-5\r\n;;0.5 6\n"), "M",
+        {"tabs and line breaks",
+         Matrix::string_to_matrix("M [\t1e2\t-5\r\n;;0.5 6\n"),
+         "M",
          {{100, -5}, {0.5, 6}}},
         {"row with own count", Matrix::string_to_row(" 7 8  9", 0), "r", {{7, 8, 9}}},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : cases)
+    {
         SCOPED_TRACE(c.label);
         EXPECT_EQ(c.name, c.M.get_name());
         expectEntries(c.M, c.entries);
@@ -555,7 +603,8 @@ TEST(TeskoraMatrix, ReaderRefusals)
     QarnoTest::TempDir dir;
     writeText(dir.file("inf.txt"), "\nI=[\n\t       inf \t         1 ;\n];\n");
     const std::string missing = dir.file("missing.txt");
-    struct Case {
+    struct Case
+    {
         const char* label;
         std::function<void()> action;
         std::string message;
@@ -574,14 +623,18 @@ TEST(TeskoraMatrix, ReaderRefusals)
         {"missing file", [&] { Matrix m(missing); },
          "TESKORA::Matrix::import_data: cannot open file " + missing, ""},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : cases)
+    {
         SCOPED_TRACE(c.label);
         std::ostringstream captured;
         TESKORA::DiagStreamRedirect redirect(captured);
-        try {
+        try
+        {
             c.action();
             ADD_FAILURE() << "no exception";
-        } catch (const TESKORA::Exception& e) {
+        }
+        catch (const TESKORA::Exception& e)
+        {
             EXPECT_EQ(c.message, messageOf(e));
         }
         EXPECT_EQ(c.diagnostics, captured.str());
@@ -604,7 +657,8 @@ TEST(TeskoraMatrix, SetRandomFillsRowByRow)
     Matrix I("I", 4, 5);
     I.set_random(-3, 3, true);
     for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 5; ++j) {
+        for (int j = 0; j < 5; ++j)
+        {
             SCOPED_TRACE(std::to_string(i) + "," + std::to_string(j));
             EXPECT_EQ(std::floor(I.get(i, j)), I.get(i, j));
             EXPECT_LE(-3, I.get(i, j));

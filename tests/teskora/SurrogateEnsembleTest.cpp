@@ -1,6 +1,6 @@
+#include "teskora/SurrogateEnsemble.hpp"
 #include "teskora/Diagnostics.hpp"
 #include "teskora/SurrogateCN.hpp"
-#include "teskora/SurrogateEnsemble.hpp"
 #include "teskora/SurrogateFactory.hpp"
 #include "teskora/SurrogateKS.hpp"
 #include "teskora/SurrogateKriging.hpp"
@@ -22,14 +22,16 @@ using namespace TESKORA;
 using TeskoraTest::make;
 using TeskoraTest::thrownMessage;
 
-namespace {
+namespace
+{
 
 // Eight points on a line; output 0 a smooth objective, output 1 a
 // constraint.
 TrainingSet lineSet()
 {
     Matrix X("X", 8, 1), Z("Z", 8, 2);
-    for (int i = 0; i < 8; ++i) {
+    for (int i = 0; i < 8; ++i)
+    {
         X.set(i, 0, i);
         Z.set(i, 0, (i - 3.0) * (i - 3.0) + 0.3 * i);
         Z.set(i, 1, i - 4.5);
@@ -47,7 +49,8 @@ ModelPtr made(TrainingSet& ts, const std::string& definition)
 std::unique_ptr<Surrogate_Ensemble> ensembleOf(TrainingSet& ts, const std::string& definition,
                                                const std::vector<std::string>& models)
 {
-    std::unique_ptr<Surrogate_Ensemble> e(new Surrogate_Ensemble(ts, Surrogate_Parameters(definition)));
+    std::unique_ptr<Surrogate_Ensemble> e(
+        new Surrogate_Ensemble(ts, Surrogate_Parameters(definition)));
     for (const auto& m : models)
         e->model_list_add(m);
     return e;
@@ -58,23 +61,30 @@ std::unique_ptr<Surrogate_Ensemble> ensembleOf(TrainingSet& ts, const std::strin
 TEST(TeskoraFactory, EveryTypeFromItsDefinition)
 {
     TrainingSet ts = lineSet();
-    struct Case {
+    struct Case
+    {
         const char* definition;
         std::function<bool(Surrogate*)> isExpected;
     };
     const std::vector<Case> cases = {
-        {"TYPE PRS", [](Surrogate* s) { return dynamic_cast<Surrogate_PRS*>(s) && !dynamic_cast<Surrogate_PRS_EDGE*>(s); }},
-        {"TYPE PRS_EDGE", [](Surrogate* s) { return dynamic_cast<Surrogate_PRS_EDGE*>(s) != nullptr; }},
-        {"TYPE PRS_CAT", [](Surrogate* s) { return dynamic_cast<Surrogate_PRS_CAT*>(s) != nullptr; }},
+        {"TYPE PRS", [](Surrogate* s)
+         { return dynamic_cast<Surrogate_PRS*>(s) && !dynamic_cast<Surrogate_PRS_EDGE*>(s); }},
+        {"TYPE PRS_EDGE",
+         [](Surrogate* s) { return dynamic_cast<Surrogate_PRS_EDGE*>(s) != nullptr; }},
+        {"TYPE PRS_CAT",
+         [](Surrogate* s) { return dynamic_cast<Surrogate_PRS_CAT*>(s) != nullptr; }},
         {"TYPE KS", [](Surrogate* s) { return dynamic_cast<Surrogate_KS*>(s) != nullptr; }},
         {"TYPE CN", [](Surrogate* s) { return dynamic_cast<Surrogate_CN*>(s) != nullptr; }},
-        {"TYPE KRIGING", [](Surrogate* s) { return dynamic_cast<Surrogate_Kriging*>(s) != nullptr; }},
+        {"TYPE KRIGING",
+         [](Surrogate* s) { return dynamic_cast<Surrogate_Kriging*>(s) != nullptr; }},
         {"TYPE RBF", [](Surrogate* s) { return dynamic_cast<Surrogate_RBF*>(s) != nullptr; }},
         {"TYPE LOWESS", [](Surrogate* s) { return dynamic_cast<Surrogate_LOWESS*>(s) != nullptr; }},
         {"TYPE LWR", [](Surrogate* s) { return dynamic_cast<Surrogate_LOWESS*>(s) != nullptr; }},
-        {"TYPE ENSEMBLE", [](Surrogate* s) { return dynamic_cast<Surrogate_Ensemble*>(s) != nullptr; }},
+        {"TYPE ENSEMBLE",
+         [](Surrogate* s) { return dynamic_cast<Surrogate_Ensemble*>(s) != nullptr; }},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : cases)
+    {
         SCOPED_TRACE(c.definition);
         ModelPtr model = made(ts, c.definition);
         EXPECT_TRUE(c.isExpected(model.get()));
@@ -96,14 +106,24 @@ TEST(TeskoraFactory, EveryTypeFromItsDefinition)
 TEST(TeskoraEnsemble, Presets)
 {
     TrainingSet ts = lineSet();
-    struct Case {
+    struct Case
+    {
         const char* preset;
         int size;
     };
-    for (const Case& c : std::vector<Case>{{"DEFAULT", 18}, {"default", 18}, {"KS", 7}, {"PRS", 6}, {"IS0", 30},
-                                           {"CAT", 30}, {"SUPER1", 4}, {"SMALL", 3}, {"NONE", 0}}) {
+    for (const Case& c : std::vector<Case>{{"DEFAULT", 18},
+                                           {"default", 18},
+                                           {"KS", 7},
+                                           {"PRS", 6},
+                                           {"IS0", 30},
+                                           {"CAT", 30},
+                                           {"SUPER1", 4},
+                                           {"SMALL", 3},
+                                           {"NONE", 0}})
+    {
         SCOPED_TRACE(c.preset);
-        Surrogate_Ensemble e(ts, Surrogate_Parameters(std::string("TYPE ENSEMBLE PRESET ") + c.preset));
+        Surrogate_Ensemble e(ts,
+                             Surrogate_Parameters(std::string("TYPE ENSEMBLE PRESET ") + c.preset));
         EXPECT_EQ(c.size, e.get_nb_models());
         EXPECT_EQ(c.size, e.get_param().get_weight().get_nb_rows());
     }
@@ -114,8 +134,9 @@ TEST(TeskoraEnsemble, Presets)
     const std::string text = listed.str();
     EXPECT_EQ(0u, text.find("model list (_kmax=18):\n  Model 0: TYPE PRS DEGREE 1 RIDGE 0\n"
                             "  Model 1: TYPE PRS DEGREE 1 RIDGE 0.001\n"));
-    EXPECT_NE(std::string::npos,
-              text.find("  Model 6: TYPE KS KERNEL_TYPE D1 KERNEL_SHAPE 0.1 DISTANCE_TYPE NORM2\n"));
+    EXPECT_NE(
+        std::string::npos,
+        text.find("  Model 6: TYPE KS KERNEL_TYPE D1 KERNEL_SHAPE 0.1 DISTANCE_TYPE NORM2\n"));
     EXPECT_NE(std::string::npos, text.find("  Model 17: TYPE CN DISTANCE_TYPE NORM2\n"));
     EXPECT_DOUBLE_EQ(1.0 / 18, e.get_param().get_weight().get(17, 1));
 
@@ -125,8 +146,10 @@ TEST(TeskoraEnsemble, Presets)
     EXPECT_EQ("model list (_kmax=0):\nmodel list is empty\n", empty.str());
     EXPECT_FALSE(none.build());
 
-    EXPECT_EQ("Surrogate_Ensemble::model_list_preset: unrecognized preset \"foo\"",
-              thrownMessage([&] { Surrogate_Ensemble bad(ts, Surrogate_Parameters("TYPE ENSEMBLE PRESET foo")); }));
+    EXPECT_EQ(
+        "Surrogate_Ensemble::model_list_preset: unrecognized preset \"foo\"",
+        thrownMessage(
+            [&] { Surrogate_Ensemble bad(ts, Surrogate_Parameters("TYPE ENSEMBLE PRESET foo")); }));
     EXPECT_EQ("Surrogate_Ensemble::set_weight_vector (const int k): k out of range",
               thrownMessage([&] { e.is_ready(18); }));
 }
@@ -138,14 +161,16 @@ TEST(TeskoraEnsemble, Weights)
 
     // The sub-models' own metric values, measured apart.
     std::vector<double> v;
-    for (const auto& d : pair) {
+    for (const auto& d : pair)
+    {
         ModelPtr m = made(ts, d + " METRIC_TYPE RMSECV");
         ASSERT_TRUE(m->build());
         v.push_back(m->get_metric(RMSECV, 0));
     }
     ASSERT_NE(v[0], v[1]);
 
-    struct Case {
+    struct Case
+    {
         const char* weightType;
         std::vector<double> expected;
     };
@@ -156,9 +181,12 @@ TEST(TeskoraEnsemble, Weights)
         {"WTA1", {1 - v[0] / total, 1 - v[1] / total}},
         {"WTA3", {a / (a + b), b / (a + b)}},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : cases)
+    {
         SCOPED_TRACE(c.weightType);
-        auto e = ensembleOf(ts, std::string("TYPE ENSEMBLE PRESET NONE METRIC RMSECV WEIGHT_TYPE ") + c.weightType, pair);
+        auto e = ensembleOf(
+            ts, std::string("TYPE ENSEMBLE PRESET NONE METRIC RMSECV WEIGHT_TYPE ") + c.weightType,
+            pair);
         ASSERT_TRUE(e->build());
         const Matrix& W = e->get_param().get_weight();
         EXPECT_NEAR(c.expected[0], W.get(0, 0), 1e-12);
@@ -166,10 +194,12 @@ TEST(TeskoraEnsemble, Weights)
     }
 
     // Equal metric values share the weight; all-zero values weigh equally.
-    for (const char* weightType : {"SELECT", "WTA1", "WTA3"}) {
+    for (const char* weightType : {"SELECT", "WTA1", "WTA3"})
+    {
         SCOPED_TRACE(weightType);
-        auto e = ensembleOf(ts, std::string("TYPE ENSEMBLE PRESET NONE METRIC RMSE WEIGHT_TYPE ") + weightType,
-                            {"TYPE CN", "TYPE CN"});
+        auto e = ensembleOf(
+            ts, std::string("TYPE ENSEMBLE PRESET NONE METRIC RMSE WEIGHT_TYPE ") + weightType,
+            {"TYPE CN", "TYPE CN"});
         ASSERT_TRUE(e->build());
         EXPECT_DOUBLE_EQ(0.5, e->get_param().get_weight().get(0, 0));
         EXPECT_DOUBLE_EQ(0.5, e->get_param().get_weight().get(1, 1));
@@ -180,7 +210,8 @@ TEST(TeskoraEnsemble, Weights)
 
     // One usable sub-model is not an ensemble: degree 8 without ridge needs
     // more than eight points.
-    auto lonely = ensembleOf(ts, "TYPE ENSEMBLE PRESET NONE", {"TYPE PRS DEGREE 8 RIDGE 0", "TYPE CN"});
+    auto lonely =
+        ensembleOf(ts, "TYPE ENSEMBLE PRESET NONE", {"TYPE PRS DEGREE 8 RIDGE 0", "TYPE CN"});
     EXPECT_FALSE(lonely->build());
     EXPECT_FALSE(lonely->is_ready());
 }
@@ -195,7 +226,8 @@ TEST(TeskoraEnsemble, MixturePrediction)
 
     const Matrix XX = make("XX", {{2.5}, {6.2}});
     std::vector<Matrix> Z(2), S(2);
-    for (int k = 0; k < 2; ++k) {
+    for (int k = 0; k < 2; ++k)
+    {
         ModelPtr m = made(ts, pair[k]);
         ASSERT_TRUE(m->build());
         Matrix ei, cdf;
@@ -204,12 +236,15 @@ TEST(TeskoraEnsemble, MixturePrediction)
     Matrix ZZ, std, ei, cdf;
     e->predict(XX, &ZZ, &std, &ei, &cdf);
     for (int i = 0; i < 2; ++i)
-        for (int j = 0; j < 2; ++j) {
+        for (int j = 0; j < 2; ++j)
+        {
             SCOPED_TRACE(std::to_string(i) + "," + std::to_string(j));
             double mean = 0, second = 0;
-            for (int k = 0; k < 2; ++k) {
+            for (int k = 0; k < 2; ++k)
+            {
                 mean += W.get(k, j) * Z[k].get(i, j);
-                second += W.get(k, j) * (Z[k].get(i, j) * Z[k].get(i, j) + S[k].get(i, j) * S[k].get(i, j));
+                second += W.get(k, j) *
+                          (Z[k].get(i, j) * Z[k].get(i, j) + S[k].get(i, j) * S[k].get(i, j));
             }
             EXPECT_NEAR(mean, ZZ.get(i, j), 1e-9);
             EXPECT_NEAR(std::sqrt(std::fabs(second - mean * mean)), std.get(i, j), 1e-9);
@@ -219,7 +254,8 @@ TEST(TeskoraEnsemble, MixturePrediction)
 
     // Three exact copies: the mixture's in-sample deviation is 0, never the
     // worst value where rounding leaves E[z^2] below E[z]^2.
-    auto copies = ensembleOf(ts, "TYPE ENSEMBLE PRESET NONE METRIC RMSE", {"TYPE CN", "TYPE CN", "TYPE CN"});
+    auto copies =
+        ensembleOf(ts, "TYPE ENSEMBLE PRESET NONE METRIC RMSE", {"TYPE CN", "TYPE CN", "TYPE CN"});
     ASSERT_TRUE(copies->build());
     const Matrix Sh = *copies->get_matrix_Shs();
     for (int i = 0; i < 8; ++i)

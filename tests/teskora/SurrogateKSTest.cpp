@@ -1,5 +1,5 @@
-#include "teskora/Diagnostics.hpp"
 #include "teskora/SurrogateKS.hpp"
+#include "teskora/Diagnostics.hpp"
 #include "teskora/TeskoraTestSupport.hpp"
 
 #include <gtest/gtest.h>
@@ -13,7 +13,8 @@ using namespace TESKORA;
 using TeskoraTest::make;
 using TeskoraTest::thrownMessage;
 
-namespace {
+namespace
+{
 
 // Inputs 0, 1, 3, 7 with outputs 10, 20, 40, 80 (scaled distances are the
 // user distances times one factor).
@@ -35,7 +36,8 @@ double weightedMean(const TrainingSet& ts, double ks, double x, int skip)
     const std::vector<double> xs = {0, 1, 3, 7}, zs = {10, 20, 40, 80};
     const double factor = ts.X_scale(1.0, 0) - ts.X_scale(0.0, 0);
     double w = 0, v = 0;
-    for (int k = 0; k < 4; ++k) {
+    for (int k = 0; k < 4; ++k)
+    {
         if (k == skip)
             continue;
         const double r = ks * factor * std::fabs(x - xs[k]);
@@ -55,14 +57,16 @@ TEST(TeskoraKS, RelativeCoefficientAndLeaveOneOut)
     ASSERT_TRUE(model.build());
     // The coefficient is divided by the mean distance between points.
     const double ks = 5.0 / ts.get_Ds_mean();
-    for (double x : {0.0, 0.4, 2.0, 5.5}) {
+    for (double x : {0.0, 0.4, 2.0, 5.5})
+    {
         SCOPED_TRACE(x);
         EXPECT_NEAR(weightedMean(ts, ks, x, -1), predictAt(model, x), 1e-9);
     }
     const Matrix Zh = model.get_matrix_Zh();
     const Matrix Zv = model.get_matrix_Zv();
     const std::vector<double> xs = {0, 1, 3, 7};
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 4; ++i)
+    {
         SCOPED_TRACE(i);
         EXPECT_NEAR(weightedMean(ts, ks, xs[i], -1), Zh.get(i, 0), 1e-9);
         EXPECT_NEAR(weightedMean(ts, ks, xs[i], i), Zv.get(i, 0), 1e-9);
@@ -75,7 +79,8 @@ TEST(TeskoraKS, RelativeCoefficientAndLeaveOneOut)
 TEST(TeskoraKS, VanishingWeights)
 {
     TrainingSet ts = fourPoints();
-    struct Case {
+    struct Case
+    {
         const char* kernel;
         double x;
         const char* outcome; // a value, or the message
@@ -88,16 +93,20 @@ TEST(TeskoraKS, VanishingWeights)
         {"D1", 1e6, "80"},
         {"D7", 100, "Surrogate_KS::predict_private: Unacceptable kernel type"},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : cases)
+    {
         SCOPED_TRACE(c.kernel);
-        Surrogate_KS model(ts, Surrogate_Parameters(std::string("TYPE KS KERNEL_COEF 3 KERNEL_TYPE ") + c.kernel));
+        Surrogate_KS model(
+            ts, Surrogate_Parameters(std::string("TYPE KS KERNEL_COEF 3 KERNEL_TYPE ") + c.kernel));
         ASSERT_TRUE(model.build());
         std::string outcome;
-        const std::string message = thrownMessage([&] {
-            std::ostringstream v;
-            v << predictAt(model, c.x);
-            outcome = v.str();
-        });
+        const std::string message = thrownMessage(
+            [&]
+            {
+                std::ostringstream v;
+                v << predictAt(model, c.x);
+                outcome = v.str();
+            });
         EXPECT_EQ(c.outcome, message == "no exception" ? outcome : message);
     }
 

@@ -1,5 +1,5 @@
-#include "teskora/Diagnostics.hpp"
 #include "teskora/SurrogateKriging.hpp"
+#include "teskora/Diagnostics.hpp"
 #include "teskora/TeskoraTestSupport.hpp"
 
 #include <gtest/gtest.h>
@@ -15,7 +15,8 @@ using namespace TESKORA;
 using TeskoraTest::make;
 using TeskoraTest::thrownMessage;
 
-namespace {
+namespace
+{
 
 using Rows = std::vector<std::vector<double>>;
 
@@ -34,13 +35,15 @@ Rows outputsOf(const Rows& X)
 {
     Rows Z;
     for (const auto& x : X)
-        Z.push_back({std::sin(x[0]) + x[1] * x[1] - 0.3 * x[0] * x[1], x[0] + 0.5 * x[1] - 0.2, 4.0});
+        Z.push_back(
+            {std::sin(x[0]) + x[1] * x[1] - 0.3 * x[0] * x[1], x[0] + 0.5 * x[1] - 0.2, 4.0});
     return Z;
 }
 
 // The kriging system of the points Xs and outputs Zs (scaled), solved
 // directly with explicit inverses: nugget on the diagonal, GLS trend.
-struct Reference {
+struct Reference
+{
     double e, s, ridge;
     Matrix Xs, Ri, alpha, beta, var;
     double det = 0, s0 = 0;
@@ -58,7 +61,8 @@ struct Reference {
         const Matrix res = Zs - H * beta;
         alpha = Ri * res;
         var = Matrix("var", 1, m);
-        for (int j = 0; j < m; ++j) {
+        for (int j = 0; j < m; ++j)
+        {
             const Matrix r = res.get_col(j);
             var.set(0, j, (r.transpose() * Ri * r).get(0, 0) / (p - nvar));
         }
@@ -71,7 +75,8 @@ struct Reference {
         const Matrix D = Matrix::get_distances_norm2(A, Xs);
         Matrix R("R", D.get_nb_rows(), D.get_nb_cols());
         for (int i = 0; i < D.get_nb_rows(); ++i)
-            for (int j = 0; j < D.get_nb_cols(); ++j) {
+            for (int j = 0; j < D.get_nb_cols(); ++j)
+            {
                 const bool self = training ? i == j : D.get(i, j) == 0;
                 R.set(i, j, self ? 1 + ridge : std::exp(-s * std::pow(D.get(i, j), e)));
             }
@@ -114,8 +119,8 @@ TEST(TeskoraKriging, PredictionsDeviationsAndProbabilities)
     ASSERT_TRUE(model.build());
     ASSERT_EQ(2.0, model.get_param().get_covariance_coef().get(0, 0));
     ASSERT_EQ(1.0, model.get_param().get_covariance_coef().get(0, 1));
-    const Reference ref(model.get_matrix_Xs(), model.get_matrix_Zs(), model.get_param().get_covariance_coef(), 1e-10,
-                        ts.get_nvar());
+    const Reference ref(model.get_matrix_Xs(), model.get_matrix_Zs(),
+                        model.get_param().get_covariance_coef(), 1e-10, ts.get_nvar());
 
     // Interpolation at the training points; the constant output is exact.
     Matrix ZZ;
@@ -135,11 +140,13 @@ TEST(TeskoraKriging, PredictionsDeviationsAndProbabilities)
     const Matrix ZZs = ref.predict(XXs);
     const double fmin = ts.get_fs_min();
     const double c0 = ts.Z_scale(0.0, 1);
-    for (int i = 0; i < XX.get_nb_rows(); ++i) {
+    for (int i = 0; i < XX.get_nb_rows(); ++i)
+    {
         SCOPED_TRACE(i);
         const double u = ref.u(XXs, i);
         EXPECT_GT(u, 1e-6);
-        for (int j = 0; j < 2; ++j) {
+        for (int j = 0; j < 2; ++j)
+        {
             EXPECT_NEAR(ts.Z_unscale(ZZs.get(i, j), j), ZZ.get(i, j), 1e-8);
             EXPECT_NEAR(ts.ZE_unscale(std::sqrt(u * ref.var.get(0, j)), j), std.get(i, j), 1e-10);
         }
@@ -157,7 +164,8 @@ TEST(TeskoraKriging, PredictionsDeviationsAndProbabilities)
     }
 
     // Correlation exp(-1) at scaled distance 1, the nugget at distance 0.
-    Matrix probe = make("XXs", {{model.get_matrix_Xs().get(0, 0) + 1, model.get_matrix_Xs().get(0, 1)}});
+    Matrix probe =
+        make("XXs", {{model.get_matrix_Xs().get(0, 0) + 1, model.get_matrix_Xs().get(0, 1)}});
     EXPECT_DOUBLE_EQ(std::exp(-1.0), model.compute_covariance_matrix(probe).get(0, 0));
     probe.set(0, 0, model.get_matrix_Xs().get(0, 0));
     EXPECT_EQ(1 + 1e-10, model.compute_covariance_matrix(probe).get(0, 0));
@@ -174,21 +182,24 @@ TEST(TeskoraKriging, PredictionsDeviationsAndProbabilities)
     EXPECT_NE(std::string::npos, out.str().find("\nvar=["));
 }
 
-namespace {
+namespace
+{
 
 // x with A x = b, by Gaussian elimination with partial pivoting: a solver of
 // the test's own, so that the check does not lean on the library's algebra.
 std::vector<double> solved(std::vector<std::vector<double>> A, std::vector<double> b)
 {
     const size_t n = b.size();
-    for (size_t c = 0; c < n; ++c) {
+    for (size_t c = 0; c < n; ++c)
+    {
         size_t r = c;
         for (size_t i = c + 1; i < n; ++i)
             if (std::fabs(A[i][c]) > std::fabs(A[r][c]))
                 r = i;
         std::swap(A[r], A[c]);
         std::swap(b[r], b[c]);
-        for (size_t i = c + 1; i < n; ++i) {
+        for (size_t i = c + 1; i < n; ++i)
+        {
             const double f = A[i][c] / A[c][c];
             for (size_t k = c; k < n; ++k)
                 A[i][k] -= f * A[c][k];
@@ -196,7 +207,8 @@ std::vector<double> solved(std::vector<std::vector<double>> A, std::vector<doubl
         }
     }
     std::vector<double> x(n);
-    for (size_t i = n; i-- > 0;) {
+    for (size_t i = n; i-- > 0;)
+    {
         double v = b[i];
         for (size_t k = i + 1; k < n; ++k)
             v -= A[i][k] * x[k];
@@ -226,7 +238,8 @@ TEST(TeskoraKriging, DeviationIsTheRootMeanSquaredErrorOfThePredictor)
     const Rows X = irregularPoints();
     const int p = static_cast<int>(X.size());
     Rows Z;
-    for (int i = 0; i < p; ++i) {
+    for (int i = 0; i < p; ++i)
+    {
         const double y = outputsOf({X[i]})[0][0];
         std::vector<double> row = {y};
         for (int k = 0; k < p; ++k)
@@ -240,7 +253,8 @@ TEST(TeskoraKriging, DeviationIsTheRootMeanSquaredErrorOfThePredictor)
     const Matrix Xs = model.get_matrix_Xs();
     const double e = model.get_param().get_covariance_coef().get(0, 0);
     const double s = model.get_param().get_covariance_coef().get(0, 1);
-    auto corr = [&](const std::vector<double>& a, const std::vector<double>& b) {
+    auto corr = [&](const std::vector<double>& a, const std::vector<double>& b)
+    {
         double d2 = 0.0;
         for (size_t k = 0; k < a.size(); ++k)
             d2 += (a[k] - b[k]) * (a[k] - b[k]);
@@ -265,16 +279,19 @@ TEST(TeskoraKriging, DeviationIsTheRootMeanSquaredErrorOfThePredictor)
         quad += (y[i] - beta) * (w[i] - beta * v[i]);
     const double sigma2 = quad / (p - ts.get_nvar());
 
-    const Matrix XX = make("XX", {{0.1, 0.2}, {-0.6, 1.1}, {0.9, -1.4}, {1.6, 0.4}, {2.5, 2.5}, {40, -40}});
+    const Matrix XX =
+        make("XX", {{0.1, 0.2}, {-0.6, 1.1}, {0.9, -1.4}, {1.6, 0.4}, {2.5, 2.5}, {40, -40}});
     Matrix XXs = XX;
     ts.X_scale(XXs);
     Matrix ZZ, std;
     model.predict(XX, &ZZ, &std, nullptr, nullptr);
-    for (int q = 0; q < XX.get_nb_rows(); ++q) {
+    for (int q = 0; q < XX.get_nb_rows(); ++q)
+    {
         SCOPED_TRACE(q);
         const std::vector<double> x = {XXs.get(q, 0), XXs.get(q, 1)};
         std::vector<double> lambda(static_cast<size_t>(p)), r(static_cast<size_t>(p));
-        for (int k = 0; k < p; ++k) {
+        for (int k = 0; k < p; ++k)
+        {
             lambda[k] = ZZ.get(q, k + 1) - ZZ.get(q, 0);
             r[k] = corr(x, xs[k]);
         }
@@ -290,7 +307,9 @@ TEST(TeskoraKriging, DeviationIsTheRootMeanSquaredErrorOfThePredictor)
 
 TEST(TeskoraKriging, LeaveOneOutValuesEqualRefitsWithoutThePoint)
 {
-    for (const char* definition : {"TYPE KRIGING RIDGE 1e-10 BUDGET 0", "TYPE KRIGING RIDGE 0.01 BUDGET 0"}) {
+    for (const char* definition :
+         {"TYPE KRIGING RIDGE 1e-10 BUDGET 0", "TYPE KRIGING RIDGE 0.01 BUDGET 0"})
+    {
         SCOPED_TRACE(definition);
         const Rows X = irregularPoints();
         TrainingSet ts(make("X", X), make("Z", outputsOf(X)));
@@ -303,16 +322,20 @@ TEST(TeskoraKriging, LeaveOneOutValuesEqualRefitsWithoutThePoint)
         const Reference full(Xs, Zs, coef, ridge, ts.get_nvar());
         const Matrix Zv = *model.get_matrix_Zvs();
         const Matrix Sv = *model.get_matrix_Svs();
-        for (int a = 0; a < Xs.get_nb_rows(); ++a) {
+        for (int a = 0; a < Xs.get_nb_rows(); ++a)
+        {
             SCOPED_TRACE(a);
             const Reference refit(withoutRow(Xs, a), withoutRow(Zs, a), coef, ridge, ts.get_nvar());
             const Matrix xa = Xs.get_row(a);
             const Matrix z = refit.predict(xa);
             // The leave-one-out variance of the kriging system without a.
             const Matrix r = refit.corr(xa);
-            const double g = 1 - (Matrix::ones(1, Xs.get_nb_rows() - 1) * refit.Ri * r.transpose()).get(0, 0);
-            const double v = 1 + ridge - (r * refit.Ri * r.transpose()).get(0, 0) + g * g / refit.s0;
-            for (int j = 0; j < 2; ++j) {
+            const double g =
+                1 - (Matrix::ones(1, Xs.get_nb_rows() - 1) * refit.Ri * r.transpose()).get(0, 0);
+            const double v =
+                1 + ridge - (r * refit.Ri * r.transpose()).get(0, 0) + g * g / refit.s0;
+            for (int j = 0; j < 2; ++j)
+            {
                 EXPECT_NEAR(z.get(0, j), Zv.get(a, j), 1e-8);
                 EXPECT_NEAR(std::sqrt(v * full.var.get(0, j)), Sv.get(a, j), 1e-8);
             }
@@ -326,11 +349,12 @@ TEST(TeskoraKriging, LikelihoodMetricIsVarianceToThePowerPTimesDetR)
     TrainingSet ts(make("X", X), make("Z", outputsOf(X)));
     Surrogate_Kriging model(ts, Surrogate_Parameters("TYPE KRIGING RIDGE 1e-3 BUDGET 0"));
     ASSERT_TRUE(model.build());
-    const Reference ref(model.get_matrix_Xs(), model.get_matrix_Zs(), model.get_param().get_covariance_coef(), 1e-3,
-                        ts.get_nvar());
+    const Reference ref(model.get_matrix_Xs(), model.get_matrix_Zs(),
+                        model.get_param().get_covariance_coef(), 1e-3, ts.get_nvar());
     const int p = static_cast<int>(X.size());
     ASSERT_GT(ref.det, 0.0);
-    for (int j = 0; j < 2; ++j) {
+    for (int j = 0; j < 2; ++j)
+    {
         const double expected = std::pow(ref.var.get(0, j), p) * ref.det;
         ASSERT_GT(expected, 1e-300);
         EXPECT_NEAR(1.0, model.get_metric(LINV, j) / expected, 1e-9) << j;
@@ -341,7 +365,8 @@ TEST(TeskoraKriging, LikelihoodMetricIsVarianceToThePowerPTimesDetR)
 
 TEST(TeskoraKriging, BuildFailuresAndRidgeOnDuplicates)
 {
-    struct Case {
+    struct Case
+    {
         const char* label;
         Rows X;
         const char* definition;
@@ -352,13 +377,15 @@ TEST(TeskoraKriging, BuildFailuresAndRidgeOnDuplicates)
     four.push_back({0.5, 0.3, 2});
     const Rows duplicated = {{0, 0}, {1, 0.5}, {0.4, 1.2}, {1, 0.5}, {1.5, 1.7}};
     for (const Case& c : std::vector<Case>{
-             {"as many points as varying inputs", three, "TYPE KRIGING RIDGE 1e-10 BUDGET 0", false},
+             {"as many points as varying inputs", three, "TYPE KRIGING RIDGE 1e-10 BUDGET 0",
+              false},
              {"one point more", four, "TYPE KRIGING RIDGE 1e-10 BUDGET 0", true},
              {"duplicate without ridge", duplicated, "TYPE KRIGING RIDGE 0 BUDGET 0", false},
              {"duplicate with the default nugget", duplicated, "TYPE KRIGING BUDGET 0", false},
              {"duplicate with a ridge", duplicated, "TYPE KRIGING RIDGE 1e-6 BUDGET 0", true},
              {"a record without covariance coefficients", four, "TYPE CN", false},
-         }) {
+         })
+    {
         SCOPED_TRACE(c.label);
         Rows Z;
         for (const auto& x : c.X)
@@ -372,17 +399,21 @@ TEST(TeskoraKriging, BuildFailuresAndRidgeOnDuplicates)
         Matrix ZZ, std, ei, cdf;
         model.predict(make("XX", c.X), &ZZ, &std, &ei, &cdf);
         for (int i = 0; i < ZZ.get_nb_rows(); ++i)
-            for (int j = 0; j < 2; ++j) {
+            for (int j = 0; j < 2; ++j)
+            {
                 EXPECT_TRUE(std::isfinite(ZZ.get(i, j)));
                 EXPECT_TRUE(std::isfinite(std.get(i, j)));
                 EXPECT_NEAR(Z[i][j], ZZ.get(i, j), 1e-3);
             }
         // The likelihood of the system with the nugget on the diagonal only
         // (coincident points keep their correlation 1 off it).
-        const Reference ref(model.get_matrix_Xs(), model.get_matrix_Zs(), model.get_param().get_covariance_coef(),
-                            model.get_param().get_ridge(), ts.get_nvar());
-        for (int j = 0; j < 2; ++j) {
-            const double expected = std::pow(ref.var.get(0, j), static_cast<int>(c.X.size())) * ref.det;
+        const Reference ref(model.get_matrix_Xs(), model.get_matrix_Zs(),
+                            model.get_param().get_covariance_coef(), model.get_param().get_ridge(),
+                            ts.get_nvar());
+        for (int j = 0; j < 2; ++j)
+        {
+            const double expected =
+                std::pow(ref.var.get(0, j), static_cast<int>(c.X.size())) * ref.det;
             EXPECT_NEAR(1.0, model.get_metric(LINV, j) / expected, 1e-6);
         }
     }
@@ -398,18 +429,25 @@ TEST(TeskoraKriging, NotReadyMessages)
     ts.build();
     const Matrix XXs = model.get_matrix_Xs();
     Matrix ZZ, std;
-    struct Case {
+    struct Case
+    {
         const char* where;
         std::function<void()> action;
     };
-    for (const Case& c : std::vector<Case>{
-             {"::predict::", [&] { model.predict(make("XX", {{0, 0}}), &ZZ); }},
+    for (const Case& c :
+         std::vector<Case>{
+             {"::predict::",
+              [&] {
+                  model.predict(make("XX", {{0, 0}}), &ZZ);
+              }},
              {"::predict_private::", [&] { model.predict_private(XXs, &ZZ); }},
-             {"::predict_private::", [&] { model.predict_private(XXs, &ZZ, &std, nullptr, nullptr); }},
+             {"::predict_private::",
+              [&] { model.predict_private(XXs, &ZZ, &std, nullptr, nullptr); }},
              {"::compute_cv_values::", [&] { model.get_matrix_Zvs(); }},
              {"::compute_cv_values::", [&] { model.get_matrix_Svs(); }},
              {"::compute_metric_linv::", [&] { model.compute_metric_linv(); }},
-         }) {
+         })
+    {
         SCOPED_TRACE(c.where);
         out.str("");
         EXPECT_EQ("check_ready(): Not ready!", thrownMessage(c.action));

@@ -1,6 +1,6 @@
+#include "teskora/SurrogateLOWESS.hpp"
 #include "teskora/Diagnostics.hpp"
 #include "teskora/Kernel.hpp"
-#include "teskora/SurrogateLOWESS.hpp"
 #include "teskora/TeskoraTestSupport.hpp"
 #include "teskora/Utils.hpp"
 
@@ -14,8 +14,8 @@
 #include <vector>
 
 using namespace TESKORA;
-using TeskoraTest::make;
 using TeskoraTest::Function;
+using TeskoraTest::make;
 using TeskoraTest::Point;
 using TeskoraTest::predictAt;
 using TeskoraTest::rowsOf;
@@ -23,17 +23,21 @@ using TeskoraTest::sampled;
 using TeskoraTest::thrownMessage;
 using TeskoraTest::valuesOf;
 
-namespace {
+namespace
+{
 
 // p scattered points in [-2, 2]^n (a low-discrepancy sequence); every input
 // takes p distinct values and no quadratic relation holds between inputs.
 std::vector<Point> scattered(int p, int n, int first = 0)
 {
-    const double step[] = {0.6180339887498949, 0.7548776662466927, 0.5698402909980532, 0.4301597090019468};
+    const double step[] = {0.6180339887498949, 0.7548776662466927, 0.5698402909980532,
+                           0.4301597090019468};
     std::vector<Point> points;
-    for (int i = first; i < first + p; ++i) {
+    for (int i = first; i < first + p; ++i)
+    {
         Point x(static_cast<size_t>(n));
-        for (int k = 0; k < n; ++k) {
+        for (int k = 0; k < n; ++k)
+        {
             const double t = (i + 1) * step[k % 4] + 0.1 * k;
             x[k] = 4.0 * (t - std::floor(t)) - 2.0;
         }
@@ -50,7 +54,8 @@ std::string shownQ(const Surrogate& model)
 }
 
 // Sees how the local systems were solved.
-class Probe : public Surrogate_LOWESS {
+class Probe : public Surrogate_LOWESS
+{
 public:
     using Surrogate_LOWESS::Surrogate_LOWESS;
     long choleskys() const { return _nb_cholesky; }
@@ -63,7 +68,8 @@ TEST(TeskoraLOWESS, BasisFollowsDegreeAndDistinctPoints)
 {
     // Three inputs with more than two values each: 10, 7 or 4 regressors
     // need more distinct points than that.
-    struct Case {
+    struct Case
+    {
         int inputs, points, degree;
         const char* q;
     };
@@ -75,11 +81,14 @@ TEST(TeskoraLOWESS, BasisFollowsDegreeAndDistinctPoints)
                                            {3, 4, 2, "q: 1\n"},
                                            {3, 11, 1, "q: 4\n"},
                                            {3, 11, 0, "q: 1\n"},
-                                           {1, 5, 2, "q: 3\n"}}) {
-        SCOPED_TRACE(std::to_string(c.inputs) + " inputs, " + std::to_string(c.points) + " points, degree "
-                     + std::to_string(c.degree));
-        TrainingSet ts = sampled(scattered(c.points, c.inputs), [](const Point& x) { return Point{x[0]}; });
-        const std::string definition = "TYPE LOWESS KERNEL_COEF 1 DEGREE " + std::to_string(c.degree);
+                                           {1, 5, 2, "q: 3\n"}})
+    {
+        SCOPED_TRACE(std::to_string(c.inputs) + " inputs, " + std::to_string(c.points) +
+                     " points, degree " + std::to_string(c.degree));
+        TrainingSet ts =
+            sampled(scattered(c.points, c.inputs), [](const Point& x) { return Point{x[0]}; });
+        const std::string definition =
+            "TYPE LOWESS KERNEL_COEF 1 DEGREE " + std::to_string(c.degree);
         Surrogate_LOWESS model(ts, Surrogate_Parameters(definition));
         ASSERT_TRUE(model.build());
         EXPECT_EQ(c.q, shownQ(model));
@@ -97,7 +106,9 @@ TEST(TeskoraLOWESS, BasisFollowsDegreeAndDistinctPoints)
 
 TEST(TeskoraLOWESS, WorkArraysFollowEachBuild)
 {
-    auto f = [](const Point& x) { return Point{1 + x[0] * x[1] - x[2] * x[2] + 0.5 * x[1], x[2] - x[0]}; };
+    auto f = [](const Point& x) {
+        return Point{1 + x[0] * x[1] - x[2] * x[2] + 0.5 * x[1], x[2] - x[0]};
+    };
     TrainingSet ts = sampled(scattered(4, 3), f);
     Surrogate_LOWESS model(ts, Surrogate_Parameters("TYPE LOWESS KERNEL_COEF 0.3 RIDGE 0"));
     ASSERT_TRUE(model.build());
@@ -109,7 +120,8 @@ TEST(TeskoraLOWESS, WorkArraysFollowEachBuild)
     ASSERT_TRUE(ts.add_points(rowsOf(more), rowsOf(valuesOf(more, f))));
     ASSERT_TRUE(model.build());
     EXPECT_EQ("q: 10\n", shownQ(model));
-    for (const Point& x : {Point{0.1, 0.2, 0.3}, Point{-1.5, 0.7, 1.9}}) {
+    for (const Point& x : {Point{0.1, 0.2, 0.3}, Point{-1.5, 0.7, 1.9}})
+    {
         const Point z = predictAt(model, x);
         EXPECT_NEAR(f(x)[0], z[0], 1e-8);
         EXPECT_NEAR(f(x)[1], z[1], 1e-8);
@@ -119,16 +131,20 @@ TEST(TeskoraLOWESS, WorkArraysFollowEachBuild)
 TEST(TeskoraLOWESS, RegressorsAndTheirCut)
 {
     // Each case: the function, whether the basis holds it exactly.
-    struct Case {
+    struct Case
+    {
         const char* label;
         Function f;
         bool exact;
     };
-    auto check = [](Surrogate& model, const std::vector<Case>& cases, const std::vector<Point>& at, TrainingSet& ts,
-                    const std::vector<Point>& points) {
-        for (const Case& c : cases) {
+    auto check = [](Surrogate& model, const std::vector<Case>& cases, const std::vector<Point>& at,
+                    TrainingSet& ts, const std::vector<Point>& points)
+    {
+        for (const Case& c : cases)
+        {
             SCOPED_TRACE(c.label);
-            ASSERT_TRUE(ts.partial_reset_and_add_points(rowsOf(points), rowsOf(valuesOf(points, c.f))));
+            ASSERT_TRUE(
+                ts.partial_reset_and_add_points(rowsOf(points), rowsOf(valuesOf(points, c.f))));
             ASSERT_TRUE(model.build());
             double worst = 0;
             for (const Point& x : at)
@@ -149,7 +165,8 @@ TEST(TeskoraLOWESS, RegressorsAndTheirCut)
         check(model,
               {{"full quadratic",
                 [](const Point& x) {
-                    return Point{1 + x[0] - 2 * x[1] + x[0] * x[0] - 3 * x[0] * x[1] + 0.5 * x[1] * x[1]};
+                    return Point{1 + x[0] - 2 * x[1] + x[0] * x[0] - 3 * x[0] * x[1] +
+                                 0.5 * x[1] * x[1]};
                 },
                 true}},
               {{0.3, -0.4}, {2.5, 1.0}, {-1, 1}}, ts, points);
@@ -161,7 +178,8 @@ TEST(TeskoraLOWESS, RegressorsAndTheirCut)
         TrainingSet ts = sampled(points, one);
         Surrogate_LOWESS model(ts, Surrogate_Parameters("TYPE LOWESS KERNEL_COEF 0.5 RIDGE 0"));
         check(model,
-              {{"squares", [](const Point& x) { return Point{1 + x[0] + x[0] * x[0] - x[1] * x[1]}; }, true},
+              {{"squares",
+                [](const Point& x) { return Point{1 + x[0] + x[0] * x[0] - x[1] * x[1]}; }, true},
                {"product", [](const Point& x) { return Point{x[0] * x[1]}; }, false}},
               {{0.3, -0.4}, {1.5, 1.0}}, ts, points);
         EXPECT_EQ("q: 5\n", shownQ(model));
@@ -175,7 +193,8 @@ TEST(TeskoraLOWESS, RegressorsAndTheirCut)
         TrainingSet ts = sampled(points, one);
         Surrogate_LOWESS model(ts, Surrogate_Parameters("TYPE LOWESS KERNEL_COEF 0.5 RIDGE 1e-12"));
         check(model,
-              {{"x0 square and product", [](const Point& x) { return Point{x[0] * x[0] + x[0] * x[2] + x[2]}; }, true},
+              {{"x0 square and product",
+                [](const Point& x) { return Point{x[0] * x[0] + x[0] * x[2] + x[2]}; }, true},
                {"x1 square", [](const Point& x) { return Point{x[2] * x[2]}; }, false}},
               {{0.3, 5, -0.4}, {1.5, 5, 1.0}}, ts, points);
         EXPECT_EQ("q: 6\n", shownQ(model));
@@ -195,14 +214,17 @@ TEST(TeskoraLOWESS, PresetsTransformDistancesIntoKernelArguments)
     const double ks = 0.5;
     const int p = 4;
 
-    auto expected = [&](const std::string& preset, double x) {
+    auto expected = [&](const std::string& preset, double x)
+    {
         std::vector<double> d(p), rank(p), arg(p);
         double mean = 0, var = 0;
-        for (int a = 0; a < p; ++a) {
+        for (int a = 0; a < p; ++a)
+        {
             d[a] = scale * std::fabs(x - xs[a]);
             mean += d[a] * d[a] / p;
         }
-        for (int a = 0; a < p; ++a) {
+        for (int a = 0; a < p; ++a)
+        {
             var += (d[a] * d[a] - mean) * (d[a] * d[a] - mean) / p;
             rank[a] = 0;
             for (int b = 0; b < p; ++b)
@@ -210,7 +232,8 @@ TEST(TeskoraLOWESS, PresetsTransformDistancesIntoKernelArguments)
         }
         const double ka = mean * mean / var, kb = var / mean;
         const double nearest = *std::min_element(d.begin(), d.end());
-        for (int a = 0; a < p; ++a) {
+        for (int a = 0; a < p; ++a)
+        {
             if (preset == "D")
                 arg[a] = d[a];
             else if (preset == "DEN") // q = 1: half the nearest distance
@@ -227,7 +250,8 @@ TEST(TeskoraLOWESS, PresetsTransformDistancesIntoKernelArguments)
                 arg[a] = gammacdf(d[a] * d[a], ka, kb);
         }
         double w = 0, v = 0;
-        for (int a = 0; a < p; ++a) {
+        for (int a = 0; a < p; ++a)
+        {
             const double phi = kernel(D1, ks, arg[a]);
             w += phi;
             v += phi * zs[a];
@@ -235,11 +259,14 @@ TEST(TeskoraLOWESS, PresetsTransformDistancesIntoKernelArguments)
         return v / w;
     };
 
-    for (const char* preset : {"D", "DEN", "DGN", "RE", "REN", "RG", "RGN"}) {
-        const std::string definition = std::string("TYPE LOWESS DEGREE 0 KERNEL_COEF 0.5 PRESET ") + preset;
+    for (const char* preset : {"D", "DEN", "DGN", "RE", "REN", "RG", "RGN"})
+    {
+        const std::string definition =
+            std::string("TYPE LOWESS DEGREE 0 KERNEL_COEF 0.5 PRESET ") + preset;
         Surrogate_LOWESS model(ts, Surrogate_Parameters(definition));
         ASSERT_TRUE(model.build());
-        for (double x : {0.0, 0.4, 2.5, 1.0, 8.0}) {
+        for (double x : {0.0, 0.4, 2.5, 1.0, 8.0})
+        {
             SCOPED_TRACE(std::string(preset) + " at " + std::to_string(x));
             const double z = predictAt(model, {x})[0];
             EXPECT_TRUE(std::isfinite(z));
@@ -249,7 +276,8 @@ TEST(TeskoraLOWESS, PresetsTransformDistancesIntoKernelArguments)
 
     // At a training point the half-nearest-distance normaliser is 0: that
     // point keeps the argument 0 and alone carries weight.
-    Surrogate_LOWESS den(ts, Surrogate_Parameters("TYPE LOWESS DEGREE 0 KERNEL_COEF 0.5 PRESET DEN"));
+    Surrogate_LOWESS den(ts,
+                         Surrogate_Parameters("TYPE LOWESS DEGREE 0 KERNEL_COEF 0.5 PRESET DEN"));
     ASSERT_TRUE(den.build());
     EXPECT_NEAR(40.0, predictAt(den, {1.0})[0], 1e-12);
     // Ranks ignore how far the neighbours are, only their order.
@@ -264,13 +292,16 @@ TEST(TeskoraLOWESS, ReproducesLinearFunctionsWithEveryPreset)
     const std::vector<Point> points = scattered(16, 2);
     TrainingSet ts = sampled(points, f);
     for (const char* preset : {"D", "DEN", "DGN", "RE", "REN", "RG", "RGN"})
-        for (int degree : {1, 2}) {
+        for (int degree : {1, 2})
+        {
             SCOPED_TRACE(std::string(preset) + " degree " + std::to_string(degree));
-            Surrogate_LOWESS model(ts, Surrogate_Parameters("TYPE LOWESS KERNEL_COEF 0.1 RIDGE 0 PRESET "
-                                                            + std::string(preset) + " DEGREE "
-                                                            + std::to_string(degree)));
+            Surrogate_LOWESS model(
+                ts,
+                Surrogate_Parameters("TYPE LOWESS KERNEL_COEF 0.1 RIDGE 0 PRESET " +
+                                     std::string(preset) + " DEGREE " + std::to_string(degree)));
             ASSERT_TRUE(model.build());
-            for (const Point& x : {Point{0.2, -0.3}, Point{4, 5}, points[3]}) {
+            for (const Point& x : {Point{0.2, -0.3}, Point{4, 5}, points[3]})
+            {
                 const Point z = predictAt(model, x);
                 EXPECT_NEAR(f(x)[0], z[0], 1e-8);
                 EXPECT_NEAR(f(x)[1], z[1], 1e-8);
@@ -289,13 +320,16 @@ TEST(TeskoraLOWESS, CrossValidationLeavesThePointOut)
     const double scale = ts.X_scale(1.0, 0) - ts.X_scale(0.0, 0);
 
     // Degree 0, raw distances: the weighted mean of the other points.
-    Surrogate_LOWESS model(ts, Surrogate_Parameters("TYPE LOWESS DEGREE 0 PRESET D KERNEL_COEF 0.7"));
+    Surrogate_LOWESS model(ts,
+                           Surrogate_Parameters("TYPE LOWESS DEGREE 0 PRESET D KERNEL_COEF 0.7"));
     ASSERT_TRUE(model.build());
     const Matrix Zv = model.get_matrix_Zv();
-    for (int a = 0; a < 4; ++a) {
+    for (int a = 0; a < 4; ++a)
+    {
         double w = 0, v = 0;
         for (int b = 0; b < 4; ++b)
-            if (b != a) {
+            if (b != a)
+            {
                 const double phi = kernel(D1, 0.7, scale * std::fabs(xs[a] - xs[b]));
                 w += phi;
                 v += phi * zs[b];
@@ -305,7 +339,8 @@ TEST(TeskoraLOWESS, CrossValidationLeavesThePointOut)
 
     // No other point within the kernel's support: every weight, the point's
     // own included, becomes 1.
-    const std::string compact = "TYPE LOWESS DEGREE 0 PRESET D KERNEL_TYPE D4 KERNEL_COEF " + dtos(2.0 / scale);
+    const std::string compact =
+        "TYPE LOWESS DEGREE 0 PRESET D KERNEL_TYPE D4 KERNEL_COEF " + dtos(2.0 / scale);
     Surrogate_LOWESS narrow(ts, Surrogate_Parameters(compact));
     ASSERT_TRUE(narrow.build());
     const Matrix Zn = narrow.get_matrix_Zv();
@@ -342,20 +377,24 @@ TEST(TeskoraLOWESS, CrossValidationEqualsRefitsWithoutThePointForEveryPreset)
     const Function g = [&](const Point& x) { return Point{f(x[0])}; };
     TrainingSet ts = sampled(points, g);
     for (const char* preset : {"DEN", "DGN", "RE", "REN", "RG", "RGN"})
-        for (const char* kernel : {"D1", "D4"}) {
+        for (const char* kernel : {"D1", "D4"})
+        {
             SCOPED_TRACE(std::string(preset) + " " + kernel);
-            const std::string definition = std::string("TYPE LOWESS DEGREE 1 RIDGE 0 KERNEL_COEF 0.8 PRESET ") + preset
-                                           + " KERNEL_TYPE " + kernel;
+            const std::string definition =
+                std::string("TYPE LOWESS DEGREE 1 RIDGE 0 KERNEL_COEF 0.8 PRESET ") + preset +
+                " KERNEL_TYPE " + kernel;
             Surrogate_LOWESS model(ts, Surrogate_Parameters(definition));
             ASSERT_TRUE(model.build());
             const Matrix Zv = model.get_matrix_Zv();
-            for (size_t a = 0; a < points.size(); ++a) {
+            for (size_t a = 0; a < points.size(); ++a)
+            {
                 std::vector<Point> others = points;
                 others.erase(others.begin() + static_cast<long>(a));
                 TrainingSet without = sampled(others, g);
                 Surrogate_LOWESS refit(without, Surrogate_Parameters(definition));
                 ASSERT_TRUE(refit.build());
-                EXPECT_NEAR(predictAt(refit, points[a])[0], Zv.get(static_cast<int>(a), 0), 1e-7) << "point " << a;
+                EXPECT_NEAR(predictAt(refit, points[a])[0], Zv.get(static_cast<int>(a), 0), 1e-7)
+                    << "point " << a;
             }
         }
 }
@@ -372,7 +411,8 @@ TEST(TeskoraLOWESS, NearestPointFallbackOnSingularSystems)
     ts.build();
     const double scale = ts.X_scale(1.0, 0) - ts.X_scale(0.0, 0);
     const std::string definition =
-        "TYPE LOWESS DEGREE 1 RIDGE 0 PRESET D KERNEL_TYPE D4 KERNEL_COEF " + dtos(15.0 / (16.0 * 1.5 * scale));
+        "TYPE LOWESS DEGREE 1 RIDGE 0 PRESET D KERNEL_TYPE D4 KERNEL_COEF " +
+        dtos(15.0 / (16.0 * 1.5 * scale));
 
     Probe model(ts, Surrogate_Parameters(definition));
     ASSERT_TRUE(model.build());
@@ -402,7 +442,8 @@ TEST(TeskoraLOWESS, WarmStartedSolves)
     const Surrogate_Parameters param("TYPE LOWESS KERNEL_COEF 0.8");
     Probe model(ts, param);
     ASSERT_TRUE(model.build());
-    auto fresh = [&](const Point& x) {
+    auto fresh = [&](const Point& x)
+    {
         Surrogate_LOWESS other(ts, param);
         EXPECT_TRUE(other.build());
         return predictAt(other, x)[0];
@@ -443,8 +484,10 @@ TEST(TeskoraLOWESS, TunedDegreeChangesTheBasis)
         points.push_back({0.7 * i});
     TrainingSet ts = sampled(points, [](const Point& x) { return Point{x[0] * x[0] - 2 * x[0]}; });
     std::vector<double> rmsecv;
-    for (int degree : {0, 1, 2}) {
-        const std::string definition = "TYPE LOWESS KERNEL_COEF 0.5 RIDGE 0 DEGREE " + std::to_string(degree);
+    for (int degree : {0, 1, 2})
+    {
+        const std::string definition =
+            "TYPE LOWESS KERNEL_COEF 0.5 RIDGE 0 DEGREE " + std::to_string(degree);
         Surrogate_LOWESS fixed(ts, Surrogate_Parameters(definition));
         ASSERT_TRUE(fixed.build());
         rmsecv.push_back(fixed.get_metric(RMSECV, 0));
@@ -453,8 +496,9 @@ TEST(TeskoraLOWESS, TunedDegreeChangesTheBasis)
     EXPECT_GT(rmsecv[1], 1e-3);
     EXPECT_LT(rmsecv[2], 1e-8);
 
-    Surrogate_LOWESS tuned(ts,
-                           Surrogate_Parameters("TYPE LOWESS DEGREE OPTIM KERNEL_COEF 0.5 RIDGE 0 METRIC_TYPE RMSECV"));
+    Surrogate_LOWESS tuned(
+        ts, Surrogate_Parameters(
+                "TYPE LOWESS DEGREE OPTIM KERNEL_COEF 0.5 RIDGE 0 METRIC_TYPE RMSECV"));
     ASSERT_TRUE(tuned.build());
     EXPECT_EQ(2, tuned.get_param().get_degree());
     EXPECT_EQ("q: 3\n", shownQ(tuned));
@@ -469,14 +513,19 @@ TEST(TeskoraLOWESS, Messages)
     Surrogate_LOWESS model(ts, Surrogate_Parameters("TYPE LOWESS KERNEL_COEF 1"));
     Matrix ZZ;
     TeskoraTest::expectErrors({
-        {"cross-validation before build", [&] { model.get_matrix_Zvs(); }, "check_ready(): Not ready!"},
-        {"prediction before build", [&] { model.predict(make("XX", {{0.5}}), &ZZ); }, "check_ready(): Not ready!"},
+        {"cross-validation before build", [&] { model.get_matrix_Zvs(); },
+         "check_ready(): Not ready!"},
+        {"prediction before build", [&] { model.predict(make("XX", {{0.5}}), &ZZ); },
+         "check_ready(): Not ready!"},
     });
     ASSERT_TRUE(model.build());
     TeskoraTest::expectErrors({
         {"no row", [&] { model.predict(Matrix("XX", 0, 1), &ZZ); },
          "predict_private_single : XXs must have only one row."},
-        {"two rows", [&] { model.predict_private_single(make("XXs", {{0}, {1}}), -1); },
+        {"two rows",
+         [&] {
+             model.predict_private_single(make("XXs", {{0}, {1}}), -1);
+         },
          "predict_private_single : XXs must have only one row."},
         {"left-out index", [&] { model.predict_private_single(make("XXs", {{0}}), 3); },
          "predict_private_single : index out of range."},
@@ -486,8 +535,9 @@ TEST(TeskoraLOWESS, Messages)
     double mean = 0, var = 0;
     const double negative[] = {-1, -3};
     out.str("");
-    EXPECT_EQ("Error on computation of mean and var",
-              thrownMessage([&] { Surrogate_LOWESS::compute_moments(negative, 2, 2.0, mean, var); }));
+    EXPECT_EQ(
+        "Error on computation of mean and var",
+        thrownMessage([&] { Surrogate_LOWESS::compute_moments(negative, 2, 2.0, mean, var); }));
     EXPECT_EQ("mean: -2\nvar: 1\n", out.str());
     // Equal distances have no spread: a small variance keeps the gamma fit
     // defined.
@@ -500,5 +550,6 @@ TEST(TeskoraLOWESS, Messages)
     TrainingSet same(make("X", {{2}, {2}, {2}}), make("Z", {{1}, {2}, {3}}));
     Surrogate_LOWESS none(same, Surrogate_Parameters("TYPE LOWESS KERNEL_COEF 1"));
     EXPECT_FALSE(none.build());
-    EXPECT_EQ("check_ready(): Not ready!", thrownMessage([&] { none.predict(make("XX", {{2}}), &ZZ); }));
+    EXPECT_EQ("check_ready(): Not ready!",
+              thrownMessage([&] { none.predict(make("XX", {{2}}), &ZZ); }));
 }

@@ -22,7 +22,8 @@ using TeskoraTest::Point;
 using TeskoraTest::sampled;
 using TeskoraTest::thrownMessage;
 
-namespace {
+namespace
+{
 
 // Points of a small irregular grid in two inputs.
 std::vector<Point> grid2(int a, int b)
@@ -34,20 +35,33 @@ std::vector<Point> grid2(int a, int b)
     return points;
 }
 
-double predictOne(Surrogate& model, const Point& x, int j = 0) { return TeskoraTest::predictAt(model, x)[j]; }
+double predictOne(Surrogate& model, const Point& x, int j = 0)
+{
+    return TeskoraTest::predictAt(model, x)[j];
+}
 
 } // namespace
 
 TEST(TeskoraPRS, MonomialCountsAndOrder)
 {
-    struct Case {
+    struct Case
+    {
         int n, d, count;
     };
-    for (const Case& c : std::vector<Case>{{2, 2, 6}, {3, 2, 10}, {3, 3, 20}, {6, 2, 28}, {10, 2, 66}, {4, 0, 1},
-                                           {0, 3, 1}, {20, 2, 231}, {1000, 6, INT_MAX}}) {
+    for (const Case& c : std::vector<Case>{{2, 2, 6},
+                                           {3, 2, 10},
+                                           {3, 3, 20},
+                                           {6, 2, 28},
+                                           {10, 2, 66},
+                                           {4, 0, 1},
+                                           {0, 3, 1},
+                                           {20, 2, 231},
+                                           {1000, 6, INT_MAX}})
+    {
         SCOPED_TRACE(std::to_string(c.n) + " " + std::to_string(c.d));
         EXPECT_EQ(c.count, Surrogate_PRS::get_nb_PRS_monomes(c.n, c.d));
-        if (c.count < 100) {
+        if (c.count < 100)
+        {
             EXPECT_EQ(c.count, Surrogate_PRS::get_PRS_monomes(c.n, c.d).get_nb_rows());
         }
     }
@@ -71,14 +85,17 @@ TEST(TeskoraPRS, FitsAQuadraticExactly)
 {
     // A constant middle input takes no part; the last input keeps its own
     // values.
-    auto f = [](const Point& x) { return Point{1 + x[0] - 2 * x[2] * x[2] + 0.5 * x[0] * x[2], x[0] - x[2]}; };
+    auto f = [](const Point& x) {
+        return Point{1 + x[0] - 2 * x[2] * x[2] + 0.5 * x[0] * x[2], x[0] - x[2]};
+    };
     std::vector<Point> points;
     for (const Point& q : grid2(4, 4))
         points.push_back({q[0], 5.0, q[1]});
     TrainingSet ts = sampled(points, f);
     Surrogate_PRS model(ts, Surrogate_Parameters("TYPE PRS RIDGE 0"));
     ASSERT_TRUE(model.build());
-    for (const Point& x : {Point{0.3, 5, -0.4}, Point{-2, 5, 3}, Point{1.5, 5, 0.25}}) {
+    for (const Point& x : {Point{0.3, 5, -0.4}, Point{-2, 5, 3}, Point{1.5, 5, 0.25}})
+    {
         EXPECT_NEAR(f(x)[0], predictOne(model, x, 0), 1e-9);
         EXPECT_NEAR(f(x)[1], predictOne(model, x, 1), 1e-9);
     }
@@ -92,13 +109,15 @@ TEST(TeskoraPRS, FitsAQuadraticExactly)
 
 TEST(TeskoraPRS, LeaveOneOutValuesEqualRefits)
 {
-    auto f = [](const Point& x) { return Point{std::sin(x[0]) + x[1] * x[1] * x[1] - x[0] * x[1]}; };
+    auto f = [](const Point& x)
+    { return Point{std::sin(x[0]) + x[1] * x[1] * x[1] - x[0] * x[1]}; };
     const std::vector<Point> points = grid2(3, 4);
     TrainingSet ts = sampled(points, f);
     Surrogate_PRS model(ts, Surrogate_Parameters("TYPE PRS RIDGE 0"));
     ASSERT_TRUE(model.build());
     const Matrix Zv = model.get_matrix_Zv();
-    for (size_t a = 0; a < points.size(); ++a) {
+    for (size_t a = 0; a < points.size(); ++a)
+    {
         SCOPED_TRACE(a);
         std::vector<Point> others = points;
         others.erase(others.begin() + static_cast<long>(a));
@@ -111,7 +130,8 @@ TEST(TeskoraPRS, LeaveOneOutValuesEqualRefits)
 
 TEST(TeskoraPRS, BuildLimits)
 {
-    auto f = [](const Point& x) {
+    auto f = [](const Point& x)
+    {
         double s = 0;
         for (double v : x)
             s += v * v;
@@ -119,7 +139,8 @@ TEST(TeskoraPRS, BuildLimits)
     };
     // One input, degree 2: three basis functions need four distinct points
     // without ridge.
-    struct Case {
+    struct Case
+    {
         const char* definition;
         int points;
         bool builds;
@@ -128,7 +149,8 @@ TEST(TeskoraPRS, BuildLimits)
                                            {"TYPE PRS RIDGE 0", 4, true},
                                            {"TYPE PRS", 3, true},
                                            {"TYPE PRS_EDGE RIDGE 0", 4, false},
-                                           {"TYPE PRS_EDGE RIDGE 0", 5, true}}) {
+                                           {"TYPE PRS_EDGE RIDGE 0", 5, true}})
+    {
         SCOPED_TRACE(std::string(c.definition) + " " + std::to_string(c.points));
         std::vector<Point> points;
         for (int i = 0; i < c.points; ++i)
@@ -145,10 +167,12 @@ TEST(TeskoraPRS, BuildLimits)
 
     // Quadratic in 19 inputs: 210 basis functions, too many; in 18 inputs
     // 190, which a ridge lets build on few points.
-    for (int n : {19, 18}) {
+    for (int n : {19, 18})
+    {
         SCOPED_TRACE(n);
         std::vector<Point> points;
-        for (int i = 0; i < 25; ++i) {
+        for (int i = 0; i < 25; ++i)
+        {
             Point x(static_cast<size_t>(n));
             for (int k = 0; k < n; ++k)
                 x[k] = std::sin(1.0 + i * 7 + k * 3);
@@ -164,7 +188,8 @@ TEST(TeskoraPRS, BuildLimits)
     std::ostringstream out;
     const DiagStreamRedirect redirect(out);
     Matrix ZZ;
-    EXPECT_EQ("check_ready(): Not ready!", thrownMessage([&] { model.predict(make("XX", {{0.5}}), &ZZ); }));
+    EXPECT_EQ("check_ready(): Not ready!",
+              thrownMessage([&] { model.predict(make("XX", {{0.5}}), &ZZ); }));
 }
 
 TEST(TeskoraPRS, EdgeIndicatorsAndCategories)
@@ -193,7 +218,8 @@ TEST(TeskoraPRS, EdgeIndicatorsAndCategories)
     EXPECT_EQ("q: 4\nnb_cat: 2\n", out.str());
 
     // Without any varying input there is no category to split on.
-    TrainingSet constant = sampled({{1, 2}, {1, 2}, {1, 2}}, [](const Point&) { return Point{1.0}; });
+    TrainingSet constant =
+        sampled({{1, 2}, {1, 2}, {1, 2}}, [](const Point&) { return Point{1.0}; });
     Surrogate_PRS_CAT none(constant, Surrogate_Parameters("TYPE PRS_CAT DEGREE 1"));
     EXPECT_FALSE(none.build());
 }
@@ -205,13 +231,17 @@ TEST(TeskoraPRS, CategoriesNeedAnInputAndABasisThePointsCarry)
 
     // The category is input 0: without any input there is none to read.
     TrainingSet empty(Matrix("X", 5, 0), make("Z", {{1}, {2}, {3}, {4}, {5}}));
-    for (const char* definition : {"TYPE PRS_CAT", "TYPE ENSEMBLE PRESET CAT"}) {
+    for (const char* definition : {"TYPE PRS_CAT", "TYPE ENSEMBLE PRESET CAT"})
+    {
         SCOPED_TRACE(definition);
-        EXPECT_EQ("Surrogate_PRS_CAT: no input variable (the category is input 0)", thrownMessage([&] {
-                      std::unique_ptr<Surrogate, void (*)(Surrogate*)> model(Surrogate_Factory(empty, definition),
-                                                                             surrogate_delete);
-                      model->build();
-                  }));
+        EXPECT_EQ("Surrogate_PRS_CAT: no input variable (the category is input 0)",
+                  thrownMessage(
+                      [&]
+                      {
+                          std::unique_ptr<Surrogate, void (*)(Surrogate*)> model(
+                              Surrogate_Factory(empty, definition), surrogate_delete);
+                          model->build();
+                      }));
     }
 
     // A continuous input 0 makes every point its own category: with a
@@ -219,9 +249,11 @@ TEST(TeskoraPRS, CategoriesNeedAnInputAndABasisThePointsCarry)
     std::vector<Point> points;
     for (int i = 0; i < 60; ++i)
         points.push_back({std::sin(0.7 * i), std::cos(1.3 * i), std::sin(2.9 * i + 1), 0.01 * i});
-    TrainingSet continuous = sampled(points, [](const Point& x) { return Point{x[0] + x[1] * x[2] - x[3]}; });
+    TrainingSet continuous =
+        sampled(points, [](const Point& x) { return Point{x[0] + x[1] * x[2] - x[3]}; });
     Surrogate_PRS_CAT model(continuous, Surrogate_Parameters("TYPE PRS_CAT"));
-    EXPECT_EQ("Surrogate_PRS_CAT: the basis (600 functions for 60 categories) exceeds the number of distinct points "
+    EXPECT_EQ("Surrogate_PRS_CAT: the basis (600 functions for 60 categories) exceeds the number "
+              "of distinct points "
               "(60)",
               thrownMessage([&] { model.build(); }));
     EXPECT_FALSE(model.is_ready());
@@ -246,7 +278,8 @@ TEST(TeskoraPRS, CategoriesNeedAnInputAndABasisThePointsCarry)
     Surrogate_PRS_CAT fits(cats, Surrogate_Parameters("TYPE PRS_CAT DEGREE 1"));
     EXPECT_TRUE(fits.build());
     Surrogate_PRS_CAT tooMany(cats, Surrogate_Parameters("TYPE PRS_CAT DEGREE 2"));
-    EXPECT_EQ("Surrogate_PRS_CAT: the basis (18 functions for 3 categories) exceeds the number of distinct points (12)",
+    EXPECT_EQ("Surrogate_PRS_CAT: the basis (18 functions for 3 categories) exceeds the number of "
+              "distinct points (12)",
               thrownMessage([&] { tooMany.build(); }));
     // Enough points for any basis, but a normal matrix beyond the memory
     // bound: 2100 categories of two points each, a linear polynomial per
@@ -256,7 +289,8 @@ TEST(TeskoraPRS, CategoriesNeedAnInputAndABasisThePointsCarry)
         many.push_back({static_cast<double>(i / 2), std::sin(0.37 * i)});
     TrainingSet large = sampled(many, [](const Point& x) { return Point{x[1]}; });
     Surrogate_PRS_CAT huge(large, Surrogate_Parameters("TYPE PRS_CAT DEGREE 1"));
-    EXPECT_EQ("Surrogate_PRS_CAT: the basis (4200 functions) exceeds the memory bound of 16777216 entries of its "
+    EXPECT_EQ("Surrogate_PRS_CAT: the basis (4200 functions) exceeds the memory bound of 16777216 "
+              "entries of its "
               "normal matrix",
               thrownMessage([&] { huge.build(); }));
 
@@ -278,11 +312,13 @@ TEST(TeskoraCN, NearestPointAndValidation)
         EXPECT_EQ("check_ready(): Not ready!", thrownMessage([&] { model.get_matrix_Zvs(); }));
     }
     ASSERT_TRUE(model.build());
-    struct Case {
+    struct Case
+    {
         double x, z;
     };
     // 0.5 lies as near to 0 as to 1: the lower index wins.
-    for (const Case& c : std::vector<Case>{{0.4, 10}, {0.5, 10}, {2.5, 40}, {-7, 10}}) {
+    for (const Case& c : std::vector<Case>{{0.4, 10}, {0.5, 10}, {2.5, 40}, {-7, 10}})
+    {
         SCOPED_TRACE(c.x);
         EXPECT_DOUBLE_EQ(c.z, predictOne(model, {c.x}));
     }
@@ -298,7 +334,8 @@ TEST(TeskoraCN, NearestPointAndValidation)
 
     // Across categories every distance gains the same amount: the order
     // stays.
-    TrainingSet cats = sampled({{0, 0}, {0, 1}, {0, 3}}, [](const Point& x) { return Point{x[1]}; });
+    TrainingSet cats =
+        sampled({{0, 0}, {0, 1}, {0, 3}}, [](const Point& x) { return Point{x[1]}; });
     Surrogate_CN byCategory(cats, Surrogate_Parameters("TYPE CN DISTANCE_TYPE NORM2_CAT"));
     ASSERT_TRUE(byCategory.build());
     EXPECT_DOUBLE_EQ(3.0, predictOne(byCategory, {1, 2.6}));

@@ -1,5 +1,5 @@
-#include "teskora/Diagnostics.hpp"
 #include "teskora/SurrogateParameters.hpp"
+#include "teskora/Diagnostics.hpp"
 #include "teskora/TeskoraTestSupport.hpp"
 
 #include <gtest/gtest.h>
@@ -16,7 +16,8 @@ using TeskoraTest::thrownMessage;
 
 TEST(TeskoraSurrogateParameters, DefaultsAndTunedCounts)
 {
-    struct Case {
+    struct Case
+    {
         const char* definition;
         int tuned;
         const char* full;
@@ -32,27 +33,35 @@ TEST(TeskoraSurrogateParameters, DefaultsAndTunedCounts)
          "TYPE KS KERNEL_TYPE D2 KERNEL_SHAPE 3 DISTANCE_TYPE NORM1", "KS 3 D2 NORM1"},
         {"TYPE CN", 0, "TYPE CN DISTANCE_TYPE NORM2", "CN"},
         {"TYPE KRIGING", 3, "TYPE KRIGING DISTANCE_TYPE NORM2", "KRIGING"},
-        {"TYPE RBF", 0, "TYPE RBF PRESET I KERNEL_TYPE I2 KERNEL_SHAPE 1 DISTANCE_TYPE NORM2 RIDGE 0.001",
+        {"TYPE RBF", 0,
+         "TYPE RBF PRESET I KERNEL_TYPE I2 KERNEL_SHAPE 1 DISTANCE_TYPE NORM2 RIDGE 0.001",
          "RBF 1 I2 0.001 I"},
-        {"TYPE RBF KERNEL_TYPE D1", 1, "TYPE RBF PRESET I KERNEL_TYPE D1 KERNEL_SHAPE 1 DISTANCE_TYPE NORM2 RIDGE 0.001",
+        {"TYPE RBF KERNEL_TYPE D1", 1,
+         "TYPE RBF PRESET I KERNEL_TYPE D1 KERNEL_SHAPE 1 DISTANCE_TYPE NORM2 RIDGE 0.001",
          "RBF 1 0.001 I"},
-        {"TYPE RBF KERNEL_TYPE I1", 0, "TYPE RBF PRESET I KERNEL_TYPE I1 KERNEL_SHAPE 1 DISTANCE_TYPE NORM2 RIDGE 0.001",
+        {"TYPE RBF KERNEL_TYPE I1", 0,
+         "TYPE RBF PRESET I KERNEL_TYPE I1 KERNEL_SHAPE 1 DISTANCE_TYPE NORM2 RIDGE 0.001",
          "RBF 1 I1 0.001 I"},
         {"TYPE RBF KERNEL_TYPE OPTIM", 2,
-         "TYPE RBF PRESET I KERNEL_TYPE I2 KERNEL_SHAPE 1 DISTANCE_TYPE NORM2 RIDGE 0.001", "RBF 1 I2 0.001 I"},
-        {"TYPE LWR", 1, "TYPE LOWESS DEGREE 2 KERNEL_TYPE D1 KERNEL_SHAPE 1 DISTANCE_TYPE NORM2 RIDGE 0.001",
+         "TYPE RBF PRESET I KERNEL_TYPE I2 KERNEL_SHAPE 1 DISTANCE_TYPE NORM2 RIDGE 0.001",
+         "RBF 1 I2 0.001 I"},
+        {"TYPE LWR", 1,
+         "TYPE LOWESS DEGREE 2 KERNEL_TYPE D1 KERNEL_SHAPE 1 DISTANCE_TYPE NORM2 RIDGE 0.001",
          "LOWESS 1 R 0.001 DGN"},
         {"TYPE LOWESS DEGREE 1 RIDGE 0 KERNEL_COEF 2 KERNEL D3 DISTANCE NORMINF PRESET RE", 0,
          "TYPE LOWESS DEGREE 1 KERNEL_TYPE D3 KERNEL_SHAPE 2 DISTANCE_TYPE NORMINF RIDGE 0",
          "LOWESS 2 NORMINF D3 Degree 1 RE"},
-        {"TYPE ENSEMBLE", 0, "TYPE ENSEMBLE METRIC_TYPE AOECV WEIGHT_TYPE SELECT PRESET DEFAULT DISTANCE_TYPE NORM2",
+        {"TYPE ENSEMBLE", 0,
+         "TYPE ENSEMBLE METRIC_TYPE AOECV WEIGHT_TYPE SELECT PRESET DEFAULT DISTANCE_TYPE NORM2",
          "ENSEMBLE AOECV SELECT"},
         {"TYPE ENSEMBLE WEIGHT_TYPE OPTIM PRESET SUPER1 METRIC RMSE", 0,
          "TYPE ENSEMBLE METRIC_TYPE RMSE WEIGHT_TYPE OPTIM PRESET SUPER1 DISTANCE_TYPE NORM2",
          "ENSEMBLE RMSE OPTIM SUPER1"},
-        {"TYPE PRS MODEL_TYPE PRS DEGREE 1 DEGREE 4", 0, "TYPE PRS DEGREE 4 RIDGE 0.001", "PRS 4 R 0.001"},
+        {"TYPE PRS MODEL_TYPE PRS DEGREE 1 DEGREE 4", 0, "TYPE PRS DEGREE 4 RIDGE 0.001",
+         "PRS 4 R 0.001"},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : cases)
+    {
         SCOPED_TRACE(c.definition);
         const Surrogate_Parameters p(c.definition);
         EXPECT_EQ(c.tuned, p.get_nb_parameter_optimization());
@@ -76,7 +85,8 @@ TEST(TeskoraSurrogateParameters, DefaultsAndTunedCounts)
 
 TEST(TeskoraSurrogateParameters, RefusalsAndTheirLines)
 {
-    struct Case {
+    struct Case
+    {
         const char* definition;
         const char* message;
         const char* lines;
@@ -85,11 +95,13 @@ TEST(TeskoraSurrogateParameters, RefusalsAndTheirLines)
         {"DEGREE 2", "No field \"TYPE\" found.", "model_description: DEGREE 2\n"},
         {"MODEL_TYPE PRS", "No field \"TYPE\" found.", "model_description: MODEL_TYPE PRS\n"},
         {"TYPE", "Unrecognised string \"TYPE\" ( TYPE )", ""},
-        {"TYPE PRS MODEL_TYPE KS", "Unconsistent model type!", "model_description: TYPE PRS MODEL_TYPE KS\n"},
+        {"TYPE PRS MODEL_TYPE KS", "Unconsistent model type!",
+         "model_description: TYPE PRS MODEL_TYPE KS\n"},
         {"TYPE PRS KERNEL_COEF 2", "Unauthorized field \"KERNEL_COEF\" in a model of type PRS",
          "model_description: TYPE PRS KERNEL_COEF 2\n"},
         {"TYPE PRS DEGREE", "Missing content for field \"DEGREE\"", ""},
-        {"TYPE PRS BUDGET OPTIM", "Field \"BUDGET\" cannot be optimized.", "model_description: TYPE PRS BUDGET OPTIM\n"},
+        {"TYPE PRS BUDGET OPTIM", "Field \"BUDGET\" cannot be optimized.",
+         "model_description: TYPE PRS BUDGET OPTIM\n"},
         {"TYPE PRS COLOUR 2", "Field not recognized: \"COLOUR\"", "Field: COLOUR\n"},
         {"TYPE RBF KERNEL_TYPE i1", "str_to_kernel_type: unrecognised string \"i1\"", ""},
         {"TYPE LOWESS PRESET dgn", "preset not recognized",
@@ -115,7 +127,8 @@ TEST(TeskoraSurrogateParameters, RefusalsAndTheirLines)
         // The tuner's trial count must fit its int: kriging tunes three
         // values, and a number past the int range is no budget at all.
         {"TYPE KRIGING BUDGET 1000000000",
-         "budget out of range: BUDGET (1000000000) times the number of tuned values (3) is beyond 2147483647 trials",
+         "budget out of range: BUDGET (1000000000) times the number of tuned values (3) is beyond "
+         "2147483647 trials",
          ""},
         {"TYPE KS BUDGET 3000000000", "budget out of range: BUDGET 3000000000 is not an int", ""},
         {"TYPE KS BUDGET -3000000000", "budget out of range: BUDGET -3000000000 is not an int", ""},
@@ -125,7 +138,8 @@ TEST(TeskoraSurrogateParameters, RefusalsAndTheirLines)
         {"TYPE TGP", "Not implemented yet!", ""},
         {"TYPE DYNATREE", "Undefined type", ""},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : cases)
+    {
         SCOPED_TRACE(c.definition);
         std::ostringstream lines;
         const DiagStreamRedirect redirect(lines);
@@ -135,24 +149,30 @@ TEST(TeskoraSurrogateParameters, RefusalsAndTheirLines)
     }
     std::ostringstream lines;
     const DiagStreamRedirect redirect(lines);
-    EXPECT_EQ("Undefined field", thrownMessage([] { Surrogate_Parameters::authorized_optim("COLOUR"); }));
+    EXPECT_EQ("Undefined field",
+              thrownMessage([] { Surrogate_Parameters::authorized_optim("COLOUR"); }));
     EXPECT_EQ("Field : COLOUR\n", lines.str());
 }
 
 TEST(TeskoraSurrogateParameters, Display)
 {
-    struct Case {
+    struct Case
+    {
         const char* definition;
         const char* text;
     };
     const std::vector<Case> cases = {
         {"TYPE PRS", "Type: PRS\nDegree: 2\nRidge: 0.001\nDistance_type: NORM2\n"},
         {"TYPE KS KERNEL D2", "Type: KS\nKernel type: 1\nKernel coef: 5\nDistance_type: NORM2\n"},
-        {"TYPE RBF", "Type: RBF\nKernel type: 9\nKernel coef: 1\nDistance_type: NORM2\nridge: 0.001\n"},
-        {"TYPE LOWESS", "Type: LOWESS\nKernel coef: 1\nDistance_type: NORM2\ndegree: 2\nridge: 0.001\nPreset: DGN\n"},
-        {"TYPE ENSEMBLE", "Type: ENSEMBLE\nMetric type: AOECV\nWeight type: SELECT\nPreset: DEFAULT\n"},
+        {"TYPE RBF",
+         "Type: RBF\nKernel type: 9\nKernel coef: 1\nDistance_type: NORM2\nridge: 0.001\n"},
+        {"TYPE LOWESS", "Type: LOWESS\nKernel coef: 1\nDistance_type: NORM2\ndegree: 2\nridge: "
+                        "0.001\nPreset: DGN\n"},
+        {"TYPE ENSEMBLE",
+         "Type: ENSEMBLE\nMetric type: AOECV\nWeight type: SELECT\nPreset: DEFAULT\n"},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : cases)
+    {
         SCOPED_TRACE(c.definition);
         std::ostringstream out;
         Surrogate_Parameters(c.definition).display(out);
@@ -214,15 +234,16 @@ TEST(TeskoraSurrogateParameters, KrigingVectorBoundsAndPenalty)
     EXPECT_EQ(1, prs.get_x().get_nb_rows());
     EXPECT_TRUE(prs.check_x());
     EXPECT_EQ(0.0, prs.get_x_penalty());
-    EXPECT_EQ("Pointers are NULL.", thrownMessage([&] { prs.get_x_bounds(nullptr, &ub, domain, logscale); }));
+    EXPECT_EQ("Pointers are NULL.",
+              thrownMessage([&] { prs.get_x_bounds(nullptr, &ub, domain, logscale); }));
 }
 
 TEST(TeskoraSurrogateParameters, VectorOrderAndDomains)
 {
     // Every scalar block tuned: degree, ridge, kernel coefficient, kernel
     // type, distance type, in that order.
-    Surrogate_Parameters p(
-        "TYPE LOWESS DEGREE OPTIM RIDGE OPTIM KERNEL_COEF OPTIM KERNEL_TYPE OPTIM DISTANCE_TYPE OPTIM");
+    Surrogate_Parameters p("TYPE LOWESS DEGREE OPTIM RIDGE OPTIM KERNEL_COEF OPTIM KERNEL_TYPE "
+                           "OPTIM DISTANCE_TYPE OPTIM");
     ASSERT_EQ(5, p.get_nb_parameter_optimization());
     expectEntries(p.get_x(), {{2, 0.001, 1, 0, 0}});
     Matrix lb("lb", 1, 5), ub("ub", 1, 5);
@@ -232,7 +253,8 @@ TEST(TeskoraSurrogateParameters, VectorOrderAndDomains)
     expectEntries(lb, {{0, 1e-16, 0.01, 0, 0}});
     expectEntries(ub, {{2, 0.1, 100, 5, 4}});
     const std::vector<param_domain_t> domains = {PARAM_DOMAIN_INTEGER, PARAM_DOMAIN_CONTINUOUS,
-                                                 PARAM_DOMAIN_CONTINUOUS, PARAM_DOMAIN_CAT, PARAM_DOMAIN_CAT};
+                                                 PARAM_DOMAIN_CONTINUOUS, PARAM_DOMAIN_CAT,
+                                                 PARAM_DOMAIN_CAT};
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(domains[i], domain[i]) << i;
 
@@ -277,9 +299,12 @@ TEST(TeskoraSurrogateParameters, TunedEnsembleWeightsAreNormalised)
     EXPECT_DOUBLE_EQ(0.25 * 0.25 + 0.75 * 0.75, p.get_x_penalty());
     std::ostringstream shown;
     p.display_x(shown);
-    EXPECT_EQ("Parameter set {\n    Dimension(X) 2\n    Weight [ 0.25 \n                 0.75  ]\n}\n", shown.str());
+    EXPECT_EQ(
+        "Parameter set {\n    Dimension(X) 2\n    Weight [ 0.25 \n                 0.75  ]\n}\n",
+        shown.str());
     // A vector of the wrong length is refused.
     std::ostringstream lines;
     const DiagStreamRedirect redirect(lines);
-    EXPECT_EQ("Unconcistency in the value of k.", thrownMessage([&] { p.set_x(make("X", {{1}})); }));
+    EXPECT_EQ("Unconcistency in the value of k.",
+              thrownMessage([&] { p.set_x(make("X", {{1}})); }));
 }

@@ -1,5 +1,5 @@
-#include "teskora/Diagnostics.hpp"
 #include "teskora/SurrogateRBF.hpp"
+#include "teskora/Diagnostics.hpp"
 #include "teskora/TeskoraTestSupport.hpp"
 
 #include <gtest/gtest.h>
@@ -13,19 +13,26 @@
 #include <vector>
 
 using namespace TESKORA;
-using TeskoraTest::make;
 using TeskoraTest::Function;
+using TeskoraTest::make;
 using TeskoraTest::Point;
 using TeskoraTest::predictAt;
 using TeskoraTest::rowsOf;
 using TeskoraTest::sampled;
 using TeskoraTest::thrownMessage;
 
-namespace {
+namespace
+{
 
-Point smooth(const Point& x) { return {std::sin(2 * x[0]) + 0.5 * x[1] * x[1] - x[0] * x[1]}; }
+Point smooth(const Point& x)
+{
+    return {std::sin(2 * x[0]) + 0.5 * x[1] * x[1] - x[0] * x[1]};
+}
 
-Point twoOutputs(const Point& x) { return {std::cos(x[0]) * x[1], x[0] - 0.3 * x[1] * x[1]}; }
+Point twoOutputs(const Point& x)
+{
+    return {std::cos(x[0]) * x[1], x[0] - 0.3 * x[1] * x[1]};
+}
 
 // count scattered points in two inputs, all distinct.
 std::vector<Point> scattered(int count)
@@ -36,7 +43,10 @@ std::vector<Point> scattered(int count)
     return points;
 }
 
-Surrogate_Parameters rbf(const std::string& rest) { return Surrogate_Parameters("TYPE RBF " + rest); }
+Surrogate_Parameters rbf(const std::string& rest)
+{
+    return Surrogate_Parameters("TYPE RBF " + rest);
+}
 
 std::string shown(const Surrogate_RBF& model)
 {
@@ -47,7 +57,8 @@ std::string shown(const Surrogate_RBF& model)
 
 std::string counts(int q, int qrbf, int qprs)
 {
-    return "_q: " + std::to_string(q) + "\n_qrbf: " + std::to_string(qrbf) + "\n_qprs: " + std::to_string(qprs) + "\n";
+    return "_q: " + std::to_string(q) + "\n_qrbf: " + std::to_string(qrbf) +
+           "\n_qprs: " + std::to_string(qprs) + "\n";
 }
 
 // The count lines of the display, without coefficient and ridge.
@@ -87,9 +98,11 @@ TEST(TeskoraRBF, PresetLettersChooseTheVariant)
 {
     TrainingSet ts = sampled(scattered(10), smooth);
     ts.build();
-    const std::list<int> greedy = ts.select_greedy(ts.get_matrix_Xs(), ts.get_i_min(), 5, 1.0, NORM2);
+    const std::list<int> greedy =
+        ts.select_greedy(ts.get_matrix_Xs(), ts.get_i_min(), 5, 1.0, NORM2);
 
-    struct Case {
+    struct Case
+    {
         const char* preset;
         const char* kernel;
         std::string counts;
@@ -100,9 +113,11 @@ TEST(TeskoraRBF, PresetLettersChooseTheVariant)
                                            {"r3", "D1", counts(13, 10, 3)},
                                            {"O", "D1", counts(10, 10, 0)},
                                            {"o", "D3", counts(10, 10, 0)},
-                                           {"0", "D2", counts(10, 10, 0)}}) {
+                                           {"0", "D2", counts(10, 10, 0)}})
+    {
         SCOPED_TRACE(c.preset);
-        Surrogate_RBF model(ts, rbf(std::string("PRESET ") + c.preset + " KERNEL_TYPE " + c.kernel));
+        Surrogate_RBF model(ts,
+                            rbf(std::string("PRESET ") + c.preset + " KERNEL_TYPE " + c.kernel));
         ASSERT_TRUE(model.build());
         EXPECT_EQ(c.counts, countsOf(model));
         if (std::toupper(static_cast<unsigned char>(c.preset[0])) == 'I')
@@ -117,7 +132,8 @@ TEST(TeskoraRBF, PresetLettersChooseTheVariant)
     ASSERT_TRUE(fresh.build());
     EXPECT_EQ(counts(8, 5, 3) + "_kernel_coef: 1\n_ridge: 0.001\n", shown(fresh));
 
-    for (const char* preset : {"RI", "OR", "R0", "io", "X", "2"}) {
+    for (const char* preset : {"RI", "OR", "R0", "io", "X", "2"})
+    {
         SCOPED_TRACE(preset);
         Surrogate_RBF model(ts, rbf(std::string("PRESET ") + preset));
         EXPECT_EQ("RBF preset must contain either \"O\", \"R\" or \"I\", exclusively.",
@@ -132,7 +148,8 @@ TEST(TeskoraRBF, InterpolationTailFollowsTheKernel)
     // with it as side conditions of the square system.
     const std::vector<Point> points = scattered(12);
     TrainingSet ts = sampled(points, twoOutputs);
-    struct Case {
+    struct Case
+    {
         const char* kernel;
         int qprs;
     };
@@ -147,14 +164,16 @@ TEST(TeskoraRBF, InterpolationTailFollowsTheKernel)
                                            {"I1", 1},
                                            {"I2", 3},
                                            {"I3", 3},
-                                           {"I4", 3}}) {
+                                           {"I4", 3}})
+    {
         SCOPED_TRACE(c.kernel);
         Surrogate_RBF model(ts, rbf(std::string("PRESET O KERNEL_COEF 1 KERNEL_TYPE ") + c.kernel));
         ASSERT_TRUE(model.build());
         EXPECT_EQ(counts(12 + c.qprs, 12, c.qprs), countsOf(model));
         // The interpolant reproduces every training output.
         const Matrix Zh = model.get_matrix_Zh();
-        for (int i = 0; i < 12; ++i) {
+        for (int i = 0; i < 12; ++i)
+        {
             const Point z = twoOutputs(points[i]);
             EXPECT_NEAR(z[0], Zh.get(i, 0), 1e-8);
             EXPECT_NEAR(z[1], Zh.get(i, 1), 1e-8);
@@ -163,11 +182,14 @@ TEST(TeskoraRBF, InterpolationTailFollowsTheKernel)
 
     // A tuned kernel: the tail is sized from the kernel the tuning keeps,
     // whatever the kernel the build started from.
-    for (const char* tuned : {"KERNEL_TYPE OPTIM", "KERNEL_TYPE OPTIM KERNEL_COEF OPTIM DISTANCE_TYPE OPTIM"}) {
+    for (const char* tuned :
+         {"KERNEL_TYPE OPTIM", "KERNEL_TYPE OPTIM KERNEL_COEF OPTIM DISTANCE_TYPE OPTIM"})
+    {
         SCOPED_TRACE(tuned);
         Surrogate_RBF model(ts, rbf(std::string("PRESET O BUDGET 5 ") + tuned));
         ASSERT_TRUE(model.build());
-        const int qprs = Surrogate_RBF::tail_size(kernel_dmin(model.get_param().get_kernel_type()), 2);
+        const int qprs =
+            Surrogate_RBF::tail_size(kernel_dmin(model.get_param().get_kernel_type()), 2);
         EXPECT_EQ(counts(12 + qprs, 12, qprs), countsOf(model));
         EXPECT_LT(maxAbsDiff(*model.get_matrix_Zhs(), model.get_matrix_Zs()), 1e-8);
     }
@@ -191,15 +213,19 @@ TEST(TeskoraRBF, InterpolationTailFollowsTheKernel)
 TEST(TeskoraRBF, InterpolationLeaveOneOutEqualsRefitsWithoutThePoint)
 {
     TrainingSet ts = sampled(scattered(11), twoOutputs);
-    struct Case {
+    struct Case
+    {
         const char* kernel;
         const char* distance;
         double coef;
     };
-    for (const Case& c : std::vector<Case>{{"D1", "NORM2", 0.8}, {"D3", "NORM1", 1.0}, {"D2", "NORMINF", 0.6}}) {
+    for (const Case& c :
+         std::vector<Case>{{"D1", "NORM2", 0.8}, {"D3", "NORM1", 1.0}, {"D2", "NORMINF", 0.6}})
+    {
         SCOPED_TRACE(c.kernel);
         std::ostringstream def;
-        def << "PRESET O KERNEL_TYPE " << c.kernel << " KERNEL_COEF " << c.coef << " DISTANCE_TYPE " << c.distance;
+        def << "PRESET O KERNEL_TYPE " << c.kernel << " KERNEL_COEF " << c.coef << " DISTANCE_TYPE "
+            << c.distance;
         Surrogate_RBF model(ts, rbf(def.str()));
         ASSERT_TRUE(model.build());
         const Matrix Zv = *model.get_matrix_Zvs();
@@ -208,7 +234,8 @@ TEST(TeskoraRBF, InterpolationLeaveOneOutEqualsRefitsWithoutThePoint)
         const kernel_t kt = str_to_kernel_type(c.kernel);
         const distance_t dt = str_to_distance_type(c.distance);
         const int p = Xs.get_nb_rows();
-        for (int a = 0; a < p; ++a) {
+        for (int a = 0; a < p; ++a)
+        {
             SCOPED_TRACE(a);
             std::list<int> others;
             for (int k = 0; k < p; ++k)
@@ -217,7 +244,8 @@ TEST(TeskoraRBF, InterpolationLeaveOneOutEqualsRefitsWithoutThePoint)
             const Matrix Xr = Xs.get_rows(others);
             const Matrix K = kernel(kt, c.coef, ts.get_distances(Xr, Xr, dt));
             const Matrix alpha = Matrix::product(K.lu_inverse(), Zs.get_rows(others));
-            const Matrix za = Matrix::product(kernel(kt, c.coef, ts.get_distances(Xs.get_row(a), Xr, dt)), alpha);
+            const Matrix za =
+                Matrix::product(kernel(kt, c.coef, ts.get_distances(Xs.get_row(a), Xr, dt)), alpha);
             for (int j = 0; j < 2; ++j)
                 EXPECT_NEAR(za.get(0, j), Zv.get(a, j), 1e-8);
         }
@@ -228,20 +256,17 @@ TEST(TeskoraRBF, RidgePlacementFollowsPresetDigits)
 {
     TrainingSet ts = sampled(scattered(16), twoOutputs);
     const double ridge = 0.3;
-    struct Case {
+    struct Case
+    {
         const char* preset;
         int placement; // 1: every term, 2: all but the constant, 3: radial terms
     };
-    for (const Case& c : std::vector<Case>{{"R", 3},
-                                           {"R3", 3},
-                                           {"R2", 2},
-                                           {"R1", 1},
-                                           {"R21", 1},
-                                           {"I", 3},
-                                           {"I2", 2},
-                                           {"1I", 1}}) {
+    for (const Case& c : std::vector<Case>{
+             {"R", 3}, {"R3", 3}, {"R2", 2}, {"R1", 1}, {"R21", 1}, {"I", 3}, {"I2", 2}, {"1I", 1}})
+    {
         SCOPED_TRACE(c.preset);
-        Surrogate_RBF model(ts, rbf(std::string("PRESET ") + c.preset + " KERNEL_TYPE D1 RIDGE 0.3"));
+        Surrogate_RBF model(ts,
+                            rbf(std::string("PRESET ") + c.preset + " KERNEL_TYPE D1 RIDGE 0.3"));
         ASSERT_TRUE(model.build());
         const Matrix Xs = model.get_matrix_Xs();
         const Matrix H = model.compute_design_matrix(Xs, false);
@@ -252,16 +277,19 @@ TEST(TeskoraRBF, RidgePlacementFollowsPresetDigits)
 
         // The same least squares solved here with the ridge on the first
         // count diagonal entries.
-        auto expected = [&](int count) {
+        auto expected = [&](int count)
+        {
             Matrix A = Matrix::transposeA_product(H, H);
             for (int i = 0; i < count; ++i)
                 A.set(i, i, A.get(i, i) + ridge);
-            const Matrix alpha = Matrix::product(A.lu_inverse(), Matrix::transposeA_product(H, model.get_matrix_Zs()));
+            const Matrix alpha = Matrix::product(
+                A.lu_inverse(), Matrix::transposeA_product(H, model.get_matrix_Zs()));
             return Matrix::product(G, alpha);
         };
         const int counts[] = {q, q - 1, qrbf};
         const Matrix ZZs = predictScaled(model, XXs);
-        for (int placement = 1; placement <= 3; ++placement) {
+        for (int placement = 1; placement <= 3; ++placement)
+        {
             SCOPED_TRACE(placement);
             const double d = maxAbsDiff(expected(counts[placement - 1]), ZZs);
             if (placement == c.placement)
@@ -275,7 +303,8 @@ TEST(TeskoraRBF, RidgePlacementFollowsPresetDigits)
 TEST(TeskoraRBF, BuildFailures)
 {
     // Two distinct points only, whatever the variant.
-    for (const char* preset : {"O", "R", "I"}) {
+    for (const char* preset : {"O", "R", "I"})
+    {
         SCOPED_TRACE(preset);
         TrainingSet ts = sampled({{0, 0}, {1, 2}, {0, 0}, {1, 2}}, smooth);
         Surrogate_RBF model(ts, rbf(std::string("PRESET ") + preset + " KERNEL_TYPE D1"));
@@ -309,7 +338,9 @@ TEST(TeskoraRBF, BuildFailures)
     // A nearly flat kernel makes the interpolation system numerically
     // singular: a solution that misses the outputs is no interpolant, and
     // the build says so (the tuner then passes over such values).
-    for (const char* flat : {"PRESET O KERNEL_TYPE I0 KERNEL_COEF 0.01", "PRESET O KERNEL_TYPE D4 KERNEL_COEF 0.04"}) {
+    for (const char* flat :
+         {"PRESET O KERNEL_TYPE I0 KERNEL_COEF 0.01", "PRESET O KERNEL_TYPE D4 KERNEL_COEF 0.04"})
+    {
         SCOPED_TRACE(flat);
         TrainingSet ts = sampled(scattered(12), twoOutputs);
         Surrogate_RBF model(ts, rbf(flat));
@@ -330,11 +361,17 @@ TEST(TeskoraRBF, BuildFailures)
     std::ostringstream out;
     const DiagStreamRedirect redirect(out);
     Matrix ZZ;
-    EXPECT_EQ("check_ready(): Not ready!", thrownMessage([&] { model.predict(make("XX", {{0.1, 0.2}}), &ZZ); }));
+    EXPECT_EQ("check_ready(): Not ready!", thrownMessage(
+                                               [&] {
+                                                   model.predict(make("XX", {{0.1, 0.2}}), &ZZ);
+                                               }));
     EXPECT_EQ("check_ready(): Not ready!", thrownMessage([&] { model.get_matrix_Zvs(); }));
     EXPECT_NE(std::string::npos, out.str().find("::get_matrix_Zvs::"));
     EXPECT_EQ("check_ready(): Not ready!",
-              thrownMessage([&] { model.predict_private(make("XX", {{0.1, 0.2}}), &ZZ); }));
+              thrownMessage(
+                  [&] {
+                      model.predict_private(make("XX", {{0.1, 0.2}}), &ZZ);
+                  }));
     EXPECT_NE(std::string::npos, out.str().find("::predict_private::"));
 }
 
@@ -343,18 +380,22 @@ TEST(TeskoraRBF, IncompleteBasisTakesTheCentresTheSelectionReturns)
     // Besides the best point at the origin, tight clusters of points: the
     // greedy selection takes one point per cluster and then stops short of
     // the count asked for, half the distinct points.
-    auto cluster = [](double x, double y, int count) {
+    auto cluster = [](double x, double y, int count)
+    {
         std::vector<Point> points;
         for (int k = 0; k < count; ++k)
             points.push_back({x + 1e-9 * k, y - 1e-9 * (k % 2)});
         return points;
     };
     auto bowl = [](const Point& x) { return Point{x[0] * x[0] + x[1] * x[1]}; };
-    struct Case {
+    struct Case
+    {
         std::vector<std::vector<Point>> clusters;
         int returned;
     };
-    for (const Case& c : std::vector<Case>{{{cluster(1, 1, 3), cluster(1, 0, 4)}, 3}, {{cluster(1, 1, 7)}, 2}}) {
+    for (const Case& c :
+         std::vector<Case>{{{cluster(1, 1, 3), cluster(1, 0, 4)}, 3}, {{cluster(1, 1, 7)}, 2}})
+    {
         SCOPED_TRACE(c.returned);
         std::vector<Point> points = {{0, 0}};
         for (const auto& group : c.clusters)
@@ -362,27 +403,34 @@ TEST(TeskoraRBF, IncompleteBasisTakesTheCentresTheSelectionReturns)
         TrainingSet ts = sampled(points, bowl);
         ts.build();
         ASSERT_EQ(8, ts.get_pvar());
-        const std::list<int> greedy = ts.select_greedy(ts.get_matrix_Xs(), ts.get_i_min(), 4, 1.0, NORM2);
+        const std::list<int> greedy =
+            ts.select_greedy(ts.get_matrix_Xs(), ts.get_i_min(), 4, 1.0, NORM2);
         ASSERT_EQ(static_cast<size_t>(c.returned), greedy.size());
 
         Surrogate_RBF model(ts, rbf("PRESET I KERNEL_TYPE D1"));
         EXPECT_EQ(c.returned > 2, model.build());
         EXPECT_EQ(greedy, model.get_centers());
-        if (c.returned > 2) {
+        if (c.returned > 2)
+        {
             EXPECT_EQ(counts(c.returned + 3, c.returned, 3), countsOf(model));
             const Matrix ZZs = predictScaled(model, scaledQueries(ts));
             EXPECT_FALSE(ZZs.has_nan());
-            EXPECT_EQ(c.returned + 3, model.compute_design_matrix(model.get_matrix_Xs(), false).get_nb_cols());
-        } else {
+            EXPECT_EQ(c.returned + 3,
+                      model.compute_design_matrix(model.get_matrix_Xs(), false).get_nb_cols());
+        }
+        else
+        {
             EXPECT_EQ(counts(-1, 2, -1), countsOf(model));
         }
     }
 }
 
-namespace {
+namespace
+{
 
 // Plays the tuner: changes the record between fits the way a trial does.
-class TrialRBF : public Surrogate_RBF {
+class TrialRBF : public Surrogate_RBF
+{
 public:
     using Surrogate_RBF::Surrogate_RBF;
     bool trial(const std::string& definition)
@@ -419,17 +467,20 @@ TEST(TeskoraRBF, TunedBuildEqualsAFreshBuildWithTheTunedValues)
     // Trials that change only the ridge or come back to an earlier distance
     // type reuse what they can: the result must not depend on it.
     TrainingSet ts = sampled(scattered(14), twoOutputs);
-    for (const char* def : {"PRESET R KERNEL_TYPE D1 KERNEL_COEF OPTIM RIDGE OPTIM DISTANCE_TYPE OPTIM BUDGET 4",
-                            "PRESET I KERNEL_TYPE D3 RIDGE OPTIM METRIC_TYPE RMSECV BUDGET 4",
-                            "PRESET O KERNEL_TYPE D1 KERNEL_COEF OPTIM DISTANCE_TYPE OPTIM BUDGET 4"}) {
+    for (const char* def :
+         {"PRESET R KERNEL_TYPE D1 KERNEL_COEF OPTIM RIDGE OPTIM DISTANCE_TYPE OPTIM BUDGET 4",
+          "PRESET I KERNEL_TYPE D3 RIDGE OPTIM METRIC_TYPE RMSECV BUDGET 4",
+          "PRESET O KERNEL_TYPE D1 KERNEL_COEF OPTIM DISTANCE_TYPE OPTIM BUDGET 4"})
+    {
         SCOPED_TRACE(def);
         Surrogate_RBF tuned(ts, rbf(def));
         ASSERT_TRUE(tuned.build());
         const Surrogate_Parameters& p = tuned.get_param();
         std::ostringstream fixed;
         fixed << std::setprecision(17) << "PRESET " << p.get_preset() << " KERNEL_TYPE "
-              << kernel_type_to_str(p.get_kernel_type()) << " KERNEL_COEF " << p.get_kernel_coef() << " RIDGE "
-              << p.get_ridge() << " DISTANCE_TYPE " << distance_type_to_str(p.get_distance_type());
+              << kernel_type_to_str(p.get_kernel_type()) << " KERNEL_COEF " << p.get_kernel_coef()
+              << " RIDGE " << p.get_ridge() << " DISTANCE_TYPE "
+              << distance_type_to_str(p.get_distance_type());
         Surrogate_RBF fresh(ts, rbf(fixed.str()));
         ASSERT_TRUE(fresh.build());
         const Matrix XXs = scaledQueries(ts);

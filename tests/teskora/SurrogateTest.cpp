@@ -1,5 +1,5 @@
-#include "teskora/Diagnostics.hpp"
 #include "teskora/Surrogate.hpp"
+#include "teskora/Diagnostics.hpp"
 #include "teskora/SurrogateFactory.hpp"
 #include "teskora/SurrogateTuner.hpp"
 #include "teskora/TeskoraTestSupport.hpp"
@@ -21,16 +21,21 @@ using namespace TESKORA;
 using TeskoraTest::make;
 using TeskoraTest::thrownMessage;
 
-namespace {
+namespace
+{
 
 const double HUGE_VALUE = std::numeric_limits<double>::max();
 
 // A model for the protocol: it predicts the scaled output of the nearest
 // training point plus a shift per training point and output (zero unless a
 // test sets it), and validates by the nearest other point. Counts its fits.
-class NearestModel : public Surrogate {
+class NearestModel : public Surrogate
+{
 public:
-    NearestModel(TrainingSet& ts, const std::string& definition = "TYPE CN") : Surrogate(ts, definition) {}
+    NearestModel(TrainingSet& ts, const std::string& definition = "TYPE CN")
+        : Surrogate(ts, definition)
+    {
+    }
 
     int fits = 0;
     // The kernel coefficient of every fit, and an error added to every
@@ -56,7 +61,8 @@ public:
     void predict_private(const Matrix& XXs, Matrix* ZZs) override
     {
         const Matrix Xs = get_matrix_Xs(), Zs = get_matrix_Zs();
-        for (int i = 0; i < XXs.get_nb_rows(); ++i) {
+        for (int i = 0; i < XXs.get_nb_rows(); ++i)
+        {
             const int k = nearest(Xs, XXs, i, -1);
             for (int j = 0; j < _m; ++j)
                 ZZs->set(i, j, nanPredictions ? std::nan("") : Zs.get(k, j) + shiftOf(k, j));
@@ -64,9 +70,11 @@ public:
     }
 
     // NaN everywhere when asked, else the base's uncertainty model.
-    void predict_private(const Matrix& XXs, Matrix* ZZs, Matrix* std, Matrix* ei, Matrix* cdf) override
+    void predict_private(const Matrix& XXs, Matrix* ZZs, Matrix* std, Matrix* ei,
+                         Matrix* cdf) override
     {
-        if (!nanPredictions) {
+        if (!nanPredictions)
+        {
             Surrogate::predict_private(XXs, ZZs, std, ei, cdf);
             return;
         }
@@ -77,13 +85,18 @@ public:
 
     Matrix* get_matrix_Zvs() override
     {
-        if (!_Zvs) {
+        if (!_Zvs)
+        {
             const Matrix Xs = get_matrix_Xs(), Zs = get_matrix_Zs();
             _Zvs = new Matrix("Zvs", _p, _m);
-            for (int i = 0; i < _p; ++i) {
+            for (int i = 0; i < _p; ++i)
+            {
                 const int k = nearest(Xs, Xs, i, i);
                 for (int j = 0; j < _m; ++j)
-                    _Zvs->set(i, j, Zs.get(k, j) + (validationError ? validationError(_param.get_kernel_coef()) : 0.0));
+                    _Zvs->set(i, j,
+                              Zs.get(k, j) + (validationError
+                                                  ? validationError(_param.get_kernel_coef())
+                                                  : 0.0));
             }
         }
         return _Zvs;
@@ -98,13 +111,15 @@ private:
     {
         int best = -1;
         double bestD = HUGE_VALUE;
-        for (int k = 0; k < Xs.get_nb_rows(); ++k) {
+        for (int k = 0; k < Xs.get_nb_rows(); ++k)
+        {
             if (k == skip)
                 continue;
             double d = 0.0;
             for (int c = 0; c < Xs.get_nb_cols(); ++c)
                 d += (Xs.get(k, c) - XXs.get(i, c)) * (Xs.get(k, c) - XXs.get(i, c));
-            if (d < bestD) {
+            if (d < bestD)
+            {
                 bestD = d;
                 best = k;
             }
@@ -117,7 +132,8 @@ private:
 TrainingSet lineSet(int p)
 {
     Matrix X("X", p, 1), Z("Z", p, 3);
-    for (int i = 0; i < p; ++i) {
+    for (int i = 0; i < p; ++i)
+    {
         X.set(i, 0, i);
         Z.set(i, 0, (i - 2.0) * (i - 2.0));
         Z.set(i, 1, i - 1.5);
@@ -159,7 +175,8 @@ TEST(TeskoraSurrogate, Readiness)
 
     // A refill with as many different points is a change too.
     Matrix X("X", 6, 1), Z("Z", 6, 3);
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < 6; ++i)
+    {
         X.set(i, 0, 10 + i);
         Z.set(i, 0, i);
         Z.set(i, 1, -1);
@@ -221,10 +238,12 @@ TEST(TeskoraSurrogate, Predictions)
 
     std::ostringstream out;
     DiagStreamRedirect redirect(out);
-    EXPECT_EQ("predict(): dimension error", thrownMessage([&] { model.predict(Matrix("XX", 1, 2), &ZZ); }));
+    EXPECT_EQ("predict(): dimension error",
+              thrownMessage([&] { model.predict(Matrix("XX", 1, 2), &ZZ); }));
 }
 
-namespace {
+namespace
+{
 
 // The sample deviation of column j of Z: one unit of scaled output is this
 // many units of output.
@@ -244,8 +263,10 @@ double outputScale(const Matrix& Z, int j)
 TrainingSet scatteredSet(double c)
 {
     Matrix X("X", 12, 2), Z("Z", 12, 1);
-    for (int i = 0; i < 12; ++i) {
-        const double x0 = std::sin(1.3 * i + 0.2) * 2.0, x1 = std::cos(2.1 * i + 0.7) * 1.5 + 0.1 * i;
+    for (int i = 0; i < 12; ++i)
+    {
+        const double x0 = std::sin(1.3 * i + 0.2) * 2.0,
+                     x1 = std::cos(2.1 * i + 0.7) * 1.5 + 0.1 * i;
         X.set(i, 0, x0);
         X.set(i, 1, x1);
         Z.set(i, 0, c * (std::sin(2 * x0) + 0.5 * x1 * x1 - x0 * x1));
@@ -261,25 +282,32 @@ TEST(TeskoraSurrogate, DeviationFollowsTheOutputUnits)
     // the deviation must follow the outputs, |c| times, whatever the model.
     const Matrix XX = make("XX", {{0.3, -0.4}, {-1.1, 0.9}, {1.7, 2.2}, {4.0, -3.0}});
     for (const char* definition :
-         {"TYPE PRS", "TYPE PRS_EDGE", "TYPE KS KERNEL_COEF 2", "TYPE CN", "TYPE RBF PRESET R KERNEL_TYPE D1 KERNEL_COEF 1",
-          "TYPE LOWESS KERNEL_COEF 1", "TYPE KRIGING RIDGE 1e-10 BUDGET 0", "TYPE ENSEMBLE PRESET SMALL"}) {
+         {"TYPE PRS", "TYPE PRS_EDGE", "TYPE KS KERNEL_COEF 2", "TYPE CN",
+          "TYPE RBF PRESET R KERNEL_TYPE D1 KERNEL_COEF 1", "TYPE LOWESS KERNEL_COEF 1",
+          "TYPE KRIGING RIDGE 1e-10 BUDGET 0", "TYPE ENSEMBLE PRESET SMALL"})
+    {
         SCOPED_TRACE(definition);
         TrainingSet base = scatteredSet(1.0);
-        std::unique_ptr<Surrogate, void (*)(Surrogate*)> model(Surrogate_Factory(base, definition), surrogate_delete);
+        std::unique_ptr<Surrogate, void (*)(Surrogate*)> model(Surrogate_Factory(base, definition),
+                                                               surrogate_delete);
         ASSERT_TRUE(model->build());
         Matrix ZZ, std;
         model->predict(XX, &ZZ, &std, nullptr, nullptr);
-        for (double c : {1000.0, -0.01}) {
+        for (double c : {1000.0, -0.01})
+        {
             SCOPED_TRACE(c);
             TrainingSet other = scatteredSet(c);
-            std::unique_ptr<Surrogate, void (*)(Surrogate*)> scaled(Surrogate_Factory(other, definition),
-                                                                   surrogate_delete);
+            std::unique_ptr<Surrogate, void (*)(Surrogate*)> scaled(
+                Surrogate_Factory(other, definition), surrogate_delete);
             ASSERT_TRUE(scaled->build());
             Matrix ZZc, stdc;
             scaled->predict(XX, &ZZc, &stdc, nullptr, nullptr);
-            for (int i = 0; i < XX.get_nb_rows(); ++i) {
+            for (int i = 0; i < XX.get_nb_rows(); ++i)
+            {
                 EXPECT_GT(std.get(i, 0), 0.0) << i;
-                EXPECT_NEAR(std::fabs(c) * std.get(i, 0), stdc.get(i, 0), 1e-9 * std::fabs(c) * std.get(i, 0)) << i;
+                EXPECT_NEAR(std::fabs(c) * std.get(i, 0), stdc.get(i, 0),
+                            1e-9 * std::fabs(c) * std.get(i, 0))
+                    << i;
             }
         }
     }
@@ -287,7 +315,8 @@ TEST(TeskoraSurrogate, DeviationFollowsTheOutputUnits)
     // The default deviation: the model's RMSE plus the distance to the
     // closest point in scaled inputs, both in output units.
     TrainingSet ts = scatteredSet(1000.0);
-    std::unique_ptr<Surrogate, void (*)(Surrogate*)> prs(Surrogate_Factory(ts, "TYPE PRS DEGREE 1"), surrogate_delete);
+    std::unique_ptr<Surrogate, void (*)(Surrogate*)> prs(Surrogate_Factory(ts, "TYPE PRS DEGREE 1"),
+                                                         surrogate_delete);
     ASSERT_TRUE(prs->build());
     Matrix ZZ, std;
     prs->predict(XX, &ZZ, &std, nullptr, nullptr);
@@ -333,7 +362,8 @@ TEST(TeskoraSurrogateMetrics, ExactModelsAndAggregates)
     TrainingSet ts = lineSet(5);
     NearestModel model(ts);
     ASSERT_TRUE(model.build());
-    for (metric_t mt : {EMAX, RMSE, OE, AOE, ARMSE}) {
+    for (metric_t mt : {EMAX, RMSE, OE, AOE, ARMSE})
+    {
         SCOPED_TRACE(metric_type_to_str(mt));
         EXPECT_EQ(0.0, model.get_metric(mt, 0));
     }
@@ -356,7 +386,8 @@ TEST(TeskoraSurrogateMetrics, OrderErrors)
     TrainingSet ts(make("X", {{0}, {1}, {2}, {3}}), make("Z", {{1, -1}, {2, -1}, {3, 1}, {3, 2}}));
     NearestModel model(ts);
     ASSERT_TRUE(model.build());
-    struct Case {
+    struct Case
+    {
         const char* label;
         std::vector<std::vector<double>> shift; // in scaled units
         double oeObjective, oeConstraint;
@@ -370,7 +401,8 @@ TEST(TeskoraSurrogateMetrics, OrderErrors)
         // Point 2 predicted feasible.
         {"constraint misclassified", {{0, 0}, {0, 0}, {0, -5}, {0, 0}}, 0.0, 1.0 / 4},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : cases)
+    {
         SCOPED_TRACE(c.label);
         model.shift = c.shift;
         model.reset_metrics();
@@ -387,18 +419,21 @@ TEST(TeskoraSurrogateMetrics, ErrorsInOutputUnits)
     ASSERT_TRUE(model.build());
     const std::vector<double> shift = {0.5, -1.0, 0.25, 0.0, 2.0}; // scaled units
     model.shift.assign(5, std::vector<double>(3, 0.0));
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < 5; ++i)
+    {
         model.shift[i][0] = shift[i];
         model.shift[i][1] = -0.5 * shift[i];
     }
     model.reset_metrics();
     double emax = 0.0, sq = 0.0;
-    for (double d : shift) {
+    for (double d : shift)
+    {
         emax = std::max(emax, std::fabs(d));
         sq += d * d;
     }
     const double rmse = std::sqrt(sq / 5);
-    const double scale0 = outputScale(ts.get_matrix_Z(), 0), scale1 = outputScale(ts.get_matrix_Z(), 1);
+    const double scale0 = outputScale(ts.get_matrix_Z(), 0),
+                 scale1 = outputScale(ts.get_matrix_Z(), 1);
     ASSERT_GT(std::fabs(scale0 - 1.0), 0.5);
     EXPECT_NEAR(emax * scale0, model.get_metric(EMAX, 0), 1e-12);
     EXPECT_NEAR(0.5 * emax * scale1, model.get_metric(EMAX, 1), 1e-12);
@@ -412,7 +447,8 @@ TEST(TeskoraSurrogateMetrics, CleanUpOfMetricValues)
 {
     // A metric below -1e-13 (or NaN) is the worst value; one between
     // -1e-13 and 0 is 0; positive values stay.
-    class Stored : public NearestModel {
+    class Stored : public NearestModel
+    {
     public:
         using NearestModel::NearestModel;
         std::vector<double> values;
@@ -444,7 +480,8 @@ TEST(TeskoraSurrogateMetrics, AggregateOrderRanksFeasibilityBeforeTheObjective)
     TrainingSet ts(make("X", {{0}, {1}, {2}}), make("Z", {{5, -1}, {1, 2}, {3, -2}}));
     NearestModel model(ts);
     ASSERT_TRUE(model.build());
-    auto scaled = [&](std::vector<std::vector<double>> rows) {
+    auto scaled = [&](std::vector<std::vector<double>> rows)
+    {
         for (auto& row : rows)
             for (int j = 0; j < 2; ++j)
                 row[j] = ts.Z_scale(row[j], j);
@@ -455,10 +492,12 @@ TEST(TeskoraSurrogateMetrics, AggregateOrderRanksFeasibilityBeforeTheObjective)
     // order (B, C, A), last in the data's. The four ordered pairs of B with
     // A and C disagree, out of 9; ranked by the objective alone both orders
     // would agree.
-    EXPECT_DOUBLE_EQ(4.0 / 9, model.compute_aggregate_order_error(scaled({{5, -1}, {1, -1}, {3, -2}})));
+    EXPECT_DOUBLE_EQ(4.0 / 9,
+                     model.compute_aggregate_order_error(scaled({{5, -1}, {1, -1}, {3, -2}})));
     // Among infeasible points the smaller violation comes first, whatever
     // the objective: A predicted more violated than B reverses A and B.
-    EXPECT_DOUBLE_EQ(2.0 / 9, model.compute_aggregate_order_error(scaled({{5, 1}, {1, 0.5}, {3, -2}})));
+    EXPECT_DOUBLE_EQ(2.0 / 9,
+                     model.compute_aggregate_order_error(scaled({{5, 1}, {1, 0.5}, {3, -2}})));
 }
 
 TEST(TeskoraSurrogateMetrics, ExpectedFeasibleImprovement)
@@ -475,9 +514,9 @@ TEST(TeskoraSurrogateMetrics, ExpectedFeasibleImprovement)
     const Matrix EFI = model.compute_efi(Zh, Sh);
     const double ei = ts.ZE_unscale(normei(fmin - 1, 0.5, fmin), 0);
     ASSERT_GT(ei, 0.5);
-    EXPECT_NEAR(ei, EFI.get(0, 0), 1e-12 * ei);         // surely feasible
-    EXPECT_LT(EFI.get(1, 0), 1e-12 * ei);               // surely infeasible
-    EXPECT_NEAR(0.5 * ei, EFI.get(2, 0), 1e-12 * ei);   // on the boundary
+    EXPECT_NEAR(ei, EFI.get(0, 0), 1e-12 * ei);       // surely feasible
+    EXPECT_LT(EFI.get(1, 0), 1e-12 * ei);             // surely infeasible
+    EXPECT_NEAR(0.5 * ei, EFI.get(2, 0), 1e-12 * ei); // on the boundary
 }
 
 TEST(TeskoraSurrogateMetrics, Likelihood)
@@ -490,7 +529,8 @@ TEST(TeskoraSurrogateMetrics, Likelihood)
     EXPECT_EQ(HUGE_VALUE, model.get_metric(LINV, 2));
 
     // Over- and under-predictions by the same amount fit equally badly.
-    auto linv = [&](double delta) {
+    auto linv = [&](double delta)
+    {
         model.shift.assign(5, std::vector<double>(3, 0.0));
         for (auto& row : model.shift)
             row[0] = delta;
@@ -505,7 +545,8 @@ TEST(TeskoraSurrogateMetrics, Likelihood)
 TEST(TeskoraSurrogateTuner, DesignAndBudget)
 {
     TrainingSet ts = lineSet(5);
-    struct Case {
+    struct Case
+    {
         const char* definition;
         std::vector<double> firstTrials;
         double chosen;
@@ -522,7 +563,8 @@ TEST(TeskoraSurrogateTuner, DesignAndBudget)
         // projected onto it and stays best.
         {"TYPE KS", {0.01}, 0.01},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : cases)
+    {
         SCOPED_TRACE(c.definition);
         std::srand(1);
         NearestModel model(ts, std::string(c.definition) + " METRIC RMSECV");
@@ -560,7 +602,8 @@ TEST(TeskoraSurrogateTuner, RepeatsAreSkippedAndRunsRepeat)
     NearestModel model(ts, "TYPE PRS DEGREE OPTIM METRIC RMSECV");
     ASSERT_TRUE(model.build());
     EXPECT_EQ(0, model.get_param().get_degree());
-    std::vector<int> trials(model.degrees.begin(), model.degrees.end() - 2); // less the two final fits
+    std::vector<int> trials(model.degrees.begin(),
+                            model.degrees.end() - 2); // less the two final fits
     std::vector<int> distinct = trials;
     std::sort(distinct.begin(), distinct.end());
     distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
@@ -568,7 +611,8 @@ TEST(TeskoraSurrogateTuner, RepeatsAreSkippedAndRunsRepeat)
     EXPECT_LE(distinct.size(), 7u);
 
     // The same seed gives the same trials.
-    auto run = [&] {
+    auto run = [&]
+    {
         std::srand(1);
         NearestModel m(ts, "TYPE KS DISTANCE_TYPE OPTIM METRIC RMSECV");
         m.validationError = [](double coef) { return std::log(coef / 2.0); };
@@ -582,25 +626,34 @@ TEST(TeskoraSurrogateTuner, RepeatsAreSkippedAndRunsRepeat)
 
 TEST(TeskoraSurrogateTuner, ProjectionAndShuffle)
 {
-    struct Case {
+    struct Case
+    {
         double v, lb, ub;
         param_domain_t domain;
         double projected;
     };
     const std::vector<Case> cases = {
-        {-1, 0, 2, PARAM_DOMAIN_CONTINUOUS, 0},     {2.5, 0, 2, PARAM_DOMAIN_CONTINUOUS, 2},
-        {1.25, 0, 2, PARAM_DOMAIN_CONTINUOUS, 1.25}, {1.5, 0, 6, PARAM_DOMAIN_INTEGER, 2},
-        {-0.5, -3, 6, PARAM_DOMAIN_INTEGER, -1},     {7.4, 0, 6, PARAM_DOMAIN_INTEGER, 6},
-        {0.2, 0, 1, PARAM_DOMAIN_BOOL, 1},           {0, 0, 1, PARAM_DOMAIN_BOOL, 0},
+        {-1, 0, 2, PARAM_DOMAIN_CONTINUOUS, 0},
+        {2.5, 0, 2, PARAM_DOMAIN_CONTINUOUS, 2},
+        {1.25, 0, 2, PARAM_DOMAIN_CONTINUOUS, 1.25},
+        {1.5, 0, 6, PARAM_DOMAIN_INTEGER, 2},
+        {-0.5, -3, 6, PARAM_DOMAIN_INTEGER, -1},
+        {7.4, 0, 6, PARAM_DOMAIN_INTEGER, 6},
+        {0.2, 0, 1, PARAM_DOMAIN_BOOL, 1},
+        {0, 0, 1, PARAM_DOMAIN_BOOL, 0},
         // Labels wrap by ub - lb: ub + 1 becomes lb + 1.
-        {5, 0, 4, PARAM_DOMAIN_CAT, 1},              {-1, 0, 4, PARAM_DOMAIN_CAT, 3},
-        {10, 0, 4, PARAM_DOMAIN_CAT, 2},             {2.4, 0, 4, PARAM_DOMAIN_CAT, 2},
+        {5, 0, 4, PARAM_DOMAIN_CAT, 1},
+        {-1, 0, 4, PARAM_DOMAIN_CAT, 3},
+        {10, 0, 4, PARAM_DOMAIN_CAT, 2},
+        {2.4, 0, 4, PARAM_DOMAIN_CAT, 2},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : cases)
+    {
         SCOPED_TRACE(std::to_string(c.v) + " domain " + std::to_string(c.domain));
         EXPECT_EQ(c.projected, tuner_project(c.v, c.lb, c.ub, c.domain));
     }
-    EXPECT_EQ("Invalid variable domain!", thrownMessage([] { tuner_project(0, 0, 1, PARAM_DOMAIN_MISC); }));
+    EXPECT_EQ("Invalid variable domain!",
+              thrownMessage([] { tuner_project(0, 0, 1, PARAM_DOMAIN_MISC); }));
 
     // Draws in [0, 1): every row from j on; a draw of exactly 1 stays in.
     EXPECT_EQ(3, tuner_shuffle_row(3, 10, 0.0));

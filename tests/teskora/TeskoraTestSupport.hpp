@@ -14,7 +14,8 @@
 #include <string>
 #include <vector>
 
-namespace TeskoraTest {
+namespace TeskoraTest
+{
 
 // A named matrix from its rows.
 inline TESKORA::Matrix make(const std::string& name, const std::vector<std::vector<double>>& rows)
@@ -41,15 +42,19 @@ inline std::string messageOf(const TESKORA::Exception& e)
 // The message of the library exception thrown by f, or "no exception".
 inline std::string thrownMessage(const std::function<void()>& f)
 {
-    try {
+    try
+    {
         f();
-    } catch (const TESKORA::Exception& e) {
+    }
+    catch (const TESKORA::Exception& e)
+    {
         return messageOf(e);
     }
     return "no exception";
 }
 
-struct ErrorCase {
+struct ErrorCase
+{
     const char* label;
     std::function<void()> action;
     const char* message;
@@ -57,7 +62,8 @@ struct ErrorCase {
 
 inline void expectErrors(const std::vector<ErrorCase>& cases)
 {
-    for (const auto& c : cases) {
+    for (const auto& c : cases)
+    {
         SCOPED_TRACE(c.label);
         EXPECT_EQ(c.message, thrownMessage(c.action));
     }
@@ -67,7 +73,8 @@ inline void expectErrors(const std::vector<ErrorCase>& cases)
 inline void expectEntries(const TESKORA::Matrix& M, const std::vector<std::vector<double>>& rows)
 {
     ASSERT_EQ(static_cast<int>(rows.size()), M.get_nb_rows());
-    for (int i = 0; i < M.get_nb_rows(); ++i) {
+    for (int i = 0; i < M.get_nb_rows(); ++i)
+    {
         ASSERT_EQ(static_cast<int>(rows[i].size()), M.get_nb_cols());
         for (int j = 0; j < M.get_nb_cols(); ++j)
             EXPECT_DOUBLE_EQ(rows[i][j], M.get(i, j)) << "at (" << i << "," << j << ")";

@@ -1,6 +1,6 @@
+#include "teskora/TrainingSet.hpp"
 #include "teskora/Diagnostics.hpp"
 #include "teskora/TeskoraTestSupport.hpp"
-#include "teskora/TrainingSet.hpp"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,8 @@ using TeskoraTest::expectErrors;
 using TeskoraTest::make;
 using TeskoraTest::thrownMessage;
 
-namespace {
+namespace
+{
 
 const double HUGE_VALUE = std::numeric_limits<double>::max();
 
@@ -33,7 +34,8 @@ Matrix scaledRow(const TrainingSet& ts, const std::vector<double>& x)
 
 TEST(TeskoraTrainingSet, BestFeasibleObjective)
 {
-    struct Case {
+    struct Case
+    {
         const char* label;
         std::vector<std::vector<double>> Z;
         double fMin;
@@ -45,7 +47,8 @@ TEST(TeskoraTrainingSet, BestFeasibleObjective)
         {"ties keep the first", {{1, 0}, {1, -1}, {2, -1}}, 1.0, 0},
         {"no feasible point", {{1, 1}, {2, 3}, {0, 0.5}}, HUGE_VALUE, 0},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : cases)
+    {
         SCOPED_TRACE(c.label);
         TrainingSet ts(make("X", {{0}, {1}, {2}}), make("Z", c.Z));
         ts.build();
@@ -56,10 +59,12 @@ TEST(TeskoraTrainingSet, BestFeasibleObjective)
 
 TEST(TeskoraTrainingSet, UndefinedOutputsAreReplacedBySomewhatWorseValues)
 {
-    struct Case {
+    struct Case
+    {
         double low, high, replacement;
     };
-    for (const Case& c : std::vector<Case>{{2, 5, 5.3}, {0.2, 0.5, 0.6}, {-4, -3, 0.1}}) {
+    for (const Case& c : std::vector<Case>{{2, 5, 5.3}, {0.2, 0.5, 0.6}, {-4, -3, 0.1}})
+    {
         SCOPED_TRACE(c.replacement);
         TrainingSet ts(make("X", {{0}, {1}, {2}}), make("Z", {{c.low}, {c.high}, {1e20}}));
         ts.build();
@@ -71,10 +76,12 @@ TEST(TeskoraTrainingSet, DataCheck)
 {
     // An output undefined everywhere passes with 10 points (replaced by 1),
     // not with 11.
-    for (int p : {10, 11}) {
+    for (int p : {10, 11})
+    {
         SCOPED_TRACE(p);
         Matrix X("X", p, 1), Z("Z", p, 2);
-        for (int i = 0; i < p; ++i) {
+        for (int i = 0; i < p; ++i)
+        {
             X.set(i, 0, i);
             Z.set(i, 0, i * i);
             Z.set(i, 1, 1e20);
@@ -82,12 +89,16 @@ TEST(TeskoraTrainingSet, DataCheck)
         TrainingSet ts(X, Z);
         std::ostringstream out;
         TESKORA::DiagStreamRedirect redirect(out);
-        if (p == 10) {
+        if (p == 10)
+        {
             ts.build();
             EXPECT_TRUE(ts.is_ready());
             EXPECT_EQ("", out.str());
-        } else {
-            EXPECT_EQ("TrainingSet::check_singular_data(): incorrect data !", thrownMessage([&] { ts.build(); }));
+        }
+        else
+        {
+            EXPECT_EQ("TrainingSet::check_singular_data(): incorrect data !",
+                      thrownMessage([&] { ts.build(); }));
             EXPECT_EQ("_Z(:,1) has no defined value !\n", out.str());
             EXPECT_FALSE(ts.is_ready());
         }
@@ -97,7 +108,8 @@ TEST(TeskoraTrainingSet, DataCheck)
     TESKORA::DiagStreamRedirect redirect(out);
     const double inf = std::numeric_limits<double>::infinity();
     TrainingSet bad(make("X", {{0, inf}, {1e17, 1}}), make("Z", {{1}, {2}}));
-    EXPECT_EQ("TrainingSet::check_singular_data(): incorrect data !", thrownMessage([&] { bad.build(); }));
+    EXPECT_EQ("TrainingSet::check_singular_data(): incorrect data !",
+              thrownMessage([&] { bad.build(); }));
     EXPECT_EQ("_X(1,0) = 1e+17\n_X(0,1) = inf\n", out.str());
 
     TrainingSet empty(Matrix("X", 0, 2), Matrix("Z", 0, 1));
@@ -177,12 +189,23 @@ TEST(TeskoraTrainingSet, OutputKinds)
     TrainingSet d(make("X", {{0}, {1}}), make("Z", {{1, 5}, {2, -3}}));
     TrainingSet e(make("X", {{0}, {1}}), make("Z", {{1, 5}, {2, -3}}));
     expectErrors({
-        {"two objectives", [&] { a.set_bbo_type("OBJ O"); }, "TrainingSet::set_bbo_type: Only one obj is allowed"},
-        {"more words than outputs", [&] { b.set_bbo_type("OBJ CON DUM"); }, "TrainingSet::set_bbo_type: string error (j>_m)"},
-        {"unknown word", [&] { c.set_bbo_type("obj cons"); }, "TrainingSet::set_bbo_type: string error (string cons not recognized)"},
-        {"all ignored", [&] { d.set_bbo_type("d dum"); }, "TrainingSet::set_bbo_type: all outputs are \"DUM\""},
-        {"after a build", [&] { e.build(); e.set_bbo_type("OBJ CON"); }, "TrainingSet::set_bbo_type: _bbo must be defined before the first build."},
-        {"after a set", [&] { two.set_bbo_type("OBJ CON"); }, "TrainingSet::set_bbo_type: _bbo must be defined before the first build."},
+        {"two objectives", [&] { a.set_bbo_type("OBJ O"); },
+         "TrainingSet::set_bbo_type: Only one obj is allowed"},
+        {"more words than outputs", [&] { b.set_bbo_type("OBJ CON DUM"); },
+         "TrainingSet::set_bbo_type: string error (j>_m)"},
+        {"unknown word", [&] { c.set_bbo_type("obj cons"); },
+         "TrainingSet::set_bbo_type: string error (string cons not recognized)"},
+        {"all ignored", [&] { d.set_bbo_type("d dum"); },
+         "TrainingSet::set_bbo_type: all outputs are \"DUM\""},
+        {"after a build",
+         [&]
+         {
+             e.build();
+             e.set_bbo_type("OBJ CON");
+         },
+         "TrainingSet::set_bbo_type: _bbo must be defined before the first build."},
+        {"after a set", [&] { two.set_bbo_type("OBJ CON"); },
+         "TrainingSet::set_bbo_type: _bbo must be defined before the first build."},
     });
     // An empty line applies nothing: output 0 stays the objective.
     TrainingSet f(make("X", {{0}, {1}}), make("Z", {{1, 5}, {2, -3}}));
@@ -199,7 +222,8 @@ TEST(TeskoraTrainingSet, DistancesWithZeroAndCategoryOffsets)
     const Matrix a = scaledRow(ts, {0, 1}), b = scaledRow(ts, {0.5, 1}), c = scaledRow(ts, {0, 2});
     const double ab = Matrix::get_distances_norm2(a, b).get(0, 0);
     const double ac = Matrix::get_distances_norm2(a, c).get(0, 0);
-    struct Case {
+    struct Case
+    {
         const char* label;
         TESKORA::distance_t dt;
         const Matrix& x;
@@ -213,7 +237,8 @@ TEST(TeskoraTrainingSet, DistancesWithZeroAndCategoryOffsets)
         {"CAT: same category", TESKORA::NORM2_CAT, a, c, ac},
         {"NORM1", TESKORA::NORM1, a, c, Matrix::get_distances_norm1(a, c).get(0, 0)},
     };
-    for (const auto& k : cases) {
+    for (const auto& k : cases)
+    {
         SCOPED_TRACE(k.label);
         const Matrix D = ts.get_distances(k.x, k.y, k.dt);
         EXPECT_EQ("D", D.get_name());
@@ -227,7 +252,8 @@ TEST(TeskoraTrainingSet, ClosestPointQueries)
 {
     TrainingSet ts(make("X", {{0}, {2}, {2}, {10}}), make("Z", {{1}, {2}, {2}, {3}}));
     ts.build();
-    const Matrix onPoint = scaledRow(ts, {2}), halfway = scaledRow(ts, {1}), near0 = scaledRow(ts, {0.5});
+    const Matrix onPoint = scaledRow(ts, {2}), halfway = scaledRow(ts, {1}),
+                 near0 = scaledRow(ts, {0.5});
     EXPECT_EQ(0.0, ts.get_d1_over_d2(onPoint));
     EXPECT_NEAR(1.0, ts.get_d1_over_d2(halfway), 1e-12);
     // Point 2 is a copy of point 1, so the second distance is to point 3 or 0.
@@ -253,11 +279,15 @@ TEST(TeskoraTrainingSet, ClosestPointQueries)
     EXPECT_EQ(1.0, one.get_d1_over_d2(make("x", {{7}})));
 
     expectErrors({
-        {"two rows d1", [&] { ts.get_d1(Matrix("x", 2, 1)); }, "TrainingSet::get_d1: XXs must have only one line."},
-        {"two rows d1/d2", [&] { ts.get_d1_over_d2(Matrix("x", 2, 1)); }, "TrainingSet::get_d1_over_d2: XXs must have only one line."},
+        {"two rows d1", [&] { ts.get_d1(Matrix("x", 2, 1)); },
+         "TrainingSet::get_d1: XXs must have only one line."},
+        {"two rows d1/d2", [&] { ts.get_d1_over_d2(Matrix("x", 2, 1)); },
+         "TrainingSet::get_d1_over_d2: XXs must have only one line."},
         // Without these refusals the query reads past the row it is given.
-        {"no row", [&] { ts.get_d1(Matrix("x", 0, 1)); }, "TrainingSet::get_d1: XXs must have only one line."},
-        {"short row", [&] { ts.get_d1_over_d2(Matrix("x", 1, 0)); }, "TrainingSet::TrainingSet(): dimension error"},
+        {"no row", [&] { ts.get_d1(Matrix("x", 0, 1)); },
+         "TrainingSet::get_d1: XXs must have only one line."},
+        {"short row", [&] { ts.get_d1_over_d2(Matrix("x", 1, 0)); },
+         "TrainingSet::TrainingSet(): dimension error"},
     });
 }
 
@@ -265,7 +295,8 @@ TEST(TeskoraTrainingSet, GreedySelection)
 {
     // Points on a line: 0, 1, 2, ..., 9 (scaled distances keep the order).
     Matrix X("X", 10, 1), Z("Z", 10, 1);
-    for (int i = 0; i < 10; ++i) {
+    for (int i = 0; i < 10; ++i)
+    {
         X.set(i, 0, i);
         Z.set(i, 0, i);
     }
@@ -287,15 +318,18 @@ TEST(TeskoraTrainingSet, GreedySelection)
     std::ostringstream out;
     TESKORA::DiagStreamRedirect redirect(out);
     expectErrors({
-        {"pS 2", [&] { ts.select_greedy(Xs, 0, 2, 0.0, TESKORA::NORM2); }, "TrainingSet::TrainingSet(): wrong value of pS"},
-        {"pS N", [&] { ts.select_greedy(Xs, 0, 10, 0.0, TESKORA::NORM2); }, "TrainingSet::TrainingSet(): wrong value of pS"},
+        {"pS 2", [&] { ts.select_greedy(Xs, 0, 2, 0.0, TESKORA::NORM2); },
+         "TrainingSet::TrainingSet(): wrong value of pS"},
+        {"pS N", [&] { ts.select_greedy(Xs, 0, 10, 0.0, TESKORA::NORM2); },
+         "TrainingSet::TrainingSet(): wrong value of pS"},
     });
     EXPECT_EQ("pS = 2\npS = 10\n", out.str());
 
     // Copies run out: with lambda0 = 0 the selection stops short.
     TrainingSet dup(make("X", {{0}, {0}, {1}, {1}}), make("Z", {{1}, {2}, {3}, {4}}));
     dup.build();
-    EXPECT_EQ(2u, dup.select_greedy(make("X", {{0}, {0}, {1}, {1}}), 0, 3, 0.0, TESKORA::NORM2).size());
+    EXPECT_EQ(2u,
+              dup.select_greedy(make("X", {{0}, {0}, {1}, {1}}), 0, 3, 0.0, TESKORA::NORM2).size());
 }
 
 TEST(TeskoraTrainingSet, RefillsAndAdditions)
@@ -307,10 +341,14 @@ TEST(TeskoraTrainingSet, RefillsAndAdditions)
     // Refused additions change nothing.
     const double nan = std::numeric_limits<double>::quiet_NaN();
     expectErrors({
-        {"rows differ", [&] { ts.add_points(Matrix("X", 2, 1), Matrix("Z", 1, 1)); }, "TrainingSet::add_points(): dimension error"},
-        {"width", [&] { ts.add_points(Matrix("X", 1, 2), Matrix("Z", 1, 1)); }, "TrainingSet::add_points(): dimension error"},
-        {"NaN input", [&] { ts.add_points(make("X", {{nan}}), make("Z", {{1}})); }, "TrainingSet::add_points(): Xnew is nan"},
-        {"NaN output", [&] { ts.add_points(make("X", {{3}}), make("Z", {{nan}})); }, "TrainingSet::add_points(): Znew is nan"},
+        {"rows differ", [&] { ts.add_points(Matrix("X", 2, 1), Matrix("Z", 1, 1)); },
+         "TrainingSet::add_points(): dimension error"},
+        {"width", [&] { ts.add_points(Matrix("X", 1, 2), Matrix("Z", 1, 1)); },
+         "TrainingSet::add_points(): dimension error"},
+        {"NaN input", [&] { ts.add_points(make("X", {{nan}}), make("Z", {{1}})); },
+         "TrainingSet::add_points(): Xnew is nan"},
+        {"NaN output", [&] { ts.add_points(make("X", {{3}}), make("Z", {{nan}})); },
+         "TrainingSet::add_points(): Znew is nan"},
     });
     EXPECT_TRUE(ts.is_ready());
     EXPECT_EQ(2, ts.get_nb_points());
@@ -324,7 +362,8 @@ TEST(TeskoraTrainingSet, RefillsAndAdditions)
     EXPECT_TRUE(ts.is_ready());
     EXPECT_EQ(2, ts.get_nb_points());
     // A refill forgets the former best point even when it was better.
-    EXPECT_TRUE(ts.partial_reset_and_add_points(make("X", {{0}, {1}, {2}}), make("Z", {{4}, {3}, {8}})));
+    EXPECT_TRUE(
+        ts.partial_reset_and_add_points(make("X", {{0}, {1}, {2}}), make("Z", {{4}, {3}, {8}})));
     EXPECT_FALSE(ts.is_ready());
     ts.build();
     EXPECT_EQ(3.0, ts.get_f_min());
@@ -340,10 +379,12 @@ TEST(TeskoraTrainingSet, RefusalsAndDisplay)
               thrownMessage([&] { ts.get_f_min(); }));
     EXPECT_EQ("TrainingSet::check_ready(): TrainingSet not ready. Use method TrainingSet::build()",
               thrownMessage([&] { ts.check_ready("file.cpp", "predict", 12); }));
-    EXPECT_EQ("TrainingSet: NOT READY!\nTrainingSet: NOT READY! (file.cpp::predict:12)\n", out.str());
+    EXPECT_EQ("TrainingSet: NOT READY!\nTrainingSet: NOT READY! (file.cpp::predict:12)\n",
+              out.str());
 
     out.str("");
-    EXPECT_EQ("TrainingSet: copy constructor forbiden.", thrownMessage([&] { TrainingSet copy(ts); }));
+    EXPECT_EQ("TrainingSet: copy constructor forbiden.",
+              thrownMessage([&] { TrainingSet copy(ts); }));
     TrainingSet other(make("X", {{1}}), make("Z", {{1}}));
     EXPECT_EQ("TrainingSet: operator \"=\" forbiden.", thrownMessage([&] { other = ts; }));
     const std::string info = out.str();
@@ -354,16 +395,25 @@ TEST(TeskoraTrainingSet, RefusalsAndDisplay)
     std::ostringstream shown;
     ts.display(shown);
     const std::string underscores(83, '_'), hyphens(84, '-');
-    const std::string header = "Dim|type|nbdiff|       mean        std|         lb         ub|         a          b|\n"
-                               "---|----|------|----------------------|----------------------|---------------------|\n";
+    const std::string header =
+        "Dim|type|nbdiff|       mean        std|         lb         ub|         a          b|\n"
+        "---|----|------|----------------------|----------------------|---------------------|\n";
     EXPECT_EQ("Number of points, p=   2  (2)\n"
               "Input dimension,  n=   1  (1)\n"
               "Output dimension, m=   1  (1)\n"
-              "X (Input matrix):\n" + underscores + "\n" + header +
-              "  0|  NA|     2|          1    1.41421|          0          2|  0.707107  -0.707107|\n" + hyphens + "\n\n"
-              "Z (Input matrix):\n" + underscores + "\n" + header +
-              "  0| OBJ|     2|          2    1.41421|          1          3|  0.707107   -1.41421|\n" + hyphens + "\n\n"
-              "fs_min: -0.707107\n"
-              "f_min:  1\n\n",
+              "X (Input matrix):\n" +
+                  underscores + "\n" + header +
+                  "  0|  NA|     2|          1    1.41421|          0          2|  0.707107  "
+                  "-0.707107|\n" +
+                  hyphens +
+                  "\n\n"
+                  "Z (Input matrix):\n" +
+                  underscores + "\n" + header +
+                  "  0| OBJ|     2|          2    1.41421|          1          3|  0.707107   "
+                  "-1.41421|\n" +
+                  hyphens +
+                  "\n\n"
+                  "fs_min: -0.707107\n"
+                  "f_min:  1\n\n",
               shown.str());
 }

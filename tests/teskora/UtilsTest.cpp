@@ -1,9 +1,9 @@
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <iostream>
-#include <cstdlib>
 #include <limits>
 #include <sstream>
 #include <string>
@@ -16,7 +16,8 @@
 #include "teskora/TeskoraTestSupport.hpp"
 #include "teskora/Utils.hpp"
 
-namespace {
+namespace
+{
 
 using TeskoraTest::thrownMessage;
 
@@ -45,27 +46,58 @@ TEST(TeskoraDiagnostics, RedirectCapturesAndRestores)
 
 TEST(TeskoraUtils, NumberFunctions)
 {
-    struct DefCase { double x; bool def; };
-    for (const DefCase& c : std::vector<DefCase>{{9.99e15, true}, {-9.99e15, true}, {0, true},
-                                                 {1e16, false}, {-1e16, false}, {Inf, false},
-                                                 {-Inf, false}, {NaN, false}}) {
+    struct DefCase
+    {
+        double x;
+        bool def;
+    };
+    for (const DefCase& c : std::vector<DefCase>{{9.99e15, true},
+                                                 {-9.99e15, true},
+                                                 {0, true},
+                                                 {1e16, false},
+                                                 {-1e16, false},
+                                                 {Inf, false},
+                                                 {-Inf, false},
+                                                 {NaN, false}})
+    {
         SCOPED_TRACE(c.x);
         EXPECT_EQ(c.def, TESKORA::isdef(c.x));
     }
-    struct RoundCase { double x; int r; double rc; };
-    for (const RoundCase& c : std::vector<RoundCase>{{2.5, 3, 3}, {-2.5, -3, -3}, {-0.4, 0, -1},
-                                                     {0.49999, 0, 1}, {0.2, 0, 1}, {-0.2, 0, -1},
-                                                     {3, 3, 3}, {0, 0, 0}}) {
+    struct RoundCase
+    {
+        double x;
+        int r;
+        double rc;
+    };
+    for (const RoundCase& c : std::vector<RoundCase>{{2.5, 3, 3},
+                                                     {-2.5, -3, -3},
+                                                     {-0.4, 0, -1},
+                                                     {0.49999, 0, 1},
+                                                     {0.2, 0, 1},
+                                                     {-0.2, 0, -1},
+                                                     {3, 3, 3},
+                                                     {0, 0, 0}})
+    {
         SCOPED_TRACE(c.x);
         EXPECT_EQ(c.r, TESKORA::round(c.x));
         EXPECT_EQ(c.rc, TESKORA::rceil(c.x));
     }
     EXPECT_EQ(0.0, TESKORA::rceil(NaN));
 
-    struct PairCase { double a, b, relErr; bool sameSign; };
-    for (const PairCase& c : std::vector<PairCase>{{0, 5, 5, false}, {-1, 1, 1, false}, {2, 4, 0.5, true},
-                                                   {3, 3, 0, true}, {0, 0, 0, true}, {1, 0, 1, false},
-                                                   {-1, -2, 0.5, true}, {1e-14, -1e-14, 1, true}}) {
+    struct PairCase
+    {
+        double a, b, relErr;
+        bool sameSign;
+    };
+    for (const PairCase& c : std::vector<PairCase>{{0, 5, 5, false},
+                                                   {-1, 1, 1, false},
+                                                   {2, 4, 0.5, true},
+                                                   {3, 3, 0, true},
+                                                   {0, 0, 0, true},
+                                                   {1, 0, 1, false},
+                                                   {-1, -2, 0.5, true},
+                                                   {1e-14, -1e-14, 1, true}})
+    {
         SCOPED_TRACE(std::to_string(c.a) + " " + std::to_string(c.b));
         EXPECT_DOUBLE_EQ(c.relErr, TESKORA::rel_err(c.a, c.b));
         EXPECT_EQ(c.sameSign, TESKORA::same_sign(c.a, c.b));
@@ -76,7 +108,7 @@ TEST(TeskoraUtils, NumberFunctions)
     EXPECT_EQ(0.0, TESKORA::dist(x, y, 0));
 
     timeval t1{10, 1500}, t2{9, 999999};
-    EXPECT_EQ(2, TESKORA::diff_ms(t1, t2)); // 1.501 ms rounds to 2
+    EXPECT_EQ(2, TESKORA::diff_ms(t1, t2));  // 1.501 ms rounds to 2
     EXPECT_EQ(-1, TESKORA::diff_ms(t2, t1)); // (-1501 + 500) / 1000 truncates to -1
 }
 
@@ -86,21 +118,40 @@ TEST(TeskoraUtils, StringFunctions)
     EXPECT_EQ("a\t\tb", TESKORA::deblank("a\t\tb"));
     EXPECT_EQ("", TESKORA::deblank("   "));
 
-    struct WordsCase { std::string s; int n; };
-    for (const WordsCase& c : std::vector<WordsCase>{{"", 0}, {"ab cd ", 2}, {" \t x\ny  z ", 3}}) {
+    struct WordsCase
+    {
+        std::string s;
+        int n;
+    };
+    for (const WordsCase& c : std::vector<WordsCase>{{"", 0}, {"ab cd ", 2}, {" \t x\ny  z ", 3}})
+    {
         SCOPED_TRACE(c.s);
         EXPECT_EQ(c.n, TESKORA::count_words(c.s));
     }
 
-    struct FindCase { std::string s, sub; bool found; };
-    for (const FindCase& c : std::vector<FindCase>{{"", "", false}, {"abc", "", true}, {"Kernel_Type", "TYPE", true},
-                                                   {"abc", "abcd", false}, {"", "a", false}}) {
+    struct FindCase
+    {
+        std::string s, sub;
+        bool found;
+    };
+    for (const FindCase& c : std::vector<FindCase>{{"", "", false},
+                                                   {"abc", "", true},
+                                                   {"Kernel_Type", "TYPE", true},
+                                                   {"abc", "abcd", false},
+                                                   {"", "a", false}})
+    {
         SCOPED_TRACE(c.s + "|" + c.sub);
         EXPECT_EQ(c.found, TESKORA::string_find(c.s, c.sub));
     }
 
-    struct DigitCase { std::string s; bool digits; };
-    for (const DigitCase& c : std::vector<DigitCase>{{"-1.5e3", false}, {"+3.25", true}, {"", true}, {"1 2", false}}) {
+    struct DigitCase
+    {
+        std::string s;
+        bool digits;
+    };
+    for (const DigitCase& c :
+         std::vector<DigitCase>{{"-1.5e3", false}, {"+3.25", true}, {"", true}, {"1 2", false}})
+    {
         SCOPED_TRACE(c.s);
         EXPECT_EQ(c.digits, TESKORA::isdigit(c.s));
     }
@@ -123,33 +174,54 @@ TEST(TeskoraUtils, StringFunctions)
 
 TEST(TeskoraUtils, BooleanParser)
 {
-    struct BoolCase { std::string s; bool value; };
-    for (const BoolCase& c : std::vector<BoolCase>{{"yes", true}, {"No", false}, {"tRUE", true},
-                                                   {"false", false}, {"1", true}, {"0", false}}) {
+    struct BoolCase
+    {
+        std::string s;
+        bool value;
+    };
+    for (const BoolCase& c : std::vector<BoolCase>{{"yes", true},
+                                                   {"No", false},
+                                                   {"tRUE", true},
+                                                   {"false", false},
+                                                   {"1", true},
+                                                   {"0", false}})
+    {
         SCOPED_TRACE(c.s);
         EXPECT_EQ(c.value, TESKORA::stob(c.s));
     }
     EXPECT_EQ("Unrecognised string \"2\" ( 2 )", thrownMessage([] { TESKORA::stob("2"); }));
-    EXPECT_EQ("Unrecognised string \"maybe\" ( MAYBE )", thrownMessage([] { TESKORA::stob("maybe"); }));
+    EXPECT_EQ("Unrecognised string \"maybe\" ( MAYBE )",
+              thrownMessage([] { TESKORA::stob("maybe"); }));
 }
 
 TEST(TeskoraUtils, EnumerationParsers)
 {
-    struct DistanceCase { std::string s; TESKORA::distance_t t; };
-    for (const DistanceCase& c : std::vector<DistanceCase>{{"iso", TESKORA::NORM2_IS0}, {"IsO", TESKORA::NORM2_IS0},
-                                                           {"is0", TESKORA::NORM2_IS0}, {"norm2_iso", TESKORA::NORM2_IS0},
-                                                           {"cat", TESKORA::NORM2_CAT}, {"NormInf", TESKORA::NORMINF},
-                                                           {"norm1", TESKORA::NORM1}, {"NORM2", TESKORA::NORM2}}) {
+    struct DistanceCase
+    {
+        std::string s;
+        TESKORA::distance_t t;
+    };
+    for (const DistanceCase& c : std::vector<DistanceCase>{{"iso", TESKORA::NORM2_IS0},
+                                                           {"IsO", TESKORA::NORM2_IS0},
+                                                           {"is0", TESKORA::NORM2_IS0},
+                                                           {"norm2_iso", TESKORA::NORM2_IS0},
+                                                           {"cat", TESKORA::NORM2_CAT},
+                                                           {"NormInf", TESKORA::NORMINF},
+                                                           {"norm1", TESKORA::NORM1},
+                                                           {"NORM2", TESKORA::NORM2}})
+    {
         SCOPED_TRACE(c.s);
         EXPECT_EQ(c.t, TESKORA::str_to_distance_type(c.s));
     }
     // Every text parses back to its own value.
-    for (int i = 0; i <= 12; ++i) {
+    for (int i = 0; i <= 12; ++i)
+    {
         const auto t = static_cast<TESKORA::model_t>(i);
         SCOPED_TRACE(i);
         EXPECT_EQ(t, TESKORA::str_to_model_type(TESKORA::model_type_to_str(t)));
     }
-    for (int i = 0; i <= 4; ++i) {
+    for (int i = 0; i <= 4; ++i)
+    {
         const auto w = static_cast<TESKORA::weight_t>(i);
         SCOPED_TRACE(i);
         EXPECT_EQ(w, TESKORA::str_to_weight_type(TESKORA::weight_type_to_str(w)));
@@ -160,21 +232,36 @@ TEST(TeskoraUtils, EnumerationParsers)
     EXPECT_EQ("DUM", TESKORA::bbo_type_to_str(TESKORA::DUM));
     EXPECT_EQ("binary", TESKORA::model_output_to_str(TESKORA::BINARY));
 
-    struct ErrorCase { const char* name; std::function<void()> call; std::string message; };
+    struct ErrorCase
+    {
+        const char* name;
+        std::function<void()> call;
+        std::string message;
+    };
     const std::vector<ErrorCase> errors = {
         {"weight OPTIMIZATION", [] { TESKORA::str_to_weight_type("OPTIMIZATION"); },
          "Unrecognised string \"OPTIMIZATION\" ( OPTIMIZATION )"},
-        {"distance norm3", [] { TESKORA::str_to_distance_type("norm3"); }, "Unrecognised string \"norm3\" ( NORM3 )"},
-        {"model kriging ", [] { TESKORA::str_to_model_type("kriging "); }, "Unrecognised string \"kriging \" ( KRIGING  )"},
-        {"int 5", [] { TESKORA::int_to_distance_type(5); }, "int_to_distance_type: invalid integer 5"},
-        {"int -1", [] { TESKORA::int_to_distance_type(-1); }, "int_to_distance_type: invalid integer -1"},
-        {"model 13", [] { TESKORA::model_type_to_str(static_cast<TESKORA::model_t>(13)); }, "Undefined type"},
-        {"distance 5", [] { TESKORA::distance_type_to_str(static_cast<TESKORA::distance_t>(5)); }, "Undefined type"},
-        {"weight -1", [] { TESKORA::weight_type_to_str(static_cast<TESKORA::weight_t>(-1)); }, "Undefined type"},
-        {"bbo 3", [] { TESKORA::bbo_type_to_str(static_cast<TESKORA::bbo_t>(3)); }, "Undefined type"},
-        {"output 3", [] { TESKORA::model_output_to_str(static_cast<TESKORA::model_output_t>(3)); }, "Undefined type"},
+        {"distance norm3", [] { TESKORA::str_to_distance_type("norm3"); },
+         "Unrecognised string \"norm3\" ( NORM3 )"},
+        {"model kriging ", [] { TESKORA::str_to_model_type("kriging "); },
+         "Unrecognised string \"kriging \" ( KRIGING  )"},
+        {"int 5", [] { TESKORA::int_to_distance_type(5); },
+         "int_to_distance_type: invalid integer 5"},
+        {"int -1", [] { TESKORA::int_to_distance_type(-1); },
+         "int_to_distance_type: invalid integer -1"},
+        {"model 13", [] { TESKORA::model_type_to_str(static_cast<TESKORA::model_t>(13)); },
+         "Undefined type"},
+        {"distance 5", [] { TESKORA::distance_type_to_str(static_cast<TESKORA::distance_t>(5)); },
+         "Undefined type"},
+        {"weight -1", [] { TESKORA::weight_type_to_str(static_cast<TESKORA::weight_t>(-1)); },
+         "Undefined type"},
+        {"bbo 3", [] { TESKORA::bbo_type_to_str(static_cast<TESKORA::bbo_t>(3)); },
+         "Undefined type"},
+        {"output 3", [] { TESKORA::model_output_to_str(static_cast<TESKORA::model_output_t>(3)); },
+         "Undefined type"},
     };
-    for (const ErrorCase& c : errors) {
+    for (const ErrorCase& c : errors)
+    {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(c.message, thrownMessage(c.call));
     }

@@ -144,8 +144,7 @@ int main(int argc, char** argv)
     {
         const char* at = std::getenv("QARNO_TEST_INTERRUPT_AT");
         const char* pid = std::getenv("QARNO_TEST_SIGNAL_PID");
-        if (nullptr != at && nullptr != pid &&
-            runNumber == static_cast<size_t>(std::atol(at)))
+        if (nullptr != at && nullptr != pid && runNumber == static_cast<size_t>(std::atol(at)))
         {
             kill(static_cast<pid_t>(std::atol(pid)), SIGINT);
         }

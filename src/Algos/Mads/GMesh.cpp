@@ -84,7 +84,7 @@ GMesh::GMesh(const std::shared_ptr<PbParameters>& pbParams)
     {
         // Every per-coordinate operation indexes the granularity.
         QARNO_THROW(Exception, "GMesh: GRANULARITY has size " + itos(_granularity.size()) +
-                            ", expecting " + itos(_n));
+                                   ", expecting " + itos(_n));
     }
     init();
 }
@@ -117,8 +117,8 @@ void GMesh::init()
         if (!std::isfinite(_deltaFrameSize[i].todouble()))
         {
             QARNO_THROW(Exception, "GMesh: the initial frame size of coordinate " + itos(i) + " (" +
-                                _initialFrameSize[i].tostring() +
-                                ") gives a frame size that is not finite.");
+                                       _initialFrameSize[i].tostring() +
+                                       ") gives a frame size that is not finite.");
         }
         if (_checkIntegrity)
         {
@@ -132,10 +132,11 @@ void GMesh::initFrameSizeGranular(const ArrayOfDouble& initialFrameSize)
 {
     if (!initialFrameSize.isDefined() || initialFrameSize.size() != _n)
     {
-        QARNO_THROW(Exception, "GMesh: initFrameSizeGranular: inconsistent dimension of the frame size." +
-                            std::string(" initial frame size defined: ") +
-                            itos(initialFrameSize.isDefined() ? 1 : 0) +
-                            " size: " + itos(initialFrameSize.size()) + " n: " + itos(_n));
+        QARNO_THROW(Exception,
+                    "GMesh: initFrameSizeGranular: inconsistent dimension of the frame size." +
+                        std::string(" initial frame size defined: ") +
+                        itos(initialFrameSize.isDefined() ? 1 : 0) +
+                        " size: " + itos(initialFrameSize.size()) + " n: " + itos(_n));
     }
 
     _frameSizeExp.reset(_n);
@@ -150,9 +151,10 @@ void GMesh::initFrameSizeGranular(const ArrayOfDouble& initialFrameSize)
         {
             // The logarithm below needs a positive finite ratio; anything
             // else would give an exponent that is no integer at all.
-            QARNO_THROW(Exception, "GMesh: initFrameSizeGranular: the initial frame size of coordinate " +
-                                itos(i) + " must be positive and finite, got " +
-                                initialFrameSize[i].tostring());
+            QARNO_THROW(Exception,
+                        "GMesh: initFrameSizeGranular: the initial frame size of coordinate " +
+                            itos(i) + " must be positive and finite, got " +
+                            initialFrameSize[i].tostring());
         }
         const int exp = roundFrameSizeExp(std::log10(std::fabs(qv)));
         _frameSizeExp[i] = exp;
@@ -173,7 +175,7 @@ int GMesh::roundFrameSizeExp(const Double& exp)
     if (!(v > -2147483649.0 && v < 2147483648.0))
     {
         QARNO_THROW(Exception, "GMesh: the frame size exponent " + exp.tostring() +
-                            " is not finite or out of the integer range.");
+                                   " is not finite or out of the integer range.");
     }
     return static_cast<int>(v);
 }
@@ -300,7 +302,7 @@ void GMesh::checkIndex(size_t i, const char* operation) const
     if (i >= _n)
     {
         QARNO_THROW(Exception, std::string("GMesh: ") + operation + ": index " + itos(i) +
-                            " is out of range for a mesh of dimension " + itos(_n));
+                                   " is out of range for a mesh of dimension " + itos(_n));
     }
 }
 
@@ -620,10 +622,11 @@ Double GMesh::scaleAndProjectOnMesh(size_t i, const Double& l) const
     {
         return (_rho[i] * l).roundd() * delta;
     }
-    QARNO_THROW(Exception, "GMesh: scaleAndProjectOnMesh cannot be performed." + std::string(" i = ") +
-                        itos(i) + " mantissa defined: " + itos(_frameSizeMant.isDefined() ? 1 : 0) +
-                        " exp defined: " + itos(_frameSizeExp.isDefined() ? 1 : 0) +
-                        " delta mesh size defined: " + itos(delta.isDefined() ? 1 : 0));
+    QARNO_THROW(Exception, "GMesh: scaleAndProjectOnMesh cannot be performed." +
+                               std::string(" i = ") + itos(i) +
+                               " mantissa defined: " + itos(_frameSizeMant.isDefined() ? 1 : 0) +
+                               " exp defined: " + itos(_frameSizeExp.isDefined() ? 1 : 0) +
+                               " delta mesh size defined: " + itos(delta.isDefined() ? 1 : 0));
 }
 
 ArrayOfDouble GMesh::scaleAndProjectOnMesh(const Direction& dir) const
@@ -635,7 +638,8 @@ ArrayOfDouble GMesh::scaleAndProjectOnMesh(const Direction& dir) const
     const Double norm = dir.infiniteNorm();
     if (norm == Double(0.0))
     {
-        QARNO_THROW(Exception, "GMesh: scaleAndProjectOnMesh: Cannot handle an infinite norm of zero");
+        QARNO_THROW(Exception,
+                    "GMesh: scaleAndProjectOnMesh: Cannot handle an infinite norm of zero");
     }
     for (size_t i = 0; i < m; ++i)
     {

@@ -105,8 +105,7 @@ void Mads::readInformationForHotRestart()
     {
         return;
     }
-    OutputQueue::getInstance()->add("Read hot restart file " + fileName,
-                                    OutputLevel::LEVEL_NORMAL);
+    OutputQueue::getInstance()->add("Read hot restart file " + fileName, OutputLevel::LEVEL_NORMAL);
 
     const size_t n = _pbParams->getAttributeValue<size_t>("DIMENSION");
     std::shared_ptr<Barrier> barrier;
@@ -124,8 +123,8 @@ void Mads::readInformationForHotRestart()
         return;
     }
     auto mesh = std::make_shared<GMesh>(_pbParams);
-    _megaIteration = std::make_shared<MadsMegaIteration>(this, 0, barrier, mesh,
-                                                         SuccessType::NOT_EVALUATED);
+    _megaIteration =
+        std::make_shared<MadsMegaIteration>(this, 0, barrier, mesh, SuccessType::NOT_EVALUATED);
     // A file of another problem or another run would make the run go on
     // from a state that is not its own: it is refused, and says why.
     try
@@ -136,7 +135,7 @@ void Mads::readInformationForHotRestart()
     catch (const Exception& e)
     {
         QARNO_THROW(Exception, "The hot restart file " + fileName +
-                            " does not match this problem: " + e.getMessage());
+                                   " does not match this problem: " + e.getMessage());
     }
 }
 
@@ -155,8 +154,9 @@ void Mads::checkHotRestartBarrier() const
         EvalPoint cached;
         if (0 == cache->find(point, cached) || !cached.isEvalOk(EvalType::BB))
         {
-            QARNO_THROW(Exception, "the point " + point.Point::display() +
-                                " of its barrier is not an evaluated point of the cache file");
+            QARNO_THROW(Exception,
+                        "the point " + point.Point::display() +
+                            " of its barrier is not an evaluated point of the cache file");
         }
     }
 }

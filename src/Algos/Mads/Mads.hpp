@@ -13,7 +13,8 @@ namespace QARNO_4_0_0
 /// says stop. Every mega-iteration of a run shares one barrier and one mesh;
 /// each hands its k, barrier, mesh and success type to the next.
 ///
-///     auto mads = std::make_shared<Mads>(parent, std::make_shared<AlgoStopReasons<MadsStopType>>(),
+///     auto mads = std::make_shared<Mads>(parent,
+///     std::make_shared<AlgoStopReasons<MadsStopType>>(),
 ///                                        runParams, pbParams);
 ///     mads->start(); mads->run(); mads->end();
 ///

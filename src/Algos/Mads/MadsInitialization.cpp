@@ -144,12 +144,12 @@ bool MadsInitialization::eval_x0s()
             {
                 throw;
             }
-            QARNO_THROW(Exception, "No starting point has h within H_MAX_0 = " + hMax0.tostring() +
-                                ": X0 = " +
-                                Point(*beyond).makeFullSpacePointFromFixed(fixed).display(
-                                    ArrayOfDouble()) +
-                                " has h = " + beyond->getH(evalType).tostring() +
-                                ". Give a larger H_MAX_0 or a starting point with a smaller h.");
+            QARNO_THROW(
+                Exception,
+                "No starting point has h within H_MAX_0 = " + hMax0.tostring() + ": X0 = " +
+                    Point(*beyond).makeFullSpacePointFromFixed(fixed).display(ArrayOfDouble()) +
+                    " has h = " + beyond->getH(evalType).tostring() +
+                    ". Give a larger H_MAX_0 or a starting point with a smaller h.");
         }
     }
 

@@ -110,9 +110,9 @@ void MadsMegaIteration::startImp()
             const auto mesh = madsIteration->getMesh();
             AddOutputDebug(madsIteration->getName());
             AddOutputDebug("Frame center: " + frameCenter->display(ArrayOfDouble()));
-            AddOutputDebug("Previous frame center: " +
-                           (nullptr == pointFrom ? std::string("NULL")
-                                                 : pointFrom->display(ArrayOfDouble())));
+            AddOutputDebug("Previous frame center: " + (nullptr == pointFrom
+                                                            ? std::string("NULL")
+                                                            : pointFrom->display(ArrayOfDouble())));
             AddOutputDebug("Mesh size:  " + mesh->getdeltaMeshSize().display(ArrayOfDouble()));
             AddOutputDebug("Frame size: " + mesh->getDeltaFrameSize().display(ArrayOfDouble()));
         }
@@ -160,8 +160,7 @@ bool MadsMegaIteration::runImp()
                 QARNO_THROW(Exception, "Mads MegaIteration without Mads ancestor");
             }
 
-            if (_stopReasons->checkTerminate() || successful ||
-                mads->terminate(iteration->getK()))
+            if (_stopReasons->checkTerminate() || successful || mads->terminate(iteration->getK()))
             {
                 break;
             }
@@ -184,8 +183,8 @@ bool MadsMegaIteration::runImp()
             }
             if (_stopReasons->checkTerminate() && shown(OutputLevel::LEVEL_DEBUG))
             {
-                AddOutputDebug(getName() + " stop reason set to: " +
-                               _stopReasons->getStopReasonAsString());
+                AddOutputDebug(getName() +
+                               " stop reason set to: " + _stopReasons->getStopReasonAsString());
             }
             ++_nbIterRun;
 
@@ -213,8 +212,8 @@ bool MadsMegaIteration::runImp()
         best = _megaIterationSuccess;
         if (shown(OutputLevel::LEVEL_DEBUG))
         {
-            AddOutputDebug(getName() + ": new success " + enumStr(best) + " stopReason = " +
-                           _stopReasons->getStopReasonAsString());
+            AddOutputDebug(getName() + ": new success " + enumStr(best) +
+                           " stopReason = " + _stopReasons->getStopReasonAsString());
         }
         result = (best >= SuccessType::PARTIAL_SUCCESS);
     }

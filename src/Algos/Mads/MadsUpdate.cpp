@@ -74,8 +74,9 @@ void MadsUpdate::init()
     verifyParentNotNull();
     if (nullptr == findMadsMegaIteration(this))
     {
-        QARNO_THROW(Exception, "Error: An instance of class MadsUpdate must have a MegaIteration among "
-                        "its ancestors");
+        QARNO_THROW(Exception,
+                    "Error: An instance of class MadsUpdate must have a MegaIteration among "
+                    "its ancestors");
     }
 }
 
@@ -178,10 +179,11 @@ bool MadsUpdate::runImp()
             const auto& pointFrom = bestPoint->getPointFrom();
             if (nullptr == pointFrom)
             {
-                QARNO_THROW(StepException, "Error: Update cannot compute new direction for successful "
-                                    "point: pointFromPtr is NULL " +
-                                        bestPoint->display(),
-                                    this);
+                QARNO_THROW(StepException,
+                            "Error: Update cannot compute new direction for successful "
+                            "point: pointFromPtr is NULL " +
+                                bestPoint->display(),
+                            this);
             }
             const Point fixed = SubproblemManager::getSubFixedVariable(this);
             const Point pointFromSub = pointFrom->makeSubSpacePointFromFixed(fixed, true);

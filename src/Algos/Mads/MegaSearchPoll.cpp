@@ -17,13 +17,13 @@ namespace QARNO_4_0_0
 {
 
 MegaSearchPoll::MegaSearchPoll(const Step* parentStep)
-  : Step(parentStep), IterationUtils(this), _iterForPoint()
+    : Step(parentStep), IterationUtils(this), _iterForPoint()
 {
     init();
 }
 
 MegaSearchPoll::MegaSearchPoll(const Step* parentStep, NoGathering)
-  : Step(parentStep), IterationUtils(this), _iterForPoint()
+    : Step(parentStep), IterationUtils(this), _iterForPoint()
 {
     setName("MegaSearchPoll");
 }
@@ -40,8 +40,9 @@ void MegaSearchPoll::init()
     verifyParentNotNull();
     if (nullptr == dynamic_cast<const MadsMegaIteration*>(getMegaIterationAncestor()))
     {
-        QARNO_THROW(Exception, "An instance of class MegaSearch must have a MadsMegaIteration among "
-                        "its ancestors");
+        QARNO_THROW(Exception,
+                    "An instance of class MegaSearch must have a MadsMegaIteration among "
+                    "its ancestors");
     }
 }
 
@@ -76,8 +77,7 @@ void MegaSearchPoll::endImp()
     const auto& evc = EvcInterface::getEvaluatorControl();
     if (nullptr == evc)
     {
-        QARNO_THROW(StepException, getName() + ": EvaluatorControl not found",
-                            this);
+        QARNO_THROW(StepException, getName() + ": EvaluatorControl not found", this);
     }
     postProcessing(evc->getEvalType(-1));
 }

@@ -9,7 +9,8 @@
 namespace QARNO_4_0_0
 {
 
-/// Poll method polling along n+1 directions of a regular simplex built from the Householder reflection of a random unit direction: unit length, pairwise inner product -1/n, sum zero.
+/// Poll method polling along n+1 directions of a regular simplex built from the Householder
+/// reflection of a random unit direction: unit length, pairwise inner product -1/n, sum zero.
 class NP1UniPollMethod : public PollMethodBase
 {
 public:

@@ -9,7 +9,8 @@
 namespace QARNO_4_0_0
 {
 
-/// Poll method polling along the 2n directions H_0, -H_0, ..., H_{n-1}, -H_{n-1} of the Householder reflection of a random unit direction: a maximal positive basis.
+/// Poll method polling along the 2n directions H_0, -H_0, ..., H_{n-1}, -H_{n-1} of the Householder
+/// reflection of a random unit direction: a maximal positive basis.
 class Ortho2NPollMethod : public PollMethodBase
 {
 public:

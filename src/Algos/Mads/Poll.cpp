@@ -39,23 +39,23 @@ void Poll::init()
     const auto directionType = getPbParams()->getAttributeValue<DirectionType>("DIRECTION_TYPE");
     switch (directionType)
     {
-        case DirectionType::ORTHO_2N:
-            _pollMethod = std::make_shared<Ortho2NPollMethod>(this);
-            break;
-        case DirectionType::NP1_UNI:
-            _pollMethod = std::make_shared<NP1UniPollMethod>(this);
-            break;
-        case DirectionType::SINGLE:
-            _pollMethod = std::make_shared<SinglePollMethod>(this);
-            break;
-        case DirectionType::DOUBLE:
-            _pollMethod = std::make_shared<DoublePollMethod>(this);
-            break;
-        default:
-            // The text conversion throws first for a value outside the
-            // enumeration.
-            QARNO_THROW(Exception, "Poll method" + directionTypeToString(directionType)
-                                + "not available.");
+    case DirectionType::ORTHO_2N:
+        _pollMethod = std::make_shared<Ortho2NPollMethod>(this);
+        break;
+    case DirectionType::NP1_UNI:
+        _pollMethod = std::make_shared<NP1UniPollMethod>(this);
+        break;
+    case DirectionType::SINGLE:
+        _pollMethod = std::make_shared<SinglePollMethod>(this);
+        break;
+    case DirectionType::DOUBLE:
+        _pollMethod = std::make_shared<DoublePollMethod>(this);
+        break;
+    default:
+        // The text conversion throws first for a value outside the
+        // enumeration.
+        QARNO_THROW(Exception,
+                    "Poll method" + directionTypeToString(directionType) + "not available.");
     }
 }
 
@@ -102,7 +102,8 @@ void Poll::endImp()
 
 void Poll::generateTrialPoints()
 {
-    verifyGenerateAllPointsBeforeEval("virtual void QARNO_4_0_0::Poll::generateTrialPoints()", true);
+    verifyGenerateAllPointsBeforeEval("virtual void QARNO_4_0_0::Poll::generateTrialPoints()",
+                                      true);
 
     const bool showInfo = OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_INFO);
     if (showInfo)

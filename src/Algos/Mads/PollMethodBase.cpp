@@ -22,7 +22,8 @@
 namespace QARNO_4_0_0
 {
 
-PollMethodBase::PollMethodBase(const Step* parentStep) : Step(parentStep), IterationUtils(parentStep)
+PollMethodBase::PollMethodBase(const Step* parentStep)
+    : Step(parentStep), IterationUtils(parentStep)
 {
     init();
 }
@@ -109,8 +110,8 @@ void PollMethodBase::generateTrialPoints()
                 }
                 if (showDebug)
                 {
-                    AddOutputDebug("Unit poll direction for Variable Group " + itos(groupNumber)
-                                   + ": " + dir.display());
+                    AddOutputDebug("Unit poll direction for Variable Group " + itos(groupNumber) +
+                                   ": " + dir.display());
                 }
                 directions.push_back(std::move(dir));
             }
@@ -133,7 +134,8 @@ void PollMethodBase::generateTrialPoints()
     }
 
     const auto frameCenter = getIterationFrameCenter();
-    if (nullptr == frameCenter || !frameCenter->ArrayOfDouble::isDefined() || frameCenter->size() != n)
+    if (nullptr == frameCenter || !frameCenter->ArrayOfDouble::isDefined() ||
+        frameCenter->size() != n)
     {
         std::string msg = "Invalid frame center: ";
         if (nullptr != frameCenter)
@@ -157,14 +159,14 @@ void PollMethodBase::generateTrialPoints()
         {
             x[i] = center[i].todouble() + dir[i].todouble();
         }
-        if (snapPointToBoundsAndProjectOnMesh(x, lowerBound, upperBound)
-            && !(static_cast<const ArrayOfDouble&>(x) == center))
+        if (snapPointToBoundsAndProjectOnMesh(x, lowerBound, upperBound) &&
+            !(static_cast<const ArrayOfDouble&>(x) == center))
         {
             const bool inserted = insertTrialPoint(EvalPoint(x));
             if (showInfo)
             {
-                AddOutputInfo("Generated point" + std::string(inserted ? ": " : " not inserted: ")
-                              + x.display(ArrayOfDouble()));
+                AddOutputInfo("Generated point" + std::string(inserted ? ": " : " not inserted: ") +
+                              x.display(ArrayOfDouble()));
             }
         }
     }
@@ -193,8 +195,8 @@ void PollMethodBase::scaleAndProjectOnMesh(std::list<Direction>& directions) con
     const size_t n = getPbParams()->getAttributeValue<size_t>("DIMENSION");
     if (meshSize.size() != n || rho.size() != n)
     {
-        QARNO_THROW(Exception, "Mesh of dimension " + itos(meshSize.size()) + " for a problem of dimension "
-                            + itos(n));
+        QARNO_THROW(Exception, "Mesh of dimension " + itos(meshSize.size()) +
+                                   " for a problem of dimension " + itos(n));
     }
     scaleAndProjectOnMesh(directions, meshSize, rho);
 }

@@ -31,8 +31,8 @@ void QuadSearchMethod::init()
     _enabled = requireRunParams().getAttributeValue<bool>("QUAD_MODEL_SEARCH");
     if (_enabled)
     {
-        AddOutputInfo(getName()
-                      + " cannot be performed because QARNO is compiled without teskora library");
+        AddOutputInfo(getName() +
+                      " cannot be performed because QARNO is compiled without teskora library");
         _enabled = false;
     }
 }

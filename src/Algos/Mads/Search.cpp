@@ -109,8 +109,7 @@ void Search::switchOffSearchesFor(InnerRun innerRun, RunParameters& runParams,
     }
 }
 
-Search::Search(const Step* parentStep)
-    : Step(parentStep), IterationUtils(this), _searchMethods()
+Search::Search(const Step* parentStep) : Step(parentStep), IterationUtils(this), _searchMethods()
 {
     init();
 }
@@ -168,8 +167,8 @@ bool Search::runImp()
         const bool enabled = method->isEnabled();
         if (showDebug)
         {
-            AddOutputDebug("Search method " + method->getName()
-                           + (enabled ? " is enabled" : " not enabled"));
+            AddOutputDebug("Search method " + method->getName() +
+                           (enabled ? " is enabled" : " not enabled"));
         }
         if (!enabled)
         {
@@ -188,9 +187,9 @@ bool Search::runImp()
         {
             if (OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_INFO))
             {
-                AddOutputInfo(method->getName() + " is successful. Stop reason: "
-                              + (nullptr == _stopReasons ? std::string()
-                                                         : _stopReasons->getStopReasonAsString()));
+                AddOutputInfo(method->getName() + " is successful. Stop reason: " +
+                              (nullptr == _stopReasons ? std::string()
+                                                       : _stopReasons->getStopReasonAsString()));
             }
             fullSuccess = true;
             break;

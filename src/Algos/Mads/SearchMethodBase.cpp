@@ -40,9 +40,9 @@ void SearchMethodBase::endImp()
     const auto& evc = EvcInterface::getEvaluatorControl();
     if (nullptr == evc)
     {
-        QARNO_THROW(StepException, "An EvaluatorControl must exist to post-process the points of "
-                                + getName(),
-                            this);
+        QARNO_THROW(StepException,
+                    "An EvaluatorControl must exist to post-process the points of " + getName(),
+                    this);
     }
     postProcessing(evc->getEvalType(-1));
 }
@@ -55,9 +55,8 @@ void SearchMethodBase::generateTrialPoints()
 
     if (nullptr == _pbParams)
     {
-        QARNO_THROW(StepException, "The problem parameters are needed to place the points of "
-                                + getName(),
-                            this);
+        QARNO_THROW(StepException,
+                    "The problem parameters are needed to place the points of " + getName(), this);
     }
     const auto& lowerBound = _pbParams->getAttributeValue<ArrayOfDouble>("LOWER_BOUND");
     const auto& upperBound = _pbParams->getAttributeValue<ArrayOfDouble>("UPPER_BOUND");

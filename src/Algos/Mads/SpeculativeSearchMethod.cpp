@@ -47,9 +47,8 @@ void SpeculativeSearchMethod::generateTrialPointsImp()
     // A starting point has no origin; a point generated from itself gives
     // no move to follow.
     const auto origin = frameCenter->getPointFrom(SubproblemManager::getSubFixedVariable(this));
-    if (nullptr == origin
-        || static_cast<const ArrayOfDouble&>(*origin)
-               == static_cast<const ArrayOfDouble&>(*frameCenter))
+    if (nullptr == origin || static_cast<const ArrayOfDouble&>(*origin) ==
+                                 static_cast<const ArrayOfDouble&>(*frameCenter))
     {
         return;
     }

@@ -33,8 +33,8 @@ void TeskoraSearchMethod::init()
     _enabled = requireRunParams().getAttributeValue<bool>("TESKORA_SEARCH");
     if (_enabled)
     {
-        AddOutputInfo(getName()
-                      + " cannot be performed because QARNO is compiled without teskora library");
+        AddOutputInfo(getName() +
+                      " cannot be performed because QARNO is compiled without teskora library");
         _enabled = false;
     }
 }

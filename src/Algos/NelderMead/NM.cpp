@@ -75,8 +75,8 @@ void NM::startImp()
     const auto& evc = EvcInterface::getEvaluatorControl();
     if (nullptr == evc)
     {
-        QARNO_THROW(StepException, "An EvaluatorControl must exist to run the algorithm " + getName(),
-                            this);
+        QARNO_THROW(StepException,
+                    "An EvaluatorControl must exist to run the algorithm " + getName(), this);
     }
     evc->resetLapBbEval();
 

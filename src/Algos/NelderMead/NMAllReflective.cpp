@@ -11,7 +11,7 @@ namespace QARNO_4_0_0
 NMAllReflective::NMAllReflective(const Step* parentStep,
                                  const std::shared_ptr<EvalPoint>& frameCenter,
                                  const std::shared_ptr<MeshBase>& mesh)
-  : NMIteration(parentStep, frameCenter, 0, mesh), NMIterationUtils(this)
+    : NMIteration(parentStep, frameCenter, 0, mesh), NMIterationUtils(this)
 {
     // The pass must not touch the stop reasons of the MADS run around it.
     _stopReasons = std::make_shared<AlgoStopReasons<NMStopType>>();
@@ -42,8 +42,7 @@ void NMAllReflective::generateTrialPoints()
     NMReflective reflective(this);
 
     const NMStepType moves[] = {NMStepType::REFLECT, NMStepType::EXPAND,
-                                NMStepType::INSIDE_CONTRACTION,
-                                NMStepType::OUTSIDE_CONTRACTION};
+                                NMStepType::INSIDE_CONTRACTION, NMStepType::OUTSIDE_CONTRACTION};
     bool first = true;
     for (const NMStepType move : moves)
     {

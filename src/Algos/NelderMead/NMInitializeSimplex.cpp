@@ -302,7 +302,8 @@ bool NMInitializeSimplex::createSimplex()
     const Eval* centerEval = center->getEval(evalType);
     if (nullptr == centerEval || !centerEval->isBBOutputComplete())
     {
-        QARNO_THROW(Exception, "A center point must have all output defined for functions (OBJ, PB, EB).");
+        QARNO_THROW(Exception,
+                    "A center point must have all output defined for functions (OBJ, PB, EB).");
     }
 
     _simplexY->clear();

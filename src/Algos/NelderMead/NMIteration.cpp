@@ -62,8 +62,8 @@ void setNMStopReason(const std::shared_ptr<AllStopReasons>& stopReasons, NMStopT
 
 NMIteration::NMIteration(const Step* parentStep, const std::shared_ptr<EvalPoint>& frameCenter,
                          size_t k, const std::shared_ptr<MeshBase>& mesh)
-  : Iteration(parentStep, k), _simplexY(), _frameCenter(frameCenter), _mesh(mesh),
-    _success(SuccessType::FAILURE), _nmK(k)
+    : Iteration(parentStep, k), _simplexY(), _frameCenter(frameCenter), _mesh(mesh),
+      _success(SuccessType::FAILURE), _nmK(k)
 {
     init();
     _simplexY = std::make_shared<NMSimplex>();
@@ -110,11 +110,11 @@ bool NMIteration::runImp()
     NM* walk = walkingAlgorithm(this);
     NMStepType stepType = NMStepType::REFLECT;
     bool result = false;
-    while (!_stopReasons->checkTerminate() && NMStepType::SHRINK != stepType
-           && NMStepType::CONTINUE != stepType)
+    while (!_stopReasons->checkTerminate() && NMStepType::SHRINK != stepType &&
+           NMStepType::CONTINUE != stepType)
     {
-        if (NMStepType::REFLECT == stepType && nullptr != walk
-            && walk->simplexMetBefore(*_simplexY))
+        if (NMStepType::REFLECT == stepType && nullptr != walk &&
+            walk->simplexMetBefore(*_simplexY))
         {
             // Points met again are judged without being evaluated: from a
             // simplex already reflected from, with nothing evaluated since,

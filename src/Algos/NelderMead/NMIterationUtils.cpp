@@ -26,7 +26,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-
 /// The nearest simplex owner above step, not looking beyond an algorithm.
 NMSimplexPtr findSimplexOfAncestor(const Step* step)
 {
@@ -52,7 +51,7 @@ class EdgeMatrix
 {
 public:
     EdgeMatrix(const NMSimplex& Y, size_t nbRows, size_t n)
-      : _storage(nbRows * n), _rows(nbRows, nullptr)
+        : _storage(nbRows * n), _rows(nbRows, nullptr)
     {
         const EvalPoint& y0 = Y.front();
         for (size_t k = 0; k < nbRows; ++k)
@@ -88,13 +87,9 @@ std::ostringstream classicStream()
 } // namespace
 
 NMIterationUtils::NMIterationUtils(const Step* parentStep)
-  : IterationUtils(parentStep),
-    _yDiameter(0),
-    _yVolume(0),
-    _yNormalizedVolume(0),
-    _rankTolerance(1e-13),
-    _stepType(NMStepType::UNSET),
-    _simplexY(findSimplexOfAncestor(parentStep))
+    : IterationUtils(parentStep), _yDiameter(0), _yVolume(0), _yNormalizedVolume(0),
+      _rankTolerance(1e-13), _stepType(NMStepType::UNSET),
+      _simplexY(findSimplexOfAncestor(parentStep))
 {
 }
 
@@ -148,8 +143,8 @@ int NMIterationUtils::getRankDZ() const
     const int rank = getRank(DZ.rows(), m - 1, n, _rankTolerance.todouble());
     if (shown)
     {
-        OutputQueue::getInstance()->add("The rank of DZ=[" + rows + " ] equals "
-                                            + std::to_string(rank),
+        OutputQueue::getInstance()->add("The rank of DZ=[" + rows + " ] equals " +
+                                            std::to_string(rank),
                                         OutputLevel::LEVEL_DEBUG);
     }
     return rank;
@@ -193,7 +188,8 @@ void NMIterationUtils::updateYCharacteristics()
     const size_t n = Y.empty() ? 0 : Y.front().size();
     if (Y.size() != n + 1)
     {
-        QARNO_THROW(Exception, "Cannot get the volume of simplex Y when its dimension is not dimPb+1");
+        QARNO_THROW(Exception,
+                    "Cannot get the volume of simplex Y when its dimension is not dimPb+1");
     }
 }
 
@@ -208,25 +204,31 @@ void NMIterationUtils::computeYCharacteristics()
     const size_t n = Y.empty() ? 0 : Y.front().size();
     if (Y.size() != n + 1)
     {
-        QARNO_THROW(Exception, "Cannot get the volume of simplex Y when its dimension is not dimPb+1");
+        QARNO_THROW(Exception,
+                    "Cannot get the volume of simplex Y when its dimension is not dimPb+1");
     }
 
     EdgeMatrix M(Y, n, n);
     double det = 0;
     if (!getDeterminant(M.rows(), det, n))
     {
-        OutputQueue::addIfShown(OutputLevel::LEVEL_DEBUG, [] {
-            return std::string(
-                "Cannot get the volume of simplex Y because determinant failed. Continue");
-        });
+        OutputQueue::addIfShown(
+            OutputLevel::LEVEL_DEBUG,
+            [] {
+                return std::string(
+                    "Cannot get the volume of simplex Y because determinant failed. Continue");
+            });
         return;
     }
-    OutputQueue::addIfShown(OutputLevel::LEVEL_DEBUG, [det] {
-        auto oss = classicStream();
-        oss << std::fixed << std::setprecision(6) << det;
-        return "The determinant of the matrix: det( [(y1-y0) (y2-y0) ... (ynf-y0)] ) = "
-               + oss.str();
-    });
+    OutputQueue::addIfShown(
+        OutputLevel::LEVEL_DEBUG,
+        [det]
+        {
+            auto oss = classicStream();
+            oss << std::fixed << std::setprecision(6) << det;
+            return "The determinant of the matrix: det( [(y1-y0) (y2-y0) ... (ynf-y0)] ) = " +
+                   oss.str();
+        });
     double factorial = 1;
     for (size_t i = 2; i <= n; ++i)
     {
@@ -240,10 +242,13 @@ void NMIterationUtils::computeYCharacteristics()
     }
     else
     {
-        OutputQueue::addIfShown(OutputLevel::LEVEL_DEBUG, [] {
-            return std::string("Cannot get the normalized volume of simplex Y because simplex "
-                               "diameter <=0. Let's continue. ");
-        });
+        OutputQueue::addIfShown(
+            OutputLevel::LEVEL_DEBUG,
+            []
+            {
+                return std::string("Cannot get the normalized volume of simplex Y because simplex "
+                                   "diameter <=0. Let's continue. ");
+            });
     }
 }
 
@@ -258,12 +263,14 @@ void NMIterationUtils::displayYInfo() const
     _parentStep->AddOutputInfo("Number of points in the simplex Y: " + std::to_string(Y.size()),
                                OutputLevel::LEVEL_INFO);
 
-    auto fixed6 = [](double v) {
+    auto fixed6 = [](double v)
+    {
         auto oss = classicStream();
         oss << std::fixed << std::setprecision(6) << v;
         return oss.str();
     };
-    auto plain = [](double v) {
+    auto plain = [](double v)
+    {
         auto oss = classicStream();
         oss << v;
         return oss.str();

@@ -18,7 +18,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-
 const char* const NOT_A_MOVE =
     "Current step must be REFLECT, EXPAND, OUTSIDE_CONTRACTION or INSIDE_CONTRACTION.";
 
@@ -30,9 +29,9 @@ bool infoShown()
 } // namespace
 
 NMReflective::NMReflective(const Step* parentStep)
-  : Step(parentStep), NMSimplexInsertion(this), _nextStepType(NMStepType::UNSET), _delta(),
-    _deltaE(), _deltaOC(), _deltaIC(), _xr(), _xe(), _xoc(), _xic(), _knownPointUsed(false), _n(0),
-    _lowerBound(), _upperBound()
+    : Step(parentStep), NMSimplexInsertion(this), _nextStepType(NMStepType::UNSET), _delta(),
+      _deltaE(), _deltaOC(), _deltaIC(), _xr(), _xe(), _xoc(), _xic(), _knownPointUsed(false),
+      _n(0), _lowerBound(), _upperBound()
 {
     init();
 }
@@ -55,7 +54,8 @@ void NMReflective::init()
 
     if (nullptr == _runParams || nullptr == _pbParams)
     {
-        QARNO_THROW(Exception, "The Nelder-Mead reflective step needs the run and problem parameters");
+        QARNO_THROW(Exception,
+                    "The Nelder-Mead reflective step needs the run and problem parameters");
     }
     _deltaE = _runParams->getAttributeValue<Double>("NM_DELTA_E");
     _deltaIC = _runParams->getAttributeValue<Double>("NM_DELTA_IC");
@@ -68,8 +68,8 @@ void NMReflective::init()
     {
         QARNO_THROW(Exception, "Delta value deltaE not compatible with expansion");
     }
-    if (!_deltaOC.isDefined() || !(_deltaOC.todouble() >= -eps)
-        || !(_deltaOC.todouble() <= 1.0 + eps))
+    if (!_deltaOC.isDefined() || !(_deltaOC.todouble() >= -eps) ||
+        !(_deltaOC.todouble() <= 1.0 + eps))
     {
         QARNO_THROW(Exception, "Delta value deltaOC not compatible with outside contraction");
     }
@@ -101,25 +101,26 @@ void NMReflective::setCurrentNMStepType(NMStepType stepType)
     _stepType = stepType;
     switch (stepType)
     {
-        case NMStepType::REFLECT:
-            setName(getAlgoName() + "Reflect");
-            _delta = 1.0;
-            break;
-        case NMStepType::EXPAND:
-            setName(getAlgoName() + "Expansion");
-            _delta = _deltaE;
-            break;
-        case NMStepType::OUTSIDE_CONTRACTION:
-            setName(getAlgoName() + "Outside Contraction");
-            _delta = _deltaOC;
-            break;
-        case NMStepType::INSIDE_CONTRACTION:
-            setName(getAlgoName() + "Inside Contraction");
-            _delta = _deltaIC;
-            break;
-        default:
-            QARNO_THROW(Exception, "Only REFLECT, EXPAND, INSIDE_CONTRACTION and OUTSIDE_CONTRACTION are "
-                            "supported");
+    case NMStepType::REFLECT:
+        setName(getAlgoName() + "Reflect");
+        _delta = 1.0;
+        break;
+    case NMStepType::EXPAND:
+        setName(getAlgoName() + "Expansion");
+        _delta = _deltaE;
+        break;
+    case NMStepType::OUTSIDE_CONTRACTION:
+        setName(getAlgoName() + "Outside Contraction");
+        _delta = _deltaOC;
+        break;
+    case NMStepType::INSIDE_CONTRACTION:
+        setName(getAlgoName() + "Inside Contraction");
+        _delta = _deltaIC;
+        break;
+    default:
+        QARNO_THROW(Exception,
+                    "Only REFLECT, EXPAND, INSIDE_CONTRACTION and OUTSIDE_CONTRACTION are "
+                    "supported");
     }
 }
 
@@ -146,8 +147,8 @@ void NMReflective::generateTrialPoints()
     {
         if (showInfo)
         {
-            AddOutputInfo("Not enough points in the simplex to generate points for " + getName()
-                          + " (delta=" + _delta.tostring() + ")");
+            AddOutputInfo("Not enough points in the simplex to generate points for " + getName() +
+                          " (delta=" + _delta.tostring() + ")");
         }
         return;
     }
@@ -248,30 +249,32 @@ bool NMReflective::runImp()
     {
         movePoint = &known.front();
         _knownPointUsed = true;
-        debugMessage([movePoint] {
-            return "The trial point " + movePoint->display()
-                   + " was evaluated before: its evaluation is used.";
-        });
+        debugMessage(
+            [movePoint]
+            {
+                return "The trial point " + movePoint->display() +
+                       " was evaluated before: its evaluation is used.";
+            });
     }
 
     if (nullptr != movePoint)
     {
         switch (_stepType)
         {
-            case NMStepType::REFLECT:
-                _xr = *movePoint;
-                break;
-            case NMStepType::EXPAND:
-                _xe = *movePoint;
-                break;
-            case NMStepType::OUTSIDE_CONTRACTION:
-                _xoc = *movePoint;
-                break;
-            case NMStepType::INSIDE_CONTRACTION:
-                _xic = *movePoint;
-                break;
-            default:
-                QARNO_THROW(Exception, NOT_A_MOVE);
+        case NMStepType::REFLECT:
+            _xr = *movePoint;
+            break;
+        case NMStepType::EXPAND:
+            _xe = *movePoint;
+            break;
+        case NMStepType::OUTSIDE_CONTRACTION:
+            _xoc = *movePoint;
+            break;
+        case NMStepType::INSIDE_CONTRACTION:
+            _xic = *movePoint;
+            break;
+        default:
+            QARNO_THROW(Exception, NOT_A_MOVE);
         }
     }
 
@@ -291,20 +294,20 @@ void NMReflective::setNextNMStepType()
 
     switch (_stepType)
     {
-        case NMStepType::REFLECT:
-            setAfterReflect();
-            break;
-        case NMStepType::EXPAND:
-            setAfterExpand();
-            break;
-        case NMStepType::OUTSIDE_CONTRACTION:
-            setAfterOutsideContract();
-            break;
-        case NMStepType::INSIDE_CONTRACTION:
-            setAfterInsideContract();
-            break;
-        default:
-            QARNO_THROW(Exception, NOT_A_MOVE);
+    case NMStepType::REFLECT:
+        setAfterReflect();
+        break;
+    case NMStepType::EXPAND:
+        setAfterExpand();
+        break;
+    case NMStepType::OUTSIDE_CONTRACTION:
+        setAfterOutsideContract();
+        break;
+    case NMStepType::INSIDE_CONTRACTION:
+        setAfterInsideContract();
+        break;
+    default:
+        QARNO_THROW(Exception, NOT_A_MOVE);
     }
     _stepType = NMStepType::UNSET;
 }
@@ -318,61 +321,74 @@ void NMReflective::setAfterReflect()
 
     if (noPointForMove())
     {
-        debugMessage([] {
-            return std::string(
-                "Cannot create a proper reflect point xr. Next, perform Inside Contraction.");
-        });
+        debugMessage(
+            []
+            {
+                return std::string(
+                    "Cannot create a proper reflect point xr. Next, perform Inside Contraction.");
+            });
         _nextStepType = NMStepType::INSIDE_CONTRACTION;
     }
     else if (!_xr.ArrayOfDouble::isDefined())
     {
         debugMessage(
-            [] { return std::string("The reflect point xr is not defined. Stop NM (no shrink)."); });
+            []
+            { return std::string("The reflect point xr is not defined. Stop NM (no shrink)."); });
         _nextStepType = NMStepType::CONTINUE;
         setStopReason();
     }
     else if (pointDominatesY0(_xr))
     {
-        debugMessage([this] {
-            return "The reflect point xr: " + _xr.display() + " dominates Y0. Next perform expansion.";
-        });
+        debugMessage(
+            [this] {
+                return "The reflect point xr: " + _xr.display() +
+                       " dominates Y0. Next perform expansion.";
+            });
         _nextStepType = NMStepType::EXPAND;
     }
     else if (YnDominatesPoint(_xr))
     {
-        debugMessage([this] {
-            return "The reflect point xr: " + _xr.display()
-                   + " is dominated by Yn. Next, perform Inside Contraction.";
-        });
+        debugMessage(
+            [this]
+            {
+                return "The reflect point xr: " + _xr.display() +
+                       " is dominated by Yn. Next, perform Inside Contraction.";
+            });
         _nextStepType = NMStepType::INSIDE_CONTRACTION;
     }
     else if (pointDominatesPtsInY(_xr, 2))
     {
-        debugMessage([this] {
-            return "The reflect point xr: " + _xr.display() + " dominates at least 2 points of Y.";
-        });
+        debugMessage(
+            [this] {
+                return "The reflect point xr: " + _xr.display() +
+                       " dominates at least 2 points of Y.";
+            });
         _stepType = NMStepType::INSERT_IN_Y;
         if (insertInY(_xr))
         {
-            debugMessage([] {
-                return std::string(
-                    "Insertion in Y is successful. NM iteration completed (no shrink).");
-            });
+            debugMessage(
+                [] {
+                    return std::string(
+                        "Insertion in Y is successful. NM iteration completed (no shrink).");
+                });
             _nextStepType = NMStepType::CONTINUE;
         }
         else
         {
             debugMessage(
-                [] { return std::string(" Cannot insert xr in Y. Perform shrink (if available)."); });
+                []
+                { return std::string(" Cannot insert xr in Y. Perform shrink (if available)."); });
             _nextStepType = NMStepType::SHRINK;
         }
     }
     else if (pointDominatesPtsInY(_xr, 1) || pointDominatesPtsInY(_xr, 0))
     {
-        debugMessage([this] {
-            return "The reflect point xr: " + _xr.display()
-                   + " dominates 1 or 0 point of Y. Next, perform Outside Contraction.";
-        });
+        debugMessage(
+            [this]
+            {
+                return "The reflect point xr: " + _xr.display() +
+                       " dominates 1 or 0 point of Y. Next, perform Outside Contraction.";
+            });
         _nextStepType = NMStepType::OUTSIDE_CONTRACTION;
     }
     else
@@ -398,9 +414,10 @@ void NMReflective::setAfterExpand()
         return;
     }
 
-    insertBestOrShrink(_xr, _xe, "Insert in Y the best of xr and xe. NM iteration completed (no shrink). ",
+    insertBestOrShrink(_xr, _xe,
+                       "Insert in Y the best of xr and xe. NM iteration completed (no shrink). ",
                        "The insertion in Y of the best of xr and xe dit not maintain a "
-                               "proper Y. Perform shrink (if available).");
+                       "proper Y. Perform shrink (if available).");
 }
 
 void NMReflective::setAfterOutsideContract()
@@ -420,10 +437,11 @@ void NMReflective::setAfterOutsideContract()
         // reflects again on the new simplex.
         if (insertInY(_xr))
         {
-            debugMessage([] {
-                return std::string(
-                    "Reflect point xr is successfully inserted in Y. Next perform Reflect.");
-            });
+            debugMessage(
+                [] {
+                    return std::string(
+                        "Reflect point xr is successfully inserted in Y. Next perform Reflect.");
+                });
             _nextStepType = NMStepType::REFLECT;
         }
         else
@@ -432,14 +450,16 @@ void NMReflective::setAfterOutsideContract()
         }
         return;
     }
-    if (stopWhenUndefined(_xoc, "The outside contraction point xoc is not defined. Stop NM (no shrink)."))
+    if (stopWhenUndefined(_xoc,
+                          "The outside contraction point xoc is not defined. Stop NM (no shrink)."))
     {
         return;
     }
 
-    insertBestOrShrink(_xr, _xoc, "The insertion of the best of xr and xoc in Y is valid. NM iteration completed.",
-                       "The insertion of the best of xr and xoc in Y did not maintain a "
-                               "proper Y. Perform shrink (if available).");
+    insertBestOrShrink(
+        _xr, _xoc, "The insertion of the best of xr and xoc in Y is valid. NM iteration completed.",
+        "The insertion of the best of xr and xoc in Y did not maintain a "
+        "proper Y. Perform shrink (if available).");
 }
 
 void NMReflective::setAfterInsideContract()
@@ -449,29 +469,33 @@ void NMReflective::setAfterInsideContract()
         QARNO_THROW(Exception, "Cannot set step after inside contraction if x_ic is not defined.");
     }
 
-    if (stopWhenUndefined(_xic, "The inside contraction point xic is not defined. Stop NM (no shrink)."))
+    if (stopWhenUndefined(_xic,
+                          "The inside contraction point xic is not defined. Stop NM (no shrink)."))
     {
         return;
     }
     if (YnDominatesPoint(_xic))
     {
-        debugMessage([this] {
-            return "Yn dominates xic: " + _xic.display() + " Next, perform Shrink.";
-        });
+        debugMessage([this]
+                     { return "Yn dominates xic: " + _xic.display() + " Next, perform Shrink."; });
         _nextStepType = NMStepType::SHRINK;
         return;
     }
 
-    debugMessage([this] {
-        return "The inside contraction point xic:" + _xic.display()
-               + " is not dominated by Yn. Insert x_ic in Y.";
-    });
+    debugMessage(
+        [this]
+        {
+            return "The inside contraction point xic:" + _xic.display() +
+                   " is not dominated by Yn. Insert x_ic in Y.";
+        });
     _stepType = NMStepType::INSERT_IN_Y;
     if (insertInY(_xic))
     {
-        debugMessage([] {
-            return std::string("Insertion in Y is successful. NM iteration completed (no shrink).");
-        });
+        debugMessage(
+            [] {
+                return std::string(
+                    "Insertion in Y is successful. NM iteration completed (no shrink).");
+            });
         _nextStepType = NMStepType::CONTINUE;
     }
     else

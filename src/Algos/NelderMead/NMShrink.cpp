@@ -131,7 +131,8 @@ void NMShrink::replaceYByShrunkSimplex(const std::vector<EvalPoint>& known)
     const EvalPoint& y0 = _simplexY->front();
     NMSimplex shrunk;
     shrunk.insert(y0, evalType);
-    auto addMoved = [&](const EvalPoint& x) {
+    auto addMoved = [&](const EvalPoint& x)
+    {
         if (static_cast<const ArrayOfDouble&>(x) == static_cast<const ArrayOfDouble&>(y0))
         {
             return true;
@@ -153,7 +154,8 @@ void NMShrink::replaceYByShrunkSimplex(const std::vector<EvalPoint>& known)
     {
         if (OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_DEBUG))
         {
-            AddOutputDebug("A shrink point has no usable evaluation: the simplex cannot be shrunk.");
+            AddOutputDebug(
+                "A shrink point has no usable evaluation: the simplex cannot be shrunk.");
         }
         setStopReason();
         return;

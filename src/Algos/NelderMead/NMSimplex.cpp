@@ -17,8 +17,8 @@ std::pair<size_t, bool> NMSimplex::insert(const EvalPoint& point, EvalType evalT
     for (size_t i = 0; i < _points.size(); ++i)
     {
         const EvalPoint& y = _points[i];
-        if (y.getTag() == tag && !NMSimplexEvalPointCompare::comesBefore(point, y, evalType)
-            && !NMSimplexEvalPointCompare::comesBefore(y, point, evalType))
+        if (y.getTag() == tag && !NMSimplexEvalPointCompare::comesBefore(point, y, evalType) &&
+            !NMSimplexEvalPointCompare::comesBefore(y, point, evalType))
         {
             return {i, false};
         }

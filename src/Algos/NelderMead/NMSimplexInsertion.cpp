@@ -61,7 +61,7 @@ template <typename BUILD> void NMSimplexInsertion::debug(BUILD&& build) const
 }
 
 NMSimplexInsertion::NMSimplexInsertion(const Step* parentStep)
-  : NMIterationUtils(parentStep), _nmY0(), _nmYn()
+    : NMIterationUtils(parentStep), _nmY0(), _nmYn()
 {
 }
 
@@ -189,8 +189,7 @@ bool NMSimplexInsertion::YnDominatesPoint(const EvalPoint& xt) const
     return hLast < hXt;
 }
 
-bool NMSimplexInsertion::pointDominatesPtsInY(const EvalPoint& xt,
-                                              size_t nbPointsToDominate) const
+bool NMSimplexInsertion::pointDominatesPtsInY(const EvalPoint& xt, size_t nbPointsToDominate) const
 {
     const EvalType evalType = NMSimplexEvalPointCompare::currentEvalType();
     if (nullptr == xt.getEval(evalType))
@@ -231,8 +230,12 @@ bool NMSimplexInsertion::insertInY(const EvalPoint& x)
     if (Y.empty())
     {
         // Nothing to replace: x alone would be the worst point.
-        debug([] { return std::string("Inserted point is last ==> insertion not successful, "
-                                      "simplex unchanged. Let's continue."); });
+        debug(
+            []
+            {
+                return std::string("Inserted point is last ==> insertion not successful, "
+                                   "simplex unchanged. Let's continue.");
+            });
         return false;
     }
     const EvalPoint yn = Y.back();
@@ -251,8 +254,12 @@ bool NMSimplexInsertion::insertInY(const EvalPoint& x)
     if (NMSimplexEvalPointCompare::comesBefore(yn, x, evalType))
     {
         debug([&] { return "Delete from NM simplex: " + x.display(); });
-        debug([] { return std::string("Inserted point is last ==> insertion not successful, "
-                                      "simplex unchanged. Let's continue."); });
+        debug(
+            []
+            {
+                return std::string("Inserted point is last ==> insertion not successful, "
+                                   "simplex unchanged. Let's continue.");
+            });
         Y.erase(inserted.first);
         return false;
     }
@@ -310,9 +317,8 @@ bool NMSimplexInsertion::insertInYBest(const EvalPoint& x1, const EvalPoint& x2)
 
     // Decisions between two points follow the pairwise rule, never places in
     // Y (see insertInY).
-    auto ranksAfter = [evalType](const EvalPoint& a, const EvalPoint& b) {
-        return NMSimplexEvalPointCompare::comesBefore(b, a, evalType);
-    };
+    auto ranksAfter = [evalType](const EvalPoint& a, const EvalPoint& b)
+    { return NMSimplexEvalPointCompare::comesBefore(b, a, evalType); };
 
     bool x2Inserted = false;
     if (x2.isEvalOk(evalType))
@@ -331,10 +337,13 @@ bool NMSimplexInsertion::insertInYBest(const EvalPoint& x1, const EvalPoint& x2)
     else if (ranksAfter(x1, yn))
     {
         removeFrom(Y, x1);
-        debug([] {
-            return std::string("Cannot perform insertion in Y. x1 is dominated by yn and x2 eval "
-                               "status is not ok. Delete x1.");
-        });
+        debug(
+            []
+            {
+                return std::string(
+                    "Cannot perform insertion in Y. x1 is dominated by yn and x2 eval "
+                    "status is not ok. Delete x1.");
+            });
         return false;
     }
     const EvalPoint& second = x2Inserted ? x2 : x1;
@@ -348,8 +357,12 @@ bool NMSimplexInsertion::insertInYBest(const EvalPoint& x1, const EvalPoint& x2)
         {
             removeFrom(Y, x2);
         }
-        debug([] { return std::string("Cannot perform insertion because both points are "
-                                      "dominated by yn"); });
+        debug(
+            []
+            {
+                return std::string("Cannot perform insertion because both points are "
+                                   "dominated by yn");
+            });
         return false;
     }
     if (x2Inserted && ranksAfter(x1, x2))

@@ -3,8 +3,8 @@
 
 #include <memory>
 
-#include "Algos/Algorithm.hpp"
 #include "Algos/AlgoStopReasons.hpp"
+#include "Algos/Algorithm.hpp"
 #include "Type/BBOutputType.hpp"
 
 namespace QARNO_4_0_0
@@ -23,7 +23,8 @@ class Mads;
 /// MADS with STOP_IF_FEASIBLE minimises h under those rules.
 ///
 ///     PhaseOne::_bboutputtypes = bbOutputTypes;
-///     auto p1 = std::make_shared<PhaseOne>(mainStep, std::make_shared<AlgoStopReasons<PhaseOneStopType>>(),
+///     auto p1 = std::make_shared<PhaseOne>(mainStep,
+///     std::make_shared<AlgoStopReasons<PhaseOneStopType>>(),
 ///                                          runParams, pbParamsCopy);
 ///     p1->start(); p1->run(); p1->end();
 ///

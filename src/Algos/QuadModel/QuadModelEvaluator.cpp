@@ -14,11 +14,10 @@ namespace QARNO_4_0_0
 
 QuadModelEvaluator::QuadModelEvaluator(const std::shared_ptr<EvalParameters>& evalParams,
                                        const std::shared_ptr<TESKORA::Surrogate>& model,
-                                       const std::string& modelDisplay,
-                                       const Point& fixedVariable)
-  : Evaluator(evalParams, EvalType::SGTE, EvalXDefined::UNDEFINED), _model(model),
-    _modelDisplay(modelDisplay), _displayLevel(OutputLevel::LEVEL_INFO),
-    _fixedVariable(fixedVariable)
+                                       const std::string& modelDisplay, const Point& fixedVariable)
+    : Evaluator(evalParams, EvalType::SGTE, EvalXDefined::UNDEFINED), _model(model),
+      _modelDisplay(modelDisplay), _displayLevel(OutputLevel::LEVEL_INFO),
+      _fixedVariable(fixedVariable)
 {
     init();
 }
@@ -108,7 +107,7 @@ std::vector<bool> QuadModelEvaluator::eval_block(std::vector<std::shared_ptr<Eva
     if (M_predict.get_nb_cols() < static_cast<int>(m))
     {
         QARNO_THROW(Exception, "Evaluator: the model gives " + itos(M_predict.get_nb_cols()) +
-                            " outputs; BB_OUTPUT_TYPE needs " + itos(m));
+                                   " outputs; BB_OUTPUT_TYPE needs " + itos(m));
     }
     if (show)
     {

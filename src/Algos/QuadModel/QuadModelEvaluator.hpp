@@ -56,8 +56,7 @@ public:
     /// the result one true per point. An exception leaves the block holding
     /// the sub-space copies of its points (the points it held before are not
     /// changed).
-    std::vector<bool> eval_block(std::vector<std::shared_ptr<EvalPoint>>& block,
-                                 const Double& hMax,
+    std::vector<bool> eval_block(std::vector<std::shared_ptr<EvalPoint>>& block, const Double& hMax,
                                  std::vector<bool>& countEval) const override;
 
     /// The constraint violation of one output vector: INF as soon as an EB

@@ -121,7 +121,8 @@ bool QuadModelInitialization::someX0EvaluatedOk() const
     for (const Point& x0 : _pbParams->getAttributeValue<ArrayOfPoint>("X0"))
     {
         EvalPoint found;
-        if (isValidStartingPoint(x0, n) && cacheInterface.find(x0, found, EvalType::BB) > 0 && found.isEvalOk(EvalType::BB))
+        if (isValidStartingPoint(x0, n) && cacheInterface.find(x0, found, EvalType::BB) > 0 &&
+            found.isEvalOk(EvalType::BB))
         {
             return true;
         }

@@ -38,8 +38,8 @@ void QuadModelIteration::init()
     const TESKORA::Matrix emptyX("empty_X", 0, static_cast<int>(n));
     const TESKORA::Matrix emptyZ("empty_Z", 0, static_cast<int>(m + 1));
     _trainingSet = std::make_shared<TESKORA::TrainingSet>(emptyX, emptyZ);
-    _model = std::shared_ptr<TESKORA::Surrogate>(TESKORA::Surrogate_Factory(*_trainingSet, "TYPE PRS"),
-                                                 TESKORA::surrogate_delete);
+    _model = std::shared_ptr<TESKORA::Surrogate>(
+        TESKORA::Surrogate_Factory(*_trainingSet, "TYPE PRS"), TESKORA::surrogate_delete);
 }
 
 void QuadModelIteration::reset()

@@ -33,7 +33,8 @@ void QuadModelIterationUtils::displayModelInfo() const
 {
     if (nullptr == _model || nullptr == _trainingSet)
     {
-        QARNO_THROW(Exception, "The iteration utils must have a model and a training set to work with");
+        QARNO_THROW(Exception,
+                    "The iteration utils must have a model and a training set to work with");
     }
     const auto& queue = OutputQueue::getInstance();
     if (queue->goodLevel(OutputLevel::LEVEL_DEBUG))

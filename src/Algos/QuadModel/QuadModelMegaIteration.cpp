@@ -14,7 +14,8 @@ namespace QARNO_4_0_0
 {
 
 QuadModelMegaIteration::QuadModelMegaIteration(const Step* parentStep, size_t k,
-                                               std::shared_ptr<Barrier> barrier, SuccessType success)
+                                               std::shared_ptr<Barrier> barrier,
+                                               SuccessType success)
     : MegaIteration(parentStep, k, std::move(barrier), success)
 {
     init();
@@ -66,7 +67,8 @@ void QuadModelMegaIteration::startImp()
     if (queue->goodLevel(OutputLevel::LEVEL_INFO))
     {
         const size_t nb = _iterList.size();
-        AddOutputInfo(getName() + " has " + std::to_string(nb) + " iteration" + (nb >= 2 ? "s" : "") + ".",
+        AddOutputInfo(getName() + " has " + std::to_string(nb) + " iteration" +
+                          (nb >= 2 ? "s" : "") + ".",
                       OutputLevel::LEVEL_INFO);
     }
     if (queue->goodLevel(OutputLevel::LEVEL_DEBUG))
@@ -82,8 +84,9 @@ void QuadModelMegaIteration::startImp()
             const auto center = iteration->getFrameCenter();
             AddOutputDebug("Frame center: " + center->display(ArrayOfDouble()));
             const auto origin = center->getPointFrom();
-            AddOutputDebug("Previous frame center: " +
-                           (nullptr != origin ? origin->display(ArrayOfDouble()) : std::string("NULL")));
+            AddOutputDebug("Previous frame center: " + (nullptr != origin
+                                                            ? origin->display(ArrayOfDouble())
+                                                            : std::string("NULL")));
             if (const auto mesh = iteration->getMesh())
             {
                 AddOutputDebug("Mesh size:  " + mesh->getdeltaMeshSize().display(ArrayOfDouble()));

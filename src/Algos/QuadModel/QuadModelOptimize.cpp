@@ -40,16 +40,11 @@ bool shownInfo()
 
 } // namespace
 
-QuadModelOptimize::QuadModelOptimize(const Step* parentStep, const std::shared_ptr<PbParameters>& refPbParams)
-    : Step(parentStep),
-      QuadModelIterationUtils(parentStep),
-      _displayLevel(OutputLevel::LEVEL_INFO),
-      _modelLowerBound(),
-      _modelUpperBound(),
-      _modelFixedVar(),
-      _refPbParams(refPbParams),
-      _optRunParams(),
-      _optPbParams()
+QuadModelOptimize::QuadModelOptimize(const Step* parentStep,
+                                     const std::shared_ptr<PbParameters>& refPbParams)
+    : Step(parentStep), QuadModelIterationUtils(parentStep), _displayLevel(OutputLevel::LEVEL_INFO),
+      _modelLowerBound(), _modelUpperBound(), _modelFixedVar(), _refPbParams(refPbParams),
+      _optRunParams(), _optPbParams()
 {
     const size_t n = _refPbParams->getAttributeValue<size_t>("DIMENSION");
     _modelLowerBound = ArrayOfDouble(n);
@@ -79,9 +74,11 @@ void QuadModelOptimize::startImp()
     {
         const auto& evc = EvcInterface::getEvaluatorControl();
         AddOutputInfo("MAX_SGTE_EVAL: " +
-                          std::to_string(evc->getEvcGlobalParams()->getAttributeValue<size_t>("MAX_SGTE_EVAL")),
+                          std::to_string(evc->getEvcGlobalParams()->getAttributeValue<size_t>(
+                              "MAX_SGTE_EVAL")),
                       _displayLevel);
-        AddOutputInfo("BBOT: " + BBOutputTypeListToString(QuadModelAlgo::getBBOutputType()), _displayLevel);
+        AddOutputInfo("BBOT: " + BBOutputTypeListToString(QuadModelAlgo::getBBOutputType()),
+                      _displayLevel);
     }
     generateTrialPoints();
 }
@@ -124,8 +121,10 @@ void QuadModelOptimize::setModelBoundsAndFixedVar()
 
     if (shownInfo())
     {
-        AddOutputInfo("model lower bound: " + _modelLowerBound.display(ArrayOfDouble()), OutputLevel::LEVEL_INFO);
-        AddOutputInfo("model upper bound: " + _modelUpperBound.display(ArrayOfDouble()), OutputLevel::LEVEL_INFO);
+        AddOutputInfo("model lower bound: " + _modelLowerBound.display(ArrayOfDouble()),
+                      OutputLevel::LEVEL_INFO);
+        AddOutputInfo("model upper bound: " + _modelUpperBound.display(ArrayOfDouble()),
+                      OutputLevel::LEVEL_INFO);
     }
 }
 
@@ -133,7 +132,8 @@ void QuadModelOptimize::setupRunParameters()
 {
     _optRunParams = InnerMadsRun::runParameters(*_runParams, InnerRun::QUAD_MODEL_OPTIMIZATION);
     _optRunParams->setAttributeValue("MAX_ITERATIONS", std::numeric_limits<size_t>::max());
-    _optRunParams->checkAndComply(EvcInterface::getEvaluatorControl()->getEvcGlobalParams(), _pbParams);
+    _optRunParams->checkAndComply(EvcInterface::getEvaluatorControl()->getEvcGlobalParams(),
+                                  _pbParams);
 }
 
 void QuadModelOptimize::setupPbParameters()
@@ -147,7 +147,9 @@ void QuadModelOptimize::setupPbParameters()
     const auto frameCenter = (nullptr != iteration) ? iteration->getFrameCenter() : nullptr;
     if (nullptr == frameCenter || !frameCenter->inBounds(_modelLowerBound, _modelUpperBound))
     {
-        QARNO_THROW(Exception, "A frameCenter must be available and within bounds to set X0 for quad optimization.");
+        QARNO_THROW(
+            Exception,
+            "A frameCenter must be available and within bounds to set X0 for quad optimization.");
     }
     _optPbParams->setAttributeValue("X0", ArrayOfPoint{Point(*frameCenter)});
     _optPbParams->checkAndComply();
@@ -162,7 +164,8 @@ void QuadModelOptimize::generateTrialPoints()
     {
         if (shownInfo())
         {
-            AddOutputInfo("Effective dimension is null. No QuadModelOptimize", OutputLevel::LEVEL_FULL_DEBUG);
+            AddOutputInfo("Effective dimension is null. No QuadModelOptimize",
+                          OutputLevel::LEVEL_FULL_DEBUG);
         }
         return;
     }
@@ -178,7 +181,8 @@ void QuadModelOptimize::generateTrialPoints()
     const Point fixedVariable = SubproblemManager::getSubFixedVariable(this);
     if (shownInfo())
     {
-        AddOutputInfo("Create QuadModelEvaluator with fixed variable = " + fixedVariable.display(ArrayOfDouble()),
+        AddOutputInfo("Create QuadModelEvaluator with fixed variable = " +
+                          fixedVariable.display(ArrayOfDouble()),
                       OutputLevel::LEVEL_INFO);
     }
     auto evaluator = std::make_shared<QuadModelEvaluator>(evc->getEvalParams(-1), _model,
@@ -246,7 +250,8 @@ bool QuadModelOptimize::runImp()
     postProcessing(EvcInterface::getEvaluatorControl()->getEvalType(-1));
     if (SuccessType::NOT_EVALUATED == _success)
     {
-        AlgoStopReasons<ModelStopType>::get(_stopReasons)->_algoStopReason.set(ModelStopType::NO_NEW_POINTS_FOUND);
+        AlgoStopReasons<ModelStopType>::get(_stopReasons)
+            ->_algoStopReason.set(ModelStopType::NO_NEW_POINTS_FOUND);
     }
     return result;
 }

@@ -10,8 +10,9 @@
 namespace QARNO_4_0_0
 {
 
-QuadModelSinglePass::QuadModelSinglePass(const Step* parentStep, const std::shared_ptr<EvalPoint>& frameCenter,
-                                         size_t k, const std::shared_ptr<MeshBase>& mesh)
+QuadModelSinglePass::QuadModelSinglePass(const Step* parentStep,
+                                         const std::shared_ptr<EvalPoint>& frameCenter, size_t k,
+                                         const std::shared_ptr<MeshBase>& mesh)
     : QuadModelIteration(parentStep, frameCenter, k, mesh), QuadModelIterationUtils(this)
 {
 }

@@ -23,8 +23,8 @@ namespace QARNO_4_0_0
 class QuadModelSinglePass : public QuadModelIteration, public QuadModelIterationUtils
 {
 public:
-    QuadModelSinglePass(const Step* parentStep, const std::shared_ptr<EvalPoint>& frameCenter, size_t k,
-                        const std::shared_ptr<MeshBase>& mesh);
+    QuadModelSinglePass(const Step* parentStep, const std::shared_ptr<EvalPoint>& frameCenter,
+                        size_t k, const std::shared_ptr<MeshBase>& mesh);
     ~QuadModelSinglePass() override;
 
     void generateTrialPoints() override;

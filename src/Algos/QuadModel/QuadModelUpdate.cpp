@@ -54,8 +54,9 @@ bool QuadModelUpdate::isValidForIncludeInModel(const EvalPoint& x) const
 {
     if (nullptr == _frameCenter || !_frameCenter->isComplete() || !_radiuses.isComplete())
     {
-        std::cerr << "QuadModelUpdate : isValidForIncludeInModel : frameCenter or radiuses not defined  "
-                  << std::endl;
+        std::cerr
+            << "QuadModelUpdate : isValidForIncludeInModel : frameCenter or radiuses not defined  "
+            << std::endl;
     }
     if (!isValidForUpdate(x))
     {
@@ -124,8 +125,8 @@ bool QuadModelUpdate::runImp()
             _radiuses = mesh->getDeltaFrameSize();
             _radiuses *= _runParams->getAttributeValue<Double>("MODEL_RADIUS_FACTOR");
         }
-        cacheInterface.find([this](const EvalPoint& x) { return isValidForIncludeInModel(x); }, selected,
-                            true);
+        cacheInterface.find([this](const EvalPoint& x) { return isValidForIncludeInModel(x); },
+                            selected, true);
     }
 
     const size_t nbSelected = selected.size();
@@ -137,13 +138,15 @@ bool QuadModelUpdate::runImp()
             ->_algoStopReason.set(ModelStopType::NOT_ENOUGH_POINTS);
         if (showInfo)
         {
-            AddOutputInfo("QuadModel has not enough points to build model", OutputLevel::LEVEL_INFO);
+            AddOutputInfo("QuadModel has not enough points to build model",
+                          OutputLevel::LEVEL_INFO);
         }
     }
     if (showInfo)
     {
-        AddOutputInfo("Found " + std::to_string(nbSelected) + " point" + (nbSelected > 1 ? "s" : "") +
-                          " in cache of size " + std::to_string(CacheBase::getInstance()->size()),
+        AddOutputInfo("Found " + std::to_string(nbSelected) + " point" +
+                          (nbSelected > 1 ? "s" : "") + " in cache of size " +
+                          std::to_string(CacheBase::getInstance()->size()),
                       OutputLevel::LEVEL_INFO);
     }
 
@@ -196,7 +199,8 @@ bool QuadModelUpdate::runImp()
     const bool ready = model->is_ready();
     if (showInfo)
     {
-        AddOutputInfo("New nb of points: " + std::to_string(trainingSet->get_nb_points()), OutputLevel::LEVEL_INFO);
+        AddOutputInfo("New nb of points: " + std::to_string(trainingSet->get_nb_points()),
+                      OutputLevel::LEVEL_INFO);
         AddOutputInfo(std::string("Ready: ") + boolToString(ready), OutputLevel::LEVEL_INFO);
     }
     return ready;

@@ -40,14 +40,10 @@ bool negative(const Projection::SignPattern& pattern, size_t i)
 
 } // namespace
 
-Projection::Projection(const Step* parentStep, const std::set<EvalPoint, EvalPointCompare>& oraclePoints)
-    : Step(parentStep),
-      IterationUtils(parentStep),
-      _oraclePoints(oraclePoints),
-      _displayLevel(OutputLevel::LEVEL_INFO),
-      _mesh(),
-      _frameCenter(),
-      _indexSet(),
+Projection::Projection(const Step* parentStep,
+                       const std::set<EvalPoint, EvalPointCompare>& oraclePoints)
+    : Step(parentStep), IterationUtils(parentStep), _oraclePoints(oraclePoints),
+      _displayLevel(OutputLevel::LEVEL_INFO), _mesh(), _frameCenter(), _indexSet(),
       _nbTrialPoints(0)
 {
     init();
@@ -172,7 +168,8 @@ void Projection::stdProjectedPoint(const EvalPoint& oraclePoint)
     }
 }
 
-Direction Projection::computePerturbation(const EvalPoint& oraclePoint, const SignPattern& pattern) const
+Direction Projection::computePerturbation(const EvalPoint& oraclePoint,
+                                          const SignPattern& pattern) const
 {
     const size_t n = oraclePoint.size();
     Direction dir(n, 0.0);
@@ -249,8 +246,8 @@ void Projection::projectPoint(const EvalPoint& oraclePoint)
     _indexSet.clear();
 }
 
-void Projection::doGreedySelection(const EvalPoint& oraclePoint, const std::vector<Point>& candidates,
-                                   std::vector<bool>& keep)
+void Projection::doGreedySelection(const EvalPoint& oraclePoint,
+                                   const std::vector<Point>& candidates, std::vector<bool>& keep)
 {
     const size_t K = candidates.size();
     const size_t n = oraclePoint.size();
@@ -335,7 +332,8 @@ void Projection::doGreedySelection(const EvalPoint& oraclePoint, const std::vect
     const auto& queue = OutputQueue::getInstance();
     if (queue->goodLevel(_displayLevel))
     {
-        queue->add(std::to_string(selected) + " projection candidates (after greedy selection)", _displayLevel);
+        queue->add(std::to_string(selected) + " projection candidates (after greedy selection)",
+                   _displayLevel);
     }
 }
 

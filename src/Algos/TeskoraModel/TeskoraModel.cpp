@@ -8,16 +8,16 @@
 #include "Algos/EvcInterface.hpp"
 #include "Algos/Initialization.hpp"
 #include "Algos/SubproblemManager.hpp"
+#include "Algos/Termination.hpp"
 #include "Algos/TeskoraModel/TeskoraModelEvaluator.hpp"
 #include "Algos/TeskoraModel/TeskoraModelInitialization.hpp"
 #include "Algos/TeskoraModel/TeskoraModelMegaIteration.hpp"
-#include "Algos/Termination.hpp"
-#include "Eval/ComputeSuccessType.hpp"
-#include "Output/OutputQueue.hpp"
 #include "Cache/CacheBase.hpp"
 #include "Eval/BBOutput.hpp"
+#include "Eval/ComputeSuccessType.hpp"
 #include "Eval/Eval.hpp"
 #include "Eval/EvaluatorControl.hpp"
+#include "Output/OutputQueue.hpp"
 #include "Param/EvalParameters.hpp"
 #include "Param/PbParameters.hpp"
 #include "Param/RunParameters.hpp"
@@ -31,19 +31,12 @@ namespace QARNO_4_0_0
 
 TeskoraModel::TeskoraModel(const Step* parentStep, std::shared_ptr<AllStopReasons> stopReasons,
                            const std::shared_ptr<RunParameters>& runParams,
-                           const std::shared_ptr<PbParameters>& pbParams, const std::shared_ptr<MeshBase>& mesh,
+                           const std::shared_ptr<PbParameters>& pbParams,
+                           const std::shared_ptr<MeshBase>& mesh,
                            const std::shared_ptr<Barrier>& x0Barrier)
-    : Algorithm(parentStep, std::move(stopReasons), runParams, pbParams),
-      _x0Barrier(x0Barrier),
-      _trainingSet(),
-      _model(),
-      _nbModels(0),
-      _formulation(TeskoraModelFormulationType::UNDEFINED),
-      _ready(false),
-      _foundFeasible(false),
-      _modelLowerBound(),
-      _modelUpperBound(),
-      _mesh(mesh)
+    : Algorithm(parentStep, std::move(stopReasons), runParams, pbParams), _x0Barrier(x0Barrier),
+      _trainingSet(), _model(), _nbModels(0), _formulation(TeskoraModelFormulationType::UNDEFINED),
+      _ready(false), _foundFeasible(false), _modelLowerBound(), _modelUpperBound(), _mesh(mesh)
 {
     const size_t n = _pbParams->getAttributeValue<size_t>("DIMENSION");
     _modelLowerBound = ArrayOfDouble(n);
@@ -61,10 +54,13 @@ void TeskoraModel::init()
     setName("TeskoraModel");
     verifyParentNotNull();
 
-    const auto formulation = _runParams->getAttributeValue<TeskoraModelFormulationType>("TESKORA_MODEL_FORMULATION");
+    const auto formulation =
+        _runParams->getAttributeValue<TeskoraModelFormulationType>("TESKORA_MODEL_FORMULATION");
     _formulation = formulation;
-    const auto feasibility = _runParams->getAttributeValue<TeskoraModelFeasibilityType>("TESKORA_MODEL_FEASIBILITY");
-    const auto definition = _runParams->getAttributeValue<ArrayOfString>("TESKORA_MODEL_DEFINITION");
+    const auto feasibility =
+        _runParams->getAttributeValue<TeskoraModelFeasibilityType>("TESKORA_MODEL_FEASIBILITY");
+    const auto definition =
+        _runParams->getAttributeValue<ArrayOfString>("TESKORA_MODEL_DEFINITION");
 
     // The external formulation would optimise through a blackbox command of
     // its own, which this system does not run: refused before anything is
@@ -73,16 +69,20 @@ void TeskoraModel::init()
     {
         QARNO_THROW(Exception, "TeskoraModel: EXTERN formulation is not supported");
     }
-    if ((TeskoraModelFormulationType::FS == formulation || TeskoraModelFormulationType::EIS == formulation) &&
+    if ((TeskoraModelFormulationType::FS == formulation ||
+         TeskoraModelFormulationType::EIS == formulation) &&
         TeskoraModelFeasibilityType::C != feasibility)
     {
-        std::cerr << "ERROR : Formulations FS and EIS can only be used with FeasibilityMethod C" << std::endl;
+        std::cerr << "ERROR : Formulations FS and EIS can only be used with FeasibilityMethod C"
+                  << std::endl;
         QARNO_THROW(TESKORA::Exception, "TeskoraModel: TESKORA_MODEL_FEASIBILITY not valid");
     }
     // Without a known method the number of outputs is meaningless (the
     // largest size_t): refused rather than sized.
-    if (TeskoraModelFeasibilityType::C != feasibility && TeskoraModelFeasibilityType::H != feasibility &&
-        TeskoraModelFeasibilityType::B != feasibility && TeskoraModelFeasibilityType::M != feasibility)
+    if (TeskoraModelFeasibilityType::C != feasibility &&
+        TeskoraModelFeasibilityType::H != feasibility &&
+        TeskoraModelFeasibilityType::B != feasibility &&
+        TeskoraModelFeasibilityType::M != feasibility)
     {
         QARNO_THROW(Exception, "TeskoraModel: TESKORA_MODEL_FEASIBILITY not valid");
     }
@@ -95,8 +95,8 @@ void TeskoraModel::init()
         const TESKORA::Matrix emptyZ("empty_Z", 0, static_cast<int>(_nbModels));
         _trainingSet = std::make_shared<TESKORA::TrainingSet>(emptyX, emptyZ);
     }
-    _model = std::shared_ptr<TESKORA::Surrogate>(TESKORA::Surrogate_Factory(*_trainingSet, definition.display()),
-                                                 TESKORA::surrogate_delete);
+    _model = std::shared_ptr<TESKORA::Surrogate>(
+        TESKORA::Surrogate_Factory(*_trainingSet, definition.display()), TESKORA::surrogate_delete);
     _initialization = std::make_unique<TeskoraModelInitialization>(this);
 }
 
@@ -219,14 +219,14 @@ ArrayOfDouble extendedBound(const ArrayOfDouble& problemBound, const ArrayOfDoub
 
 ArrayOfDouble TeskoraModel::getExtendedLowerBound() const
 {
-    return extendedBound(_pbParams->getAttributeValue<ArrayOfDouble>("LOWER_BOUND"), _modelLowerBound,
-                         _modelUpperBound, true);
+    return extendedBound(_pbParams->getAttributeValue<ArrayOfDouble>("LOWER_BOUND"),
+                         _modelLowerBound, _modelUpperBound, true);
 }
 
 ArrayOfDouble TeskoraModel::getExtendedUpperBound() const
 {
-    return extendedBound(_pbParams->getAttributeValue<ArrayOfDouble>("UPPER_BOUND"), _modelLowerBound,
-                         _modelUpperBound, false);
+    return extendedBound(_pbParams->getAttributeValue<ArrayOfDouble>("UPPER_BOUND"),
+                         _modelLowerBound, _modelUpperBound, false);
 }
 
 Double TeskoraModel::getDeltaMNorm() const
@@ -250,16 +250,19 @@ void TeskoraModel::checkHF(EvalPoint& x) const
     Double h = x.getH(EvalType::SGTE);
     if (!f.isDefined())
     {
-        AddOutputWarning("Warning: TeskoraModel::checkHF(): f is not defined and needs to be recomputed.");
+        AddOutputWarning(
+            "Warning: TeskoraModel::checkHF(): f is not defined and needs to be recomputed.");
     }
     if (!h.isDefined())
     {
         const Eval* eval = x.getEval(EvalType::SGTE);
         if (nullptr != eval)
         {
-            TeskoraModelEvaluator::evalH(eval->getBBOutput().getBBOAsArrayOfDouble(), getBBOutputType(), h);
+            TeskoraModelEvaluator::evalH(eval->getBBOutput().getBBOAsArrayOfDouble(),
+                                         getBBOutputType(), h);
         }
-        AddOutputWarning("Warning: TeskoraModel::checkHF(): h is not defined and needs to be recomputed.");
+        AddOutputWarning(
+            "Warning: TeskoraModel::checkHF(): h is not defined and needs to be recomputed.");
     }
     if (!f.isDefined() || !h.isDefined())
     {
@@ -277,7 +280,8 @@ Double TeskoraModel::getFMin() const
         std::cout << "(getFMin : training set is not ready) " << std::endl;
         return Double();
     }
-    std::cout << "(getFMin : training set is ready:) " << _trainingSet->get_nb_points() << ")" << std::endl;
+    std::cout << "(getFMin : training set is ready:) " << _trainingSet->get_nb_points() << ")"
+              << std::endl;
     return _trainingSet->get_f_min();
 }
 
@@ -299,12 +303,16 @@ void TeskoraModel::info() const
     std::cout << "Model : " << static_cast<const void*>(_model.get()) << std::endl;
     std::cout << "Cache size : " << CacheBase::getInstance()->size() << std::endl;
     std::cout << "Found feasible : " << (_foundFeasible ? 1 : 0) << std::endl;
-    std::cout << "Model Bounds, lower bounds : ( " << _modelLowerBound.display(ArrayOfDouble()) << " "
-              << ") , upper bounds : ( " << _modelUpperBound.display(ArrayOfDouble()) << " )" << std::endl;
-    std::cout << "Model Extended Bounds, lower bounds : ( " << getExtendedLowerBound().display(ArrayOfDouble())
-              << " " << ") , upper bounds : ( " << getExtendedUpperBound().display(ArrayOfDouble()) << " )"
+    std::cout << "Model Bounds, lower bounds : ( " << _modelLowerBound.display(ArrayOfDouble())
+              << " "
+              << ") , upper bounds : ( " << _modelUpperBound.display(ArrayOfDouble()) << " )"
               << std::endl;
-    std::cout << (_ready ? "teskoraModel model is ready" : "teskoraModel model is NOT ready") << std::endl;
+    std::cout << "Model Extended Bounds, lower bounds : ( "
+              << getExtendedLowerBound().display(ArrayOfDouble()) << " "
+              << ") , upper bounds : ( " << getExtendedUpperBound().display(ArrayOfDouble()) << " )"
+              << std::endl;
+    std::cout << (_ready ? "teskoraModel model is ready" : "teskoraModel model is NOT ready")
+              << std::endl;
     std::cout << rule << std::endl;
 }
 
@@ -339,7 +347,10 @@ std::set<EvalPoint, EvalPointCompare> TeskoraModel::createOraclePoints()
         struct DefaultRule
         {
             const std::shared_ptr<EvaluatorControl>& evc;
-            ~DefaultRule() { evc->setComputeSuccessTypeFunction(ComputeSuccessType::defaultComputeSuccessType); }
+            ~DefaultRule()
+            {
+                evc->setComputeSuccessTypeFunction(ComputeSuccessType::defaultComputeSuccessType);
+            }
         } rule{evc};
         TeskoraModelMegaIteration megaIteration(this, 0, _x0Barrier, SuccessType::NOT_EVALUATED);
         megaIteration.generateTrialPoints();
@@ -352,7 +363,8 @@ std::set<EvalPoint, EvalPointCompare> TeskoraModel::createOraclePoints()
 void TeskoraModel::startImp()
 {
     Algorithm::startImp();
-    EvcInterface::getEvaluatorControl()->setComputeSuccessTypeFunction(ComputeSuccessType::computeSuccessTypeSgte);
+    EvcInterface::getEvaluatorControl()->setComputeSuccessTypeFunction(
+        ComputeSuccessType::computeSuccessTypeSgte);
     _x0Barrier = _initialization->getBarrier();
 }
 
@@ -381,7 +393,8 @@ bool TeskoraModel::runImp()
 
 void TeskoraModel::endImp()
 {
-    EvcInterface::getEvaluatorControl()->setComputeSuccessTypeFunction(ComputeSuccessType::defaultComputeSuccessType);
+    EvcInterface::getEvaluatorControl()->setComputeSuccessTypeFunction(
+        ComputeSuccessType::defaultComputeSuccessType);
     Algorithm::endImp();
 }
 

@@ -21,7 +21,6 @@ namespace QARNO_4_0_0
 namespace
 {
 
-
 std::string show6(double v)
 {
     return Double(v).display(6, 0);
@@ -146,8 +145,9 @@ bool TeskoraModelEvaluator::eval_x(EvalPoint& x, const Double& /*hMax*/, bool& c
     // method C provides for more than one constraint.
     if (constraintColumns && nbConstraints >= m)
     {
-        QARNO_THROW(Exception, "TeskoraModelEvaluator: Formulations FS and EIS can only be used with "
-                        "FeasibilityMethod C");
+        QARNO_THROW(Exception,
+                    "TeskoraModelEvaluator: Formulations FS and EIS can only be used with "
+                    "FeasibilityMethod C");
     }
     if (show)
     {
@@ -193,8 +193,8 @@ bool TeskoraModelEvaluator::eval_x(EvalPoint& x, const Double& /*hMax*/, bool& c
         if (M_predict.get_nb_cols() < mi)
         {
             QARNO_THROW(Exception, "TeskoraModelEvaluator: the model gives " +
-                                itos(M_predict.get_nb_cols()) + " outputs; BB_OUTPUT_TYPE needs " +
-                                itos(m));
+                                       itos(M_predict.get_nb_cols()) +
+                                       " outputs; BB_OUTPUT_TYPE needs " + itos(m));
         }
         if (show)
         {
@@ -219,7 +219,8 @@ bool TeskoraModelEvaluator::eval_x(EvalPoint& x, const Double& /*hMax*/, bool& c
         const auto aggregate = [&](const std::string& title, const std::string& name)
         {
             return title + name + " = " + modelValueText(M_predict.get(0, 1)) + " +/- " +
-                   modelValueText(STD_predict.get(0, 1)) + " (CDF : " + modelValueText(CDF_predict.get(0, 1)) + ")";
+                   modelValueText(STD_predict.get(0, 1)) +
+                   " (CDF : " + modelValueText(CDF_predict.get(0, 1)) + ")";
         };
         switch (_feasibilityMethod)
         {

@@ -37,7 +37,8 @@ constexpr const char* const METHOD_TEXTS[NB_FILTER_METHODS] = {
 
 const char* methodText(int method)
 {
-    return (method >= 0 && static_cast<size_t>(method) < NB_FILTER_METHODS) ? METHOD_TEXTS[method] : "";
+    return (method >= 0 && static_cast<size_t>(method) < NB_FILTER_METHODS) ? METHOD_TEXTS[method]
+                                                                            : "";
 }
 
 std::string shown(double value)
@@ -69,13 +70,10 @@ double euclidean(const std::vector<double>& a, const std::vector<double>& b)
 }
 } // namespace
 
-TeskoraModelFilterCache::TeskoraModelFilterCache(const TeskoraModel* teskoraModel, size_t nbCandidates)
-    : Step(teskoraModel),
-      _teskoraModel(teskoraModel),
-      _nbCandidates(nbCandidates),
-      _selectedPoints(),
-      _displayLevel(OutputLevel::LEVEL_INFO),
-      _hmaxLimit(-DBL_MAX)
+TeskoraModelFilterCache::TeskoraModelFilterCache(const TeskoraModel* teskoraModel,
+                                                 size_t nbCandidates)
+    : Step(teskoraModel), _teskoraModel(teskoraModel), _nbCandidates(nbCandidates),
+      _selectedPoints(), _displayLevel(OutputLevel::LEVEL_INFO), _hmaxLimit(-DBL_MAX)
 {
     init();
 }
@@ -164,7 +162,8 @@ void TeskoraModelFilterCache::computeInitialValues()
         _f[i] = x.getF(EvalType::SGTE).todouble();
         _h[i] = x.getH(EvalType::SGTE).todouble();
 
-        const ArrayOfDouble outputs = x.getEval(EvalType::SGTE)->getBBOutput().getBBOAsArrayOfDouble();
+        const ArrayOfDouble outputs =
+            x.getEval(EvalType::SGTE)->getBBOutput().getBBOAsArrayOfDouble();
         for (size_t k = 0; k < bbot.size(); ++k)
         {
             if (!isConstraint(bbot[k]))
@@ -173,7 +172,8 @@ void TeskoraModelFilterCache::computeInitialValues()
             }
             // A constraint the surrogate line leaves out, or gives no value
             // for, counts as violated as badly as can be.
-            const double value = (k < outputs.size() && outputs[k].isDefined()) ? outputs[k].todouble() : DBL_MAX;
+            const double value =
+                (k < outputs.size() && outputs[k].isDefined()) ? outputs[k].todouble() : DBL_MAX;
             _hmax[i] = std::max(_hmax[i], value);
         }
 
@@ -250,7 +250,8 @@ int TeskoraModelFilterCache::applyMethod(FilterSelectionMethod method)
     case FilterSelectionMethod::BEST:
         for (size_t i = 0; i < n; ++i)
         {
-            if (!_isSelected[i] && _distMin[i] > 0 && (best < 0 || better(i, static_cast<size_t>(best))))
+            if (!_isSelected[i] && _distMin[i] > 0 &&
+                (best < 0 || better(i, static_cast<size_t>(best))))
             {
                 best = static_cast<int>(i);
             }
@@ -374,7 +375,8 @@ int TeskoraModelFilterCache::applyMethod(FilterSelectionMethod method)
 
 bool TeskoraModelFilterCache::runImp()
 {
-    const auto formulation = _runParams->getAttributeValue<TeskoraModelFormulationType>("TESKORA_MODEL_FORMULATION");
+    const auto formulation =
+        _runParams->getAttributeValue<TeskoraModelFormulationType>("TESKORA_MODEL_FORMULATION");
     const std::string filter = _runParams->getAttributeValue<std::string>("TESKORA_MODEL_FILTER");
     const bool isD = (TeskoraModelFormulationType::D == formulation);
     const bool showDetails = OutputQueue::getInstance()->goodLevel(_displayLevel);
@@ -453,7 +455,8 @@ bool TeskoraModelFilterCache::runImp()
             {
                 if (showDetails)
                 {
-                    AddOutputInfo("--> Selection of search point " + _cachePoints[i].displayAll(), _displayLevel);
+                    AddOutputInfo("--> Selection of search point " + _cachePoints[i].displayAll(),
+                                  _displayLevel);
                 }
                 _isSelected[i] = true;
                 ++picked;
@@ -483,7 +486,8 @@ bool TeskoraModelFilterCache::runImp()
             {
                 if (showDetails)
                 {
-                    AddOutputInfo(std::string("Method ") + methodText(method) + " did not return a point",
+                    AddOutputInfo(std::string("Method ") + methodText(method) +
+                                      " did not return a point",
                                   _displayLevel);
                 }
                 ++attempts;

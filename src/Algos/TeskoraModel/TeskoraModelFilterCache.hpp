@@ -48,7 +48,10 @@ public:
     ~TeskoraModelFilterCache() override;
 
     /// The candidates picked by `run()`, at most the number wanted.
-    const std::set<EvalPoint, EvalPointCompare>& getSelectedPoints() const { return _selectedPoints; }
+    const std::set<EvalPoint, EvalPointCompare>& getSelectedPoints() const
+    {
+        return _selectedPoints;
+    }
 
     /// The candidate, not selected yet, that the method picks; -1 when none.
     /// Methods HIGHEST_ISOLATION and HIGHEST_DENSITY cache the numbers they

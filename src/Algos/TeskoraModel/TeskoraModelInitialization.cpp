@@ -22,7 +22,8 @@
 namespace QARNO_4_0_0
 {
 
-TeskoraModelInitialization::TeskoraModelInitialization(const Step* parentStep) : Initialization(parentStep)
+TeskoraModelInitialization::TeskoraModelInitialization(const Step* parentStep)
+    : Initialization(parentStep)
 {
     init();
 }
@@ -68,7 +69,8 @@ bool TeskoraModelInitialization::eval_x0s()
             break;
         }
         EvalPoint found;
-        if (isValidStartingPoint(x0, n) && cacheInterface.find(x0, found, EvalType::BB) > 0 && found.isEvalOk(EvalType::BB))
+        if (isValidStartingPoint(x0, n) && cacheInterface.find(x0, found, EvalType::BB) > 0 &&
+            found.isEvalOk(EvalType::BB))
         {
             if (OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_INFO))
             {
@@ -90,7 +92,8 @@ bool TeskoraModelInitialization::eval_x0s()
     }
     else
     {
-        AlgoStopReasons<ModelStopType>::get(_stopReasons)->_algoStopReason.set(ModelStopType::X0_FAILED);
+        AlgoStopReasons<ModelStopType>::get(_stopReasons)
+            ->_algoStopReason.set(ModelStopType::X0_FAILED);
     }
     OutputQueue::getInstance()->flush();
     return success;

@@ -63,8 +63,8 @@ bool TeskoraModelIteration::runImp()
         meshSize = mesh->getdeltaMeshSize();
         frameSize = mesh->getDeltaFrameSize();
     }
-    _optimize->setupPbParameters(model->getExtendedLowerBound(), model->getExtendedUpperBound(), meshSize,
-                                 frameSize);
+    _optimize->setupPbParameters(model->getExtendedLowerBound(), model->getExtendedUpperBound(),
+                                 meshSize, frameSize);
     _optimize->start();
     const bool result = _optimize->run();
     _optimize->end();

@@ -48,7 +48,8 @@ void setModelStop(const std::shared_ptr<AllStopReasons>& stopReasons, ModelStopT
 } // namespace
 
 TeskoraModelMegaIteration::TeskoraModelMegaIteration(const Step* parentStep, size_t k,
-                                                     std::shared_ptr<Barrier> barrier, SuccessType success)
+                                                     std::shared_ptr<Barrier> barrier,
+                                                     SuccessType success)
     : MegaIteration(parentStep, k, std::move(barrier), success), IterationUtils(parentStep)
 {
     init();
@@ -83,8 +84,9 @@ void TeskoraModelMegaIteration::generateTrialPoints()
 
 void TeskoraModelMegaIteration::generateIterations()
 {
-    const size_t nb = std::min(_runParams->getAttributeValue<size_t>("MAX_ITERATION_PER_MEGAITERATION"),
-                               _runParams->getAttributeValue<size_t>("TESKORA_MODEL_TRIALS"));
+    const size_t nb =
+        std::min(_runParams->getAttributeValue<size_t>("MAX_ITERATION_PER_MEGAITERATION"),
+                 _runParams->getAttributeValue<size_t>("TESKORA_MODEL_TRIALS"));
     for (size_t i = 0; i < nb; ++i)
     {
         _iterList.push_back(std::make_shared<TeskoraModelIteration>(this, _k + i));
@@ -92,7 +94,8 @@ void TeskoraModelMegaIteration::generateIterations()
     const auto& queue = OutputQueue::getInstance();
     if (queue->goodLevel(OutputLevel::LEVEL_INFO))
     {
-        AddOutputInfo(getName() + " has " + std::to_string(nb) + " iteration" + (nb >= 2 ? "s" : "") + ".",
+        AddOutputInfo(getName() + " has " + std::to_string(nb) + " iteration" +
+                          (nb >= 2 ? "s" : "") + ".",
                       OutputLevel::LEVEL_INFO);
     }
     if (queue->goodLevel(OutputLevel::LEVEL_DEBUG))
@@ -112,7 +115,8 @@ bool TeskoraModelMegaIteration::intoBounds(Point& x)
     {
         return true;
     }
-    return snapPointToBoundsAndProjectOnMesh(x, model->getExtendedLowerBound(), model->getExtendedUpperBound());
+    return snapPointToBoundsAndProjectOnMesh(x, model->getExtendedLowerBound(),
+                                             model->getExtendedUpperBound());
 }
 
 void TeskoraModelMegaIteration::runIterationsAndSetTrialPoints()
@@ -150,7 +154,8 @@ void TeskoraModelMegaIteration::runIterationsAndSetTrialPoints()
             inserted += isNew;
             if (showInfo)
             {
-                AddOutputInfo(std::string("Generated point") + (isNew ? ": " : " not inserted: ") + x.display(),
+                AddOutputInfo(std::string("Generated point") + (isNew ? ": " : " not inserted: ") +
+                                  x.display(),
                               OutputLevel::LEVEL_INFO);
             }
         }
@@ -158,9 +163,11 @@ void TeskoraModelMegaIteration::runIterationsAndSetTrialPoints()
         {
             setModelStop(_stopReasons, ModelStopType::NO_NEW_POINTS_FOUND);
         }
-        if (_stopReasons->checkTerminate() && OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_DEBUG))
+        if (_stopReasons->checkTerminate() &&
+            OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_DEBUG))
         {
-            AddOutputDebug(getName() + " stop reason set to: " + _stopReasons->getStopReasonAsString());
+            AddOutputDebug(getName() +
+                           " stop reason set to: " + _stopReasons->getStopReasonAsString());
         }
         ++_k;
         Step::handlePendingInterrupts();
@@ -178,7 +185,8 @@ void TeskoraModelMegaIteration::filterCache()
     {
         const size_t n = _pbParams->getAttributeValue<size_t>("DIMENSION");
         const size_t blockSize =
-            EvcInterface::getEvaluatorControl()->getEvcGlobalParams()->getAttributeValue<size_t>("BB_MAX_BLOCK_SIZE");
+            EvcInterface::getEvaluatorControl()->getEvcGlobalParams()->getAttributeValue<size_t>(
+                "BB_MAX_BLOCK_SIZE");
         nb = static_cast<int>(std::max(2 * n, blockSize));
     }
     nb -= static_cast<int>(_trialPoints.size());

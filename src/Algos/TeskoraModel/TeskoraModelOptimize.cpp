@@ -26,17 +26,12 @@
 namespace QARNO_4_0_0
 {
 
-TeskoraModelOptimize::TeskoraModelOptimize(const Step* parentStep, const std::shared_ptr<RunParameters>& refRunParams,
+TeskoraModelOptimize::TeskoraModelOptimize(const Step* parentStep,
+                                           const std::shared_ptr<RunParameters>& refRunParams,
                                            const std::shared_ptr<PbParameters>& refPbParams)
-    : Step(parentStep),
-      _teskoraModel(dynamic_cast<const TeskoraModel*>(parentStep)),
-      _displayLevel(OutputLevel::LEVEL_INFO),
-      _mads(),
-      _oraclePoints(),
-      _refRunParams(refRunParams),
-      _refPbParams(refPbParams),
-      _optRunParams(),
-      _optPbParams()
+    : Step(parentStep), _teskoraModel(dynamic_cast<const TeskoraModel*>(parentStep)),
+      _displayLevel(OutputLevel::LEVEL_INFO), _mads(), _oraclePoints(), _refRunParams(refRunParams),
+      _refPbParams(refPbParams), _optRunParams(), _optPbParams()
 {
     init();
 }
@@ -59,12 +54,14 @@ void TeskoraModelOptimize::setupRunParameters()
     _optRunParams->setAttributeValue("ANISOTROPIC_MESH", false);
     // A Latin-hypercube search of 30% of the surrogate budget in the first
     // iteration, none afterwards.
-    const int k = static_cast<int>(static_cast<double>(evcGlobal->getAttributeValue<size_t>("MAX_SGTE_EVAL")) * 0.3);
+    const int k = static_cast<int>(
+        static_cast<double>(evcGlobal->getAttributeValue<size_t>("MAX_SGTE_EVAL")) * 0.3);
     _optRunParams->setAttributeValue("LH_SEARCH", LHSearchType(std::to_string(k) + " 0"));
     _optRunParams->checkAndComply(evcGlobal, _pbParams);
 }
 
-void TeskoraModelOptimize::setupPbParameters(const ArrayOfDouble& lowerBound, const ArrayOfDouble& upperBound,
+void TeskoraModelOptimize::setupPbParameters(const ArrayOfDouble& lowerBound,
+                                             const ArrayOfDouble& upperBound,
                                              const ArrayOfDouble& initialMeshSize,
                                              const ArrayOfDouble& initialFrameSize)
 {
@@ -123,12 +120,15 @@ void TeskoraModelOptimize::startImp()
     {
         const auto& evc = EvcInterface::getEvaluatorControl();
         AddOutputInfo("MAX_SGTE_EVAL: " +
-                          std::to_string(evc->getEvcGlobalParams()->getAttributeValue<size_t>("MAX_SGTE_EVAL")),
+                          std::to_string(evc->getEvcGlobalParams()->getAttributeValue<size_t>(
+                              "MAX_SGTE_EVAL")),
                       _displayLevel);
-        AddOutputInfo("BBOT: " + BBOutputTypeListToString(TeskoraModel::getBBOutputType()), _displayLevel);
+        AddOutputInfo("BBOT: " + BBOutputTypeListToString(TeskoraModel::getBBOutputType()),
+                      _displayLevel);
         AddOutputInfo("Formulation: " +
                           TeskoraModelFormulationTypeToString(
-                              _runParams->getAttributeValue<TeskoraModelFormulationType>("TESKORA_MODEL_FORMULATION")),
+                              _runParams->getAttributeValue<TeskoraModelFormulationType>(
+                                  "TESKORA_MODEL_FORMULATION")),
                       _displayLevel);
         std::ostringstream shown;
         shown << "Run Parameters for TeskoraModelOptimize:" << std::endl;
@@ -139,7 +139,8 @@ void TeskoraModelOptimize::startImp()
 
 bool TeskoraModelOptimize::runImp()
 {
-    const auto formulation = _runParams->getAttributeValue<TeskoraModelFormulationType>("TESKORA_MODEL_FORMULATION");
+    const auto formulation =
+        _runParams->getAttributeValue<TeskoraModelFormulationType>("TESKORA_MODEL_FORMULATION");
     const auto& evc = EvcInterface::getEvaluatorControl();
     if (TeskoraModelFormulationType::EXTERN == formulation)
     {
@@ -163,12 +164,15 @@ bool TeskoraModelOptimize::runImp()
         // without oracle points.
         _mads.reset();
         _oraclePoints.clear();
-        AddOutputWarning("No starting point within the bounds of the surrogate problem: it is not optimised.");
+        AddOutputWarning(
+            "No starting point within the bounds of the surrogate problem: it is not optimised.");
         return false;
     }
     const std::string modelDisplay = _runParams->getAttributeValue<std::string>("MODEL_DISPLAY");
-    const Double diversification = _runParams->getAttributeValue<Double>("TESKORA_MODEL_DIVERSIFICATION");
-    const auto feasibility = _runParams->getAttributeValue<TeskoraModelFeasibilityType>("TESKORA_MODEL_FEASIBILITY");
+    const Double diversification =
+        _runParams->getAttributeValue<Double>("TESKORA_MODEL_DIVERSIFICATION");
+    const auto feasibility =
+        _runParams->getAttributeValue<TeskoraModelFeasibilityType>("TESKORA_MODEL_FEASIBILITY");
     const double exclusionArea =
         _runParams->getAttributeValue<Double>("TESKORA_MODEL_EXCLUSION_AREA").todouble();
 
@@ -189,7 +193,8 @@ bool TeskoraModelOptimize::runImp()
     {
         return true;
     }
-    AlgoStopReasons<ModelStopType>::get(_stopReasons)->_algoStopReason.set(ModelStopType::MODEL_OPTIMIZATION_FAILED);
+    AlgoStopReasons<ModelStopType>::get(_stopReasons)
+        ->_algoStopReason.set(ModelStopType::MODEL_OPTIMIZATION_FAILED);
     return false;
 }
 

@@ -32,7 +32,8 @@ public:
     ~TeskoraModelOptimize() override;
 
     void setupPbParameters(const ArrayOfDouble& lowerBound, const ArrayOfDouble& upperBound,
-                           const ArrayOfDouble& initialMeshSize, const ArrayOfDouble& initialFrameSize);
+                           const ArrayOfDouble& initialMeshSize,
+                           const ArrayOfDouble& initialFrameSize);
     void updateOraclePoints();
     const std::set<EvalPoint, EvalPointCompare>& getOraclePoints() const { return _oraclePoints; }
     const std::shared_ptr<RunParameters>& getOptRunParams() const { return _optRunParams; }

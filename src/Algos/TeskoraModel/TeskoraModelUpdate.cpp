@@ -97,8 +97,10 @@ bool TeskoraModelUpdate::validForUpdate(const EvalPoint& x)
 
 bool TeskoraModelUpdate::runImp()
 {
-    const auto feasibility = _runParams->getAttributeValue<TeskoraModelFeasibilityType>("TESKORA_MODEL_FEASIBILITY");
-    const auto formulation = _runParams->getAttributeValue<TeskoraModelFormulationType>("TESKORA_MODEL_FORMULATION");
+    const auto feasibility =
+        _runParams->getAttributeValue<TeskoraModelFeasibilityType>("TESKORA_MODEL_FEASIBILITY");
+    const auto formulation =
+        _runParams->getAttributeValue<TeskoraModelFormulationType>("TESKORA_MODEL_FORMULATION");
 
     TeskoraModel* model = owningModel(this);
     if (nullptr == model)
@@ -148,7 +150,8 @@ bool TeskoraModelUpdate::runImp()
     const MegaIteration* mega = nearestMegaIteration(this);
     if (nullptr == mega || nullptr == mega->getBarrier())
     {
-        QARNO_THROW(Exception, "Error: In TeskoraModelUpdate, need a MegaIteration with a barrier.");
+        QARNO_THROW(Exception,
+                    "Error: In TeskoraModelUpdate, need a MegaIteration with a barrier.");
     }
     const std::vector<EvalPoint> centres = mega->getBarrier()->getAllPoints();
 
@@ -168,16 +171,18 @@ bool TeskoraModelUpdate::runImp()
     const size_t nbKept = kept.size();
     if (nbKept < minPoints)
     {
-        AlgoStopReasons<ModelStopType>::get(_stopReasons)->_algoStopReason.set(ModelStopType::NOT_ENOUGH_POINTS);
+        AlgoStopReasons<ModelStopType>::get(_stopReasons)
+            ->_algoStopReason.set(ModelStopType::NOT_ENOUGH_POINTS);
         if (shown)
         {
-            AddOutputInfo("Teskora Model has not enough points to build model", OutputLevel::LEVEL_INFO);
+            AddOutputInfo("Teskora Model has not enough points to build model",
+                          OutputLevel::LEVEL_INFO);
         }
     }
     if (shown)
     {
-        AddOutputInfo("Found " + std::to_string(nbKept) + " point" + (nbKept > 1 ? "s" : "") + " in cache of size " +
-                          std::to_string(CacheBase::getInstance()->size()),
+        AddOutputInfo("Found " + std::to_string(nbKept) + " point" + (nbKept > 1 ? "s" : "") +
+                          " in cache of size " + std::to_string(CacheBase::getInstance()->size()),
                       OutputLevel::LEVEL_INFO);
     }
 
@@ -256,7 +261,8 @@ bool TeskoraModelUpdate::runImp()
     const auto& surrogate = model->getModel();
     if (shown)
     {
-        AddOutputInfo("Current nb of points: " + std::to_string(trainingSet->get_nb_points()), OutputLevel::LEVEL_INFO);
+        AddOutputInfo("Current nb of points: " + std::to_string(trainingSet->get_nb_points()),
+                      OutputLevel::LEVEL_INFO);
     }
     if (addX->get_nb_rows() > 0)
     {
@@ -280,8 +286,10 @@ bool TeskoraModelUpdate::runImp()
     model->setReady(surrogate->is_ready());
     if (shown)
     {
-        AddOutputInfo("New nb of points: " + std::to_string(trainingSet->get_nb_points()), OutputLevel::LEVEL_INFO);
-        AddOutputInfo(std::string("Ready: ") + boolToString(surrogate->is_ready()), OutputLevel::LEVEL_INFO);
+        AddOutputInfo("New nb of points: " + std::to_string(trainingSet->get_nb_points()),
+                      OutputLevel::LEVEL_INFO);
+        AddOutputInfo(std::string("Ready: ") + boolToString(surrogate->is_ready()),
+                      OutputLevel::LEVEL_INFO);
     }
     model->setModelBounds(addX);
     return true;

@@ -7,9 +7,9 @@
 #include <stdlib.h>
 #include <string.h>
 
-typedef struct {
-    PyObject_HEAD
-    double* values;
+typedef struct
+{
+    PyObject_HEAD double* values;
     Py_ssize_t n;
     Py_ssize_t shape[1];
 } Fragile;
@@ -18,16 +18,19 @@ static int fragile_init(Fragile* self, PyObject* args, PyObject* kwds)
 {
     PyObject* seq = NULL;
     (void)kwds;
-    if (!PyArg_ParseTuple(args, "O", &seq)) {
+    if (!PyArg_ParseTuple(args, "O", &seq))
+    {
         return -1;
     }
     PyObject* fast = PySequence_Fast(seq, "a sequence of numbers is expected");
-    if (fast == NULL) {
+    if (fast == NULL)
+    {
         return -1;
     }
     self->n = PySequence_Fast_GET_SIZE(fast);
     self->values = (double*)malloc(sizeof(double) * (size_t)(self->n > 0 ? self->n : 1));
-    for (Py_ssize_t i = 0; i < self->n; ++i) {
+    for (Py_ssize_t i = 0; i < self->n; ++i)
+    {
         self->values[i] = PyFloat_AsDouble(PySequence_Fast_GET_ITEM(fast, i));
     }
     Py_DECREF(fast);
@@ -64,7 +67,8 @@ static void fragile_releasebuffer(Fragile* self, Py_buffer* view)
 {
     double* copy = (double*)view->buf;
     (void)self;
-    for (Py_ssize_t i = 0; i < view->len / (Py_ssize_t)sizeof(double); ++i) {
+    for (Py_ssize_t i = 0; i < view->len / (Py_ssize_t)sizeof(double); ++i)
+    {
         copy[i] = 12345.0;
     }
     free(copy);
@@ -76,8 +80,7 @@ static PyBufferProcs fragile_as_buffer = {
 };
 
 static PyTypeObject FragileType = {
-    PyVarObject_HEAD_INIT(NULL, 0)
-    .tp_name = "fragile_buffer.Fragile",
+    PyVarObject_HEAD_INIT(NULL, 0).tp_name = "fragile_buffer.Fragile",
     .tp_basicsize = sizeof(Fragile),
     .tp_flags = Py_TPFLAGS_DEFAULT,
     .tp_new = PyType_GenericNew,
@@ -92,11 +95,13 @@ static struct PyModuleDef fragile_module = {
 
 PyMODINIT_FUNC PyInit_fragile_buffer(void)
 {
-    if (PyType_Ready(&FragileType) < 0) {
+    if (PyType_Ready(&FragileType) < 0)
+    {
         return NULL;
     }
     PyObject* m = PyModule_Create(&fragile_module);
-    if (m == NULL) {
+    if (m == NULL)
+    {
         return NULL;
     }
     Py_INCREF(&FragileType);
