@@ -2,7 +2,8 @@
 # Checks the formatting, then builds the library and runs every test: the
 # normal build with the Python module (CTest, then pytest; warnings are
 # errors), then the AddressSanitizer/UndefinedBehaviorSanitizer build of the
-# C++ side, then a clang build of the C++ side. Installs what is missing. Exits non-zero on any failure.
+# C++ side, then a clang build of the C++ side. Installs what is missing.
+# Exits non-zero on any failure.
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
