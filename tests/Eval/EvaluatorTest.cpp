@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -315,6 +316,31 @@ TEST_F(EvaluatorTest, CoordinatesReachTheExecutableExactly)
     const std::string text = readFile(TmpFilesView::names().at(0));
     EXPECT_EQ("1.23456789 3", linesOf(text).at(0));
     EXPECT_EQ("-7", linesOf(text).at(3).substr(0, 2));
+}
+
+TEST_F(EvaluatorTest, ProgramWithItsStandardStreamsClosedStillReadsTheOutput)
+{
+    // A program started with standard input and output closed gets the
+    // output pipe's ends as its descriptors 0 and 1 unless it moves them.
+    const int savedIn = ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 10);
+    const int savedOut = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 10);
+    ASSERT_GE(savedIn, 0);
+    ASSERT_GE(savedOut, 0);
+    std::fflush(stdout);
+    ::close(STDIN_FILENO);
+    ::close(STDOUT_FILENO);
+
+    Block block = makeBlockInProgress({{1, 2}, {3, 4}});
+    std::vector<bool> countEval;
+    std::string err;
+    const auto evalOk = runBlock(testBBCommand("normal"), "OBJ PB", block, countEval, err);
+
+    ::dup2(savedIn, STDIN_FILENO);
+    ::dup2(savedOut, STDOUT_FILENO);
+    ::close(savedIn);
+    ::close(savedOut);
+    EXPECT_EQ(std::vector<bool>(2, true), evalOk) << err;
+    EXPECT_EQ(std::vector<S>(2, S::EVAL_OK), statusesOf(block)) << err;
 }
 
 // ---------------------------------------------------------------------------
