@@ -27,6 +27,9 @@ Three parts:
   own with a time limit (--timeout, 180 s by default): the wall time of the
   call and the peak resident memory of the child (its rusage), and the
   resident memory it held before the call (Python, numpy and the module).
+  The child's address space is capped (--memory-limit, 8192 MiB by default)
+  so that a run that would take the machine's memory fails on its own; the
+  table then gives the last line the child wrote on its error stream.
 """
 import argparse
 import json
@@ -35,6 +38,7 @@ import resource
 import statistics
 import subprocess
 import sys
+import tempfile
 import time
 
 import numpy as np
@@ -199,8 +203,11 @@ def print_growth():
           "\"-\": the run ended before the window")
 
 
-def large_child(n):
+def large_child(n, memory_limit_mib):
     """In the child: one short run; prints its figures as JSON."""
+    if memory_limit_mib > 0:
+        limit = memory_limit_mib * 1024 * 1024
+        resource.setrlimit(resource.RLIMIT_AS, (limit, limit))
     import libpyqarno
 
     objective = TimedObjective(n)
@@ -213,40 +220,49 @@ def large_child(n):
     print(json.dumps({"wall": wall, "calls": objective.calls, "before_kib": before_kib}))
 
 
-def run_large(n, timeout):
-    """(figures or None, peak RSS in KiB or None) of a child running size n."""
-    child = subprocess.Popen([sys.executable, os.path.abspath(__file__), "--large-child", str(n)],
-                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-    deadline = time.monotonic() + timeout
-    while True:
-        pid, status, usage = os.wait4(child.pid, os.WNOHANG)
-        if pid == child.pid:
-            break
-        if time.monotonic() > deadline:
-            child.kill()
-            os.wait4(child.pid, 0)
-            child.stdout.close()
-            return None, None
-        time.sleep(0.05)
-    # wait4 reaped the child already: read what it wrote, without waiting.
-    output = child.stdout.read().decode("ascii", errors="replace")
-    child.stdout.close()
-    child.returncode = os.waitstatus_to_exitcode(status)
-    if child.returncode != 0 or not output.strip():
-        return None, usage.ru_maxrss
-    return json.loads(output.strip().splitlines()[-1]), usage.ru_maxrss
+def run_large(n, timeout, memory_limit_mib):
+    """(figures, or the reason the child gave none; its peak RSS in KiB, or
+    None when it was stopped at the time limit) of a child running size n."""
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        # Files, not pipes: the child never blocks on a full pipe while the
+        # parent polls for its end.
+        child = subprocess.Popen([sys.executable, os.path.abspath(__file__), "--large-child",
+                                  str(n), "--memory-limit", str(memory_limit_mib)],
+                                 stdout=out, stderr=err)
+        deadline = time.monotonic() + timeout
+        while True:
+            # wait4 rather than Popen.wait: it gives the child's own rusage.
+            pid, status, usage = os.wait4(child.pid, os.WNOHANG)
+            if pid == child.pid:
+                break
+            if time.monotonic() > deadline:
+                child.kill()
+                os.wait4(child.pid, 0)
+                child.returncode = -9
+                return "did not finish", None
+            time.sleep(0.05)
+        child.returncode = os.waitstatus_to_exitcode(status)
+        out.seek(0)
+        err.seek(0)
+        output = out.read().decode("ascii", errors="replace").strip()
+        errors = err.read().decode("ascii", errors="replace").strip()
+    if child.returncode != 0 or not output:
+        last = errors.splitlines()[-1] if errors else f"exit status {child.returncode}"
+        return f"failed: {last}", usage.ru_maxrss
+    return json.loads(output.splitlines()[-1]), usage.ru_maxrss
 
 
-def print_large(sizes, timeout):
+def print_large(sizes, timeout, memory_limit_mib):
+    limit = f", memory limit {memory_limit_mib} MiB" if memory_limit_mib > 0 else ""
     print(f"large n: sphere in [-{BOUND:g}, {BOUND:g}]^n, MAX_BB_EVAL {LARGE_EVALUATIONS}, "
-          f"one child process each, time limit {timeout:g} s")
+          f"one child process each, time limit {timeout:g} s{limit}")
     print(f"{'n':>6} {'wall (s)':>10} {'calls':>6} {'peak RSS (MiB)':>15} "
           f"{'RSS before call (MiB)':>22}")
     for n in sizes:
-        figures, peak_kib = run_large(n, timeout)
-        if figures is None:
-            reason = "did not finish" if peak_kib is None else "failed"
-            print(f"{n:>6} {reason}", flush=True)
+        figures, peak_kib = run_large(n, timeout, memory_limit_mib)
+        if isinstance(figures, str):
+            peak = "-" if peak_kib is None else f"{peak_kib / 1024:.1f}"
+            print(f"{n:>6} {'-':>10} {'-':>6} {peak:>15} {'-':>22}  {figures}", flush=True)
             continue
         print(f"{n:>6} {figures['wall']:>10.3f} {figures['calls']:>6} {peak_kib / 1024:>15.1f} "
               f"{figures['before_kib'] / 1024:>22.1f}", flush=True)
@@ -270,11 +286,14 @@ def main():
                         help="dimensions of the large-n part (default 4000 10000)")
     parser.add_argument("--timeout", type=float, default=180.0,
                         help="time limit of each large-n child, in seconds (default 180)")
+    parser.add_argument("--memory-limit", type=int, default=8192,
+                        help="address-space limit of each large-n child, in MiB; 0: none "
+                             "(default 8192)")
     parser.add_argument("--large-child", type=int, help=argparse.SUPPRESS)
     args = parser.parse_args()
 
     if args.large_child is not None:
-        large_child(args.large_child)
+        large_child(args.large_child, args.memory_limit)
         return
     parts = []
     if not args.large_only:
@@ -284,7 +303,7 @@ def main():
         if not args.no_growth:
             parts.append(print_growth)
     if args.large or args.large_only:
-        parts.append(lambda: print_large(args.large_sizes, args.timeout))
+        parts.append(lambda: print_large(args.large_sizes, args.timeout, args.memory_limit))
     for i, part in enumerate(parts):
         if i > 0:
             print()
