@@ -369,6 +369,47 @@ TEST(NMInitializeSimplex, TheCacheWalkedBestFirstGivesTheChoiceOfTheListOfEveryC
     }
 }
 
+TEST(NMInitializeSimplex, RankDecisionsNearTheToleranceFollowTheDecomposition)
+{
+    // DZ = [(1, 0); (0.5, e)] has the singular values 1.118 and e / 1.118:
+    // a candidate (0.5, e) raises the rank beyond the tolerance 1e-13 only
+    // for e > 1.118e-13, though its distance to the line of the first two
+    // points, e, is above the tolerance from e = 1e-13 on. Far above, the
+    // bound of the Gram-Schmidt basis decides; near it, the decomposition.
+    const struct
+    {
+        const char* label;
+        double e;
+        bool kept;
+    } cases[] = {
+        {"distance at the tolerance, singular value below", 1.0e-13, false},
+        {"distance above the tolerance, singular value below", 1.1e-13, false},
+        {"singular value just above the tolerance", 1.2e-13, true},
+        {"singular value far above the tolerance", 1e-9, true},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.label);
+        ProcessStateGuard guard;
+        AlgorithmRun algoRun;
+        const auto params = makeNMParameters(2, true);
+        const EvalPoint center = cacheNMPoint({0, 0}, 0);
+        cacheNMPoint({1, 0}, 1);
+        cacheNMPoint({0.5, c.e}, 2);
+        cacheNMPoint({0, 1}, 3);
+        NMIterationFrame frame(params, QarnoTest::barrierFromCache(2),
+                               std::make_shared<EvalPoint>(center));
+        OutputQueue::getInstance()->setDisplayDegree(2);
+        NMInitializeSimplex create(&frame.iteration);
+        create.start();
+        EXPECT_TRUE(create.run());
+        create.end();
+        const Points expected =
+            c.kept ? Points{{0, 0}, {1, 0}, {0.5, c.e}} : Points{{0, 0}, {1, 0}, {0, 1}};
+        EXPECT_EQ(expected, coordsOf(frame.Y().points()));
+    }
+}
+
 /// A point evaluated as "f c" (OBJ PB) with that tag, not cached.
 EvalPoint taggedPoint(const std::vector<double>& coords, double f, double c, size_t tag)
 {
