@@ -8,6 +8,10 @@
 // 10^5 points: it should stay flat, since nothing on the path scans the
 // cache or the queue.
 //
+// BM_QueueOnePoint is the same path at its smallest: one new point queued,
+// evaluated, judged against the barrier and offered to it, as an iteration
+// of one trial point does; its time is per point.
+//
 // The display degree is 1: statistics lines, which a run shows from degree
 // 2 on, are display cost, not queue cost.
 
@@ -77,16 +81,18 @@ public:
 };
 
 /// A run's set-up: the cache, the queue with its evaluator, and a barrier
-/// whose reference no point beats (every evaluation is a failure, so the
-/// opportunistic run evaluates each whole batch).
+/// whose reference f is `incumbentF`. By default no point beats it (every
+/// evaluation is a failure, so the opportunistic run evaluates each whole
+/// batch).
 struct Run
 {
     std::shared_ptr<EvaluatorControlGlobalParameters> globalParams;
     std::shared_ptr<EvaluatorControl> evc;
+    std::shared_ptr<Barrier> barrier;
     std::shared_ptr<Point> center;
     size_t nextPoint = 0;
 
-    explicit Run(size_t blockSize)
+    explicit Run(size_t blockSize, const std::string& incumbentF = "-1e9")
     {
         resetProcessState();
         OutputQueue::getInstance()->setDisplayDegree(1);
@@ -108,9 +114,9 @@ struct Run
         evc->init(std::make_shared<SumEvaluator>(evalParams), params);
 
         EvalPoint best(Point(DIMENSION, Double(-1.0)));
-        best.setBBO("-1e9", TYPES, EvalType::BB, true);
-        auto barrier = std::make_shared<Barrier>(INF, Point(DIMENSION), EvalType::BB,
-                                                 std::vector<EvalPoint>{best});
+        best.setBBO(incumbentF, TYPES, EvalType::BB, true);
+        barrier = std::make_shared<Barrier>(INF, Point(DIMENSION), EvalType::BB,
+                                            std::vector<EvalPoint>{best});
         barrier->updateRefBests();
         evc->setBarrier(barrier);
         evc->setLastSuccessfulDir(std::make_shared<Direction>(DIMENSION, Double(1.0)));
@@ -139,6 +145,33 @@ struct Run
         evc->unlockQueue(true);
         evc->run();
         return evc->retrieveAllEvaluatedPoints(-1).size();
+    }
+
+    /// One new point through the queue, then offered to the barrier. With
+    /// `improving`, its f (the sum of its coordinates) is below that of every
+    /// point before it: each cycle is a success that changes the barrier.
+    void onePoint(bool improving)
+    {
+        CacheBase& cache = *CacheBase::getInstance();
+        Point x(DIMENSION);
+        const double shift = improving ? static_cast<double>(nextPoint) : 0.0;
+        for (size_t k = 0; k < DIMENSION; ++k)
+        {
+            x[k] = uniform(nextPoint, k) - shift;
+        }
+        ++nextPoint;
+        evc->lockQueue();
+        auto point = std::make_shared<EvalQueuePoint>(EvalPoint(std::move(x)), EvalType::BB);
+        point->setPointFrom(center);
+        if (cache.smartInsert(*point, 1, EvalType::BB))
+        {
+            evc->addToQueue(point);
+        }
+        evc->unlockQueue(true);
+        evc->run();
+        barrier->updateWithPoints(evc->retrieveAllEvaluatedPoints(-1), EvalType::BB, false);
+        // The next iteration judges its point against the new incumbent.
+        barrier->updateRefBests();
     }
 
     /// The cache's own share of the cycle for n new points, without the
@@ -240,6 +273,24 @@ void BM_CacheShareOfCycle(benchmark::State& state)
     timeAsTheCacheGrows(state, &Run::cacheShare);
 }
 
+// One point per cycle: argument 1, each point a success (the barrier takes
+// it); 0, each a failure against an incumbent no point beats.
+void BM_QueueOnePoint(benchmark::State& state)
+{
+    const bool improving = state.range(0) != 0;
+    Run run(1, improving ? "1e300" : "-1e9");
+    const std::uint64_t before = QarnoBench::allocationCount();
+    for (auto _ : state)
+    {
+        run.onePoint(improving);
+    }
+    state.counters["allocs/point"] = static_cast<double>(QarnoBench::allocationCount() - before) /
+                                     static_cast<double>(state.iterations());
+    state.counters["cached"] = static_cast<double>(CacheBase::getInstance()->size());
+    state.counters["evals"] = static_cast<double>(run.evc->getBbEval());
+}
+
+BENCHMARK(BM_QueueOnePoint)->Arg(1)->Arg(0)->Iterations(100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_QueueCycle)->Arg(10)->Arg(1000)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CacheShareOfCycle)->Arg(10)->Arg(1000)->Iterations(1)->Unit(benchmark::kMillisecond);
 

@@ -14,6 +14,9 @@
 // iteration builds the same simplex and walks the same chain. The creation
 // (the iteration's start) and the chain (its run) are also timed apart.
 //
+// BM_NMSimplexCreation times the creation alone, many times over the same
+// cache: it evaluates nothing, so no restoring is needed between rounds.
+//
 // The display degree is 1: statistics lines are display cost.
 
 #include <benchmark/benchmark.h>
@@ -309,6 +312,37 @@ void BM_NMIterationInMads(benchmark::State& state)
     timeOneIteration(state, true);
 }
 
+/// The iteration's start alone: the simplex chosen among the cached points.
+void timeSimplexCreation(benchmark::State& state, bool insideMads)
+{
+    const size_t n = static_cast<size_t>(state.range(0));
+    NMSetting setting(n, insideMads);
+    size_t simplexSize = 0;
+    const std::uint64_t before = QarnoBench::allocationCount();
+    for (auto _ : state)
+    {
+        NMIteration iteration(setting.mega.get(), setting.frameCenter, 0, setting.mesh);
+        iteration.start();
+        simplexSize = iteration.getY()->size();
+    }
+    state.counters["|Y|"] = static_cast<double>(simplexSize);
+    state.counters["allocs/creation"] =
+        static_cast<double>(QarnoBench::allocationCount() - before) /
+        static_cast<double>(state.iterations());
+}
+
+void BM_NMSimplexCreation(benchmark::State& state)
+{
+    timeSimplexCreation(state, false);
+}
+
+void BM_NMSimplexCreationInMads(benchmark::State& state)
+{
+    timeSimplexCreation(state, true);
+}
+
+BENCHMARK(BM_NMSimplexCreation)->Arg(10)->Arg(100)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_NMSimplexCreationInMads)->Arg(10)->Arg(100)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_NMIteration)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_NMIterationInMads)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond);
 

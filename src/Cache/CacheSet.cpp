@@ -676,6 +676,32 @@ size_t CacheSet::find(const PointPredicate& crit1, const PointPredicate& crit2,
     return evalPointList.size();
 }
 
+bool CacheSet::visitInRankOrder(EvalType evalType,
+                                const std::function<bool(const EvalPoint&)>& visit) const
+{
+    if (EvalType::BB != evalType && EvalType::SGTE != evalType)
+    {
+        return false;
+    }
+    ensureIndexes();
+    const TypeIndex& index = _index[typeSlot(evalType)];
+    if (index.nbStale > 0 || index.nbOddFeas > 0 || index.nbOddInf > 0)
+    {
+        return false;
+    }
+    for (const Ranking* ranking : {&index.feas, &index.infeas})
+    {
+        for (const RankEntry& entry : *ranking)
+        {
+            if (!visit(*entry.point))
+            {
+                return true;
+            }
+        }
+    }
+    return true;
+}
+
 // ---------------------------------------------------------------------------
 // Best points
 // ---------------------------------------------------------------------------

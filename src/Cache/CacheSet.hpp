@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstddef>
+#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <set>
@@ -91,6 +92,16 @@ public:
     size_t find(const PointPredicate& crit, std::vector<EvalPoint>& evalPointList) const override;
     size_t find(const PointPredicate& crit1, const PointPredicate& crit2,
                 std::vector<EvalPoint>& evalPointList) const override;
+    /// Hands `visit` the points with an EVAL_OK evaluation of that type
+    /// (BB or SGTE) best first: the feasible ones by (f, h), then the
+    /// infeasible ones by (h, f), points of equal keys in no set order; the
+    /// walk stops when `visit` answers false. A caller that needs only the
+    /// best few points that pass some test pays for those and the better
+    /// ones that fail it, not for the whole cache. False, nothing visited,
+    /// when the rankings do not hold every such evaluation (f or h to be
+    /// recomputed, or not a number) or for another type.
+    bool visitInRankOrder(EvalType evalType,
+                          const std::function<bool(const EvalPoint&)>& visit) const;
     bool update(const EvalPoint& evalPoint, EvalType evalType) override;
     size_t size() const override { return _cache.size(); }
     bool clear() override;

@@ -16,6 +16,7 @@
 #include "Cache/CacheBase.hpp"
 #include "Eval/Barrier.hpp"
 #include "Math/ArrayOfDouble.hpp"
+#include "Output/OutputQueue.hpp"
 #include "support/AlgorithmSupport.hpp"
 #include "support/CacheSupport.hpp"
 #include "support/MadsSupport.hpp"
@@ -271,6 +272,142 @@ TEST(NMInitializeSimplex, OnlyPointsOfTheSubproblemAreCandidates)
         << creation.out;
     // ( 1 0 ) is on the line of the first two points.
     EXPECT_EQ((Points{{0.5, 0.5}, {0, 1}, {0, 0}}), coordsOf(frame.Y().points()));
+}
+
+TEST(NMInitializeSimplex, TheCacheWalkedBestFirstGivesTheChoiceOfTheListOfEveryCandidate)
+{
+    // Without the information level the candidates come from the cache's
+    // rankings, best first, and only as many as the choice takes; with it,
+    // from the list of every candidate that the messages describe. Both must
+    // offer the same candidates in the same order: ties of f by tag (the
+    // tags below run against the cache order), better points outside the
+    // include rectangle skipped, infeasible points after the feasible ones,
+    // candidates on the line of the kept ones dropped.
+    struct Cached
+    {
+        std::vector<double> x;
+        double f;
+        double c;
+    };
+    struct Case
+    {
+        std::string name;
+        std::vector<Cached> points; // the first is the frame centre
+        std::vector<double> frameSize;
+        bool created;
+    };
+    const std::vector<Case> cases = {
+        {"ties of f against the cache order",
+         {{{0, 0}, 1, 0}, {{0, 2}, 1, 0}, {{0, 1}, 1, 0}, {{2, 0}, 1, 0}, {{1, 1}, 1, 0}},
+         {0.5, 0.5},
+         true},
+        {"better points outside the rectangle",
+         {{{0, 0}, 5, 0}, {{9, 9}, -9, 0}, {{1, 0}, 4, 0}, {{-9, 0}, -8, 0}, {{0, 1}, 3, 0}},
+         {0.25, 0.25},
+         true},
+        {"infeasible points by h after the feasible ones",
+         {{{0, 0}, 5, 0}, {{1, 0}, -10, 1}, {{0, 1}, 3, 0}, {{0, 2}, 4, 0}, {{1, 1}, -20, 0.5}},
+         {},
+         true},
+        {"collinear candidates dropped",
+         {{{0, 0}, 5, 0}, {{1, 0}, 1, 0}, {{2, 0}, 2, 0}, {{3, 0}, 3, 0}, {{1, 3}, 4, 0}},
+         {},
+         true},
+        {"every candidate on one line",
+         {{{0, 0}, 5, 0}, {{1, 1}, 1, 0}, {{2, 2}, 2, 0}, {{3, 3}, 3, 0}},
+         {},
+         false},
+        {"too few candidates in the rectangle",
+         {{{0, 0}, 5, 0}, {{0.1, 0}, 1, 0}, {{3, 3}, 2, 0}, {{-3, 2}, 3, 0}},
+         {0.1, 0.1},
+         false},
+    };
+    struct Outcome
+    {
+        bool result;
+        Points Y;
+        std::string stopReason;
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        std::vector<Outcome> outcomes;
+        for (const bool showInfo : {true, false})
+        {
+            ProcessStateGuard guard;
+            AlgorithmRun algoRun;
+            const bool withMesh = !c.frameSize.empty();
+            const auto params = makeNMParameters(2, !withMesh);
+            std::vector<EvalPoint> cached;
+            for (const auto& p : c.points)
+            {
+                cached.push_back(cacheNMPoint(p.x, p.f, p.c));
+            }
+            NMIterationFrame frame(params, QarnoTest::barrierFromCache(2),
+                                   std::make_shared<EvalPoint>(cached.front()),
+                                   withMesh ? meshWithFrameSize(params, c.frameSize) : nullptr);
+            bool result = false;
+            if (showInfo)
+            {
+                result = createSimplex(frame).result;
+            }
+            else
+            {
+                OutputQueue::getInstance()->setDisplayDegree(2);
+                NMInitializeSimplex create(&frame.iteration);
+                create.start();
+                result = create.run();
+                create.end();
+            }
+            outcomes.push_back(
+                {result, coordsOf(frame.Y().points()), frame.algo.nmStopReasonText()});
+        }
+        EXPECT_EQ(c.created, outcomes[0].result);
+        EXPECT_EQ(outcomes[0].result, outcomes[1].result);
+        EXPECT_EQ(outcomes[0].Y, outcomes[1].Y);
+        EXPECT_EQ(outcomes[0].stopReason, outcomes[1].stopReason);
+    }
+}
+
+TEST(NMInitializeSimplex, RankDecisionsNearTheToleranceFollowTheDecomposition)
+{
+    // DZ = [(1, 0); (0.5, e)] has the singular values 1.118 and e / 1.118:
+    // a candidate (0.5, e) raises the rank beyond the tolerance 1e-13 only
+    // for e > 1.118e-13, though its distance to the line of the first two
+    // points, e, is above the tolerance from e = 1e-13 on. Far above, the
+    // bound of the Gram-Schmidt basis decides; near it, the decomposition.
+    const struct
+    {
+        const char* label;
+        double e;
+        bool kept;
+    } cases[] = {
+        {"distance at the tolerance, singular value below", 1.0e-13, false},
+        {"distance above the tolerance, singular value below", 1.1e-13, false},
+        {"singular value just above the tolerance", 1.2e-13, true},
+        {"singular value far above the tolerance", 1e-9, true},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.label);
+        ProcessStateGuard guard;
+        AlgorithmRun algoRun;
+        const auto params = makeNMParameters(2, true);
+        const EvalPoint center = cacheNMPoint({0, 0}, 0);
+        cacheNMPoint({1, 0}, 1);
+        cacheNMPoint({0.5, c.e}, 2);
+        cacheNMPoint({0, 1}, 3);
+        NMIterationFrame frame(params, QarnoTest::barrierFromCache(2),
+                               std::make_shared<EvalPoint>(center));
+        OutputQueue::getInstance()->setDisplayDegree(2);
+        NMInitializeSimplex create(&frame.iteration);
+        create.start();
+        EXPECT_TRUE(create.run());
+        create.end();
+        const Points expected =
+            c.kept ? Points{{0, 0}, {1, 0}, {0.5, c.e}} : Points{{0, 0}, {1, 0}, {0, 1}};
+        EXPECT_EQ(expected, coordsOf(frame.Y().points()));
+    }
 }
 
 /// A point evaluated as "f c" (OBJ PB) with that tag, not cached.

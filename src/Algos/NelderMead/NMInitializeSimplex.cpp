@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
+#include <functional>
 #include <limits>
 #include <string>
 #include <utility>
@@ -14,6 +16,7 @@
 #include "Algos/NelderMead/NMIteration.hpp"
 #include "Algos/NelderMead/NMSimplex.hpp"
 #include "Algos/NelderMead/NMSimplexEvalPointCompare.hpp"
+#include "Cache/CacheSet.hpp"
 #include "Eval/Barrier.hpp"
 #include "Eval/EvaluatorControl.hpp"
 #include "Math/ArrayOfDouble.hpp"
@@ -112,6 +115,19 @@ private:
     std::vector<double> _halfWidth;
 };
 
+/// The point of the sub-space of a point of the full space, with its
+/// evaluations, tag and count; a point of the sub-space as it is.
+EvalPoint toSubSpace(const EvalPoint& p, const Point& fixedVariable)
+{
+    if (p.size() == fixedVariable.size())
+    {
+        EvalPoint sub(p.projectPointToSubspace(fixedVariable));
+        sub.copyMembers(p);
+        return sub;
+    }
+    return p;
+}
+
 /// What orders the candidates: feasible points by (f, tag), then infeasible
 /// ones by (h, f, tag). A strict weak order, so a heap can hold it.
 struct CandidateRank
@@ -139,6 +155,12 @@ struct CandidateRank
         return rank;
     }
 
+    /// Neither ranks before the other but for tags and indices.
+    static bool sameKeys(const CandidateRank& a, const CandidateRank& b)
+    {
+        return a.infeasible == b.infeasible && a.key1 == b.key1 && a.key2 == b.key2;
+    }
+
     static bool better(const CandidateRank& a, const CandidateRank& b)
     {
         if (a.infeasible != b.infeasible)
@@ -162,14 +184,21 @@ struct CandidateRank
 };
 
 /// The affine span of the simplex points kept so far, as an orthonormal
-/// basis of the edges yk - y0. It lets a candidate that lies in that span
-/// (to within half the rank tolerance) be dropped without the singular-value
-/// decomposition of DZ: the smallest singular value of DZ with that
-/// candidate's row is at most the distance of the row to the span of the
-/// others, so the decomposition would find the rank unchanged. Caches of
-/// MADS runs hold many such points (poll points along one direction), and
-/// each decomposition costs O(k n^2). Every other decision is left to
-/// `getRankDZ`.
+/// basis Q of the edges yk - y0 with the triangular factor R of DZ = R Q
+/// (rows: the edges in the order they were kept) and the inverse of R.
+///
+/// It decides most rank tests of a candidate z without the singular-value
+/// decomposition of DZ, each of which costs O(k n^2):
+/// - z in the span of the kept edges (to within half the rank tolerance) is
+///   dropped: the smallest singular value of DZ with z's row is at most the
+///   distance of that row to the span of the others, so the decomposition
+///   would find the rank unchanged. Caches of MADS runs hold many such
+///   points (poll points along one direction).
+/// - z whose row gives [R 0; c rho] an inverse of small Frobenius norm is
+///   kept: 1 / ||R^-1||_F is a lower bound of the smallest singular value,
+///   and where that bound exceeds the tolerance by far more than the
+///   rounding of either computation, the decomposition finds full rank too.
+/// Every other decision is left to `getRankDZ`.
 class KeptSpan
 {
 public:
@@ -178,6 +207,10 @@ public:
     {
         _basis.clear();
         _base.clear();
+        _inverse.clear();
+        _inverseNorm2 = 0;
+        _edgeNorm2 = 0;
+        _inverseValid = true;
         if (Y.empty())
         {
             return;
@@ -188,45 +221,32 @@ public:
         }
         for (size_t k = 1; k < Y.size(); ++k)
         {
-            add(Y[k]);
+            measure(Y[k]);
+            keepMeasured();
         }
     }
 
-    /// Distance of z - y0 to the span of the edges.
-    double distance(const EvalPoint& z) const
+    /// Measures the edge z - y0 against the kept edges; the other queries
+    /// are about the point measured last.
+    void measure(const EvalPoint& z)
     {
-        std::vector<double> r;
-        return residual(z, r);
-    }
-
-    /// Adds the edge z - y0 to the basis.
-    void add(const EvalPoint& z)
-    {
-        std::vector<double> r;
-        const double norm = residual(z, r);
-        if (norm > 0)
-        {
-            for (double& x : r)
-            {
-                x /= norm;
-            }
-            _basis.push_back(std::move(r));
-        }
-    }
-
-private:
-    double residual(const EvalPoint& z, std::vector<double>& r) const
-    {
+        const size_t k = _basis.size();
+        std::vector<double>& r = _trial.residual;
+        std::vector<double>& c = _trial.coefficients;
         r.assign(_base.size(), 0.0);
+        c.assign(k, 0.0);
+        double edge2 = 0;
         for (size_t i = 0; i < _base.size(); ++i)
         {
             r[i] = z[i].todouble() - _base[i];
+            edge2 += r[i] * r[i];
         }
         // Two passes of modified Gram-Schmidt keep the residual accurate.
         for (int pass = 0; pass < 2; ++pass)
         {
-            for (const auto& q : _basis)
+            for (size_t j = 0; j < k; ++j)
             {
+                const auto& q = _basis[j];
                 double dot = 0;
                 for (size_t i = 0; i < r.size(); ++i)
                 {
@@ -236,6 +256,7 @@ private:
                 {
                     r[i] -= dot * q[i];
                 }
+                c[j] += dot;
             }
         }
         double norm2 = 0;
@@ -243,11 +264,116 @@ private:
         {
             norm2 += x * x;
         }
-        return std::sqrt(norm2);
+        _trial.distance = std::sqrt(norm2);
+        _trial.edgeNorm2 = edge2;
+        _trial.inverseRowDone = false;
     }
+
+    /// Distance of the measured edge to the span of the kept edges.
+    double distance() const { return _trial.distance; }
+
+    /// Whether the decomposition of DZ with the measured edge added would
+    /// surely count full rank (every singular value above `tolerance`).
+    bool surelyRaisesRank(double tolerance)
+    {
+        if (!_inverseValid || !(_trial.distance > 0) || _base.empty())
+        {
+            return false;
+        }
+        computeInverseRow();
+        const double k = static_cast<double>(_basis.size() + 1);
+        const double n = static_cast<double>(_base.size());
+        const double unit = std::numeric_limits<double>::epsilon();
+        const double inverseNorm2 = _inverseNorm2 + _trial.inverseRowNorm2;
+        const double edgeNorm = std::sqrt(_edgeNorm2 + _trial.edgeNorm2);
+        if (!std::isfinite(inverseNorm2) || !std::isfinite(edgeNorm))
+        {
+            return false;
+        }
+        // Both computations are backward stable: each sees DZ perturbed by
+        // a few units of rounding times its norm and size. The margin covers
+        // many times that.
+        const double lowerBound = (1.0 - 8 * k * unit) / std::sqrt(inverseNorm2);
+        const double margin = 64 * (k + n) * unit * edgeNorm;
+        return lowerBound - margin > tolerance;
+    }
+
+    /// Adds the measured edge to the basis.
+    void keepMeasured()
+    {
+        const double norm = _trial.distance;
+        _edgeNorm2 += _trial.edgeNorm2;
+        if (norm > 0)
+        {
+            computeInverseRow();
+            for (double& x : _trial.residual)
+            {
+                x /= norm;
+            }
+            _basis.push_back(_trial.residual);
+            _inverse.push_back(_trial.inverseRow);
+            _inverseNorm2 += _trial.inverseRowNorm2;
+        }
+        else
+        {
+            // R is singular: no bound any more from this basis.
+            _inverseValid = false;
+        }
+    }
+
+private:
+    /// The last row of the inverse of [R 0; c rho]: -(c R^-1) / rho, 1 / rho.
+    void computeInverseRow()
+    {
+        if (_trial.inverseRowDone)
+        {
+            return;
+        }
+        const size_t k = _basis.size();
+        const double rho = _trial.distance;
+        std::vector<double>& w = _trial.inverseRow;
+        w.assign(k + 1, 0.0);
+        for (size_t i = 0; i < k; ++i)
+        {
+            const double ci = _trial.coefficients[i];
+            const std::vector<double>& row = _inverse[i];
+            for (size_t j = 0; j <= i; ++j)
+            {
+                w[j] += ci * row[j];
+            }
+        }
+        double norm2 = 0;
+        for (size_t j = 0; j < k; ++j)
+        {
+            w[j] = -w[j] / rho;
+            norm2 += w[j] * w[j];
+        }
+        w[k] = 1.0 / rho;
+        norm2 += w[k] * w[k];
+        _trial.inverseRowNorm2 = norm2;
+        _trial.inverseRowDone = true;
+    }
+
+    struct Trial
+    {
+        std::vector<double> residual;
+        std::vector<double> coefficients;
+        std::vector<double> inverseRow;
+        double distance = 0;
+        double edgeNorm2 = 0;
+        double inverseRowNorm2 = 0;
+        bool inverseRowDone = false;
+    };
 
     std::vector<double> _base;
     std::vector<std::vector<double>> _basis;
+    /// Rows of R^-1 (lower triangular), and its squared Frobenius norm.
+    std::vector<std::vector<double>> _inverse;
+    double _inverseNorm2 = 0;
+    /// Squared Frobenius norm of the kept edges.
+    double _edgeNorm2 = 0;
+    bool _inverseValid = true;
+    Trial _trial;
 };
 
 } // namespace
@@ -310,6 +436,7 @@ bool NMInitializeSimplex::createSimplex()
     const size_t n = _pbParams->getAttributeValue<size_t>("DIMENSION");
 
     const bool showDebug = OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_DEBUG);
+    const bool showInfo = OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_INFO);
     OutputInfo creationInfo(getName(), "Insertion of potential points to include in initial Y: ",
                             OutputLevel::LEVEL_DEBUG);
 
@@ -345,20 +472,255 @@ bool NMInitializeSimplex::createSimplex()
         QARNO_THROW(Exception, "The include rectangle has no volume");
     }
 
-    // The candidates.
-    std::vector<EvalPoint> candidates;
+    const auto nmStopReasons = AlgoStopReasons<NMStopType>::get(_stopReasons);
+    OutputInfo selectionInfo(getName(), "Proceed to simplex creation", OutputLevel::LEVEL_DEBUG);
+    _simplexY->reserve(n + 2);
+    KeptSpan keptSpan;
+    const double rankTolerance = _rankTolerance.todouble();
+    // Whether the last decision found DZ of the final Y of full rank.
+    bool fullRankKnown = false;
+    bool started = false;
+    size_t k = 1;
+
+    // The greedy choice, one candidate at a time, best first: false once Y
+    // is complete or the creation failed, when no candidate is wanted any
+    // more.
+    const auto offer = [&](const EvalPoint& zk) -> bool
+    {
+        if (!started)
+        {
+            started = true;
+            _simplexY->insert(zk, evalType);
+            if (showDebug)
+            {
+                selectionInfo.addMsg("k=0: Point z0:" + zk.display(ArrayOfDouble()));
+                selectionInfo.addMsg(" ---> z0 KEPT in Y ");
+            }
+            keptSpan.reset(*_simplexY);
+            return true;
+        }
+        if (_stopReasons->checkTerminate() || _simplexY->size() == n + 1)
+        {
+            return false;
+        }
+        if (showDebug)
+        {
+            selectionInfo.addMsg("k=" + std::to_string(k) +
+                                 ": Point zk:" + zk.display(ArrayOfDouble()));
+        }
+        const auto inserted = _simplexY->insert(zk, evalType);
+        if (!inserted.second)
+        {
+            nmStopReasons->_algoStopReason.set(NMStopType::INITIALIZATION_FAILED);
+            AddOutputInfo("Stop NM because cannot insert a point in Y.", OutputLevel::LEVEL_INFO);
+            return false;
+        }
+        // y0 unchanged: the kept edges stay those of Y, and a candidate in
+        // their span (with at least one edge kept) cannot raise the rank
+        // while one far from it surely does (see KeptSpan). The debug
+        // display shows every decomposition.
+        int rank = -1;
+        bool decided = false;
+        if (inserted.first > 0)
+        {
+            keptSpan.measure(zk);
+            if (k >= 2 && keptSpan.distance() <= 0.5 * rankTolerance)
+            {
+                rank = static_cast<int>(k) - 1;
+                decided = true;
+            }
+            else if (!showDebug && keptSpan.surelyRaisesRank(rankTolerance))
+            {
+                rank = static_cast<int>(k);
+                decided = true;
+            }
+        }
+        if (!decided)
+        {
+            rank = getRankDZ();
+        }
+        if (rank < 1)
+        {
+            nmStopReasons->_algoStopReason.set(NMStopType::INITIALIZATION_FAILED);
+            AddOutputInfo("Cannot get rank of DZ=[(y1-y0 (y2-y0) ...(yk-y0)].",
+                          OutputLevel::LEVEL_INFO);
+            return false;
+        }
+        if (static_cast<size_t>(rank) == k)
+        {
+            if (showDebug)
+            {
+                selectionInfo.addMsg(" ---> zk KEPT in Y ");
+            }
+            ++k;
+            fullRankKnown = true;
+            if (0 == inserted.first)
+            {
+                // A new y0: the edges are taken from it now.
+                keptSpan.reset(*_simplexY);
+            }
+            else
+            {
+                keptSpan.keepMeasured();
+            }
+        }
+        else
+        {
+            if (showDebug)
+            {
+                selectionInfo.addMsg(" ---> zk NOT KEPT in Y ");
+            }
+            _simplexY->erase(inserted.first);
+        }
+        return true;
+    };
+
     const auto& evc = EvcInterface::getEvaluatorControl();
     const bool useCache = (nullptr == evc) || evc->getUseCache(-1);
+    bool enough = false;
+    bool walked = false;
+    if (useCache && !showInfo)
+    {
+        walked = offerFromRankedCache(*center, rectangle, evalType, n, offer, enough);
+    }
+    if (!walked)
+    {
+        if (!offerFromAllCandidates(*center, rectangle, evalType, n, useCache, showDebug, showInfo,
+                                    creationInfo, offer, enough))
+        {
+            return false;
+        }
+    }
+    if (!enough)
+    {
+        nmStopReasons->_algoStopReason.set(NMStopType::INITIALIZATION_FAILED);
+        AddOutputInfo("Stop NM because not enough points in Y.", OutputLevel::LEVEL_INFO);
+        return false;
+    }
+    if (showDebug)
+    {
+        OutputQueue::getInstance()->add(std::move(selectionInfo));
+    }
+
+    if (_simplexY->size() < n + 1)
+    {
+        nmStopReasons->_algoStopReason.set(NMStopType::INITIALIZATION_FAILED);
+        AddOutputInfo("Stop NM because not enough simplex points in Y.", OutputLevel::LEVEL_INFO);
+        return false;
+    }
+    // The decision that completed Y was made on DZ as it stands now: its
+    // decomposition again can only say the same (the debug display shows it).
+    if ((!fullRankKnown || showDebug) && getRankDZ() != static_cast<int>(n))
+    {
+        nmStopReasons->_algoStopReason.set(NMStopType::INITIALIZATION_FAILED);
+        AddOutputInfo("Stop NM because rank of Y < n.", OutputLevel::LEVEL_INFO);
+        return false;
+    }
+
+    updateYCharacteristics();
+    displayYInfo();
+    return true;
+}
+
+bool NMInitializeSimplex::offerFromRankedCache(const EvalPoint& center,
+                                               const ArrayOfDouble& rectangle, EvalType evalType,
+                                               size_t n,
+                                               const std::function<bool(const EvalPoint&)>& offer,
+                                               bool& enough) const
+{
+    const auto* cacheSet = dynamic_cast<const CacheSet*>(CacheBase::getInstance().get());
+    if (nullptr == cacheSet)
+    {
+        return false;
+    }
+    const Point fixedVariable = CacheInterface(this).getFixedVariable();
+    const CandidateFilter filter(center, rectangle, fixedVariable, evalType);
+
+    // The cache hands its points best first, in the order of the feasible
+    // and infeasible rankings; the candidates of one rank (same keys) are
+    // ordered by tag, then in cache order, as the heap of every candidate
+    // would pop them. They are offered once n + 1 are known, as the heap
+    // would only start then, and the walk stops with the greedy choice.
+    std::vector<const EvalPoint*> group;
+    CandidateRank groupRank{};
+    std::deque<const EvalPoint*> pending;
+    size_t found = 0;
+    bool stopped = false;
+    enough = false;
+    const auto flush = [&]() -> bool
+    {
+        std::sort(group.begin(), group.end(),
+                  [](const EvalPoint* a, const EvalPoint* b) {
+                      return a->getTag() != b->getTag() ? a->getTag() < b->getTag()
+                                                        : Point::weakLess(*a, *b);
+                  });
+        found += group.size();
+        pending.insert(pending.end(), group.begin(), group.end());
+        group.clear();
+        enough = enough || found >= n + 1;
+        while (enough && !pending.empty())
+        {
+            const EvalPoint* candidate = pending.front();
+            pending.pop_front();
+            if (!offer(toSubSpace(*candidate, fixedVariable)))
+            {
+                return false;
+            }
+        }
+        return true;
+    };
+    const bool walked = cacheSet->visitInRankOrder(
+        evalType,
+        [&](const EvalPoint& p)
+        {
+            if (!filter(p))
+            {
+                return true;
+            }
+            const CandidateRank rank = CandidateRank::of(p, evalType, 0);
+            if (!group.empty() && !CandidateRank::sameKeys(rank, groupRank))
+            {
+                if (!flush())
+                {
+                    stopped = true;
+                    return false;
+                }
+            }
+            groupRank = rank;
+            group.push_back(&p);
+            return true;
+        });
+    if (!walked)
+    {
+        // Nothing was offered: the walk did not start.
+        return false;
+    }
+    if (!stopped && !group.empty())
+    {
+        flush();
+    }
+    return true;
+}
+
+bool NMInitializeSimplex::offerFromAllCandidates(const EvalPoint& center,
+                                                 const ArrayOfDouble& rectangle, EvalType evalType,
+                                                 size_t n, bool useCache, bool showDebug,
+                                                 bool showInfo, OutputInfo& creationInfo,
+                                                 const std::function<bool(const EvalPoint&)>& offer,
+                                                 bool& enough)
+{
+    // Every candidate, copied in the sub-space, in cache order.
+    std::vector<EvalPoint> candidates;
     if (useCache)
     {
         const CacheInterface cacheInterface(this);
-        const CandidateFilter filter(*center, rectangle, cacheInterface.getFixedVariable(),
+        const CandidateFilter filter(center, rectangle, cacheInterface.getFixedVariable(),
                                      evalType);
         cacheInterface.find(std::cref(filter), candidates, false);
     }
     else if (const auto barrier = getMegaIterationBarrier())
     {
-        const CandidateFilter filter(*center, rectangle, Point(), evalType);
+        const CandidateFilter filter(center, rectangle, Point(), evalType);
         for (auto& point : barrier->getAllPoints())
         {
             if (filter(point))
@@ -374,7 +736,7 @@ bool NMInitializeSimplex::createSimplex()
         size_t listed = 0;
         for (const auto& point : candidates)
         {
-            const bool isCenter = (point == *center);
+            const bool isCenter = (point == center);
             if (listed < 4)
             {
                 creationInfo.addMsg(point.display(ArrayOfDouble()));
@@ -388,20 +750,17 @@ bool NMInitializeSimplex::createSimplex()
         }
         OutputQueue::getInstance()->add(std::move(creationInfo));
     }
-
-    if (OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_INFO))
+    if (showInfo)
     {
         AddOutputInfo("Number of potential points to include in initial Y: " +
                           std::to_string(candidates.size()),
                       OutputLevel::LEVEL_INFO);
     }
 
-    const auto nmStopReasons = AlgoStopReasons<NMStopType>::get(_stopReasons);
-    if (candidates.size() < n + 1)
+    enough = candidates.size() >= n + 1;
+    if (!enough)
     {
-        nmStopReasons->_algoStopReason.set(NMStopType::INITIALIZATION_FAILED);
-        AddOutputInfo("Stop NM because not enough points in Y.", OutputLevel::LEVEL_INFO);
-        return false;
+        return true;
     }
 
     // Best first: a heap whose top is the best candidate left.
@@ -414,105 +773,16 @@ bool NMInitializeSimplex::createSimplex()
     const auto worse = [](const CandidateRank& a, const CandidateRank& b)
     { return CandidateRank::better(b, a); };
     std::make_heap(heap.begin(), heap.end(), worse);
-    const auto popBest = [&]() -> const EvalPoint&
+    while (!heap.empty())
     {
         std::pop_heap(heap.begin(), heap.end(), worse);
         const size_t index = heap.back().index;
         heap.pop_back();
-        return candidates[index];
-    };
-
-    OutputInfo selectionInfo(getName(), "Proceed to simplex creation", OutputLevel::LEVEL_DEBUG);
-    _simplexY->reserve(n + 2);
-    const EvalPoint& z0 = popBest();
-    _simplexY->insert(z0, evalType);
-    if (showDebug)
-    {
-        selectionInfo.addMsg("k=0: Point z0:" + z0.display(ArrayOfDouble()));
-        selectionInfo.addMsg(" ---> z0 KEPT in Y ");
-    }
-
-    KeptSpan keptSpan;
-    keptSpan.reset(*_simplexY);
-    const double rankTolerance = _rankTolerance.todouble();
-    size_t k = 1;
-    while (!heap.empty())
-    {
-        if (_stopReasons->checkTerminate() || _simplexY->size() == n + 1)
+        if (!offer(candidates[index]))
         {
             break;
         }
-        const EvalPoint& zk = popBest();
-        if (showDebug)
-        {
-            selectionInfo.addMsg("k=" + std::to_string(k) +
-                                 ": Point zk:" + zk.display(ArrayOfDouble()));
-        }
-        const auto inserted = _simplexY->insert(zk, evalType);
-        if (!inserted.second)
-        {
-            nmStopReasons->_algoStopReason.set(NMStopType::INITIALIZATION_FAILED);
-            AddOutputInfo("Stop NM because cannot insert a point in Y.", OutputLevel::LEVEL_INFO);
-            break;
-        }
-        // y0 unchanged and at least one edge kept: a candidate in the span of
-        // the kept edges cannot raise the rank (see KeptSpan).
-        const bool inSpan =
-            k >= 2 && inserted.first > 0 && keptSpan.distance(zk) <= 0.5 * rankTolerance;
-        const int rank = inSpan ? static_cast<int>(k) - 1 : getRankDZ();
-        if (rank < 1)
-        {
-            nmStopReasons->_algoStopReason.set(NMStopType::INITIALIZATION_FAILED);
-            AddOutputInfo("Cannot get rank of DZ=[(y1-y0 (y2-y0) ...(yk-y0)].",
-                          OutputLevel::LEVEL_INFO);
-            break;
-        }
-        if (static_cast<size_t>(rank) == k)
-        {
-            if (showDebug)
-            {
-                selectionInfo.addMsg(" ---> zk KEPT in Y ");
-            }
-            ++k;
-            if (0 == inserted.first)
-            {
-                // A new y0: the edges are taken from it now.
-                keptSpan.reset(*_simplexY);
-            }
-            else
-            {
-                keptSpan.add(zk);
-            }
-        }
-        else
-        {
-            if (showDebug)
-            {
-                selectionInfo.addMsg(" ---> zk NOT KEPT in Y ");
-            }
-            _simplexY->erase(inserted.first);
-        }
     }
-    if (showDebug)
-    {
-        OutputQueue::getInstance()->add(std::move(selectionInfo));
-    }
-
-    if (_simplexY->size() < n + 1)
-    {
-        nmStopReasons->_algoStopReason.set(NMStopType::INITIALIZATION_FAILED);
-        AddOutputInfo("Stop NM because not enough simplex points in Y.", OutputLevel::LEVEL_INFO);
-        return false;
-    }
-    if (getRankDZ() != static_cast<int>(n))
-    {
-        nmStopReasons->_algoStopReason.set(NMStopType::INITIALIZATION_FAILED);
-        AddOutputInfo("Stop NM because rank of Y < n.", OutputLevel::LEVEL_INFO);
-        return false;
-    }
-
-    updateYCharacteristics();
-    displayYInfo();
     return true;
 }
 

@@ -1,11 +1,20 @@
 #ifndef QARNO_ALGOS_NELDERMEAD_NMINITIALIZESIMPLEX_HPP
 #define QARNO_ALGOS_NELDERMEAD_NMINITIALIZESIMPLEX_HPP
 
+#include <cstddef>
+#include <functional>
+
 #include "Algos/NelderMead/NMIterationUtils.hpp"
 #include "Algos/Step.hpp"
+#include "Eval/EvalPoint.hpp"
+#include "Math/ArrayOfDouble.hpp"
+#include "Math/Point.hpp"
+#include "Type/EvalType.hpp"
 
 namespace QARNO_4_0_0
 {
+
+class OutputInfo;
 
 /// Creates the simplex Y of a Nelder-Mead iteration from points already
 /// evaluated; nothing is evaluated here.
@@ -18,14 +27,21 @@ namespace QARNO_4_0_0
 /// kept only when it raises the rank of DZ = [(y1 - y0) ... (yk - y0)]: a
 /// greedy choice that stops at n + 1 affinely independent points.
 ///
-/// The cache is filtered in place (the rectangle is tested on the cached
-/// point itself, only candidates are copied), and the candidates are taken
-/// best first from a heap, so a creation costs one pass over the cache plus
-/// a few heap pops, never a sort or copy of the whole cache. "Best first" is
-/// the simplex order wherever that order ranks consistently: feasible points
-/// by f, infeasible ones by h then f, ties by tag. Where the simplex order
-/// only falls back on tags (a feasible against an infeasible point), which
-/// can form cycles, feasible points come first.
+/// The cache hands its points best first from its rankings, and the walk
+/// stops with the greedy choice: a creation looks at the candidates it tries
+/// and at the better points outside the rectangle, not at the whole cache,
+/// and copies only the points it tries. When the messages of the
+/// information level are shown (they count every candidate), without a
+/// cache, or when the rankings miss a point, every candidate is gathered
+/// and taken best first from a heap instead; both give the same choice.
+/// "Best first" is the simplex order wherever that order ranks
+/// consistently: feasible points by f, infeasible ones by h then f, ties by
+/// tag. Where the simplex order only falls back on tags (a feasible against
+/// an infeasible point), which can form cycles, feasible points come first.
+///
+/// Most rank tests are decided without a singular-value decomposition, from
+/// a Gram-Schmidt basis of the kept edges (see `KeptSpan` in the source);
+/// the others, and every one whose display is shown, decompose DZ.
 ///
 ///     NMInitializeSimplex create(&nmIteration);
 ///     create.start(); bool ok = create.run(); create.end();
@@ -53,6 +69,23 @@ private:
     /// parent, no frame centre or one without complete outputs, frame size
     /// undefined, include rectangle without volume).
     bool createSimplex();
+    /// Offers the candidates, best first, from the rankings of the cache:
+    /// only as many as the greedy choice takes (and the better points that
+    /// lie outside the include rectangle) are looked at. `enough`: at least
+    /// n + 1 candidates were found. False, nothing offered, when the cache
+    /// cannot walk its points in rank order.
+    bool offerFromRankedCache(const EvalPoint& center, const ArrayOfDouble& rectangle,
+                              EvalType evalType, size_t n,
+                              const std::function<bool(const EvalPoint&)>& offer,
+                              bool& enough) const;
+    /// Offers the candidates, best first, from the list of every candidate
+    /// of the cache (or of the barrier without cache), which the messages of
+    /// the information and debug levels describe. `enough` as above; false
+    /// when the creation must stop.
+    bool offerFromAllCandidates(const EvalPoint& center, const ArrayOfDouble& rectangle,
+                                EvalType evalType, size_t n, bool useCache, bool showDebug,
+                                bool showInfo, OutputInfo& creationInfo,
+                                const std::function<bool(const EvalPoint&)>& offer, bool& enough);
 };
 
 } // namespace QARNO_4_0_0
