@@ -1,10 +1,12 @@
 #include "support/TestSupport.hpp"
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 #include "Algos/ProcessState.hpp"
 #include "Math/RNG.hpp"
@@ -104,15 +106,29 @@ void resetRandomGenerator()
 
 bool processEnded(long pid)
 {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text;
-    if (!std::getline(stat, text))
+    // A signal that ends a process is delivered after kill() returns: on a
+    // loaded machine the process may still be running for a moment.
+    const auto gone = [pid]()
     {
-        return true;
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        std::string text;
+        if (!std::getline(stat, text))
+        {
+            return true;
+        }
+        // "pid (name) state ...": the name may hold blanks and parentheses.
+        const size_t close = text.rfind(')');
+        return std::string::npos != close && close + 2 < text.size() && 'Z' == text[close + 2];
+    };
+    for (int attempt = 0; attempt < 500; ++attempt)
+    {
+        if (gone())
+        {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    // "pid (name) state ...": the name may hold blanks and parentheses.
-    const size_t close = text.rfind(')');
-    return std::string::npos != close && close + 2 < text.size() && 'Z' == text[close + 2];
+    return false;
 }
 
 TempDir::TempDir()

@@ -76,8 +76,9 @@ public:
 /// words and a stored seed of 0.
 void resetRandomGenerator();
 
-/// Whether the process `pid` is gone or only left as a zombie that nobody
-/// reaps (an orphan of a container whose first process does not reap).
+/// Whether the process `pid` is gone, or only left as a zombie that nobody
+/// reaps (an orphan of a container whose first process does not reap),
+/// within a few seconds.
 bool processEnded(long pid);
 
 /// A temporary directory, removed with its content when the object dies.
