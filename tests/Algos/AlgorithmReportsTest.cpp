@@ -17,16 +17,17 @@
 #include "support/EvalSupport.hpp"
 #include "support/EvcSupport.hpp"
 #include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/SubspaceSupport.hpp"
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
 using QarnoTest::AlgorithmRun;
-using QarnoTest::FakeAlgorithm;
 using QarnoTest::makeEvalPoint;
 using QarnoTest::ProcessStateGuard;
 using QarnoTest::RecordingStep;
 using QarnoTest::StreamCapture;
+using QarnoTest::TestAlgorithm;
 using QarnoTest::UNDEF;
 
 namespace
@@ -109,7 +110,7 @@ TEST(AlgorithmReports, BestSolutionsInTheFullSpaceAtMostEightOfEach)
         RecordingStep main("Main");
         // Variable 1 is fixed to 5: the algorithm's points have two
         // coordinates, the reports show three.
-        FakeAlgorithm algo(&main, "MADS", QarnoTest::makeCheckedRunParams(3, false, false),
+        TestAlgorithm algo(&main, "MADS", QarnoTest::makeCheckedRunParams(3, false, false),
                            QarnoTest::makeFixedPbParams({UNDEF, 5.0, UNDEF}));
         if (c.withMegaIteration)
         {
@@ -126,7 +127,7 @@ TEST(AlgorithmReports, BestSolutionsInTheFullSpaceAtMostEightOfEach)
             ASSERT_EQ(c.nbFeas, barrier->getAllXFeas().size());
             ASSERT_EQ(c.nbInf, barrier->getAllXInf().size());
             algo.setMegaIteration(
-                std::make_shared<QarnoTest::FrameMegaIteration>(&algo, 0, barrier));
+                std::make_shared<QarnoTest::TestMegaIteration>(&algo, 0, barrier));
         }
         EXPECT_EQ(c.expected, shownAt(2, [&] { algo.displayBestSolutions(); }));
     }
@@ -216,9 +217,9 @@ TEST(AlgorithmReports, EvaluationCountsWithTheirLabelWidth)
         options.useCache = false;
         AlgorithmRun run(options, c.evalType);
         RecordingStep main("Main");
-        FakeAlgorithm mads(&main, "MADS");
+        TestAlgorithm mads(&main, "MADS");
         RecordingStep search(&mads, "Search");
-        FakeAlgorithm nm(&search, "NM");
+        TestAlgorithm nm(&search, "NM");
 
         for (size_t i = 0; i < c.evaluated; ++i)
         {

@@ -18,6 +18,7 @@
 #include "support/AlgorithmSupport.hpp"
 #include "support/EvalSupport.hpp"
 #include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
@@ -61,13 +62,13 @@ private:
 
 /// An algorithm whose loop is the library's, on scripted mega-iterations
 /// (the last script repeats).
-class LoopAlgorithm : public QarnoTest::FrameAlgorithm
+class LoopAlgorithm : public QarnoTest::TestAlgorithm
 {
 public:
     using Algorithm::KAdvance;
     using Algorithm::MegaIterationsOutcome;
     using Algorithm::MegaIterationState;
-    using FrameAlgorithm::FrameAlgorithm;
+    using TestAlgorithm::TestAlgorithm;
 
     MegaIterationsOutcome loop(MegaIterationState& state, KAdvance kAdvance,
                                const std::vector<Script>& scripts, size_t maxMegaIterations)
@@ -213,8 +214,9 @@ TEST(AlgorithmRunLoop, KAdvanceStopAndOutcome)
         QarnoTest::StreamCapture quiet(std::cout);
         QarnoTest::AlgorithmRun run;
         QarnoTest::RecordingStep main("Main");
-        LoopAlgorithm algo(&main, runParamsWithMaxIterations(c.maxIterations),
+        LoopAlgorithm algo(&main, "Test Algorithm", runParamsWithMaxIterations(c.maxIterations),
                            QarnoTest::makeCheckedPbParams(2));
+        algo.libraryRun = true;
 
         LoopAlgorithm::MegaIterationState state;
         state.barrier = std::make_shared<Barrier>(

@@ -24,13 +24,12 @@
 #include "support/CacheSupport.hpp"
 #include "support/EvalSupport.hpp"
 #include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/SubspaceSupport.hpp"
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
 using QarnoTest::AlgorithmRun;
-using QarnoTest::FakeAlgorithm;
-using QarnoTest::FrameAlgorithm;
 using QarnoTest::makeCheckedPbParams;
 using QarnoTest::makeEvalPoint;
 using QarnoTest::makeHotRestartRunParams;
@@ -38,6 +37,7 @@ using QarnoTest::messageOf;
 using QarnoTest::ProcessStateGuard;
 using QarnoTest::RecordingStep;
 using QarnoTest::StreamCapture;
+using QarnoTest::TestAlgorithm;
 
 namespace
 {
@@ -145,9 +145,9 @@ TEST(Algorithm, CommentStackIsTheRootAlgorithms)
         SCOPED_TRACE(c.label);
         ProcessStateGuard guard;
         RecordingStep main("Main");
-        FakeAlgorithm mads(&main, "MADS");
+        TestAlgorithm mads(&main, "MADS");
         RecordingStep search(&mads, "Search");
-        FakeAlgorithm nm(&search, "NM");
+        TestAlgorithm nm(&search, "NM");
         for (size_t i = 0; i < c.ops.size(); ++i)
         {
             SCOPED_TRACE("operation " + std::to_string(i));
@@ -181,16 +181,18 @@ TEST(Algorithm, ConstructionAndStartReportWhatIsMissing)
         std::string message;
     };
     const Case cases[] = {
-        {"no parent", [&] { FrameAlgorithm algo(nullptr, run, pb); },
+        {"no parent", [&] { TestAlgorithm algo(nullptr, "Test Algorithm", run, pb); },
          "Parent step for \"AGenericAlgorithmHasNoName\" should not be NULL"},
-        {"no run parameters", [&] { FrameAlgorithm algo(&main, nullptr, pb); },
+        {"no run parameters", [&] { TestAlgorithm algo(&main, "Test Algorithm", nullptr, pb); },
          "A valid RunParameters must be provided to an Algorithm constructor."},
-        {"no problem parameters", [&] { FrameAlgorithm algo(&main, run, nullptr); },
+        {"no problem parameters",
+         [&] { TestAlgorithm algo(&main, "Test Algorithm", run, nullptr); },
          "A valid PbParameters must be provided to the Algorithm constructor."},
         {"top algorithm started without a cache",
          [&]
          {
-             FrameAlgorithm algo(&main, run, pb);
+             TestAlgorithm algo(&main, "Test Algorithm", run, pb);
+             algo.libraryRun = true;
              algo.start();
          },
          "Cannot get instance. A non-virtual object derived from CacheBase must be instantiated "
@@ -200,7 +202,8 @@ TEST(Algorithm, ConstructionAndStartReportWhatIsMissing)
          [&]
          {
              QarnoTest::startCache({BBOutputType::OBJ});
-             FrameAlgorithm algo(&main, run, pb);
+             TestAlgorithm algo(&main, "Test Algorithm", run, pb);
+             algo.libraryRun = true;
              algo.start();
          },
          "An EvaluatorControl must exist to run the algorithm Test Algorithm"},
@@ -221,9 +224,9 @@ TEST(Algorithm, WorksInTheSubSpaceOfItsFixedVariables)
     RecordingStep main("Main");
     const auto pb = QarnoTest::makeFixedPbParams({QarnoTest::UNDEF, 5.0, QarnoTest::UNDEF, 7.0});
     {
-        FakeAlgorithm mads(&main, "MADS", QarnoTest::makeCheckedRunParams(4, false, false), pb);
+        TestAlgorithm mads(&main, "MADS", QarnoTest::makeCheckedRunParams(4, false, false), pb);
         RecordingStep search(&mads, "Search");
-        FakeAlgorithm nm(&search, "NM");
+        TestAlgorithm nm(&search, "NM");
 
         EXPECT_EQ(2u, mads.getPbParams()->getAttributeValue<size_t>("DIMENSION"));
         EXPECT_EQ(4u, pb->getAttributeValue<size_t>("DIMENSION"));
@@ -280,9 +283,10 @@ TEST(Algorithm, StartContinuesFromAHotRestartOrRunsTheInitialization)
             makeHotRestartRunParams(2, c.readFiles, false, dir.file("hotrestart.txt"));
 
         RecordingStep main("Main");
-        FakeAlgorithm outer(&main, "Outer", runParams, makeCheckedPbParams(2));
-        FrameAlgorithm algo(c.subAlgo ? static_cast<const Step*>(&outer) : &main, runParams,
-                            c.subAlgo ? outer.getPbParams() : makeCheckedPbParams(2));
+        TestAlgorithm outer(&main, "Outer", runParams, makeCheckedPbParams(2));
+        TestAlgorithm algo(c.subAlgo ? static_cast<const Step*>(&outer) : &main, "Test Algorithm",
+                           runParams, c.subAlgo ? outer.getPbParams() : makeCheckedPbParams(2));
+        algo.libraryRun = true;
         algo.initialization().barrierToBuild = std::make_shared<Barrier>(
             INF, Point(2), EvalType::BB, std::vector<EvalPoint>{feasible});
         algo.start();
@@ -317,7 +321,8 @@ TEST(Algorithm, StartResetsTheRunStateAndTheLap)
     AlgorithmRun run(options);
     RecordingStep main("Main");
     const auto runParams = QarnoTest::makeCheckedRunParams(2, false, false);
-    FrameAlgorithm algo(&main, runParams, makeCheckedPbParams(2));
+    TestAlgorithm algo(&main, "Test Algorithm", runParams, makeCheckedPbParams(2));
+    algo.libraryRun = true;
     algo.initialization().barrierToBuild = std::make_shared<Barrier>(
         INF, Point(2), EvalType::BB, std::vector<EvalPoint>{makeEvalPoint({1, 1}, 1, 0)});
     algo.megaRunResult = true;
@@ -354,9 +359,10 @@ TEST(Algorithm, SubAlgorithmStartAndEndRestoreTheRootsComment)
     AlgorithmRun run;
     RecordingStep main("Main");
     const auto runParams = QarnoTest::makeCheckedRunParams(2, false, false);
-    FakeAlgorithm mads(&main, "MADS", runParams, makeCheckedPbParams(2));
+    TestAlgorithm mads(&main, "MADS", runParams, makeCheckedPbParams(2));
     RecordingStep search(&mads, "Search");
-    FrameAlgorithm nm(&search, runParams, mads.getPbParams(), "NM");
+    TestAlgorithm nm(&search, "NM", runParams, mads.getPbParams());
+    nm.libraryRun = true;
 
     mads.setAlgoComment("(MADS)");
     nm.start();
@@ -392,12 +398,13 @@ TEST(Algorithm, SuccessGoesToAParentSearchMethodOnlyWhenSuccessful)
         AlgorithmRun run;
         RecordingStep main("Main");
         const auto runParams = QarnoTest::makeCheckedRunParams(2, false, false);
-        FakeAlgorithm mads(&main, "MADS", runParams, makeCheckedPbParams(2));
+        TestAlgorithm mads(&main, "MADS", runParams, makeCheckedPbParams(2));
         IdleSearch search(&mads);
         search.setSuccessType(SuccessType::FAILURE);
         RecordingStep between(&search, "Between");
-        FrameAlgorithm nm(c.directParent ? static_cast<const Step*>(&search) : &between, runParams,
-                          mads.getPbParams(), "NM");
+        TestAlgorithm nm(c.directParent ? static_cast<const Step*>(&search) : &between, "NM",
+                         runParams, mads.getPbParams());
+        nm.libraryRun = true;
         nm.initialization().barrierToBuild = std::make_shared<Barrier>(
             INF, Point(2), EvalType::BB, std::vector<EvalPoint>{makeEvalPoint({1, 1}, 1, 0)});
         nm.megaRunResult = c.runResult;
@@ -435,9 +442,10 @@ TEST(Algorithm, EndReportsAndSavesAsTheFlagsAndItsPlaceSay)
         OutputQueue::getInstance()->initParameters(QarnoTest::makeDisplayParameters(2, 3, ""));
         const auto runParams = makeHotRestartRunParams(2, false, true, dir.file("hotrestart.txt"));
         RecordingStep main("Main");
-        FakeAlgorithm outer(&main, "Outer", runParams, makeCheckedPbParams(2));
-        FrameAlgorithm algo(c.subAlgo ? static_cast<const Step*>(&outer) : &main, runParams,
-                            makeCheckedPbParams(2));
+        TestAlgorithm outer(&main, "Outer", runParams, makeCheckedPbParams(2));
+        TestAlgorithm algo(c.subAlgo ? static_cast<const Step*>(&outer) : &main, "Test Algorithm",
+                           runParams, makeCheckedPbParams(2));
+        algo.libraryRun = true;
         algo.setEndDisplay(c.endDisplay);
         algo.initialization().barrierToBuild = std::make_shared<Barrier>(
             INF, Point(2), EvalType::BB, std::vector<EvalPoint>{makeEvalPoint({1, 1}, 1, 0)});

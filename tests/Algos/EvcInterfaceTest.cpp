@@ -19,6 +19,7 @@
 #include "support/CacheSupport.hpp"
 #include "support/EvcSupport.hpp"
 #include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/SubspaceSupport.hpp"
 #include "support/TestSupport.hpp"
 
@@ -33,11 +34,11 @@ using QarnoTest::makeArray;
 using QarnoTest::makeBBPoint;
 using QarnoTest::makeCheckedPbParams;
 using QarnoTest::messageOf;
-using QarnoTest::NumberedIteration;
 using QarnoTest::ProcessStateGuard;
 using QarnoTest::RecordingStep;
 using QarnoTest::StreamCapture;
 using QarnoTest::SubspaceAlgorithm;
+using QarnoTest::TestIteration;
 using QarnoTest::UNDEF;
 
 namespace
@@ -136,7 +137,7 @@ TEST(EvcInterface, QueuesFullSpacePointsWithTheContextOfTheirStep)
         algo.algo.setAlgoComment("(comment)");
         auto mesh = std::make_shared<FixedMesh>(makeCheckedPbParams(3));
         mesh->setDeltas(makeArray({0.5, 0.25, 1}), makeArray({1, 0.5, 2}));
-        NumberedIteration iteration(&algo.algo, c.withMesh ? mesh : nullptr, 4);
+        TestIteration iteration(&algo.algo, 4, c.withMesh ? mesh : nullptr);
         RecordingStep poll(&iteration, "Poll");
 
         EvcInterface evc(&poll);
@@ -351,7 +352,7 @@ TEST(EvcInterface, MegaSearchPollNamesTheIterationOfItsPoints)
     SubspaceAlgorithm algo(FIX_1_3);
     auto mesh = std::make_shared<FixedMesh>(makeCheckedPbParams(3));
     mesh->setDeltas(makeArray({0.5, 0.25, 1}), makeArray({1, 0.5, 2}));
-    NumberedIteration iteration(&algo.algo, mesh, 7);
+    TestIteration iteration(&algo.algo, 7, mesh);
     FakeMegaSearchPoll megaSearchPoll(&algo.algo, &iteration);
 
     EvcInterface evc(&megaSearchPoll);

@@ -20,13 +20,12 @@
 #include "support/CacheSupport.hpp"
 #include "support/EvalSupport.hpp"
 #include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
 using QarnoTest::AlgorithmRun;
 using QarnoTest::CerrCapture;
-using QarnoTest::FrameAlgorithm;
-using QarnoTest::FrameMegaIteration;
 using QarnoTest::linesOf;
 using QarnoTest::makeCheckedPbParams;
 using QarnoTest::makeEvalPoint;
@@ -35,6 +34,8 @@ using QarnoTest::messageOf;
 using QarnoTest::ProcessStateGuard;
 using QarnoTest::RecordingStep;
 using QarnoTest::StreamCapture;
+using QarnoTest::TestAlgorithm;
+using QarnoTest::TestMegaIteration;
 
 namespace
 {
@@ -83,9 +84,11 @@ std::vector<std::string> namesIn(const std::string& dir)
 struct HotRestartRun
 {
     HotRestartRun(bool readFiles, bool writeFiles, const std::string& file)
-        : run(), main("Main"), algo(&main, makeHotRestartRunParams(2, readFiles, writeFiles, file),
-                                    makeCheckedPbParams(2))
+        : run(), main("Main"),
+          algo(&main, "Test Algorithm", makeHotRestartRunParams(2, readFiles, writeFiles, file),
+               makeCheckedPbParams(2))
     {
+        algo.libraryRun = true;
         CacheBase::getInstance()->insert(feasible);
         CacheBase::getInstance()->insert(infeasible);
     }
@@ -95,7 +98,7 @@ struct HotRestartRun
     {
         auto barrier = std::make_shared<Barrier>(INF, Point(2), EvalType::BB,
                                                  std::vector<EvalPoint>{feasible, infeasible});
-        algo.setMegaIteration(std::make_shared<FrameMegaIteration>(&algo, k, barrier));
+        algo.setMegaIteration(std::make_shared<TestMegaIteration>(&algo, k, barrier));
     }
 
     EvaluatorControl& evc() { return *run.harness.evc; }
@@ -104,7 +107,7 @@ struct HotRestartRun
     const EvalPoint infeasible = makeEvalPoint({3.0, 4.0}, 0.0, 2.0);
     AlgorithmRun run;
     RecordingStep main;
-    FrameAlgorithm algo;
+    TestAlgorithm algo;
 };
 
 } // namespace

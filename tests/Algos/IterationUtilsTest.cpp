@@ -23,6 +23,7 @@
 #include "support/EvcSupport.hpp"
 #include "support/IterationSupport.hpp"
 #include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/SubspaceSupport.hpp"
 #include "support/TestSupport.hpp"
 
@@ -30,12 +31,12 @@ using namespace QARNO_4_0_0;
 using QarnoTest::FixedMesh;
 using QarnoTest::makeArray;
 using QarnoTest::messageOf;
-using QarnoTest::ParamAlgorithm;
 using QarnoTest::ProcessStateGuard;
-using QarnoTest::RecordingIteration;
-using QarnoTest::RecordingMegaIteration;
 using QarnoTest::RecordingStep;
 using QarnoTest::StreamCapture;
+using QarnoTest::TestAlgorithm;
+using QarnoTest::TestIteration;
+using QarnoTest::TestMegaIteration;
 
 namespace
 {
@@ -86,21 +87,29 @@ std::shared_ptr<Barrier> makeBarrier(double hMax, const std::vector<EvalPoint>& 
 
 /// The tree algorithm > mega-iteration > iteration (mesh of `makeMesh`,
 /// frame centre (1 1)) > trial step.
-struct MeshTree
+struct MeshTree : QarnoTest::StepTree
 {
     explicit MeshTree(std::shared_ptr<Barrier> barrier, std::shared_ptr<MeshBase> mesh = makeMesh(),
                       std::shared_ptr<EvalPoint> frameCenter =
                           std::make_shared<EvalPoint>(Point(makeArray({1.0, 1.0}))))
-        : main("Main"), algo(&main, "MADS", QarnoTest::makeIterationRunParams(false)),
-          mega(&algo, 1, std::move(barrier)),
-          iteration(&mega, 1, std::move(mesh), std::move(frameCenter)), step(&iteration)
+        : StepTree(options(std::move(barrier), std::move(mesh), std::move(frameCenter))),
+          step(&iteration)
     {
     }
 
-    RecordingStep main;
-    ParamAlgorithm algo;
-    RecordingMegaIteration mega;
-    RecordingIteration iteration;
+    static QarnoTest::StepTreeOptions options(std::shared_ptr<Barrier> barrier,
+                                              std::shared_ptr<MeshBase> mesh,
+                                              std::shared_ptr<EvalPoint> frameCenter)
+    {
+        QarnoTest::StepTreeOptions o;
+        o.runParams = QarnoTest::makeIterationRunParams(false);
+        o.pbParams = QarnoTest::makeCheckedPbParams(2);
+        o.barrier = std::move(barrier);
+        o.mesh = std::move(mesh);
+        o.frameCenter = std::move(frameCenter);
+        return o;
+    }
+
     TrialStep step;
 };
 
@@ -119,7 +128,8 @@ TEST(IterationUtils, ConstructionFindsTheAncestorsOrRefuses)
 
     // The walk stops at an algorithm: the iteration above it is not seen.
     // The ancestors are looked for on first use, once the owner is built.
-    ParamAlgorithm inner(&tree.iteration, "Inner", QarnoTest::makeIterationRunParams(false));
+    TestAlgorithm inner(&tree.iteration, "Inner", QarnoTest::makeIterationRunParams(false),
+                        QarnoTest::makeCheckedPbParams(2));
     TrialStep orphan(&inner);
     EXPECT_EQ("An instance of class IterationUtils must have either an Iteration or a "
               "MegaIteration as ancestor or an Algorithm as direct parent",
@@ -219,9 +229,10 @@ TEST(IterationUtils, WithoutIterationOnlyTheBoundsCount)
     StreamCapture quiet(std::cout);
     QarnoTest::startCache({BBOutputType::OBJ});
     RecordingStep main("Main");
-    ParamAlgorithm algo(&main, "MADS", QarnoTest::makeIterationRunParams(false));
-    RecordingMegaIteration mega(&algo, 1,
-                                makeBarrier(INF, {QarnoTest::makeEvalPoint({1.0, 2.0}, 1.0, 0.0)}));
+    TestAlgorithm algo(&main, "MADS", QarnoTest::makeIterationRunParams(false),
+                       QarnoTest::makeCheckedPbParams(2));
+    TestMegaIteration mega(&algo, 1,
+                           makeBarrier(INF, {QarnoTest::makeEvalPoint({1.0, 2.0}, 1.0, 0.0)}));
     TrialStep step(&mega);
     ASSERT_EQ(nullptr, step.getIterationAncestor());
 
@@ -267,8 +278,8 @@ TEST(IterationUtils, FrameCenterIsSharedInFullSpace)
 {
     ProcessStateGuard guard;
     QarnoTest::SubspaceAlgorithm sub({QarnoTest::UNDEF, 5.0});
-    RecordingIteration iteration(&sub.algo, 0, nullptr,
-                                 std::make_shared<EvalPoint>(Point(makeArray({1.5}))));
+    TestIteration iteration(&sub.algo, 0, nullptr,
+                            std::make_shared<EvalPoint>(Point(makeArray({1.5}))));
     TrialStep step(&iteration);
     step.insertTrialPoint(EvalPoint(Point(makeArray({1.0}))));
     step.insertTrialPoint(EvalPoint(Point(makeArray({2.0}))));
@@ -390,10 +401,10 @@ TEST(IterationUtils, EvaluationKeepsTheEvaluatedPointsAndSkipsCachedOnes)
     EvcInterface::setEvaluatorControl(harness.evc);
     OutputQueue::getInstance()->initParameters(QarnoTest::makeDisplayParameters(2, 2, ""));
     QarnoTest::SubspaceAlgorithm sub({QarnoTest::UNDEF, QarnoTest::UNDEF});
-    RecordingMegaIteration mega(&sub.algo, 1,
-                                makeBarrier(INF, {QarnoTest::makeEvalPoint({5.0, 5.0}, 5.0, 0.0)}));
-    RecordingIteration iteration(&mega, 1, makeMesh(),
-                                 std::make_shared<EvalPoint>(Point(makeArray({1.0, 1.0}))));
+    TestMegaIteration mega(&sub.algo, 1,
+                           makeBarrier(INF, {QarnoTest::makeEvalPoint({5.0, 5.0}, 5.0, 0.0)}));
+    TestIteration iteration(&mega, 1, makeMesh(),
+                            std::make_shared<EvalPoint>(Point(makeArray({1.0, 1.0}))));
     TrialStep step(&iteration);
 
     step.insertTrialPoint(EvalPoint(Point(makeArray({3.0, 1.0}))));

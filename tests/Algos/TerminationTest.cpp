@@ -19,21 +19,21 @@
 #include "support/EvcSupport.hpp"
 #include "support/IterationSupport.hpp"
 #include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
 using QarnoTest::CerrCapture;
 using QarnoTest::EvcHarness;
 using QarnoTest::EvcOptions;
-using QarnoTest::FakeAlgorithm;
 using QarnoTest::linesOf;
 using QarnoTest::makeBBPoint;
 using QarnoTest::messageOf;
 using QarnoTest::NO_LIMIT;
-using QarnoTest::ParamAlgorithm;
 using QarnoTest::ProcessStateGuard;
 using QarnoTest::RecordingStep;
 using QarnoTest::StreamCapture;
+using QarnoTest::TestAlgorithm;
 
 namespace
 {
@@ -284,7 +284,8 @@ TEST(Termination, CriteriaAreTestedInOrderAndTheEndMessageNamesTheFirst)
             CacheBase::getInstance()->insert(makeBBPoint({1, 1}, c.cachedPoint, OBJ_PB));
         }
         RecordingStep main("Main");
-        ParamAlgorithm algo(&main, "MADS", runParamsWithLimits(c.maxIterations, c.maxTime));
+        TestAlgorithm algo(&main, "MADS", runParamsWithLimits(c.maxIterations, c.maxTime),
+                           QarnoTest::makeCheckedPbParams(2));
         setStopIfFeasible(algo, c.stopIfFeasible);
         Step::_userTerminate = c.userTerminate;
 
@@ -325,8 +326,9 @@ TEST(Termination, OnlyTheTopAlgorithmsStopShowsAtDisplayDegreeTwo)
         OutputQueue::getInstance()->setDisplayDegree(c.displayDegree);
         Queue queue(NO_LIMIT, 0);
         RecordingStep main("Main");
-        ParamAlgorithm mads(&main, "MADS", runParamsWithLimits(0, NO_LIMIT));
-        ParamAlgorithm nm(&mads, "NM", mads.getRunParams());
+        TestAlgorithm mads(&main, "MADS", runParamsWithLimits(0, NO_LIMIT),
+                           QarnoTest::makeCheckedPbParams(2));
+        TestAlgorithm nm(&mads, "NM", mads.getRunParams(), QarnoTest::makeCheckedPbParams(2));
         Termination termination(c.subAlgorithm ? &nm : &mads);
 
         EXPECT_TRUE(termination.terminate(0));
@@ -346,7 +348,8 @@ TEST(Termination, TakesTheAlgorithmsNameOnceStarted)
     OutputQueue::getInstance()->setDisplayDegree(3);
     Queue queue(NO_LIMIT, 0);
     RecordingStep main("Main");
-    ParamAlgorithm mads(&main, "MADS", runParamsWithLimits(NO_LIMIT, NO_LIMIT));
+    TestAlgorithm mads(&main, "MADS", runParamsWithLimits(NO_LIMIT, NO_LIMIT),
+                       QarnoTest::makeCheckedPbParams(2));
 
     Termination termination(&mads);
     EXPECT_EQ("Termination", termination.getName());
@@ -387,8 +390,9 @@ TEST(Termination, FeasiblePointComesFromTheCacheOrTheAlgorithmsBarrier)
             CacheBase::getInstance()->insert(makeBBPoint({1, 1}, c.cachedPoint, OBJ_PB));
         }
         RecordingStep main("Main");
-        ParamAlgorithm mads(&main, "MADS", runParamsWithLimits(NO_LIMIT, NO_LIMIT));
-        FakeAlgorithm algo(&mads, "Algo");
+        TestAlgorithm mads(&main, "MADS", runParamsWithLimits(NO_LIMIT, NO_LIMIT),
+                           QarnoTest::makeCheckedPbParams(2));
+        TestAlgorithm algo(&mads, "Algo");
         if (nullptr != c.barrierPoint)
         {
             // The barrier's own point is not in the cache.
@@ -406,7 +410,8 @@ TEST(Termination, WithoutCacheTheFeasibilityTestFails)
     ProcessStateGuard guard;
     StreamCapture out(std::cout);
     RecordingStep main("Main");
-    ParamAlgorithm mads(&main, "MADS", runParamsWithLimits(NO_LIMIT, NO_LIMIT));
+    TestAlgorithm mads(&main, "MADS", runParamsWithLimits(NO_LIMIT, NO_LIMIT),
+                       QarnoTest::makeCheckedPbParams(2));
     setStopIfFeasible(mads, true);
     Termination termination(&mads);
     EXPECT_NE(std::string::npos,
@@ -419,7 +424,7 @@ TEST(Termination, ReasonRecordedEarlierIsKeptAndAnswersAtOnce)
     StreamCapture out(std::cout);
     Queue queue(NO_LIMIT, 0);
     RecordingStep main("Main");
-    ParamAlgorithm mads(&main, "MADS", runParamsWithLimits(0, 0));
+    TestAlgorithm mads(&main, "MADS", runParamsWithLimits(0, 0), QarnoTest::makeCheckedPbParams(2));
     Termination termination(&mads);
 
     // A reason the algorithm recorded itself: the limits, reached too, are

@@ -26,9 +26,10 @@
 #include "Eval/Barrier.hpp"
 #include "Math/RNG.hpp"
 #include "support/AlgorithmSupport.hpp"
+#include "support/GatheringSupport.hpp"
 #include "support/IterationSupport.hpp"
 #include "support/MadsSupport.hpp"
-#include "support/NM2Support_Q2.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 namespace
@@ -231,13 +232,13 @@ TEST(MegaSearchPoll, RefusesWhatItCannotWorkWith)
         madsRun.mads.get(), 0,
         std::make_shared<Barrier>(INF, Point(2), EvalType::BB, twoIncumbents()),
         std::make_shared<GMesh>(madsRun.params->get_pb_params()), SuccessType::NOT_EVALUATED);
-    mixed.addIteration(std::make_shared<QarnoTest::RecordingIteration>(&mixed, 0));
+    mixed.addIteration(std::make_shared<QarnoTest::TestIteration>(&mixed, 0));
     MegaSearchPoll gathering(&mixed);
     EXPECT_EQ("Cannot convert to MadsIteration shared pointer",
               QarnoTest::messageOf([&] { gathering.start(); }));
 
     // Below a mega-iteration of another algorithm.
-    QarnoTest::FrameMegaIteration other(
+    QarnoTest::TestMegaIteration other(
         madsRun.mads.get(), 0,
         std::make_shared<Barrier>(INF, Point(2), EvalType::BB, twoIncumbents()));
     EXPECT_EQ("An instance of class MegaSearch must have a MadsMegaIteration among its ancestors",

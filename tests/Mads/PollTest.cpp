@@ -17,6 +17,7 @@
 #include "Output/OutputQueue.hpp"
 #include "support/EvcSupport.hpp"
 #include "support/PollSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
@@ -24,8 +25,9 @@ using QarnoTest::linesOf;
 using QarnoTest::makeArray;
 using QarnoTest::messageOf;
 using QarnoTest::PollProblem;
-using QarnoTest::PollTree;
+using QarnoTest::pollTree;
 using QarnoTest::ProcessStateGuard;
+using QarnoTest::StepTree;
 using QarnoTest::StreamCapture;
 
 namespace
@@ -105,7 +107,7 @@ TEST(Poll, EachOperationChecksItsMode)
         OutputQueue::getInstance()->initParameters(QarnoTest::makeDisplayParameters(2, 3, ""));
         PollProblem problem;
         problem.generateAllPointsBeforeEval = c.generateAll;
-        PollTree tree(problem, {1, 1}, {0.5, 0.5}, {1, 1});
+        StepTree tree(pollTree(problem, {1, 1}, {0.5, 0.5}, {1, 1}));
         Poll poll(&tree.iteration);
         RNG::reset();
         EXPECT_EQ(c.message, messageOf([&] { c.op(poll); }));
@@ -126,7 +128,7 @@ TEST(Poll, FullSuccessIsReportedAndMergedIntoTheBarrier)
     ProcessStateGuard guard;
     StreamCapture out(std::cout);
     PollEvaluation evaluation(2, 3, {BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective());
-    PollTree tree(PollProblem(), {1, 1}, {0.5, 0.5}, {1, 1});
+    StepTree tree(pollTree(PollProblem(), {1, 1}, {0.5, 0.5}, {1, 1}));
     Poll poll(&tree.iteration);
     EXPECT_EQ(SuccessType::NOT_EVALUATED, poll.getSuccessType());
 
@@ -157,7 +159,7 @@ TEST(Poll, DebugDegreeNamesTheMethod)
                                   QarnoTest::firstCoordinateObjective());
         PollProblem problem;
         problem.directionType = DirectionType::NP1_UNI;
-        PollTree tree(problem, {1, 1}, {0.5, 0.5}, {1, 1});
+        StepTree tree(pollTree(problem, {1, 1}, {0.5, 0.5}, {1, 1}));
         {
             Poll poll(&tree.iteration);
             runPoll(poll);
@@ -180,7 +182,7 @@ TEST(Poll, PartialSuccessIsNotASuccessOfThePoll)
     PollEvaluation evaluation(2, 3, {BBOutputType::OBJ, BBOutputType::PB},
                               [](const EvalPoint& x)
                               { return std::to_string(10.0 + x[0].todouble()) + " 0.5"; });
-    PollTree tree(PollProblem(), {1, 1}, {0.5, 0.5}, {1, 1}, 0.0, 1.0);
+    StepTree tree(pollTree(PollProblem(), {1, 1}, {0.5, 0.5}, {1, 1}, 0.0, 1.0));
     ASSERT_NE(nullptr, tree.mega.getBarrier()->getFirstXInf());
     // The centre is the reference the new points are measured against.
     tree.mega.getBarrier()->updateRefBests();
@@ -204,14 +206,15 @@ TEST(Poll, NoCandidateLeftStopsTheAlgorithm)
     PollProblem problem;
     problem.lowerBound = {1, 1};
     problem.upperBound = {1.2, 1.1};
-    PollTree tree(problem, {1, 1}, {0.5, 0.25}, {1, 2});
+    StepTree tree(pollTree(problem, {1, 1}, {0.5, 0.25}, {1, 2}));
     Poll poll(&tree.iteration);
 
     EXPECT_FALSE(runPoll(poll));
     EXPECT_TRUE(evaluation.harness.evaluator->blocks.empty());
     EXPECT_EQ(SuccessType::NOT_EVALUATED, poll.getSuccessType());
     EXPECT_TRUE(tree.algo.getAllStopReasons()->checkTerminate());
-    EXPECT_EQ(MadsStopType::MESH_PREC_REACHED, tree.algo.madsStopReasons()->_algoStopReason.get());
+    EXPECT_EQ(MadsStopType::MESH_PREC_REACHED,
+              QarnoTest::madsStopReasons(tree.algo)->_algoStopReason.get());
     OutputQueue::getInstance()->flush();
     const auto report =
         linesWith(out.text(), "Ortho 2N Poll Method is not successful. Stop reason: ");
@@ -223,7 +226,7 @@ TEST(Poll, CachedPointsAreNotEvaluatedAgain)
 {
     ProcessStateGuard guard;
     PollEvaluation evaluation(2, 3, {BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective());
-    PollTree tree(PollProblem(), {1, 1}, {0.5, 0.5}, {1, 1});
+    StepTree tree(pollTree(PollProblem(), {1, 1}, {0.5, 0.5}, {1, 1}));
     std::vector<std::string> firstPoints;
     for (const bool second : {false, true})
     {
@@ -272,7 +275,7 @@ TEST(Poll, GatherModeCollectsThePointsWithoutEvaluating)
         problem.directionType = DirectionType::DOUBLE;
         problem.lowerBound = c.lb;
         problem.upperBound = c.ub;
-        PollTree tree(problem, {1, 1}, {0.5, 0.25}, {1, 2});
+        StepTree tree(pollTree(problem, {1, 1}, {0.5, 0.25}, {1, 2}));
         Poll poll(&tree.iteration);
         poll.generateTrialPoints();
 
@@ -304,11 +307,11 @@ TEST(Poll, TrialPointsOnTheGranularMesh)
     problem.lowerBound = {-10, -10, -10};
     problem.upperBound = {10, 10, 10};
     problem.directionType = DirectionType::NP1_UNI;
-    PollTree tree(problem, {1, 1, 1}, {1, 1, 1}, {1, 1, 1});
+    StepTree tree(pollTree(problem, {1, 1, 1}, {1, 1, 1}, {1, 1, 1}));
     auto mesh = std::make_shared<GMesh>(tree.pbParams);
     mesh->refineDeltaFrameSize();
     mesh->refineDeltaFrameSize();
-    QarnoTest::RecordingIteration iteration(&tree.mega, 2, mesh, tree.frameCenter);
+    QarnoTest::TestIteration iteration(&tree.mega, 2, mesh, tree.frameCenter);
 
     for (const auto& type : {DirectionType::ORTHO_2N, DirectionType::NP1_UNI, DirectionType::SINGLE,
                              DirectionType::DOUBLE})

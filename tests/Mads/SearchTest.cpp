@@ -15,13 +15,15 @@
 #include "support/CacheSupport.hpp"
 #include "support/EvalSupport.hpp"
 #include "support/SearchSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
 using QarnoTest::makeArray;
 using QarnoTest::messageOf;
 using QarnoTest::ProcessStateGuard;
-using QarnoTest::SearchTree;
+using QarnoTest::searchTree;
+using QarnoTest::StepTree;
 using QarnoTest::StreamCapture;
 using QarnoTest::UNDEF;
 
@@ -70,12 +72,12 @@ struct Fixture
     Fixture(const std::shared_ptr<RunParameters>& run, const std::shared_ptr<PbParameters>& pb,
             const EvalPoint& incumbent, const std::vector<double>& origin)
         : barrier(barrierOf(incumbent)),
-          tree(run, pb, barrier, QarnoTest::makeProjectingMesh(pb, {0.25, 0.25}, {1, 1}),
-               QarnoTest::makeFrameCenter({1, 1}, origin))
+          tree(searchTree(run, pb, barrier, QarnoTest::makeProjectingMesh(pb, {0.25, 0.25}, {1, 1}),
+                          QarnoTest::makeFrameCenter({1, 1}, origin)))
     {
     }
     std::shared_ptr<Barrier> barrier;
-    SearchTree tree;
+    StepTree tree;
 };
 
 std::vector<std::string> namesOf(const Search& search)
@@ -453,11 +455,11 @@ TEST(Search, ModelSearchBelowTheSameModelSearchIsSilent)
         const Step* modelSearch = outer.getSearchMethods().at(c.ancestor).get();
         OutputQueue::getInstance()->flush();
 
-        QarnoTest::FakeAlgorithm sub(modelSearch, "Sub");
-        QarnoTest::RecordingMegaIteration mega(&sub, 1, f.barrier);
-        QarnoTest::RecordingIteration iteration(
-            &mega, 1, QarnoTest::makeProjectingMesh(pb, {0.25, 0.25}, {1, 1}),
-            QarnoTest::makeFrameCenter({1, 1}, {}));
+        QarnoTest::TestAlgorithm sub(modelSearch, "Sub");
+        QarnoTest::TestMegaIteration mega(&sub, 1, f.barrier);
+        QarnoTest::TestIteration iteration(&mega, 1,
+                                           QarnoTest::makeProjectingMesh(pb, {0.25, 0.25}, {1, 1}),
+                                           QarnoTest::makeFrameCenter({1, 1}, {}));
         StreamCapture out(std::cout);
         Search inner(&iteration);
         OutputQueue::getInstance()->flush();

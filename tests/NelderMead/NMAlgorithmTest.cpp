@@ -22,10 +22,11 @@
 #include "support/AlgorithmSupport.hpp"
 #include "support/CacheSupport.hpp"
 #include "support/MadsSupport.hpp"
+#include "support/NMBlackboxSupport.hpp"
+#include "support/NMRunSupport.hpp"
 #include "support/NMSupport.hpp"
-#include "support/NMSupport_N2.hpp"
-#include "support/NMSupport_N3.hpp"
 #include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 namespace
@@ -33,7 +34,6 @@ namespace
 
 using namespace QARNO_4_0_0;
 using QarnoTest::AlgorithmRun;
-using QarnoTest::FakeNMAlgorithm;
 using QarnoTest::MadsRunResult;
 using QarnoTest::makeMadsParameters;
 using QarnoTest::makeNMParameters;
@@ -42,6 +42,7 @@ using QarnoTest::RecordingStep;
 using QarnoTest::runMadsMainStep;
 using QarnoTest::shiftedQuadratic;
 using QarnoTest::TempDir;
+using QarnoTest::TestAlgorithm;
 
 bool contains(const std::string& text, const std::string& part)
 {
@@ -184,13 +185,14 @@ struct NMMegaFrame
 {
     explicit NMMegaFrame(const std::vector<std::string>& lines = {})
         : params(makeNMParameters(2, true, lines)), mainStep("Main"),
-          algo(&mainStep, params->get_run_params(), params->get_pb_params())
+          algo(&mainStep, "NM", params->get_run_params(), params->get_pb_params(),
+               QarnoTest::newNMStopReasons())
     {
     }
 
     std::shared_ptr<AllParameters> params;
     RecordingStep mainStep;
-    FakeNMAlgorithm algo;
+    TestAlgorithm algo;
 };
 
 TEST(NMMegaIteration, FrameCenterIsTheFirstIncumbentFeasibleFirst)
@@ -304,11 +306,13 @@ TEST(NMMegaIteration, BelowMadsWorksOnTheMadsBarrierAndMesh)
     QarnoTest::cacheNMPoint({2, 0}, 3);
     const auto params = makeNMParameters(2, false);
     RecordingStep mainStep("Main");
-    FakeNMAlgorithm mads(&mainStep, params->get_run_params(), params->get_pb_params());
+    TestAlgorithm mads(&mainStep, "NM", params->get_run_params(), params->get_pb_params(),
+                       QarnoTest::newNMStopReasons());
     auto madsBarrier = QarnoTest::barrierFromCache(2);
     auto mesh = std::make_shared<GMesh>(params->get_pb_params());
     MadsMegaIteration madsMega(&mads, 0, madsBarrier, mesh, SuccessType::NOT_EVALUATED);
-    FakeNMAlgorithm nm(&madsMega, params->get_run_params(), params->get_pb_params());
+    TestAlgorithm nm(&madsMega, "NM", params->get_run_params(), params->get_pb_params(),
+                     QarnoTest::newNMStopReasons());
 
     // The barrier given is only a placeholder: the MADS one replaces it.
     auto given = QarnoTest::barrierFromCache(2);

@@ -9,7 +9,7 @@
 
 #include "Algos/Mads/MadsIteration.hpp"
 #include "Algos/NelderMead/NMAllReflective.hpp"
-#include "support/NM2Support_Q2.hpp"
+#include "support/GatheringSupport.hpp"
 #include "support/TestSupport.hpp"
 
 namespace

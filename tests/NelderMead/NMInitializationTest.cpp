@@ -16,8 +16,9 @@
 #include "support/AlgorithmSupport.hpp"
 #include "support/CacheSupport.hpp"
 #include "support/MadsSupport.hpp"
+#include "support/NMRunSupport.hpp"
 #include "support/NMSupport.hpp"
-#include "support/NMSupport_N2.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 namespace
@@ -26,11 +27,11 @@ namespace
 using namespace QARNO_4_0_0;
 using QarnoTest::AlgorithmRun;
 using QarnoTest::EvcOptions;
-using QarnoTest::FakeNMAlgorithm;
 using QarnoTest::makeNMParameters;
 using QarnoTest::messageOf;
 using QarnoTest::ProcessStateGuard;
 using QarnoTest::RecordingStep;
+using QarnoTest::TestAlgorithm;
 
 using Points = std::vector<std::vector<double>>;
 
@@ -47,7 +48,8 @@ struct InitRun
 InitRun runInitialization(const std::shared_ptr<AllParameters>& params)
 {
     RecordingStep mainStep("Main");
-    FakeNMAlgorithm algo(&mainStep, params->get_run_params(), params->get_pb_params());
+    TestAlgorithm algo(&mainStep, "NM", params->get_run_params(), params->get_pb_params(),
+                       QarnoTest::newNMStopReasons());
     InitRun run;
     NMInitialization init(&algo);
     run.out = QarnoTest::infoMessagesOf(
@@ -58,7 +60,7 @@ InitRun runInitialization(const std::shared_ptr<AllParameters>& params)
             init.end();
         });
     run.barrier = init.getBarrier();
-    run.nmStopReason = algo.nmStopReasonText();
+    run.nmStopReason = QarnoTest::nmStopReasonText(algo);
     return run;
 }
 
@@ -201,7 +203,8 @@ TEST(NMInitialization, InvalidX0Texts)
         QarnoTest::setX0s(c.x0s)(*params->get_pb_params());
         params->get_pb_params()->checkAndComply();
         RecordingStep mainStep("Main");
-        FakeNMAlgorithm algo(&mainStep, params->get_run_params(), params->get_pb_params());
+        TestAlgorithm algo(&mainStep, "NM", params->get_run_params(), params->get_pb_params(),
+                           QarnoTest::newNMStopReasons());
         NMInitialization init(&algo);
         std::string file;
         EXPECT_EQ(c.message, messageOf([&] { init.start(); }, &file));

@@ -19,9 +19,10 @@
 #include "support/AlgorithmSupport.hpp"
 #include "support/CacheSupport.hpp"
 #include "support/MadsSupport.hpp"
+#include "support/NMRunSupport.hpp"
 #include "support/NMSupport.hpp"
-#include "support/NMSupport_N2.hpp"
 #include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 namespace
@@ -34,8 +35,8 @@ using QarnoTest::coordsOf;
 using QarnoTest::EvcOptions;
 using QarnoTest::makeNMParameters;
 using QarnoTest::messageOf;
-using QarnoTest::NMIterationFrame;
 using QarnoTest::ProcessStateGuard;
+using QarnoTest::StepTree;
 
 using Points = std::vector<std::vector<double>>;
 
@@ -46,7 +47,7 @@ struct Creation
 };
 
 /// start, run and end of a simplex creation under the frame's iteration.
-Creation createSimplex(NMIterationFrame& frame)
+Creation createSimplex(StepTree& frame)
 {
     Creation creation;
     NMInitializeSimplex create(&frame.iteration);
@@ -114,16 +115,16 @@ TEST(NMInitializeSimplex, GreedyByRankInsideTheIncludeRectangle)
         cacheNMPoint({4.5, 1}, 0);
         cacheNMPoint({0, 8.5}, 0.5);
 
-        NMIterationFrame frame(params, QarnoTest::barrierFromCache(2),
-                               std::make_shared<EvalPoint>(center),
-                               withMesh ? meshWithFrameSize(params, c.frameSize) : nullptr);
+        StepTree frame(QarnoTest::nmIterationTree(
+            params, QarnoTest::barrierFromCache(2), std::make_shared<EvalPoint>(center),
+            withMesh ? meshWithFrameSize(params, c.frameSize) : nullptr));
         const Creation creation = createSimplex(frame);
         EXPECT_TRUE(creation.result) << creation.out;
         EXPECT_TRUE(contains(creation.out, "Number of potential points to include in initial Y: " +
                                                std::to_string(c.nbCandidates)))
             << creation.out;
         EXPECT_EQ(c.Y, coordsOf(frame.Y().points()));
-        EXPECT_EQ("Started", frame.algo.nmStopReasonText());
+        EXPECT_EQ("Started", QarnoTest::nmStopReasonText(frame.algo));
     }
 }
 
@@ -139,8 +140,8 @@ TEST(NMInitializeSimplex, DebugDisplayOfTheChoice)
     cacheNMPoint({1, 8}, 4);
     cacheNMPoint({4.5, 1}, 6);
     cacheNMPoint({0, 8.5}, 7);
-    NMIterationFrame frame(params, QarnoTest::barrierFromCache(2),
-                           std::make_shared<EvalPoint>(center));
+    StepTree frame(QarnoTest::nmIterationTree(params, QarnoTest::barrierFromCache(2),
+                                              std::make_shared<EvalPoint>(center)));
     NMInitializeSimplex create(&frame.iteration);
     bool result = false;
     const std::string out = QarnoTest::debugMessagesOf(
@@ -202,8 +203,8 @@ TEST(NMInitializeSimplex, CandidatesMustBeEvaluatedWithCompleteOutputs)
     CacheBase::getInstance()->insert(incomplete);
     cacheNMPoint({0, 3}, 3);
 
-    NMIterationFrame frame(params, QarnoTest::barrierFromCache(2),
-                           std::make_shared<EvalPoint>(center));
+    StepTree frame(QarnoTest::nmIterationTree(params, QarnoTest::barrierFromCache(2),
+                                              std::make_shared<EvalPoint>(center)));
     const Creation creation = createSimplex(frame);
     EXPECT_TRUE(creation.result) << creation.out;
     EXPECT_TRUE(contains(creation.out, "Number of potential points to include in initial Y: 3"))
@@ -223,8 +224,8 @@ TEST(NMInitializeSimplex, FeasibleCandidatesComeFirst)
     const EvalPoint center = cacheNMPoint({0, 0}, 5);
     cacheNMPoint({0, 1}, 3);
     cacheNMPoint({2, 2}, 4);
-    NMIterationFrame frame(params, QarnoTest::barrierFromCache(2),
-                           std::make_shared<EvalPoint>(center));
+    StepTree frame(QarnoTest::nmIterationTree(params, QarnoTest::barrierFromCache(2),
+                                              std::make_shared<EvalPoint>(center)));
     const Creation creation = createSimplex(frame);
     EXPECT_TRUE(creation.result) << creation.out;
     EXPECT_EQ((Points{{0, 1}, {2, 2}, {0, 0}}), coordsOf(frame.Y().points()));
@@ -241,8 +242,8 @@ TEST(NMInitializeSimplex, InfeasibleCandidateCompletesTheSimplex)
     const EvalPoint center = cacheNMPoint({0, 0}, 5);
     cacheNMPoint({0, 1}, 3);
     cacheNMPoint({0, 2}, 4);
-    NMIterationFrame frame(params, QarnoTest::barrierFromCache(2),
-                           std::make_shared<EvalPoint>(center));
+    StepTree frame(QarnoTest::nmIterationTree(params, QarnoTest::barrierFromCache(2),
+                                              std::make_shared<EvalPoint>(center)));
     const Creation creation = createSimplex(frame);
     EXPECT_TRUE(creation.result) << creation.out;
     EXPECT_EQ((Points{{1, 0}, {0, 1}, {0, 2}}), coordsOf(frame.Y().points()));
@@ -264,7 +265,8 @@ TEST(NMInitializeSimplex, OnlyPointsOfTheSubproblemAreCandidates)
     const auto barrier = std::make_shared<Barrier>(
         Double(std::numeric_limits<double>::max()),
         Point(QarnoTest::makeArray({QarnoTest::UNDEF, QarnoTest::UNDEF, 7})), EvalType::BB);
-    NMIterationFrame frame(params, barrier, std::make_shared<EvalPoint>(*barrier->getFirstXFeas()));
+    StepTree frame(QarnoTest::nmIterationTree(
+        params, barrier, std::make_shared<EvalPoint>(*barrier->getFirstXFeas())));
     const Creation creation = createSimplex(frame);
     EXPECT_TRUE(creation.result) << creation.out;
     EXPECT_TRUE(contains(creation.out, "Number of potential points to include in initial Y: 4"))
@@ -390,11 +392,12 @@ TEST(NMInitializeSimplex, FailedCreationMessages)
         AlgorithmRun algoRun(options, EvalType::BB, c.n);
         const auto params = makeNMParameters(c.n, true);
         const auto [center, barrier] = c.setup();
-        NMIterationFrame frame(params, barrier, std::make_shared<EvalPoint>(center));
+        StepTree frame(
+            QarnoTest::nmIterationTree(params, barrier, std::make_shared<EvalPoint>(center)));
         const Creation creation = createSimplex(frame);
 
         EXPECT_FALSE(creation.result);
-        EXPECT_EQ("Initialization has failed", frame.algo.nmStopReasonText());
+        EXPECT_EQ("Initialization has failed", QarnoTest::nmStopReasonText(frame.algo));
         EXPECT_EQ(c.ySize, frame.Y().size());
         size_t from = 0;
         for (const auto& message : c.messages)
@@ -455,10 +458,10 @@ TEST(NMInitializeSimplex, InconsistentIterationThrows)
                 : QarnoTest::makeBBPoint({0, 0}, "1 -", {BBOutputType::OBJ, BBOutputType::PB});
         cacheNMPoint({1, 0}, 2);
         cacheNMPoint({0, 1}, 3);
-        NMIterationFrame frame(params, QarnoTest::barrierFromCache(2),
-                               c.withCenter ? std::make_shared<EvalPoint>(center) : nullptr,
-                               c.frameSize.empty() ? nullptr
-                                                   : meshWithFrameSize(params, c.frameSize));
+        StepTree frame(QarnoTest::nmIterationTree(
+            params, QarnoTest::barrierFromCache(2),
+            c.withCenter ? std::make_shared<EvalPoint>(center) : nullptr,
+            c.frameSize.empty() ? nullptr : meshWithFrameSize(params, c.frameSize)));
         NMInitializeSimplex create(&frame.iteration);
         std::string file;
         EXPECT_EQ(c.message, messageOf([&] { create.run(); }, &file));
@@ -470,13 +473,13 @@ TEST(NMInitializeSimplex, ParentMustBeANelderMeadIterationWithASimplex)
 {
     ProcessStateGuard guard;
     AlgorithmRun algoRun;
-    QarnoTest::NMStepFrame frame(2);
+    QarnoTest::StepTree frame(QarnoTest::nmStepTree(2));
     {
         NMInitializeSimplex create(&frame.iteration);
         EXPECT_EQ("The simplex initialization must have a NMIteration Step as parent",
                   messageOf([&] { create.run(); }));
     }
-    QarnoTest::FakeNMIteration noSimplex(&frame.megaIteration, nullptr);
+    QarnoTest::TestIteration noSimplex(&frame.mega, 0);
     NMInitializeSimplex create(&noSimplex);
     EXPECT_EQ("The simplex is not defined.", messageOf([&] { create.run(); }));
 }
@@ -489,8 +492,8 @@ TEST(NMInitializeSimplex, LaterRunsKeepTheSimplex)
     const EvalPoint center = cacheNMPoint({0, 0}, 1);
     cacheNMPoint({1, 0}, 2);
     cacheNMPoint({0, 1}, 3);
-    NMIterationFrame frame(params, QarnoTest::barrierFromCache(2),
-                           std::make_shared<EvalPoint>(center));
+    StepTree frame(QarnoTest::nmIterationTree(params, QarnoTest::barrierFromCache(2),
+                                              std::make_shared<EvalPoint>(center)));
     ASSERT_TRUE(createSimplex(frame).result);
     const Points first = coordsOf(frame.Y().points());
     // A better point comes along; the simplex of the iteration stays.

@@ -12,8 +12,9 @@
 #include "Algos/NelderMead/NMIteration.hpp"
 #include "Eval/EvalPoint.hpp"
 #include "Param/RunParameters.hpp"
+#include "support/NMBlackboxSupport.hpp"
 #include "support/NMSupport.hpp"
-#include "support/NMSupport_N3.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
@@ -38,7 +39,7 @@ struct IterationSetup
         : evaluation(withSimplexValues(std::move(lines))),
           // The cache is filled before the frame's barrier and centre are taken.
           pb((evaluation.evaluate(cached), makeNMPbParams(2))),
-          frame(makeNMRunParams(pb, nmOptimization, set), pb, {}, cachedPoint({0, 0}))
+          frame(nmWalkTree(makeNMRunParams(pb, nmOptimization, set), pb, {}, cachedPoint({0, 0})))
     {
         evaluatedBefore = evaluation.harness.evaluator->evaluatedPoints().size();
     }
@@ -70,11 +71,11 @@ struct IterationSetup
 
     NMEvaluation evaluation;
     std::shared_ptr<PbParameters> pb;
-    NMWalkFrame frame;
+    StepTree frame;
     size_t evaluatedBefore = 0;
 };
 
-void setNMStopReason(const NMWalkFrame& frame, NMStopType stopType)
+void setNMStopReason(const StepTree& frame, NMStopType stopType)
 {
     AlgoStopReasons<NMStopType>::get(frame.algo.getAllStopReasons())->_algoStopReason.set(stopType);
 }
@@ -170,7 +171,7 @@ TEST(NMIteration, ChainsTheMovesAndStops)
         IterationSetup setup(c.lines, c.nmOptimization, c.set);
         EXPECT_EQ(c.result, setup.runOnce());
         EXPECT_EQ(c.evaluated, setup.evaluatedSince());
-        EXPECT_EQ(c.stopReason, setup.frame.nmStopReason());
+        EXPECT_EQ(c.stopReason, QarnoTest::nmStopReasonText(setup.frame.algo));
         EXPECT_EQ(c.Y, coordinatesOf(setup.frame.Y()));
         EXPECT_EQ(c.result ? SuccessType::FULL_SUCCESS : SuccessType::NOT_EVALUATED,
                   setup.frame.mega.getSuccessType());
@@ -185,10 +186,10 @@ TEST(NMIteration, NameCounterAndSimplexKeptOverRuns)
     IterationSetup setup({{xr, "0 0"}, {xe, "-1 0"}}, true);
     setup.evaluation.blackbox->otherwise = "-100 0";
     EXPECT_EQ("NM Iteration", setup.frame.iteration.getName());
-    EXPECT_EQ(0u, setup.frame.iteration.getK());
+    EXPECT_EQ(0u, setup.frame.iterationAs<NMIteration>().getK());
 
     EXPECT_TRUE(setup.runOnce());
-    EXPECT_EQ(SuccessType::FULL_SUCCESS, setup.frame.iteration.getSuccessType());
+    EXPECT_EQ(SuccessType::FULL_SUCCESS, setup.frame.iterationAs<NMIteration>().getSuccessType());
     EXPECT_EQ((Coords{xe, {0, 0}, {1, 0}}), coordinatesOf(setup.frame.Y()));
 
     // The second run works on the simplex of the first: yc = (0.75, -1),
@@ -197,8 +198,8 @@ TEST(NMIteration, NameCounterAndSimplexKeptOverRuns)
     EXPECT_EQ((Coords{xr, xe, {0.5, -2}, {0.25, -3}}), setup.evaluatedSince());
     EXPECT_EQ(3u, setup.frame.Y().size());
     EXPECT_EQ((std::vector<double>{0.5, -2}), coordinatesOf(setup.frame.Y().front()));
-    EXPECT_EQ(2u, setup.frame.iteration.getK());
-    EXPECT_EQ("Started", setup.frame.nmStopReason());
+    EXPECT_EQ(2u, setup.frame.iterationAs<NMIteration>().getK());
+    EXPECT_EQ("Started", QarnoTest::nmStopReasonText(setup.frame.algo));
 }
 
 TEST(NMIteration, RunAfterAShrinkGoesOnFromTheShrunkSimplex)
@@ -217,7 +218,7 @@ TEST(NMIteration, RunAfterAShrinkGoesOnFromTheShrunkSimplex)
     const Coords evaluated = setup.evaluatedSince();
     ASSERT_LT(before, evaluated.size());
     EXPECT_EQ((std::vector<double>{0.5, 0.5}), evaluated[before]);
-    EXPECT_EQ("Started", setup.frame.nmStopReason());
+    EXPECT_EQ("Started", QarnoTest::nmStopReasonText(setup.frame.algo));
 }
 
 TEST(NMIteration, SimplexThatCannotBeMadeStopsBeforeAnyMove)
@@ -225,7 +226,7 @@ TEST(NMIteration, SimplexThatCannotBeMadeStopsBeforeAnyMove)
     ProcessStateGuard guard;
     IterationSetup setup({}, true, {}, {{0, 0}, {1, 0}});
     EXPECT_FALSE(setup.runOnce());
-    EXPECT_EQ("Initialization has failed", setup.frame.nmStopReason());
+    EXPECT_EQ("Initialization has failed", QarnoTest::nmStopReasonText(setup.frame.algo));
     EXPECT_TRUE(setup.evaluatedSince().empty());
 }
 
@@ -238,7 +239,8 @@ TEST(NMIteration, StopReasonsAlreadyTerminatingRunNoMove)
     EXPECT_FALSE(setup.frame.iteration.run());
     setup.frame.iteration.end();
     EXPECT_TRUE(setup.evaluatedSince().empty());
-    EXPECT_EQ("No X0 provided or cannot evaluate X0", setup.frame.nmStopReason());
+    EXPECT_EQ("No X0 provided or cannot evaluate X0",
+              QarnoTest::nmStopReasonText(setup.frame.algo));
 }
 
 TEST(NMIteration, RunNeedsPointsEvaluatedOneStepAtATime)

@@ -14,9 +14,10 @@
 #include "Param/PbParameters.hpp"
 #include "Param/RunParameters.hpp"
 #include "Util/AllStopReasons.hpp"
+#include "support/NMBlackboxSupport.hpp"
 #include "support/NMSupport.hpp"
-#include "support/NMSupport_N3.hpp"
 #include "support/SearchSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
@@ -49,8 +50,8 @@ struct ReflectiveSetup
                              std::shared_ptr<MeshBase> mesh = nullptr,
                              std::shared_ptr<EvalPoint> frameCenter = nullptr)
         : evaluation(std::move(blackbox), 2, displayDegree), pb(std::move(pbParams)),
-          frame(makeNMRunParams(pb, true, set), pb, unitSimplex(), std::move(frameCenter),
-                std::move(mesh))
+          frame(nmWalkTree(makeNMRunParams(pb, true, set), pb, unitSimplex(),
+                           std::move(frameCenter), std::move(mesh)))
     {
         for (const auto& y : unitSimplex(nbPoints))
         {
@@ -62,7 +63,7 @@ struct ReflectiveSetup
 
     NMEvaluation evaluation;
     std::shared_ptr<PbParameters> pb;
-    NMWalkFrame frame;
+    StepTree frame;
 };
 
 NMStepType runMove(NMReflective& step, NMStepType move)
@@ -281,7 +282,8 @@ TEST(NMReflective, RankToleranceFollowsTheMode)
         ProcessStateGuard guard;
         NMEvaluation evaluation(NMBlackbox{});
         auto pb = makeNMPbParams(2);
-        NMWalkFrame frame(makeNMRunParams(pb, c.nmOptimization, c.set), pb, unitSimplex(), nullptr);
+        StepTree frame(
+            nmWalkTree(makeNMRunParams(pb, c.nmOptimization, c.set), pb, unitSimplex(), nullptr));
         NMReflective step(&frame.iteration);
         EXPECT_DOUBLE_EQ(c.expected, step.getRankTolerance().todouble());
     }
@@ -489,7 +491,7 @@ TEST(NMReflective, DecisionWalks)
         EXPECT_EQ(c.moves, namesOf(moves));
         EXPECT_EQ(c.next, nameOf(next));
         EXPECT_EQ(c.Y, coordinatesOf(setup.frame.Y()));
-        EXPECT_EQ(c.stopReason, setup.frame.nmStopReason());
+        EXPECT_EQ(c.stopReason, QarnoTest::nmStopReasonText(setup.frame.algo));
 
         // A cached point is never evaluated again.
         const auto evaluated = setup.evaluation.harness.evaluator->evaluatedPoints();
@@ -524,7 +526,7 @@ TEST(NMReflective, ReflectionFallingBackOnAPointOfYContractsInside)
     EXPECT_EQ((Coords{xic}),
               Coords(evaluated.begin() + static_cast<long>(evaluatedBefore), evaluated.end()));
     EXPECT_EQ((Coords{{0, 0}, {1, 0}, xic}), coordinatesOf(setup.frame.Y()));
-    EXPECT_EQ("Started", setup.frame.nmStopReason());
+    EXPECT_EQ("Started", QarnoTest::nmStopReasonText(setup.frame.algo));
 }
 
 TEST(NMReflective, EvaluatedPointsReachTheBarrierAndTheSuccessIsReported)

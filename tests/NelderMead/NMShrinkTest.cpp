@@ -12,8 +12,9 @@
 #include "Eval/Barrier.hpp"
 #include "support/AlgorithmSupport.hpp"
 #include "support/CacheSupport.hpp"
+#include "support/NMRunSupport.hpp"
 #include "support/NMSupport.hpp"
-#include "support/NMSupport_N2.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 namespace
@@ -25,8 +26,8 @@ using QarnoTest::cacheNMPoint;
 using QarnoTest::coordsOf;
 using QarnoTest::makeNMParameters;
 using QarnoTest::messageOf;
-using QarnoTest::NMIterationFrame;
 using QarnoTest::ProcessStateGuard;
+using QarnoTest::StepTree;
 
 using Points = std::vector<std::vector<double>>;
 
@@ -64,8 +65,8 @@ ShrinkRun runShrink(const std::string& gamma, const Points& simplex, const std::
     {
         cacheNMPoint(x, 100);
     }
-    NMIterationFrame frame(params, QarnoTest::barrierFromCache(n),
-                           std::make_shared<EvalPoint>(points.front()));
+    StepTree frame(QarnoTest::nmIterationTree(params, QarnoTest::barrierFromCache(n),
+                                              std::make_shared<EvalPoint>(points.front())));
     for (const auto& p : points)
     {
         frame.Y().insert(p);
@@ -83,9 +84,9 @@ ShrinkRun runShrink(const std::string& gamma, const Points& simplex, const std::
         });
     run.evaluated = algoRun.harness.evaluator->evaluatedPoints();
     std::sort(run.evaluated.begin(), run.evaluated.end());
-    run.stopReason = frame.algo.nmStopReasonText();
+    run.stopReason = QarnoTest::nmStopReasonText(frame.algo);
     run.yAfter = coordsOf(frame.Y().points());
-    const auto best = frame.megaIteration.getBarrier()->getFirstXFeas();
+    const auto best = frame.mega.getBarrier()->getFirstXFeas();
     run.bestF = (nullptr == best) ? 0 : best->getF().todouble();
     return run;
 }
@@ -226,8 +227,8 @@ TEST(NMShrink, GammaRange)
         AlgorithmRun algoRun;
         const auto params = makeNMParameters(2, true, {"NM_GAMMA " + c.gamma});
         const EvalPoint center = cacheNMPoint({0, 0}, 1);
-        NMIterationFrame frame(params, QarnoTest::barrierFromCache(2),
-                               std::make_shared<EvalPoint>(center));
+        StepTree frame(QarnoTest::nmIterationTree(params, QarnoTest::barrierFromCache(2),
+                                                  std::make_shared<EvalPoint>(center)));
         std::string file;
         const std::string message = messageOf([&] { NMShrink shrink(&frame.iteration); }, &file);
         if (c.accepted)

@@ -43,64 +43,6 @@ struct AlgorithmRun
     EvcHarness harness;
 };
 
-/// A mega-iteration that runs no iteration: its run answers `runResult`
-/// and leaves `successToReach` as its success.
-class FrameMegaIteration : public QARNO_4_0_0::MegaIteration
-{
-public:
-    FrameMegaIteration(const QARNO_4_0_0::Step* parent, size_t k,
-                       std::shared_ptr<QARNO_4_0_0::Barrier> barrier);
-
-    bool runResult = false;
-    QARNO_4_0_0::SuccessType successToReach = QARNO_4_0_0::SuccessType::NOT_EVALUATED;
-
-protected:
-    void startImp() override {}
-    bool runImp() override;
-};
-
-/// A concrete algorithm whose start and end are those of `Algorithm`.
-///
-/// - Its initialization is a `RecordingInitialization`: set its
-///   `barrierToBuild` to give the run a first barrier.
-/// - Hot restart, as MADS reads it but without a mesh: with
-///   HOT_RESTART_READ_FILES and a readable HOT_RESTART_FILE, an empty
-///   `FrameMegaIteration` (k 0, a fresh barrier taken from the cache) becomes
-///   the current mega-iteration and the file is read into the algorithm.
-/// - Run: from the mega-iteration read back, or else from the
-///   initialization's barrier, up to `megaIterationsToRun`
-///   `FrameMegaIteration`s while `terminate(k)` says go on; each answers
-///   `megaRunResult` and reaches `megaSuccess`, and the algorithm keeps the
-///   best success and whether any run succeeded, as Nelder-Mead does. No
-///   barrier: no mega-iteration.
-///
-///     FrameAlgorithm algo(&main, runParams, pbParams);
-///     algo.initialization().barrierToBuild = barrier;
-///     algo.start(); algo.run(); algo.end();
-class FrameAlgorithm : public QARNO_4_0_0::Algorithm
-{
-public:
-    FrameAlgorithm(const QARNO_4_0_0::Step* parent,
-                   const std::shared_ptr<QARNO_4_0_0::RunParameters>& runParams,
-                   const std::shared_ptr<QARNO_4_0_0::PbParameters>& pbParams,
-                   const std::string& name = "Test Algorithm",
-                   std::shared_ptr<QARNO_4_0_0::AllStopReasons> stopReasons =
-                       std::make_shared<QARNO_4_0_0::AllStopReasons>());
-
-    RecordingInitialization& initialization() const;
-
-    void readInformationForHotRestart() override;
-
-    /// Calls of readInformationForHotRestart.
-    size_t hotRestartReads = 0;
-    size_t megaIterationsToRun = 1;
-    bool megaRunResult = false;
-    QARNO_4_0_0::SuccessType megaSuccess = QARNO_4_0_0::SuccessType::NOT_EVALUATED;
-
-protected:
-    bool runImp() override;
-};
-
 } // namespace QarnoTest
 
 #endif

@@ -16,18 +16,6 @@ namespace QarnoTest
 
 using namespace QARNO_4_0_0;
 
-Point ProjectingMesh::projectOnMesh(const Point& point, const Point& frameCenter) const
-{
-    Point projected(point);
-    for (size_t i = 0; i < point.size(); ++i)
-    {
-        const double delta = getdeltaMeshSize(i).todouble();
-        const double center = frameCenter[i].todouble();
-        projected[i] = center + std::round((point[i].todouble() - center) / delta) * delta;
-    }
-    return projected;
-}
-
 std::shared_ptr<ProjectingMesh> makeProjectingMesh(const std::shared_ptr<PbParameters>& pbParams,
                                                    const std::vector<double>& delta,
                                                    const std::vector<double>& Delta)
@@ -93,13 +81,18 @@ std::vector<std::vector<double>> coordinatesOf(const std::set<EvalPoint, EvalPoi
     return all;
 }
 
-SearchTree::SearchTree(const std::shared_ptr<RunParameters>& runParams,
-                       const std::shared_ptr<PbParameters>& pbParams,
-                       std::shared_ptr<Barrier> barrier, std::shared_ptr<MeshBase> mesh,
-                       std::shared_ptr<EvalPoint> frameCenter)
-    : main("Main"), algo(&main, "MADS", runParams, pbParams), mega(&algo, 1, std::move(barrier)),
-      iteration(&mega, 1, std::move(mesh), std::move(frameCenter))
+StepTreeOptions searchTree(const std::shared_ptr<RunParameters>& runParams,
+                           const std::shared_ptr<PbParameters>& pbParams,
+                           std::shared_ptr<Barrier> barrier, std::shared_ptr<MeshBase> mesh,
+                           std::shared_ptr<EvalPoint> frameCenter)
 {
+    StepTreeOptions options;
+    options.runParams = runParams;
+    options.pbParams = pbParams;
+    options.barrier = std::move(barrier);
+    options.mesh = std::move(mesh);
+    options.frameCenter = std::move(frameCenter);
+    return options;
 }
 
 InstalledEvc::InstalledEvc(const BBOutputTypeList& bbOutputType, FunctionEvaluator::Output output,

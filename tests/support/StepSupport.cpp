@@ -1,5 +1,6 @@
 #include "support/StepSupport.hpp"
 
+#include <cmath>
 #include <utility>
 
 #include "Param/EvaluatorControlGlobalParameters.hpp"
@@ -62,57 +63,6 @@ void RecordingStep::endImp()
     calls.push_back("end");
 }
 
-namespace
-{
-std::shared_ptr<RunParameters> runParamsFor(const Step* parent)
-{
-    if (nullptr != parent && nullptr != parent->getRunParams())
-    {
-        return parent->getRunParams();
-    }
-    return makeCheckedRunParams(2, false, false);
-}
-
-std::shared_ptr<PbParameters> pbParamsFor(const Step* parent)
-{
-    if (nullptr != parent && nullptr != parent->getPbParams())
-    {
-        return parent->getPbParams();
-    }
-    return makeCheckedPbParams(2);
-}
-} // namespace
-
-FakeAlgorithm::FakeAlgorithm(const Step* parent, const std::string& name)
-    : FakeAlgorithm(parent, name, runParamsFor(parent), pbParamsFor(parent))
-{
-}
-
-FakeAlgorithm::FakeAlgorithm(const Step* parent, const std::string& name,
-                             const std::shared_ptr<RunParameters>& runParams,
-                             const std::shared_ptr<PbParameters>& pbParams)
-    : Algorithm(parent, std::make_shared<AllStopReasons>(), runParams, pbParams)
-{
-    setName(name);
-}
-
-std::shared_ptr<Barrier> FakeAlgorithm::ownMegaIterationBarrier() const
-{
-    return (nullptr != currentBarrier) ? currentBarrier : Algorithm::ownMegaIterationBarrier();
-}
-
-FakeMegaIteration::FakeMegaIteration(const Step* parent, std::shared_ptr<Barrier> barrier)
-    : RecordingStep(parent, "MegaIteration"), _barrier(std::move(barrier))
-{
-}
-
-FakeIteration::FakeIteration(const Step* parent, std::shared_ptr<MeshBase> mesh,
-                             std::shared_ptr<EvalPoint> frameCenter)
-    : RecordingStep(parent, "Iteration"), _mesh(std::move(mesh)),
-      _frameCenter(std::move(frameCenter))
-{
-}
-
 FixedMesh::FixedMesh(const std::shared_ptr<PbParameters>& pbParams)
     : MeshBase(pbParams), _delta(_initialMeshSize), _Delta(_initialFrameSize)
 {
@@ -138,6 +88,37 @@ void FixedMesh::setDeltas(size_t i, const Double& deltaMeshSize, const Double& d
 Double FixedMesh::scaleAndProjectOnMesh(size_t i, const Double& l) const
 {
     return MeshBase::scaleAndProjectOnMesh(i, l);
+}
+
+Double PollMesh::scaleAndProjectOnMesh(size_t i, const Double& l) const
+{
+    return (getRho(i) * l).roundd() * getdeltaMeshSize(i);
+}
+
+Point PollMesh::projectOnMesh(const Point& point, const Point& frameCenter) const
+{
+    Point projected(point);
+    for (size_t i = 0; i < point.size(); ++i)
+    {
+        const Double delta = getdeltaMeshSize(i);
+        const double d = delta.todouble();
+        const double c = frameCenter[i].todouble();
+        const double origin = frameCenter[i].isMultipleOf(delta) ? 0.0 : c;
+        projected[i] = origin + std::round((point[i].todouble() - origin) / d) * d;
+    }
+    return projected;
+}
+
+Point ProjectingMesh::projectOnMesh(const Point& point, const Point& frameCenter) const
+{
+    Point projected(point);
+    for (size_t i = 0; i < point.size(); ++i)
+    {
+        const double delta = getdeltaMeshSize(i).todouble();
+        const double center = frameCenter[i].todouble();
+        projected[i] = center + std::round((point[i].todouble() - center) / delta) * delta;
+    }
+    return projected;
 }
 
 } // namespace QarnoTest

@@ -54,11 +54,6 @@ SubspaceAlgorithm::SubspaceAlgorithm(const std::vector<double>& fixed, bool unde
 namespace QarnoTest
 {
 
-NumberedIteration::NumberedIteration(const Step* parent, std::shared_ptr<MeshBase> mesh, size_t k)
-    : FakeIteration(parent, std::move(mesh), nullptr), _k(k)
-{
-}
-
 FakeMegaSearchPoll::FakeMegaSearchPoll(const Step* parent, const Step* iterationOfPoints)
     : MegaSearchPoll(parent, NoGathering()), iteration(iterationOfPoints)
 {

@@ -17,6 +17,7 @@
 #include "support/EvcSupport.hpp"
 #include "support/NMSupport.hpp"
 #include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 
 namespace QarnoTest
 {
@@ -64,32 +65,18 @@ std::shared_ptr<QARNO_4_0_0::RunParameters>
 makeNMRunParams(const std::shared_ptr<QARNO_4_0_0::PbParameters>& pbParams, bool nmOptimization,
                 const std::function<void(QARNO_4_0_0::RunParameters&)>& set = {});
 
-/// The tree a Nelder-Mead iteration lives in: main step > algorithm "NM"
-/// (Nelder-Mead stop reasons, the parameters given) > mega-iteration 0 (a
-/// barrier made from the cache and `barrierPoints`, its references set to
-/// its first points) > `NMIteration` k 0
-/// (frame centre and mesh as given). The steps of an iteration are built
-/// with `&frame.iteration` as parent; `Y()` is the iteration's simplex.
-/// Needs the cache (an `NMEvaluation`); hold a ProcessStateGuard around it.
-struct NMWalkFrame
-{
-    NMWalkFrame(const std::shared_ptr<QARNO_4_0_0::RunParameters>& runParams,
-                const std::shared_ptr<QARNO_4_0_0::PbParameters>& pbParams,
-                const std::vector<QARNO_4_0_0::EvalPoint>& barrierPoints,
-                std::shared_ptr<QARNO_4_0_0::EvalPoint> frameCenter,
-                std::shared_ptr<QARNO_4_0_0::MeshBase> mesh = nullptr);
-    NMWalkFrame(const NMWalkFrame&) = delete;
-    NMWalkFrame& operator=(const NMWalkFrame&) = delete;
-
-    QARNO_4_0_0::NMSimplex& Y() const { return *iteration.getY(); }
-    /// The algorithm's Nelder-Mead stop reason as text.
-    std::string nmStopReason() const { return algo.nmStopReasonText(); }
-
-    RecordingStep main;
-    FakeNMAlgorithm algo;
-    FrameMegaIteration mega;
-    QARNO_4_0_0::NMIteration iteration;
-};
+/// The tree a Nelder-Mead iteration lives in (a `StepTree`): main step >
+/// algorithm "NM" (Nelder-Mead stop reasons, the parameters given) >
+/// mega-iteration 0 (a barrier made from the cache and `barrierPoints`, its
+/// references set to its first points) > `NMIteration` k 0 (frame centre and
+/// mesh as given). The steps of an iteration are built with
+/// `&tree.iteration` as parent; `Y()` is the iteration's simplex. Needs the
+/// cache (an `NMEvaluation`); hold a ProcessStateGuard around it.
+StepTreeOptions nmWalkTree(const std::shared_ptr<QARNO_4_0_0::RunParameters>& runParams,
+                           const std::shared_ptr<QARNO_4_0_0::PbParameters>& pbParams,
+                           const std::vector<QARNO_4_0_0::EvalPoint>& barrierPoints,
+                           std::shared_ptr<QARNO_4_0_0::EvalPoint> frameCenter,
+                           std::shared_ptr<QARNO_4_0_0::MeshBase> mesh = nullptr);
 
 /// A copy of the cached point at those coordinates, with its evaluations;
 /// null when the cache does not hold it.

@@ -1,4 +1,4 @@
-#include "support/NMSupport_N3.hpp"
+#include "support/NMBlackboxSupport.hpp"
 
 #include <cmath>
 #include <utility>
@@ -90,27 +90,26 @@ std::shared_ptr<RunParameters> makeNMRunParams(const std::shared_ptr<PbParameter
     return run;
 }
 
-namespace
+StepTreeOptions nmWalkTree(const std::shared_ptr<RunParameters>& runParams,
+                           const std::shared_ptr<PbParameters>& pbParams,
+                           const std::vector<EvalPoint>& barrierPoints,
+                           std::shared_ptr<EvalPoint> frameCenter, std::shared_ptr<MeshBase> mesh)
 {
-
-std::shared_ptr<Barrier> makeBarrier(size_t n, const std::vector<EvalPoint>& points)
-{
-    return std::make_shared<Barrier>(INF, Point(n), EvalType::BB, points);
-}
-
-} // namespace
-
-NMWalkFrame::NMWalkFrame(const std::shared_ptr<RunParameters>& runParams,
-                         const std::shared_ptr<PbParameters>& pbParams,
-                         const std::vector<EvalPoint>& barrierPoints,
-                         std::shared_ptr<EvalPoint> frameCenter, std::shared_ptr<MeshBase> mesh)
-    : main("Main"), algo(&main, runParams, pbParams),
-      mega(&algo, 0, makeBarrier(pbParams->getAttributeValue<size_t>("DIMENSION"), barrierPoints)),
-      iteration(&mega, std::move(frameCenter), 0, std::move(mesh))
-{
+    StepTreeOptions options;
+    options.algorithmName = "NM";
+    options.stopReasons = newNMStopReasons();
+    options.runParams = runParams;
+    options.pbParams = pbParams;
+    options.megaK = 0;
+    options.barrierPoints = barrierPoints;
     // Successes are measured against the barrier's references, which the
     // update of a MADS mega-iteration sets before its iterations run.
-    mega.getBarrier()->updateRefBests();
+    options.setBarrierReferences = true;
+    options.k = 0;
+    options.frameCenter = std::move(frameCenter);
+    options.mesh = std::move(mesh);
+    options.makeIteration = nelderMeadIteration();
+    return options;
 }
 
 std::shared_ptr<EvalPoint> cachedPoint(const std::vector<double>& coords)

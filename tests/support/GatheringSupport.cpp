@@ -1,4 +1,4 @@
-#include "support/NM2Support_Q2.hpp"
+#include "support/GatheringSupport.hpp"
 
 #include "Algos/EvcInterface.hpp"
 #include "Algos/Mads/GMesh.hpp"
