@@ -22,7 +22,7 @@
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
-using QarnoTest::AlgorithmRun;
+using QarnoTest::EvcHarness;
 using QarnoTest::makeEvalPoint;
 using QarnoTest::ProcessStateGuard;
 using QarnoTest::RecordingStep;
@@ -106,7 +106,7 @@ TEST(AlgorithmReports, BestSolutionsInTheFullSpaceAtMostEightOfEach)
         SCOPED_TRACE(c.label);
         ProcessStateGuard guard;
         StreamCapture quiet(std::cout);
-        AlgorithmRun run(QarnoTest::EvcOptions(), EvalType::BB, 3);
+        EvcHarness run(algorithmHarness(QarnoTest::EvcOptions(), EvalType::BB, 3));
         RecordingStep main("Main");
         // Variable 1 is fixed to 5: the algorithm's points have two
         // coordinates, the reports show three.
@@ -215,7 +215,7 @@ TEST(AlgorithmReports, EvaluationCountsWithTheirLabelWidth)
         StreamCapture quiet(std::cout);
         QarnoTest::EvcOptions options;
         options.useCache = false;
-        AlgorithmRun run(options, c.evalType);
+        EvcHarness run(algorithmHarness(options, c.evalType));
         RecordingStep main("Main");
         TestAlgorithm mads(&main, "MADS");
         RecordingStep search(&mads, "Search");
@@ -224,11 +224,11 @@ TEST(AlgorithmReports, EvaluationCountsWithTheirLabelWidth)
         for (size_t i = 0; i < c.evaluated; ++i)
         {
             EvalPoint point(Point(QarnoTest::makeArray({double(i), 0.0})));
-            run.harness.evc->evalSinglePoint(point, 0, INF);
+            run.evc->evalSinglePoint(point, 0, INF);
         }
-        run.harness.evc->setBbEval(c.bb);
+        run.evc->setBbEval(c.bb);
         CacheBase::_nbCacheHits.store(c.hits);
-        run.harness.evc->setNbEval(c.nb);
+        run.evc->setNbEval(c.nb);
 
         const Algorithm& algo = c.subAlgo ? static_cast<const Algorithm&>(nm) : mads;
         EXPECT_EQ(c.expected, shownAt(c.displayDegree, [&] { algo.displayEvalCounts(); }));

@@ -212,7 +212,7 @@ TEST(AlgorithmRunLoop, KAdvanceStopAndOutcome)
         SCOPED_TRACE(c.label);
         QarnoTest::ProcessStateGuard guard;
         QarnoTest::StreamCapture quiet(std::cout);
-        QarnoTest::AlgorithmRun run;
+        QarnoTest::EvcHarness run;
         QarnoTest::RecordingStep main("Main");
         LoopAlgorithm algo(&main, "Test Algorithm", runParamsWithMaxIterations(c.maxIterations),
                            QarnoTest::makeCheckedPbParams(2));

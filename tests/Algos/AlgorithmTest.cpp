@@ -29,7 +29,7 @@
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
-using QarnoTest::AlgorithmRun;
+using QarnoTest::EvcHarness;
 using QarnoTest::makeCheckedPbParams;
 using QarnoTest::makeEvalPoint;
 using QarnoTest::makeHotRestartRunParams;
@@ -263,7 +263,7 @@ TEST(Algorithm, StartContinuesFromAHotRestartOrRunsTheInitialization)
         SCOPED_TRACE(c.label);
         ProcessStateGuard guard;
         StreamCapture quiet(std::cout);
-        AlgorithmRun run;
+        EvcHarness run;
         QarnoTest::TempDir dir;
         CacheBase& cache = *CacheBase::getInstance();
         const EvalPoint feasible = makeEvalPoint({3.0, 1.0}, 1.0, 0.0);
@@ -300,8 +300,8 @@ TEST(Algorithm, StartContinuesFromAHotRestartOrRunsTheInitialization)
             EXPECT_EQ(3u, algo.getMegaIteration()->getK());
             EXPECT_EQ((Coords{{3, 1}, {2, 2}}), coordsOfPoints(x0s));
             EXPECT_TRUE(algo.initialization().calls.empty());
-            EXPECT_EQ(9u, run.harness.evc->getBbEval());
-            EXPECT_EQ(12u, run.harness.evc->getNbEval());
+            EXPECT_EQ(9u, run.evc->getBbEval());
+            EXPECT_EQ(12u, run.evc->getNbEval());
         }
         else
         {
@@ -318,7 +318,7 @@ TEST(Algorithm, StartResetsTheRunStateAndTheLap)
     StreamCapture quiet(std::cout);
     QarnoTest::EvcOptions options;
     options.useCache = false;
-    AlgorithmRun run(options);
+    EvcHarness run(algorithmHarness(options));
     RecordingStep main("Main");
     const auto runParams = QarnoTest::makeCheckedRunParams(2, false, false);
     TestAlgorithm algo(&main, "Test Algorithm", runParams, makeCheckedPbParams(2));
@@ -333,13 +333,13 @@ TEST(Algorithm, StartResetsTheRunStateAndTheLap)
     {
         SCOPED_TRACE("run " + std::to_string(runNumber));
         EvalPoint point(Point(QarnoTest::makeArray({2, 2})));
-        run.harness.evc->evalSinglePoint(point, 0, INF);
-        run.harness.evc->setLapMaxBbEval(3);
+        run.evc->evalSinglePoint(point, 0, INF);
+        run.evc->setLapMaxBbEval(3);
         algo.getAllStopReasons()->_iterStopReason.set(IterStopType::MAX_ITERATIONS_REACHED);
 
         algo.start();
-        EXPECT_EQ(0u, run.harness.evc->getLapBbEval(-1));
-        EXPECT_EQ(std::numeric_limits<size_t>::max(), run.harness.evc->getLapMaxBbEval(-1));
+        EXPECT_EQ(0u, run.evc->getLapBbEval(-1));
+        EXPECT_EQ(std::numeric_limits<size_t>::max(), run.evc->getLapMaxBbEval(-1));
         EXPECT_FALSE(algo.getAllStopReasons()->checkTerminate());
         EXPECT_FALSE(algo.getAlgoSuccessful());
         EXPECT_EQ(SuccessType::NOT_EVALUATED, algo.getAlgoBestSuccess());
@@ -356,7 +356,7 @@ TEST(Algorithm, SubAlgorithmStartAndEndRestoreTheRootsComment)
 {
     ProcessStateGuard guard;
     StreamCapture quiet(std::cout);
-    AlgorithmRun run;
+    EvcHarness run;
     RecordingStep main("Main");
     const auto runParams = QarnoTest::makeCheckedRunParams(2, false, false);
     TestAlgorithm mads(&main, "MADS", runParams, makeCheckedPbParams(2));
@@ -395,7 +395,7 @@ TEST(Algorithm, SuccessGoesToAParentSearchMethodOnlyWhenSuccessful)
         SCOPED_TRACE(c.label);
         ProcessStateGuard guard;
         StreamCapture quiet(std::cout);
-        AlgorithmRun run;
+        EvcHarness run;
         RecordingStep main("Main");
         const auto runParams = QarnoTest::makeCheckedRunParams(2, false, false);
         TestAlgorithm mads(&main, "MADS", runParams, makeCheckedPbParams(2));
@@ -437,7 +437,7 @@ TEST(Algorithm, EndReportsAndSavesAsTheFlagsAndItsPlaceSay)
     {
         SCOPED_TRACE(c.label);
         ProcessStateGuard guard;
-        AlgorithmRun run;
+        EvcHarness run;
         QarnoTest::TempDir dir;
         OutputQueue::getInstance()->initParameters(QarnoTest::makeDisplayParameters(2, 3, ""));
         const auto runParams = makeHotRestartRunParams(2, false, true, dir.file("hotrestart.txt"));

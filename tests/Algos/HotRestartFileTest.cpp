@@ -24,8 +24,8 @@
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
-using QarnoTest::AlgorithmRun;
 using QarnoTest::CerrCapture;
+using QarnoTest::EvcHarness;
 using QarnoTest::linesOf;
 using QarnoTest::makeCheckedPbParams;
 using QarnoTest::makeEvalPoint;
@@ -101,11 +101,11 @@ struct HotRestartRun
         algo.setMegaIteration(std::make_shared<TestMegaIteration>(&algo, k, barrier));
     }
 
-    EvaluatorControl& evc() { return *run.harness.evc; }
+    EvaluatorControl& evc() { return *run.evc; }
 
     const EvalPoint feasible = makeEvalPoint({1.0, 2.0}, 1.0, 0.0);
     const EvalPoint infeasible = makeEvalPoint({3.0, 4.0}, 0.0, 2.0);
-    AlgorithmRun run;
+    EvcHarness run;
     RecordingStep main;
     TestAlgorithm algo;
 };

@@ -230,8 +230,8 @@ TEST(LH, OtherStopReasonsAreRefused)
                       LH lh(&root, std::make_shared<AlgoStopReasons<MadsStopType>>(),
                             params->get_run_params(), params->get_pb_params());
                       EXPECT_EQ("Latin Hypercube Sampling", lh.getName());
-                      QarnoTest::InstalledEvc installed({BBOutputType::OBJ},
-                                                        QarnoTest::firstCoordinateObjective());
+                      QarnoTest::EvcHarness installed(QarnoTest::searchHarness(
+                          {BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective()));
                       lh.start();
                       lh.run();
                   }));
@@ -247,8 +247,8 @@ TEST(LH, DirectRunEvaluatesTheSampleUnlessTerminating)
         params->checkAndComply();
         QarnoTest::StreamCapture quiet(std::cout);
         QarnoTest::RecordingStep root("Main");
-        QarnoTest::InstalledEvc installed({BBOutputType::OBJ},
-                                          QarnoTest::firstCoordinateObjective());
+        QarnoTest::EvcHarness installed(
+            QarnoTest::searchHarness({BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective()));
         auto stopReasons = std::make_shared<AlgoStopReasons<LHStopType>>();
         LH lh(&root, stopReasons, params->get_run_params(), params->get_pb_params());
         lh.start();
@@ -258,7 +258,7 @@ TEST(LH, DirectRunEvaluatesTheSampleUnlessTerminating)
             stopReasons->_algoStopReason.set(LHStopType::NO_POINTS_GENERATED);
         }
         EXPECT_EQ(!terminate, lh.run());
-        EXPECT_EQ(terminate ? 0u : 5u, installed.harness.evc->getBbEval());
+        EXPECT_EQ(terminate ? 0u : 5u, installed.evc->getBbEval());
         lh.end();
     }
 }

@@ -341,7 +341,7 @@ TEST(MadsHotRestartFile, WithoutTheCacheTheRunStartsAfresh)
 TEST(MadsHotRestartFile, ReadWithoutFileName)
 {
     ProcessStateGuard guard;
-    QarnoTest::AlgorithmRun algoRun;
+    QarnoTest::EvcHarness algoRun;
     QarnoTest::MadsUnderTest madsRun(2);
     QarnoTest::CerrCapture err;
     EXPECT_FALSE(QARNO_4_0_0::read<Mads>(*madsRun.mads, ""));

@@ -36,7 +36,7 @@ namespace
 {
 
 using namespace QARNO_4_0_0;
-using QarnoTest::AlgorithmRun;
+using QarnoTest::EvcHarness;
 using QarnoTest::MadsUnderTest;
 using QarnoTest::makeMadsPoint;
 using QarnoTest::ProcessStateGuard;
@@ -132,8 +132,8 @@ TEST(MegaSearchPoll, GatheredPointsAreEvaluatedOnceAsOneBlock)
     ProcessStateGuard guard;
     GatheringTree tree(GATHER, twoIncumbents(), neighbours());
     std::vector<SeenEvaluation> seen;
-    tree.run.harness.evaluator->blocks.clear();
-    QarnoTest::recordEvaluations(*tree.run.harness.evaluator, seen);
+    tree.run.evaluator->blocks.clear();
+    QarnoTest::recordEvaluations(*tree.run.evaluator, seen);
 
     MegaSearchPoll megaSearchPoll(&tree.mega);
     megaSearchPoll.start();
@@ -162,7 +162,7 @@ TEST(MegaSearchPoll, GatheredPointsAreEvaluatedOnceAsOneBlock)
         alreadyCached += kOf.count(p);
     }
     ASSERT_EQ(gathered - alreadyCached, seen.size());
-    EXPECT_EQ(std::vector<size_t>{seen.size()}, tree.run.harness.evaluator->blockSizes());
+    EXPECT_EQ(std::vector<size_t>{seen.size()}, tree.run.evaluator->blockSizes());
     std::set<size_t> ks;
     PointSet evaluated;
     for (const auto& s : seen)
@@ -182,7 +182,7 @@ TEST(MegaSearchPoll, PendingTerminationEvaluatesNothing)
     ProcessStateGuard guard;
     GatheringTree tree(GATHER, twoIncumbents(), neighbours());
     std::vector<SeenEvaluation> seen;
-    QarnoTest::recordEvaluations(*tree.run.harness.evaluator, seen);
+    QarnoTest::recordEvaluations(*tree.run.evaluator, seen);
     tree.mega.setSuccessType(SuccessType::FULL_SUCCESS);
 
     MegaSearchPoll megaSearchPoll(&tree.mega);
@@ -199,7 +199,7 @@ TEST(MegaSearchPoll, PendingTerminationEvaluatesNothing)
 TEST(MegaSearchPoll, RefusesWhatItCannotWorkWith)
 {
     ProcessStateGuard guard;
-    AlgorithmRun run;
+    EvcHarness run;
     struct Case
     {
         const char* name;
@@ -266,7 +266,7 @@ TEST(MegaSearchPoll, NelderMeadSinglePassProposesAtMostFourPointsUnevaluated)
         lines.insert(lines.end(), c.lines.begin(), c.lines.end());
         GatheringTree tree(lines, twoIncumbents(), neighbours());
         std::vector<SeenEvaluation> seen;
-        QarnoTest::recordEvaluations(*tree.run.harness.evaluator, seen);
+        QarnoTest::recordEvaluations(*tree.run.evaluator, seen);
         const auto iteration =
             std::dynamic_pointer_cast<MadsIteration>(tree.mega.getIterationList().front());
         ASSERT_NE(nullptr, iteration);

@@ -50,21 +50,17 @@ std::vector<std::string> linesWith(const std::string& text, const std::string& p
 }
 
 /// An evaluation queue on the test evaluator, installed for the steps while
-/// the object lives, and the display degree of the output.
-struct PollEvaluation
+/// the harness lives, and the display degree of the output.
+QarnoTest::HarnessOptions pollHarness(size_t n, int displayDegree, const BBOutputTypeList& outputs,
+                                      QarnoTest::FunctionEvaluator::Output output)
 {
-    PollEvaluation(size_t n, int displayDegree, const BBOutputTypeList& outputs,
-                   QarnoTest::FunctionEvaluator::Output output)
-        : harness(QarnoTest::EvcOptions(), outputs, std::move(output))
-    {
-        EvcInterface::setEvaluatorControl(harness.evc);
-        OutputQueue::getInstance()->initParameters(
-            QarnoTest::makeDisplayParameters(n, displayDegree, ""));
-    }
-    ~PollEvaluation() { EvcInterface::setEvaluatorControl(nullptr); }
-
-    QarnoTest::EvcHarness harness;
-};
+    QarnoTest::HarnessOptions options;
+    options.outputs = outputs;
+    options.blackbox = std::move(output);
+    options.dimension = n;
+    options.displayDegree = displayDegree;
+    return options;
+}
 
 /// start, run and end of a poll; the answer of run.
 bool runPoll(Poll& poll)
@@ -127,7 +123,8 @@ TEST(Poll, FullSuccessIsReportedAndMergedIntoTheBarrier)
 {
     ProcessStateGuard guard;
     StreamCapture out(std::cout);
-    PollEvaluation evaluation(2, 3, {BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective());
+    QarnoTest::EvcHarness evaluation(
+        pollHarness(2, 3, {BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective()));
     StepTree tree(pollTree(PollProblem(), {1, 1}, {0.5, 0.5}, {1, 1}));
     Poll poll(&tree.iteration);
     EXPECT_EQ(SuccessType::NOT_EVALUATED, poll.getSuccessType());
@@ -136,7 +133,7 @@ TEST(Poll, FullSuccessIsReportedAndMergedIntoTheBarrier)
     EXPECT_EQ(SuccessType::FULL_SUCCESS, poll.getSuccessType());
     EXPECT_EQ(SuccessType::FULL_SUCCESS, poll.getPollMethod()->getSuccessType());
     // The four points of Ortho 2N, each evaluated once.
-    EXPECT_EQ(4u, evaluation.harness.evaluator->evaluatedPoints().size());
+    EXPECT_EQ(4u, evaluation.evaluator->evaluatedPoints().size());
     const auto best = tree.mega.getBarrier()->getFirstXFeas();
     ASSERT_NE(nullptr, best);
     EXPECT_LT(best->getF(EvalType::BB).todouble(), 1.0);
@@ -155,8 +152,8 @@ TEST(Poll, DebugDegreeNamesTheMethod)
     {
         SCOPED_TRACE(degree);
         StreamCapture out(std::cout);
-        PollEvaluation evaluation(2, degree, {BBOutputType::OBJ},
-                                  QarnoTest::firstCoordinateObjective());
+        QarnoTest::EvcHarness evaluation(
+            pollHarness(2, degree, {BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective()));
         PollProblem problem;
         problem.directionType = DirectionType::NP1_UNI;
         StepTree tree(pollTree(problem, {1, 1}, {0.5, 0.5}, {1, 1}));
@@ -179,9 +176,9 @@ TEST(Poll, PartialSuccessIsNotASuccessOfThePoll)
     StreamCapture out(std::cout);
     // Every trial point is worse in f than the infeasible centre (f 0, h 1)
     // but less infeasible (h 0.25).
-    PollEvaluation evaluation(2, 3, {BBOutputType::OBJ, BBOutputType::PB},
-                              [](const EvalPoint& x)
-                              { return std::to_string(10.0 + x[0].todouble()) + " 0.5"; });
+    QarnoTest::EvcHarness evaluation(pollHarness(
+        2, 3, {BBOutputType::OBJ, BBOutputType::PB},
+        [](const EvalPoint& x) { return std::to_string(10.0 + x[0].todouble()) + " 0.5"; }));
     StepTree tree(pollTree(PollProblem(), {1, 1}, {0.5, 0.5}, {1, 1}, 0.0, 1.0));
     ASSERT_NE(nullptr, tree.mega.getBarrier()->getFirstXInf());
     // The centre is the reference the new points are measured against.
@@ -202,7 +199,8 @@ TEST(Poll, NoCandidateLeftStopsTheAlgorithm)
 {
     ProcessStateGuard guard;
     StreamCapture out(std::cout);
-    PollEvaluation evaluation(2, 3, {BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective());
+    QarnoTest::EvcHarness evaluation(
+        pollHarness(2, 3, {BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective()));
     PollProblem problem;
     problem.lowerBound = {1, 1};
     problem.upperBound = {1.2, 1.1};
@@ -210,7 +208,7 @@ TEST(Poll, NoCandidateLeftStopsTheAlgorithm)
     Poll poll(&tree.iteration);
 
     EXPECT_FALSE(runPoll(poll));
-    EXPECT_TRUE(evaluation.harness.evaluator->blocks.empty());
+    EXPECT_TRUE(evaluation.evaluator->blocks.empty());
     EXPECT_EQ(SuccessType::NOT_EVALUATED, poll.getSuccessType());
     EXPECT_TRUE(tree.algo.getAllStopReasons()->checkTerminate());
     EXPECT_EQ(MadsStopType::MESH_PREC_REACHED,
@@ -225,7 +223,8 @@ TEST(Poll, NoCandidateLeftStopsTheAlgorithm)
 TEST(Poll, CachedPointsAreNotEvaluatedAgain)
 {
     ProcessStateGuard guard;
-    PollEvaluation evaluation(2, 3, {BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective());
+    QarnoTest::EvcHarness evaluation(
+        pollHarness(2, 3, {BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective()));
     StepTree tree(pollTree(PollProblem(), {1, 1}, {0.5, 0.5}, {1, 1}));
     std::vector<std::string> firstPoints;
     for (const bool second : {false, true})
@@ -240,7 +239,7 @@ TEST(Poll, CachedPointsAreNotEvaluatedAgain)
             EXPECT_EQ(second ? SuccessType::NOT_EVALUATED : SuccessType::FULL_SUCCESS,
                       poll.getSuccessType());
         }
-        EXPECT_EQ(4u, evaluation.harness.evaluator->evaluatedPoints().size());
+        EXPECT_EQ(4u, evaluation.evaluator->evaluatedPoints().size());
         OutputQueue::getInstance()->flush();
         const auto points = linesWith(out.text(), "Generated point: ");
         EXPECT_EQ(4u, points.size()) << out.text();
@@ -269,7 +268,8 @@ TEST(Poll, GatherModeCollectsThePointsWithoutEvaluating)
     {
         SCOPED_TRACE(c.label);
         StreamCapture out(std::cout);
-        PollEvaluation evaluation(2, 3, {BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective());
+        QarnoTest::EvcHarness evaluation(
+            pollHarness(2, 3, {BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective()));
         PollProblem problem;
         problem.generateAllPointsBeforeEval = true;
         problem.directionType = DirectionType::DOUBLE;
@@ -286,7 +286,7 @@ TEST(Poll, GatherModeCollectsThePointsWithoutEvaluating)
         {
             EXPECT_NE(nullptr, point.getPointFrom());
         }
-        EXPECT_TRUE(evaluation.harness.evaluator->blocks.empty());
+        EXPECT_TRUE(evaluation.evaluator->blocks.empty());
         // An empty gather sets no stop reason.
         EXPECT_FALSE(tree.algo.getAllStopReasons()->checkTerminate());
         OutputQueue::getInstance()->flush();

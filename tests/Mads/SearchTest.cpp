@@ -217,11 +217,11 @@ TEST(Search, RunStopsAtAFullSuccessOnly)
         SCOPED_TRACE(c.name);
         ProcessStateGuard guard;
         StreamCapture out(std::cout);
-        QarnoTest::InstalledEvc installed(
+        QarnoTest::EvcHarness installed(QarnoTest::searchHarness(
             c.outputs,
             [&](const EvalPoint& x)
             { return x[0].tostring() + (c.outputs.size() > 1 ? " " + x[1].tostring() : ""); },
-            4);
+            4));
         auto pb = unboundedPb();
         Fixture f(searchRunParams(pb, true), pb, c.incumbent, c.origin);
         Search search(&f.tree.iteration);
@@ -231,7 +231,7 @@ TEST(Search, RunStopsAtAFullSuccessOnly)
         search.end();
         OutputQueue::getInstance()->flush();
 
-        EXPECT_EQ(c.evaluated, installed.harness.evaluator->evaluatedPoints());
+        EXPECT_EQ(c.evaluated, installed.evaluator->evaluatedPoints());
         EXPECT_EQ(c.success, search.getSuccessType());
         const std::string text = out.text();
         EXPECT_NE(std::string::npos,
@@ -253,7 +253,8 @@ TEST(Search, EndOfMethodMergesItsPointsIntoTheBarrier)
 {
     ProcessStateGuard guard;
     StreamCapture quiet(std::cout);
-    QarnoTest::InstalledEvc installed({BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective());
+    QarnoTest::EvcHarness installed(
+        QarnoTest::searchHarness({BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective()));
     auto pb = unboundedPb();
     Fixture f(searchRunParams(pb, true), pb, QarnoTest::makeEvalPoint({1, 1}, 1, 0), {2, 1});
     Search search(&f.tree.iteration);
@@ -268,13 +269,13 @@ TEST(Search, DisabledSearchDoesNothing)
 {
     ProcessStateGuard guard;
     StreamCapture out(std::cout);
-    QarnoTest::InstalledEvc installed({BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective(),
-                                      4);
+    QarnoTest::EvcHarness installed(
+        QarnoTest::searchHarness({BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective(), 4));
     auto pb = unboundedPb();
     Fixture f(searchRunParams(pb, false), pb, QarnoTest::makeEvalPoint({1, 1}, 1, 0), {2, 1});
     Search search(&f.tree.iteration);
     search.setSuccessType(SuccessType::FAILURE);
-    installed.harness.evc->setStopReason(0, EvalMainThreadStopType::LAP_MAX_BB_EVAL_REACHED);
+    installed.evc->setStopReason(0, EvalMainThreadStopType::LAP_MAX_BB_EVAL_REACHED);
 
     search.start();
     EXPECT_FALSE(search.run());
@@ -283,10 +284,10 @@ TEST(Search, DisabledSearchDoesNothing)
 
     EXPECT_NE(std::string::npos, out.text().find("Search method is disabled. Early out."));
     EXPECT_EQ(std::string::npos, out.text().find("Going through all search methods"));
-    EXPECT_TRUE(installed.harness.evaluator->evaluatedPoints().empty());
+    EXPECT_TRUE(installed.evaluator->evaluatedPoints().empty());
     EXPECT_EQ(SuccessType::FAILURE, search.getSuccessType());
     // With no method run, no lap budget can have been used up by the search.
-    EXPECT_TRUE(installed.harness.evc->testIf(EvalMainThreadStopType::LAP_MAX_BB_EVAL_REACHED));
+    EXPECT_TRUE(installed.evc->testIf(EvalMainThreadStopType::LAP_MAX_BB_EVAL_REACHED));
 }
 
 TEST(Search, EndLetsEvaluationsGoOnAfterALapBudgetOnly)
@@ -309,16 +310,16 @@ TEST(Search, EndLetsEvaluationsGoOnAfterALapBudgetOnly)
         SCOPED_TRACE(c.name);
         ProcessStateGuard guard;
         StreamCapture quiet(std::cout);
-        QarnoTest::InstalledEvc installed({BBOutputType::OBJ},
-                                          QarnoTest::firstCoordinateObjective());
+        QarnoTest::EvcHarness installed(
+            QarnoTest::searchHarness({BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective()));
         auto pb = unboundedPb();
         Fixture f(searchRunParams(pb, true), pb, QarnoTest::makeEvalPoint({1, 1}, 1, 0), {});
         Search search(&f.tree.iteration);
         search.start();
         search.run();
-        installed.harness.evc->setStopReason(0, c.before);
+        installed.evc->setStopReason(0, c.before);
         search.end();
-        EXPECT_TRUE(installed.harness.evc->testIf(c.after));
+        EXPECT_TRUE(installed.evc->testIf(c.after));
     }
 }
 
@@ -326,7 +327,8 @@ TEST(Search, PendingTerminationGeneratesAndEvaluatesNothing)
 {
     ProcessStateGuard guard;
     StreamCapture quiet(std::cout);
-    QarnoTest::InstalledEvc installed({BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective());
+    QarnoTest::EvcHarness installed(
+        QarnoTest::searchHarness({BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective()));
     auto pb = unboundedPb();
     Fixture f(searchRunParams(pb, true), pb, QarnoTest::makeEvalPoint({1, 1}, 1, 0), {2, 1});
     Search search(&f.tree.iteration);
@@ -336,7 +338,7 @@ TEST(Search, PendingTerminationGeneratesAndEvaluatesNothing)
     EXPECT_FALSE(search.run());
     search.end();
 
-    EXPECT_TRUE(installed.harness.evaluator->evaluatedPoints().empty());
+    EXPECT_TRUE(installed.evaluator->evaluatedPoints().empty());
     EXPECT_EQ(SuccessType::NOT_EVALUATED, search.getSuccessType());
     EXPECT_EQ(0u, search.getSearchMethods()[0]->getTrialPointsCount());
 }
@@ -357,8 +359,8 @@ TEST(Search, GatheringCollectsThePointsWithoutEvaluating)
         SCOPED_TRACE(c.name);
         ProcessStateGuard guard;
         StreamCapture quiet(std::cout);
-        QarnoTest::InstalledEvc installed({BBOutputType::OBJ},
-                                          QarnoTest::firstCoordinateObjective());
+        QarnoTest::EvcHarness installed(
+            QarnoTest::searchHarness({BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective()));
         auto pb = unboundedPb();
         Fixture f(searchRunParams(pb, c.speculative, false, false, true), pb,
                   QarnoTest::makeEvalPoint({1, 1}, 1, 0), {2, 1});
@@ -372,7 +374,7 @@ TEST(Search, GatheringCollectsThePointsWithoutEvaluating)
             ASSERT_NE(nullptr, point.getPointFrom());
             EXPECT_EQ(makeArray({1, 1}), static_cast<const ArrayOfDouble&>(*point.getPointFrom()));
         }
-        EXPECT_TRUE(installed.harness.evaluator->evaluatedPoints().empty());
+        EXPECT_TRUE(installed.evaluator->evaluatedPoints().empty());
         EXPECT_EQ(SuccessType::NOT_EVALUATED, search.getSuccessType());
     }
 }
@@ -404,8 +406,8 @@ TEST(Search, ModelSearchesSayTheyCannotRun)
         SCOPED_TRACE(c.name);
         ProcessStateGuard guard;
         StreamCapture out(std::cout);
-        QarnoTest::InstalledEvc installed({BBOutputType::OBJ},
-                                          QarnoTest::firstCoordinateObjective(), c.degree);
+        QarnoTest::EvcHarness installed(QarnoTest::searchHarness(
+            {BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective(), c.degree));
         auto pb = unboundedPb();
         Fixture f(searchRunParams(pb, false, c.quad, c.teskora), pb,
                   QarnoTest::makeEvalPoint({1, 1}, 1, 0), {2, 1});
@@ -421,7 +423,7 @@ TEST(Search, ModelSearchesSayTheyCannotRun)
         EXPECT_FALSE(search.isEnabled());
         EXPECT_EQ(std::string::npos, text.find("Start step Quad Model Search Method"));
         EXPECT_EQ(std::string::npos, text.find("Start step Teskora Search Method"));
-        EXPECT_TRUE(installed.harness.evaluator->evaluatedPoints().empty());
+        EXPECT_TRUE(installed.evaluator->evaluatedPoints().empty());
     }
 }
 

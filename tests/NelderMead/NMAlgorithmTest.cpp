@@ -33,7 +33,7 @@ namespace
 {
 
 using namespace QARNO_4_0_0;
-using QarnoTest::AlgorithmRun;
+using QarnoTest::EvcHarness;
 using QarnoTest::MadsRunResult;
 using QarnoTest::makeMadsParameters;
 using QarnoTest::makeNMParameters;
@@ -180,7 +180,7 @@ TEST(NMAlgorithm, SuccessIsMeasuredAgainstTheIncumbentOfTheRun)
 }
 
 /// main step > "NM" algorithm: the parent of the mega-iterations built in
-/// the tests below, with the queue and cache of an `AlgorithmRun`.
+/// the tests below, with the queue and cache of an installed `EvcHarness`.
 struct NMMegaFrame
 {
     explicit NMMegaFrame(const std::vector<std::string>& lines = {})
@@ -209,7 +209,7 @@ TEST(NMMegaIteration, FrameCenterIsTheFirstIncumbentFeasibleFirst)
     {
         SCOPED_TRACE(c.name);
         ProcessStateGuard guard;
-        AlgorithmRun run;
+        EvcHarness run;
         QarnoTest::cacheNMPoint({1, 1}, 5);
         QarnoTest::cacheNMPoint({3, 3}, 2, 0.5);
         auto barrier = QarnoTest::barrierFromCache(2);
@@ -235,7 +235,7 @@ TEST(NMMegaIteration, FrameCenterIsTheFirstIncumbentFeasibleFirst)
 TEST(NMMegaIteration, NoIncumbentNoIterationToRun)
 {
     ProcessStateGuard guard;
-    AlgorithmRun run;
+    EvcHarness run;
     QarnoTest::cacheNMPoint({1, 1}, 5);
     auto barrier = QarnoTest::barrierFromCache(2);
     barrier->clearXFeas();
@@ -259,7 +259,7 @@ TEST(NMMegaIteration, NoIncumbentNoIterationToRun)
 TEST(NMMegaIteration, ReadsItsBlockAndPutsBackTheNextToken)
 {
     ProcessStateGuard guard;
-    AlgorithmRun run;
+    EvcHarness run;
     QarnoTest::cacheNMPoint({1, 1}, 5);
     QarnoTest::cacheNMPoint({2, 0}, 3);
     NMMegaFrame frame;
@@ -301,7 +301,7 @@ TEST(NMMegaIteration, ReadsItsBlockAndPutsBackTheNextToken)
 TEST(NMMegaIteration, BelowMadsWorksOnTheMadsBarrierAndMesh)
 {
     ProcessStateGuard guard;
-    AlgorithmRun run;
+    EvcHarness run;
     QarnoTest::cacheNMPoint({1, 1}, 5);
     QarnoTest::cacheNMPoint({2, 0}, 3);
     const auto params = makeNMParameters(2, false);
@@ -359,7 +359,7 @@ TEST(NMMegaIteration, GoesOnWithACompleteSimplexGivenToIt)
     {
         SCOPED_TRACE(c.name);
         ProcessStateGuard guard;
-        AlgorithmRun run;
+        EvcHarness run;
         QarnoTest::cacheNMPoint({1, 1}, 5);
         auto barrier = QarnoTest::barrierFromCache(2);
         std::vector<EvalPoint> points{QarnoTest::makeNMPoint({0, 0}, 1, 0, 101),
@@ -379,7 +379,7 @@ TEST(NMMegaIteration, GoesOnWithACompleteSimplexGivenToIt)
 TEST(NMAlgorithm, RemembersTheSimplexesWalkedFromUntilAnEvaluation)
 {
     ProcessStateGuard guard;
-    AlgorithmRun run;
+    EvcHarness run;
     const auto params = makeNMParameters(2, true);
     RecordingStep mainStep("Main");
     NM nm(&mainStep, std::make_shared<AlgoStopReasons<NMStopType>>(), params->get_run_params(),
@@ -410,7 +410,7 @@ TEST(NMAlgorithm, NameTellsTheSinglePass)
     {
         SCOPED_TRACE(c.line);
         ProcessStateGuard guard;
-        AlgorithmRun run;
+        EvcHarness run;
         const auto params = makeNMParameters(2, false, {c.line});
         RecordingStep mainStep("Main");
         NM nm(&mainStep, std::make_shared<AlgoStopReasons<NMStopType>>(), params->get_run_params(),

@@ -46,7 +46,7 @@ TEST(NMAllReflective, OnePassProposesTheMovesOfOneSimplexUnevaluated)
         lines.insert(lines.end(), c.lines.begin(), c.lines.end());
         GatheringTree tree(lines, QarnoTest::twoIncumbents(), QarnoTest::neighbours());
         std::vector<SeenEvaluation> seen;
-        QarnoTest::recordEvaluations(*tree.run.harness.evaluator, seen);
+        QarnoTest::recordEvaluations(*tree.run.evaluator, seen);
         const auto iteration = firstIteration(tree);
         ASSERT_NE(nullptr, iteration);
 

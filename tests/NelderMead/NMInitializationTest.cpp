@@ -25,7 +25,7 @@ namespace
 {
 
 using namespace QARNO_4_0_0;
-using QarnoTest::AlgorithmRun;
+using QarnoTest::EvcHarness;
 using QarnoTest::EvcOptions;
 using QarnoTest::makeNMParameters;
 using QarnoTest::messageOf;
@@ -113,10 +113,10 @@ void runStartCases(const std::vector<StartCase>& cases)
     {
         SCOPED_TRACE(c.name);
         ProcessStateGuard guard;
-        AlgorithmRun algoRun;
+        EvcHarness algoRun;
         const InitRun run = runInitialization(makeNMParameters(2, true, c.lines));
         EXPECT_TRUE(run.result);
-        expectSamePoints(c.expected, algoRun.harness.evaluator->evaluatedPoints());
+        expectSamePoints(c.expected, algoRun.evaluator->evaluatedPoints());
         ASSERT_NE(nullptr, run.barrier);
         ASSERT_NE(nullptr, run.barrier->getFirstXFeas());
         EXPECT_EQ("Started", run.nmStopReason);
@@ -158,7 +158,7 @@ TEST(NMInitialization, PerturbedPointsAreSnappedIntoTheBounds)
 TEST(NMInitialization, UsingX0Text)
 {
     ProcessStateGuard guard;
-    AlgorithmRun algoRun;
+    EvcHarness algoRun;
     const InitRun run = runInitialization(makeNMParameters(2, true, {"X0 ( 0 2 )"}));
     EXPECT_NE(std::string::npos, run.out.find("Using X0: #0 ( 0 2 )")) << run.out;
 }
@@ -193,7 +193,7 @@ TEST(NMInitialization, InvalidX0Texts)
     {
         SCOPED_TRACE(c.name);
         ProcessStateGuard guard;
-        AlgorithmRun algoRun;
+        EvcHarness algoRun;
         for (size_t k = 0; k < c.cachedPoints; ++k)
         {
             QarnoTest::cacheNMPoint({double(k), 0}, 1);
@@ -209,17 +209,17 @@ TEST(NMInitialization, InvalidX0Texts)
         std::string file;
         EXPECT_EQ(c.message, messageOf([&] { init.start(); }, &file));
         EXPECT_EQ("src/Algos/NelderMead/NMInitialization", file);
-        EXPECT_TRUE(algoRun.harness.evaluator->evaluatedPoints().empty());
+        EXPECT_TRUE(algoRun.evaluator->evaluatedPoints().empty());
     }
 }
 
 TEST(NMInitialization, AsASearchNothingIsEvaluated)
 {
     ProcessStateGuard guard;
-    AlgorithmRun algoRun;
+    EvcHarness algoRun;
     const InitRun run = runInitialization(makeNMParameters(2, false));
     EXPECT_TRUE(run.result);
-    EXPECT_TRUE(algoRun.harness.evaluator->evaluatedPoints().empty());
+    EXPECT_TRUE(algoRun.evaluator->evaluatedPoints().empty());
     EXPECT_EQ(nullptr, run.barrier);
     EXPECT_EQ("Started", run.nmStopReason);
 }
@@ -229,11 +229,11 @@ TEST(NMInitialization, BudgetExhaustedByTheStartingPoints)
     ProcessStateGuard guard;
     EvcOptions options;
     options.maxBbEval = 2;
-    AlgorithmRun algoRun(options);
+    EvcHarness algoRun(algorithmHarness(options));
     const InitRun run = runInitialization(makeNMParameters(2, true, {"X0 ( 1 1 )"}));
     EXPECT_FALSE(run.result);
     EXPECT_EQ("Initialization has failed", run.nmStopReason);
-    EXPECT_EQ(2u, algoRun.harness.evaluator->evaluatedPoints().size());
+    EXPECT_EQ(2u, algoRun.evaluator->evaluatedPoints().size());
     // The barrier is built from what was evaluated.
     EXPECT_NE(nullptr, run.barrier);
 }
@@ -241,12 +241,12 @@ TEST(NMInitialization, BudgetExhaustedByTheStartingPoints)
 TEST(NMInitialization, CachedStartingPointsAreNotEvaluatedAgain)
 {
     ProcessStateGuard guard;
-    AlgorithmRun algoRun;
+    EvcHarness algoRun;
     QarnoTest::cacheNMPoint({1, 1}, 7);
     QarnoTest::cacheNMPoint({1.05, 1}, 8);
     const InitRun run = runInitialization(makeNMParameters(2, true, {"X0 ( 1 1 )"}));
     EXPECT_TRUE(run.result);
-    expectSamePoints({{1, 1.05}}, algoRun.harness.evaluator->evaluatedPoints());
+    expectSamePoints({{1, 1.05}}, algoRun.evaluator->evaluatedPoints());
     ASSERT_NE(nullptr, run.barrier);
     // f = x0 for the evaluated point: 1 is better than the cached 7 and 8.
     EXPECT_EQ(1, run.barrier->getFirstXFeas()->getF().todouble());
@@ -258,15 +258,15 @@ TEST(NMInitialization, EveryStartingPointCachedBuildsTheBarrierFromTheCache)
     // every starting point in the cache. Without a barrier the algorithm's
     // first mega-iteration would refuse to start.
     ProcessStateGuard guard;
-    AlgorithmRun algoRun;
+    EvcHarness algoRun;
     const auto params = makeNMParameters(2, true, {"X0 ( 3 1 )"});
     const InitRun first = runInitialization(params);
     ASSERT_TRUE(first.result);
-    ASSERT_EQ(3u, algoRun.harness.evaluator->evaluatedPoints().size());
+    ASSERT_EQ(3u, algoRun.evaluator->evaluatedPoints().size());
 
     const InitRun second = runInitialization(params);
     EXPECT_TRUE(second.result);
-    EXPECT_EQ(3u, algoRun.harness.evaluator->evaluatedPoints().size());
+    EXPECT_EQ(3u, algoRun.evaluator->evaluatedPoints().size());
     EXPECT_EQ("Started", second.nmStopReason);
     ASSERT_NE(nullptr, second.barrier);
     ASSERT_NE(nullptr, second.barrier->getFirstXFeas());
@@ -285,8 +285,8 @@ TEST(NMInitialization, NoUsablePointFailsTheInitialization)
     {
         SCOPED_TRACE(c.name);
         ProcessStateGuard guard;
-        AlgorithmRun algoRun;
-        algoRun.harness.evaluator->evalOk = [](const EvalPoint&) { return false; };
+        EvcHarness algoRun;
+        algoRun.evaluator->evalOk = [](const EvalPoint&) { return false; };
         const auto params = makeNMParameters(2, true, {"X0 ( 1 1 )"});
         if (c.cachedBefore)
         {

@@ -29,9 +29,9 @@ namespace
 {
 
 using namespace QARNO_4_0_0;
-using QarnoTest::AlgorithmRun;
 using QarnoTest::cacheNMPoint;
 using QarnoTest::coordsOf;
+using QarnoTest::EvcHarness;
 using QarnoTest::EvcOptions;
 using QarnoTest::makeNMParameters;
 using QarnoTest::messageOf;
@@ -104,7 +104,7 @@ TEST(NMInitializeSimplex, GreedyByRankInsideTheIncludeRectangle)
     {
         SCOPED_TRACE(c.name);
         ProcessStateGuard guard;
-        AlgorithmRun algoRun;
+        EvcHarness algoRun;
         const bool withMesh = !c.frameSize.empty();
         const auto params = makeNMParameters(2, !withMesh, c.lines);
         const EvalPoint center = cacheNMPoint({0, 0}, 5);
@@ -131,7 +131,7 @@ TEST(NMInitializeSimplex, GreedyByRankInsideTheIncludeRectangle)
 TEST(NMInitializeSimplex, DebugDisplayOfTheChoice)
 {
     ProcessStateGuard guard;
-    AlgorithmRun algoRun;
+    EvcHarness algoRun;
     const auto params = makeNMParameters(2, true);
     const EvalPoint center = cacheNMPoint({0, 0}, 5);
     cacheNMPoint({4, 0}, 1);
@@ -188,7 +188,7 @@ TEST(NMInitializeSimplex, DebugDisplayOfTheChoice)
 TEST(NMInitializeSimplex, CandidatesMustBeEvaluatedWithCompleteOutputs)
 {
     ProcessStateGuard guard;
-    AlgorithmRun algoRun;
+    EvcHarness algoRun;
     const auto params = makeNMParameters(2, true);
     const EvalPoint center = cacheNMPoint({0, 0}, 5);
     cacheNMPoint({1, 0}, 4);
@@ -217,7 +217,7 @@ TEST(NMInitializeSimplex, FeasibleCandidatesComeFirst)
     // The simplex order separates a feasible from an infeasible point only
     // by their tags; the candidates are taken feasible first.
     ProcessStateGuard guard;
-    AlgorithmRun algoRun;
+    EvcHarness algoRun;
     const auto params = makeNMParameters(2, true);
     cacheNMPoint({1, 0}, -10, 1);
     cacheNMPoint({3, 3}, -20, 2);
@@ -236,7 +236,7 @@ TEST(NMInitializeSimplex, InfeasibleCandidateCompletesTheSimplex)
     // The feasible points are collinear: the infeasible one, tried last,
     // completes the simplex, where the order of tags puts it first.
     ProcessStateGuard guard;
-    AlgorithmRun algoRun;
+    EvcHarness algoRun;
     const auto params = makeNMParameters(2, true);
     cacheNMPoint({1, 0}, -10, 1);
     const EvalPoint center = cacheNMPoint({0, 0}, 5);
@@ -254,7 +254,7 @@ TEST(NMInitializeSimplex, OnlyPointsOfTheSubproblemAreCandidates)
     // Variable 2 is fixed to 7: cached points with another value belong to
     // another sub-problem, however good and close they are.
     ProcessStateGuard guard;
-    AlgorithmRun algoRun(EvcOptions(), EvalType::BB, 3);
+    EvcHarness algoRun(algorithmHarness(EvcOptions(), EvalType::BB, 3));
     const auto params = makeNMParameters(3, true, {"X0 ( 0 0 7 )", "FIXED_VARIABLE ( - - 7 )"});
     cacheNMPoint({0, 0, 7}, 5);
     cacheNMPoint({1, 0, 7}, 4);
@@ -389,7 +389,7 @@ TEST(NMInitializeSimplex, FailedCreationMessages)
         ProcessStateGuard guard;
         EvcOptions options;
         options.useCache = c.useCache;
-        AlgorithmRun algoRun(options, EvalType::BB, c.n);
+        EvcHarness algoRun(algorithmHarness(options, EvalType::BB, c.n));
         const auto params = makeNMParameters(c.n, true);
         const auto [center, barrier] = c.setup();
         StepTree frame(
@@ -450,7 +450,7 @@ TEST(NMInitializeSimplex, InconsistentIterationThrows)
     {
         SCOPED_TRACE(c.name);
         ProcessStateGuard guard;
-        AlgorithmRun algoRun;
+        EvcHarness algoRun;
         const auto params = makeNMParameters(2, c.frameSize.empty(), c.lines);
         const EvalPoint center =
             c.centerComplete
@@ -472,7 +472,7 @@ TEST(NMInitializeSimplex, InconsistentIterationThrows)
 TEST(NMInitializeSimplex, ParentMustBeANelderMeadIterationWithASimplex)
 {
     ProcessStateGuard guard;
-    AlgorithmRun algoRun;
+    EvcHarness algoRun;
     QarnoTest::StepTree frame(QarnoTest::nmStepTree(2));
     {
         NMInitializeSimplex create(&frame.iteration);
@@ -487,7 +487,7 @@ TEST(NMInitializeSimplex, ParentMustBeANelderMeadIterationWithASimplex)
 TEST(NMInitializeSimplex, LaterRunsKeepTheSimplex)
 {
     ProcessStateGuard guard;
-    AlgorithmRun algoRun;
+    EvcHarness algoRun;
     const auto params = makeNMParameters(2, true);
     const EvalPoint center = cacheNMPoint({0, 0}, 1);
     cacheNMPoint({1, 0}, 2);

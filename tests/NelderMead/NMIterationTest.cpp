@@ -36,12 +36,13 @@ struct IterationSetup
 {
     IterationSetup(std::vector<std::pair<std::vector<double>, std::string>> lines,
                    bool nmOptimization, const SetRun& set = {}, const Coords& cached = unitSimplex)
-        : evaluation(withSimplexValues(std::move(lines))),
+        : blackbox(std::make_shared<NMBlackbox>(withSimplexValues(std::move(lines)))),
+          evaluation(nmHarness(blackbox)),
           // The cache is filled before the frame's barrier and centre are taken.
           pb((evaluation.evaluate(cached), makeNMPbParams(2))),
           frame(nmWalkTree(makeNMRunParams(pb, nmOptimization, set), pb, {}, cachedPoint({0, 0})))
     {
-        evaluatedBefore = evaluation.harness.evaluator->evaluatedPoints().size();
+        evaluatedBefore = evaluation.evaluator->evaluatedPoints().size();
     }
 
     static NMBlackbox
@@ -65,11 +66,12 @@ struct IterationSetup
     /// The points evaluated since the setup, in order.
     Coords evaluatedSince() const
     {
-        const auto all = evaluation.harness.evaluator->evaluatedPoints();
+        const auto all = evaluation.evaluator->evaluatedPoints();
         return Coords(all.begin() + static_cast<long>(evaluatedBefore), all.end());
     }
 
-    NMEvaluation evaluation;
+    std::shared_ptr<NMBlackbox> blackbox;
+    EvcHarness evaluation;
     std::shared_ptr<PbParameters> pb;
     StepTree frame;
     size_t evaluatedBefore = 0;
@@ -184,7 +186,7 @@ TEST(NMIteration, NameCounterAndSimplexKeptOverRuns)
     // Every new point is better than all before: each run reaches a full
     // success, the same success type as the run before it.
     IterationSetup setup({{xr, "0 0"}, {xe, "-1 0"}}, true);
-    setup.evaluation.blackbox->otherwise = "-100 0";
+    setup.blackbox->otherwise = "-100 0";
     EXPECT_EQ("NM Iteration", setup.frame.iteration.getName());
     EXPECT_EQ(0u, setup.frame.iterationAs<NMIteration>().getK());
 

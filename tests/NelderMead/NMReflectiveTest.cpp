@@ -44,12 +44,13 @@ std::vector<EvalPoint> unitSimplex(size_t nbPoints = 3)
 /// holds the first points of `unitSimplex`, and a reflective step under it.
 struct ReflectiveSetup
 {
-    explicit ReflectiveSetup(NMBlackbox blackbox, const SetRun& set = {}, size_t nbPoints = 3,
+    explicit ReflectiveSetup(NMBlackbox table, const SetRun& set = {}, size_t nbPoints = 3,
                              int displayDegree = 2,
                              std::shared_ptr<PbParameters> pbParams = makeNMPbParams(2),
                              std::shared_ptr<MeshBase> mesh = nullptr,
                              std::shared_ptr<EvalPoint> frameCenter = nullptr)
-        : evaluation(std::move(blackbox), 2, displayDegree), pb(std::move(pbParams)),
+        : blackbox(std::make_shared<NMBlackbox>(std::move(table))),
+          evaluation(nmHarness(blackbox, 2, displayDegree)), pb(std::move(pbParams)),
           frame(nmWalkTree(makeNMRunParams(pb, true, set), pb, unitSimplex(),
                            std::move(frameCenter), std::move(mesh)))
     {
@@ -61,7 +62,8 @@ struct ReflectiveSetup
 
     bool terminated() const { return frame.algo.getAllStopReasons()->checkTerminate(); }
 
-    NMEvaluation evaluation;
+    std::shared_ptr<NMBlackbox> blackbox;
+    EvcHarness evaluation;
     std::shared_ptr<PbParameters> pb;
     StepTree frame;
 };
@@ -280,7 +282,7 @@ TEST(NMReflective, RankToleranceFollowsTheMode)
     {
         SCOPED_TRACE(c.expected);
         ProcessStateGuard guard;
-        NMEvaluation evaluation(NMBlackbox{});
+        EvcHarness evaluation(nmHarness(std::make_shared<NMBlackbox>()));
         auto pb = makeNMPbParams(2);
         StepTree frame(
             nmWalkTree(makeNMRunParams(pb, c.nmOptimization, c.set), pb, unitSimplex(), nullptr));
@@ -477,7 +479,7 @@ TEST(NMReflective, DecisionWalks)
         {
             setup.evaluation.evaluate(c.cachedBefore);
         }
-        const size_t evaluatedBefore = setup.evaluation.harness.evaluator->evaluatedPoints().size();
+        const size_t evaluatedBefore = setup.evaluation.evaluator->evaluatedPoints().size();
 
         NMReflective step(&setup.frame.iteration);
         std::vector<NMStepType> moves;
@@ -494,7 +496,7 @@ TEST(NMReflective, DecisionWalks)
         EXPECT_EQ(c.stopReason, QarnoTest::nmStopReasonText(setup.frame.algo));
 
         // A cached point is never evaluated again.
-        const auto evaluated = setup.evaluation.harness.evaluator->evaluatedPoints();
+        const auto evaluated = setup.evaluation.evaluator->evaluatedPoints();
         for (size_t i = evaluatedBefore; i < evaluated.size(); ++i)
         {
             for (const auto& cached : c.cachedBefore)
@@ -517,12 +519,12 @@ TEST(NMReflective, ReflectionFallingBackOnAPointOfYContractsInside)
         NMBlackbox{{{{0, 0}, "1 0"}, {{1, 0}, "5 0"}, {{0, 1}, "9 0"}, {xic, "8 0"}}, "100 0"}, {},
         3, 2, makeBoundedPbParams({-1, 0}, {2, 2}, {0, 0}));
     setup.evaluation.evaluate({{0, 0}, {1, 0}, {0, 1}});
-    const size_t evaluatedBefore = setup.evaluation.harness.evaluator->evaluatedPoints().size();
+    const size_t evaluatedBefore = setup.evaluation.evaluator->evaluatedPoints().size();
 
     NMReflective step(&setup.frame.iteration);
     EXPECT_EQ("INSIDE_CONTRACTION", std::string(nameOf(runMove(step, NMStepType::REFLECT))));
     EXPECT_EQ("CONTINUE", std::string(nameOf(runMove(step, NMStepType::INSIDE_CONTRACTION))));
-    const auto evaluated = setup.evaluation.harness.evaluator->evaluatedPoints();
+    const auto evaluated = setup.evaluation.evaluator->evaluatedPoints();
     EXPECT_EQ((Coords{xic}),
               Coords(evaluated.begin() + static_cast<long>(evaluatedBefore), evaluated.end()));
     EXPECT_EQ((Coords{{0, 0}, {1, 0}, xic}), coordinatesOf(setup.frame.Y()));

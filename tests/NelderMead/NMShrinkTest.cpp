@@ -21,9 +21,9 @@ namespace
 {
 
 using namespace QARNO_4_0_0;
-using QarnoTest::AlgorithmRun;
 using QarnoTest::cacheNMPoint;
 using QarnoTest::coordsOf;
+using QarnoTest::EvcHarness;
 using QarnoTest::makeNMParameters;
 using QarnoTest::messageOf;
 using QarnoTest::ProcessStateGuard;
@@ -48,8 +48,9 @@ struct ShrinkRun
 ShrinkRun runShrink(const std::string& gamma, const Points& simplex, const std::vector<double>& f,
                     const Points& alsoCached = {}, const Points& failing = {})
 {
-    AlgorithmRun algoRun(QarnoTest::EvcOptions(), EvalType::BB, simplex.front().size());
-    algoRun.harness.evaluator->evalOk = [failing](const EvalPoint& x)
+    EvcHarness algoRun(
+        algorithmHarness(QarnoTest::EvcOptions(), EvalType::BB, simplex.front().size()));
+    algoRun.evaluator->evalOk = [failing](const EvalPoint& x)
     {
         return std::find(failing.begin(), failing.end(), QarnoTest::coordsOf({x}).front()) ==
                failing.end();
@@ -82,7 +83,7 @@ ShrinkRun runShrink(const std::string& gamma, const Points& simplex, const std::
             run.result = shrink.run();
             shrink.end();
         });
-    run.evaluated = algoRun.harness.evaluator->evaluatedPoints();
+    run.evaluated = algoRun.evaluator->evaluatedPoints();
     std::sort(run.evaluated.begin(), run.evaluated.end());
     run.stopReason = QarnoTest::nmStopReasonText(frame.algo);
     run.yAfter = coordsOf(frame.Y().points());
@@ -224,7 +225,7 @@ TEST(NMShrink, GammaRange)
     {
         SCOPED_TRACE(c.gamma);
         ProcessStateGuard guard;
-        AlgorithmRun algoRun;
+        EvcHarness algoRun;
         const auto params = makeNMParameters(2, true, {"NM_GAMMA " + c.gamma});
         const EvalPoint center = cacheNMPoint({0, 0}, 1);
         StepTree frame(QarnoTest::nmIterationTree(params, QarnoTest::barrierFromCache(2),

@@ -35,18 +35,4 @@ std::shared_ptr<RunParameters> makeHotRestartRunParams(size_t dimension, bool re
     return run;
 }
 
-AlgorithmRun::AlgorithmRun(const EvcOptions& options, EvalType evalType, size_t dimension)
-    : harness(
-          options, {BBOutputType::OBJ, BBOutputType::PB},
-          [](const EvalPoint& point) { return point[0].tostring() + " 0"; }, evalType)
-{
-    EvcInterface::setEvaluatorControl(harness.evc);
-    OutputQueue::getInstance()->initParameters(makeDisplayParameters(dimension, 2, ""));
-}
-
-AlgorithmRun::~AlgorithmRun()
-{
-    EvcInterface::setEvaluatorControl(nullptr);
-}
-
 } // namespace QarnoTest

@@ -25,24 +25,6 @@ std::shared_ptr<QARNO_4_0_0::RunParameters>
 makeHotRestartRunParams(size_t dimension, bool readFiles, bool writeFiles,
                         const std::string& hotRestartFile);
 
-/// What an algorithm needs from the process to start and end: the cache
-/// (outputs OBJ and PB, created unless one exists), an evaluation queue
-/// installed in `EvcInterface` for the life of the object, whose evaluator
-/// answers f = x0 and h = 0, and an output queue configured at display
-/// degree 2 for points of `dimension` variables. Hold a ProcessStateGuard
-/// around it.
-struct AlgorithmRun
-{
-    explicit AlgorithmRun(const EvcOptions& options = EvcOptions(),
-                          QARNO_4_0_0::EvalType evalType = QARNO_4_0_0::EvalType::BB,
-                          size_t dimension = 2);
-    ~AlgorithmRun();
-    AlgorithmRun(const AlgorithmRun&) = delete;
-    AlgorithmRun& operator=(const AlgorithmRun&) = delete;
-
-    EvcHarness harness;
-};
-
 } // namespace QarnoTest
 
 #endif

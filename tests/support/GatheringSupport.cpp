@@ -57,10 +57,10 @@ size_t firstAfter(const std::vector<SeenEvaluation>& seen, size_t from, const st
 
 namespace
 {
-EvcOptions wideBlocks()
+HarnessOptions wideBlocks()
 {
-    EvcOptions options;
-    options.bbMaxBlockSize = 100;
+    HarnessOptions options;
+    options.queue.bbMaxBlockSize = 100;
     return options;
 }
 } // namespace

@@ -55,7 +55,7 @@ struct GatheringTree
     GatheringTree(const GatheringTree&) = delete;
     GatheringTree& operator=(const GatheringTree&) = delete;
 
-    AlgorithmRun run;
+    EvcHarness run;
     MadsUnderTest madsRun;
     std::shared_ptr<QARNO_4_0_0::Barrier> barrier;
     QARNO_4_0_0::MadsMegaIteration mega;

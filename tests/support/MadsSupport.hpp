@@ -54,7 +54,7 @@ MadsRunResult runMadsMainStep(const std::shared_ptr<QARNO_4_0_0::AllParameters>&
                               const std::shared_ptr<QARNO_4_0_0::Evaluator>& evaluator);
 
 /// A Mads below a root step, for the tests of its steps one by one: the
-/// process needs an `AlgorithmRun` (held by the test, with its
+/// process needs an installed `EvcHarness` (held by the test, with its
 /// ProcessStateGuard) for the queue and the cache.
 struct MadsUnderTest
 {

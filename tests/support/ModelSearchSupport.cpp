@@ -35,31 +35,18 @@ ModelSearchHarness::ModelSearchHarness(size_t n, const std::string& bbOutputType
     params = makeMadsParameters(n, bbOutputType, x0s, lines);
     params->checkAndComply();
 
-    evc = std::make_unique<EvcHarness>(options, stringToBBOutputTypeList(bbOutputType),
-                                       [f](const EvalPoint& x)
-                                       {
-                                           std::vector<double> coords;
-                                           for (size_t i = 0; i < x.size(); ++i)
-                                           {
-                                               coords.push_back(x[i].todouble());
-                                           }
-                                           std::string line;
-                                           for (double v : f(coords))
-                                           {
-                                               line +=
-                                                   (line.empty() ? "" : " ") + Double(v).tostring();
-                                           }
-                                           return line;
-                                       });
-    EvcInterface::setEvaluatorControl(evc->evc);
-    OutputQueue::getInstance()->initParameters(params->get_display_params());
+    HarnessOptions layers;
+    layers.queue = options;
+    layers.outputs = stringToBBOutputTypeList(bbOutputType);
+    layers.blackbox = analyticOutput(std::move(f));
+    layers.display = params->get_display_params();
+    evc = std::make_unique<EvcHarness>(layers);
     root = std::make_unique<RecordingStep>("Main");
 }
 
 ModelSearchHarness::~ModelSearchHarness()
 {
     root.reset();
-    EvcInterface::setEvaluatorControl(nullptr);
     evc.reset();
 }
 

@@ -22,9 +22,6 @@ class Step;
 namespace QarnoTest
 {
 
-/// The outputs of an analytic blackbox, one value per BB_OUTPUT_TYPE entry.
-using Analytic = std::function<std::vector<double>(const std::vector<double>&)>;
-
 /// What a model-based search needs in a test, for the life of the object:
 ///
 /// - the process-wide state reset at construction and again at the end (the

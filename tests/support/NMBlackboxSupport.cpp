@@ -35,32 +35,21 @@ std::string NMBlackbox::lineFor(const EvalPoint& point) const
     return otherwise;
 }
 
-NMEvaluation::NMEvaluation(NMBlackbox bb, size_t n, int displayDegree, const EvcOptions& options)
-    : blackbox(std::make_shared<NMBlackbox>(std::move(bb))),
-      harness(options, {BBOutputType::OBJ, BBOutputType::PB},
-              [box = blackbox](const EvalPoint& point)
-              {
-                  const std::string line = box->lineFor(point);
-                  return line == "FAIL" ? std::string("0 0") : line;
-              })
+HarnessOptions nmHarness(std::shared_ptr<NMBlackbox> blackbox, size_t n, int displayDegree,
+                         const EvcOptions& options)
 {
-    harness.evaluator->evalOk = [box = blackbox](const EvalPoint& point)
-    { return box->lineFor(point) != "FAIL"; };
-    EvcInterface::setEvaluatorControl(harness.evc);
-    OutputQueue::getInstance()->initParameters(makeDisplayParameters(n, displayDegree, ""));
-}
-
-NMEvaluation::~NMEvaluation()
-{
-    EvcInterface::setEvaluatorControl(nullptr);
-}
-
-void NMEvaluation::evaluate(const std::vector<std::vector<double>>& points)
-{
-    harness.queueAll(points);
-    harness.evc->run();
-    harness.evc->clearEvaluatedPoints(-1);
-    harness.evc->restart();
+    HarnessOptions harness;
+    harness.queue = options;
+    harness.blackbox = [blackbox](const EvalPoint& point)
+    {
+        const std::string line = blackbox->lineFor(point);
+        return line == "FAIL" ? std::string("0 0") : line;
+    };
+    harness.evalOk = [blackbox](const EvalPoint& point)
+    { return blackbox->lineFor(point) != "FAIL"; };
+    harness.dimension = n;
+    harness.displayDegree = displayDegree;
+    return harness;
 }
 
 std::shared_ptr<PbParameters> makeNMPbParams(size_t n)

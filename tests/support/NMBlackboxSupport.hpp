@@ -36,25 +36,12 @@ struct NMBlackbox
     std::string lineFor(const QARNO_4_0_0::EvalPoint& point) const;
 };
 
-/// An evaluation queue installed as the process's one for the object's life
-/// (non-opportunistic, blocks of one point) over `NMBlackbox` (which the test
-/// may change between evaluations); the cache holds outputs "OBJ PB". The
-/// display is that of dimension n at `displayDegree`. Hold a
-/// ProcessStateGuard around it.
-struct NMEvaluation
-{
-    explicit NMEvaluation(NMBlackbox blackbox, size_t n = 2, int displayDegree = 2,
-                          const EvcOptions& options = EvcOptions());
-    ~NMEvaluation();
-    NMEvaluation(const NMEvaluation&) = delete;
-    NMEvaluation& operator=(const NMEvaluation&) = delete;
-
-    /// Evaluates the points now, so that the cache holds them.
-    void evaluate(const std::vector<std::vector<double>>& points);
-
-    std::shared_ptr<NMBlackbox> blackbox;
-    EvcHarness harness;
-};
+/// The harness of the Nelder-Mead step tests (`EvcHarness` layers):
+/// non-opportunistic blocks of one point over `blackbox` (which the test may
+/// change between evaluations) under "OBJ PB", installed with the display of
+/// dimension n at `displayDegree`. Hold a ProcessStateGuard around it.
+HarnessOptions nmHarness(std::shared_ptr<NMBlackbox> blackbox, size_t n = 2, int displayDegree = 2,
+                         const EvcOptions& options = EvcOptions());
 
 /// Problem parameters of dimension n, X0 all zeros, checked.
 std::shared_ptr<QARNO_4_0_0::PbParameters> makeNMPbParams(size_t n);
@@ -71,7 +58,7 @@ makeNMRunParams(const std::shared_ptr<QARNO_4_0_0::PbParameters>& pbParams, bool
 /// references set to its first points) > `NMIteration` k 0 (frame centre and
 /// mesh as given). The steps of an iteration are built with
 /// `&tree.iteration` as parent; `Y()` is the iteration's simplex. Needs the
-/// cache (an `NMEvaluation`); hold a ProcessStateGuard around it.
+/// cache (an `EvcHarness` of `nmHarness`); hold a ProcessStateGuard around it.
 StepTreeOptions nmWalkTree(const std::shared_ptr<QARNO_4_0_0::RunParameters>& runParams,
                            const std::shared_ptr<QARNO_4_0_0::PbParameters>& pbParams,
                            const std::vector<QARNO_4_0_0::EvalPoint>& barrierPoints,

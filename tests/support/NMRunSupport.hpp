@@ -41,7 +41,7 @@ std::string debugMessagesOf(const std::function<void()>& op);
 /// given) > mega-iteration 0 holding the barrier > Nelder-Mead iteration 0
 /// around the frame centre, with the mesh or none (a `StepTree`): the frame
 /// of the steps that an NM iteration builds. The process needs an
-/// `AlgorithmRun` (queue and cache), held by the test.
+/// `EvcHarness` (queue and cache), held by the test.
 StepTreeOptions nmIterationTree(const std::shared_ptr<QARNO_4_0_0::AllParameters>& params,
                                 std::shared_ptr<QARNO_4_0_0::Barrier> barrier,
                                 std::shared_ptr<QARNO_4_0_0::EvalPoint> frameCenter,

@@ -95,17 +95,14 @@ StepTreeOptions searchTree(const std::shared_ptr<RunParameters>& runParams,
     return options;
 }
 
-InstalledEvc::InstalledEvc(const BBOutputTypeList& bbOutputType, FunctionEvaluator::Output output,
-                           int displayDegree)
-    : harness(EvcOptions(), bbOutputType, std::move(output))
+HarnessOptions searchHarness(const BBOutputTypeList& bbOutputType, FunctionEvaluator::Output output,
+                             int displayDegree)
 {
-    EvcInterface::setEvaluatorControl(harness.evc);
-    OutputQueue::getInstance()->initParameters(makeDisplayParameters(2, displayDegree, ""));
-}
-
-InstalledEvc::~InstalledEvc()
-{
-    EvcInterface::setEvaluatorControl(nullptr);
+    HarnessOptions options;
+    options.outputs = bbOutputType;
+    options.blackbox = std::move(output);
+    options.displayDegree = displayDegree;
+    return options;
 }
 
 } // namespace QarnoTest

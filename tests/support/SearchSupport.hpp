@@ -54,20 +54,12 @@ StepTreeOptions searchTree(const std::shared_ptr<QARNO_4_0_0::RunParameters>& ru
                            std::shared_ptr<QARNO_4_0_0::MeshBase> mesh,
                            std::shared_ptr<QARNO_4_0_0::EvalPoint> frameCenter);
 
-/// An evaluation queue installed as the one of the process for the
-/// object's life (non-opportunistic, blocks of one point), with the display
-/// of dimension 2 at `displayDegree`; the cache is created for the output
-/// types when there is none. Hold a ProcessStateGuard around it.
-struct InstalledEvc
-{
-    InstalledEvc(const QARNO_4_0_0::BBOutputTypeList& bbOutputType,
-                 FunctionEvaluator::Output output, int displayDegree = 2);
-    ~InstalledEvc();
-    InstalledEvc(const InstalledEvc&) = delete;
-    InstalledEvc& operator=(const InstalledEvc&) = delete;
-
-    EvcHarness harness;
-};
+/// The harness of a search (`EvcHarness` layers): non-opportunistic blocks
+/// of one point over `output`, installed, with the display of dimension 2 at
+/// `displayDegree`; the cache is created for the output types when there is
+/// none. Hold a ProcessStateGuard around it.
+HarnessOptions searchHarness(const QARNO_4_0_0::BBOutputTypeList& bbOutputType,
+                             FunctionEvaluator::Output output, int displayDegree = 2);
 
 } // namespace QarnoTest
 
