@@ -14,6 +14,7 @@
 #include "Output/OutputDirectToFile.hpp"
 #include "Output/OutputQueue.hpp"
 #include "Util/AllStopReasons.hpp"
+#include "support/TestProblems.hpp"
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
@@ -89,8 +90,9 @@ halfPlaneEB(std::vector<PhaseOneEvalRecord>& records, const std::string& solutio
             }
             record.rules = currentPhaseOneRules();
             record.solutionFile = fileContent(solutionFile);
-            const double f = record.x[0] + record.x[1];
-            const double c = constraint ? constraint(record.x) : -1.0 - f;
+            const auto values = testProblem("halfplane")(record.x);
+            const double f = values[0];
+            const double c = constraint ? constraint(record.x) : values[1];
             records.push_back(record);
             return Double(f).tostring() + " " + Double(c).tostring();
         });

@@ -47,8 +47,9 @@ struct PhaseOneEvalRecord
     std::string solutionFile;
 };
 
-/// The half plane: f = x0 + x1 with the constraint `constraint(x)` (the
-/// default is -1 - x0 - x1) under "OBJ EB". Records every evaluation in
+/// The half plane of the shared table ("halfplane"): f = x0 + x1 with the
+/// constraint `constraint(x)` (the table's -1 - (x0 + x1) by default) under
+/// "OBJ EB". Records every evaluation in
 /// `records`; `solutionFile` is read at each one.
 std::shared_ptr<FunctionEvaluator>
 halfPlaneEB(std::vector<PhaseOneEvalRecord>& records, const std::string& solutionFile,
