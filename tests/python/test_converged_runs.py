@@ -61,7 +61,7 @@ def test_minimum_frame_size_stops_a_run_on_granular_variables():
 
 
 def test_ssd_reaches_the_optimum_of_six_variables(tmp_path):
-    problem = PROBLEMS["ssd-sphere6"]
+    problem = PROBLEMS["sphere6"]
     center = problem.minimiser
     objective = Recorder(problem)
     stats = tmp_path / "stats.txt"

@@ -9,7 +9,7 @@ from libpyqarno import minimize
 from problems import PROBLEMS
 from qarno_support import Recorder, library_message
 
-PROBLEM = PROBLEMS["ssd-sphere6"]
+PROBLEM = PROBLEMS["sphere6"]
 N = PROBLEM.n
 CENTER = PROBLEM.minimiser
 X0 = PROBLEM.x0
