@@ -6,10 +6,10 @@
 #include "Algos/Initialization.hpp"
 #include "Eval/Barrier.hpp"
 #include "Output/OutputQueue.hpp"
-#include "Param/EvaluatorControlGlobalParameters.hpp"
 #include "Util/FileUtils.hpp"
 #include "Util/Utils.hpp"
 #include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 namespace QarnoTest
@@ -21,18 +21,17 @@ std::shared_ptr<RunParameters> makeHotRestartRunParams(size_t dimension, bool re
                                                        bool writeFiles,
                                                        const std::string& hotRestartFile)
 {
-    auto run = makeCheckedRunParams(dimension, false, false);
-    run->setAttributeValue<bool>("HOT_RESTART_READ_FILES", readFiles);
-    run->setAttributeValue<bool>("HOT_RESTART_WRITE_FILES", writeFiles);
-    if (!hotRestartFile.empty())
-    {
-        run->setAttributeValue<std::string>("HOT_RESTART_FILE", hotRestartFile);
-    }
-    auto evcGlobal = std::make_shared<EvaluatorControlGlobalParameters>();
-    evcGlobal->checkAndComply(nullptr);
-    CerrCapture ignoreWarnings;
-    run->checkAndComply(evcGlobal, makeCheckedPbParams(dimension));
-    return run;
+    return makeRunParams(makeCheckedPbParams(dimension),
+                         [&](RunParameters& run)
+                         {
+                             run.setAttributeValue<bool>("HOT_RESTART_READ_FILES", readFiles);
+                             run.setAttributeValue<bool>("HOT_RESTART_WRITE_FILES", writeFiles);
+                             if (!hotRestartFile.empty())
+                             {
+                                 run.setAttributeValue<std::string>("HOT_RESTART_FILE",
+                                                                    hotRestartFile);
+                             }
+                         });
 }
 
 } // namespace QarnoTest

@@ -2,9 +2,9 @@
 
 #include <utility>
 
-#include "Param/EvaluatorControlGlobalParameters.hpp"
 #include "Util/AllStopReasons.hpp"
 #include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 namespace QarnoTest
@@ -14,14 +14,13 @@ using namespace QARNO_4_0_0;
 
 std::shared_ptr<RunParameters> makeIterationRunParams(bool userCallsEnabled, size_t maxIterPerMega)
 {
-    auto run = makeCheckedRunParams(2, false, false);
-    run->setAttributeValue<bool>("USER_CALLS_ENABLED", userCallsEnabled);
-    run->setAttributeValue<size_t>("MAX_ITERATION_PER_MEGAITERATION", maxIterPerMega);
-    auto evcGlobal = std::make_shared<EvaluatorControlGlobalParameters>();
-    evcGlobal->checkAndComply(nullptr);
-    CerrCapture ignoreWarnings;
-    run->checkAndComply(evcGlobal, makeCheckedPbParams(2));
-    return run;
+    return makeRunParams(makeCheckedPbParams(2),
+                         [&](RunParameters& run)
+                         {
+                             run.setAttributeValue<bool>("USER_CALLS_ENABLED", userCallsEnabled);
+                             run.setAttributeValue<size_t>("MAX_ITERATION_PER_MEGAITERATION",
+                                                           maxIterPerMega);
+                         });
 }
 
 RecordingInitialization::RecordingInitialization(const Step* parent) : Initialization(parent) {}

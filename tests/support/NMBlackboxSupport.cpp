@@ -8,7 +8,6 @@
 #include "Math/Double.hpp"
 #include "Math/Point.hpp"
 #include "Output/OutputQueue.hpp"
-#include "Param/EvaluatorControlGlobalParameters.hpp"
 #include "Type/BBOutputType.hpp"
 #include "Util/Utils.hpp"
 #include "support/TestSupport.hpp"
@@ -54,29 +53,25 @@ HarnessOptions nmHarness(std::shared_ptr<NMBlackbox> blackbox, size_t n, int dis
 
 std::shared_ptr<PbParameters> makeNMPbParams(size_t n)
 {
-    auto pb = std::make_shared<PbParameters>();
-    pb->setAttributeValue<size_t>("DIMENSION", n);
-    pb->setAttributeValue<Point>("X0", Point(n, Double(0.0)));
-    CerrCapture ignoreWarnings;
-    pb->checkAndComply();
-    return pb;
+    StepTreeOptions options;
+    options.dimension = n;
+    options.x0.assign(n, 0.0);
+    return makeTreePbParams(options);
 }
 
 std::shared_ptr<RunParameters> makeNMRunParams(const std::shared_ptr<PbParameters>& pbParams,
                                                bool nmOptimization,
                                                const std::function<void(RunParameters&)>& set)
 {
-    auto evcGlobal = std::make_shared<EvaluatorControlGlobalParameters>();
-    evcGlobal->checkAndComply(nullptr);
-    auto run = std::make_shared<RunParameters>();
-    run->setAttributeValue<bool>("NM_OPTIMIZATION", nmOptimization);
-    if (set)
-    {
-        set(*run);
-    }
-    CerrCapture ignoreWarnings;
-    run->checkAndComply(evcGlobal, pbParams);
-    return run;
+    return makeRunParams(pbParams,
+                         [&](RunParameters& run)
+                         {
+                             run.setAttributeValue<bool>("NM_OPTIMIZATION", nmOptimization);
+                             if (set)
+                             {
+                                 set(run);
+                             }
+                         });
 }
 
 StepTreeOptions nmWalkTree(const std::shared_ptr<RunParameters>& runParams,

@@ -3,7 +3,6 @@
 #include <cmath>
 
 #include "Cache/CacheBase.hpp"
-#include "Param/EvaluatorControlGlobalParameters.hpp"
 #include "support/CacheSupport.hpp"
 #include "support/EvalSupport.hpp"
 #include "support/TestSupport.hpp"

@@ -8,7 +8,6 @@
 #include "Math/Double.hpp"
 #include "Math/Point.hpp"
 #include "Output/OutputQueue.hpp"
-#include "Param/EvaluatorControlGlobalParameters.hpp"
 #include "support/TestSupport.hpp"
 
 namespace QarnoTest
@@ -29,30 +28,26 @@ std::shared_ptr<PbParameters> makeBoundedPbParams(const std::vector<double>& lb,
                                                   const std::vector<double>& ub,
                                                   const std::vector<double>& x0)
 {
-    auto pb = std::make_shared<PbParameters>();
-    pb->setAttributeValue<size_t>("DIMENSION", lb.size());
-    pb->setAttributeValue<Point>("X0",
-                                 x0.empty() ? Point(lb.size(), Double(1.0)) : Point(makeArray(x0)));
-    pb->setAttributeValue<ArrayOfDouble>("LOWER_BOUND", makeArray(lb));
-    pb->setAttributeValue<ArrayOfDouble>("UPPER_BOUND", makeArray(ub));
-    CerrCapture ignoreWarnings;
-    pb->checkAndComply();
-    return pb;
+    StepTreeOptions options;
+    options.dimension = lb.size();
+    options.lowerBound = lb;
+    options.upperBound = ub;
+    options.x0 = x0;
+    return makeTreePbParams(options);
 }
 
 std::shared_ptr<RunParameters> makeSearchRunParams(const std::shared_ptr<PbParameters>& pbParams,
                                                    const std::function<void(RunParameters&)>& set)
 {
-    auto evcGlobal = std::make_shared<EvaluatorControlGlobalParameters>();
-    evcGlobal->checkAndComply(nullptr);
-    auto run = std::make_shared<RunParameters>();
-    // The Nelder-Mead search needs a MADS iteration above it, which these
-    // trees do not have; the tests that want it switch it back on.
-    run->setAttributeValue<bool>("NM_SEARCH", false);
-    set(*run);
-    CerrCapture ignoreWarnings;
-    run->checkAndComply(evcGlobal, pbParams);
-    return run;
+    return makeRunParams(pbParams,
+                         [&](RunParameters& run)
+                         {
+                             // The Nelder-Mead search needs a MADS iteration above it, which
+                             // these trees do not have; the tests that want it switch it back
+                             // on.
+                             run.setAttributeValue<bool>("NM_SEARCH", false);
+                             set(run);
+                         });
 }
 
 std::shared_ptr<EvalPoint> makeFrameCenter(const std::vector<double>& center,

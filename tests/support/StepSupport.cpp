@@ -3,8 +3,8 @@
 #include <cmath>
 #include <utility>
 
-#include "Param/EvaluatorControlGlobalParameters.hpp"
 #include "Util/AllStopReasons.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 namespace QarnoTest
@@ -14,27 +14,23 @@ using namespace QARNO_4_0_0;
 
 std::shared_ptr<PbParameters> makeCheckedPbParams(size_t dimension)
 {
-    auto pb = std::make_shared<PbParameters>();
-    pb->setAttributeValue<size_t>("DIMENSION", dimension);
-    pb->setAttributeValue<Point>("X0", Point(dimension, Double(1.0)));
-    CerrCapture ignoreWarnings;
-    pb->checkAndComply();
-    return pb;
+    StepTreeOptions options;
+    options.dimension = dimension;
+    return makeTreePbParams(options);
 }
 
 std::shared_ptr<RunParameters> makeCheckedRunParams(size_t dimension,
                                                     bool generateAllPointsBeforeEval,
                                                     bool hotRestartOnUserInterrupt)
 {
-    auto pb = makeCheckedPbParams(dimension);
-    auto evcGlobal = std::make_shared<EvaluatorControlGlobalParameters>();
-    evcGlobal->checkAndComply(nullptr);
-    auto run = std::make_shared<RunParameters>();
-    run->setAttributeValue<bool>("GENERATE_ALL_POINTS_BEFORE_EVAL", generateAllPointsBeforeEval);
-    run->setAttributeValue<bool>("HOT_RESTART_ON_USER_INTERRUPT", hotRestartOnUserInterrupt);
-    CerrCapture ignoreWarnings;
-    run->checkAndComply(evcGlobal, pb);
-    return run;
+    return makeRunParams(makeCheckedPbParams(dimension),
+                         [&](RunParameters& run)
+                         {
+                             run.setAttributeValue<bool>("GENERATE_ALL_POINTS_BEFORE_EVAL",
+                                                         generateAllPointsBeforeEval);
+                             run.setAttributeValue<bool>("HOT_RESTART_ON_USER_INTERRUPT",
+                                                         hotRestartOnUserInterrupt);
+                         });
 }
 
 RecordingStep::RecordingStep(const std::string& name) : Step()

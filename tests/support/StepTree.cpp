@@ -243,7 +243,14 @@ std::shared_ptr<PbParameters> makeTreePbParams(const StepTreeOptions& options)
     {
         pb->setAttributeValue<ListOfVariableGroup>("VARIABLE_GROUP", options.variableGroups);
     }
-    pb->setAttributeValue<DirectionType>("DIRECTION_TYPE", options.directionType);
+    if (options.directionType)
+    {
+        pb->setAttributeValue<DirectionType>("DIRECTION_TYPE", *options.directionType);
+    }
+    if (options.setPb)
+    {
+        options.setPb(*pb);
+    }
     CerrCapture ignoreWarnings;
     pb->checkAndComply();
     return pb;

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -147,13 +148,15 @@ struct StepTreeOptions
 {
     // Problem parameters, unless `pbParams` is given: DIMENSION `dimension`,
     // X0 `x0` (all ones when empty), the bounds when not empty (NaN leaves
-    // a bound out), DIRECTION_TYPE and VARIABLE_GROUP.
+    // a bound out), DIRECTION_TYPE when set, VARIABLE_GROUP when not empty,
+    // and what `setPb` sets.
     size_t dimension = 2;
     std::vector<double> x0;
     std::vector<double> lowerBound;
     std::vector<double> upperBound;
-    QARNO_4_0_0::DirectionType directionType = QARNO_4_0_0::DirectionType::ORTHO_2N;
+    std::optional<QARNO_4_0_0::DirectionType> directionType;
     QARNO_4_0_0::ListOfVariableGroup variableGroups;
+    std::function<void(QARNO_4_0_0::PbParameters&)> setPb;
     std::shared_ptr<QARNO_4_0_0::PbParameters> pbParams;
     // Run parameters, unless `runParams` is given: `setRun` applied, then
     // checked against the problem.
