@@ -12,6 +12,7 @@
 #include "support/AlgorithmSupport.hpp"
 #include "support/EvcSupport.hpp"
 #include "support/MadsSupport.hpp"
+#include "support/StepTree.hpp"
 
 namespace QarnoTest
 {
@@ -44,9 +45,10 @@ size_t firstAfter(const std::vector<SeenEvaluation>& seen, size_t from, const st
 
 /// A MADS mega-iteration in dimension 2 whose barrier holds the equally
 /// good feasible points `incumbents`, started, so that it has one iteration
-/// per incumbent; the cache holds them and `cached` besides. The evaluator
-/// (f = x0) takes blocks of up to 100 points. Hold a ProcessStateGuard
-/// around it.
+/// per incumbent; the cache holds them and `cached` besides. The steps are a
+/// `StepTree` of a Mads (`checkedMadsParameters` with the lines given) and
+/// the mega-iteration, which makes its own iterations. The evaluator (f = x0)
+/// takes blocks of up to 100 points. Hold a ProcessStateGuard around it.
 struct GatheringTree
 {
     GatheringTree(const std::vector<std::string>& lines,
@@ -56,9 +58,8 @@ struct GatheringTree
     GatheringTree& operator=(const GatheringTree&) = delete;
 
     EvcHarness run;
-    MadsUnderTest madsRun;
-    std::shared_ptr<QARNO_4_0_0::Barrier> barrier;
-    QARNO_4_0_0::MadsMegaIteration mega;
+    StepTree steps;
+    QARNO_4_0_0::MadsMegaIteration& mega;
 };
 
 /// Two feasible incumbents, (0 0) and (0.1 0), both with f = 1: close

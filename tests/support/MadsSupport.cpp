@@ -124,16 +124,16 @@ MadsRunResult runMadsMainStep(const std::shared_ptr<AllParameters>& params,
     return result;
 }
 
-MadsUnderTest::MadsUnderTest(size_t n, const std::vector<std::string>& lines,
-                             const std::function<void(PbParameters&)>& prepare)
-    : root(std::make_unique<RecordingStep>("Main"))
+std::shared_ptr<AllParameters>
+checkedMadsParameters(size_t n, const std::vector<std::string>& lines,
+                      const std::function<void(PbParameters&)>& prepare)
 {
     bool hasX0 = false;
     for (const auto& line : lines)
     {
         hasX0 = hasX0 || 0 == line.rfind("X0", 0);
     }
-    params =
+    auto params =
         makeMadsParameters(n, "OBJ PB",
                            hasX0 ? std::vector<std::vector<double>>()
                                  : std::vector<std::vector<double>>{std::vector<double>(n, 1.0)},
@@ -144,6 +144,14 @@ MadsUnderTest::MadsUnderTest(size_t n, const std::vector<std::string>& lines,
         prepare(*params->get_pb_params());
         params->get_pb_params()->checkAndComply();
     }
+    return params;
+}
+
+MadsUnderTest::MadsUnderTest(size_t n, const std::vector<std::string>& lines,
+                             const std::function<void(PbParameters&)>& prepare)
+    : params(checkedMadsParameters(n, lines, prepare)),
+      root(std::make_unique<RecordingStep>("Main"))
+{
     mads = std::make_unique<Mads>(root.get(), std::make_shared<AlgoStopReasons<MadsStopType>>(),
                                   params->get_run_params(), params->get_pb_params());
 }

@@ -53,14 +53,20 @@ struct MadsRunResult
 MadsRunResult runMadsMainStep(const std::shared_ptr<QARNO_4_0_0::AllParameters>& params,
                               const std::shared_ptr<QARNO_4_0_0::Evaluator>& evaluator);
 
+/// Checked parameters of a Mads in dimension n with more lines; X0 all
+/// ones unless the lines give X0. `prepare` may change the checked problem
+/// parameters (which are checked again).
+std::shared_ptr<QARNO_4_0_0::AllParameters>
+checkedMadsParameters(size_t n, const std::vector<std::string>& lines = {},
+                      const std::function<void(QARNO_4_0_0::PbParameters&)>& prepare = {});
+
 /// A Mads below a root step, for the tests of its steps one by one: the
 /// process needs an installed `EvcHarness` (held by the test, with its
 /// ProcessStateGuard) for the queue and the cache.
 struct MadsUnderTest
 {
-    /// Checked parameters in dimension n with more lines; X0 all ones
-    /// unless the lines give X0. `prepare` may change the checked problem
-    /// parameters (which are checked again) before the Mads takes its copy.
+    /// `checkedMadsParameters`, `prepare` applied before the Mads takes its
+    /// copy.
     explicit MadsUnderTest(size_t n, const std::vector<std::string>& lines = {},
                            const std::function<void(QARNO_4_0_0::PbParameters&)>& prepare = {});
     ~MadsUnderTest();

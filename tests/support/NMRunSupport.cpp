@@ -18,20 +18,9 @@ using namespace QARNO_4_0_0;
 std::shared_ptr<AllParameters> makeNMParameters(size_t n, bool standalone,
                                                 const std::vector<std::string>& lines)
 {
-    bool hasX0 = false;
-    for (const auto& line : lines)
-    {
-        hasX0 = hasX0 || 0 == line.rfind("X0", 0);
-    }
     std::vector<std::string> all = {standalone ? "NM_OPTIMIZATION yes" : "NM_OPTIMIZATION no"};
     all.insert(all.end(), lines.begin(), lines.end());
-    auto params =
-        makeMadsParameters(n, "OBJ PB",
-                           hasX0 ? std::vector<std::vector<double>>()
-                                 : std::vector<std::vector<double>>{std::vector<double>(n, 1.0)},
-                           all);
-    params->checkAndComply();
-    return params;
+    return checkedMadsParameters(n, all);
 }
 
 EvalPoint cacheNMPoint(const std::vector<double>& coords, double f, double c)

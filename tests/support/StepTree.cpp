@@ -341,8 +341,10 @@ std::unique_ptr<Step> treeIteration(const MegaIteration* parent, const StepTreeO
 StepTree::StepTree(const StepTreeOptions& options)
     : _main(std::make_unique<RecordingStep>(options.rootName)),
       _algo(treeAlgorithm(_main.get(), options)), _mega(treeMegaIteration(_algo.get(), options)),
-      _mesh(treeMesh(_algo.get(), options)), _iteration(treeIteration(_mega.get(), options, _mesh)),
-      main(*_main), algo(*_algo), mega(*_mega), iteration(*_iteration),
+      _mesh(treeMesh(_algo.get(), options)),
+      _iteration(options.withIteration ? treeIteration(_mega.get(), options, _mesh) : nullptr),
+      main(*_main), algo(*_algo), mega(*_mega),
+      iteration(options.withIteration ? *_iteration : static_cast<Step&>(*_mega)),
       pbParams(_algo->getPbParams()), mesh(_mesh), frameCenter(options.frameCenter)
 {
 }

@@ -190,7 +190,9 @@ struct StepTreeOptions
 
     // The iteration, k `k`: mesh `mesh`, else a `PollMesh` of the sizes
     // given (none when both are empty); the frame centre and the simplex. A
-    // `TestIteration`, or what `makeIteration` builds.
+    // `TestIteration`, or what `makeIteration` builds; none without
+    // `withIteration` (a mega-iteration that makes its own).
+    bool withIteration = true;
     size_t k = 1;
     std::shared_ptr<QARNO_4_0_0::MeshBase> mesh;
     std::vector<double> meshSize;
@@ -210,7 +212,8 @@ std::function<std::unique_ptr<QARNO_4_0_0::Step>(const QARNO_4_0_0::Step*, size_
 nelderMeadIteration();
 
 /// The steps a step of an algorithm lives under: root > algorithm >
-/// mega-iteration > iteration, as the options say. The step under test is
+/// mega-iteration > iteration, as the options say (without an iteration,
+/// `iteration` is the mega-iteration). The step under test is
 /// built by the test with `&tree.iteration` (or `&tree.mega`...) as parent.
 /// Hold a ProcessStateGuard around it.
 ///
@@ -249,6 +252,7 @@ public:
     TestAlgorithm& testAlgo() const;
     TestMegaIteration& testMega() const;
     template <typename T> T& iterationAs() const { return dynamic_cast<T&>(iteration); }
+    template <typename T> T& megaAs() const { return dynamic_cast<T&>(mega); }
 
     /// The simplex of the iteration.
     QARNO_4_0_0::NMSimplex& Y() const;
