@@ -396,10 +396,8 @@ TEST(IterationUtils, EvaluationKeepsTheEvaluatedPointsAndSkipsCachedOnes)
 {
     ProcessStateGuard guard;
     StreamCapture quiet(std::cout);
-    QarnoTest::EvcHarness harness(QarnoTest::EvcOptions(), {BBOutputType::OBJ},
-                                  QarnoTest::firstCoordinateObjective());
-    EvcInterface::setEvaluatorControl(harness.evc);
-    OutputQueue::getInstance()->initParameters(QarnoTest::makeDisplayParameters(2, 2, ""));
+    QarnoTest::EvcHarness harness(
+        QarnoTest::installedHarness({BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective()));
     QarnoTest::SubspaceAlgorithm sub({QarnoTest::UNDEF, QarnoTest::UNDEF});
     TestMegaIteration mega(&sub.algo, 1,
                            makeBarrier(INF, {QarnoTest::makeEvalPoint({5.0, 5.0}, 5.0, 0.0)}));
@@ -425,7 +423,6 @@ TEST(IterationUtils, EvaluationKeepsTheEvaluatedPointsAndSkipsCachedOnes)
     EXPECT_EQ(0u, step.getNbEvalPointsThatNeedEval());
     EXPECT_EQ(0u, step.getTrialPointsCount());
     EXPECT_EQ(SuccessType::FULL_SUCCESS, step.getSuccessType());
-    EvcInterface::setEvaluatorControl(nullptr);
 }
 
 namespace
@@ -485,10 +482,8 @@ TEST(IterationUtils, DisabledEvalSortKeepsTheQueueOrder)
         StreamCapture quiet(std::cout);
         QarnoTest::EvcOptions options;
         options.opportunistic = true;
-        QarnoTest::EvcHarness harness(options, {BBOutputType::OBJ},
-                                      QarnoTest::firstCoordinateObjective());
-        EvcInterface::setEvaluatorControl(harness.evc);
-        OutputQueue::getInstance()->initParameters(QarnoTest::makeDisplayParameters(2, 2, ""));
+        QarnoTest::EvcHarness harness(QarnoTest::installedHarness(
+            {BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective(), options));
         harness.evc->setLastSuccessfulDir(std::make_shared<Direction>(makeArray({0.0, 1.0})));
 
         MeshTree tree(makeBarrier(INF, {QarnoTest::makeEvalPoint({5.0, 5.0}, 5.0, 0.0)}));
@@ -504,6 +499,5 @@ TEST(IterationUtils, DisabledEvalSortKeepsTheQueueOrder)
         tree.step.updatePointsWithFrameCenter();
         EXPECT_TRUE(tree.step.evalTrialPoints(&tree.step));
         EXPECT_EQ(c.evaluated, harness.evaluator->evaluatedPoints());
-        EvcInterface::setEvaluatorControl(nullptr);
     }
 }

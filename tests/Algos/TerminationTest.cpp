@@ -68,11 +68,16 @@ void setStopIfFeasible(const Step& algo, bool stopIfFeasible)
 /// of OBJ_PB points; `bbEvalDone` blackbox evaluations are counted as done.
 struct Queue
 {
-    Queue(size_t maxBbEval, size_t bbEvalDone)
-        : harness(withBudget(maxBbEval), OBJ_PB, [](const EvalPoint&) { return "0 0"; })
+    Queue(size_t maxBbEval, size_t bbEvalDone) : harness(layers(maxBbEval))
     {
         harness.evc->setBbEval(bbEvalDone);
-        EvcInterface::setEvaluatorControl(harness.evc);
+    }
+    static QarnoTest::HarnessOptions layers(size_t maxBbEval)
+    {
+        QarnoTest::HarnessOptions options = QarnoTest::installedHarness(
+            OBJ_PB, [](const EvalPoint&) { return "0 0"; }, withBudget(maxBbEval));
+        options.setDisplay = false;
+        return options;
     }
     static EvcOptions withBudget(size_t maxBbEval)
     {
@@ -459,10 +464,8 @@ TEST(Termination, QueueReasonOfTheThreadBringsItsCount)
         ProcessStateGuard guard;
         StreamCapture out(std::cout);
         // The queue's statistics lines need the display parameters.
-        OutputQueue::getInstance()->initParameters(QarnoTest::makeDisplayParameters(2, 2, ""));
-        EvcHarness harness(EvcOptions(), {BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective(),
-                           c.evalType);
-        EvcInterface::setEvaluatorControl(harness.evc);
+        EvcHarness harness(QarnoTest::installedHarness(
+            {BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective(), EvcOptions(), c.evalType));
         auto& evc = *harness.evc;
         if (EvalType::BB == c.evalType)
         {

@@ -54,9 +54,7 @@ std::vector<std::string> linesWith(const std::string& text, const std::string& p
 QarnoTest::HarnessOptions pollHarness(size_t n, int displayDegree, const BBOutputTypeList& outputs,
                                       QarnoTest::FunctionEvaluator::Output output)
 {
-    QarnoTest::HarnessOptions options;
-    options.outputs = outputs;
-    options.blackbox = std::move(output);
+    QarnoTest::HarnessOptions options = QarnoTest::installedHarness(outputs, std::move(output));
     options.dimension = n;
     options.displayDegree = displayDegree;
     return options;

@@ -198,6 +198,17 @@ HarnessOptions algorithmHarness(const EvcOptions& queue, EvalType evalType, size
     return options;
 }
 
+HarnessOptions installedHarness(const BBOutputTypeList& outputs, FunctionEvaluator::Output blackbox,
+                                const EvcOptions& queue, EvalType evalType)
+{
+    HarnessOptions options;
+    options.queue = queue;
+    options.outputs = outputs;
+    options.blackbox = std::move(blackbox);
+    options.evalType = evalType;
+    return options;
+}
+
 namespace
 {
 /// f = x0 and every constraint 0.
@@ -226,9 +237,12 @@ EvcHarness::EvcHarness(const HarnessOptions& options)
     {
         EvcInterface::setEvaluatorControl(evc);
         _installed = true;
+    }
+    if (options.install && options.setDisplay)
+    {
         OutputQueue::getInstance()->initParameters(
-            (nullptr != options.display)
-                ? options.display
+            (nullptr != options.displayParams)
+                ? options.displayParams
                 : makeDisplayParameters(options.dimension, options.displayDegree, ""));
     }
 }

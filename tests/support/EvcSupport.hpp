@@ -126,8 +126,9 @@ FunctionEvaluator::Output analyticOutput(Analytic f);
 /// unless one exists) and the counted blackbox (`blackbox`, f = x0 and every
 /// constraint 0 when empty; `evalOk` as in `FunctionEvaluator`). On top of it,
 /// with `install`, the queue is the one of the process (`EvcInterface`) for
-/// the life of the harness and the output queue shows the display of
-/// `display`, or else of a problem of `dimension` at `displayDegree`.
+/// the life of the harness and, with `setDisplay`, the output queue shows the
+/// display of `displayParams`, or else of a problem of `dimension` at
+/// `displayDegree`.
 struct HarnessOptions
 {
     EvcOptions queue;
@@ -137,10 +138,18 @@ struct HarnessOptions
     FunctionEvaluator::Predicate evalOk;
     QARNO_4_0_0::EvalType evalType = QARNO_4_0_0::EvalType::BB;
     bool install = true;
+    bool setDisplay = true;
     size_t dimension = 2;
     int displayDegree = 2;
-    std::shared_ptr<QARNO_4_0_0::DisplayParameters> display;
+    std::shared_ptr<QARNO_4_0_0::DisplayParameters> displayParams;
 };
+
+/// The layers of a queue installed for the steps of a test, over that
+/// blackbox, with the display of dimension 2 at degree 2.
+HarnessOptions installedHarness(const QARNO_4_0_0::BBOutputTypeList& outputs,
+                                FunctionEvaluator::Output blackbox,
+                                const EvcOptions& queue = EvcOptions(),
+                                QARNO_4_0_0::EvalType evalType = QARNO_4_0_0::EvalType::BB);
 
 /// What an algorithm needs from the process to start and end: the default
 /// layers (outputs OBJ and PB, f = x0 and h = 0, installed, display degree 2)

@@ -39,7 +39,7 @@ ModelSearchHarness::ModelSearchHarness(size_t n, const std::string& bbOutputType
     layers.queue = options;
     layers.outputs = stringToBBOutputTypeList(bbOutputType);
     layers.blackbox = analyticOutput(std::move(f));
-    layers.display = params->get_display_params();
+    layers.displayParams = params->get_display_params();
     evc = std::make_unique<EvcHarness>(layers);
     root = std::make_unique<RecordingStep>("Main");
 }

@@ -93,9 +93,7 @@ StepTreeOptions searchTree(const std::shared_ptr<RunParameters>& runParams,
 HarnessOptions searchHarness(const BBOutputTypeList& bbOutputType, FunctionEvaluator::Output output,
                              int displayDegree)
 {
-    HarnessOptions options;
-    options.outputs = bbOutputType;
-    options.blackbox = std::move(output);
+    HarnessOptions options = installedHarness(bbOutputType, std::move(output));
     options.displayDegree = displayDegree;
     return options;
 }
