@@ -29,15 +29,7 @@
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
-using QarnoTest::EvcHarness;
-using QarnoTest::makeCheckedPbParams;
-using QarnoTest::makeEvalPoint;
-using QarnoTest::makeHotRestartRunParams;
-using QarnoTest::messageOf;
-using QarnoTest::ProcessStateGuard;
-using QarnoTest::RecordingStep;
-using QarnoTest::StreamCapture;
-using QarnoTest::TestAlgorithm;
+using namespace QarnoTest;
 
 namespace
 {

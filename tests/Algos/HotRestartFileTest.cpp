@@ -24,18 +24,7 @@
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
-using QarnoTest::CerrCapture;
-using QarnoTest::EvcHarness;
-using QarnoTest::linesOf;
-using QarnoTest::makeCheckedPbParams;
-using QarnoTest::makeEvalPoint;
-using QarnoTest::makeHotRestartRunParams;
-using QarnoTest::messageOf;
-using QarnoTest::ProcessStateGuard;
-using QarnoTest::RecordingStep;
-using QarnoTest::StreamCapture;
-using QarnoTest::TestAlgorithm;
-using QarnoTest::TestMegaIteration;
+using namespace QarnoTest;
 
 namespace
 {

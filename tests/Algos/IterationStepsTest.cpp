@@ -22,13 +22,7 @@
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
-using QarnoTest::ProcessStateGuard;
-using QarnoTest::RecordingInitialization;
-using QarnoTest::RecordingStep;
-using QarnoTest::StreamCapture;
-using QarnoTest::TestAlgorithm;
-using QarnoTest::TestIteration;
-using QarnoTest::TestMegaIteration;
+using namespace QarnoTest;
 
 namespace
 {

@@ -22,21 +22,14 @@
 #include "support/EvalSupport.hpp"
 #include "support/EvcSupport.hpp"
 #include "support/IterationSupport.hpp"
+#include "support/SearchSupport.hpp"
 #include "support/StepSupport.hpp"
 #include "support/StepTree.hpp"
 #include "support/SubspaceSupport.hpp"
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
-using QarnoTest::FixedMesh;
-using QarnoTest::makeArray;
-using QarnoTest::messageOf;
-using QarnoTest::ProcessStateGuard;
-using QarnoTest::RecordingStep;
-using QarnoTest::StreamCapture;
-using QarnoTest::TestAlgorithm;
-using QarnoTest::TestIteration;
-using QarnoTest::TestMegaIteration;
+using namespace QarnoTest;
 
 namespace
 {
@@ -54,30 +47,10 @@ protected:
     void generateTrialPoints() override {}
 };
 
-/// The fixed mesh that also projects: each coordinate goes to the nearest
-/// centre + k * delta.
-class ProjectingMesh : public FixedMesh
-{
-public:
-    using FixedMesh::FixedMesh;
-    Point projectOnMesh(const Point& point, const Point& frameCenter) const override
-    {
-        Point projected(point);
-        for (size_t i = 0; i < point.size(); ++i)
-        {
-            const double delta = getdeltaMeshSize(i).todouble();
-            const double center = frameCenter[i].todouble();
-            projected[i] = center + std::round((point[i].todouble() - center) / delta) * delta;
-        }
-        return projected;
-    }
-};
-
 std::shared_ptr<FixedMesh> makeMesh()
 {
-    auto mesh = std::make_shared<ProjectingMesh>(QarnoTest::makeCheckedPbParams(2));
-    mesh->setDeltas(makeArray({0.5, 0.25}), makeArray({1.0, 2.0}));
-    return mesh;
+    return QarnoTest::makeProjectingMesh(QarnoTest::makeCheckedPbParams(2), {0.5, 0.25},
+                                         {1.0, 2.0});
 }
 
 std::shared_ptr<Barrier> makeBarrier(double hMax, const std::vector<EvalPoint>& points)

@@ -29,14 +29,7 @@ namespace
 {
 
 using namespace QARNO_4_0_0;
-using QarnoTest::linesOf;
-using QarnoTest::messageOf;
-using QarnoTest::ProcessStateGuard;
-using QarnoTest::RecordingStep;
-using QarnoTest::StreamCapture;
-using QarnoTest::TestAlgorithm;
-using QarnoTest::TestIteration;
-using QarnoTest::TestMegaIteration;
+using namespace QarnoTest;
 
 /// Shows LEVEL_INFO, where the start and end lines of steps are written.
 void showInfo()

@@ -22,14 +22,7 @@ namespace
 {
 
 using namespace QARNO_4_0_0;
-using QarnoTest::CerrCapture;
-using QarnoTest::makeArray;
-using QarnoTest::messageOf;
-using QarnoTest::ProcessStateGuard;
-using QarnoTest::RecordingStep;
-using QarnoTest::StreamCapture;
-using QarnoTest::TestAlgorithm;
-using QarnoTest::UNDEF;
+using namespace QarnoTest;
 
 /// Five variables, x0 = (1, 2, 3, 4, 5), each array telling its entries
 /// apart, with the fixed variable and groups given; checked.

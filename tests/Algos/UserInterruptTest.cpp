@@ -27,13 +27,7 @@ namespace
 {
 
 using namespace QARNO_4_0_0;
-using QarnoTest::linesOf;
-using QarnoTest::messageOf;
-using QarnoTest::ProcessStateGuard;
-using QarnoTest::RecordingStep;
-using QarnoTest::StreamCapture;
-using QarnoTest::TempDir;
-using QarnoTest::TestAlgorithm;
+using namespace QarnoTest;
 
 /// Stands for the handler of an embedding program (the interpreter's
 /// Ctrl-C handling), which must work again once a run is over.

@@ -20,14 +20,7 @@
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
-using QarnoTest::makeArray;
-using QarnoTest::messageOf;
-using QarnoTest::ProcessStateGuard;
-using QarnoTest::searchTree;
-using QarnoTest::StepTree;
-using QarnoTest::StreamCapture;
-using QarnoTest::TestIteration;
-using QarnoTest::UNDEF;
+using namespace QarnoTest;
 
 namespace
 {

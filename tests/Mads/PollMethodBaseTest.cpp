@@ -18,16 +18,7 @@
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
-using QarnoTest::coordinatesOf;
-using QarnoTest::FixedDirectionsPollMethod;
-using QarnoTest::linesOf;
-using QarnoTest::makeArray;
-using QarnoTest::messageOf;
-using QarnoTest::PollProblem;
-using QarnoTest::pollTree;
-using QarnoTest::ProcessStateGuard;
-using QarnoTest::StepTree;
-using QarnoTest::StreamCapture;
+using namespace QarnoTest;
 
 namespace
 {

@@ -19,13 +19,7 @@
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
-using QarnoTest::makeArray;
-using QarnoTest::messageOf;
-using QarnoTest::ProcessStateGuard;
-using QarnoTest::searchTree;
-using QarnoTest::StepTree;
-using QarnoTest::StreamCapture;
-using QarnoTest::UNDEF;
+using namespace QarnoTest;
 
 namespace
 {
