@@ -101,31 +101,11 @@ halfPlaneEB(std::vector<PhaseOneEvalRecord>& records, const std::string& solutio
 PhaseOneRunResult runPhaseOneMainStep(const std::shared_ptr<AllParameters>& params,
                                       const std::shared_ptr<Evaluator>& evaluator)
 {
+    PhaseOneRules rules;
     PhaseOneRunResult result;
-    StreamCapture out(std::cout);
-    {
-        MainStep mainStep;
-        mainStep.setAllParameters(params);
-        mainStep.setEvaluator(evaluator);
-        mainStep.start();
-        try
-        {
-            mainStep.run();
-        }
-        catch (const std::exception& e)
-        {
-            result.error = e.what();
-            result.rulesAfterError = currentPhaseOneRules();
-        }
-        for (const auto& algo : mainStep.getAlgos())
-        {
-            result.algos.push_back(algo->getName());
-            result.stopReasons.push_back(algo->getAllStopReasons()->getStopReasonAsString());
-        }
-        mainStep.end();
-    }
-    OutputQueue::getInstance()->flush();
-    result.bbEval = EvcInterface::getEvaluatorControl()->getBbEval();
+    static_cast<MadsRunResult&>(result) = runMadsMainStep(
+        params, evaluator, CatchErrors::RUN, [&rules] { rules = currentPhaseOneRules(); });
+    result.rulesAfterError = rules;
     return result;
 }
 

@@ -8,6 +8,7 @@
 
 #include "Param/AllParameters.hpp"
 #include "support/EvcSupport.hpp"
+#include "support/MadsSupport.hpp"
 
 namespace QarnoTest
 {
@@ -55,17 +56,10 @@ std::shared_ptr<FunctionEvaluator>
 halfPlaneEB(std::vector<PhaseOneEvalRecord>& records, const std::string& solutionFile,
             const std::function<double(const std::vector<double>&)>& constraint = {});
 
-/// What a main-step run left behind, per algorithm.
-struct PhaseOneRunResult
+/// What a main-step run left behind, and the rules right after its run
+/// threw, before the main step's end.
+struct PhaseOneRunResult : MadsRunResult
 {
-    /// The names of the algorithms built, in order.
-    std::vector<std::string> algos;
-    /// Their stop-reason texts, read before the main step's end.
-    std::vector<std::string> stopReasons;
-    size_t bbEval = 0;
-    /// The error text when the run threw ("" otherwise).
-    std::string error;
-    /// The rules right after the run threw, before the main step's end.
     PhaseOneRules rulesAfterError;
 };
 
