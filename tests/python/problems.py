@@ -31,6 +31,13 @@ def _rosenbrock(x, _):
     return (f,)
 
 
+def _ellipsoid(x, c):
+    f = 0.0
+    for i in range(len(x)):
+        f += float(i + 1) * (float(x[i]) - c[i]) * (float(x[i]) - c[i])
+    return (f,)
+
+
 def _quadratic3(x, _):
     x0, x1, x2 = (float(v) for v in x)
     return (x0 * x0 + 2 * x1 * x1 + 3 * x2 * x2 + 0.5 * x0 * x1,)
@@ -46,7 +53,8 @@ def _disk(x, _):
     return (x0, x0 * x0 + x1 * x1 - 1.0)
 
 
-FUNCTIONS = {"sphere": _sphere, "rosenbrock": _rosenbrock, "quadratic3": _quadratic3,
+FUNCTIONS = {"sphere": _sphere, "rosenbrock": _rosenbrock, "ellipsoid": _ellipsoid,
+             "quadratic3": _quadratic3,
              "halfplane": _halfplane, "disk": _disk}
 
 

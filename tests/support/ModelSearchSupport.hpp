@@ -122,7 +122,8 @@ struct ModelProblem
 };
 
 /// Shifted quadratics of dimension 2, 5 and 10 (minimum 0 at (1, ..., 1))
-/// and Rosenbrock's function in dimension 2 (minimum 0 at (1, 1)), each
+/// and Rosenbrock's function in dimension 2 (minimum 0 at (1, 1)), from the
+/// shared table of test problems (support/problems.txt), each
 /// seeded with max(2n + 1, 12) points spread over the box of half-width 2
 /// around its starting point.
 std::vector<ModelProblem> modelProblems();

@@ -141,6 +141,15 @@ std::vector<double> TestProblem::operator()(const std::vector<double>& x) const
         }
         return {f};
     }
+    if ("ellipsoid" == function)
+    {
+        double f = 0;
+        for (size_t i = 0; i < x.size(); ++i)
+        {
+            f += static_cast<double>(i + 1) * (x[i] - minimiser[i]) * (x[i] - minimiser[i]);
+        }
+        return {f};
+    }
     if ("quadratic3" == function)
     {
         return {x[0] * x[0] + 2 * x[1] * x[1] + 3 * x[2] * x[2] + 0.5 * x[0] * x[1]};

@@ -16,7 +16,8 @@ namespace QarnoTest
 struct TestProblem
 {
     std::string name;
-    /// The function's family: sphere, rosenbrock, quadratic3, halfplane, disk.
+    /// The function's family: sphere, rosenbrock, ellipsoid, quadratic3,
+    /// halfplane, disk.
     std::string function;
     /// BB_OUTPUT_TYPE: "OBJ", or "OBJ EB" with one constraint.
     std::string outputs;
