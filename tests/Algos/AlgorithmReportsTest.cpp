@@ -13,7 +13,6 @@
 #include "Math/Point.hpp"
 #include "Output/OutputQueue.hpp"
 #include "Param/DisplayParameters.hpp"
-#include "support/AlgorithmSupport.hpp"
 #include "support/EvalSupport.hpp"
 #include "support/EvcSupport.hpp"
 #include "support/StepSupport.hpp"

@@ -15,8 +15,8 @@
 #include "Eval/Barrier.hpp"
 #include "Param/EvaluatorControlGlobalParameters.hpp"
 #include "Param/RunParameters.hpp"
-#include "support/AlgorithmSupport.hpp"
 #include "support/EvalSupport.hpp"
+#include "support/EvcSupport.hpp"
 #include "support/StepSupport.hpp"
 #include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
@@ -94,13 +94,8 @@ public:
 
 std::shared_ptr<RunParameters> runParamsWithMaxIterations(size_t maxIterations)
 {
-    auto run = QarnoTest::makeCheckedRunParams(2, false, false);
-    run->setAttributeValue("MAX_ITERATIONS", maxIterations);
-    auto evcGlobal = std::make_shared<EvaluatorControlGlobalParameters>();
-    evcGlobal->checkAndComply(nullptr);
-    QarnoTest::CerrCapture ignoreWarnings;
-    run->checkAndComply(evcGlobal, QarnoTest::makeCheckedPbParams(2));
-    return run;
+    return QarnoTest::makeRunParams(QarnoTest::makeCheckedPbParams(2), [&](RunParameters& run)
+                                    { run.setAttributeValue("MAX_ITERATIONS", maxIterations); });
 }
 
 TEST(AlgorithmRunLoop, KAdvanceStopAndOutcome)

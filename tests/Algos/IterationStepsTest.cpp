@@ -16,7 +16,6 @@
 #include "Util/AllStopReasons.hpp"
 #include "support/CacheSupport.hpp"
 #include "support/EvalSupport.hpp"
-#include "support/IterationSupport.hpp"
 #include "support/StepSupport.hpp"
 #include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"

@@ -21,7 +21,6 @@
 #include "support/CacheSupport.hpp"
 #include "support/EvalSupport.hpp"
 #include "support/EvcSupport.hpp"
-#include "support/IterationSupport.hpp"
 #include "support/SearchSupport.hpp"
 #include "support/StepSupport.hpp"
 #include "support/StepTree.hpp"

@@ -35,12 +35,12 @@
 #include "Util/AllStopReasons.hpp"
 #include "Util/TextConstants.hpp"
 #include "Util/WriteFailures.hpp"
-#include "support/AlgorithmSupport.hpp"
 #include "support/CacheSupport.hpp"
 #include "support/EvalSupport.hpp"
 #include "support/EvcSupport.hpp"
 #include "support/MadsSupport.hpp"
 #include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 #include "teskora/Diagnostics.hpp"
 

@@ -17,7 +17,6 @@
 #include "Util/AllStopReasons.hpp"
 #include "support/CacheSupport.hpp"
 #include "support/EvcSupport.hpp"
-#include "support/IterationSupport.hpp"
 #include "support/StepSupport.hpp"
 #include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
@@ -47,14 +46,13 @@ const char* const INFEASIBLE = "1 2";
 /// Checked run parameters of dimension 2 with those limits.
 std::shared_ptr<RunParameters> runParamsWithLimits(size_t maxIterations, size_t maxTime)
 {
-    auto run = QarnoTest::makeCheckedRunParams(2, false, false);
-    run->setAttributeValue<size_t>("MAX_ITERATIONS", maxIterations);
-    run->setAttributeValue<size_t>("MAX_TIME", maxTime);
-    auto evcGlobal = std::make_shared<EvaluatorControlGlobalParameters>();
-    evcGlobal->checkAndComply(nullptr);
-    CerrCapture ignoreWarnings;
-    run->checkAndComply(evcGlobal, QarnoTest::makeCheckedPbParams(2));
-    return run;
+    return QarnoTest::makeRunParams(QarnoTest::makeCheckedPbParams(2),
+                                    [&](RunParameters& run)
+                                    {
+                                        run.setAttributeValue<size_t>("MAX_ITERATIONS",
+                                                                      maxIterations);
+                                        run.setAttributeValue<size_t>("MAX_TIME", maxTime);
+                                    });
 }
 
 void setStopIfFeasible(const Step& algo, bool stopIfFeasible)

@@ -15,6 +15,7 @@
 #include "Math/Point.hpp"
 #include "Param/AllParameters.hpp"
 #include "Util/StopReasonTypes.hpp"
+#include "support/EvcSupport.hpp"
 #include "support/MadsSupport.hpp"
 #include "support/SearchSupport.hpp"
 #include "support/StepSupport.hpp"

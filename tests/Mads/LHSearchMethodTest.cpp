@@ -14,8 +14,8 @@
 #include "Type/LHSearchType.hpp"
 #include "support/CacheSupport.hpp"
 #include "support/EvalSupport.hpp"
-#include "support/IterationSupport.hpp"
 #include "support/SearchSupport.hpp"
+#include "support/StepSupport.hpp"
 #include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 

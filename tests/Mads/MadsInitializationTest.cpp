@@ -12,9 +12,11 @@
 #include "Cache/CacheBase.hpp"
 #include "Eval/Barrier.hpp"
 #include "Util/AllStopReasons.hpp"
-#include "support/AlgorithmSupport.hpp"
 #include "support/CacheSupport.hpp"
+#include "support/EvcSupport.hpp"
 #include "support/MadsSupport.hpp"
+#include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 namespace

@@ -13,8 +13,10 @@
 #include "Algos/Mads/MadsIteration.hpp"
 #include "Algos/Mads/MadsMegaIteration.hpp"
 #include "Eval/Barrier.hpp"
-#include "support/AlgorithmSupport.hpp"
+#include "support/EvcSupport.hpp"
 #include "support/MadsSupport.hpp"
+#include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 namespace

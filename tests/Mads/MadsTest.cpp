@@ -16,9 +16,11 @@
 #include "Algos/Mads/Mads.hpp"
 #include "Algos/MainStep.hpp"
 #include "Util/FileUtils.hpp"
-#include "support/AlgorithmSupport.hpp"
 #include "support/CacheSupport.hpp"
+#include "support/EvcSupport.hpp"
 #include "support/MadsSupport.hpp"
+#include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestProblems.hpp"
 #include "support/TestSupport.hpp"
 

@@ -25,10 +25,10 @@
 #include "Cache/CacheBase.hpp"
 #include "Eval/Barrier.hpp"
 #include "Math/RNG.hpp"
-#include "support/AlgorithmSupport.hpp"
+#include "support/EvcSupport.hpp"
 #include "support/GatheringSupport.hpp"
-#include "support/IterationSupport.hpp"
 #include "support/MadsSupport.hpp"
+#include "support/StepSupport.hpp"
 #include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 

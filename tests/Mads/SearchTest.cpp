@@ -14,6 +14,7 @@
 #include "Util/AllStopReasons.hpp"
 #include "support/CacheSupport.hpp"
 #include "support/EvalSupport.hpp"
+#include "support/EvcSupport.hpp"
 #include "support/SearchSupport.hpp"
 #include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"

@@ -13,11 +13,12 @@
 #include "Algos/NelderMead/NMInitialization.hpp"
 #include "Cache/CacheBase.hpp"
 #include "Eval/Barrier.hpp"
-#include "support/AlgorithmSupport.hpp"
 #include "support/CacheSupport.hpp"
+#include "support/EvcSupport.hpp"
 #include "support/MadsSupport.hpp"
 #include "support/NMRunSupport.hpp"
 #include "support/NMSupport.hpp"
+#include "support/StepSupport.hpp"
 #include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 

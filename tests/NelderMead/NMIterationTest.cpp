@@ -12,6 +12,7 @@
 #include "Algos/NelderMead/NMIteration.hpp"
 #include "Eval/EvalPoint.hpp"
 #include "Param/RunParameters.hpp"
+#include "support/EvcSupport.hpp"
 #include "support/NMBlackboxSupport.hpp"
 #include "support/NMSupport.hpp"
 #include "support/StepTree.hpp"

@@ -14,6 +14,7 @@
 #include "Param/PbParameters.hpp"
 #include "Param/RunParameters.hpp"
 #include "Util/AllStopReasons.hpp"
+#include "support/EvcSupport.hpp"
 #include "support/NMBlackboxSupport.hpp"
 #include "support/NMSupport.hpp"
 #include "support/SearchSupport.hpp"

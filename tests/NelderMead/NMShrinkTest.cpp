@@ -10,10 +10,11 @@
 
 #include "Algos/NelderMead/NMShrink.hpp"
 #include "Eval/Barrier.hpp"
-#include "support/AlgorithmSupport.hpp"
 #include "support/CacheSupport.hpp"
+#include "support/EvcSupport.hpp"
 #include "support/NMRunSupport.hpp"
 #include "support/NMSupport.hpp"
+#include "support/StepSupport.hpp"
 #include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 

@@ -23,10 +23,11 @@
 #include "Param/PbParameters.hpp"
 #include "Param/RunParameters.hpp"
 #include "Type/DirectionType.hpp"
-#include "support/AlgorithmSupport.hpp"
 #include "support/CacheSupport.hpp"
+#include "support/EvcSupport.hpp"
 #include "support/MadsSupport.hpp"
 #include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 namespace

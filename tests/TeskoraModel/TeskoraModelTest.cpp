@@ -17,7 +17,6 @@
 #include "Param/PbParameters.hpp"
 #include "Param/RunParameters.hpp"
 #include "Util/ArrayOfString.hpp"
-#include "support/AlgorithmSupport.hpp"
 #include "support/CacheSupport.hpp"
 #include "support/ModelSearchSupport.hpp"
 #include "support/StepSupport.hpp"

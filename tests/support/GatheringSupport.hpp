@@ -1,5 +1,5 @@
-#ifndef QARNO_TESTS_SUPPORT_NM2SUPPORT_Q2_HPP
-#define QARNO_TESTS_SUPPORT_NM2SUPPORT_Q2_HPP
+#ifndef QARNO_TESTS_SUPPORT_GATHERINGSUPPORT_HPP
+#define QARNO_TESTS_SUPPORT_GATHERINGSUPPORT_HPP
 
 #include <cstddef>
 #include <memory>
@@ -9,9 +9,9 @@
 #include "Algos/Mads/MadsMegaIteration.hpp"
 #include "Eval/Barrier.hpp"
 #include "Eval/EvalPoint.hpp"
-#include "support/AlgorithmSupport.hpp"
 #include "support/EvcSupport.hpp"
 #include "support/MadsSupport.hpp"
+#include "support/StepSupport.hpp"
 #include "support/StepTree.hpp"
 
 namespace QarnoTest

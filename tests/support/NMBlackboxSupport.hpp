@@ -1,5 +1,5 @@
-#ifndef QARNO_TESTS_SUPPORT_NMSUPPORT_N3_HPP
-#define QARNO_TESTS_SUPPORT_NMSUPPORT_N3_HPP
+#ifndef QARNO_TESTS_SUPPORT_NMBLACKBOXSUPPORT_HPP
+#define QARNO_TESTS_SUPPORT_NMBLACKBOXSUPPORT_HPP
 
 #include <cstddef>
 #include <memory>
@@ -13,7 +13,6 @@
 #include "Eval/EvalPoint.hpp"
 #include "Param/PbParameters.hpp"
 #include "Param/RunParameters.hpp"
-#include "support/AlgorithmSupport.hpp"
 #include "support/EvcSupport.hpp"
 #include "support/NMSupport.hpp"
 #include "support/StepSupport.hpp"

@@ -1,5 +1,5 @@
-#ifndef QARNO_TESTS_SUPPORT_NMSUPPORT_N2_HPP
-#define QARNO_TESTS_SUPPORT_NMSUPPORT_N2_HPP
+#ifndef QARNO_TESTS_SUPPORT_NMRUNSUPPORT_HPP
+#define QARNO_TESTS_SUPPORT_NMRUNSUPPORT_HPP
 
 #include <cstddef>
 #include <functional>
@@ -12,7 +12,7 @@
 #include "Eval/Barrier.hpp"
 #include "Eval/EvalPoint.hpp"
 #include "Param/AllParameters.hpp"
-#include "support/AlgorithmSupport.hpp"
+#include "support/EvcSupport.hpp"
 #include "support/NMSupport.hpp"
 #include "support/StepSupport.hpp"
 #include "support/StepTree.hpp"

@@ -18,7 +18,6 @@
 #include "Param/RunParameters.hpp"
 #include "Type/DirectionType.hpp"
 #include "Type/ListOfVariableGroup.hpp"
-#include "support/IterationSupport.hpp"
 #include "support/SearchSupport.hpp"
 #include "support/StepSupport.hpp"
 #include "support/StepTree.hpp"

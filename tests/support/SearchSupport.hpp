@@ -12,7 +12,6 @@
 #include "Param/PbParameters.hpp"
 #include "Param/RunParameters.hpp"
 #include "support/EvcSupport.hpp"
-#include "support/IterationSupport.hpp"
 #include "support/StepSupport.hpp"
 #include "support/StepTree.hpp"
 

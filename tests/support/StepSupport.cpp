@@ -33,6 +33,34 @@ std::shared_ptr<RunParameters> makeCheckedRunParams(size_t dimension,
                          });
 }
 
+std::shared_ptr<RunParameters> makeIterationRunParams(bool userCallsEnabled, size_t maxIterPerMega)
+{
+    return makeRunParams(makeCheckedPbParams(2),
+                         [&](RunParameters& run)
+                         {
+                             run.setAttributeValue<bool>("USER_CALLS_ENABLED", userCallsEnabled);
+                             run.setAttributeValue<size_t>("MAX_ITERATION_PER_MEGAITERATION",
+                                                           maxIterPerMega);
+                         });
+}
+
+std::shared_ptr<RunParameters> makeHotRestartRunParams(size_t dimension, bool readFiles,
+                                                       bool writeFiles,
+                                                       const std::string& hotRestartFile)
+{
+    return makeRunParams(makeCheckedPbParams(dimension),
+                         [&](RunParameters& run)
+                         {
+                             run.setAttributeValue<bool>("HOT_RESTART_READ_FILES", readFiles);
+                             run.setAttributeValue<bool>("HOT_RESTART_WRITE_FILES", writeFiles);
+                             if (!hotRestartFile.empty())
+                             {
+                                 run.setAttributeValue<std::string>("HOT_RESTART_FILE",
+                                                                    hotRestartFile);
+                             }
+                         });
+}
+
 RecordingStep::RecordingStep(const std::string& name) : Step()
 {
     setName(name);

@@ -26,6 +26,18 @@ std::shared_ptr<QARNO_4_0_0::RunParameters> makeCheckedRunParams(size_t dimensio
                                                                  bool generateAllPointsBeforeEval,
                                                                  bool hotRestartOnUserInterrupt);
 
+/// Run parameters of dimension 2, checked, with USER_CALLS_ENABLED and
+/// MAX_ITERATION_PER_MEGAITERATION as given.
+std::shared_ptr<QARNO_4_0_0::RunParameters> makeIterationRunParams(bool userCallsEnabled,
+                                                                   size_t maxIterPerMega = 10);
+
+/// Checked run parameters for a problem of that dimension with the
+/// hot-restart flags and file given (an absolute file name, or empty to keep
+/// the default).
+std::shared_ptr<QARNO_4_0_0::RunParameters>
+makeHotRestartRunParams(size_t dimension, bool readFiles, bool writeFiles,
+                        const std::string& hotRestartFile);
+
 /// A step that records the calls of its life cycle in `calls` ("start",
 /// "run", "end") and returns `runResult` from run().
 class RecordingStep : public QARNO_4_0_0::Step

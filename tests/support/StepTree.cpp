@@ -16,6 +16,15 @@ namespace QarnoTest
 
 using namespace QARNO_4_0_0;
 
+RecordingInitialization::RecordingInitialization(const Step* parent) : Initialization(parent) {}
+
+bool RecordingInitialization::runImp()
+{
+    calls.push_back("run");
+    _barrier = barrierToBuild;
+    return true;
+}
+
 TestIteration::TestIteration(const Step* parent, size_t k, std::shared_ptr<MeshBase> mesh,
                              std::shared_ptr<EvalPoint> frameCenter, NMSimplexPtr Y)
     : Iteration(parent, k), _mesh(std::move(mesh)), _frameCenter(std::move(frameCenter)),
@@ -350,16 +359,6 @@ StepTree::StepTree(const StepTreeOptions& options)
 }
 
 StepTree::~StepTree() = default;
-
-TestAlgorithm& StepTree::testAlgo() const
-{
-    return dynamic_cast<TestAlgorithm&>(algo);
-}
-
-TestMegaIteration& StepTree::testMega() const
-{
-    return dynamic_cast<TestMegaIteration&>(mega);
-}
 
 NMSimplex& StepTree::Y() const
 {

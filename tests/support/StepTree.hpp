@@ -10,6 +10,7 @@
 
 #include "Algos/AlgoStopReasons.hpp"
 #include "Algos/Algorithm.hpp"
+#include "Algos/Initialization.hpp"
 #include "Algos/Iteration.hpp"
 #include "Algos/MegaIteration.hpp"
 #include "Algos/MeshBase.hpp"
@@ -21,11 +22,23 @@
 #include "Type/DirectionType.hpp"
 #include "Type/ListOfVariableGroup.hpp"
 #include "Util/AllStopReasons.hpp"
-#include "support/IterationSupport.hpp"
 #include "support/StepSupport.hpp"
 
 namespace QarnoTest
 {
+
+/// An initialization that records its run and then holds `barrierToBuild`.
+class RecordingInitialization : public QARNO_4_0_0::Initialization
+{
+public:
+    explicit RecordingInitialization(const QARNO_4_0_0::Step* parent);
+
+    std::vector<std::string> calls;
+    std::shared_ptr<QARNO_4_0_0::Barrier> barrierToBuild;
+
+protected:
+    bool runImp() override;
+};
 
 /// The iteration of the tests: a real `Iteration` (number k, the name the
 /// library gives it) with the mesh, frame centre and simplex given. It
@@ -249,8 +262,6 @@ public:
     std::shared_ptr<QARNO_4_0_0::EvalPoint> frameCenter;
 
     /// The parts as the type the test built them with.
-    TestAlgorithm& testAlgo() const;
-    TestMegaIteration& testMega() const;
     template <typename T> T& iterationAs() const { return dynamic_cast<T&>(iteration); }
     template <typename T> T& megaAs() const { return dynamic_cast<T&>(mega); }
 
