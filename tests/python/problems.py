@@ -1,7 +1,7 @@
 """The test problems shared with the C++ tests: both read
 tests/support/problems.txt (which says what each function is), and both
 check every line against their own function (test_problems.py here), so that
-the two implementations cannot part."""
+the two implementations cannot drift apart."""
 
 import os
 from dataclasses import dataclass

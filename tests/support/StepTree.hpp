@@ -155,7 +155,7 @@ madsStopReasons(const QARNO_4_0_0::Step& step);
 /// The Nelder-Mead stop reason of a step, as text ("Started"...).
 std::string nmStopReasonText(const QARNO_4_0_0::Step& step);
 
-/// What a step tree is made of. Every part has a default; the factories
+/// What a step tree is made of. Every piece has a default; the factories
 /// put real steps of a family in place of the test ones.
 struct StepTreeOptions
 {
@@ -261,7 +261,7 @@ public:
     std::shared_ptr<QARNO_4_0_0::MeshBase> mesh;
     std::shared_ptr<QARNO_4_0_0::EvalPoint> frameCenter;
 
-    /// The parts as the type the test built them with.
+    /// The pieces as the type the test built them with.
     template <typename T> T& iterationAs() const { return dynamic_cast<T&>(iteration); }
     template <typename T> T& megaAs() const { return dynamic_cast<T&>(mega); }
 
