@@ -40,9 +40,9 @@ struct InstalledQueue
     {
         if (Queue::RUNNING == kind)
         {
-            harness =
-                std::make_unique<EvcHarness>(EvcOptions(), OBJ_ONLY, firstCoordinateObjective());
-            EvcInterface::setEvaluatorControl(harness->evc);
+            auto layers = QarnoTest::installedHarness(OBJ_ONLY, firstCoordinateObjective());
+            layers.setDisplay = false;
+            harness = std::make_unique<EvcHarness>(layers);
         }
         else if (Queue::NOT_STARTED == kind)
         {

@@ -13,20 +13,20 @@
 #include "Math/Point.hpp"
 #include "Output/OutputQueue.hpp"
 #include "Param/DisplayParameters.hpp"
-#include "support/AlgorithmSupport.hpp"
 #include "support/EvalSupport.hpp"
 #include "support/EvcSupport.hpp"
 #include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/SubspaceSupport.hpp"
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
-using QarnoTest::AlgorithmRun;
-using QarnoTest::FakeAlgorithm;
+using QarnoTest::EvcHarness;
 using QarnoTest::makeEvalPoint;
 using QarnoTest::ProcessStateGuard;
 using QarnoTest::RecordingStep;
 using QarnoTest::StreamCapture;
+using QarnoTest::TestAlgorithm;
 using QarnoTest::UNDEF;
 
 namespace
@@ -105,11 +105,11 @@ TEST(AlgorithmReports, BestSolutionsInTheFullSpaceAtMostEightOfEach)
         SCOPED_TRACE(c.label);
         ProcessStateGuard guard;
         StreamCapture quiet(std::cout);
-        AlgorithmRun run(QarnoTest::EvcOptions(), EvalType::BB, 3);
+        EvcHarness run(algorithmHarness(QarnoTest::EvcOptions(), EvalType::BB, 3));
         RecordingStep main("Main");
         // Variable 1 is fixed to 5: the algorithm's points have two
         // coordinates, the reports show three.
-        FakeAlgorithm algo(&main, "MADS", QarnoTest::makeCheckedRunParams(3, false, false),
+        TestAlgorithm algo(&main, "MADS", QarnoTest::makeCheckedRunParams(3, false, false),
                            QarnoTest::makeFixedPbParams({UNDEF, 5.0, UNDEF}));
         if (c.withMegaIteration)
         {
@@ -126,7 +126,7 @@ TEST(AlgorithmReports, BestSolutionsInTheFullSpaceAtMostEightOfEach)
             ASSERT_EQ(c.nbFeas, barrier->getAllXFeas().size());
             ASSERT_EQ(c.nbInf, barrier->getAllXInf().size());
             algo.setMegaIteration(
-                std::make_shared<QarnoTest::FrameMegaIteration>(&algo, 0, barrier));
+                std::make_shared<QarnoTest::TestMegaIteration>(&algo, 0, barrier));
         }
         EXPECT_EQ(c.expected, shownAt(2, [&] { algo.displayBestSolutions(); }));
     }
@@ -214,20 +214,20 @@ TEST(AlgorithmReports, EvaluationCountsWithTheirLabelWidth)
         StreamCapture quiet(std::cout);
         QarnoTest::EvcOptions options;
         options.useCache = false;
-        AlgorithmRun run(options, c.evalType);
+        EvcHarness run(algorithmHarness(options, c.evalType));
         RecordingStep main("Main");
-        FakeAlgorithm mads(&main, "MADS");
+        TestAlgorithm mads(&main, "MADS");
         RecordingStep search(&mads, "Search");
-        FakeAlgorithm nm(&search, "NM");
+        TestAlgorithm nm(&search, "NM");
 
         for (size_t i = 0; i < c.evaluated; ++i)
         {
             EvalPoint point(Point(QarnoTest::makeArray({double(i), 0.0})));
-            run.harness.evc->evalSinglePoint(point, 0, INF);
+            run.evc->evalSinglePoint(point, 0, INF);
         }
-        run.harness.evc->setBbEval(c.bb);
+        run.evc->setBbEval(c.bb);
         CacheBase::_nbCacheHits.store(c.hits);
-        run.harness.evc->setNbEval(c.nb);
+        run.evc->setNbEval(c.nb);
 
         const Algorithm& algo = c.subAlgo ? static_cast<const Algorithm&>(nm) : mads;
         EXPECT_EQ(c.expected, shownAt(c.displayDegree, [&] { algo.displayEvalCounts(); }));

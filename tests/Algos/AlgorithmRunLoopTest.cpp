@@ -15,9 +15,10 @@
 #include "Eval/Barrier.hpp"
 #include "Param/EvaluatorControlGlobalParameters.hpp"
 #include "Param/RunParameters.hpp"
-#include "support/AlgorithmSupport.hpp"
 #include "support/EvalSupport.hpp"
+#include "support/EvcSupport.hpp"
 #include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
@@ -61,13 +62,13 @@ private:
 
 /// An algorithm whose loop is the library's, on scripted mega-iterations
 /// (the last script repeats).
-class LoopAlgorithm : public QarnoTest::FrameAlgorithm
+class LoopAlgorithm : public QarnoTest::TestAlgorithm
 {
 public:
     using Algorithm::KAdvance;
     using Algorithm::MegaIterationsOutcome;
     using Algorithm::MegaIterationState;
-    using FrameAlgorithm::FrameAlgorithm;
+    using TestAlgorithm::TestAlgorithm;
 
     MegaIterationsOutcome loop(MegaIterationState& state, KAdvance kAdvance,
                                const std::vector<Script>& scripts, size_t maxMegaIterations)
@@ -93,13 +94,8 @@ public:
 
 std::shared_ptr<RunParameters> runParamsWithMaxIterations(size_t maxIterations)
 {
-    auto run = QarnoTest::makeCheckedRunParams(2, false, false);
-    run->setAttributeValue("MAX_ITERATIONS", maxIterations);
-    auto evcGlobal = std::make_shared<EvaluatorControlGlobalParameters>();
-    evcGlobal->checkAndComply(nullptr);
-    QarnoTest::CerrCapture ignoreWarnings;
-    run->checkAndComply(evcGlobal, QarnoTest::makeCheckedPbParams(2));
-    return run;
+    return QarnoTest::makeRunParams(QarnoTest::makeCheckedPbParams(2), [&](RunParameters& run)
+                                    { run.setAttributeValue("MAX_ITERATIONS", maxIterations); });
 }
 
 TEST(AlgorithmRunLoop, KAdvanceStopAndOutcome)
@@ -211,10 +207,11 @@ TEST(AlgorithmRunLoop, KAdvanceStopAndOutcome)
         SCOPED_TRACE(c.label);
         QarnoTest::ProcessStateGuard guard;
         QarnoTest::StreamCapture quiet(std::cout);
-        QarnoTest::AlgorithmRun run;
+        QarnoTest::EvcHarness run;
         QarnoTest::RecordingStep main("Main");
-        LoopAlgorithm algo(&main, runParamsWithMaxIterations(c.maxIterations),
+        LoopAlgorithm algo(&main, "Test Algorithm", runParamsWithMaxIterations(c.maxIterations),
                            QarnoTest::makeCheckedPbParams(2));
+        algo.libraryRun = true;
 
         LoopAlgorithm::MegaIterationState state;
         state.barrier = std::make_shared<Barrier>(

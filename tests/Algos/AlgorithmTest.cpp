@@ -20,24 +20,16 @@
 #include "Math/ArrayOfPoint.hpp"
 #include "Output/OutputQueue.hpp"
 #include "Util/AllStopReasons.hpp"
-#include "support/AlgorithmSupport.hpp"
 #include "support/CacheSupport.hpp"
 #include "support/EvalSupport.hpp"
+#include "support/EvcSupport.hpp"
 #include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/SubspaceSupport.hpp"
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
-using QarnoTest::AlgorithmRun;
-using QarnoTest::FakeAlgorithm;
-using QarnoTest::FrameAlgorithm;
-using QarnoTest::makeCheckedPbParams;
-using QarnoTest::makeEvalPoint;
-using QarnoTest::makeHotRestartRunParams;
-using QarnoTest::messageOf;
-using QarnoTest::ProcessStateGuard;
-using QarnoTest::RecordingStep;
-using QarnoTest::StreamCapture;
+using namespace QarnoTest;
 
 namespace
 {
@@ -145,9 +137,9 @@ TEST(Algorithm, CommentStackIsTheRootAlgorithms)
         SCOPED_TRACE(c.label);
         ProcessStateGuard guard;
         RecordingStep main("Main");
-        FakeAlgorithm mads(&main, "MADS");
+        TestAlgorithm mads(&main, "MADS");
         RecordingStep search(&mads, "Search");
-        FakeAlgorithm nm(&search, "NM");
+        TestAlgorithm nm(&search, "NM");
         for (size_t i = 0; i < c.ops.size(); ++i)
         {
             SCOPED_TRACE("operation " + std::to_string(i));
@@ -181,16 +173,18 @@ TEST(Algorithm, ConstructionAndStartReportWhatIsMissing)
         std::string message;
     };
     const Case cases[] = {
-        {"no parent", [&] { FrameAlgorithm algo(nullptr, run, pb); },
+        {"no parent", [&] { TestAlgorithm algo(nullptr, "Test Algorithm", run, pb); },
          "Parent step for \"AGenericAlgorithmHasNoName\" should not be NULL"},
-        {"no run parameters", [&] { FrameAlgorithm algo(&main, nullptr, pb); },
+        {"no run parameters", [&] { TestAlgorithm algo(&main, "Test Algorithm", nullptr, pb); },
          "A valid RunParameters must be provided to an Algorithm constructor."},
-        {"no problem parameters", [&] { FrameAlgorithm algo(&main, run, nullptr); },
+        {"no problem parameters",
+         [&] { TestAlgorithm algo(&main, "Test Algorithm", run, nullptr); },
          "A valid PbParameters must be provided to the Algorithm constructor."},
         {"top algorithm started without a cache",
          [&]
          {
-             FrameAlgorithm algo(&main, run, pb);
+             TestAlgorithm algo(&main, "Test Algorithm", run, pb);
+             algo.libraryRun = true;
              algo.start();
          },
          "Cannot get instance. A non-virtual object derived from CacheBase must be instantiated "
@@ -200,7 +194,8 @@ TEST(Algorithm, ConstructionAndStartReportWhatIsMissing)
          [&]
          {
              QarnoTest::startCache({BBOutputType::OBJ});
-             FrameAlgorithm algo(&main, run, pb);
+             TestAlgorithm algo(&main, "Test Algorithm", run, pb);
+             algo.libraryRun = true;
              algo.start();
          },
          "An EvaluatorControl must exist to run the algorithm Test Algorithm"},
@@ -221,9 +216,9 @@ TEST(Algorithm, WorksInTheSubSpaceOfItsFixedVariables)
     RecordingStep main("Main");
     const auto pb = QarnoTest::makeFixedPbParams({QarnoTest::UNDEF, 5.0, QarnoTest::UNDEF, 7.0});
     {
-        FakeAlgorithm mads(&main, "MADS", QarnoTest::makeCheckedRunParams(4, false, false), pb);
+        TestAlgorithm mads(&main, "MADS", QarnoTest::makeCheckedRunParams(4, false, false), pb);
         RecordingStep search(&mads, "Search");
-        FakeAlgorithm nm(&search, "NM");
+        TestAlgorithm nm(&search, "NM");
 
         EXPECT_EQ(2u, mads.getPbParams()->getAttributeValue<size_t>("DIMENSION"));
         EXPECT_EQ(4u, pb->getAttributeValue<size_t>("DIMENSION"));
@@ -260,7 +255,7 @@ TEST(Algorithm, StartContinuesFromAHotRestartOrRunsTheInitialization)
         SCOPED_TRACE(c.label);
         ProcessStateGuard guard;
         StreamCapture quiet(std::cout);
-        AlgorithmRun run;
+        EvcHarness run;
         QarnoTest::TempDir dir;
         CacheBase& cache = *CacheBase::getInstance();
         const EvalPoint feasible = makeEvalPoint({3.0, 1.0}, 1.0, 0.0);
@@ -280,9 +275,10 @@ TEST(Algorithm, StartContinuesFromAHotRestartOrRunsTheInitialization)
             makeHotRestartRunParams(2, c.readFiles, false, dir.file("hotrestart.txt"));
 
         RecordingStep main("Main");
-        FakeAlgorithm outer(&main, "Outer", runParams, makeCheckedPbParams(2));
-        FrameAlgorithm algo(c.subAlgo ? static_cast<const Step*>(&outer) : &main, runParams,
-                            c.subAlgo ? outer.getPbParams() : makeCheckedPbParams(2));
+        TestAlgorithm outer(&main, "Outer", runParams, makeCheckedPbParams(2));
+        TestAlgorithm algo(c.subAlgo ? static_cast<const Step*>(&outer) : &main, "Test Algorithm",
+                           runParams, c.subAlgo ? outer.getPbParams() : makeCheckedPbParams(2));
+        algo.libraryRun = true;
         algo.initialization().barrierToBuild = std::make_shared<Barrier>(
             INF, Point(2), EvalType::BB, std::vector<EvalPoint>{feasible});
         algo.start();
@@ -296,8 +292,8 @@ TEST(Algorithm, StartContinuesFromAHotRestartOrRunsTheInitialization)
             EXPECT_EQ(3u, algo.getMegaIteration()->getK());
             EXPECT_EQ((Coords{{3, 1}, {2, 2}}), coordsOfPoints(x0s));
             EXPECT_TRUE(algo.initialization().calls.empty());
-            EXPECT_EQ(9u, run.harness.evc->getBbEval());
-            EXPECT_EQ(12u, run.harness.evc->getNbEval());
+            EXPECT_EQ(9u, run.evc->getBbEval());
+            EXPECT_EQ(12u, run.evc->getNbEval());
         }
         else
         {
@@ -314,10 +310,11 @@ TEST(Algorithm, StartResetsTheRunStateAndTheLap)
     StreamCapture quiet(std::cout);
     QarnoTest::EvcOptions options;
     options.useCache = false;
-    AlgorithmRun run(options);
+    EvcHarness run(algorithmHarness(options));
     RecordingStep main("Main");
     const auto runParams = QarnoTest::makeCheckedRunParams(2, false, false);
-    FrameAlgorithm algo(&main, runParams, makeCheckedPbParams(2));
+    TestAlgorithm algo(&main, "Test Algorithm", runParams, makeCheckedPbParams(2));
+    algo.libraryRun = true;
     algo.initialization().barrierToBuild = std::make_shared<Barrier>(
         INF, Point(2), EvalType::BB, std::vector<EvalPoint>{makeEvalPoint({1, 1}, 1, 0)});
     algo.megaRunResult = true;
@@ -328,13 +325,13 @@ TEST(Algorithm, StartResetsTheRunStateAndTheLap)
     {
         SCOPED_TRACE("run " + std::to_string(runNumber));
         EvalPoint point(Point(QarnoTest::makeArray({2, 2})));
-        run.harness.evc->evalSinglePoint(point, 0, INF);
-        run.harness.evc->setLapMaxBbEval(3);
+        run.evc->evalSinglePoint(point, 0, INF);
+        run.evc->setLapMaxBbEval(3);
         algo.getAllStopReasons()->_iterStopReason.set(IterStopType::MAX_ITERATIONS_REACHED);
 
         algo.start();
-        EXPECT_EQ(0u, run.harness.evc->getLapBbEval(-1));
-        EXPECT_EQ(std::numeric_limits<size_t>::max(), run.harness.evc->getLapMaxBbEval(-1));
+        EXPECT_EQ(0u, run.evc->getLapBbEval(-1));
+        EXPECT_EQ(std::numeric_limits<size_t>::max(), run.evc->getLapMaxBbEval(-1));
         EXPECT_FALSE(algo.getAllStopReasons()->checkTerminate());
         EXPECT_FALSE(algo.getAlgoSuccessful());
         EXPECT_EQ(SuccessType::NOT_EVALUATED, algo.getAlgoBestSuccess());
@@ -351,12 +348,13 @@ TEST(Algorithm, SubAlgorithmStartAndEndRestoreTheRootsComment)
 {
     ProcessStateGuard guard;
     StreamCapture quiet(std::cout);
-    AlgorithmRun run;
+    EvcHarness run;
     RecordingStep main("Main");
     const auto runParams = QarnoTest::makeCheckedRunParams(2, false, false);
-    FakeAlgorithm mads(&main, "MADS", runParams, makeCheckedPbParams(2));
+    TestAlgorithm mads(&main, "MADS", runParams, makeCheckedPbParams(2));
     RecordingStep search(&mads, "Search");
-    FrameAlgorithm nm(&search, runParams, mads.getPbParams(), "NM");
+    TestAlgorithm nm(&search, "NM", runParams, mads.getPbParams());
+    nm.libraryRun = true;
 
     mads.setAlgoComment("(MADS)");
     nm.start();
@@ -389,15 +387,16 @@ TEST(Algorithm, SuccessGoesToAParentSearchMethodOnlyWhenSuccessful)
         SCOPED_TRACE(c.label);
         ProcessStateGuard guard;
         StreamCapture quiet(std::cout);
-        AlgorithmRun run;
+        EvcHarness run;
         RecordingStep main("Main");
         const auto runParams = QarnoTest::makeCheckedRunParams(2, false, false);
-        FakeAlgorithm mads(&main, "MADS", runParams, makeCheckedPbParams(2));
+        TestAlgorithm mads(&main, "MADS", runParams, makeCheckedPbParams(2));
         IdleSearch search(&mads);
         search.setSuccessType(SuccessType::FAILURE);
         RecordingStep between(&search, "Between");
-        FrameAlgorithm nm(c.directParent ? static_cast<const Step*>(&search) : &between, runParams,
-                          mads.getPbParams(), "NM");
+        TestAlgorithm nm(c.directParent ? static_cast<const Step*>(&search) : &between, "NM",
+                         runParams, mads.getPbParams());
+        nm.libraryRun = true;
         nm.initialization().barrierToBuild = std::make_shared<Barrier>(
             INF, Point(2), EvalType::BB, std::vector<EvalPoint>{makeEvalPoint({1, 1}, 1, 0)});
         nm.megaRunResult = c.runResult;
@@ -430,14 +429,15 @@ TEST(Algorithm, EndReportsAndSavesAsTheFlagsAndItsPlaceSay)
     {
         SCOPED_TRACE(c.label);
         ProcessStateGuard guard;
-        AlgorithmRun run;
+        EvcHarness run;
         QarnoTest::TempDir dir;
         OutputQueue::getInstance()->initParameters(QarnoTest::makeDisplayParameters(2, 3, ""));
         const auto runParams = makeHotRestartRunParams(2, false, true, dir.file("hotrestart.txt"));
         RecordingStep main("Main");
-        FakeAlgorithm outer(&main, "Outer", runParams, makeCheckedPbParams(2));
-        FrameAlgorithm algo(c.subAlgo ? static_cast<const Step*>(&outer) : &main, runParams,
-                            makeCheckedPbParams(2));
+        TestAlgorithm outer(&main, "Outer", runParams, makeCheckedPbParams(2));
+        TestAlgorithm algo(c.subAlgo ? static_cast<const Step*>(&outer) : &main, "Test Algorithm",
+                           runParams, makeCheckedPbParams(2));
+        algo.libraryRun = true;
         algo.setEndDisplay(c.endDisplay);
         algo.initialization().barrierToBuild = std::make_shared<Barrier>(
             INF, Point(2), EvalType::BB, std::vector<EvalPoint>{makeEvalPoint({1, 1}, 1, 0)});

@@ -19,6 +19,7 @@
 #include "support/CacheSupport.hpp"
 #include "support/EvcSupport.hpp"
 #include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/SubspaceSupport.hpp"
 #include "support/TestSupport.hpp"
 
@@ -33,11 +34,11 @@ using QarnoTest::makeArray;
 using QarnoTest::makeBBPoint;
 using QarnoTest::makeCheckedPbParams;
 using QarnoTest::messageOf;
-using QarnoTest::NumberedIteration;
 using QarnoTest::ProcessStateGuard;
 using QarnoTest::RecordingStep;
 using QarnoTest::StreamCapture;
 using QarnoTest::SubspaceAlgorithm;
+using QarnoTest::TestIteration;
 using QarnoTest::UNDEF;
 
 namespace
@@ -86,16 +87,17 @@ Coords coordsOfQueue(const std::vector<std::shared_ptr<EvalQueuePoint>>& points)
     return coordsOf(plain);
 }
 
-/// A queue of one point per block, installed as the process's queue.
-struct Installed
+/// A queue of one point per block, installed as the process's queue (the
+/// display left as it is).
+QarnoTest::HarnessOptions
+installedQueue(const EvcOptions& options, const BBOutputTypeList& outputs = OBJ_ONLY,
+               QarnoTest::FunctionEvaluator::Output blackbox = firstCoordinateObjective(),
+               EvalType evalType = EvalType::BB)
 {
-    explicit Installed(const EvcOptions& options)
-        : harness(options, OBJ_ONLY, firstCoordinateObjective())
-    {
-        EvcInterface::setEvaluatorControl(harness.evc);
-    }
-    EvcHarness harness;
-};
+    auto layers = QarnoTest::installedHarness(outputs, std::move(blackbox), options, evalType);
+    layers.setDisplay = false;
+    return layers;
+}
 
 EvcOptions withCache(bool useCache)
 {
@@ -131,18 +133,18 @@ TEST(EvcInterface, QueuesFullSpacePointsWithTheContextOfTheirStep)
     {
         SCOPED_TRACE(c.label);
         ProcessStateGuard guard;
-        Installed installed(withCache(true));
+        EvcHarness installed(installedQueue(withCache(true)));
         SubspaceAlgorithm algo(FIX_1_3, c.underPhaseOne);
         algo.algo.setAlgoComment("(comment)");
         auto mesh = std::make_shared<FixedMesh>(makeCheckedPbParams(3));
         mesh->setDeltas(makeArray({0.5, 0.25, 1}), makeArray({1, 0.5, 2}));
-        NumberedIteration iteration(&algo.algo, c.withMesh ? mesh : nullptr, 4);
+        TestIteration iteration(&algo.algo, 4, c.withMesh ? mesh : nullptr);
         RecordingStep poll(&iteration, "Poll");
 
         EvcInterface evc(&poll);
         evc.keepPointsThatNeedEval(trialPoints({{1, 3, 5}, {0, 0, 0}}), c.withIteration);
 
-        const auto queued = drainQueue(*installed.harness.evc);
+        const auto queued = drainQueue(*installed.evc);
         EXPECT_EQ((Coords{{0, 2, 0, 4, 0}, {1, 2, 3, 4, 5}}), coordsOfQueue(queued));
         for (const auto& q : queued)
         {
@@ -162,7 +164,7 @@ TEST(EvcInterface, QueuesFullSpacePointsWithTheContextOfTheirStep)
 TEST(EvcInterface, DropsPointsThatNeedNoEvaluation)
 {
     ProcessStateGuard guard;
-    Installed installed(withCache(true));
+    EvcHarness installed(installedQueue(withCache(true)));
     // (1, 3, 5) is in the cache with a blackbox evaluation already.
     CacheBase::getInstance()->insert(makeBBPoint({1, 2, 3, 4, 5}, "1", OBJ_ONLY));
     SubspaceAlgorithm algo(FIX_1_3);
@@ -176,7 +178,7 @@ TEST(EvcInterface, DropsPointsThatNeedNoEvaluation)
         EXPECT_NE(std::string::npos, out.text().find("Point not re-evaluated: #1 ( 1 2 3 4 5 )"));
     }
     EXPECT_EQ(hitsBefore + 1, CacheBase::_nbCacheHits.load());
-    EXPECT_EQ(1u, installed.harness.evc->getQueueSize(-1));
+    EXPECT_EQ(1u, installed.evc->getQueueSize(-1));
 
     // A second call with the point still queued: the cache already counts
     // its evaluation, and the call goes on with the next point.
@@ -194,7 +196,7 @@ TEST(EvcInterface, DropsPointsThatNeedNoEvaluation)
         EXPECT_EQ(std::string::npos, out.text().find("Add points to eval queue"));
     }
     EXPECT_EQ((Coords{{6, 2, 7, 4, 8}, {9, 2, 9, 4, 9}}),
-              coordsOfQueue(drainQueue(*installed.harness.evc)));
+              coordsOfQueue(drainQueue(*installed.evc)));
 }
 
 TEST(EvcInterface, WithoutCacheTheQueueBarrierDecides)
@@ -216,8 +218,8 @@ TEST(EvcInterface, WithoutCacheTheQueueBarrierDecides)
         SCOPED_TRACE(c.label);
         ProcessStateGuard guard;
         QarnoTest::startCache(OBJ_ONLY);
-        EvcHarness harness(withCache(false), OBJ_ONLY, firstCoordinateObjective(), c.evalType);
-        EvcInterface::setEvaluatorControl(harness.evc);
+        EvcHarness harness(
+            installedQueue(withCache(false), OBJ_ONLY, firstCoordinateObjective(), c.evalType));
         SubspaceAlgorithm algo(FIX_1_3);
         RecordingStep init(&algo.algo, "Init");
         EvcInterface evc(&init);
@@ -236,7 +238,7 @@ TEST(EvcInterface, WithoutCacheTheQueueBarrierDecides)
 TEST(EvcInterface, TheQueueHoldsTheStepsOwnBarrier)
 {
     ProcessStateGuard guard;
-    Installed installed(withCache(true));
+    EvcHarness installed(installedQueue(withCache(true)));
     SubspaceAlgorithm algo(FIX_1_3);
     RecordingStep init(&algo.algo, "Init");
     EvcInterface evc(&init);
@@ -246,9 +248,8 @@ TEST(EvcInterface, TheQueueHoldsTheStepsOwnBarrier)
     barrier->updateRefBests();
     evc.setBarrier(barrier);
     // One barrier state: the queue's is the step's, not a copy.
-    EXPECT_EQ(barrier, installed.harness.evc->getBarrier(-1));
-    EXPECT_EQ((Coords{{1, 2, 3, 4, 5}}),
-              coordsOf(installed.harness.evc->getBarrierPointsInFullSpace(-1)));
+    EXPECT_EQ(barrier, installed.evc->getBarrier(-1));
+    EXPECT_EQ((Coords{{1, 2, 3, 4, 5}}), coordsOf(installed.evc->getBarrierPointsInFullSpace(-1)));
     // The step's barrier stays in its sub-space.
     EXPECT_EQ((Coords{{1, 3, 5}}), coordsOf(barrier->getAllPoints()));
     EXPECT_EQ((Coords{{1, 3, 5}}), coordsOf({*barrier->getRefBestFeas()}));
@@ -261,7 +262,7 @@ TEST(EvcInterface, TheQueueHoldsTheStepsOwnBarrier)
 
     // A null barrier leaves the queue's in place.
     evc.setBarrier(nullptr);
-    EXPECT_EQ(barrier, installed.harness.evc->getBarrier(-1));
+    EXPECT_EQ(barrier, installed.evc->getBarrier(-1));
 }
 
 TEST(EvcInterface, NoPointIsJudgedAgainstStaleReferences)
@@ -292,11 +293,12 @@ TEST(EvcInterface, NoPointIsJudgedAgainstStaleReferences)
         QarnoTest::startCache(objPb);
         // f = first coordinate, one PB constraint = second coordinate
         // (h its square when positive).
-        EvcHarness harness(withCache(true), objPb,
-                           [](const EvalPoint& x)
-                           { return x[0].tostring() + " " + x[2].tostring(); });
-        EvcInterface::setEvaluatorControl(harness.evc);
-        OutputQueue::getInstance()->initParameters(QarnoTest::makeDisplayParameters(5, 2, ""));
+        auto layers = installedQueue(withCache(true), objPb,
+                                     [](const EvalPoint& x)
+                                     { return x[0].tostring() + " " + x[2].tostring(); });
+        layers.setDisplay = true;
+        layers.dimension = 5;
+        EvcHarness harness(layers);
         SubspaceAlgorithm algo(FIX_1_3);
         RecordingStep init(&algo.algo, "Init");
         EvcInterface evc(&init);
@@ -314,14 +316,13 @@ TEST(EvcInterface, NoPointIsJudgedAgainstStaleReferences)
 
         evc.keepPointsThatNeedEval(trialPoints({c.trial}), false);
         EXPECT_EQ(c.expected, evc.startEvaluation());
-        EvcInterface::setEvaluatorControl(nullptr);
     }
 }
 
 TEST(EvcInterface, EvaluatedPointsComeBackInSubSpace)
 {
     ProcessStateGuard guard;
-    Installed installed(withCache(true));
+    EvcHarness installed(installedQueue(withCache(true)));
     SubspaceAlgorithm algo(FIX_1_3);
     RecordingStep init(&algo.algo, "Init");
     EvcInterface evc(&init);
@@ -333,7 +334,7 @@ TEST(EvcInterface, EvaluatedPointsComeBackInSubSpace)
     EXPECT_EQ((Coords{{0, 2, 0, 4, 0}, {1, 2, 3, 4, 5}}),
               [&]
               {
-                  auto c = installed.harness.evaluator->evaluatedPoints();
+                  auto c = installed.evaluator->evaluatedPoints();
                   std::sort(c.begin(), c.end());
                   return c;
               }());
@@ -347,18 +348,18 @@ TEST(EvcInterface, EvaluatedPointsComeBackInSubSpace)
 TEST(EvcInterface, MegaSearchPollNamesTheIterationOfItsPoints)
 {
     ProcessStateGuard guard;
-    Installed installed(withCache(true));
+    EvcHarness installed(installedQueue(withCache(true)));
     SubspaceAlgorithm algo(FIX_1_3);
     auto mesh = std::make_shared<FixedMesh>(makeCheckedPbParams(3));
     mesh->setDeltas(makeArray({0.5, 0.25, 1}), makeArray({1, 0.5, 2}));
-    NumberedIteration iteration(&algo.algo, mesh, 7);
+    TestIteration iteration(&algo.algo, 7, mesh);
     FakeMegaSearchPoll megaSearchPoll(&algo.algo, &iteration);
 
     EvcInterface evc(&megaSearchPoll);
     evc.keepPointsThatNeedEval(trialPoints({{1, 3, 5}, {0, 0, 0}, {2, 2, 2}}), true);
     // Gathered points may come from different iterations: asked per point.
     EXPECT_EQ(3u, megaSearchPoll.questions);
-    for (const auto& q : drainQueue(*installed.harness.evc))
+    for (const auto& q : drainQueue(*installed.evc))
     {
         EXPECT_EQ(7u, q->getK());
         EXPECT_EQ(makeArray({0.5, 0.25, 1}), q->getMeshSize());
@@ -368,7 +369,7 @@ TEST(EvcInterface, MegaSearchPollNamesTheIterationOfItsPoints)
 TEST(EvcInterface, ReportsWhatItCannotWorkWith)
 {
     ProcessStateGuard guard;
-    Installed installed(withCache(true));
+    EvcHarness installed(installedQueue(withCache(true)));
     SubspaceAlgorithm algo(FIX_1_3);
     RecordingStep lonely(&algo.algo, "Lonely");
     FakeMegaSearchPoll lost(&algo.algo, nullptr);
@@ -413,7 +414,7 @@ TEST(EvcInterface, ReportsWhatItCannotWorkWith)
         SCOPED_TRACE(c.label);
         EXPECT_EQ(c.message, messageOf(c.op));
     }
-    EXPECT_EQ(0u, installed.harness.evc->getQueueSize(-1));
+    EXPECT_EQ(0u, installed.evc->getQueueSize(-1));
 }
 
 TEST(EvcInterface, SinglePointIsEvaluatedInFullSpaceAndReturnedInSubSpace)
@@ -421,14 +422,14 @@ TEST(EvcInterface, SinglePointIsEvaluatedInFullSpaceAndReturnedInSubSpace)
     // Outside the queue and, here, without the cache (which would have to
     // know the point first).
     ProcessStateGuard guard;
-    Installed installed(withCache(false));
+    EvcHarness installed(installedQueue(withCache(false)));
     SubspaceAlgorithm algo(FIX_1_3);
     RecordingStep init(&algo.algo, "Init");
     EvcInterface evc(&init);
 
     EvalPoint point(Point(makeArray({7, 3, 5})));
     EXPECT_TRUE(evc.evalSinglePoint(point, INF));
-    EXPECT_EQ((Coords{{7, 2, 3, 4, 5}}), installed.harness.evaluator->evaluatedPoints());
+    EXPECT_EQ((Coords{{7, 2, 3, 4, 5}}), installed.evaluator->evaluatedPoints());
     EXPECT_EQ((Coords{{7, 3, 5}}), coordsOf({point}));
     EXPECT_DOUBLE_EQ(7.0, point.getF().todouble());
 }

@@ -16,25 +16,15 @@
 #include "Eval/EvaluatorControl.hpp"
 #include "Math/RNG.hpp"
 #include "Util/Utils.hpp"
-#include "support/AlgorithmSupport.hpp"
 #include "support/CacheSupport.hpp"
 #include "support/EvalSupport.hpp"
+#include "support/EvcSupport.hpp"
 #include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
-using QarnoTest::AlgorithmRun;
-using QarnoTest::CerrCapture;
-using QarnoTest::FrameAlgorithm;
-using QarnoTest::FrameMegaIteration;
-using QarnoTest::linesOf;
-using QarnoTest::makeCheckedPbParams;
-using QarnoTest::makeEvalPoint;
-using QarnoTest::makeHotRestartRunParams;
-using QarnoTest::messageOf;
-using QarnoTest::ProcessStateGuard;
-using QarnoTest::RecordingStep;
-using QarnoTest::StreamCapture;
+using namespace QarnoTest;
 
 namespace
 {
@@ -83,9 +73,11 @@ std::vector<std::string> namesIn(const std::string& dir)
 struct HotRestartRun
 {
     HotRestartRun(bool readFiles, bool writeFiles, const std::string& file)
-        : run(), main("Main"), algo(&main, makeHotRestartRunParams(2, readFiles, writeFiles, file),
-                                    makeCheckedPbParams(2))
+        : run(), main("Main"),
+          algo(&main, "Test Algorithm", makeHotRestartRunParams(2, readFiles, writeFiles, file),
+               makeCheckedPbParams(2))
     {
+        algo.libraryRun = true;
         CacheBase::getInstance()->insert(feasible);
         CacheBase::getInstance()->insert(infeasible);
     }
@@ -95,16 +87,16 @@ struct HotRestartRun
     {
         auto barrier = std::make_shared<Barrier>(INF, Point(2), EvalType::BB,
                                                  std::vector<EvalPoint>{feasible, infeasible});
-        algo.setMegaIteration(std::make_shared<FrameMegaIteration>(&algo, k, barrier));
+        algo.setMegaIteration(std::make_shared<TestMegaIteration>(&algo, k, barrier));
     }
 
-    EvaluatorControl& evc() { return *run.harness.evc; }
+    EvaluatorControl& evc() { return *run.evc; }
 
     const EvalPoint feasible = makeEvalPoint({1.0, 2.0}, 1.0, 0.0);
     const EvalPoint infeasible = makeEvalPoint({3.0, 4.0}, 0.0, 2.0);
-    AlgorithmRun run;
+    EvcHarness run;
     RecordingStep main;
-    FrameAlgorithm algo;
+    TestAlgorithm algo;
 };
 
 } // namespace

@@ -16,19 +16,12 @@
 #include "Util/AllStopReasons.hpp"
 #include "support/CacheSupport.hpp"
 #include "support/EvalSupport.hpp"
-#include "support/IterationSupport.hpp"
 #include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
-using QarnoTest::FakeAlgorithm;
-using QarnoTest::ParamAlgorithm;
-using QarnoTest::ProcessStateGuard;
-using QarnoTest::RecordingInitialization;
-using QarnoTest::RecordingIteration;
-using QarnoTest::RecordingMegaIteration;
-using QarnoTest::RecordingStep;
-using QarnoTest::StreamCapture;
+using namespace QarnoTest;
 
 namespace
 {
@@ -47,15 +40,16 @@ TEST(IterationSteps, NamesFollowTheAlgorithmAndTheNumber)
     QarnoTest::startCache({BBOutputType::OBJ});
     auto barrier = makeBarrier({QarnoTest::makeEvalPoint({1.0, 2.0}, 1.0, 0.0)});
     RecordingStep main("Main");
-    ParamAlgorithm mads(&main, "MADS", QarnoTest::makeIterationRunParams(true));
+    TestAlgorithm mads(&main, "MADS", QarnoTest::makeIterationRunParams(true),
+                       QarnoTest::makeCheckedPbParams(2));
 
     RecordingInitialization initialization(&mads);
-    RecordingIteration iteration3(&mads, 3);
-    RecordingIteration iteration0(&mads, 0);
-    RecordingMegaIteration mega0(&mads, 0, barrier);
-    RecordingMegaIteration mega12(&mads, 12, barrier);
+    TestIteration iteration3(&mads, 3);
+    TestIteration iteration0(&mads, 0);
+    TestMegaIteration mega0(&mads, 0, barrier);
+    TestMegaIteration mega12(&mads, 12, barrier);
     // Without an algorithm above, the name has no prefix.
-    RecordingIteration orphan(&main, 1);
+    TestIteration orphan(&main, 1);
 
     struct Case
     {
@@ -80,7 +74,7 @@ TEST(IterationSteps, ConstructionRefusesMissingParentOrBarrier)
     QarnoTest::startCache({BBOutputType::OBJ});
     auto barrier = makeBarrier({QarnoTest::makeEvalPoint({1.0, 2.0}, 1.0, 0.0)});
     RecordingStep main("Main");
-    FakeAlgorithm mads(&main, "MADS");
+    TestAlgorithm mads(&main, "MADS");
     StreamCapture callStack(std::cout);
 
     const std::string noParent =
@@ -93,9 +87,9 @@ TEST(IterationSteps, ConstructionRefusesMissingParentOrBarrier)
     };
     const Case cases[] = {
         {"initialization", [] { RecordingInitialization step(nullptr); }, noParent},
-        {"iteration", [] { RecordingIteration step(nullptr, 2); }, noParent},
-        {"mega-iteration", [&] { RecordingMegaIteration step(nullptr, 0, barrier); }, noParent},
-        {"mega-iteration without barrier", [&] { RecordingMegaIteration step(&mads, 0, nullptr); },
+        {"iteration", [] { TestIteration step(nullptr, 2); }, noParent},
+        {"mega-iteration", [&] { TestMegaIteration step(nullptr, 0, barrier); }, noParent},
+        {"mega-iteration without barrier", [&] { TestMegaIteration step(&mads, 0, nullptr); },
          "MegaIteration constructor: barrier must not be NULL."},
     };
     for (const auto& c : cases)
@@ -112,9 +106,10 @@ TEST(IterationSteps, BaseIterationGivesNoMeshToTheStepsBelow)
     auto mesh = std::make_shared<QarnoTest::FixedMesh>(QarnoTest::makeCheckedPbParams(2));
     auto frameCenter = std::make_shared<EvalPoint>();
     RecordingStep main("Main");
-    ParamAlgorithm mads(&main, "MADS", QarnoTest::makeIterationRunParams(true));
-    RecordingIteration bare(&mads, 0);
-    RecordingIteration meshed(&mads, 1, mesh, frameCenter);
+    TestAlgorithm mads(&main, "MADS", QarnoTest::makeIterationRunParams(true),
+                       QarnoTest::makeCheckedPbParams(2));
+    TestIteration bare(&mads, 0);
+    TestIteration meshed(&mads, 1, mesh, frameCenter);
     RecordingStep underBare(&bare, "Poll");
     RecordingStep underMeshed(&meshed, "Poll");
 
@@ -132,7 +127,8 @@ TEST(IterationSteps, NextKCountsTheIterationsRun)
     QarnoTest::startCache({BBOutputType::OBJ});
     auto barrier = makeBarrier({QarnoTest::makeEvalPoint({1.0, 2.0}, 1.0, 0.0)});
     RecordingStep main("Main");
-    ParamAlgorithm mads(&main, "MADS", QarnoTest::makeIterationRunParams(false));
+    TestAlgorithm mads(&main, "MADS", QarnoTest::makeIterationRunParams(false),
+                       QarnoTest::makeCheckedPbParams(2));
     struct Case
     {
         size_t k;
@@ -143,7 +139,7 @@ TEST(IterationSteps, NextKCountsTheIterationsRun)
     for (const auto& c : cases)
     {
         SCOPED_TRACE("k " + std::to_string(c.k) + ", run " + std::to_string(c.iterations));
-        RecordingMegaIteration mega(&mads, c.k, barrier);
+        TestMegaIteration mega(&mads, c.k, barrier);
         mega.iterationsToRun = c.iterations;
         mega.start();
         mega.run();
@@ -174,8 +170,9 @@ TEST(IterationSteps, IterationBudgetIsSharedBetweenFeasibleAndInfeasible)
         SCOPED_TRACE("M " + std::to_string(c.maxIter) + " (" + std::to_string(c.feas) + ", " +
                      std::to_string(c.inf) + ")");
         RecordingStep main("Main");
-        ParamAlgorithm mads(&main, "MADS", QarnoTest::makeIterationRunParams(true, c.maxIter));
-        RecordingMegaIteration mega(&mads, 0, barrier);
+        TestAlgorithm mads(&main, "MADS", QarnoTest::makeIterationRunParams(true, c.maxIter),
+                           QarnoTest::makeCheckedPbParams(2));
+        TestMegaIteration mega(&mads, 0, barrier);
         size_t feas = c.feas;
         size_t inf = c.inf;
         mega.computeMaxXFeasXInf(feas, inf);
@@ -208,14 +205,14 @@ TEST(IterationSteps, MissingRunParametersAreReported)
     ReasonsOnly mads(&main);
     StreamCapture callStack(std::cout);
 
-    RecordingMegaIteration mega(&mads, 0, barrier);
+    TestMegaIteration mega(&mads, 0, barrier);
     size_t feas = 20;
     size_t inf = 20;
     EXPECT_NE(std::string::npos, QarnoTest::messageOf([&] { mega.computeMaxXFeasXInf(feas, inf); })
                                      .find("needs the run parameters"));
     EXPECT_EQ(20u, feas);
 
-    RecordingIteration iteration(&mads, 0);
+    TestIteration iteration(&mads, 0);
     iteration.start();
     iteration.run();
     EXPECT_NE(std::string::npos,
@@ -234,9 +231,10 @@ TEST(IterationSteps, TextFormRoundTripsAndLeavesTheNextToken)
     cache.insert(feasible);
     cache.insert(infeasible);
     RecordingStep main("Main");
-    ParamAlgorithm mads(&main, "MADS", QarnoTest::makeIterationRunParams(true));
+    TestAlgorithm mads(&main, "MADS", QarnoTest::makeIterationRunParams(true),
+                       QarnoTest::makeCheckedPbParams(2));
 
-    RecordingMegaIteration written(&mads, 42, std::make_shared<Barrier>(5.0, Point(2)));
+    TestMegaIteration written(&mads, 42, std::make_shared<Barrier>(5.0, Point(2)));
     std::ostringstream out;
     out << written;
     const std::string text = out.str();
@@ -266,8 +264,7 @@ TEST(IterationSteps, TextFormRoundTripsAndLeavesTheNextToken)
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.label);
-        RecordingMegaIteration read(&mads, 7,
-                                    makeBarrier({QarnoTest::makeEvalPoint({9, 9}, 0, 7)}));
+        TestMegaIteration read(&mads, 7, makeBarrier({QarnoTest::makeEvalPoint({9, 9}, 0, 7)}));
         std::istringstream in(c.input);
         in >> read;
         EXPECT_EQ(c.k, read.getK());
@@ -293,7 +290,8 @@ TEST(IterationSteps, LifeCycleRunsIterationsAndReleasesThem)
     auto barrier = makeBarrier({QarnoTest::makeEvalPoint({1.0, 2.0}, 1.0, 0.0)});
     OutputQueue::getInstance()->setDisplayDegree(4);
     RecordingStep main("Main");
-    ParamAlgorithm mads(&main, "MADS", QarnoTest::makeIterationRunParams(true));
+    TestAlgorithm mads(&main, "MADS", QarnoTest::makeIterationRunParams(true),
+                       QarnoTest::makeCheckedPbParams(2));
     StreamCapture out(std::cout);
 
     RecordingInitialization initialization(&mads);
@@ -305,7 +303,7 @@ TEST(IterationSteps, LifeCycleRunsIterationsAndReleasesThem)
     EXPECT_EQ(std::vector<std::string>{"run"}, initialization.calls);
     EXPECT_EQ(barrier, initialization.getBarrier());
 
-    RecordingMegaIteration mega(&mads, 4, initialization.getBarrier());
+    TestMegaIteration mega(&mads, 4, initialization.getBarrier());
     mega.iterationsToRun = 3;
     mega.setSuccessType(SuccessType::PARTIAL_SUCCESS);
     mega.start();
@@ -366,7 +364,8 @@ TEST(IterationSteps, EndCallbacksMayStopTheRun)
             QarnoTest::startCache({BBOutputType::OBJ});
             auto barrier = makeBarrier({QarnoTest::makeEvalPoint({1.0, 2.0}, 1.0, 0.0)});
             RecordingStep main("Main");
-            ParamAlgorithm mads(&main, "MADS", QarnoTest::makeIterationRunParams(c.userCalls));
+            TestAlgorithm mads(&main, "MADS", QarnoTest::makeIterationRunParams(c.userCalls),
+                               QarnoTest::makeCheckedPbParams(2));
             int calls = 0;
             std::string caller;
             if (c.installCallback)
@@ -389,8 +388,8 @@ TEST(IterationSteps, EndCallbacksMayStopTheRun)
             {
                 mads.getAllStopReasons()->_iterStopReason.set(IterStopType::MAX_ITERATIONS_REACHED);
             }
-            RecordingMegaIteration mega(&mads, 2, barrier);
-            RecordingIteration iteration(&mega, 2);
+            TestMegaIteration mega(&mads, 2, barrier);
+            TestIteration iteration(&mega, 2);
             Step& step = onMega ? static_cast<Step&>(mega) : static_cast<Step&>(iteration);
             step.start();
             step.run();

@@ -21,21 +21,14 @@
 #include "support/CacheSupport.hpp"
 #include "support/EvalSupport.hpp"
 #include "support/EvcSupport.hpp"
-#include "support/IterationSupport.hpp"
+#include "support/SearchSupport.hpp"
 #include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/SubspaceSupport.hpp"
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
-using QarnoTest::FixedMesh;
-using QarnoTest::makeArray;
-using QarnoTest::messageOf;
-using QarnoTest::ParamAlgorithm;
-using QarnoTest::ProcessStateGuard;
-using QarnoTest::RecordingIteration;
-using QarnoTest::RecordingMegaIteration;
-using QarnoTest::RecordingStep;
-using QarnoTest::StreamCapture;
+using namespace QarnoTest;
 
 namespace
 {
@@ -53,30 +46,10 @@ protected:
     void generateTrialPoints() override {}
 };
 
-/// The fixed mesh that also projects: each coordinate goes to the nearest
-/// centre + k * delta.
-class ProjectingMesh : public FixedMesh
-{
-public:
-    using FixedMesh::FixedMesh;
-    Point projectOnMesh(const Point& point, const Point& frameCenter) const override
-    {
-        Point projected(point);
-        for (size_t i = 0; i < point.size(); ++i)
-        {
-            const double delta = getdeltaMeshSize(i).todouble();
-            const double center = frameCenter[i].todouble();
-            projected[i] = center + std::round((point[i].todouble() - center) / delta) * delta;
-        }
-        return projected;
-    }
-};
-
 std::shared_ptr<FixedMesh> makeMesh()
 {
-    auto mesh = std::make_shared<ProjectingMesh>(QarnoTest::makeCheckedPbParams(2));
-    mesh->setDeltas(makeArray({0.5, 0.25}), makeArray({1.0, 2.0}));
-    return mesh;
+    return QarnoTest::makeProjectingMesh(QarnoTest::makeCheckedPbParams(2), {0.5, 0.25},
+                                         {1.0, 2.0});
 }
 
 std::shared_ptr<Barrier> makeBarrier(double hMax, const std::vector<EvalPoint>& points)
@@ -86,21 +59,29 @@ std::shared_ptr<Barrier> makeBarrier(double hMax, const std::vector<EvalPoint>& 
 
 /// The tree algorithm > mega-iteration > iteration (mesh of `makeMesh`,
 /// frame centre (1 1)) > trial step.
-struct MeshTree
+struct MeshTree : QarnoTest::StepTree
 {
     explicit MeshTree(std::shared_ptr<Barrier> barrier, std::shared_ptr<MeshBase> mesh = makeMesh(),
                       std::shared_ptr<EvalPoint> frameCenter =
                           std::make_shared<EvalPoint>(Point(makeArray({1.0, 1.0}))))
-        : main("Main"), algo(&main, "MADS", QarnoTest::makeIterationRunParams(false)),
-          mega(&algo, 1, std::move(barrier)),
-          iteration(&mega, 1, std::move(mesh), std::move(frameCenter)), step(&iteration)
+        : StepTree(options(std::move(barrier), std::move(mesh), std::move(frameCenter))),
+          step(&iteration)
     {
     }
 
-    RecordingStep main;
-    ParamAlgorithm algo;
-    RecordingMegaIteration mega;
-    RecordingIteration iteration;
+    static QarnoTest::StepTreeOptions options(std::shared_ptr<Barrier> barrier,
+                                              std::shared_ptr<MeshBase> mesh,
+                                              std::shared_ptr<EvalPoint> frameCenter)
+    {
+        QarnoTest::StepTreeOptions o;
+        o.runParams = QarnoTest::makeIterationRunParams(false);
+        o.pbParams = QarnoTest::makeCheckedPbParams(2);
+        o.barrier = std::move(barrier);
+        o.mesh = std::move(mesh);
+        o.frameCenter = std::move(frameCenter);
+        return o;
+    }
+
     TrialStep step;
 };
 
@@ -119,7 +100,8 @@ TEST(IterationUtils, ConstructionFindsTheAncestorsOrRefuses)
 
     // The walk stops at an algorithm: the iteration above it is not seen.
     // The ancestors are looked for on first use, once the owner is built.
-    ParamAlgorithm inner(&tree.iteration, "Inner", QarnoTest::makeIterationRunParams(false));
+    TestAlgorithm inner(&tree.iteration, "Inner", QarnoTest::makeIterationRunParams(false),
+                        QarnoTest::makeCheckedPbParams(2));
     TrialStep orphan(&inner);
     EXPECT_EQ("An instance of class IterationUtils must have either an Iteration or a "
               "MegaIteration as ancestor or an Algorithm as direct parent",
@@ -219,9 +201,10 @@ TEST(IterationUtils, WithoutIterationOnlyTheBoundsCount)
     StreamCapture quiet(std::cout);
     QarnoTest::startCache({BBOutputType::OBJ});
     RecordingStep main("Main");
-    ParamAlgorithm algo(&main, "MADS", QarnoTest::makeIterationRunParams(false));
-    RecordingMegaIteration mega(&algo, 1,
-                                makeBarrier(INF, {QarnoTest::makeEvalPoint({1.0, 2.0}, 1.0, 0.0)}));
+    TestAlgorithm algo(&main, "MADS", QarnoTest::makeIterationRunParams(false),
+                       QarnoTest::makeCheckedPbParams(2));
+    TestMegaIteration mega(&algo, 1,
+                           makeBarrier(INF, {QarnoTest::makeEvalPoint({1.0, 2.0}, 1.0, 0.0)}));
     TrialStep step(&mega);
     ASSERT_EQ(nullptr, step.getIterationAncestor());
 
@@ -267,8 +250,8 @@ TEST(IterationUtils, FrameCenterIsSharedInFullSpace)
 {
     ProcessStateGuard guard;
     QarnoTest::SubspaceAlgorithm sub({QarnoTest::UNDEF, 5.0});
-    RecordingIteration iteration(&sub.algo, 0, nullptr,
-                                 std::make_shared<EvalPoint>(Point(makeArray({1.5}))));
+    TestIteration iteration(&sub.algo, 0, nullptr,
+                            std::make_shared<EvalPoint>(Point(makeArray({1.5}))));
     TrialStep step(&iteration);
     step.insertTrialPoint(EvalPoint(Point(makeArray({1.0}))));
     step.insertTrialPoint(EvalPoint(Point(makeArray({2.0}))));
@@ -385,15 +368,13 @@ TEST(IterationUtils, EvaluationKeepsTheEvaluatedPointsAndSkipsCachedOnes)
 {
     ProcessStateGuard guard;
     StreamCapture quiet(std::cout);
-    QarnoTest::EvcHarness harness(QarnoTest::EvcOptions(), {BBOutputType::OBJ},
-                                  QarnoTest::firstCoordinateObjective());
-    EvcInterface::setEvaluatorControl(harness.evc);
-    OutputQueue::getInstance()->initParameters(QarnoTest::makeDisplayParameters(2, 2, ""));
+    QarnoTest::EvcHarness harness(
+        QarnoTest::installedHarness({BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective()));
     QarnoTest::SubspaceAlgorithm sub({QarnoTest::UNDEF, QarnoTest::UNDEF});
-    RecordingMegaIteration mega(&sub.algo, 1,
-                                makeBarrier(INF, {QarnoTest::makeEvalPoint({5.0, 5.0}, 5.0, 0.0)}));
-    RecordingIteration iteration(&mega, 1, makeMesh(),
-                                 std::make_shared<EvalPoint>(Point(makeArray({1.0, 1.0}))));
+    TestMegaIteration mega(&sub.algo, 1,
+                           makeBarrier(INF, {QarnoTest::makeEvalPoint({5.0, 5.0}, 5.0, 0.0)}));
+    TestIteration iteration(&mega, 1, makeMesh(),
+                            std::make_shared<EvalPoint>(Point(makeArray({1.0, 1.0}))));
     TrialStep step(&iteration);
 
     step.insertTrialPoint(EvalPoint(Point(makeArray({3.0, 1.0}))));
@@ -414,7 +395,6 @@ TEST(IterationUtils, EvaluationKeepsTheEvaluatedPointsAndSkipsCachedOnes)
     EXPECT_EQ(0u, step.getNbEvalPointsThatNeedEval());
     EXPECT_EQ(0u, step.getTrialPointsCount());
     EXPECT_EQ(SuccessType::FULL_SUCCESS, step.getSuccessType());
-    EvcInterface::setEvaluatorControl(nullptr);
 }
 
 namespace
@@ -474,10 +454,8 @@ TEST(IterationUtils, DisabledEvalSortKeepsTheQueueOrder)
         StreamCapture quiet(std::cout);
         QarnoTest::EvcOptions options;
         options.opportunistic = true;
-        QarnoTest::EvcHarness harness(options, {BBOutputType::OBJ},
-                                      QarnoTest::firstCoordinateObjective());
-        EvcInterface::setEvaluatorControl(harness.evc);
-        OutputQueue::getInstance()->initParameters(QarnoTest::makeDisplayParameters(2, 2, ""));
+        QarnoTest::EvcHarness harness(QarnoTest::installedHarness(
+            {BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective(), options));
         harness.evc->setLastSuccessfulDir(std::make_shared<Direction>(makeArray({0.0, 1.0})));
 
         MeshTree tree(makeBarrier(INF, {QarnoTest::makeEvalPoint({5.0, 5.0}, 5.0, 0.0)}));
@@ -493,6 +471,5 @@ TEST(IterationUtils, DisabledEvalSortKeepsTheQueueOrder)
         tree.step.updatePointsWithFrameCenter();
         EXPECT_TRUE(tree.step.evalTrialPoints(&tree.step));
         EXPECT_EQ(c.evaluated, harness.evaluator->evaluatedPoints());
-        EvcInterface::setEvaluatorControl(nullptr);
     }
 }

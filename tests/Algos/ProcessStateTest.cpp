@@ -35,12 +35,12 @@
 #include "Util/AllStopReasons.hpp"
 #include "Util/TextConstants.hpp"
 #include "Util/WriteFailures.hpp"
-#include "support/AlgorithmSupport.hpp"
 #include "support/CacheSupport.hpp"
 #include "support/EvalSupport.hpp"
 #include "support/EvcSupport.hpp"
 #include "support/MadsSupport.hpp"
 #include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 #include "teskora/Diagnostics.hpp"
 
@@ -242,9 +242,9 @@ public:
     }
 
     /// Changes every state; the evaluation queue is the one `run` installs.
-    void dirtyAll(QarnoTest::AlgorithmRun& run) const
+    void dirtyAll(QarnoTest::EvcHarness& run) const
     {
-        EvcInterface::setEvaluatorControl(run.harness.evc);
+        EvcInterface::setEvaluatorControl(run.evc);
         for (const auto& state : _states)
         {
             state.dirty();
@@ -304,7 +304,7 @@ TEST(ProcessState, EachResetPutsBackItsStates)
         for (int round = 0; round < 2; ++round)
         {
             SCOPED_TRACE(round);
-            QarnoTest::AlgorithmRun run;
+            QarnoTest::EvcHarness run;
             states.dirtyAll(run);
 
             c.reset();

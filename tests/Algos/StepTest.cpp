@@ -22,20 +22,14 @@
 #include "support/CacheSupport.hpp"
 #include "support/EvalSupport.hpp"
 #include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 namespace
 {
 
 using namespace QARNO_4_0_0;
-using QarnoTest::FakeAlgorithm;
-using QarnoTest::FakeIteration;
-using QarnoTest::FakeMegaIteration;
-using QarnoTest::linesOf;
-using QarnoTest::messageOf;
-using QarnoTest::ProcessStateGuard;
-using QarnoTest::RecordingStep;
-using QarnoTest::StreamCapture;
+using namespace QarnoTest;
 
 /// Shows LEVEL_INFO, where the start and end lines of steps are written.
 void showInfo()
@@ -72,7 +66,7 @@ TEST(Step, ConstructorsNameTheStepAndShareWhatTheyAreGiven)
     auto pb = QarnoTest::makeCheckedPbParams(2);
     RecordingStep root("Main");
     root.setName("Main");
-    FakeAlgorithm algo(&root, "MADS");
+    TestAlgorithm algo(&root, "MADS");
 
     // The full constructor with parameters of its own and the parent's.
     class PlainStep : public Step
@@ -199,7 +193,7 @@ TEST(Step, StartKeepsAStopReasonThatAlreadyTerminates)
         SCOPED_TRACE(c.label);
         ProcessStateGuard guard;
         RecordingStep root("Main");
-        FakeAlgorithm algo(&root, "MADS");
+        TestAlgorithm algo(&root, "MADS");
         RecordingStep step(&algo, "Poll");
         StreamCapture out(std::cout);
         if (c.terminateBefore)
@@ -226,13 +220,13 @@ TEST(Step, LookUpsStopAtTheAlgorithmThatOwnsTheStep)
     auto frameCenter = std::make_shared<EvalPoint>();
 
     RecordingStep main("Main");
-    FakeAlgorithm mads(&main, "MADS");
-    FakeMegaIteration mega(&mads, outerBarrier);
-    FakeIteration iteration(&mega, mesh, frameCenter);
+    TestAlgorithm mads(&main, "MADS");
+    TestMegaIteration mega(&mads, 0, outerBarrier);
+    TestIteration iteration(&mega, 0, mesh, frameCenter);
     RecordingStep search(&iteration, "Search");
-    FakeAlgorithm nm(&search, "NM");
+    TestAlgorithm nm(&search, "NM");
     RecordingStep nmStep(&nm, "Reflect");
-    FakeAlgorithm unstarted(&main, "LH");
+    TestAlgorithm unstarted(&main, "LH");
     unstarted.currentBarrier = nullptr;
     mads.currentBarrier = currentBarrier;
 
@@ -278,9 +272,9 @@ TEST(Step, AlgorithmCommentsGoToTheRootAlgorithm)
 {
     ProcessStateGuard guard;
     RecordingStep main("Main");
-    FakeAlgorithm mads(&main, "MADS");
+    TestAlgorithm mads(&main, "MADS");
     RecordingStep search(&mads, "Search");
-    FakeAlgorithm nm(&search, "NM");
+    TestAlgorithm nm(&search, "NM");
     RecordingStep nmStep(&nm, "Reflect");
 
     nmStep.setAlgoComment("(NM)");
@@ -366,7 +360,7 @@ TEST(Step, CallStackListsTheNamesFromTheRoot)
 {
     ProcessStateGuard guard;
     RecordingStep main("Main");
-    FakeAlgorithm mads(&main, "MADS");
+    TestAlgorithm mads(&main, "MADS");
     RecordingStep poll(&mads, "Poll");
     struct Case
     {
@@ -412,7 +406,7 @@ TEST(Step, EvaluationModeIsVerifiedAgainstTheRunParameters)
                      (c.expected ? "true" : "false"));
         auto run = QarnoTest::makeCheckedRunParams(2, c.parameter, false);
         RecordingStep root("Main");
-        FakeAlgorithm algo(&root, "MADS");
+        TestAlgorithm algo(&root, "MADS");
         class WithParams : public RecordingStep
         {
         public:

@@ -15,20 +15,14 @@
 #include "Param/PbParameters.hpp"
 #include "Type/BBInputType.hpp"
 #include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 namespace
 {
 
 using namespace QARNO_4_0_0;
-using QarnoTest::CerrCapture;
-using QarnoTest::FakeAlgorithm;
-using QarnoTest::makeArray;
-using QarnoTest::messageOf;
-using QarnoTest::ProcessStateGuard;
-using QarnoTest::RecordingStep;
-using QarnoTest::StreamCapture;
-using QarnoTest::UNDEF;
+using namespace QarnoTest;
 
 /// Five variables, x0 = (1, 2, 3, 4, 5), each array telling its entries
 /// apart, with the fixed variable and groups given; checked.
@@ -226,9 +220,9 @@ TEST(SubproblemManager, StepsFindTheSubproblemOfTheirAlgorithm)
     const Subproblem sub(pb, Point(5));
     RecordingStep main("Main");
     // Both algorithms register themselves; NM inherits the fixed variables.
-    FakeAlgorithm mads(&main, "MADS", QarnoTest::makeCheckedRunParams(5, false, false), pb);
+    TestAlgorithm mads(&main, "MADS", QarnoTest::makeCheckedRunParams(5, false, false), pb);
     RecordingStep poll(&mads, "Poll");
-    FakeAlgorithm nm(&poll, "NM");
+    TestAlgorithm nm(&poll, "NM");
     RecordingStep reflect(&nm, "Reflect");
     EXPECT_EQ("( - 2 - 4 - )", SubproblemManager::getSubFixedVariable(&reflect).display());
     // NM leaves the registry as its destruction would.
@@ -280,7 +274,7 @@ TEST(SubproblemManager, ResetWarnsOnlyWhenEntriesAreLeft)
         EXPECT_EQ("", err.text());
     }
     // An algorithm registers its sub-problem when it is built.
-    FakeAlgorithm mads(&main, "MADS");
+    TestAlgorithm mads(&main, "MADS");
     {
         CerrCapture err;
         SubproblemManager::reset();

@@ -17,23 +17,22 @@
 #include "Util/AllStopReasons.hpp"
 #include "support/CacheSupport.hpp"
 #include "support/EvcSupport.hpp"
-#include "support/IterationSupport.hpp"
 #include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
 using QarnoTest::CerrCapture;
 using QarnoTest::EvcHarness;
 using QarnoTest::EvcOptions;
-using QarnoTest::FakeAlgorithm;
 using QarnoTest::linesOf;
 using QarnoTest::makeBBPoint;
 using QarnoTest::messageOf;
 using QarnoTest::NO_LIMIT;
-using QarnoTest::ParamAlgorithm;
 using QarnoTest::ProcessStateGuard;
 using QarnoTest::RecordingStep;
 using QarnoTest::StreamCapture;
+using QarnoTest::TestAlgorithm;
 
 namespace
 {
@@ -47,14 +46,13 @@ const char* const INFEASIBLE = "1 2";
 /// Checked run parameters of dimension 2 with those limits.
 std::shared_ptr<RunParameters> runParamsWithLimits(size_t maxIterations, size_t maxTime)
 {
-    auto run = QarnoTest::makeCheckedRunParams(2, false, false);
-    run->setAttributeValue<size_t>("MAX_ITERATIONS", maxIterations);
-    run->setAttributeValue<size_t>("MAX_TIME", maxTime);
-    auto evcGlobal = std::make_shared<EvaluatorControlGlobalParameters>();
-    evcGlobal->checkAndComply(nullptr);
-    CerrCapture ignoreWarnings;
-    run->checkAndComply(evcGlobal, QarnoTest::makeCheckedPbParams(2));
-    return run;
+    return QarnoTest::makeRunParams(QarnoTest::makeCheckedPbParams(2),
+                                    [&](RunParameters& run)
+                                    {
+                                        run.setAttributeValue<size_t>("MAX_ITERATIONS",
+                                                                      maxIterations);
+                                        run.setAttributeValue<size_t>("MAX_TIME", maxTime);
+                                    });
 }
 
 void setStopIfFeasible(const Step& algo, bool stopIfFeasible)
@@ -68,11 +66,16 @@ void setStopIfFeasible(const Step& algo, bool stopIfFeasible)
 /// of OBJ_PB points; `bbEvalDone` blackbox evaluations are counted as done.
 struct Queue
 {
-    Queue(size_t maxBbEval, size_t bbEvalDone)
-        : harness(withBudget(maxBbEval), OBJ_PB, [](const EvalPoint&) { return "0 0"; })
+    Queue(size_t maxBbEval, size_t bbEvalDone) : harness(layers(maxBbEval))
     {
         harness.evc->setBbEval(bbEvalDone);
-        EvcInterface::setEvaluatorControl(harness.evc);
+    }
+    static QarnoTest::HarnessOptions layers(size_t maxBbEval)
+    {
+        QarnoTest::HarnessOptions options = QarnoTest::installedHarness(
+            OBJ_PB, [](const EvalPoint&) { return "0 0"; }, withBudget(maxBbEval));
+        options.setDisplay = false;
+        return options;
     }
     static EvcOptions withBudget(size_t maxBbEval)
     {
@@ -284,7 +287,8 @@ TEST(Termination, CriteriaAreTestedInOrderAndTheEndMessageNamesTheFirst)
             CacheBase::getInstance()->insert(makeBBPoint({1, 1}, c.cachedPoint, OBJ_PB));
         }
         RecordingStep main("Main");
-        ParamAlgorithm algo(&main, "MADS", runParamsWithLimits(c.maxIterations, c.maxTime));
+        TestAlgorithm algo(&main, "MADS", runParamsWithLimits(c.maxIterations, c.maxTime),
+                           QarnoTest::makeCheckedPbParams(2));
         setStopIfFeasible(algo, c.stopIfFeasible);
         Step::_userTerminate = c.userTerminate;
 
@@ -325,8 +329,9 @@ TEST(Termination, OnlyTheTopAlgorithmsStopShowsAtDisplayDegreeTwo)
         OutputQueue::getInstance()->setDisplayDegree(c.displayDegree);
         Queue queue(NO_LIMIT, 0);
         RecordingStep main("Main");
-        ParamAlgorithm mads(&main, "MADS", runParamsWithLimits(0, NO_LIMIT));
-        ParamAlgorithm nm(&mads, "NM", mads.getRunParams());
+        TestAlgorithm mads(&main, "MADS", runParamsWithLimits(0, NO_LIMIT),
+                           QarnoTest::makeCheckedPbParams(2));
+        TestAlgorithm nm(&mads, "NM", mads.getRunParams(), QarnoTest::makeCheckedPbParams(2));
         Termination termination(c.subAlgorithm ? &nm : &mads);
 
         EXPECT_TRUE(termination.terminate(0));
@@ -346,7 +351,8 @@ TEST(Termination, TakesTheAlgorithmsNameOnceStarted)
     OutputQueue::getInstance()->setDisplayDegree(3);
     Queue queue(NO_LIMIT, 0);
     RecordingStep main("Main");
-    ParamAlgorithm mads(&main, "MADS", runParamsWithLimits(NO_LIMIT, NO_LIMIT));
+    TestAlgorithm mads(&main, "MADS", runParamsWithLimits(NO_LIMIT, NO_LIMIT),
+                       QarnoTest::makeCheckedPbParams(2));
 
     Termination termination(&mads);
     EXPECT_EQ("Termination", termination.getName());
@@ -387,8 +393,9 @@ TEST(Termination, FeasiblePointComesFromTheCacheOrTheAlgorithmsBarrier)
             CacheBase::getInstance()->insert(makeBBPoint({1, 1}, c.cachedPoint, OBJ_PB));
         }
         RecordingStep main("Main");
-        ParamAlgorithm mads(&main, "MADS", runParamsWithLimits(NO_LIMIT, NO_LIMIT));
-        FakeAlgorithm algo(&mads, "Algo");
+        TestAlgorithm mads(&main, "MADS", runParamsWithLimits(NO_LIMIT, NO_LIMIT),
+                           QarnoTest::makeCheckedPbParams(2));
+        TestAlgorithm algo(&mads, "Algo");
         if (nullptr != c.barrierPoint)
         {
             // The barrier's own point is not in the cache.
@@ -406,7 +413,8 @@ TEST(Termination, WithoutCacheTheFeasibilityTestFails)
     ProcessStateGuard guard;
     StreamCapture out(std::cout);
     RecordingStep main("Main");
-    ParamAlgorithm mads(&main, "MADS", runParamsWithLimits(NO_LIMIT, NO_LIMIT));
+    TestAlgorithm mads(&main, "MADS", runParamsWithLimits(NO_LIMIT, NO_LIMIT),
+                       QarnoTest::makeCheckedPbParams(2));
     setStopIfFeasible(mads, true);
     Termination termination(&mads);
     EXPECT_NE(std::string::npos,
@@ -419,7 +427,7 @@ TEST(Termination, ReasonRecordedEarlierIsKeptAndAnswersAtOnce)
     StreamCapture out(std::cout);
     Queue queue(NO_LIMIT, 0);
     RecordingStep main("Main");
-    ParamAlgorithm mads(&main, "MADS", runParamsWithLimits(0, 0));
+    TestAlgorithm mads(&main, "MADS", runParamsWithLimits(0, 0), QarnoTest::makeCheckedPbParams(2));
     Termination termination(&mads);
 
     // A reason the algorithm recorded itself: the limits, reached too, are
@@ -454,10 +462,8 @@ TEST(Termination, QueueReasonOfTheThreadBringsItsCount)
         ProcessStateGuard guard;
         StreamCapture out(std::cout);
         // The queue's statistics lines need the display parameters.
-        OutputQueue::getInstance()->initParameters(QarnoTest::makeDisplayParameters(2, 2, ""));
-        EvcHarness harness(EvcOptions(), {BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective(),
-                           c.evalType);
-        EvcInterface::setEvaluatorControl(harness.evc);
+        EvcHarness harness(QarnoTest::installedHarness(
+            {BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective(), EvcOptions(), c.evalType));
         auto& evc = *harness.evc;
         if (EvalType::BB == c.evalType)
         {

@@ -20,19 +20,14 @@
 #include "Util/AllStopReasons.hpp"
 #include "support/EvaluatorSupport.hpp"
 #include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 namespace
 {
 
 using namespace QARNO_4_0_0;
-using QarnoTest::FakeAlgorithm;
-using QarnoTest::linesOf;
-using QarnoTest::messageOf;
-using QarnoTest::ProcessStateGuard;
-using QarnoTest::RecordingStep;
-using QarnoTest::StreamCapture;
-using QarnoTest::TempDir;
+using namespace QarnoTest;
 
 /// Stands for the handler of an embedding program (the interpreter's
 /// Ctrl-C handling), which must work again once a run is over.
@@ -110,7 +105,7 @@ TEST(UserInterrupt, TwoInterruptsBeforeATestStopTheNextStepStart)
     ProcessStateGuard guard;
     EmbeddingHandler embedding;
     RecordingStep main("Main");
-    FakeAlgorithm algo(&main, "MADS");
+    TestAlgorithm algo(&main, "MADS");
     RecordingStep step(&algo, "Poll");
     StreamCapture out(std::cout);
     bool thrown = false;
@@ -168,7 +163,7 @@ TEST(UserInterrupt, HotRestartChainFollowsTheParameter)
             }
         };
         Root main(run, pb);
-        FakeAlgorithm algo(&main, "MADS");
+        TestAlgorithm algo(&main, "MADS");
         RecordingStep mega(&algo, "MegaIteration");
         StreamCapture out(std::cout);
         {

@@ -15,9 +15,11 @@
 #include "Math/Point.hpp"
 #include "Param/AllParameters.hpp"
 #include "Util/StopReasonTypes.hpp"
+#include "support/EvcSupport.hpp"
 #include "support/MadsSupport.hpp"
 #include "support/SearchSupport.hpp"
 #include "support/StepSupport.hpp"
+#include "support/TestProblems.hpp"
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
@@ -30,10 +32,16 @@ namespace
 const std::vector<double> LB = {-1, 0};
 const std::vector<double> UB = {1, 10};
 
+/// The problem of these tests, from the shared table: a sphere in a box.
+const QarnoTest::TestProblem& lhProblem()
+{
+    return QarnoTest::testProblem("lh-sphere2");
+}
+
 std::vector<std::string> boxLines(std::vector<std::string> lines)
 {
-    lines.push_back("LOWER_BOUND ( -1 0 )");
-    lines.push_back("UPPER_BOUND ( 1 10 )");
+    lines.push_back("LOWER_BOUND " + QarnoTest::pointLine(lhProblem().lower));
+    lines.push_back("UPPER_BOUND " + QarnoTest::pointLine(lhProblem().upper));
     return lines;
 }
 
@@ -106,9 +114,10 @@ TEST(LH, EvaluatesTheWholeSampleOnceInTheBox)
         ProcessStateGuard guard;
         auto lines = c.lines;
         lines.push_back("LH_EVAL " + std::to_string(c.p));
-        auto params = QarnoTest::makeMadsParameters(2, "OBJ", {{0, 5}}, boxLines(lines));
+        auto params =
+            QarnoTest::makeMadsParameters(lhProblem().n, "OBJ", {lhProblem().x0}, boxLines(lines));
         const auto result =
-            QarnoTest::runMadsMainStep(params, QarnoTest::shiftedQuadratic({0.3, 2}));
+            QarnoTest::runMadsMainStep(params, QarnoTest::shiftedQuadratic(lhProblem().minimiser));
 
         EXPECT_EQ(c.expectedEval, result.bbEval);
         EXPECT_TRUE(result.runResult);
@@ -162,8 +171,9 @@ TEST(LH, BoundsAndCountErrors)
     {
         SCOPED_TRACE(c.name);
         ProcessStateGuard guard;
-        auto params = QarnoTest::makeMadsParameters(2, "OBJ", {{0, 5}}, c.lines);
-        const auto evaluator = QarnoTest::shiftedQuadratic({0.3, 2});
+        auto params =
+            QarnoTest::makeMadsParameters(lhProblem().n, "OBJ", {lhProblem().x0}, c.lines);
+        const auto evaluator = QarnoTest::shiftedQuadratic(lhProblem().minimiser);
         EXPECT_EQ(c.message, messageOf([&] { QarnoTest::runMadsMainStep(params, evaluator); }));
         EXPECT_EQ(0u, evaluator->evaluatedPoints().size());
     }
@@ -175,14 +185,17 @@ TEST(LH, CachedPointsAreNotEvaluatedAgain)
     // cache, evaluates nothing and reports no success. Twice in one process.
     ProcessStateGuard guard;
     QarnoTest::resetRandomGenerator();
-    auto params = QarnoTest::makeMadsParameters(2, "OBJ", {{0, 5}}, boxLines({"LH_EVAL 6"}));
-    const auto first = QarnoTest::runMadsMainStep(params, QarnoTest::shiftedQuadratic({0.3, 2}));
+    auto params = QarnoTest::makeMadsParameters(lhProblem().n, "OBJ", {lhProblem().x0},
+                                                boxLines({"LH_EVAL 6"}));
+    const auto first =
+        QarnoTest::runMadsMainStep(params, QarnoTest::shiftedQuadratic(lhProblem().minimiser));
     EXPECT_EQ(6u, first.bbEval);
     EXPECT_TRUE(first.runResult);
 
     QarnoTest::resetRandomGenerator();
-    auto again = QarnoTest::makeMadsParameters(2, "OBJ", {{0, 5}}, boxLines({"LH_EVAL 6"}));
-    const auto evaluator = QarnoTest::shiftedQuadratic({0.3, 2});
+    auto again = QarnoTest::makeMadsParameters(lhProblem().n, "OBJ", {lhProblem().x0},
+                                               boxLines({"LH_EVAL 6"}));
+    const auto evaluator = QarnoTest::shiftedQuadratic(lhProblem().minimiser);
     const auto second = QarnoTest::runMadsMainStep(again, evaluator);
     EXPECT_EQ(0u, evaluator->evaluatedPoints().size());
     EXPECT_FALSE(second.runResult);
@@ -194,9 +207,10 @@ TEST(LH, SampleTexts)
     // At the information level the sample is shown as one block: each point
     // inserted, then the size of the set.
     ProcessStateGuard guard;
-    auto params = QarnoTest::makeMadsParameters(2, "OBJ", {{0, 5}},
+    auto params = QarnoTest::makeMadsParameters(lhProblem().n, "OBJ", {lhProblem().x0},
                                                 boxLines({"LH_EVAL 3", "DISPLAY_DEGREE 3"}));
-    const auto result = QarnoTest::runMadsMainStep(params, QarnoTest::shiftedQuadratic({0.3, 2}));
+    const auto result =
+        QarnoTest::runMadsMainStep(params, QarnoTest::shiftedQuadratic(lhProblem().minimiser));
     EXPECT_EQ(3u, result.bbEval);
     // Opened and closed with the same text.
     EXPECT_EQ(2u, occurrences(result.out, "Generate points for Latin Hypercube Sampling"))
@@ -209,8 +223,10 @@ TEST(LH, SampleTexts)
 TEST(LH, SampleTextsAreNotShownAtLowDisplayDegree)
 {
     ProcessStateGuard guard;
-    auto params = QarnoTest::makeMadsParameters(2, "OBJ", {{0, 5}}, boxLines({"LH_EVAL 4"}));
-    const auto result = QarnoTest::runMadsMainStep(params, QarnoTest::shiftedQuadratic({0.3, 2}));
+    auto params = QarnoTest::makeMadsParameters(lhProblem().n, "OBJ", {lhProblem().x0},
+                                                boxLines({"LH_EVAL 4"}));
+    const auto result =
+        QarnoTest::runMadsMainStep(params, QarnoTest::shiftedQuadratic(lhProblem().minimiser));
     EXPECT_EQ(4u, result.bbEval);
     EXPECT_EQ(std::string::npos, result.out.find("Generate points for")) << result.out;
     EXPECT_EQ(std::string::npos, result.out.find("Generated ")) << result.out;
@@ -219,7 +235,8 @@ TEST(LH, SampleTextsAreNotShownAtLowDisplayDegree)
 TEST(LH, OtherStopReasonsAreRefused)
 {
     ProcessStateGuard guard;
-    auto params = QarnoTest::makeMadsParameters(2, "OBJ", {{0, 5}}, boxLines({"LH_EVAL 4"}));
+    auto params = QarnoTest::makeMadsParameters(lhProblem().n, "OBJ", {lhProblem().x0},
+                                                boxLines({"LH_EVAL 4"}));
     params->checkAndComply();
     QarnoTest::StreamCapture quiet(std::cout);
     QarnoTest::RecordingStep root("Main");
@@ -230,8 +247,8 @@ TEST(LH, OtherStopReasonsAreRefused)
                       LH lh(&root, std::make_shared<AlgoStopReasons<MadsStopType>>(),
                             params->get_run_params(), params->get_pb_params());
                       EXPECT_EQ("Latin Hypercube Sampling", lh.getName());
-                      QarnoTest::InstalledEvc installed({BBOutputType::OBJ},
-                                                        QarnoTest::firstCoordinateObjective());
+                      QarnoTest::EvcHarness installed(QarnoTest::searchHarness(
+                          {BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective()));
                       lh.start();
                       lh.run();
                   }));
@@ -243,12 +260,13 @@ TEST(LH, DirectRunEvaluatesTheSampleUnlessTerminating)
     {
         SCOPED_TRACE(terminate ? "stop reasons say terminate" : "a plain run");
         ProcessStateGuard guard;
-        auto params = QarnoTest::makeMadsParameters(2, "OBJ", {{0, 5}}, boxLines({"LH_EVAL 5"}));
+        auto params = QarnoTest::makeMadsParameters(lhProblem().n, "OBJ", {lhProblem().x0},
+                                                    boxLines({"LH_EVAL 5"}));
         params->checkAndComply();
         QarnoTest::StreamCapture quiet(std::cout);
         QarnoTest::RecordingStep root("Main");
-        QarnoTest::InstalledEvc installed({BBOutputType::OBJ},
-                                          QarnoTest::firstCoordinateObjective());
+        QarnoTest::EvcHarness installed(
+            QarnoTest::searchHarness({BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective()));
         auto stopReasons = std::make_shared<AlgoStopReasons<LHStopType>>();
         LH lh(&root, stopReasons, params->get_run_params(), params->get_pb_params());
         lh.start();
@@ -258,7 +276,7 @@ TEST(LH, DirectRunEvaluatesTheSampleUnlessTerminating)
             stopReasons->_algoStopReason.set(LHStopType::NO_POINTS_GENERATED);
         }
         EXPECT_EQ(!terminate, lh.run());
-        EXPECT_EQ(terminate ? 0u : 5u, installed.harness.evc->getBbEval());
+        EXPECT_EQ(terminate ? 0u : 5u, installed.evc->getBbEval());
         lh.end();
     }
 }

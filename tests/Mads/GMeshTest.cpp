@@ -14,6 +14,7 @@
 #include "Math/Direction.hpp"
 #include "Util/StopReasonTypes.hpp"
 #include "support/MadsMeshSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;

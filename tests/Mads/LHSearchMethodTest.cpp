@@ -14,18 +14,13 @@
 #include "Type/LHSearchType.hpp"
 #include "support/CacheSupport.hpp"
 #include "support/EvalSupport.hpp"
-#include "support/IterationSupport.hpp"
 #include "support/SearchSupport.hpp"
+#include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
-using QarnoTest::makeArray;
-using QarnoTest::messageOf;
-using QarnoTest::ProcessStateGuard;
-using QarnoTest::RecordingIteration;
-using QarnoTest::SearchTree;
-using QarnoTest::StreamCapture;
-using QarnoTest::UNDEF;
+using namespace QarnoTest;
 
 namespace
 {
@@ -87,8 +82,8 @@ TEST(LHSearchMethod, PointCountsAtTheFirstIterationAndAfter)
         auto pb = QarnoTest::makeBoundedPbParams({-100, -100}, {100, 100}, {1, 1});
         auto mesh = QarnoTest::makeProjectingMesh(pb, {1e-6, 1e-6}, {1, 1});
         auto center = QarnoTest::makeFrameCenter({1, 1}, {});
-        SearchTree tree(lhRunParams(pb, c.lhSearch), pb, barrierAt({1, 1}), mesh, center);
-        RecordingIteration first(&tree.mega, 0, mesh, center);
+        StepTree tree(searchTree(lhRunParams(pb, c.lhSearch), pb, barrierAt({1, 1}), mesh, center));
+        TestIteration first(&tree.mega, 0, mesh, center);
 
         for (const auto& [iteration, expected] :
              {std::pair<const Step*, size_t>{&first, c.atFirst}, {&tree.iteration, c.after}})
@@ -156,8 +151,8 @@ TEST(LHSearchMethod, UnboundedSampleFillsTheRangeAroundTheCentre)
     auto pb = QarnoTest::makeBoundedPbParams({UNDEF}, {UNDEF}, {0});
     auto mesh = QarnoTest::makeProjectingMesh(pb, {1e-6}, {1});
     auto center = QarnoTest::makeFrameCenter({0}, {});
-    SearchTree tree(lhRunParams(pb, "40 0"), pb, barrierAt({0}), mesh, center);
-    RecordingIteration first(&tree.mega, 0, mesh, center);
+    StepTree tree(searchTree(lhRunParams(pb, "40 0"), pb, barrierAt({0}), mesh, center));
+    TestIteration first(&tree.mega, 0, mesh, center);
     Search search(&first);
     auto& method = lhOf(search);
     method.generateTrialPoints();
@@ -189,15 +184,15 @@ TEST(LHSearchMethod, MissingAncestorsAreReported)
     auto pb = QarnoTest::makeBoundedPbParams({-1, -1}, {1, 1}, {0, 0});
     auto mesh = QarnoTest::makeProjectingMesh(pb, {0.1, 0.1}, {1, 1});
     auto center = QarnoTest::makeFrameCenter({0, 0}, {});
-    SearchTree tree(lhRunParams(pb, "5 5"), pb, barrierAt({0, 0}), mesh, center);
+    StepTree tree(searchTree(lhRunParams(pb, "5 5"), pb, barrierAt({0, 0}), mesh, center));
     {
-        RecordingIteration noMesh(&tree.mega, 0, nullptr, center);
+        TestIteration noMesh(&tree.mega, 0, nullptr, center);
         Search search(&noMesh);
         EXPECT_EQ("LHSearchMethod: must have a mesh",
                   messageOf([&] { lhOf(search).generateTrialPoints(); }));
     }
     {
-        RecordingIteration noCenter(&tree.mega, 0, mesh, nullptr);
+        TestIteration noCenter(&tree.mega, 0, mesh, nullptr);
         Search search(&noCenter);
         EXPECT_EQ("LHSearchMethod: must have a frameCenter",
                   messageOf([&] { lhOf(search).generateTrialPoints(); }));

@@ -12,16 +12,18 @@
 #include "Cache/CacheBase.hpp"
 #include "Eval/Barrier.hpp"
 #include "Util/AllStopReasons.hpp"
-#include "support/AlgorithmSupport.hpp"
 #include "support/CacheSupport.hpp"
+#include "support/EvcSupport.hpp"
 #include "support/MadsSupport.hpp"
+#include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 namespace
 {
 
 using namespace QARNO_4_0_0;
-using QarnoTest::AlgorithmRun;
+using QarnoTest::EvcHarness;
 using QarnoTest::infoMessagesOf;
 using QarnoTest::MadsUnderTest;
 using QarnoTest::messageOf;
@@ -70,16 +72,16 @@ InitRun runInitialization(MadsUnderTest& madsRun)
 TEST(MadsInitialization, BarrierFromTheStartingPointsThatEvaluated)
 {
     ProcessStateGuard guard;
-    AlgorithmRun algoRun;
+    EvcHarness algoRun;
     // f = x0: the second point fails to evaluate.
-    algoRun.harness.evaluator->evalOk = [](const EvalPoint& x) { return x[0] != 2; };
+    algoRun.evaluator->evalOk = [](const EvalPoint& x) { return x[0] != 2; };
     MadsUnderTest madsRun(2, {}, setX0s({{3, 3}, {2, 2}, {1, 1}, {3, 3}}));
     const InitRun run = runInitialization(madsRun);
 
     EXPECT_TRUE(run.result);
     EXPECT_TRUE(run.hasMesh);
     // The point given twice is evaluated once.
-    EXPECT_EQ(3u, algoRun.harness.evaluator->evaluatedPoints().size());
+    EXPECT_EQ(3u, algoRun.evaluator->evaluatedPoints().size());
     // The point given twice is kept twice; the failed one is not kept.
     EXPECT_EQ(3u, countLines(run.out, "Using X0: #"));
     EXPECT_EQ(2u, countLines(run.out, "( 3 3 )"));
@@ -93,7 +95,7 @@ TEST(MadsInitialization, BarrierFromTheStartingPointsThatEvaluated)
 TEST(MadsInitialization, StartingPointInTheCacheIsNotEvaluatedAgain)
 {
     ProcessStateGuard guard;
-    AlgorithmRun algoRun;
+    EvcHarness algoRun;
     {
         MadsUnderTest first(2, {"X0 ( 4 1 )"});
         runInitialization(first);
@@ -101,7 +103,7 @@ TEST(MadsInitialization, StartingPointInTheCacheIsNotEvaluatedAgain)
     MadsUnderTest second(2, {}, setX0s({{4, 1}, {5, 1}}));
     const InitRun run = runInitialization(second);
     EXPECT_TRUE(run.result);
-    const auto evaluated = algoRun.harness.evaluator->evaluatedPoints();
+    const auto evaluated = algoRun.evaluator->evaluatedPoints();
     ASSERT_EQ(2u, evaluated.size());
     EXPECT_EQ((std::vector<double>{5, 1}), evaluated[1]);
     ASSERT_NE(nullptr, run.barrier->getFirstXFeas());
@@ -111,8 +113,8 @@ TEST(MadsInitialization, StartingPointInTheCacheIsNotEvaluatedAgain)
 TEST(MadsInitialization, EveryStartingPointFails)
 {
     ProcessStateGuard guard;
-    AlgorithmRun algoRun;
-    algoRun.harness.evaluator->evalOk = [](const EvalPoint&) { return false; };
+    EvcHarness algoRun;
+    algoRun.evaluator->evalOk = [](const EvalPoint&) { return false; };
     MadsUnderTest madsRun(2, {}, setX0s({{1, 1}, {2, 2}}));
     const InitRun run = runInitialization(madsRun);
 
@@ -157,7 +159,7 @@ TEST(MadsInitialization, NoValidStartingPoint)
     {
         SCOPED_TRACE(c.name);
         ProcessStateGuard guard;
-        AlgorithmRun algoRun;
+        EvcHarness algoRun;
         if (c.pointsInCache)
         {
             MadsUnderTest other(2);
@@ -167,7 +169,7 @@ TEST(MadsInitialization, NoValidStartingPoint)
         MadsInitialization init(madsRun.mads.get());
         EXPECT_EQ(c.message, messageOf([&] { init.validateX0s(); }));
         EXPECT_EQ(c.message, messageOf([&] { init.eval_x0s(); }));
-        EXPECT_EQ(c.pointsInCache ? 1u : 0u, algoRun.harness.evaluator->evaluatedPoints().size());
+        EXPECT_EQ(c.pointsInCache ? 1u : 0u, algoRun.evaluator->evaluatedPoints().size());
     }
 }
 

@@ -13,15 +13,17 @@
 #include "Algos/Mads/MadsMegaIteration.hpp"
 #include "Eval/Barrier.hpp"
 #include "Util/AllStopReasons.hpp"
-#include "support/AlgorithmSupport.hpp"
+#include "support/EvcSupport.hpp"
 #include "support/MadsSupport.hpp"
+#include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 namespace
 {
 
 using namespace QARNO_4_0_0;
-using QarnoTest::AlgorithmRun;
+using QarnoTest::EvcHarness;
 using QarnoTest::MadsUnderTest;
 using QarnoTest::makeMadsPoint;
 using QarnoTest::messageOf;
@@ -51,7 +53,7 @@ struct IterationUnderTest
 TEST(MadsIteration, PollFindsALowerPoint)
 {
     ProcessStateGuard guard;
-    AlgorithmRun algoRun;
+    EvcHarness algoRun;
     MadsUnderTest madsRun(2);
     IterationUnderTest under(madsRun);
     EXPECT_EQ("MADS Iteration 4", under.iteration.getName());
@@ -61,13 +63,13 @@ TEST(MadsIteration, PollFindsALowerPoint)
     EXPECT_TRUE(under.iteration.run());
     under.iteration.end();
     EXPECT_EQ(SuccessType::FULL_SUCCESS, under.iteration.getSuccessType());
-    EXPECT_FALSE(algoRun.harness.evaluator->evaluatedPoints().empty());
+    EXPECT_FALSE(algoRun.evaluator->evaluatedPoints().empty());
 }
 
 TEST(MadsIteration, StoppedRunBuildsNeitherStep)
 {
     ProcessStateGuard guard;
-    AlgorithmRun algoRun;
+    EvcHarness algoRun;
     MadsUnderTest madsRun(2);
     IterationUnderTest under(madsRun);
     AlgoStopReasons<MadsStopType>::get(madsRun.mads->getAllStopReasons())
@@ -75,13 +77,13 @@ TEST(MadsIteration, StoppedRunBuildsNeitherStep)
 
     EXPECT_FALSE(under.iteration.run());
     EXPECT_EQ(SuccessType::NOT_EVALUATED, under.iteration.getSuccessType());
-    EXPECT_TRUE(algoRun.harness.evaluator->evaluatedPoints().empty());
+    EXPECT_TRUE(algoRun.evaluator->evaluatedPoints().empty());
 }
 
 TEST(MadsIteration, OnlyForEvaluationOneIterationAtATime)
 {
     ProcessStateGuard guard;
-    AlgorithmRun algoRun;
+    EvcHarness algoRun;
     MadsUnderTest madsRun(2, {"GENERATE_ALL_POINTS_BEFORE_EVAL yes"});
     IterationUnderTest under(madsRun);
     EXPECT_EQ("Error: virtual bool QARNO_4_0_0::MadsIteration::runImp() should only be called if "
@@ -92,7 +94,7 @@ TEST(MadsIteration, OnlyForEvaluationOneIterationAtATime)
 TEST(MadsIteration, MainIterationOnlyOnTheMainMeshAndFirstIncumbent)
 {
     ProcessStateGuard guard;
-    AlgorithmRun algoRun;
+    EvcHarness algoRun;
     MadsUnderTest madsRun(2);
     IterationUnderTest under(madsRun);
     const auto center = std::make_shared<EvalPoint>(under.center);

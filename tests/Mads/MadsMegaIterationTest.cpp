@@ -13,15 +13,17 @@
 #include "Algos/Mads/MadsIteration.hpp"
 #include "Algos/Mads/MadsMegaIteration.hpp"
 #include "Eval/Barrier.hpp"
-#include "support/AlgorithmSupport.hpp"
+#include "support/EvcSupport.hpp"
 #include "support/MadsSupport.hpp"
+#include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 namespace
 {
 
 using namespace QARNO_4_0_0;
-using QarnoTest::AlgorithmRun;
+using QarnoTest::EvcHarness;
 using QarnoTest::MadsUnderTest;
 using QarnoTest::makeMadsPoint;
 using QarnoTest::ProcessStateGuard;
@@ -56,7 +58,7 @@ TEST(MadsMegaIteration, IterationsAroundTheIncumbents)
         SCOPED_TRACE(std::to_string(c.nbFeas) + " feasible, " + std::to_string(c.nbInf) +
                      " infeasible");
         ProcessStateGuard guard;
-        AlgorithmRun run;
+        EvcHarness run;
         MadsUnderTest madsRun(2, {"MAX_ITERATION_PER_MEGAITERATION 10"});
         auto barrier =
             std::make_shared<Barrier>(INF, Point(2), EvalType::BB, incumbents(c.nbFeas, c.nbInf));
@@ -105,7 +107,7 @@ TEST(MadsMegaIteration, AFullSuccessEndsTheMegaIteration)
     {
         SCOPED_TRACE(c.name);
         ProcessStateGuard guard;
-        AlgorithmRun run;
+        EvcHarness run;
         MadsUnderTest madsRun(2, {"NM_SEARCH no", "SPECULATIVE_SEARCH no"});
         auto barrier = std::make_shared<Barrier>(
             INF, Point(2), EvalType::BB,
@@ -129,7 +131,7 @@ TEST(MadsMegaIteration, AFullSuccessEndsTheMegaIteration)
 TEST(MadsMegaIteration, HotRestartTextRoundTrip)
 {
     ProcessStateGuard guard;
-    AlgorithmRun run;
+    EvcHarness run;
     MadsUnderTest madsRun(2);
     const auto& pb = madsRun.params->get_pb_params();
 
@@ -174,7 +176,7 @@ TEST(MadsMegaIteration, HotRestartTextRoundTrip)
 TEST(MadsMegaIteration, ReadWithoutCountGivesZero)
 {
     ProcessStateGuard guard;
-    AlgorithmRun run;
+    EvcHarness run;
     MadsUnderTest madsRun(2);
     auto barrier = std::make_shared<Barrier>(INF, Point(2), EvalType::BB, incumbents(1, 0));
     MadsMegaIteration mega(madsRun.mads.get(), 9, barrier, nullptr, SuccessType::NOT_EVALUATED);

@@ -16,9 +16,12 @@
 #include "Algos/Mads/Mads.hpp"
 #include "Algos/MainStep.hpp"
 #include "Util/FileUtils.hpp"
-#include "support/AlgorithmSupport.hpp"
 #include "support/CacheSupport.hpp"
+#include "support/EvcSupport.hpp"
 #include "support/MadsSupport.hpp"
+#include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
+#include "support/TestProblems.hpp"
 #include "support/TestSupport.hpp"
 
 namespace
@@ -97,9 +100,10 @@ TEST(MadsRun, ShiftedQuadraticWithBounds)
 TEST(MadsRun, StopsOnTheMinimumMeshSize)
 {
     ProcessStateGuard guard;
-    auto params =
-        makeMadsParameters(2, "OBJ", {{0, 0}}, {"MIN_FRAME_SIZE * 0.01", "MAX_BB_EVAL 400"});
-    const MadsRunResult result = runMadsMainStep(params, shiftedQuadratic({0.5, -0.25}));
+    const auto& problem = QarnoTest::testProblem("mads-sphere2");
+    auto params = makeMadsParameters(problem.n, "OBJ", {problem.x0},
+                                     {"MIN_FRAME_SIZE * 0.01", "MAX_BB_EVAL 400"});
+    const MadsRunResult result = runMadsMainStep(params, shiftedQuadratic(problem.minimiser));
     EXPECT_LT(result.bbEval, 400u);
     EXPECT_TRUE(contains(result.stopReason, "(Algo)")) << result.stopReason;
     EXPECT_FALSE(contains(result.stopReason, "Max number of blackbox evaluations"));
@@ -112,9 +116,10 @@ TEST(MadsRun, StopsOnTheMinimumMeshSize)
 TEST(MadsRun, IntegerVariables)
 {
     ProcessStateGuard guard;
-    auto params =
-        makeMadsParameters(3, "OBJ", {{5, 5, 5}}, {"BB_INPUT_TYPE ( I I R )", "MAX_BB_EVAL 200"});
-    const MadsRunResult result = runMadsMainStep(params, shiftedQuadratic({1.3, -2.6, 0.5}));
+    const auto& problem = QarnoTest::testProblem("mads-sphere3");
+    auto params = makeMadsParameters(problem.n, "OBJ", {problem.x0},
+                                     {"BB_INPUT_TYPE ( I I R )", "MAX_BB_EVAL 200"});
+    const MadsRunResult result = runMadsMainStep(params, shiftedQuadratic(problem.minimiser));
     EXPECT_LE(result.bbEval, 200u);
     ASSERT_EQ(3u, result.bestFeas.size());
     EXPECT_EQ(1, result.bestFeas[0]);
@@ -341,7 +346,7 @@ TEST(MadsHotRestartFile, WithoutTheCacheTheRunStartsAfresh)
 TEST(MadsHotRestartFile, ReadWithoutFileName)
 {
     ProcessStateGuard guard;
-    QarnoTest::AlgorithmRun algoRun;
+    QarnoTest::EvcHarness algoRun;
     QarnoTest::MadsUnderTest madsRun(2);
     QarnoTest::CerrCapture err;
     EXPECT_FALSE(QARNO_4_0_0::read<Mads>(*madsRun.mads, ""));

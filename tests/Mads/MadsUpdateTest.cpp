@@ -12,16 +12,18 @@
 #include "Algos/Mads/MadsMegaIteration.hpp"
 #include "Algos/Mads/MadsUpdate.hpp"
 #include "Eval/Barrier.hpp"
-#include "support/AlgorithmSupport.hpp"
 #include "support/CacheSupport.hpp"
+#include "support/EvcSupport.hpp"
 #include "support/MadsSupport.hpp"
+#include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 namespace
 {
 
 using namespace QARNO_4_0_0;
-using QarnoTest::AlgorithmRun;
+using QarnoTest::EvcHarness;
 using QarnoTest::infoMessagesOf;
 using QarnoTest::MadsUnderTest;
 using QarnoTest::makeMadsPoint;
@@ -135,7 +137,7 @@ TEST(MadsUpdate, SuccessDecidesTheFrame)
     {
         SCOPED_TRACE(c.name);
         ProcessStateGuard guard;
-        AlgorithmRun run;
+        EvcHarness run;
         MadsUnderTest madsRun(2);
         auto barrier = std::make_shared<Barrier>(INF, Point(2), EvalType::BB, c.barrierPoints);
         barrier->setRefBestFeas(c.refFeas);
@@ -185,7 +187,7 @@ TEST(MadsUpdate, SuccessDecidesTheFrame)
 TEST(MadsUpdate, SuccessWithoutGeneratingPointIsRefused)
 {
     ProcessStateGuard guard;
-    AlgorithmRun run;
+    EvcHarness run;
     MadsUnderTest madsRun(2);
     const EvalPoint feas = makeMadsPoint({1, 1}, 5, 0);
     auto barrier = std::make_shared<Barrier>(INF, Point(2), EvalType::BB,
@@ -203,7 +205,7 @@ TEST(MadsUpdate, SuccessWithoutGeneratingPointIsRefused)
 TEST(MadsUpdate, NeedsAMadsMegaIterationAbove)
 {
     ProcessStateGuard guard;
-    AlgorithmRun run;
+    EvcHarness run;
     MadsUnderTest madsRun(2);
     EXPECT_EQ("Error: An instance of class MadsUpdate must have a MegaIteration among its "
               "ancestors",

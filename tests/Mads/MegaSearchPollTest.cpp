@@ -25,17 +25,18 @@
 #include "Cache/CacheBase.hpp"
 #include "Eval/Barrier.hpp"
 #include "Math/RNG.hpp"
-#include "support/AlgorithmSupport.hpp"
-#include "support/IterationSupport.hpp"
+#include "support/EvcSupport.hpp"
+#include "support/GatheringSupport.hpp"
 #include "support/MadsSupport.hpp"
-#include "support/NM2Support_Q2.hpp"
+#include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 namespace
 {
 
 using namespace QARNO_4_0_0;
-using QarnoTest::AlgorithmRun;
+using QarnoTest::EvcHarness;
 using QarnoTest::MadsUnderTest;
 using QarnoTest::makeMadsPoint;
 using QarnoTest::ProcessStateGuard;
@@ -131,8 +132,8 @@ TEST(MegaSearchPoll, GatheredPointsAreEvaluatedOnceAsOneBlock)
     ProcessStateGuard guard;
     GatheringTree tree(GATHER, twoIncumbents(), neighbours());
     std::vector<SeenEvaluation> seen;
-    tree.run.harness.evaluator->blocks.clear();
-    QarnoTest::recordEvaluations(*tree.run.harness.evaluator, seen);
+    tree.run.evaluator->blocks.clear();
+    QarnoTest::recordEvaluations(*tree.run.evaluator, seen);
 
     MegaSearchPoll megaSearchPoll(&tree.mega);
     megaSearchPoll.start();
@@ -161,7 +162,7 @@ TEST(MegaSearchPoll, GatheredPointsAreEvaluatedOnceAsOneBlock)
         alreadyCached += kOf.count(p);
     }
     ASSERT_EQ(gathered - alreadyCached, seen.size());
-    EXPECT_EQ(std::vector<size_t>{seen.size()}, tree.run.harness.evaluator->blockSizes());
+    EXPECT_EQ(std::vector<size_t>{seen.size()}, tree.run.evaluator->blockSizes());
     std::set<size_t> ks;
     PointSet evaluated;
     for (const auto& s : seen)
@@ -181,7 +182,7 @@ TEST(MegaSearchPoll, PendingTerminationEvaluatesNothing)
     ProcessStateGuard guard;
     GatheringTree tree(GATHER, twoIncumbents(), neighbours());
     std::vector<SeenEvaluation> seen;
-    QarnoTest::recordEvaluations(*tree.run.harness.evaluator, seen);
+    QarnoTest::recordEvaluations(*tree.run.evaluator, seen);
     tree.mega.setSuccessType(SuccessType::FULL_SUCCESS);
 
     MegaSearchPoll megaSearchPoll(&tree.mega);
@@ -198,7 +199,7 @@ TEST(MegaSearchPoll, PendingTerminationEvaluatesNothing)
 TEST(MegaSearchPoll, RefusesWhatItCannotWorkWith)
 {
     ProcessStateGuard guard;
-    AlgorithmRun run;
+    EvcHarness run;
     struct Case
     {
         const char* name;
@@ -231,13 +232,13 @@ TEST(MegaSearchPoll, RefusesWhatItCannotWorkWith)
         madsRun.mads.get(), 0,
         std::make_shared<Barrier>(INF, Point(2), EvalType::BB, twoIncumbents()),
         std::make_shared<GMesh>(madsRun.params->get_pb_params()), SuccessType::NOT_EVALUATED);
-    mixed.addIteration(std::make_shared<QarnoTest::RecordingIteration>(&mixed, 0));
+    mixed.addIteration(std::make_shared<QarnoTest::TestIteration>(&mixed, 0));
     MegaSearchPoll gathering(&mixed);
     EXPECT_EQ("Cannot convert to MadsIteration shared pointer",
               QarnoTest::messageOf([&] { gathering.start(); }));
 
     // Below a mega-iteration of another algorithm.
-    QarnoTest::FrameMegaIteration other(
+    QarnoTest::TestMegaIteration other(
         madsRun.mads.get(), 0,
         std::make_shared<Barrier>(INF, Point(2), EvalType::BB, twoIncumbents()));
     EXPECT_EQ("An instance of class MegaSearch must have a MadsMegaIteration among its ancestors",
@@ -265,7 +266,7 @@ TEST(MegaSearchPoll, NelderMeadSinglePassProposesAtMostFourPointsUnevaluated)
         lines.insert(lines.end(), c.lines.begin(), c.lines.end());
         GatheringTree tree(lines, twoIncumbents(), neighbours());
         std::vector<SeenEvaluation> seen;
-        QarnoTest::recordEvaluations(*tree.run.harness.evaluator, seen);
+        QarnoTest::recordEvaluations(*tree.run.evaluator, seen);
         const auto iteration =
             std::dynamic_pointer_cast<MadsIteration>(tree.mega.getIterationList().front());
         ASSERT_NE(nullptr, iteration);

@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/GatheringSupport.hpp"
 #include "support/MadsSupport.hpp"
-#include "support/NM2Support_Q2.hpp"
 #include "support/TestSupport.hpp"
 
 namespace

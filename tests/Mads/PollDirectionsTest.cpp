@@ -17,14 +17,11 @@
 #include "Math/Direction.hpp"
 #include "Math/RNG.hpp"
 #include "support/PollSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
-using QarnoTest::coordinatesOf;
-using QarnoTest::messageOf;
-using QarnoTest::PollProblem;
-using QarnoTest::PollTree;
-using QarnoTest::ProcessStateGuard;
+using namespace QarnoTest;
 
 namespace
 {
@@ -90,12 +87,13 @@ double dot(const std::vector<double>& a, const std::vector<double>& b)
     return s;
 }
 
-std::unique_ptr<PollTree> makeTree(size_t n)
+std::unique_ptr<StepTree> makeTree(size_t n)
 {
     PollProblem problem;
     problem.n = n;
-    return std::make_unique<PollTree>(problem, std::vector<double>(n, 0.0),
-                                      std::vector<double>(n, 0.1), std::vector<double>(n, 1.0));
+    return std::make_unique<StepTree>(pollTree(problem, std::vector<double>(n, 0.0),
+                                               std::vector<double>(n, 0.1),
+                                               std::vector<double>(n, 1.0)));
 }
 
 } // namespace
@@ -319,7 +317,7 @@ TEST(PollDirections, PollChoosesTheMethodOfDirectionType)
         SCOPED_TRACE(c.second);
         PollProblem problem;
         problem.directionType = c.first;
-        PollTree tree(problem, {0.0, 0.0}, {0.1, 0.1}, {1.0, 1.0});
+        StepTree tree(pollTree(problem, {0.0, 0.0}, {0.1, 0.1}, {1.0, 1.0}));
         Poll poll(&tree.iteration);
         EXPECT_EQ("Poll", poll.getName());
         ASSERT_NE(nullptr, poll.getPollMethod());
@@ -339,7 +337,7 @@ TEST(PollDirections, DirectionTypesWithoutMethodAreRefused)
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.second);
-        PollTree tree(PollProblem(), {0.0, 0.0}, {0.1, 0.1}, {1.0, 1.0});
+        StepTree tree(pollTree(PollProblem(), {0.0, 0.0}, {0.1, 0.1}, {1.0, 1.0}));
         // Set directly in the checked set, as a program holding the object can.
         tree.pbParams->setSpValueDefault<DirectionType>("DIRECTION_TYPE", c.first);
         std::string file;

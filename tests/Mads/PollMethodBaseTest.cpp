@@ -14,18 +14,11 @@
 #include "Type/ListOfVariableGroup.hpp"
 #include "support/EvcSupport.hpp"
 #include "support/PollSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
-using QarnoTest::coordinatesOf;
-using QarnoTest::FixedDirectionsPollMethod;
-using QarnoTest::linesOf;
-using QarnoTest::makeArray;
-using QarnoTest::messageOf;
-using QarnoTest::PollProblem;
-using QarnoTest::PollTree;
-using QarnoTest::ProcessStateGuard;
-using QarnoTest::StreamCapture;
+using namespace QarnoTest;
 
 namespace
 {
@@ -81,7 +74,7 @@ TEST(PollMethodBase, DirectionsAreScaledToTheFrameAndProjectedOnTheMesh)
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.label);
-        PollTree tree(PollProblem(), {0, 0}, c.meshSize, c.frameSize);
+        StepTree tree(pollTree(PollProblem(), {0, 0}, c.meshSize, c.frameSize));
         FixedDirectionsPollMethod method(&tree.iteration, {});
         std::list<Direction> dirs;
         for (const auto& d : c.directions)
@@ -109,13 +102,13 @@ TEST(PollMethodBase, ScalingFailures)
 {
     ProcessStateGuard guard;
     StreamCapture quiet(std::cout);
-    PollTree tree(PollProblem(), {0, 0}, {1, 1}, {2, 2});
+    StepTree tree(pollTree(PollProblem(), {0, 0}, {1, 1}, {2, 2}));
     FixedDirectionsPollMethod method(&tree.iteration, {});
     std::list<Direction> dirs = {Direction(makeArray({1, 1})), Direction(makeArray({0, 0}))};
     EXPECT_EQ("Cannot handle an infinite norm of zero",
               messageOf([&] { method.scaleAndProjectOnMesh(dirs); }));
 
-    QarnoTest::RecordingIteration noMesh(&tree.mega, 2);
+    QarnoTest::TestIteration noMesh(&tree.mega, 2);
     FixedDirectionsPollMethod orphan(&noMesh, {{1, 0}});
     std::string file;
     EXPECT_EQ("Iteration or Mesh not found.",
@@ -126,7 +119,7 @@ TEST(PollMethodBase, ScalingFailures)
     PollProblem bigger;
     bigger.n = 3;
     auto wrongMesh = std::make_shared<QarnoTest::PollMesh>(QarnoTest::makePollPbParams(bigger));
-    QarnoTest::RecordingIteration mismatch(&tree.mega, 3, wrongMesh, tree.frameCenter);
+    QarnoTest::TestIteration mismatch(&tree.mega, 3, wrongMesh, tree.frameCenter);
     FixedDirectionsPollMethod method3(&mismatch, {{1, 0}});
     std::list<Direction> one = {Direction(makeArray({1, 0}))};
     EXPECT_EQ("Mesh of dimension 3 for a problem of dimension 2",
@@ -138,7 +131,7 @@ TEST(PollMethodBase, TrialPointsAroundTheFrameCenter)
     ProcessStateGuard guard;
     StreamCapture out(std::cout);
     showOutputAtDegree(2, 3);
-    PollTree tree(PollProblem(), {1, 1}, {0.5, 0.25}, {1, 2});
+    StepTree tree(pollTree(PollProblem(), {1, 1}, {0.5, 0.25}, {1, 2}));
     // (1, 0.05) lands on the same point as (1, 0); (0, 1) and (-1, -1) on
     // points of their own.
     FixedDirectionsPollMethod method(&tree.iteration, {{1, 0}, {0, 1}, {1, 0.05}, {-1, -1}});
@@ -192,7 +185,7 @@ TEST(PollMethodBase, BoundsSnapOrDropCandidates)
         PollProblem problem;
         problem.lowerBound = c.lb;
         problem.upperBound = c.ub;
-        PollTree tree(problem, {1, 1}, {0.5, 0.25}, {1, 2});
+        StepTree tree(pollTree(problem, {1, 1}, {0.5, 0.25}, {1, 2}));
         FixedDirectionsPollMethod method(&tree.iteration, {{1, 0}, {-1, 0}, {0, 1}});
         method.start();
         EXPECT_EQ(c.expected, QarnoTest::coordinatesOf(method.getTrialPoints()));
@@ -210,28 +203,28 @@ TEST(PollMethodBase, TerminatingStopReasonsGenerateAndEvaluateNothing)
 {
     ProcessStateGuard guard;
     StreamCapture quiet(std::cout);
-    PollTree tree(PollProblem(), {1, 1}, {0.5, 0.25}, {1, 2});
-    tree.algo.madsStopReasons()->_algoStopReason.set(MadsStopType::MIN_MESH_SIZE_REACHED);
+    StepTree tree(pollTree(PollProblem(), {1, 1}, {0.5, 0.25}, {1, 2}));
+    QarnoTest::madsStopReasons(tree.algo)->_algoStopReason.set(MadsStopType::MIN_MESH_SIZE_REACHED);
     FixedDirectionsPollMethod method(&tree.iteration, {{1, 0}});
     method.start();
     EXPECT_TRUE(method.requestedDimensions.empty());
     EXPECT_EQ(0u, method.getTrialPointsCount());
     EXPECT_FALSE(method.run());
     EXPECT_EQ(MadsStopType::MIN_MESH_SIZE_REACHED,
-              tree.algo.madsStopReasons()->_algoStopReason.get());
+              QarnoTest::madsStopReasons(tree.algo)->_algoStopReason.get());
 }
 
 TEST(PollMethodBase, StopReasonsOfAnotherAlgorithmAreRefused)
 {
     ProcessStateGuard guard;
     StreamCapture quiet(std::cout);
-    PollTree tree(PollProblem(), {1, 1}, {0.5, 0.25}, {1, 2});
+    StepTree tree(pollTree(PollProblem(), {1, 1}, {0.5, 0.25}, {1, 2}));
     PollProblem boxedIn;
     boxedIn.lowerBound = {1, 1};
     boxedIn.upperBound = {1.2, 1.1};
-    QarnoTest::FakeAlgorithm other(&tree.main, "Other", tree.algo.getRunParams(),
+    QarnoTest::TestAlgorithm other(&tree.main, "Other", tree.algo.getRunParams(),
                                    QarnoTest::makePollPbParams(boxedIn));
-    QarnoTest::RecordingIteration iteration(&other, 1, tree.mesh, tree.frameCenter);
+    QarnoTest::TestIteration iteration(&other, 1, tree.mesh, tree.frameCenter);
     // Every candidate is dropped: the stop reason must be set, on reasons
     // that are not those of MADS.
     FixedDirectionsPollMethod method(&iteration, {{1, 0}, {-1, 0}});
@@ -245,7 +238,7 @@ TEST(PollMethodBase, VariableGroupsArePolledOneAfterTheOther)
     PollProblem problem;
     problem.n = 3;
     problem.variableGroups = {{0, 2}, {1}};
-    PollTree tree(problem, {0, 0, 0}, {0.1, 0.1, 0.1}, {1, 1, 1});
+    StepTree tree(pollTree(problem, {0, 0, 0}, {0.1, 0.1, 0.1}, {1, 1, 1}));
     Ortho2NPollMethod method(&tree.iteration);
 
     // Expected: the unit directions of the groups in list order, spread into
@@ -298,7 +291,7 @@ TEST(PollMethodBase, InvalidFrameCenters)
 {
     ProcessStateGuard guard;
     StreamCapture quiet(std::cout);
-    PollTree tree(PollProblem(), {1, 1}, {0.5, 0.25}, {1, 2});
+    StepTree tree(pollTree(PollProblem(), {1, 1}, {0.5, 0.25}, {1, 2}));
     struct Case
     {
         const char* label;
@@ -314,7 +307,7 @@ TEST(PollMethodBase, InvalidFrameCenters)
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.label);
-        QarnoTest::RecordingIteration iteration(&tree.mega, 2, tree.mesh, c.center);
+        QarnoTest::TestIteration iteration(&tree.mega, 2, tree.mesh, c.center);
         FixedDirectionsPollMethod method(&iteration, {{1, 0}});
         std::string file;
         const std::string msg = messageOf([&] { method.generateTrialPoints(); }, &file);
@@ -327,7 +320,7 @@ TEST(PollMethodBase, InvalidFrameCenters)
     }
 
     // Some coordinates defined: the sum of the first candidate fails.
-    QarnoTest::RecordingIteration partly(
+    QarnoTest::TestIteration partly(
         &tree.mega, 3, tree.mesh,
         std::make_shared<EvalPoint>(Point(makeArray({1, QarnoTest::UNDEF}))));
     FixedDirectionsPollMethod method(&partly, {{1, 0}});

@@ -17,16 +17,11 @@
 #include "Output/OutputQueue.hpp"
 #include "support/EvcSupport.hpp"
 #include "support/PollSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
-using QarnoTest::linesOf;
-using QarnoTest::makeArray;
-using QarnoTest::messageOf;
-using QarnoTest::PollProblem;
-using QarnoTest::PollTree;
-using QarnoTest::ProcessStateGuard;
-using QarnoTest::StreamCapture;
+using namespace QarnoTest;
 
 namespace
 {
@@ -48,21 +43,15 @@ std::vector<std::string> linesWith(const std::string& text, const std::string& p
 }
 
 /// An evaluation queue on the test evaluator, installed for the steps while
-/// the object lives, and the display degree of the output.
-struct PollEvaluation
+/// the harness lives, and the display degree of the output.
+QarnoTest::HarnessOptions pollHarness(size_t n, int displayDegree, const BBOutputTypeList& outputs,
+                                      QarnoTest::FunctionEvaluator::Output output)
 {
-    PollEvaluation(size_t n, int displayDegree, const BBOutputTypeList& outputs,
-                   QarnoTest::FunctionEvaluator::Output output)
-        : harness(QarnoTest::EvcOptions(), outputs, std::move(output))
-    {
-        EvcInterface::setEvaluatorControl(harness.evc);
-        OutputQueue::getInstance()->initParameters(
-            QarnoTest::makeDisplayParameters(n, displayDegree, ""));
-    }
-    ~PollEvaluation() { EvcInterface::setEvaluatorControl(nullptr); }
-
-    QarnoTest::EvcHarness harness;
-};
+    QarnoTest::HarnessOptions options = QarnoTest::installedHarness(outputs, std::move(output));
+    options.dimension = n;
+    options.displayDegree = displayDegree;
+    return options;
+}
 
 /// start, run and end of a poll; the answer of run.
 bool runPoll(Poll& poll)
@@ -105,7 +94,7 @@ TEST(Poll, EachOperationChecksItsMode)
         OutputQueue::getInstance()->initParameters(QarnoTest::makeDisplayParameters(2, 3, ""));
         PollProblem problem;
         problem.generateAllPointsBeforeEval = c.generateAll;
-        PollTree tree(problem, {1, 1}, {0.5, 0.5}, {1, 1});
+        StepTree tree(pollTree(problem, {1, 1}, {0.5, 0.5}, {1, 1}));
         Poll poll(&tree.iteration);
         RNG::reset();
         EXPECT_EQ(c.message, messageOf([&] { c.op(poll); }));
@@ -125,8 +114,9 @@ TEST(Poll, FullSuccessIsReportedAndMergedIntoTheBarrier)
 {
     ProcessStateGuard guard;
     StreamCapture out(std::cout);
-    PollEvaluation evaluation(2, 3, {BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective());
-    PollTree tree(PollProblem(), {1, 1}, {0.5, 0.5}, {1, 1});
+    QarnoTest::EvcHarness evaluation(
+        pollHarness(2, 3, {BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective()));
+    StepTree tree(pollTree(PollProblem(), {1, 1}, {0.5, 0.5}, {1, 1}));
     Poll poll(&tree.iteration);
     EXPECT_EQ(SuccessType::NOT_EVALUATED, poll.getSuccessType());
 
@@ -134,7 +124,7 @@ TEST(Poll, FullSuccessIsReportedAndMergedIntoTheBarrier)
     EXPECT_EQ(SuccessType::FULL_SUCCESS, poll.getSuccessType());
     EXPECT_EQ(SuccessType::FULL_SUCCESS, poll.getPollMethod()->getSuccessType());
     // The four points of Ortho 2N, each evaluated once.
-    EXPECT_EQ(4u, evaluation.harness.evaluator->evaluatedPoints().size());
+    EXPECT_EQ(4u, evaluation.evaluator->evaluatedPoints().size());
     const auto best = tree.mega.getBarrier()->getFirstXFeas();
     ASSERT_NE(nullptr, best);
     EXPECT_LT(best->getF(EvalType::BB).todouble(), 1.0);
@@ -153,11 +143,11 @@ TEST(Poll, DebugDegreeNamesTheMethod)
     {
         SCOPED_TRACE(degree);
         StreamCapture out(std::cout);
-        PollEvaluation evaluation(2, degree, {BBOutputType::OBJ},
-                                  QarnoTest::firstCoordinateObjective());
+        QarnoTest::EvcHarness evaluation(
+            pollHarness(2, degree, {BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective()));
         PollProblem problem;
         problem.directionType = DirectionType::NP1_UNI;
-        PollTree tree(problem, {1, 1}, {0.5, 0.5}, {1, 1});
+        StepTree tree(pollTree(problem, {1, 1}, {0.5, 0.5}, {1, 1}));
         {
             Poll poll(&tree.iteration);
             runPoll(poll);
@@ -177,10 +167,10 @@ TEST(Poll, PartialSuccessIsNotASuccessOfThePoll)
     StreamCapture out(std::cout);
     // Every trial point is worse in f than the infeasible centre (f 0, h 1)
     // but less infeasible (h 0.25).
-    PollEvaluation evaluation(2, 3, {BBOutputType::OBJ, BBOutputType::PB},
-                              [](const EvalPoint& x)
-                              { return std::to_string(10.0 + x[0].todouble()) + " 0.5"; });
-    PollTree tree(PollProblem(), {1, 1}, {0.5, 0.5}, {1, 1}, 0.0, 1.0);
+    QarnoTest::EvcHarness evaluation(pollHarness(
+        2, 3, {BBOutputType::OBJ, BBOutputType::PB},
+        [](const EvalPoint& x) { return std::to_string(10.0 + x[0].todouble()) + " 0.5"; }));
+    StepTree tree(pollTree(PollProblem(), {1, 1}, {0.5, 0.5}, {1, 1}, 0.0, 1.0));
     ASSERT_NE(nullptr, tree.mega.getBarrier()->getFirstXInf());
     // The centre is the reference the new points are measured against.
     tree.mega.getBarrier()->updateRefBests();
@@ -200,18 +190,20 @@ TEST(Poll, NoCandidateLeftStopsTheAlgorithm)
 {
     ProcessStateGuard guard;
     StreamCapture out(std::cout);
-    PollEvaluation evaluation(2, 3, {BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective());
+    QarnoTest::EvcHarness evaluation(
+        pollHarness(2, 3, {BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective()));
     PollProblem problem;
     problem.lowerBound = {1, 1};
     problem.upperBound = {1.2, 1.1};
-    PollTree tree(problem, {1, 1}, {0.5, 0.25}, {1, 2});
+    StepTree tree(pollTree(problem, {1, 1}, {0.5, 0.25}, {1, 2}));
     Poll poll(&tree.iteration);
 
     EXPECT_FALSE(runPoll(poll));
-    EXPECT_TRUE(evaluation.harness.evaluator->blocks.empty());
+    EXPECT_TRUE(evaluation.evaluator->blocks.empty());
     EXPECT_EQ(SuccessType::NOT_EVALUATED, poll.getSuccessType());
     EXPECT_TRUE(tree.algo.getAllStopReasons()->checkTerminate());
-    EXPECT_EQ(MadsStopType::MESH_PREC_REACHED, tree.algo.madsStopReasons()->_algoStopReason.get());
+    EXPECT_EQ(MadsStopType::MESH_PREC_REACHED,
+              QarnoTest::madsStopReasons(tree.algo)->_algoStopReason.get());
     OutputQueue::getInstance()->flush();
     const auto report =
         linesWith(out.text(), "Ortho 2N Poll Method is not successful. Stop reason: ");
@@ -222,8 +214,9 @@ TEST(Poll, NoCandidateLeftStopsTheAlgorithm)
 TEST(Poll, CachedPointsAreNotEvaluatedAgain)
 {
     ProcessStateGuard guard;
-    PollEvaluation evaluation(2, 3, {BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective());
-    PollTree tree(PollProblem(), {1, 1}, {0.5, 0.5}, {1, 1});
+    QarnoTest::EvcHarness evaluation(
+        pollHarness(2, 3, {BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective()));
+    StepTree tree(pollTree(PollProblem(), {1, 1}, {0.5, 0.5}, {1, 1}));
     std::vector<std::string> firstPoints;
     for (const bool second : {false, true})
     {
@@ -237,7 +230,7 @@ TEST(Poll, CachedPointsAreNotEvaluatedAgain)
             EXPECT_EQ(second ? SuccessType::NOT_EVALUATED : SuccessType::FULL_SUCCESS,
                       poll.getSuccessType());
         }
-        EXPECT_EQ(4u, evaluation.harness.evaluator->evaluatedPoints().size());
+        EXPECT_EQ(4u, evaluation.evaluator->evaluatedPoints().size());
         OutputQueue::getInstance()->flush();
         const auto points = linesWith(out.text(), "Generated point: ");
         EXPECT_EQ(4u, points.size()) << out.text();
@@ -266,13 +259,14 @@ TEST(Poll, GatherModeCollectsThePointsWithoutEvaluating)
     {
         SCOPED_TRACE(c.label);
         StreamCapture out(std::cout);
-        PollEvaluation evaluation(2, 3, {BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective());
+        QarnoTest::EvcHarness evaluation(
+            pollHarness(2, 3, {BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective()));
         PollProblem problem;
         problem.generateAllPointsBeforeEval = true;
         problem.directionType = DirectionType::DOUBLE;
         problem.lowerBound = c.lb;
         problem.upperBound = c.ub;
-        PollTree tree(problem, {1, 1}, {0.5, 0.25}, {1, 2});
+        StepTree tree(pollTree(problem, {1, 1}, {0.5, 0.25}, {1, 2}));
         Poll poll(&tree.iteration);
         poll.generateTrialPoints();
 
@@ -283,7 +277,7 @@ TEST(Poll, GatherModeCollectsThePointsWithoutEvaluating)
         {
             EXPECT_NE(nullptr, point.getPointFrom());
         }
-        EXPECT_TRUE(evaluation.harness.evaluator->blocks.empty());
+        EXPECT_TRUE(evaluation.evaluator->blocks.empty());
         // An empty gather sets no stop reason.
         EXPECT_FALSE(tree.algo.getAllStopReasons()->checkTerminate());
         OutputQueue::getInstance()->flush();
@@ -304,11 +298,11 @@ TEST(Poll, TrialPointsOnTheGranularMesh)
     problem.lowerBound = {-10, -10, -10};
     problem.upperBound = {10, 10, 10};
     problem.directionType = DirectionType::NP1_UNI;
-    PollTree tree(problem, {1, 1, 1}, {1, 1, 1}, {1, 1, 1});
+    StepTree tree(pollTree(problem, {1, 1, 1}, {1, 1, 1}, {1, 1, 1}));
     auto mesh = std::make_shared<GMesh>(tree.pbParams);
     mesh->refineDeltaFrameSize();
     mesh->refineDeltaFrameSize();
-    QarnoTest::RecordingIteration iteration(&tree.mega, 2, mesh, tree.frameCenter);
+    QarnoTest::TestIteration iteration(&tree.mega, 2, mesh, tree.frameCenter);
 
     for (const auto& type : {DirectionType::ORTHO_2N, DirectionType::NP1_UNI, DirectionType::SINGLE,
                              DirectionType::DOUBLE})

@@ -14,16 +14,13 @@
 #include "Util/AllStopReasons.hpp"
 #include "support/CacheSupport.hpp"
 #include "support/EvalSupport.hpp"
+#include "support/EvcSupport.hpp"
 #include "support/SearchSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
-using QarnoTest::makeArray;
-using QarnoTest::messageOf;
-using QarnoTest::ProcessStateGuard;
-using QarnoTest::SearchTree;
-using QarnoTest::StreamCapture;
-using QarnoTest::UNDEF;
+using namespace QarnoTest;
 
 namespace
 {
@@ -70,12 +67,12 @@ struct Fixture
     Fixture(const std::shared_ptr<RunParameters>& run, const std::shared_ptr<PbParameters>& pb,
             const EvalPoint& incumbent, const std::vector<double>& origin)
         : barrier(barrierOf(incumbent)),
-          tree(run, pb, barrier, QarnoTest::makeProjectingMesh(pb, {0.25, 0.25}, {1, 1}),
-               QarnoTest::makeFrameCenter({1, 1}, origin))
+          tree(searchTree(run, pb, barrier, QarnoTest::makeProjectingMesh(pb, {0.25, 0.25}, {1, 1}),
+                          QarnoTest::makeFrameCenter({1, 1}, origin)))
     {
     }
     std::shared_ptr<Barrier> barrier;
-    SearchTree tree;
+    StepTree tree;
 };
 
 std::vector<std::string> namesOf(const Search& search)
@@ -215,11 +212,11 @@ TEST(Search, RunStopsAtAFullSuccessOnly)
         SCOPED_TRACE(c.name);
         ProcessStateGuard guard;
         StreamCapture out(std::cout);
-        QarnoTest::InstalledEvc installed(
+        QarnoTest::EvcHarness installed(QarnoTest::searchHarness(
             c.outputs,
             [&](const EvalPoint& x)
             { return x[0].tostring() + (c.outputs.size() > 1 ? " " + x[1].tostring() : ""); },
-            4);
+            4));
         auto pb = unboundedPb();
         Fixture f(searchRunParams(pb, true), pb, c.incumbent, c.origin);
         Search search(&f.tree.iteration);
@@ -229,7 +226,7 @@ TEST(Search, RunStopsAtAFullSuccessOnly)
         search.end();
         OutputQueue::getInstance()->flush();
 
-        EXPECT_EQ(c.evaluated, installed.harness.evaluator->evaluatedPoints());
+        EXPECT_EQ(c.evaluated, installed.evaluator->evaluatedPoints());
         EXPECT_EQ(c.success, search.getSuccessType());
         const std::string text = out.text();
         EXPECT_NE(std::string::npos,
@@ -251,7 +248,8 @@ TEST(Search, EndOfMethodMergesItsPointsIntoTheBarrier)
 {
     ProcessStateGuard guard;
     StreamCapture quiet(std::cout);
-    QarnoTest::InstalledEvc installed({BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective());
+    QarnoTest::EvcHarness installed(
+        QarnoTest::searchHarness({BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective()));
     auto pb = unboundedPb();
     Fixture f(searchRunParams(pb, true), pb, QarnoTest::makeEvalPoint({1, 1}, 1, 0), {2, 1});
     Search search(&f.tree.iteration);
@@ -266,13 +264,13 @@ TEST(Search, DisabledSearchDoesNothing)
 {
     ProcessStateGuard guard;
     StreamCapture out(std::cout);
-    QarnoTest::InstalledEvc installed({BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective(),
-                                      4);
+    QarnoTest::EvcHarness installed(
+        QarnoTest::searchHarness({BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective(), 4));
     auto pb = unboundedPb();
     Fixture f(searchRunParams(pb, false), pb, QarnoTest::makeEvalPoint({1, 1}, 1, 0), {2, 1});
     Search search(&f.tree.iteration);
     search.setSuccessType(SuccessType::FAILURE);
-    installed.harness.evc->setStopReason(0, EvalMainThreadStopType::LAP_MAX_BB_EVAL_REACHED);
+    installed.evc->setStopReason(0, EvalMainThreadStopType::LAP_MAX_BB_EVAL_REACHED);
 
     search.start();
     EXPECT_FALSE(search.run());
@@ -281,10 +279,10 @@ TEST(Search, DisabledSearchDoesNothing)
 
     EXPECT_NE(std::string::npos, out.text().find("Search method is disabled. Early out."));
     EXPECT_EQ(std::string::npos, out.text().find("Going through all search methods"));
-    EXPECT_TRUE(installed.harness.evaluator->evaluatedPoints().empty());
+    EXPECT_TRUE(installed.evaluator->evaluatedPoints().empty());
     EXPECT_EQ(SuccessType::FAILURE, search.getSuccessType());
     // With no method run, no lap budget can have been used up by the search.
-    EXPECT_TRUE(installed.harness.evc->testIf(EvalMainThreadStopType::LAP_MAX_BB_EVAL_REACHED));
+    EXPECT_TRUE(installed.evc->testIf(EvalMainThreadStopType::LAP_MAX_BB_EVAL_REACHED));
 }
 
 TEST(Search, EndLetsEvaluationsGoOnAfterALapBudgetOnly)
@@ -307,16 +305,16 @@ TEST(Search, EndLetsEvaluationsGoOnAfterALapBudgetOnly)
         SCOPED_TRACE(c.name);
         ProcessStateGuard guard;
         StreamCapture quiet(std::cout);
-        QarnoTest::InstalledEvc installed({BBOutputType::OBJ},
-                                          QarnoTest::firstCoordinateObjective());
+        QarnoTest::EvcHarness installed(
+            QarnoTest::searchHarness({BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective()));
         auto pb = unboundedPb();
         Fixture f(searchRunParams(pb, true), pb, QarnoTest::makeEvalPoint({1, 1}, 1, 0), {});
         Search search(&f.tree.iteration);
         search.start();
         search.run();
-        installed.harness.evc->setStopReason(0, c.before);
+        installed.evc->setStopReason(0, c.before);
         search.end();
-        EXPECT_TRUE(installed.harness.evc->testIf(c.after));
+        EXPECT_TRUE(installed.evc->testIf(c.after));
     }
 }
 
@@ -324,7 +322,8 @@ TEST(Search, PendingTerminationGeneratesAndEvaluatesNothing)
 {
     ProcessStateGuard guard;
     StreamCapture quiet(std::cout);
-    QarnoTest::InstalledEvc installed({BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective());
+    QarnoTest::EvcHarness installed(
+        QarnoTest::searchHarness({BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective()));
     auto pb = unboundedPb();
     Fixture f(searchRunParams(pb, true), pb, QarnoTest::makeEvalPoint({1, 1}, 1, 0), {2, 1});
     Search search(&f.tree.iteration);
@@ -334,7 +333,7 @@ TEST(Search, PendingTerminationGeneratesAndEvaluatesNothing)
     EXPECT_FALSE(search.run());
     search.end();
 
-    EXPECT_TRUE(installed.harness.evaluator->evaluatedPoints().empty());
+    EXPECT_TRUE(installed.evaluator->evaluatedPoints().empty());
     EXPECT_EQ(SuccessType::NOT_EVALUATED, search.getSuccessType());
     EXPECT_EQ(0u, search.getSearchMethods()[0]->getTrialPointsCount());
 }
@@ -355,8 +354,8 @@ TEST(Search, GatheringCollectsThePointsWithoutEvaluating)
         SCOPED_TRACE(c.name);
         ProcessStateGuard guard;
         StreamCapture quiet(std::cout);
-        QarnoTest::InstalledEvc installed({BBOutputType::OBJ},
-                                          QarnoTest::firstCoordinateObjective());
+        QarnoTest::EvcHarness installed(
+            QarnoTest::searchHarness({BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective()));
         auto pb = unboundedPb();
         Fixture f(searchRunParams(pb, c.speculative, false, false, true), pb,
                   QarnoTest::makeEvalPoint({1, 1}, 1, 0), {2, 1});
@@ -370,7 +369,7 @@ TEST(Search, GatheringCollectsThePointsWithoutEvaluating)
             ASSERT_NE(nullptr, point.getPointFrom());
             EXPECT_EQ(makeArray({1, 1}), static_cast<const ArrayOfDouble&>(*point.getPointFrom()));
         }
-        EXPECT_TRUE(installed.harness.evaluator->evaluatedPoints().empty());
+        EXPECT_TRUE(installed.evaluator->evaluatedPoints().empty());
         EXPECT_EQ(SuccessType::NOT_EVALUATED, search.getSuccessType());
     }
 }
@@ -402,8 +401,8 @@ TEST(Search, ModelSearchesSayTheyCannotRun)
         SCOPED_TRACE(c.name);
         ProcessStateGuard guard;
         StreamCapture out(std::cout);
-        QarnoTest::InstalledEvc installed({BBOutputType::OBJ},
-                                          QarnoTest::firstCoordinateObjective(), c.degree);
+        QarnoTest::EvcHarness installed(QarnoTest::searchHarness(
+            {BBOutputType::OBJ}, QarnoTest::firstCoordinateObjective(), c.degree));
         auto pb = unboundedPb();
         Fixture f(searchRunParams(pb, false, c.quad, c.teskora), pb,
                   QarnoTest::makeEvalPoint({1, 1}, 1, 0), {2, 1});
@@ -419,7 +418,7 @@ TEST(Search, ModelSearchesSayTheyCannotRun)
         EXPECT_FALSE(search.isEnabled());
         EXPECT_EQ(std::string::npos, text.find("Start step Quad Model Search Method"));
         EXPECT_EQ(std::string::npos, text.find("Start step Teskora Search Method"));
-        EXPECT_TRUE(installed.harness.evaluator->evaluatedPoints().empty());
+        EXPECT_TRUE(installed.evaluator->evaluatedPoints().empty());
     }
 }
 
@@ -453,11 +452,11 @@ TEST(Search, ModelSearchBelowTheSameModelSearchIsSilent)
         const Step* modelSearch = outer.getSearchMethods().at(c.ancestor).get();
         OutputQueue::getInstance()->flush();
 
-        QarnoTest::FakeAlgorithm sub(modelSearch, "Sub");
-        QarnoTest::RecordingMegaIteration mega(&sub, 1, f.barrier);
-        QarnoTest::RecordingIteration iteration(
-            &mega, 1, QarnoTest::makeProjectingMesh(pb, {0.25, 0.25}, {1, 1}),
-            QarnoTest::makeFrameCenter({1, 1}, {}));
+        QarnoTest::TestAlgorithm sub(modelSearch, "Sub");
+        QarnoTest::TestMegaIteration mega(&sub, 1, f.barrier);
+        QarnoTest::TestIteration iteration(&mega, 1,
+                                           QarnoTest::makeProjectingMesh(pb, {0.25, 0.25}, {1, 1}),
+                                           QarnoTest::makeFrameCenter({1, 1}, {}));
         StreamCapture out(std::cout);
         Search inner(&iteration);
         OutputQueue::getInstance()->flush();

@@ -14,16 +14,12 @@
 #include "support/CacheSupport.hpp"
 #include "support/EvalSupport.hpp"
 #include "support/SearchSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/SubspaceSupport.hpp"
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
-using QarnoTest::makeArray;
-using QarnoTest::messageOf;
-using QarnoTest::ProcessStateGuard;
-using QarnoTest::SearchTree;
-using QarnoTest::StreamCapture;
-using QarnoTest::UNDEF;
+using namespace QarnoTest;
 
 namespace
 {
@@ -161,9 +157,9 @@ TEST(SpeculativeSearchMethod, PointsGoWholeFramesAlongTheLastMove)
         StreamCapture quiet(std::cout);
         QarnoTest::startCache({BBOutputType::OBJ});
         auto pb = QarnoTest::makeBoundedPbParams(c.lb, c.ub, c.x0);
-        SearchTree tree(speculativeRunParams(pb, c.max), pb, barrierAt({1, 1}),
-                        QarnoTest::makeProjectingMesh(pb, c.delta, c.Delta),
-                        QarnoTest::makeFrameCenter({1, 1}, c.origin));
+        StepTree tree(searchTree(speculativeRunParams(pb, c.max), pb, barrierAt({1, 1}),
+                                 QarnoTest::makeProjectingMesh(pb, c.delta, c.Delta),
+                                 QarnoTest::makeFrameCenter({1, 1}, c.origin)));
         Search search(&tree.iteration);
         auto& method = speculativeOf(search);
         ASSERT_TRUE(method.isEnabled());
@@ -188,10 +184,9 @@ TEST(SpeculativeSearchMethod, OriginIsTakenInTheSubspace)
     QarnoTest::startCache({BBOutputType::OBJ});
     QarnoTest::SubspaceAlgorithm sub({UNDEF, 5.0});
     const auto& pb = sub.algo.getPbParams();
-    QarnoTest::RecordingMegaIteration mega(&sub.algo, 1, barrierAt({1}));
+    QarnoTest::TestMegaIteration mega(&sub.algo, 1, barrierAt({1}));
     auto mesh = QarnoTest::makeProjectingMesh(pb, {0.5}, {1.5});
-    QarnoTest::RecordingIteration iteration(&mega, 1, mesh,
-                                            QarnoTest::makeFrameCenter({1}, {-1, 5}));
+    QarnoTest::TestIteration iteration(&mega, 1, mesh, QarnoTest::makeFrameCenter({1}, {-1, 5}));
     Search search(&iteration);
     auto& method = speculativeOf(search);
     method.generateTrialPoints();
@@ -213,9 +208,9 @@ TEST(SpeculativeSearchMethod, ReportsDirectionScaledDirectionsAndCount)
         QarnoTest::startCache({BBOutputType::OBJ});
         OutputQueue::getInstance()->setDisplayDegree(c.degree);
         auto pb = QarnoTest::makeBoundedPbParams({UNDEF, UNDEF}, {UNDEF, UNDEF});
-        SearchTree tree(speculativeRunParams(pb, 2), pb, barrierAt({1, 1}),
-                        QarnoTest::makeProjectingMesh(pb, {0.25, 0.25}, {1, 1}),
-                        QarnoTest::makeFrameCenter({1, 1}, {-1, 0.5}));
+        StepTree tree(searchTree(speculativeRunParams(pb, 2), pb, barrierAt({1, 1}),
+                                 QarnoTest::makeProjectingMesh(pb, {0.25, 0.25}, {1, 1}),
+                                 QarnoTest::makeFrameCenter({1, 1}, {-1, 0.5})));
         Search search(&tree.iteration);
         speculativeOf(search).generateTrialPoints();
         OutputQueue::getInstance()->flush();
@@ -238,9 +233,9 @@ TEST(SpeculativeSearchMethod, NoOriginReportsZeroPoints)
     QarnoTest::startCache({BBOutputType::OBJ});
     OutputQueue::getInstance()->setDisplayDegree(3);
     auto pb = QarnoTest::makeBoundedPbParams({UNDEF, UNDEF}, {UNDEF, UNDEF});
-    SearchTree tree(speculativeRunParams(pb, 2), pb, barrierAt({1, 1}),
-                    QarnoTest::makeProjectingMesh(pb, {0.25, 0.25}, {1, 1}),
-                    QarnoTest::makeFrameCenter({1, 1}, {}));
+    StepTree tree(searchTree(speculativeRunParams(pb, 2), pb, barrierAt({1, 1}),
+                             QarnoTest::makeProjectingMesh(pb, {0.25, 0.25}, {1, 1}),
+                             QarnoTest::makeFrameCenter({1, 1}, {})));
     Search search(&tree.iteration);
     speculativeOf(search).generateTrialPoints();
     OutputQueue::getInstance()->flush();
@@ -259,14 +254,14 @@ TEST(SpeculativeSearchMethod, MissingIterationMeshOrScaleIsAnError)
 
     {
         SCOPED_TRACE("no iteration ancestor");
-        SearchTree tree(run, pb, barrierAt({1, 1}), nullptr, frameCenter);
+        StepTree tree(searchTree(run, pb, barrierAt({1, 1}), nullptr, frameCenter));
         SpeculativeSearchMethod method(&tree.mega);
         EXPECT_EQ("SpeculativeSearchMethod: must have an iteration ancestor",
                   messageOf([&] { method.generateTrialPoints(); }));
     }
     {
         SCOPED_TRACE("no mesh");
-        SearchTree tree(run, pb, barrierAt({1, 1}), nullptr, frameCenter);
+        StepTree tree(searchTree(run, pb, barrierAt({1, 1}), nullptr, frameCenter));
         Search search(&tree.iteration);
         EXPECT_EQ("SpeculativeSearchMethod: must have a mesh",
                   messageOf([&] { speculativeOf(search).generateTrialPoints(); }));
@@ -286,9 +281,9 @@ TEST(SpeculativeSearchMethod, MissingIterationMeshOrScaleIsAnError)
     for (const auto& c : noScale)
     {
         SCOPED_TRACE(c.name);
-        SearchTree tree(run, pb, barrierAt({1, 1}),
-                        QarnoTest::makeProjectingMesh(pb, {0.5, 0.5}, {c.Delta, c.Delta}),
-                        QarnoTest::makeFrameCenter({1, 1}, c.origin));
+        StepTree tree(searchTree(run, pb, barrierAt({1, 1}),
+                                 QarnoTest::makeProjectingMesh(pb, {0.5, 0.5}, {c.Delta, c.Delta}),
+                                 QarnoTest::makeFrameCenter({1, 1}, c.origin)));
         Search search(&tree.iteration);
         EXPECT_EQ("SpeculativeSearch: Cannot scale direction on frame",
                   messageOf([&] { speculativeOf(search).generateTrialPoints(); }));
@@ -312,8 +307,8 @@ TEST(SpeculativeSearchMethod, PointsLieOnTheGranularMesh)
         });
     auto mesh = std::make_shared<GMesh>(pb);
     const double frame0 = mesh->getDeltaFrameSize(0).todouble();
-    SearchTree tree(run, pb, barrierAt({1, 1}), mesh,
-                    QarnoTest::makeFrameCenter({1, 1}, {1 - 3 * frame0, 1}));
+    StepTree tree(searchTree(run, pb, barrierAt({1, 1}), mesh,
+                             QarnoTest::makeFrameCenter({1, 1}, {1 - 3 * frame0, 1})));
     Search search(&tree.iteration);
 
     EXPECT_EQ("(no exception)", messageOf([&] { search.generateTrialPoints(); }));

@@ -19,21 +19,21 @@
 #include "Eval/EvalPoint.hpp"
 #include "Param/AllParameters.hpp"
 #include "Util/Exception.hpp"
-#include "support/AlgorithmSupport.hpp"
 #include "support/CacheSupport.hpp"
+#include "support/EvcSupport.hpp"
 #include "support/MadsSupport.hpp"
+#include "support/NMBlackboxSupport.hpp"
+#include "support/NMRunSupport.hpp"
 #include "support/NMSupport.hpp"
-#include "support/NMSupport_N2.hpp"
-#include "support/NMSupport_N3.hpp"
 #include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 namespace
 {
 
 using namespace QARNO_4_0_0;
-using QarnoTest::AlgorithmRun;
-using QarnoTest::FakeNMAlgorithm;
+using QarnoTest::EvcHarness;
 using QarnoTest::MadsRunResult;
 using QarnoTest::makeMadsParameters;
 using QarnoTest::makeNMParameters;
@@ -42,6 +42,7 @@ using QarnoTest::RecordingStep;
 using QarnoTest::runMadsMainStep;
 using QarnoTest::shiftedQuadratic;
 using QarnoTest::TempDir;
+using QarnoTest::TestAlgorithm;
 
 bool contains(const std::string& text, const std::string& part)
 {
@@ -179,18 +180,19 @@ TEST(NMAlgorithm, SuccessIsMeasuredAgainstTheIncumbentOfTheRun)
 }
 
 /// main step > "NM" algorithm: the parent of the mega-iterations built in
-/// the tests below, with the queue and cache of an `AlgorithmRun`.
+/// the tests below, with the queue and cache of an installed `EvcHarness`.
 struct NMMegaFrame
 {
     explicit NMMegaFrame(const std::vector<std::string>& lines = {})
         : params(makeNMParameters(2, true, lines)), mainStep("Main"),
-          algo(&mainStep, params->get_run_params(), params->get_pb_params())
+          algo(&mainStep, "NM", params->get_run_params(), params->get_pb_params(),
+               QarnoTest::newNMStopReasons())
     {
     }
 
     std::shared_ptr<AllParameters> params;
     RecordingStep mainStep;
-    FakeNMAlgorithm algo;
+    TestAlgorithm algo;
 };
 
 TEST(NMMegaIteration, FrameCenterIsTheFirstIncumbentFeasibleFirst)
@@ -207,7 +209,7 @@ TEST(NMMegaIteration, FrameCenterIsTheFirstIncumbentFeasibleFirst)
     {
         SCOPED_TRACE(c.name);
         ProcessStateGuard guard;
-        AlgorithmRun run;
+        EvcHarness run;
         QarnoTest::cacheNMPoint({1, 1}, 5);
         QarnoTest::cacheNMPoint({3, 3}, 2, 0.5);
         auto barrier = QarnoTest::barrierFromCache(2);
@@ -233,7 +235,7 @@ TEST(NMMegaIteration, FrameCenterIsTheFirstIncumbentFeasibleFirst)
 TEST(NMMegaIteration, NoIncumbentNoIterationToRun)
 {
     ProcessStateGuard guard;
-    AlgorithmRun run;
+    EvcHarness run;
     QarnoTest::cacheNMPoint({1, 1}, 5);
     auto barrier = QarnoTest::barrierFromCache(2);
     barrier->clearXFeas();
@@ -257,7 +259,7 @@ TEST(NMMegaIteration, NoIncumbentNoIterationToRun)
 TEST(NMMegaIteration, ReadsItsBlockAndPutsBackTheNextToken)
 {
     ProcessStateGuard guard;
-    AlgorithmRun run;
+    EvcHarness run;
     QarnoTest::cacheNMPoint({1, 1}, 5);
     QarnoTest::cacheNMPoint({2, 0}, 3);
     NMMegaFrame frame;
@@ -299,16 +301,18 @@ TEST(NMMegaIteration, ReadsItsBlockAndPutsBackTheNextToken)
 TEST(NMMegaIteration, BelowMadsWorksOnTheMadsBarrierAndMesh)
 {
     ProcessStateGuard guard;
-    AlgorithmRun run;
+    EvcHarness run;
     QarnoTest::cacheNMPoint({1, 1}, 5);
     QarnoTest::cacheNMPoint({2, 0}, 3);
     const auto params = makeNMParameters(2, false);
     RecordingStep mainStep("Main");
-    FakeNMAlgorithm mads(&mainStep, params->get_run_params(), params->get_pb_params());
+    TestAlgorithm mads(&mainStep, "NM", params->get_run_params(), params->get_pb_params(),
+                       QarnoTest::newNMStopReasons());
     auto madsBarrier = QarnoTest::barrierFromCache(2);
     auto mesh = std::make_shared<GMesh>(params->get_pb_params());
     MadsMegaIteration madsMega(&mads, 0, madsBarrier, mesh, SuccessType::NOT_EVALUATED);
-    FakeNMAlgorithm nm(&madsMega, params->get_run_params(), params->get_pb_params());
+    TestAlgorithm nm(&madsMega, "NM", params->get_run_params(), params->get_pb_params(),
+                     QarnoTest::newNMStopReasons());
 
     // The barrier given is only a placeholder: the MADS one replaces it.
     auto given = QarnoTest::barrierFromCache(2);
@@ -355,7 +359,7 @@ TEST(NMMegaIteration, GoesOnWithACompleteSimplexGivenToIt)
     {
         SCOPED_TRACE(c.name);
         ProcessStateGuard guard;
-        AlgorithmRun run;
+        EvcHarness run;
         QarnoTest::cacheNMPoint({1, 1}, 5);
         auto barrier = QarnoTest::barrierFromCache(2);
         std::vector<EvalPoint> points{QarnoTest::makeNMPoint({0, 0}, 1, 0, 101),
@@ -375,7 +379,7 @@ TEST(NMMegaIteration, GoesOnWithACompleteSimplexGivenToIt)
 TEST(NMAlgorithm, RemembersTheSimplexesWalkedFromUntilAnEvaluation)
 {
     ProcessStateGuard guard;
-    AlgorithmRun run;
+    EvcHarness run;
     const auto params = makeNMParameters(2, true);
     RecordingStep mainStep("Main");
     NM nm(&mainStep, std::make_shared<AlgoStopReasons<NMStopType>>(), params->get_run_params(),
@@ -406,7 +410,7 @@ TEST(NMAlgorithm, NameTellsTheSinglePass)
     {
         SCOPED_TRACE(c.line);
         ProcessStateGuard guard;
-        AlgorithmRun run;
+        EvcHarness run;
         const auto params = makeNMParameters(2, false, {c.line});
         RecordingStep mainStep("Main");
         NM nm(&mainStep, std::make_shared<AlgoStopReasons<NMStopType>>(), params->get_run_params(),

@@ -9,7 +9,7 @@
 
 #include "Algos/Mads/MadsIteration.hpp"
 #include "Algos/NelderMead/NMAllReflective.hpp"
-#include "support/NM2Support_Q2.hpp"
+#include "support/GatheringSupport.hpp"
 #include "support/TestSupport.hpp"
 
 namespace
@@ -46,7 +46,7 @@ TEST(NMAllReflective, OnePassProposesTheMovesOfOneSimplexUnevaluated)
         lines.insert(lines.end(), c.lines.begin(), c.lines.end());
         GatheringTree tree(lines, QarnoTest::twoIncumbents(), QarnoTest::neighbours());
         std::vector<SeenEvaluation> seen;
-        QarnoTest::recordEvaluations(*tree.run.harness.evaluator, seen);
+        QarnoTest::recordEvaluations(*tree.run.evaluator, seen);
         const auto iteration = firstIteration(tree);
         ASSERT_NE(nullptr, iteration);
 

@@ -13,24 +13,26 @@
 #include "Algos/NelderMead/NMInitialization.hpp"
 #include "Cache/CacheBase.hpp"
 #include "Eval/Barrier.hpp"
-#include "support/AlgorithmSupport.hpp"
 #include "support/CacheSupport.hpp"
+#include "support/EvcSupport.hpp"
 #include "support/MadsSupport.hpp"
+#include "support/NMRunSupport.hpp"
 #include "support/NMSupport.hpp"
-#include "support/NMSupport_N2.hpp"
+#include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 namespace
 {
 
 using namespace QARNO_4_0_0;
-using QarnoTest::AlgorithmRun;
+using QarnoTest::EvcHarness;
 using QarnoTest::EvcOptions;
-using QarnoTest::FakeNMAlgorithm;
 using QarnoTest::makeNMParameters;
 using QarnoTest::messageOf;
 using QarnoTest::ProcessStateGuard;
 using QarnoTest::RecordingStep;
+using QarnoTest::TestAlgorithm;
 
 using Points = std::vector<std::vector<double>>;
 
@@ -47,7 +49,8 @@ struct InitRun
 InitRun runInitialization(const std::shared_ptr<AllParameters>& params)
 {
     RecordingStep mainStep("Main");
-    FakeNMAlgorithm algo(&mainStep, params->get_run_params(), params->get_pb_params());
+    TestAlgorithm algo(&mainStep, "NM", params->get_run_params(), params->get_pb_params(),
+                       QarnoTest::newNMStopReasons());
     InitRun run;
     NMInitialization init(&algo);
     run.out = QarnoTest::infoMessagesOf(
@@ -58,7 +61,7 @@ InitRun runInitialization(const std::shared_ptr<AllParameters>& params)
             init.end();
         });
     run.barrier = init.getBarrier();
-    run.nmStopReason = algo.nmStopReasonText();
+    run.nmStopReason = QarnoTest::nmStopReasonText(algo);
     return run;
 }
 
@@ -111,10 +114,10 @@ void runStartCases(const std::vector<StartCase>& cases)
     {
         SCOPED_TRACE(c.name);
         ProcessStateGuard guard;
-        AlgorithmRun algoRun;
+        EvcHarness algoRun;
         const InitRun run = runInitialization(makeNMParameters(2, true, c.lines));
         EXPECT_TRUE(run.result);
-        expectSamePoints(c.expected, algoRun.harness.evaluator->evaluatedPoints());
+        expectSamePoints(c.expected, algoRun.evaluator->evaluatedPoints());
         ASSERT_NE(nullptr, run.barrier);
         ASSERT_NE(nullptr, run.barrier->getFirstXFeas());
         EXPECT_EQ("Started", run.nmStopReason);
@@ -156,7 +159,7 @@ TEST(NMInitialization, PerturbedPointsAreSnappedIntoTheBounds)
 TEST(NMInitialization, UsingX0Text)
 {
     ProcessStateGuard guard;
-    AlgorithmRun algoRun;
+    EvcHarness algoRun;
     const InitRun run = runInitialization(makeNMParameters(2, true, {"X0 ( 0 2 )"}));
     EXPECT_NE(std::string::npos, run.out.find("Using X0: #0 ( 0 2 )")) << run.out;
 }
@@ -191,7 +194,7 @@ TEST(NMInitialization, InvalidX0Texts)
     {
         SCOPED_TRACE(c.name);
         ProcessStateGuard guard;
-        AlgorithmRun algoRun;
+        EvcHarness algoRun;
         for (size_t k = 0; k < c.cachedPoints; ++k)
         {
             QarnoTest::cacheNMPoint({double(k), 0}, 1);
@@ -201,22 +204,23 @@ TEST(NMInitialization, InvalidX0Texts)
         QarnoTest::setX0s(c.x0s)(*params->get_pb_params());
         params->get_pb_params()->checkAndComply();
         RecordingStep mainStep("Main");
-        FakeNMAlgorithm algo(&mainStep, params->get_run_params(), params->get_pb_params());
+        TestAlgorithm algo(&mainStep, "NM", params->get_run_params(), params->get_pb_params(),
+                           QarnoTest::newNMStopReasons());
         NMInitialization init(&algo);
         std::string file;
         EXPECT_EQ(c.message, messageOf([&] { init.start(); }, &file));
         EXPECT_EQ("src/Algos/NelderMead/NMInitialization", file);
-        EXPECT_TRUE(algoRun.harness.evaluator->evaluatedPoints().empty());
+        EXPECT_TRUE(algoRun.evaluator->evaluatedPoints().empty());
     }
 }
 
 TEST(NMInitialization, AsASearchNothingIsEvaluated)
 {
     ProcessStateGuard guard;
-    AlgorithmRun algoRun;
+    EvcHarness algoRun;
     const InitRun run = runInitialization(makeNMParameters(2, false));
     EXPECT_TRUE(run.result);
-    EXPECT_TRUE(algoRun.harness.evaluator->evaluatedPoints().empty());
+    EXPECT_TRUE(algoRun.evaluator->evaluatedPoints().empty());
     EXPECT_EQ(nullptr, run.barrier);
     EXPECT_EQ("Started", run.nmStopReason);
 }
@@ -226,11 +230,11 @@ TEST(NMInitialization, BudgetExhaustedByTheStartingPoints)
     ProcessStateGuard guard;
     EvcOptions options;
     options.maxBbEval = 2;
-    AlgorithmRun algoRun(options);
+    EvcHarness algoRun(algorithmHarness(options));
     const InitRun run = runInitialization(makeNMParameters(2, true, {"X0 ( 1 1 )"}));
     EXPECT_FALSE(run.result);
     EXPECT_EQ("Initialization has failed", run.nmStopReason);
-    EXPECT_EQ(2u, algoRun.harness.evaluator->evaluatedPoints().size());
+    EXPECT_EQ(2u, algoRun.evaluator->evaluatedPoints().size());
     // The barrier is built from what was evaluated.
     EXPECT_NE(nullptr, run.barrier);
 }
@@ -238,12 +242,12 @@ TEST(NMInitialization, BudgetExhaustedByTheStartingPoints)
 TEST(NMInitialization, CachedStartingPointsAreNotEvaluatedAgain)
 {
     ProcessStateGuard guard;
-    AlgorithmRun algoRun;
+    EvcHarness algoRun;
     QarnoTest::cacheNMPoint({1, 1}, 7);
     QarnoTest::cacheNMPoint({1.05, 1}, 8);
     const InitRun run = runInitialization(makeNMParameters(2, true, {"X0 ( 1 1 )"}));
     EXPECT_TRUE(run.result);
-    expectSamePoints({{1, 1.05}}, algoRun.harness.evaluator->evaluatedPoints());
+    expectSamePoints({{1, 1.05}}, algoRun.evaluator->evaluatedPoints());
     ASSERT_NE(nullptr, run.barrier);
     // f = x0 for the evaluated point: 1 is better than the cached 7 and 8.
     EXPECT_EQ(1, run.barrier->getFirstXFeas()->getF().todouble());
@@ -255,15 +259,15 @@ TEST(NMInitialization, EveryStartingPointCachedBuildsTheBarrierFromTheCache)
     // every starting point in the cache. Without a barrier the algorithm's
     // first mega-iteration would refuse to start.
     ProcessStateGuard guard;
-    AlgorithmRun algoRun;
+    EvcHarness algoRun;
     const auto params = makeNMParameters(2, true, {"X0 ( 3 1 )"});
     const InitRun first = runInitialization(params);
     ASSERT_TRUE(first.result);
-    ASSERT_EQ(3u, algoRun.harness.evaluator->evaluatedPoints().size());
+    ASSERT_EQ(3u, algoRun.evaluator->evaluatedPoints().size());
 
     const InitRun second = runInitialization(params);
     EXPECT_TRUE(second.result);
-    EXPECT_EQ(3u, algoRun.harness.evaluator->evaluatedPoints().size());
+    EXPECT_EQ(3u, algoRun.evaluator->evaluatedPoints().size());
     EXPECT_EQ("Started", second.nmStopReason);
     ASSERT_NE(nullptr, second.barrier);
     ASSERT_NE(nullptr, second.barrier->getFirstXFeas());
@@ -282,8 +286,8 @@ TEST(NMInitialization, NoUsablePointFailsTheInitialization)
     {
         SCOPED_TRACE(c.name);
         ProcessStateGuard guard;
-        AlgorithmRun algoRun;
-        algoRun.harness.evaluator->evalOk = [](const EvalPoint&) { return false; };
+        EvcHarness algoRun;
+        algoRun.evaluator->evalOk = [](const EvalPoint&) { return false; };
         const auto params = makeNMParameters(2, true, {"X0 ( 1 1 )"});
         if (c.cachedBefore)
         {

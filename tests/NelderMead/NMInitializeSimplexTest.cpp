@@ -17,26 +17,27 @@
 #include "Eval/Barrier.hpp"
 #include "Math/ArrayOfDouble.hpp"
 #include "Output/OutputQueue.hpp"
-#include "support/AlgorithmSupport.hpp"
 #include "support/CacheSupport.hpp"
+#include "support/EvcSupport.hpp"
 #include "support/MadsSupport.hpp"
+#include "support/NMRunSupport.hpp"
 #include "support/NMSupport.hpp"
-#include "support/NMSupport_N2.hpp"
 #include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 namespace
 {
 
 using namespace QARNO_4_0_0;
-using QarnoTest::AlgorithmRun;
 using QarnoTest::cacheNMPoint;
 using QarnoTest::coordsOf;
+using QarnoTest::EvcHarness;
 using QarnoTest::EvcOptions;
 using QarnoTest::makeNMParameters;
 using QarnoTest::messageOf;
-using QarnoTest::NMIterationFrame;
 using QarnoTest::ProcessStateGuard;
+using QarnoTest::StepTree;
 
 using Points = std::vector<std::vector<double>>;
 
@@ -47,7 +48,7 @@ struct Creation
 };
 
 /// start, run and end of a simplex creation under the frame's iteration.
-Creation createSimplex(NMIterationFrame& frame)
+Creation createSimplex(StepTree& frame)
 {
     Creation creation;
     NMInitializeSimplex create(&frame.iteration);
@@ -104,7 +105,7 @@ TEST(NMInitializeSimplex, GreedyByRankInsideTheIncludeRectangle)
     {
         SCOPED_TRACE(c.name);
         ProcessStateGuard guard;
-        AlgorithmRun algoRun;
+        EvcHarness algoRun;
         const bool withMesh = !c.frameSize.empty();
         const auto params = makeNMParameters(2, !withMesh, c.lines);
         const EvalPoint center = cacheNMPoint({0, 0}, 5);
@@ -115,23 +116,23 @@ TEST(NMInitializeSimplex, GreedyByRankInsideTheIncludeRectangle)
         cacheNMPoint({4.5, 1}, 0);
         cacheNMPoint({0, 8.5}, 0.5);
 
-        NMIterationFrame frame(params, QarnoTest::barrierFromCache(2),
-                               std::make_shared<EvalPoint>(center),
-                               withMesh ? meshWithFrameSize(params, c.frameSize) : nullptr);
+        StepTree frame(QarnoTest::nmIterationTree(
+            params, QarnoTest::barrierFromCache(2), std::make_shared<EvalPoint>(center),
+            withMesh ? meshWithFrameSize(params, c.frameSize) : nullptr));
         const Creation creation = createSimplex(frame);
         EXPECT_TRUE(creation.result) << creation.out;
         EXPECT_TRUE(contains(creation.out, "Number of potential points to include in initial Y: " +
                                                std::to_string(c.nbCandidates)))
             << creation.out;
         EXPECT_EQ(c.Y, coordsOf(frame.Y().points()));
-        EXPECT_EQ("Started", frame.algo.nmStopReasonText());
+        EXPECT_EQ("Started", QarnoTest::nmStopReasonText(frame.algo));
     }
 }
 
 TEST(NMInitializeSimplex, DebugDisplayOfTheChoice)
 {
     ProcessStateGuard guard;
-    AlgorithmRun algoRun;
+    EvcHarness algoRun;
     const auto params = makeNMParameters(2, true);
     const EvalPoint center = cacheNMPoint({0, 0}, 5);
     cacheNMPoint({4, 0}, 1);
@@ -140,8 +141,8 @@ TEST(NMInitializeSimplex, DebugDisplayOfTheChoice)
     cacheNMPoint({1, 8}, 4);
     cacheNMPoint({4.5, 1}, 6);
     cacheNMPoint({0, 8.5}, 7);
-    NMIterationFrame frame(params, QarnoTest::barrierFromCache(2),
-                           std::make_shared<EvalPoint>(center));
+    StepTree frame(QarnoTest::nmIterationTree(params, QarnoTest::barrierFromCache(2),
+                                              std::make_shared<EvalPoint>(center)));
     NMInitializeSimplex create(&frame.iteration);
     bool result = false;
     const std::string out = QarnoTest::debugMessagesOf(
@@ -188,7 +189,7 @@ TEST(NMInitializeSimplex, DebugDisplayOfTheChoice)
 TEST(NMInitializeSimplex, CandidatesMustBeEvaluatedWithCompleteOutputs)
 {
     ProcessStateGuard guard;
-    AlgorithmRun algoRun;
+    EvcHarness algoRun;
     const auto params = makeNMParameters(2, true);
     const EvalPoint center = cacheNMPoint({0, 0}, 5);
     cacheNMPoint({1, 0}, 4);
@@ -203,8 +204,8 @@ TEST(NMInitializeSimplex, CandidatesMustBeEvaluatedWithCompleteOutputs)
     CacheBase::getInstance()->insert(incomplete);
     cacheNMPoint({0, 3}, 3);
 
-    NMIterationFrame frame(params, QarnoTest::barrierFromCache(2),
-                           std::make_shared<EvalPoint>(center));
+    StepTree frame(QarnoTest::nmIterationTree(params, QarnoTest::barrierFromCache(2),
+                                              std::make_shared<EvalPoint>(center)));
     const Creation creation = createSimplex(frame);
     EXPECT_TRUE(creation.result) << creation.out;
     EXPECT_TRUE(contains(creation.out, "Number of potential points to include in initial Y: 3"))
@@ -217,15 +218,15 @@ TEST(NMInitializeSimplex, FeasibleCandidatesComeFirst)
     // The simplex order separates a feasible from an infeasible point only
     // by their tags; the candidates are taken feasible first.
     ProcessStateGuard guard;
-    AlgorithmRun algoRun;
+    EvcHarness algoRun;
     const auto params = makeNMParameters(2, true);
     cacheNMPoint({1, 0}, -10, 1);
     cacheNMPoint({3, 3}, -20, 2);
     const EvalPoint center = cacheNMPoint({0, 0}, 5);
     cacheNMPoint({0, 1}, 3);
     cacheNMPoint({2, 2}, 4);
-    NMIterationFrame frame(params, QarnoTest::barrierFromCache(2),
-                           std::make_shared<EvalPoint>(center));
+    StepTree frame(QarnoTest::nmIterationTree(params, QarnoTest::barrierFromCache(2),
+                                              std::make_shared<EvalPoint>(center)));
     const Creation creation = createSimplex(frame);
     EXPECT_TRUE(creation.result) << creation.out;
     EXPECT_EQ((Points{{0, 1}, {2, 2}, {0, 0}}), coordsOf(frame.Y().points()));
@@ -236,14 +237,14 @@ TEST(NMInitializeSimplex, InfeasibleCandidateCompletesTheSimplex)
     // The feasible points are collinear: the infeasible one, tried last,
     // completes the simplex, where the order of tags puts it first.
     ProcessStateGuard guard;
-    AlgorithmRun algoRun;
+    EvcHarness algoRun;
     const auto params = makeNMParameters(2, true);
     cacheNMPoint({1, 0}, -10, 1);
     const EvalPoint center = cacheNMPoint({0, 0}, 5);
     cacheNMPoint({0, 1}, 3);
     cacheNMPoint({0, 2}, 4);
-    NMIterationFrame frame(params, QarnoTest::barrierFromCache(2),
-                           std::make_shared<EvalPoint>(center));
+    StepTree frame(QarnoTest::nmIterationTree(params, QarnoTest::barrierFromCache(2),
+                                              std::make_shared<EvalPoint>(center)));
     const Creation creation = createSimplex(frame);
     EXPECT_TRUE(creation.result) << creation.out;
     EXPECT_EQ((Points{{1, 0}, {0, 1}, {0, 2}}), coordsOf(frame.Y().points()));
@@ -254,7 +255,7 @@ TEST(NMInitializeSimplex, OnlyPointsOfTheSubproblemAreCandidates)
     // Variable 2 is fixed to 7: cached points with another value belong to
     // another sub-problem, however good and close they are.
     ProcessStateGuard guard;
-    AlgorithmRun algoRun(EvcOptions(), EvalType::BB, 3);
+    EvcHarness algoRun(algorithmHarness(EvcOptions(), EvalType::BB, 3));
     const auto params = makeNMParameters(3, true, {"X0 ( 0 0 7 )", "FIXED_VARIABLE ( - - 7 )"});
     cacheNMPoint({0, 0, 7}, 5);
     cacheNMPoint({1, 0, 7}, 4);
@@ -265,7 +266,8 @@ TEST(NMInitializeSimplex, OnlyPointsOfTheSubproblemAreCandidates)
     const auto barrier = std::make_shared<Barrier>(
         Double(std::numeric_limits<double>::max()),
         Point(QarnoTest::makeArray({QarnoTest::UNDEF, QarnoTest::UNDEF, 7})), EvalType::BB);
-    NMIterationFrame frame(params, barrier, std::make_shared<EvalPoint>(*barrier->getFirstXFeas()));
+    StepTree frame(QarnoTest::nmIterationTree(
+        params, barrier, std::make_shared<EvalPoint>(*barrier->getFirstXFeas())));
     const Creation creation = createSimplex(frame);
     EXPECT_TRUE(creation.result) << creation.out;
     EXPECT_TRUE(contains(creation.out, "Number of potential points to include in initial Y: 4"))
@@ -335,7 +337,7 @@ TEST(NMInitializeSimplex, TheCacheWalkedBestFirstGivesTheChoiceOfTheListOfEveryC
         for (const bool showInfo : {true, false})
         {
             ProcessStateGuard guard;
-            AlgorithmRun algoRun;
+            EvcHarness algoRun;
             const bool withMesh = !c.frameSize.empty();
             const auto params = makeNMParameters(2, !withMesh);
             std::vector<EvalPoint> cached;
@@ -343,9 +345,9 @@ TEST(NMInitializeSimplex, TheCacheWalkedBestFirstGivesTheChoiceOfTheListOfEveryC
             {
                 cached.push_back(cacheNMPoint(p.x, p.f, p.c));
             }
-            NMIterationFrame frame(params, QarnoTest::barrierFromCache(2),
-                                   std::make_shared<EvalPoint>(cached.front()),
-                                   withMesh ? meshWithFrameSize(params, c.frameSize) : nullptr);
+            StepTree frame(QarnoTest::nmIterationTree(
+                params, QarnoTest::barrierFromCache(2), std::make_shared<EvalPoint>(cached.front()),
+                withMesh ? meshWithFrameSize(params, c.frameSize) : nullptr));
             bool result = false;
             if (showInfo)
             {
@@ -360,7 +362,7 @@ TEST(NMInitializeSimplex, TheCacheWalkedBestFirstGivesTheChoiceOfTheListOfEveryC
                 create.end();
             }
             outcomes.push_back(
-                {result, coordsOf(frame.Y().points()), frame.algo.nmStopReasonText()});
+                {result, coordsOf(frame.Y().points()), QarnoTest::nmStopReasonText(frame.algo)});
         }
         EXPECT_EQ(c.created, outcomes[0].result);
         EXPECT_EQ(outcomes[0].result, outcomes[1].result);
@@ -391,14 +393,14 @@ TEST(NMInitializeSimplex, RankDecisionsNearTheToleranceFollowTheDecomposition)
     {
         SCOPED_TRACE(c.label);
         ProcessStateGuard guard;
-        AlgorithmRun algoRun;
+        EvcHarness algoRun;
         const auto params = makeNMParameters(2, true);
         const EvalPoint center = cacheNMPoint({0, 0}, 0);
         cacheNMPoint({1, 0}, 1);
         cacheNMPoint({0.5, c.e}, 2);
         cacheNMPoint({0, 1}, 3);
-        NMIterationFrame frame(params, QarnoTest::barrierFromCache(2),
-                               std::make_shared<EvalPoint>(center));
+        StepTree frame(QarnoTest::nmIterationTree(params, QarnoTest::barrierFromCache(2),
+                                                  std::make_shared<EvalPoint>(center)));
         OutputQueue::getInstance()->setDisplayDegree(2);
         NMInitializeSimplex create(&frame.iteration);
         create.start();
@@ -524,14 +526,15 @@ TEST(NMInitializeSimplex, FailedCreationMessages)
         ProcessStateGuard guard;
         EvcOptions options;
         options.useCache = c.useCache;
-        AlgorithmRun algoRun(options, EvalType::BB, c.n);
+        EvcHarness algoRun(algorithmHarness(options, EvalType::BB, c.n));
         const auto params = makeNMParameters(c.n, true);
         const auto [center, barrier] = c.setup();
-        NMIterationFrame frame(params, barrier, std::make_shared<EvalPoint>(center));
+        StepTree frame(
+            QarnoTest::nmIterationTree(params, barrier, std::make_shared<EvalPoint>(center)));
         const Creation creation = createSimplex(frame);
 
         EXPECT_FALSE(creation.result);
-        EXPECT_EQ("Initialization has failed", frame.algo.nmStopReasonText());
+        EXPECT_EQ("Initialization has failed", QarnoTest::nmStopReasonText(frame.algo));
         EXPECT_EQ(c.ySize, frame.Y().size());
         size_t from = 0;
         for (const auto& message : c.messages)
@@ -584,7 +587,7 @@ TEST(NMInitializeSimplex, InconsistentIterationThrows)
     {
         SCOPED_TRACE(c.name);
         ProcessStateGuard guard;
-        AlgorithmRun algoRun;
+        EvcHarness algoRun;
         const auto params = makeNMParameters(2, c.frameSize.empty(), c.lines);
         const EvalPoint center =
             c.centerComplete
@@ -592,10 +595,10 @@ TEST(NMInitializeSimplex, InconsistentIterationThrows)
                 : QarnoTest::makeBBPoint({0, 0}, "1 -", {BBOutputType::OBJ, BBOutputType::PB});
         cacheNMPoint({1, 0}, 2);
         cacheNMPoint({0, 1}, 3);
-        NMIterationFrame frame(params, QarnoTest::barrierFromCache(2),
-                               c.withCenter ? std::make_shared<EvalPoint>(center) : nullptr,
-                               c.frameSize.empty() ? nullptr
-                                                   : meshWithFrameSize(params, c.frameSize));
+        StepTree frame(QarnoTest::nmIterationTree(
+            params, QarnoTest::barrierFromCache(2),
+            c.withCenter ? std::make_shared<EvalPoint>(center) : nullptr,
+            c.frameSize.empty() ? nullptr : meshWithFrameSize(params, c.frameSize)));
         NMInitializeSimplex create(&frame.iteration);
         std::string file;
         EXPECT_EQ(c.message, messageOf([&] { create.run(); }, &file));
@@ -606,14 +609,14 @@ TEST(NMInitializeSimplex, InconsistentIterationThrows)
 TEST(NMInitializeSimplex, ParentMustBeANelderMeadIterationWithASimplex)
 {
     ProcessStateGuard guard;
-    AlgorithmRun algoRun;
-    QarnoTest::NMStepFrame frame(2);
+    EvcHarness algoRun;
+    QarnoTest::StepTree frame(QarnoTest::nmStepTree(2));
     {
         NMInitializeSimplex create(&frame.iteration);
         EXPECT_EQ("The simplex initialization must have a NMIteration Step as parent",
                   messageOf([&] { create.run(); }));
     }
-    QarnoTest::FakeNMIteration noSimplex(&frame.megaIteration, nullptr);
+    QarnoTest::TestIteration noSimplex(&frame.mega, 0);
     NMInitializeSimplex create(&noSimplex);
     EXPECT_EQ("The simplex is not defined.", messageOf([&] { create.run(); }));
 }
@@ -621,13 +624,13 @@ TEST(NMInitializeSimplex, ParentMustBeANelderMeadIterationWithASimplex)
 TEST(NMInitializeSimplex, LaterRunsKeepTheSimplex)
 {
     ProcessStateGuard guard;
-    AlgorithmRun algoRun;
+    EvcHarness algoRun;
     const auto params = makeNMParameters(2, true);
     const EvalPoint center = cacheNMPoint({0, 0}, 1);
     cacheNMPoint({1, 0}, 2);
     cacheNMPoint({0, 1}, 3);
-    NMIterationFrame frame(params, QarnoTest::barrierFromCache(2),
-                           std::make_shared<EvalPoint>(center));
+    StepTree frame(QarnoTest::nmIterationTree(params, QarnoTest::barrierFromCache(2),
+                                              std::make_shared<EvalPoint>(center)));
     ASSERT_TRUE(createSimplex(frame).result);
     const Points first = coordsOf(frame.Y().points());
     // A better point comes along; the simplex of the iteration stays.

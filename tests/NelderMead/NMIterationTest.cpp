@@ -12,8 +12,10 @@
 #include "Algos/NelderMead/NMIteration.hpp"
 #include "Eval/EvalPoint.hpp"
 #include "Param/RunParameters.hpp"
+#include "support/EvcSupport.hpp"
+#include "support/NMBlackboxSupport.hpp"
 #include "support/NMSupport.hpp"
-#include "support/NMSupport_N3.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
@@ -35,12 +37,13 @@ struct IterationSetup
 {
     IterationSetup(std::vector<std::pair<std::vector<double>, std::string>> lines,
                    bool nmOptimization, const SetRun& set = {}, const Coords& cached = unitSimplex)
-        : evaluation(withSimplexValues(std::move(lines))),
+        : blackbox(std::make_shared<NMBlackbox>(withSimplexValues(std::move(lines)))),
+          evaluation(nmHarness(blackbox)),
           // The cache is filled before the frame's barrier and centre are taken.
           pb((evaluation.evaluate(cached), makeNMPbParams(2))),
-          frame(makeNMRunParams(pb, nmOptimization, set), pb, {}, cachedPoint({0, 0}))
+          frame(nmWalkTree(makeNMRunParams(pb, nmOptimization, set), pb, {}, cachedPoint({0, 0})))
     {
-        evaluatedBefore = evaluation.harness.evaluator->evaluatedPoints().size();
+        evaluatedBefore = evaluation.evaluator->evaluatedPoints().size();
     }
 
     static NMBlackbox
@@ -64,17 +67,18 @@ struct IterationSetup
     /// The points evaluated since the setup, in order.
     Coords evaluatedSince() const
     {
-        const auto all = evaluation.harness.evaluator->evaluatedPoints();
+        const auto all = evaluation.evaluator->evaluatedPoints();
         return Coords(all.begin() + static_cast<long>(evaluatedBefore), all.end());
     }
 
-    NMEvaluation evaluation;
+    std::shared_ptr<NMBlackbox> blackbox;
+    EvcHarness evaluation;
     std::shared_ptr<PbParameters> pb;
-    NMWalkFrame frame;
+    StepTree frame;
     size_t evaluatedBefore = 0;
 };
 
-void setNMStopReason(const NMWalkFrame& frame, NMStopType stopType)
+void setNMStopReason(const StepTree& frame, NMStopType stopType)
 {
     AlgoStopReasons<NMStopType>::get(frame.algo.getAllStopReasons())->_algoStopReason.set(stopType);
 }
@@ -170,7 +174,7 @@ TEST(NMIteration, ChainsTheMovesAndStops)
         IterationSetup setup(c.lines, c.nmOptimization, c.set);
         EXPECT_EQ(c.result, setup.runOnce());
         EXPECT_EQ(c.evaluated, setup.evaluatedSince());
-        EXPECT_EQ(c.stopReason, setup.frame.nmStopReason());
+        EXPECT_EQ(c.stopReason, QarnoTest::nmStopReasonText(setup.frame.algo));
         EXPECT_EQ(c.Y, coordinatesOf(setup.frame.Y()));
         EXPECT_EQ(c.result ? SuccessType::FULL_SUCCESS : SuccessType::NOT_EVALUATED,
                   setup.frame.mega.getSuccessType());
@@ -183,12 +187,12 @@ TEST(NMIteration, NameCounterAndSimplexKeptOverRuns)
     // Every new point is better than all before: each run reaches a full
     // success, the same success type as the run before it.
     IterationSetup setup({{xr, "0 0"}, {xe, "-1 0"}}, true);
-    setup.evaluation.blackbox->otherwise = "-100 0";
+    setup.blackbox->otherwise = "-100 0";
     EXPECT_EQ("NM Iteration", setup.frame.iteration.getName());
-    EXPECT_EQ(0u, setup.frame.iteration.getK());
+    EXPECT_EQ(0u, setup.frame.iterationAs<NMIteration>().getK());
 
     EXPECT_TRUE(setup.runOnce());
-    EXPECT_EQ(SuccessType::FULL_SUCCESS, setup.frame.iteration.getSuccessType());
+    EXPECT_EQ(SuccessType::FULL_SUCCESS, setup.frame.iterationAs<NMIteration>().getSuccessType());
     EXPECT_EQ((Coords{xe, {0, 0}, {1, 0}}), coordinatesOf(setup.frame.Y()));
 
     // The second run works on the simplex of the first: yc = (0.75, -1),
@@ -197,8 +201,8 @@ TEST(NMIteration, NameCounterAndSimplexKeptOverRuns)
     EXPECT_EQ((Coords{xr, xe, {0.5, -2}, {0.25, -3}}), setup.evaluatedSince());
     EXPECT_EQ(3u, setup.frame.Y().size());
     EXPECT_EQ((std::vector<double>{0.5, -2}), coordinatesOf(setup.frame.Y().front()));
-    EXPECT_EQ(2u, setup.frame.iteration.getK());
-    EXPECT_EQ("Started", setup.frame.nmStopReason());
+    EXPECT_EQ(2u, setup.frame.iterationAs<NMIteration>().getK());
+    EXPECT_EQ("Started", QarnoTest::nmStopReasonText(setup.frame.algo));
 }
 
 TEST(NMIteration, RunAfterAShrinkGoesOnFromTheShrunkSimplex)
@@ -217,7 +221,7 @@ TEST(NMIteration, RunAfterAShrinkGoesOnFromTheShrunkSimplex)
     const Coords evaluated = setup.evaluatedSince();
     ASSERT_LT(before, evaluated.size());
     EXPECT_EQ((std::vector<double>{0.5, 0.5}), evaluated[before]);
-    EXPECT_EQ("Started", setup.frame.nmStopReason());
+    EXPECT_EQ("Started", QarnoTest::nmStopReasonText(setup.frame.algo));
 }
 
 TEST(NMIteration, SimplexThatCannotBeMadeStopsBeforeAnyMove)
@@ -225,7 +229,7 @@ TEST(NMIteration, SimplexThatCannotBeMadeStopsBeforeAnyMove)
     ProcessStateGuard guard;
     IterationSetup setup({}, true, {}, {{0, 0}, {1, 0}});
     EXPECT_FALSE(setup.runOnce());
-    EXPECT_EQ("Initialization has failed", setup.frame.nmStopReason());
+    EXPECT_EQ("Initialization has failed", QarnoTest::nmStopReasonText(setup.frame.algo));
     EXPECT_TRUE(setup.evaluatedSince().empty());
 }
 
@@ -238,7 +242,8 @@ TEST(NMIteration, StopReasonsAlreadyTerminatingRunNoMove)
     EXPECT_FALSE(setup.frame.iteration.run());
     setup.frame.iteration.end();
     EXPECT_TRUE(setup.evaluatedSince().empty());
-    EXPECT_EQ("No X0 provided or cannot evaluate X0", setup.frame.nmStopReason());
+    EXPECT_EQ("No X0 provided or cannot evaluate X0",
+              QarnoTest::nmStopReasonText(setup.frame.algo));
 }
 
 TEST(NMIteration, RunNeedsPointsEvaluatedOneStepAtATime)

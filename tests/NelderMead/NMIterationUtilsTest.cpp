@@ -12,6 +12,7 @@
 #include "Util/AllStopReasons.hpp"
 #include "support/NMSupport.hpp"
 #include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
@@ -84,8 +85,8 @@ TEST_F(NMIterationUtilsTest, CharacteristicsOfSmallSimplices)
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.name);
-        QarnoTest::NMStepFrame frame(c.points[0].size(),
-                                     QarnoTest::makeSimplex(simplexOf(c.points)));
+        QarnoTest::StepTree frame(
+            QarnoTest::nmStepTree(c.points[0].size(), QarnoTest::makeSimplex(simplexOf(c.points))));
         QarnoTest::NMUtilsStep step(&frame.iteration);
         step.setRankTolerance(c.tolerance);
         EXPECT_EQ(c.rank, step.getRankDZ());
@@ -105,8 +106,8 @@ TEST_F(NMIterationUtilsTest, SizeCheckThrowsWhetherOrNotTheDebugDisplayIsShown)
         OutputQueue::getInstance()->setDisplayDegree(degree);
         for (const auto& coords : std::vector<std::vector<double>>{{0.5}, {0.5, 1.5}})
         {
-            QarnoTest::NMStepFrame frame(coords.size(),
-                                         QarnoTest::makeSimplex({makeNMPoint(coords, 1, 0, 1)}));
+            QarnoTest::StepTree frame(QarnoTest::nmStepTree(
+                coords.size(), QarnoTest::makeSimplex({makeNMPoint(coords, 1, 0, 1)})));
             QarnoTest::NMUtilsStep step(&frame.iteration);
             step.updateYDiameter();
             EXPECT_EQ(0.0, step.getYDiameter());
@@ -119,7 +120,8 @@ TEST_F(NMIterationUtilsTest, SizeCheckThrowsWhetherOrNotTheDebugDisplayIsShown)
 
 TEST_F(NMIterationUtilsTest, CharacteristicsAreComputedOnlyForTheDebugDisplay)
 {
-    QarnoTest::NMStepFrame frame(2, QarnoTest::makeSimplex(simplexOf({{0, 0}, {1, 0}, {0, 1}})));
+    QarnoTest::StepTree frame(
+        QarnoTest::nmStepTree(2, QarnoTest::makeSimplex(simplexOf({{0, 0}, {1, 0}, {0, 1}}))));
     QarnoTest::NMUtilsStep step(&frame.iteration);
     step.updateYCharacteristics();
     EXPECT_EQ(0.0, step.getYDiameter());
@@ -132,8 +134,9 @@ TEST_F(NMIterationUtilsTest, CharacteristicsAreComputedOnlyForTheDebugDisplay)
 TEST_F(NMIterationUtilsTest, WithoutSimplexTheOperationsThrow)
 {
     QarnoTest::RecordingStep mainStep("Main Step");
-    QarnoTest::FakeNMAlgorithm algo(&mainStep);
-    QarnoTest::FakeIteration iteration(&algo, nullptr, nullptr);
+    QarnoTest::TestAlgorithm algo(&mainStep, "NM", QarnoTest::makeCheckedRunParams(2, false, false),
+                                  QarnoTest::makeCheckedPbParams(2), QarnoTest::newNMStopReasons());
+    QarnoTest::TestIteration iteration(&algo, 0);
     QarnoTest::NMUtilsStep step(&iteration);
     EXPECT_EQ(nullptr, step.getSimplexY());
     const std::string expected = "The iteration utils must have a simplex to work with";
@@ -144,7 +147,8 @@ TEST_F(NMIterationUtilsTest, WithoutSimplexTheOperationsThrow)
 
 TEST_F(NMIterationUtilsTest, DisplayOfYOnlyAtTheDebugLevel)
 {
-    QarnoTest::NMStepFrame frame(2, QarnoTest::makeSimplex(simplexOf({{0, 0}, {1, 0}, {0, 1}})));
+    QarnoTest::StepTree frame(
+        QarnoTest::nmStepTree(2, QarnoTest::makeSimplex(simplexOf({{0, 0}, {1, 0}, {0, 1}}))));
     QarnoTest::NMUtilsStep step(&frame.iteration);
     {
         OutputQueue::getInstance()->setDisplayDegree(3); // information, no debug
@@ -184,11 +188,11 @@ TEST_F(NMIterationUtilsTest, StopReasonOfEachStepKind)
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.second);
-        QarnoTest::NMStepFrame frame(2);
+        QarnoTest::StepTree frame(QarnoTest::nmStepTree(2));
         QarnoTest::NMUtilsStep step(&frame.iteration);
         step.setStepType(c.first);
         step.setStopReason();
-        EXPECT_EQ(c.second, frame.algo.nmStopReasonText());
+        EXPECT_EQ(c.second, QarnoTest::nmStopReasonText(frame.algo));
         EXPECT_TRUE(frame.algo.getAllStopReasons()->checkTerminate());
     }
 }
@@ -196,8 +200,8 @@ TEST_F(NMIterationUtilsTest, StopReasonOfEachStepKind)
 TEST_F(NMIterationUtilsTest, StopReasonNeedsNelderMeadStopReasons)
 {
     QarnoTest::RecordingStep mainStep("Main Step");
-    QarnoTest::FakeAlgorithm algo(&mainStep, "MADS");
-    QarnoTest::FakeNMIteration iteration(&algo);
+    QarnoTest::TestAlgorithm algo(&mainStep, "MADS");
+    QarnoTest::TestIteration iteration(&algo, 0, nullptr, nullptr, std::make_shared<NMSimplex>());
     QarnoTest::NMUtilsStep step(&iteration);
     step.setStepType(NMStepType::SHRINK);
     EXPECT_EQ("Invalid shared pointer cast", QarnoTest::messageOf([&] { step.setStopReason(); }));

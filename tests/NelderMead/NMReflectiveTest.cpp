@@ -14,9 +14,11 @@
 #include "Param/PbParameters.hpp"
 #include "Param/RunParameters.hpp"
 #include "Util/AllStopReasons.hpp"
+#include "support/EvcSupport.hpp"
+#include "support/NMBlackboxSupport.hpp"
 #include "support/NMSupport.hpp"
-#include "support/NMSupport_N3.hpp"
 #include "support/SearchSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
@@ -43,14 +45,15 @@ std::vector<EvalPoint> unitSimplex(size_t nbPoints = 3)
 /// holds the first points of `unitSimplex`, and a reflective step under it.
 struct ReflectiveSetup
 {
-    explicit ReflectiveSetup(NMBlackbox blackbox, const SetRun& set = {}, size_t nbPoints = 3,
+    explicit ReflectiveSetup(NMBlackbox table, const SetRun& set = {}, size_t nbPoints = 3,
                              int displayDegree = 2,
                              std::shared_ptr<PbParameters> pbParams = makeNMPbParams(2),
                              std::shared_ptr<MeshBase> mesh = nullptr,
                              std::shared_ptr<EvalPoint> frameCenter = nullptr)
-        : evaluation(std::move(blackbox), 2, displayDegree), pb(std::move(pbParams)),
-          frame(makeNMRunParams(pb, true, set), pb, unitSimplex(), std::move(frameCenter),
-                std::move(mesh))
+        : blackbox(std::make_shared<NMBlackbox>(std::move(table))),
+          evaluation(nmHarness(blackbox, 2, displayDegree)), pb(std::move(pbParams)),
+          frame(nmWalkTree(makeNMRunParams(pb, true, set), pb, unitSimplex(),
+                           std::move(frameCenter), std::move(mesh)))
     {
         for (const auto& y : unitSimplex(nbPoints))
         {
@@ -60,9 +63,10 @@ struct ReflectiveSetup
 
     bool terminated() const { return frame.algo.getAllStopReasons()->checkTerminate(); }
 
-    NMEvaluation evaluation;
+    std::shared_ptr<NMBlackbox> blackbox;
+    EvcHarness evaluation;
     std::shared_ptr<PbParameters> pb;
-    NMWalkFrame frame;
+    StepTree frame;
 };
 
 NMStepType runMove(NMReflective& step, NMStepType move)
@@ -279,9 +283,10 @@ TEST(NMReflective, RankToleranceFollowsTheMode)
     {
         SCOPED_TRACE(c.expected);
         ProcessStateGuard guard;
-        NMEvaluation evaluation(NMBlackbox{});
+        EvcHarness evaluation(nmHarness(std::make_shared<NMBlackbox>()));
         auto pb = makeNMPbParams(2);
-        NMWalkFrame frame(makeNMRunParams(pb, c.nmOptimization, c.set), pb, unitSimplex(), nullptr);
+        StepTree frame(
+            nmWalkTree(makeNMRunParams(pb, c.nmOptimization, c.set), pb, unitSimplex(), nullptr));
         NMReflective step(&frame.iteration);
         EXPECT_DOUBLE_EQ(c.expected, step.getRankTolerance().todouble());
     }
@@ -475,7 +480,7 @@ TEST(NMReflective, DecisionWalks)
         {
             setup.evaluation.evaluate(c.cachedBefore);
         }
-        const size_t evaluatedBefore = setup.evaluation.harness.evaluator->evaluatedPoints().size();
+        const size_t evaluatedBefore = setup.evaluation.evaluator->evaluatedPoints().size();
 
         NMReflective step(&setup.frame.iteration);
         std::vector<NMStepType> moves;
@@ -489,10 +494,10 @@ TEST(NMReflective, DecisionWalks)
         EXPECT_EQ(c.moves, namesOf(moves));
         EXPECT_EQ(c.next, nameOf(next));
         EXPECT_EQ(c.Y, coordinatesOf(setup.frame.Y()));
-        EXPECT_EQ(c.stopReason, setup.frame.nmStopReason());
+        EXPECT_EQ(c.stopReason, QarnoTest::nmStopReasonText(setup.frame.algo));
 
         // A cached point is never evaluated again.
-        const auto evaluated = setup.evaluation.harness.evaluator->evaluatedPoints();
+        const auto evaluated = setup.evaluation.evaluator->evaluatedPoints();
         for (size_t i = evaluatedBefore; i < evaluated.size(); ++i)
         {
             for (const auto& cached : c.cachedBefore)
@@ -515,16 +520,16 @@ TEST(NMReflective, ReflectionFallingBackOnAPointOfYContractsInside)
         NMBlackbox{{{{0, 0}, "1 0"}, {{1, 0}, "5 0"}, {{0, 1}, "9 0"}, {xic, "8 0"}}, "100 0"}, {},
         3, 2, makeBoundedPbParams({-1, 0}, {2, 2}, {0, 0}));
     setup.evaluation.evaluate({{0, 0}, {1, 0}, {0, 1}});
-    const size_t evaluatedBefore = setup.evaluation.harness.evaluator->evaluatedPoints().size();
+    const size_t evaluatedBefore = setup.evaluation.evaluator->evaluatedPoints().size();
 
     NMReflective step(&setup.frame.iteration);
     EXPECT_EQ("INSIDE_CONTRACTION", std::string(nameOf(runMove(step, NMStepType::REFLECT))));
     EXPECT_EQ("CONTINUE", std::string(nameOf(runMove(step, NMStepType::INSIDE_CONTRACTION))));
-    const auto evaluated = setup.evaluation.harness.evaluator->evaluatedPoints();
+    const auto evaluated = setup.evaluation.evaluator->evaluatedPoints();
     EXPECT_EQ((Coords{xic}),
               Coords(evaluated.begin() + static_cast<long>(evaluatedBefore), evaluated.end()));
     EXPECT_EQ((Coords{{0, 0}, {1, 0}, xic}), coordinatesOf(setup.frame.Y()));
-    EXPECT_EQ("Started", setup.frame.nmStopReason());
+    EXPECT_EQ("Started", QarnoTest::nmStopReasonText(setup.frame.algo));
 }
 
 TEST(NMReflective, EvaluatedPointsReachTheBarrierAndTheSuccessIsReported)

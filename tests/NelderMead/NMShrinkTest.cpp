@@ -10,23 +10,25 @@
 
 #include "Algos/NelderMead/NMShrink.hpp"
 #include "Eval/Barrier.hpp"
-#include "support/AlgorithmSupport.hpp"
 #include "support/CacheSupport.hpp"
+#include "support/EvcSupport.hpp"
+#include "support/NMRunSupport.hpp"
 #include "support/NMSupport.hpp"
-#include "support/NMSupport_N2.hpp"
+#include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 namespace
 {
 
 using namespace QARNO_4_0_0;
-using QarnoTest::AlgorithmRun;
 using QarnoTest::cacheNMPoint;
 using QarnoTest::coordsOf;
+using QarnoTest::EvcHarness;
 using QarnoTest::makeNMParameters;
 using QarnoTest::messageOf;
-using QarnoTest::NMIterationFrame;
 using QarnoTest::ProcessStateGuard;
+using QarnoTest::StepTree;
 
 using Points = std::vector<std::vector<double>>;
 
@@ -47,8 +49,9 @@ struct ShrinkRun
 ShrinkRun runShrink(const std::string& gamma, const Points& simplex, const std::vector<double>& f,
                     const Points& alsoCached = {}, const Points& failing = {})
 {
-    AlgorithmRun algoRun(QarnoTest::EvcOptions(), EvalType::BB, simplex.front().size());
-    algoRun.harness.evaluator->evalOk = [failing](const EvalPoint& x)
+    EvcHarness algoRun(
+        algorithmHarness(QarnoTest::EvcOptions(), EvalType::BB, simplex.front().size()));
+    algoRun.evaluator->evalOk = [failing](const EvalPoint& x)
     {
         return std::find(failing.begin(), failing.end(), QarnoTest::coordsOf({x}).front()) ==
                failing.end();
@@ -64,8 +67,8 @@ ShrinkRun runShrink(const std::string& gamma, const Points& simplex, const std::
     {
         cacheNMPoint(x, 100);
     }
-    NMIterationFrame frame(params, QarnoTest::barrierFromCache(n),
-                           std::make_shared<EvalPoint>(points.front()));
+    StepTree frame(QarnoTest::nmIterationTree(params, QarnoTest::barrierFromCache(n),
+                                              std::make_shared<EvalPoint>(points.front())));
     for (const auto& p : points)
     {
         frame.Y().insert(p);
@@ -81,11 +84,11 @@ ShrinkRun runShrink(const std::string& gamma, const Points& simplex, const std::
             run.result = shrink.run();
             shrink.end();
         });
-    run.evaluated = algoRun.harness.evaluator->evaluatedPoints();
+    run.evaluated = algoRun.evaluator->evaluatedPoints();
     std::sort(run.evaluated.begin(), run.evaluated.end());
-    run.stopReason = frame.algo.nmStopReasonText();
+    run.stopReason = QarnoTest::nmStopReasonText(frame.algo);
     run.yAfter = coordsOf(frame.Y().points());
-    const auto best = frame.megaIteration.getBarrier()->getFirstXFeas();
+    const auto best = frame.mega.getBarrier()->getFirstXFeas();
     run.bestF = (nullptr == best) ? 0 : best->getF().todouble();
     return run;
 }
@@ -223,11 +226,11 @@ TEST(NMShrink, GammaRange)
     {
         SCOPED_TRACE(c.gamma);
         ProcessStateGuard guard;
-        AlgorithmRun algoRun;
+        EvcHarness algoRun;
         const auto params = makeNMParameters(2, true, {"NM_GAMMA " + c.gamma});
         const EvalPoint center = cacheNMPoint({0, 0}, 1);
-        NMIterationFrame frame(params, QarnoTest::barrierFromCache(2),
-                               std::make_shared<EvalPoint>(center));
+        StepTree frame(QarnoTest::nmIterationTree(params, QarnoTest::barrierFromCache(2),
+                                                  std::make_shared<EvalPoint>(center)));
         std::string file;
         const std::string message = messageOf([&] { NMShrink shrink(&frame.iteration); }, &file);
         if (c.accepted)

@@ -11,6 +11,7 @@
 #include "Output/OutputQueue.hpp"
 #include "Type/EvalStatusType.hpp"
 #include "support/NMSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
@@ -82,7 +83,7 @@ TEST_F(NMSimplexInsertionTest, Y0AndYnFromTheDominanceInY)
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.name);
-        QarnoTest::NMStepFrame frame(2, QarnoTest::makeSimplex(c.Y));
+        QarnoTest::StepTree frame(QarnoTest::nmStepTree(2, QarnoTest::makeSimplex(c.Y)));
         QarnoTest::NMUtilsStep step(&frame.iteration);
         EXPECT_TRUE(step.makeListY0());
         EXPECT_TRUE(step.makeListYn());
@@ -90,7 +91,7 @@ TEST_F(NMSimplexInsertionTest, Y0AndYnFromTheDominanceInY)
         EXPECT_EQ(c.Yn, tagsOf(step.getYn()));
     }
 
-    QarnoTest::NMStepFrame empty(2);
+    QarnoTest::StepTree empty(QarnoTest::nmStepTree(2));
     QarnoTest::NMUtilsStep step(&empty.iteration);
     EXPECT_FALSE(step.makeListY0());
     EXPECT_FALSE(step.makeListYn());
@@ -98,7 +99,7 @@ TEST_F(NMSimplexInsertionTest, Y0AndYnFromTheDominanceInY)
 
 TEST_F(NMSimplexInsertionTest, DominanceTestsAgainstY0YnAndY)
 {
-    QarnoTest::NMStepFrame frame(2, QarnoTest::makeSimplex(mixedY()));
+    QarnoTest::StepTree frame(QarnoTest::nmStepTree(2, QarnoTest::makeSimplex(mixedY())));
     QarnoTest::NMUtilsStep step(&frame.iteration);
     const EvalPoint unevaluated(Point(QarnoTest::makeArray({2, 2})));
 
@@ -149,9 +150,9 @@ TEST_F(NMSimplexInsertionTest, DominanceTestsAgainstY0YnAndY)
 TEST_F(NMSimplexInsertionTest, PointDominatesPtsInYCountsUpToTheNumberAsked)
 {
     // Infeasible Y points that all three a point with f -1 and h 1 dominates.
-    QarnoTest::NMStepFrame frame(
+    QarnoTest::StepTree frame(QarnoTest::nmStepTree(
         2, QarnoTest::makeSimplex({makeNMPoint({0, 0}, 0, 2, 1), makeNMPoint({1, 0}, 1, 3, 2),
-                                   makeNMPoint({0, 1}, 2, 4, 3)}));
+                                   makeNMPoint({0, 1}, 2, 4, 3)})));
     QarnoTest::NMUtilsStep step(&frame.iteration);
     const EvalPoint strong = makeNMPoint({2, 2}, -1, 1, 9);
     const EvalPoint middle = makeNMPoint({2, 2}, 0.5, 2.5, 9);
@@ -199,10 +200,10 @@ TEST_F(NMSimplexInsertionTest, InsertInYReplacesTheWorstPoint)
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.name);
-        QarnoTest::NMStepFrame frame(2, QarnoTest::makeSimplex(feasibleY()));
+        QarnoTest::StepTree frame(QarnoTest::nmStepTree(2, QarnoTest::makeSimplex(feasibleY())));
         QarnoTest::NMUtilsStep step(&frame.iteration);
         EXPECT_EQ(c.result, step.insertInY(c.x));
-        EXPECT_EQ(c.Y, tagsOf(*frame.iteration.getY()));
+        EXPECT_EQ(c.Y, tagsOf(frame.Y()));
     }
 }
 
@@ -251,16 +252,16 @@ TEST_F(NMSimplexInsertionTest, InsertInYBestKeepsTheBetterPoint)
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.name);
-        QarnoTest::NMStepFrame frame(2, QarnoTest::makeSimplex(feasibleY()));
+        QarnoTest::StepTree frame(QarnoTest::nmStepTree(2, QarnoTest::makeSimplex(feasibleY())));
         QarnoTest::NMUtilsStep step(&frame.iteration);
         EXPECT_EQ(c.result, step.insertInYBest(c.x1, c.x2));
-        EXPECT_EQ(c.Y, tagsOf(*frame.iteration.getY()));
+        EXPECT_EQ(c.Y, tagsOf(frame.Y()));
     }
 }
 
 TEST_F(NMSimplexInsertionTest, InsertInYBestNeedsEvaluations)
 {
-    QarnoTest::NMStepFrame frame(2, QarnoTest::makeSimplex(feasibleY()));
+    QarnoTest::StepTree frame(QarnoTest::nmStepTree(2, QarnoTest::makeSimplex(feasibleY())));
     QarnoTest::NMUtilsStep step(&frame.iteration);
     const EvalPoint unevaluated(Point(QarnoTest::makeArray({2, 2})));
     const EvalPoint x = makeNMPoint({1, 1}, 0, 0, 10);
@@ -268,7 +269,7 @@ TEST_F(NMSimplexInsertionTest, InsertInYBestNeedsEvaluations)
               QarnoTest::messageOf([&] { step.insertInYBest(unevaluated, x); }));
     EXPECT_EQ("The trial point x2 does not have an evaluation: " + unevaluated.display(),
               QarnoTest::messageOf([&] { step.insertInYBest(x, unevaluated); }));
-    EXPECT_EQ((std::vector<size_t>{1, 2, 3}), tagsOf(*frame.iteration.getY()));
+    EXPECT_EQ((std::vector<size_t>{1, 2, 3}), tagsOf(frame.Y()));
 }
 
 // A constrained run mixes feasible and infeasible points, whose order has
@@ -280,9 +281,9 @@ TEST_F(NMSimplexInsertionTest, CycleOfFeasibleAndInfeasiblePointsKeepsNPlusOnePo
     const EvalPoint a = makeNMPoint({0, 0}, 1, 0, 3);
     const EvalPoint b = makeNMPoint({1, 0}, 0, 0, 5);
     const EvalPoint c = makeNMPoint({0, 1}, 2, 4, 4);
-    QarnoTest::NMStepFrame frame(2, QarnoTest::makeSimplex({a, b, c}));
+    QarnoTest::StepTree frame(QarnoTest::nmStepTree(2, QarnoTest::makeSimplex({a, b, c})));
     QarnoTest::NMUtilsStep step(&frame.iteration);
-    const NMSimplex& Y = *frame.iteration.getY();
+    const NMSimplex& Y = frame.Y();
 
     size_t tag = 10;
     for (int round = 0; round < 40; ++round)
@@ -311,7 +312,7 @@ TEST_F(NMSimplexInsertionTest, CycleOfFeasibleAndInfeasiblePointsKeepsNPlusOnePo
 
 TEST_F(NMSimplexInsertionTest, DisplayOfY0AndYnFollowsTheLevels)
 {
-    QarnoTest::NMStepFrame frame(2, QarnoTest::makeSimplex(mixedY()));
+    QarnoTest::StepTree frame(QarnoTest::nmStepTree(2, QarnoTest::makeSimplex(mixedY())));
     QarnoTest::NMUtilsStep step(&frame.iteration);
     ASSERT_TRUE(step.makeListY0());
     ASSERT_TRUE(step.makeListYn());

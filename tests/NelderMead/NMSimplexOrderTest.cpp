@@ -11,6 +11,7 @@
 #include "Output/OutputQueue.hpp"
 #include "support/EvalSupport.hpp"
 #include "support/NMSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
@@ -152,15 +153,15 @@ TEST(NMUpdate, RunSucceedsAndLeavesTheSimplexAlone)
 {
     QarnoTest::ProcessStateGuard guard;
     OutputQueue::getInstance()->setDisplayDegree(2);
-    QarnoTest::NMStepFrame frame(
+    QarnoTest::StepTree frame(QarnoTest::nmStepTree(
         2, QarnoTest::makeSimplex({makeNMPoint({0, 0}, 1, 0, 1), makeNMPoint({1, 0}, 2, 0, 2),
-                                   makeNMPoint({0, 1}, 3, 0, 3)}));
+                                   makeNMPoint({0, 1}, 3, 0, 3)})));
     NMUpdate update(&frame.iteration);
     EXPECT_EQ("NM Update", update.getName());
     update.start();
     EXPECT_TRUE(update.run());
     update.end();
-    EXPECT_EQ((std::vector<size_t>{1, 2, 3}), tagsOf(*frame.iteration.getY()));
+    EXPECT_EQ((std::vector<size_t>{1, 2, 3}), tagsOf(frame.Y()));
 }
 
 // Eight points of mixed feasibility whose order has cycles: a tree keyed by

@@ -23,17 +23,18 @@
 #include "Param/PbParameters.hpp"
 #include "Param/RunParameters.hpp"
 #include "Type/DirectionType.hpp"
-#include "support/AlgorithmSupport.hpp"
 #include "support/CacheSupport.hpp"
+#include "support/EvcSupport.hpp"
 #include "support/MadsSupport.hpp"
 #include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 namespace
 {
 
 using namespace QARNO_4_0_0;
-using QarnoTest::AlgorithmRun;
+using QarnoTest::EvcHarness;
 using QarnoTest::EvcOptions;
 using QarnoTest::infoMessagesOf;
 using QarnoTest::linesOf;
@@ -60,7 +61,7 @@ size_t countLines(const std::string& text, const std::string& part)
 /// `algoRun`, from X0 all ones; one main thread unless the lines say more.
 struct PSDUnderTest
 {
-    PSDUnderTest(AlgorithmRun& algoRun, size_t n, std::vector<std::string> lines)
+    PSDUnderTest(EvcHarness& algoRun, size_t n, std::vector<std::string> lines)
         : root(std::make_unique<RecordingStep>("Main"))
     {
         lines.insert(lines.begin(), "PSD_MADS_NB_SUBPROBLEM 1");
@@ -68,7 +69,7 @@ struct PSDUnderTest
         params->checkAndComply();
         psd = std::make_unique<PSDMads>(
             root.get(), std::make_shared<AlgoStopReasons<MadsStopType>>(), params->get_run_params(),
-            params->get_pb_params(), algoRun.harness.evaluator, algoRun.harness.params);
+            params->get_pb_params(), algoRun.evaluator, algoRun.params);
     }
 
     std::shared_ptr<AllParameters> params;
@@ -125,7 +126,7 @@ TEST(PSDMads, MeshUpdateDecision)
     {
         SCOPED_TRACE(c.name);
         ProcessStateGuard guard;
-        AlgorithmRun algoRun(EvcOptions(), EvalType::BB, 10);
+        EvcHarness algoRun(algorithmHarness(EvcOptions(), EvalType::BB, 10));
         auto lines = c.lines;
         if (c.draws > 0)
         {
@@ -156,7 +157,7 @@ TEST(PSDMads, MeshUpdateDecision)
 TEST(PSDMads, ExhaustedPickupFreesCoordinateZero)
 {
     ProcessStateGuard guard;
-    AlgorithmRun algoRun(EvcOptions(), EvalType::BB, 4);
+    EvcHarness algoRun(algorithmHarness(EvcOptions(), EvalType::BB, 4));
     PSDUnderTest t(algoRun, 4, {"PSD_MADS_NB_VAR_IN_SUBPROBLEM 3"});
     Point first(4, Double(1.0));
     t.psd->generateSubproblem(first);
@@ -183,7 +184,7 @@ PollsterRun runPollster(const std::vector<std::string>& lines, size_t maxBbEval)
     PollsterRun run;
     EvcOptions options;
     options.maxBbEval = maxBbEval;
-    AlgorithmRun algoRun(options, EvalType::BB, 2);
+    EvcHarness algoRun(algorithmHarness(options, EvalType::BB, 2));
     PSDUnderTest t(algoRun, 2, lines);
     ArrayOfDouble initialFrame;
     run.out = infoMessagesOf(
@@ -276,7 +277,7 @@ TEST(PSDMads, SubproblemParametersAndBudgets)
         ProcessStateGuard guard;
         EvcOptions options;
         options.maxBbEval = c.maxBbEval;
-        AlgorithmRun algoRun(options, EvalType::BB, 4);
+        EvcHarness algoRun(algorithmHarness(options, EvalType::BB, 4));
         PSDUnderTest t(algoRun, 4, {"PSD_MADS_NB_SUBPROBLEM " + std::to_string(c.nbSubproblem)});
         infoMessagesOf([&] { t.psd->start(); });
         const auto& evc = EvcInterface::getEvaluatorControl();

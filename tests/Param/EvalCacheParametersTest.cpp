@@ -21,9 +21,9 @@
 #include "Param/EvaluatorControlGlobalParameters.hpp"
 #include "Param/PbParameters.hpp"
 #include "Param/RunParameters.hpp"
-#include "Param/TestParameters.hpp"
 #include "Type/BBOutputType.hpp"
 #include "Util/Utils.hpp"
+#include "support/TestParameters.hpp"
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;

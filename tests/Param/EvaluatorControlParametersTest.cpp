@@ -19,7 +19,7 @@
 #include "Param/EvaluatorControlParameters.hpp"
 #include "Param/PbParameters.hpp"
 #include "Param/RunParameters.hpp"
-#include "Param/TestParameters.hpp"
+#include "support/TestParameters.hpp"
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;

@@ -7,7 +7,7 @@
 #include "Math/ArrayOfDouble.hpp"
 #include "Math/Point.hpp"
 #include "Param/Parameters.hpp"
-#include "Param/TestParameters.hpp"
+#include "support/TestParameters.hpp"
 
 using namespace QARNO_4_0_0;
 using QarnoTest::outcomeOf;

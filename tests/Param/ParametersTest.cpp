@@ -17,9 +17,9 @@
 
 #include "Param/Attribute.hpp"
 #include "Param/Parameters.hpp"
-#include "Param/TestParameters.hpp"
 #include "Param/TypeAttribute.hpp"
 #include "Util/Utils.hpp"
+#include "support/TestParameters.hpp"
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;

@@ -8,7 +8,7 @@
 #include <typeinfo>
 
 #include "Param/Parameters.hpp"
-#include "Param/TestParameters.hpp"
+#include "support/TestParameters.hpp"
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;

@@ -14,8 +14,8 @@
 
 #include "Param/ParameterEntry.hpp"
 #include "Param/Parameters.hpp"
-#include "Param/TestParameters.hpp"
 #include "Util/Utils.hpp"
+#include "support/TestParameters.hpp"
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;

@@ -16,9 +16,9 @@
 
 #include "Param/InvalidParameter.hpp"
 #include "Param/PbParameters.hpp"
-#include "Param/TestParameters.hpp"
 #include "support/FrontEndSupport.hpp"
 #include "support/MadsSupport.hpp"
+#include "support/TestParameters.hpp"
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;

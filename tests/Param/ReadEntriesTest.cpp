@@ -12,9 +12,9 @@
 #include "Math/Point.hpp"
 #include "Param/ParameterEntry.hpp"
 #include "Param/Parameters.hpp"
-#include "Param/TestParameters.hpp"
 #include "Type/ListOfVariableGroup.hpp"
 #include "Util/Exception.hpp"
+#include "support/TestParameters.hpp"
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;

@@ -9,9 +9,9 @@
 #include "Param/AllParameters.hpp"
 #include "Param/Parameters.hpp"
 #include "Param/PbParameters.hpp"
-#include "Param/TestParameters.hpp"
 #include "Type/ListOfVariableGroup.hpp"
 #include "Util/Utils.hpp"
+#include "support/TestParameters.hpp"
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;

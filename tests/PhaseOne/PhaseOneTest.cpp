@@ -324,39 +324,12 @@ TEST_F(PhaseOneTest, RecomputingHOverTheCacheFollowsTheRuleAsked)
     EXPECT_EQ(Double(3), noOutput.getEval(EvalType::BB)->getH());
 }
 
-/// What a whole run of a main step showed, the error that ended it ("" for
-/// none) and its blackbox evaluations.
-struct MainStepRun
+/// A whole run of a main step: what it showed, the error that ended it (""
+/// for none) and its blackbox evaluations.
+MadsRunResult runMainStep(const std::shared_ptr<AllParameters>& allParams,
+                          const std::shared_ptr<Evaluator>& evaluator)
 {
-    std::string out;
-    std::string error;
-    size_t bbEval = 0;
-};
-
-MainStepRun runMainStep(const std::shared_ptr<AllParameters>& allParams,
-                        const std::shared_ptr<Evaluator>& evaluator)
-{
-    MainStepRun run;
-    StreamCapture out(std::cout);
-    {
-        MainStep mainStep;
-        mainStep.setAllParameters(allParams);
-        mainStep.setEvaluator(evaluator);
-        try
-        {
-            mainStep.start();
-            mainStep.run();
-            mainStep.end();
-        }
-        catch (const std::exception& e)
-        {
-            run.error = e.what();
-        }
-    }
-    OutputQueue::getInstance()->flush();
-    run.out = out.text();
-    run.bbEval = EvcInterface::getEvaluatorControl()->getBbEval();
-    return run;
+    return runMadsMainStep(allParams, evaluator, CatchErrors::ALL);
 }
 
 TEST_F(PhaseOneTest, AnInterruptEndsTheRunWithItsReportsAndFiles)
@@ -401,7 +374,7 @@ TEST_F(PhaseOneTest, AnInterruptEndsTheRunWithItsReportsAndFiles)
             }
         };
 
-        const MainStepRun run = runMainStep(allParams, evaluator);
+        const MadsRunResult run = runMainStep(allParams, evaluator);
         ASSERT_EQ("", run.error);
         EXPECT_NE(std::string::npos, run.out.find("QARNO caught User interruption."));
         EXPECT_NE(std::string::npos, run.out.find("A termination criterion is reached: Ctrl-C"))
@@ -425,7 +398,7 @@ TEST_F(PhaseOneTest, ARunThatStopsOnItsFirstFeasiblePointReportsIt)
     // mega-iteration; its report used to say "Undefined." while the
     // solution file held the point phase one found.
     const auto allParams = params({-2, -2}, {"MAX_BB_EVAL 100", "STOP_IF_FEASIBLE yes"});
-    const MainStepRun run = runMainStep(allParams, halfPlaneEB(records, sol));
+    const MadsRunResult run = runMainStep(allParams, halfPlaneEB(records, sol));
     ASSERT_EQ("", run.error);
     const std::vector<double> found = solutionPoint(fileContent(sol), 2);
     ASSERT_EQ(2u, found.size()) << run.out;

@@ -20,6 +20,7 @@
 #include "support/CacheSupport.hpp"
 #include "support/ModelSearchSupport.hpp"
 #include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 #include "teskora/Matrix.hpp"
 
@@ -36,45 +37,68 @@ std::shared_ptr<EvalPoint> centre(const std::vector<double>& x)
     return std::make_shared<EvalPoint>(Point(makeArray(x)));
 }
 
-// An iteration of the quadratic-model family under an algorithm of the
-// harness, on a frame centre, with a mesh when given.
+// An iteration of the quadratic-model family, under an algorithm and a
+// mega-iteration of the family (a step tree on the harness's parameters), on
+// a frame centre, with a mesh when given.
 struct IterationRun
 {
     IterationRun(const std::string& bbOutputType = "OBJ PB", const Analytic& f = constrainedBowl,
                  const std::vector<std::string>& lines = {})
-        : h(2, bbOutputType, f, {{0, 0}}, lines),
-          algo(std::make_unique<QuadModelAlgo>(h.root.get(), h.makeStopReasons(), h.runParams(),
-                                               h.pbParams()))
+        : h(2, bbOutputType, f, {{0, 0}}, lines)
     {
     }
 
-    // Under a mega-iteration on the cache's barrier, as the family makes
-    // them: the cache must hold an evaluated point.
+    // On the cache's barrier, as the family makes them: the cache must hold
+    // an evaluated point.
     QuadModelIteration& iterate(const std::vector<double>& frameCenter,
                                 const std::shared_ptr<MeshBase>& mesh = nullptr)
     {
-        iteration.reset();
-        mega = std::make_unique<QuadModelMegaIteration>(
-            algo.get(), 0, std::make_shared<Barrier>(INF, Point(2)), SuccessType::NOT_EVALUATED);
-        iteration = std::make_unique<QuadModelIteration>(mega.get(), centre(frameCenter), 0, mesh);
+        tree.reset();
+        StepTreeOptions options;
+        options.runParams = h.runParams();
+        options.pbParams = h.pbParams();
+        options.makeAlgorithm = [this](const Step* parent,
+                                       const std::shared_ptr<RunParameters>& runParams,
+                                       const std::shared_ptr<PbParameters>& pbParams) {
+            return std::make_unique<QuadModelAlgo>(parent, h.makeStopReasons(), runParams,
+                                                   pbParams);
+        };
+        options.megaK = 0;
+        options.barrier = std::make_shared<Barrier>(INF, Point(2));
+        options.makeMegaIteration =
+            [](const Step* parent, size_t k, std::shared_ptr<Barrier> barrier)
+        {
+            return std::make_unique<QuadModelMegaIteration>(parent, k, std::move(barrier),
+                                                            SuccessType::NOT_EVALUATED);
+        };
+        options.k = 0;
+        options.frameCenter = centre(frameCenter);
+        options.mesh = mesh;
+        options.makeIteration = [](const Step* parent, size_t k, std::shared_ptr<EvalPoint> center,
+                                   std::shared_ptr<MeshBase> iterationMesh)
+        {
+            return std::make_unique<QuadModelIteration>(parent, std::move(center), k,
+                                                        std::move(iterationMesh));
+        };
+        tree = std::make_unique<StepTree>(options);
+        iteration = &tree->iterationAs<QuadModelIteration>();
         return *iteration;
     }
 
     bool update()
     {
-        QuadModelUpdate step(iteration.get(), OutputLevel::LEVEL_INFO);
+        QuadModelUpdate step(iteration, OutputLevel::LEVEL_INFO);
         step.start();
         const bool ready = step.run();
         step.end();
         return ready;
     }
 
-    std::string stopText() const { return modelStopText(algo->getAllStopReasons()); }
+    std::string stopText() const { return modelStopText(tree->algo.getAllStopReasons()); }
 
     ModelSearchHarness h;
-    std::unique_ptr<QuadModelAlgo> algo;
-    std::unique_ptr<QuadModelMegaIteration> mega;
-    std::unique_ptr<QuadModelIteration> iteration;
+    std::unique_ptr<StepTree> tree;
+    QuadModelIteration* iteration = nullptr;
 };
 
 } // namespace
@@ -177,7 +201,7 @@ TEST(QuadModelOptimize, BoundsFixedVariablesAndRestoredQueue)
     const QueueSettings before = queueSettings();
     const size_t evaluated = run.h.bbEvalCount();
 
-    QuadModelOptimize optimize(run.iteration.get(), run.h.pbParams());
+    QuadModelOptimize optimize(run.iteration, run.h.pbParams());
     const std::string shown = infoMessagesOf([&] { optimize.start(); });
     EXPECT_NE(std::string::npos, shown.find("Start step MADS (QuadModelOptimize)"));
     EXPECT_EQ("( - 0.5 )", optimize.getModelFixedVar().display(ArrayOfDouble()));
@@ -208,7 +232,7 @@ TEST(QuadModelOptimize, RefusalsLeaveTheQueueAsItWas)
     run.iterate({5, 5});
     ASSERT_TRUE(run.update());
     {
-        QuadModelOptimize optimize(run.iteration.get(), run.h.pbParams());
+        QuadModelOptimize optimize(run.iteration, run.h.pbParams());
         EXPECT_EQ(
             "A frameCenter must be available and within bounds to set X0 for quad optimization.",
             messageOf([&] { optimize.start(); }));
@@ -220,7 +244,7 @@ TEST(QuadModelOptimize, RefusalsLeaveTheQueueAsItWas)
     ASSERT_TRUE(run.update());
     evc->setEvaluator(nullptr);
     {
-        QuadModelOptimize optimize(run.iteration.get(), run.h.pbParams());
+        QuadModelOptimize optimize(run.iteration, run.h.pbParams());
         CerrCapture err;
         optimize.start();
         EXPECT_EQ("Warning: QuadModelOptimize: Could not set SGTE Evaluator\n", err.text());
@@ -236,7 +260,7 @@ TEST(QuadModelOptimize, RefusalsLeaveTheQueueAsItWas)
     single.h.seedCache({{1, 1}});
     single.iterate({1, 1});
     single.update();
-    QuadModelOptimize optimize(single.iteration.get(), single.h.pbParams());
+    QuadModelOptimize optimize(single.iteration, single.h.pbParams());
     optimize.start();
     EXPECT_EQ(0u, optimize.getTrialPoints().size());
     EXPECT_FALSE(optimize.run());
@@ -295,7 +319,7 @@ TEST(QuadModelOptimize, TheInnerRunGoesWithoutSearchesLimitsOrUserCalls)
     Step::addCallback(CallbackType::ITERATION_END, count);
     Step::addCallback(CallbackType::MEGA_ITERATION_END, count);
 
-    QuadModelOptimize optimize(run.iteration.get(), run.h.pbParams());
+    QuadModelOptimize optimize(run.iteration, run.h.pbParams());
     const std::string shown = infoMessagesOf([&] { optimize.start(); });
     ASSERT_NE(std::string::npos, shown.find("Start step MADS (QuadModelOptimize)"));
     EXPECT_EQ(0u, userCalls);

@@ -15,6 +15,7 @@
 #include "Util/Exception.hpp"
 #include "support/MadsSupport.hpp"
 #include "support/SSDSupport.hpp"
+#include "support/TestProblems.hpp"
 #include "support/TestSupport.hpp"
 
 namespace
@@ -34,14 +35,10 @@ bool contains(const std::string& text, const std::string& part)
     return std::string::npos != text.find(part);
 }
 
-std::vector<double> shiftFor(size_t n)
+/// The sphere of the shared table in n variables, from (3, ..., 3).
+const QarnoTest::TestProblem& sphereOf(size_t n)
 {
-    std::vector<double> shift;
-    for (size_t i = 0; i < n; ++i)
-    {
-        shift.push_back(0.5 + 0.25 * static_cast<double>(i));
-    }
-    return shift;
+    return QarnoTest::testProblem("ssd-sphere" + std::to_string(n));
 }
 
 struct SSDRun
@@ -54,8 +51,8 @@ void runSSD(SSDRun& run, size_t n, std::vector<std::string> lines)
 {
     recordSSDMegaIterations(run.records);
     lines.push_back("SSD_MADS_OPTIMIZATION yes");
-    auto params = makeMadsParameters(n, "OBJ", {std::vector<double>(n, 3.0)}, lines);
-    run.result = runMadsMainStep(params, shiftedQuadratic(shiftFor(n)));
+    auto params = makeMadsParameters(n, "OBJ", {sphereOf(n).x0}, lines);
+    run.result = runMadsMainStep(params, shiftedQuadratic(sphereOf(n).minimiser));
 }
 
 TEST(SSDMadsRun, SubproblemCountsAndFreeVariables)
@@ -224,9 +221,9 @@ TEST(SSDMadsRun, FailingStartingPointRunsNoMegaIteration)
     ProcessStateGuard guard;
     SSDRun run;
     recordSSDMegaIterations(run.records);
-    auto params = makeMadsParameters(4, "OBJ", {std::vector<double>(4, 3.0)},
+    auto params = makeMadsParameters(4, "OBJ", {sphereOf(4).x0},
                                      {"SSD_MADS_OPTIMIZATION yes", "MAX_BB_EVAL 50"});
-    auto failing = shiftedQuadratic(shiftFor(4));
+    auto failing = shiftedQuadratic(sphereOf(4).minimiser);
     failing->evalOk = [](const EvalPoint&) { return false; };
     run.result = runMadsMainStep(params, failing);
     EXPECT_FALSE(run.result.runResult);

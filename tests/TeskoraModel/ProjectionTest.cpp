@@ -17,6 +17,7 @@
 #include "support/CacheSupport.hpp"
 #include "support/ModelSearchSupport.hpp"
 #include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
@@ -24,27 +25,6 @@ using namespace QarnoTest;
 
 namespace
 {
-
-// An iteration of a MADS-like search: a mesh and a frame centre.
-class MeshIteration : public Iteration
-{
-public:
-    MeshIteration(const Step* parent, std::shared_ptr<MeshBase> mesh,
-                  std::shared_ptr<EvalPoint> frameCenter)
-        : Iteration(parent, 0), _mesh(std::move(mesh)), _frameCenter(std::move(frameCenter))
-    {
-    }
-    std::shared_ptr<MeshBase> getMesh() const override { return _mesh; }
-    std::shared_ptr<EvalPoint> getFrameCenter() const override { return _frameCenter; }
-
-protected:
-    void startImp() override {}
-    bool runImp() override { return false; }
-
-private:
-    std::shared_ptr<MeshBase> _mesh;
-    std::shared_ptr<EvalPoint> _frameCenter;
-};
 
 std::vector<double> sphere(const std::vector<double>& x)
 {
@@ -71,13 +51,13 @@ struct ProjectionRun
         {
             mesh = std::make_shared<GMesh>(h.pbParams());
         }
-        iteration = std::make_unique<MeshIteration>(model.get(), mesh,
+        iteration = std::make_unique<TestIteration>(model.get(), 0, mesh,
                                                     std::make_shared<EvalPoint>(Point(n, 0.0)));
     }
 
     ModelSearchHarness h;
     std::unique_ptr<TeskoraModel> model;
-    std::unique_ptr<MeshIteration> iteration;
+    std::unique_ptr<TestIteration> iteration;
 };
 
 std::set<EvalPoint, EvalPointCompare> oracles(const std::vector<std::vector<double>>& points)

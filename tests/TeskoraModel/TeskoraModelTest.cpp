@@ -17,10 +17,10 @@
 #include "Param/PbParameters.hpp"
 #include "Param/RunParameters.hpp"
 #include "Util/ArrayOfString.hpp"
-#include "support/AlgorithmSupport.hpp"
 #include "support/CacheSupport.hpp"
 #include "support/ModelSearchSupport.hpp"
 #include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 #include "teskora/Exception.hpp"
 #include "teskora/Matrix.hpp"
@@ -79,7 +79,7 @@ struct TeskoraRun
     // The update under a mega-iteration on the cache's barrier.
     void update()
     {
-        FrameMegaIteration mega(model.get(), 0, std::make_shared<Barrier>(INF, Point(2)));
+        TestMegaIteration mega(model.get(), 0, std::make_shared<Barrier>(INF, Point(2)));
         TeskoraModelUpdate step(&mega);
         step.start();
         step.run();

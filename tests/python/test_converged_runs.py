@@ -8,11 +8,8 @@ import numpy as np
 import pytest
 
 from libpyqarno import minimize
-from qarno_support import Recorder, sphere
-
-
-def rosenbrock(x):
-    return float(np.sum(100.0 * (x[1:] - x[:-1] ** 2) ** 2 + (1.0 - x[:-1]) ** 2))
+from problems import PROBLEMS
+from qarno_support import Recorder
 
 
 def run_statistics(path):
@@ -27,18 +24,18 @@ def run_statistics(path):
 
 
 CASES = {
-    "sphere": (sphere([0.5, -1.25]), [1.0, 2.0], 1e-10),
-    "rosenbrock": (rosenbrock, [-1.2, 1.0], 1e-8),
+    "sphere": (PROBLEMS["sphere2"], 1e-10),
+    "rosenbrock": (PROBLEMS["rosenbrock2"], 1e-8),
 }
 
 
 @pytest.mark.parametrize("name", CASES)
 def test_converged_run_ends_on_its_mesh_with_few_cache_hits(name, tmp_path):
-    function, x0, target = CASES[name]
-    objective = Recorder(function)
+    problem, target = CASES[name]
+    objective = Recorder(problem)
     stats = tmp_path / "stats.txt"
     budget = 20000
-    f, x = minimize(objective, np.array(x0), np.full(2, -5.0), np.full(2, 5.0),
+    f, x = minimize(objective, problem.x0, problem.lower, problem.upper,
                     MAX_BB_EVAL=budget, MAIN_STATS_FILE=str(stats))
     counts = run_statistics(stats)
     assert counts["Blackbox evaluations:"] == objective.calls
@@ -51,11 +48,12 @@ def test_converged_run_ends_on_its_mesh_with_few_cache_hits(name, tmp_path):
 
 
 def test_minimum_frame_size_stops_a_run_on_granular_variables():
-    objective = Recorder(sphere([0.5, -1.25]))
-    f, _ = minimize(objective, np.array([1.0, 2.0]), np.full(2, -5.0), np.full(2, 5.0),
+    problem = PROBLEMS["sphere2"]
+    objective = Recorder(problem)
+    f, _ = minimize(objective, problem.x0, problem.lower, problem.upper,
                     MAX_BB_EVAL=20000, MIN_FRAME_SIZE="* 0.01")
-    finest = Recorder(sphere([0.5, -1.25]))
-    f_finest, _ = minimize(finest, np.array([1.0, 2.0]), np.full(2, -5.0), np.full(2, 5.0),
+    finest = Recorder(problem)
+    f_finest, _ = minimize(finest, problem.x0, problem.lower, problem.upper,
                            MAX_BB_EVAL=20000)
     # A frame of 0.01 is reached long before the frame of the grid.
     assert objective.calls < finest.calls
@@ -63,11 +61,12 @@ def test_minimum_frame_size_stops_a_run_on_granular_variables():
 
 
 def test_ssd_reaches_the_optimum_of_six_variables(tmp_path):
-    center = np.linspace(0.5, -1.0, 6)
-    objective = Recorder(sphere(center))
+    problem = PROBLEMS["sphere6"]
+    center = problem.minimiser
+    objective = Recorder(problem)
     stats = tmp_path / "stats.txt"
     budget = 20000
-    f, x = minimize(objective, np.full(6, 2.0), np.full(6, -5.0), np.full(6, 5.0),
+    f, x = minimize(objective, problem.x0, np.full(6, -5.0), np.full(6, 5.0),
                     MAX_BB_EVAL=budget, SSD_MADS_OPTIMIZATION="yes", MAIN_STATS_FILE=str(stats))
     counts = run_statistics(stats)
     # Before, the first sub-problem on two free variables kept the whole

@@ -6,11 +6,13 @@ import numpy as np
 import pytest
 
 from libpyqarno import minimize
-from qarno_support import Recorder, library_message, sphere
+from problems import PROBLEMS
+from qarno_support import Recorder, library_message
 
-LB = np.array([-10.0, 0.0, 5.0])
-UB = np.array([10.0, 4.0, 6.0])
-CENTER = np.array([3.0, 1.0, 5.5])
+PROBLEM = PROBLEMS["lh-sphere3"]
+LB = PROBLEM.lower
+UB = PROBLEM.upper
+CENTER = PROBLEM.minimiser
 
 
 def _slices(points, p):
@@ -22,7 +24,7 @@ def _slices(points, p):
 
 @pytest.mark.parametrize("p", [1, 7, 100])
 def test_lh_eval_alone_evaluates_its_whole_sample_once(p):
-    objective = Recorder(sphere(CENTER))
+    objective = Recorder(PROBLEM)
     f, x = minimize(objective, (LB + UB) / 2, LB, UB, LH_EVAL=str(p))
     assert objective.calls == p
     assert len(set(objective.sequence())) == p
@@ -37,7 +39,7 @@ def test_lh_eval_alone_evaluates_its_whole_sample_once(p):
 @pytest.mark.parametrize("lh_eval", ["100", "1000000"])
 @pytest.mark.parametrize("budget", [1, 9, 30])
 def test_lh_eval_alone_draws_a_sample_of_the_budget_size(budget, lh_eval):
-    objective = Recorder(sphere(CENTER))
+    objective = Recorder(PROBLEM)
     minimize(objective, (LB + UB) / 2, LB, UB, LH_EVAL=lh_eval, MAX_BB_EVAL=budget)
     assert objective.calls == budget
     # The whole box is covered, not the corner that comes first.
@@ -47,7 +49,7 @@ def test_lh_eval_alone_draws_a_sample_of_the_budget_size(budget, lh_eval):
 def test_lh_eval_alone_repeats_with_the_same_seed():
     runs = []
     for _ in range(2):
-        objective = Recorder(sphere(CENTER))
+        objective = Recorder(PROBLEM)
         minimize(objective, (LB + UB) / 2, LB, UB, LH_EVAL="20", SEED="3")
         runs.append(objective.sequence())
     assert runs[0] == runs[1]
@@ -58,7 +60,7 @@ def test_lh_eval_alone_repeats_with_the_same_seed():
     (LB, None, "Latin Hypercube Sampling requires a complete upper bound vector"),
 ])
 def test_lh_eval_alone_needs_both_bounds(lb, ub, text):
-    objective = Recorder(sphere(CENTER))
+    objective = Recorder(PROBLEM)
     with pytest.raises(RuntimeError) as error:
         minimize(objective, (LB + UB) / 2, lb, ub, LH_EVAL="5")
     assert library_message(error.value) == text
@@ -69,7 +71,7 @@ def test_lh_search_spreads_its_first_sample_over_the_box():
     # Not opportunistic, so that the whole first sample is evaluated before
     # the first poll.
     p0 = 30
-    objective = Recorder(sphere(CENTER))
+    objective = Recorder(PROBLEM)
     x0 = (LB + UB) / 2
     minimize(objective, x0, LB, UB, LH_SEARCH="%d 0" % p0, OPPORTUNISTIC_EVAL="no",
              MAX_BB_EVAL=1 + p0)
@@ -88,7 +90,7 @@ def test_lh_search_spreads_its_first_sample_over_the_box():
 @pytest.mark.parametrize("lh_search", ["30 0", "0 5", "10 3"])
 @pytest.mark.parametrize("budget", [1, 12, 80])
 def test_lh_search_in_mads_never_exceeds_max_bb_eval(lh_search, budget, gather):
-    objective = Recorder(sphere(CENTER))
+    objective = Recorder(PROBLEM)
     f, x = minimize(objective, (LB + UB) / 2, LB, UB, LH_SEARCH=lh_search,
                     GENERATE_ALL_POINTS_BEFORE_EVAL=gather, MAX_BB_EVAL=budget)
     assert objective.calls == budget
@@ -97,7 +99,7 @@ def test_lh_search_in_mads_never_exceeds_max_bb_eval(lh_search, budget, gather):
 
 def test_lh_search_helps_mads_without_bounds():
     # No bounds: the sample is drawn around the frame centre.
-    objective = Recorder(sphere(CENTER))
+    objective = Recorder(PROBLEM)
     f, _ = minimize(objective, np.zeros(3), None, None, LH_SEARCH="20 2", MAX_BB_EVAL=300)
     assert objective.calls <= 300
     assert f < 1e-2

@@ -5,6 +5,7 @@ import numpy as np
 import pytest
 
 from libpyqarno import minimize
+from problems import PROBLEMS
 from qarno_support import Recorder, sphere
 
 
@@ -63,12 +64,9 @@ def test_two_nm_runs_in_one_process_are_identical():
     assert result_first[0] == result_second[0]
 
 
-def _quadratic3(x):
-    return float(x[0] ** 2 + 2 * x[1] ** 2 + 3 * x[2] ** 2 + 0.5 * x[0] * x[1])
-
-
-def _rosenbrock(x):
-    return float(np.sum(100 * (x[1:] - x[:-1] ** 2) ** 2 + (1 - x[:-1]) ** 2))
+_quadratic3 = PROBLEMS["quadratic3"]
+# The functions of the table serve in any dimension.
+_rosenbrock = PROBLEMS["rosenbrock2"]
 
 
 @pytest.mark.parametrize("seed", [1, 2])

@@ -6,20 +6,15 @@ import numpy as np
 import pytest
 
 from libpyqarno import minimize
+from problems import PROBLEMS
 from qarno_support import Recorder
 
 # Constraint values are compared with the library's tolerance.
 EPSILON = 1e-13
 
 
-def _half_plane(x):
-    """Objective x0 + x1, constraint -1 - x0 - x1 <= 0 (EB)."""
-    return float(x[0] + x[1]), float(-1.0 - x[0] - x[1])
-
-
-def _disk(x):
-    """Objective x0, constraint x0^2 + x1^2 - 1 <= 0 (EB)."""
-    return float(x[0]), float(x[0] ** 2 + x[1] ** 2 - 1.0)
+_half_plane = PROBLEMS["halfplane"]
+_disk = PROBLEMS["disk"]
 
 
 @pytest.mark.parametrize("problem, x0, best", [

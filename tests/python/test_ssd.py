@@ -6,15 +6,17 @@ import numpy as np
 import pytest
 
 from libpyqarno import minimize
-from qarno_support import Recorder, library_message, sphere
+from problems import PROBLEMS
+from qarno_support import Recorder, library_message
 
-N = 6
-CENTER = np.linspace(0.5, -1.0, N)
-X0 = np.full(N, 2.0)
+PROBLEM = PROBLEMS["sphere6"]
+N = PROBLEM.n
+CENTER = PROBLEM.minimiser
+X0 = PROBLEM.x0
 
 
 def test_ssd_improves_a_six_variable_problem_within_its_budget():
-    objective = Recorder(sphere(CENTER))
+    objective = Recorder(PROBLEM)
     f, x = minimize(objective, X0, None, None, MAX_BB_EVAL=600, SSD_MADS_OPTIMIZATION="yes")
     assert objective.calls <= 600
     assert f == objective.function(x)
@@ -26,7 +28,7 @@ def test_ssd_improves_a_six_variable_problem_within_its_budget():
 
 @pytest.mark.parametrize("budget", [1, 2, 5, 17, 60])
 def test_ssd_never_exceeds_max_bb_eval(budget):
-    objective = Recorder(sphere(CENTER))
+    objective = Recorder(PROBLEM)
     f, _ = minimize(objective, X0, None, None, MAX_BB_EVAL=budget, SSD_MADS_OPTIMIZATION="yes")
     assert objective.calls == budget
     assert f == min(objective.function(p) for p in objective.points)
@@ -38,7 +40,7 @@ def test_ssd_never_exceeds_max_bb_eval(budget):
     {"SSD_MADS_NB_SUBPROBLEM": "10"},
 ], ids=["three free, reset pick-up", "one free, not opportunistic", "more draws than variables"])
 def test_ssd_variants_respect_the_budget(options):
-    objective = Recorder(sphere(CENTER))
+    objective = Recorder(PROBLEM)
     f, _ = minimize(objective, X0, None, None, MAX_BB_EVAL=200, SSD_MADS_OPTIMIZATION="yes",
                     **options)
     assert objective.calls <= 200
@@ -47,7 +49,7 @@ def test_ssd_variants_respect_the_budget(options):
 
 @pytest.mark.parametrize("value", [0, N + 1])
 def test_ssd_refuses_a_subproblem_size_outside_the_dimension(value):
-    objective = Recorder(sphere(CENTER))
+    objective = Recorder(PROBLEM)
     with pytest.raises(RuntimeError) as raised:
         minimize(objective, X0, None, None, MAX_BB_EVAL=10, SSD_MADS_OPTIMIZATION="yes",
                  SSD_MADS_NB_VAR_IN_SUBPROBLEM=str(value))
@@ -58,7 +60,7 @@ def test_ssd_refuses_a_subproblem_size_outside_the_dimension(value):
 
 
 def test_psd_mads_is_refused_with_its_text():
-    objective = Recorder(sphere(CENTER))
+    objective = Recorder(PROBLEM)
     with pytest.raises(RuntimeError) as raised:
         minimize(objective, X0, None, None, MAX_BB_EVAL=10, PSD_MADS_OPTIMIZATION="yes")
     assert library_message(raised.value) == (

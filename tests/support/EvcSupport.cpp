@@ -2,8 +2,10 @@
 
 #include <iostream>
 
+#include "Algos/EvcInterface.hpp"
 #include "Cache/CacheBase.hpp"
 #include "Math/Point.hpp"
+#include "Output/OutputQueue.hpp"
 #include "Param/AllParameters.hpp"
 #include "Util/ArrayOfString.hpp"
 #include "support/CacheSupport.hpp"
@@ -169,6 +171,82 @@ bool queuePoint(EvaluatorControl& evc, const std::vector<double>& coords)
 // EvcHarness
 // ---------------------------------------------------------------------------
 
+FunctionEvaluator::Output analyticOutput(Analytic f)
+{
+    return [f = std::move(f)](const EvalPoint& x)
+    {
+        std::vector<double> coords;
+        for (size_t i = 0; i < x.size(); ++i)
+        {
+            coords.push_back(x[i].todouble());
+        }
+        std::string line;
+        for (double v : f(coords))
+        {
+            line += (line.empty() ? "" : " ") + Double(v).tostring();
+        }
+        return line;
+    };
+}
+
+HarnessOptions algorithmHarness(const EvcOptions& queue, EvalType evalType, size_t dimension)
+{
+    HarnessOptions options;
+    options.queue = queue;
+    options.evalType = evalType;
+    options.dimension = dimension;
+    return options;
+}
+
+HarnessOptions installedHarness(const BBOutputTypeList& outputs, FunctionEvaluator::Output blackbox,
+                                const EvcOptions& queue, EvalType evalType)
+{
+    HarnessOptions options;
+    options.queue = queue;
+    options.outputs = outputs;
+    options.blackbox = std::move(blackbox);
+    options.evalType = evalType;
+    return options;
+}
+
+namespace
+{
+/// f = x0 and every constraint 0.
+FunctionEvaluator::Output firstCoordinateAndZeros(size_t nbOutputs)
+{
+    return [nbOutputs](const EvalPoint& point)
+    {
+        std::string line = point[0].tostring();
+        for (size_t i = 1; i < nbOutputs; ++i)
+        {
+            line += " 0";
+        }
+        return line;
+    };
+}
+} // namespace
+
+EvcHarness::EvcHarness(const HarnessOptions& options)
+    : EvcHarness(options.queue, options.outputs,
+                 options.blackbox ? options.blackbox
+                                  : firstCoordinateAndZeros(options.outputs.size()),
+                 options.evalType)
+{
+    evaluator->evalOk = options.evalOk;
+    if (options.install)
+    {
+        EvcInterface::setEvaluatorControl(evc);
+        _installed = true;
+    }
+    if (options.install && options.setDisplay)
+    {
+        OutputQueue::getInstance()->initParameters(
+            (nullptr != options.displayParams)
+                ? options.displayParams
+                : makeDisplayParameters(options.dimension, options.displayDegree, ""));
+    }
+}
+
 EvcHarness::EvcHarness(const EvcOptions& options, const BBOutputTypeList& bbOutputType,
                        FunctionEvaluator::Output output, EvalType evalType)
     : globalParams(makeEvcGlobalParameters(options)), params(makeEvcParameters(options)),
@@ -184,11 +262,23 @@ EvcHarness::EvcHarness(const EvcOptions& options, const BBOutputTypeList& bbOutp
 
 EvcHarness::~EvcHarness()
 {
+    if (_installed)
+    {
+        EvcInterface::setEvaluatorControl(nullptr);
+    }
     evc->clearQueue(-1, false);
     for (int threadNum : evc->getMainThreads())
     {
         evc->clearEvaluatedPoints(threadNum);
     }
+}
+
+void EvcHarness::evaluate(const std::vector<std::vector<double>>& points)
+{
+    queueAll(points);
+    evc->run();
+    evc->clearEvaluatedPoints(-1);
+    evc->restart();
 }
 
 bool EvcHarness::queueAll(const std::vector<std::vector<double>>& points)

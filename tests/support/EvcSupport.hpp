@@ -114,22 +114,76 @@ bool queuePoint(QARNO_4_0_0::EvaluatorControl& evc,
                 const std::shared_ptr<QARNO_4_0_0::EvalQueuePoint>& point);
 bool queuePoint(QARNO_4_0_0::EvaluatorControl& evc, const std::vector<double>& coords);
 
-/// Everything an evaluation queue needs in a test: the cache of the process
-/// (output types as given), the parameters, the evaluator and the queue,
-/// set up with `init`. The test holds its own ProcessStateGuard.
+/// The outputs of an analytic blackbox, one value per BB_OUTPUT_TYPE entry.
+using Analytic = std::function<std::vector<double>(const std::vector<double>&)>;
+
+/// The output line of an analytic blackbox: its values at the point's
+/// coordinates, separated by blanks.
+FunctionEvaluator::Output analyticOutput(Analytic f);
+
+/// The layers of an evaluation harness. The base layer is the queue with
+/// its options (`queue`), the cache of the process (created for `outputs`
+/// unless one exists) and the counted blackbox (`blackbox`, f = x0 and every
+/// constraint 0 when empty; `evalOk` as in `FunctionEvaluator`). On top of it,
+/// with `install`, the queue is the one of the process (`EvcInterface`) for
+/// the life of the harness and, with `setDisplay`, the output queue shows the
+/// display of `displayParams`, or else of a problem of `dimension` at
+/// `displayDegree`.
+struct HarnessOptions
+{
+    EvcOptions queue;
+    QARNO_4_0_0::BBOutputTypeList outputs = {QARNO_4_0_0::BBOutputType::OBJ,
+                                             QARNO_4_0_0::BBOutputType::PB};
+    FunctionEvaluator::Output blackbox;
+    FunctionEvaluator::Predicate evalOk;
+    QARNO_4_0_0::EvalType evalType = QARNO_4_0_0::EvalType::BB;
+    bool install = true;
+    bool setDisplay = true;
+    size_t dimension = 2;
+    int displayDegree = 2;
+    std::shared_ptr<QARNO_4_0_0::DisplayParameters> displayParams;
+};
+
+/// The layers of a queue installed for the steps of a test, over that
+/// blackbox, with the display of dimension 2 at degree 2.
+HarnessOptions installedHarness(const QARNO_4_0_0::BBOutputTypeList& outputs,
+                                FunctionEvaluator::Output blackbox,
+                                const EvcOptions& queue = EvcOptions(),
+                                QARNO_4_0_0::EvalType evalType = QARNO_4_0_0::EvalType::BB);
+
+/// What an algorithm needs from the process to start and end: the default
+/// layers (outputs OBJ and PB, f = x0 and h = 0, installed, display degree 2)
+/// with the queue options, evaluation type and display dimension given.
+HarnessOptions algorithmHarness(const EvcOptions& queue = EvcOptions(),
+                                QARNO_4_0_0::EvalType evalType = QARNO_4_0_0::EvalType::BB,
+                                size_t dimension = 2);
+
+/// Everything an evaluation queue needs in a test, in the layers of
+/// `HarnessOptions`: the parameters, the cache, the evaluator and the queue,
+/// set up with `init`, installed when asked. The test holds its own
+/// ProcessStateGuard.
+///
+///     EvcHarness h(EvcOptions(), {BBOutputType::OBJ}, firstCoordinateObjective());
+///     EvcHarness run;                        // installed, for an algorithm
+///     EvcHarness run(algorithmHarness(options, EvalType::BB, 3));
 struct EvcHarness
 {
+    explicit EvcHarness(const HarnessOptions& options = HarnessOptions());
+    /// The base layer alone: not installed.
     EvcHarness(const EvcOptions& options, const QARNO_4_0_0::BBOutputTypeList& bbOutputType,
                FunctionEvaluator::Output output,
                QARNO_4_0_0::EvalType evalType = QARNO_4_0_0::EvalType::BB);
-    /// Drops what the test left in the queue, without the warnings of the
-    /// queue's own destruction.
+    /// Uninstalls the queue, then drops what the test left in it, without
+    /// the warnings of the queue's own destruction.
     ~EvcHarness();
     EvcHarness(const EvcHarness&) = delete;
     EvcHarness& operator=(const EvcHarness&) = delete;
 
     /// Queues the points in this order; true when every one was queued.
     bool queueAll(const std::vector<std::vector<double>>& points);
+    /// Evaluates the points now, so that the cache holds them, and leaves
+    /// the queue ready for the next run.
+    void evaluate(const std::vector<std::vector<double>>& points);
     /// Blackbox statuses of the cached copies of the points, in order
     /// (EVAL_STATUS_UNDEFINED for a point not cached).
     std::vector<QARNO_4_0_0::EvalStatusType>
@@ -140,6 +194,9 @@ struct EvcHarness
     std::shared_ptr<QARNO_4_0_0::EvaluatorControlParameters> params;
     std::shared_ptr<FunctionEvaluator> evaluator;
     std::shared_ptr<QARNO_4_0_0::EvaluatorControl> evc;
+
+private:
+    bool _installed = false;
 };
 
 } // namespace QarnoTest

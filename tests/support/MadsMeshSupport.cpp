@@ -1,6 +1,7 @@
 #include "support/MadsMeshSupport.hpp"
 
 #include "Math/Point.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 namespace QarnoTest
@@ -10,26 +11,25 @@ using namespace QARNO_4_0_0;
 
 std::shared_ptr<PbParameters> makeMeshPbParams(const MeshSetup& setup)
 {
-    const size_t n = setup.initialFrameSize.size();
-    auto pb = std::make_shared<PbParameters>();
-    pb->setAttributeValue<size_t>("DIMENSION", n);
-    pb->setAttributeValue<Point>("X0", Point(n, Double(0.0)));
-    pb->setAttributeValue("INITIAL_FRAME_SIZE", makeArray(setup.initialFrameSize));
-    if (!setup.granularity.empty())
+    StepTreeOptions options;
+    options.dimension = setup.initialFrameSize.size();
+    options.x0.assign(options.dimension, 0.0);
+    options.setPb = [&setup](PbParameters& pb)
     {
-        pb->setAttributeValue("GRANULARITY", makeArray(setup.granularity));
-    }
-    if (!setup.minMeshSize.empty())
-    {
-        pb->setAttributeValue("MIN_MESH_SIZE", makeArray(setup.minMeshSize));
-    }
-    if (!setup.minFrameSize.empty())
-    {
-        pb->setAttributeValue("MIN_FRAME_SIZE", makeArray(setup.minFrameSize));
-    }
-    CerrCapture ignoreWarnings;
-    pb->checkAndComply();
-    return pb;
+        pb.setAttributeValue("INITIAL_FRAME_SIZE", makeArray(setup.initialFrameSize));
+        const std::pair<const char*, const std::vector<double>*> optional[] = {
+            {"GRANULARITY", &setup.granularity},
+            {"MIN_MESH_SIZE", &setup.minMeshSize},
+            {"MIN_FRAME_SIZE", &setup.minFrameSize}};
+        for (const auto& entry : optional)
+        {
+            if (!entry.second->empty())
+            {
+                pb.setAttributeValue(entry.first, makeArray(*entry.second));
+            }
+        }
+    };
+    return makeTreePbParams(options);
 }
 
 std::shared_ptr<GMesh> makeGMesh(const MeshSetup& setup)

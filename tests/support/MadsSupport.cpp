@@ -90,30 +90,65 @@ shiftedQuadratic(const std::vector<double>& shift, const std::string& bbOutputTy
 }
 
 MadsRunResult runMadsMainStep(const std::shared_ptr<AllParameters>& params,
-                              const std::shared_ptr<Evaluator>& evaluator)
+                              const std::shared_ptr<Evaluator>& evaluator, CatchErrors catchErrors,
+                              const std::function<void()>& onError)
 {
     MadsRunResult result;
     StreamCapture out(std::cout);
+    const auto caught = [&](const std::function<void()>& op, CatchErrors where)
+    {
+        if (catchErrors != where)
+        {
+            op();
+            return;
+        }
+        try
+        {
+            op();
+        }
+        catch (const std::exception& e)
+        {
+            result.error = e.what();
+            if (onError)
+            {
+                onError();
+            }
+        }
+    };
     {
         MainStep mainStep;
         mainStep.setAllParameters(params);
         mainStep.setEvaluator(evaluator);
-        mainStep.start();
-        result.runResult = mainStep.run();
-        if (!mainStep.getAlgos().empty())
-        {
-            result.stopReason =
-                mainStep.getAlgos().back()->getAllStopReasons()->getStopReasonAsString();
-        }
-        mainStep.end();
+        caught(
+            [&]
+            {
+                mainStep.start();
+                caught([&] { result.runResult = mainStep.run(); }, CatchErrors::RUN);
+                for (const auto& algo : mainStep.getAlgos())
+                {
+                    result.algos.push_back(algo->getName());
+                    result.stopReasons.push_back(
+                        algo->getAllStopReasons()->getStopReasonAsString());
+                }
+                if (!result.stopReasons.empty())
+                {
+                    result.stopReason = result.stopReasons.back();
+                }
+                mainStep.end();
+            },
+            CatchErrors::ALL);
     }
     OutputQueue::getInstance()->flush();
     result.out = out.text();
-    result.bbEval = EvcInterface::getEvaluatorControl()->getBbEval();
+    if (const auto& evc = EvcInterface::getEvaluatorControl())
+    {
+        result.bbEval = evc->getBbEval();
+    }
 
     std::vector<EvalPoint> best;
     const size_t n = static_cast<size_t>(params->get_dimension());
-    if (CacheBase::getInstance()->findBestFeas(best, Point(n), EvalType::BB, nullptr) > 0)
+    if (CacheBase::hasInstance() &&
+        CacheBase::getInstance()->findBestFeas(best, Point(n), EvalType::BB, nullptr) > 0)
     {
         for (size_t i = 0; i < best[0].size(); ++i)
         {
@@ -124,16 +159,16 @@ MadsRunResult runMadsMainStep(const std::shared_ptr<AllParameters>& params,
     return result;
 }
 
-MadsUnderTest::MadsUnderTest(size_t n, const std::vector<std::string>& lines,
-                             const std::function<void(PbParameters&)>& prepare)
-    : root(std::make_unique<RecordingStep>("Main"))
+std::shared_ptr<AllParameters>
+checkedMadsParameters(size_t n, const std::vector<std::string>& lines,
+                      const std::function<void(PbParameters&)>& prepare)
 {
     bool hasX0 = false;
     for (const auto& line : lines)
     {
         hasX0 = hasX0 || 0 == line.rfind("X0", 0);
     }
-    params =
+    auto params =
         makeMadsParameters(n, "OBJ PB",
                            hasX0 ? std::vector<std::vector<double>>()
                                  : std::vector<std::vector<double>>{std::vector<double>(n, 1.0)},
@@ -144,6 +179,14 @@ MadsUnderTest::MadsUnderTest(size_t n, const std::vector<std::string>& lines,
         prepare(*params->get_pb_params());
         params->get_pb_params()->checkAndComply();
     }
+    return params;
+}
+
+MadsUnderTest::MadsUnderTest(size_t n, const std::vector<std::string>& lines,
+                             const std::function<void(PbParameters&)>& prepare)
+    : params(checkedMadsParameters(n, lines, prepare)),
+      root(std::make_unique<RecordingStep>("Main"))
+{
     mads = std::make_unique<Mads>(root.get(), std::make_shared<AlgoStopReasons<MadsStopType>>(),
                                   params->get_run_params(), params->get_pb_params());
 }

@@ -34,11 +34,15 @@ std::shared_ptr<FunctionEvaluator>
 shiftedQuadratic(const std::vector<double>& shift, const std::string& bbOutputType = "OBJ",
                  const std::function<double(const QARNO_4_0_0::EvalPoint&)>& constraint = {});
 
-/// What a MADS run through the main step left behind.
+/// What a run through the main step left behind.
 struct MadsRunResult
 {
     bool runResult = false;
-    /// The algorithm's stop reasons, read before the end.
+    /// The names of the algorithms built, in order, and their stop-reason
+    /// texts, read before the main step's end.
+    std::vector<std::string> algos;
+    std::vector<std::string> stopReasons;
+    /// The last algorithm's stop reasons ("" without an algorithm).
     std::string stopReason;
     /// Standard output of start, run and end.
     std::string out;
@@ -46,21 +50,42 @@ struct MadsRunResult
     /// Best feasible point of the cache (empty when none), and its f.
     std::vector<double> bestFeas;
     double bestF = 0;
+    /// The text of the exception caught ("" for none).
+    std::string error;
 };
 
-/// start, run and end of a main step (MADS chosen by the rules) over the
-/// evaluator; the cache keeps its points afterwards.
+/// Which exceptions of a main step's run are caught into the result.
+enum class CatchErrors
+{
+    NONE,
+    /// Those of run: the main step is still ended.
+    RUN,
+    /// Those of start, run and end.
+    ALL,
+};
+
+/// start, run and end of a main step (the algorithms chosen by the rules)
+/// over the evaluator; the cache keeps its points afterwards. `onError` is
+/// called right after an exception is caught.
 MadsRunResult runMadsMainStep(const std::shared_ptr<QARNO_4_0_0::AllParameters>& params,
-                              const std::shared_ptr<QARNO_4_0_0::Evaluator>& evaluator);
+                              const std::shared_ptr<QARNO_4_0_0::Evaluator>& evaluator,
+                              CatchErrors catchErrors = CatchErrors::NONE,
+                              const std::function<void()>& onError = {});
+
+/// Checked parameters of a Mads in dimension n with more lines; X0 all
+/// ones unless the lines give X0. `prepare` may change the checked problem
+/// parameters (which are checked again).
+std::shared_ptr<QARNO_4_0_0::AllParameters>
+checkedMadsParameters(size_t n, const std::vector<std::string>& lines = {},
+                      const std::function<void(QARNO_4_0_0::PbParameters&)>& prepare = {});
 
 /// A Mads below a root step, for the tests of its steps one by one: the
-/// process needs an `AlgorithmRun` (held by the test, with its
+/// process needs an installed `EvcHarness` (held by the test, with its
 /// ProcessStateGuard) for the queue and the cache.
 struct MadsUnderTest
 {
-    /// Checked parameters in dimension n with more lines; X0 all ones
-    /// unless the lines give X0. `prepare` may change the checked problem
-    /// parameters (which are checked again) before the Mads takes its copy.
+    /// `checkedMadsParameters`, `prepare` applied before the Mads takes its
+    /// copy.
     explicit MadsUnderTest(size_t n, const std::vector<std::string>& lines = {},
                            const std::function<void(QARNO_4_0_0::PbParameters&)>& prepare = {});
     ~MadsUnderTest();

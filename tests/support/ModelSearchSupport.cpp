@@ -20,6 +20,7 @@
 #include "Output/OutputQueue.hpp"
 #include "Type/BBOutputType.hpp"
 #include "support/MadsSupport.hpp"
+#include "support/TestProblems.hpp"
 
 using namespace QARNO_4_0_0;
 
@@ -35,31 +36,18 @@ ModelSearchHarness::ModelSearchHarness(size_t n, const std::string& bbOutputType
     params = makeMadsParameters(n, bbOutputType, x0s, lines);
     params->checkAndComply();
 
-    evc = std::make_unique<EvcHarness>(options, stringToBBOutputTypeList(bbOutputType),
-                                       [f](const EvalPoint& x)
-                                       {
-                                           std::vector<double> coords;
-                                           for (size_t i = 0; i < x.size(); ++i)
-                                           {
-                                               coords.push_back(x[i].todouble());
-                                           }
-                                           std::string line;
-                                           for (double v : f(coords))
-                                           {
-                                               line +=
-                                                   (line.empty() ? "" : " ") + Double(v).tostring();
-                                           }
-                                           return line;
-                                       });
-    EvcInterface::setEvaluatorControl(evc->evc);
-    OutputQueue::getInstance()->initParameters(params->get_display_params());
+    HarnessOptions layers;
+    layers.queue = options;
+    layers.outputs = stringToBBOutputTypeList(bbOutputType);
+    layers.blackbox = analyticOutput(std::move(f));
+    layers.displayParams = params->get_display_params();
+    evc = std::make_unique<EvcHarness>(layers);
     root = std::make_unique<RecordingStep>("Main");
 }
 
 ModelSearchHarness::~ModelSearchHarness()
 {
     root.reset();
-    EvcInterface::setEvaluatorControl(nullptr);
     evc.reset();
 }
 
@@ -212,32 +200,23 @@ std::vector<std::vector<double>> spreadPoints(size_t n, size_t count, double lb,
 
 std::vector<ModelProblem> modelProblems()
 {
-    const Analytic quadratic = [](const std::vector<double>& x)
-    {
-        double f = 0;
-        for (size_t i = 0; i < x.size(); ++i)
-        {
-            f += static_cast<double>(i + 1) * (x[i] - 1) * (x[i] - 1);
-        }
-        return std::vector<double>{f};
-    };
-    const Analytic rosenbrock = [](const std::vector<double>& x)
-    {
-        return std::vector<double>{100 * (x[1] - x[0] * x[0]) * (x[1] - x[0] * x[0]) +
-                                   (1 - x[0]) * (1 - x[0])};
-    };
+    // Problems of the shared table, under the names the runs' tests carry.
+    const std::pair<const char*, const char*> names[] = {{"Quadratic2", "ellipsoid2"},
+                                                         {"Quadratic5", "ellipsoid5"},
+                                                         {"Quadratic10", "ellipsoid10"},
+                                                         {"Rosenbrock2", "model-rosenbrock2"}};
     std::vector<ModelProblem> problems;
-    for (size_t n : {2, 5, 10})
+    for (const auto& name : names)
     {
-        problems.push_back({"Quadratic" + std::to_string(n),
-                            n,
-                            quadratic,
-                            std::vector<double>(n, -2.0),
-                            -5,
-                            5,
+        const TestProblem& p = testProblem(name.second);
+        problems.push_back({name.first,
+                            p.n,
+                            [p](const std::vector<double>& x) { return p(x); },
+                            p.x0,
+                            p.lower.at(0),
+                            p.upper.at(0),
                             {}});
     }
-    problems.push_back({"Rosenbrock2", 2, rosenbrock, {-1.2, 1.0}, -2, 2, {}});
     // Around the starting point, within reach of the surrogate model's box
     // (four units around the barrier's points without a mesh).
     for (auto& problem : problems)

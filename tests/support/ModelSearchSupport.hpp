@@ -22,9 +22,6 @@ class Step;
 namespace QarnoTest
 {
 
-/// The outputs of an analytic blackbox, one value per BB_OUTPUT_TYPE entry.
-using Analytic = std::function<std::vector<double>(const std::vector<double>&)>;
-
 /// What a model-based search needs in a test, for the life of the object:
 ///
 /// - the process-wide state reset at construction and again at the end (the
@@ -125,7 +122,8 @@ struct ModelProblem
 };
 
 /// Shifted quadratics of dimension 2, 5 and 10 (minimum 0 at (1, ..., 1))
-/// and Rosenbrock's function in dimension 2 (minimum 0 at (1, 1)), each
+/// and Rosenbrock's function in dimension 2 (minimum 0 at (1, 1)), from the
+/// shared table of test problems (support/problems.txt), each
 /// seeded with max(2n + 1, 12) points spread over the box of half-width 2
 /// around its starting point.
 std::vector<ModelProblem> modelProblems();

@@ -1,11 +1,11 @@
-#include "NMSupport.hpp"
+#include "support/NMSupport.hpp"
 
 #include <stdexcept>
 
 #include "Algos/AlgoStopReasons.hpp"
 #include "Eval/Barrier.hpp"
-#include "EvalSupport.hpp"
 #include "Util/StopReasonTypes.hpp"
+#include "support/EvalSupport.hpp"
 
 using namespace QARNO_4_0_0;
 
@@ -42,36 +42,20 @@ std::vector<size_t> tagsOf(const NMSimplex& Y)
     return tags;
 }
 
-FakeNMAlgorithm::FakeNMAlgorithm(const Step* parent)
-    : FakeNMAlgorithm(parent, makeCheckedRunParams(2, false, false), makeCheckedPbParams(2))
+StepTreeOptions nmStepTree(size_t dimension, NMSimplexPtr Y, std::shared_ptr<Barrier> barrier)
 {
-}
-
-FakeNMAlgorithm::FakeNMAlgorithm(const Step* parent,
-                                 const std::shared_ptr<RunParameters>& runParams,
-                                 const std::shared_ptr<PbParameters>& pbParams)
-    : Algorithm(parent, std::make_shared<AlgoStopReasons<NMStopType>>(), runParams, pbParams)
-{
-    setName("NM");
-}
-
-std::string FakeNMAlgorithm::nmStopReasonText() const
-{
-    return AlgoStopReasons<NMStopType>::get(getAllStopReasons())
-        ->_algoStopReason.getStopReasonAsString();
-}
-
-FakeNMIteration::FakeNMIteration(const Step* parent, NMSimplexPtr Y, std::shared_ptr<MeshBase> mesh,
-                                 std::shared_ptr<EvalPoint> frameCenter)
-    : FakeIteration(parent, std::move(mesh), std::move(frameCenter)), _Y(std::move(Y))
-{
-}
-
-NMStepFrame::NMStepFrame(size_t dimension, NMSimplexPtr Y, std::shared_ptr<Barrier> barrier)
-    : mainStep("Main Step"), algo(&mainStep, makeCheckedRunParams(dimension, false, false),
-                                  makeCheckedPbParams(dimension)),
-      megaIteration(&algo, std::move(barrier)), iteration(&megaIteration, std::move(Y))
-{
+    StepTreeOptions options;
+    options.rootName = "Main Step";
+    options.algorithmName = "NM";
+    options.stopReasons = newNMStopReasons();
+    options.pbParams = makeCheckedPbParams(dimension);
+    options.runParams = makeCheckedRunParams(dimension, false, false);
+    options.megaK = 0;
+    options.withoutBarrier = (nullptr == barrier);
+    options.barrier = std::move(barrier);
+    options.k = 0;
+    options.simplex = std::move(Y);
+    return options;
 }
 
 NMUtilsStep::NMUtilsStep(const Step* parent) : Step(parent), NMSimplexInsertion(this)

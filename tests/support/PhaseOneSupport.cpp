@@ -14,6 +14,7 @@
 #include "Output/OutputDirectToFile.hpp"
 #include "Output/OutputQueue.hpp"
 #include "Util/AllStopReasons.hpp"
+#include "support/TestProblems.hpp"
 #include "support/TestSupport.hpp"
 
 using namespace QARNO_4_0_0;
@@ -89,8 +90,9 @@ halfPlaneEB(std::vector<PhaseOneEvalRecord>& records, const std::string& solutio
             }
             record.rules = currentPhaseOneRules();
             record.solutionFile = fileContent(solutionFile);
-            const double f = record.x[0] + record.x[1];
-            const double c = constraint ? constraint(record.x) : -1.0 - f;
+            const auto values = testProblem("halfplane")(record.x);
+            const double f = values[0];
+            const double c = constraint ? constraint(record.x) : values[1];
             records.push_back(record);
             return Double(f).tostring() + " " + Double(c).tostring();
         });
@@ -99,31 +101,11 @@ halfPlaneEB(std::vector<PhaseOneEvalRecord>& records, const std::string& solutio
 PhaseOneRunResult runPhaseOneMainStep(const std::shared_ptr<AllParameters>& params,
                                       const std::shared_ptr<Evaluator>& evaluator)
 {
+    PhaseOneRules rules;
     PhaseOneRunResult result;
-    StreamCapture out(std::cout);
-    {
-        MainStep mainStep;
-        mainStep.setAllParameters(params);
-        mainStep.setEvaluator(evaluator);
-        mainStep.start();
-        try
-        {
-            mainStep.run();
-        }
-        catch (const std::exception& e)
-        {
-            result.error = e.what();
-            result.rulesAfterError = currentPhaseOneRules();
-        }
-        for (const auto& algo : mainStep.getAlgos())
-        {
-            result.algos.push_back(algo->getName());
-            result.stopReasons.push_back(algo->getAllStopReasons()->getStopReasonAsString());
-        }
-        mainStep.end();
-    }
-    OutputQueue::getInstance()->flush();
-    result.bbEval = EvcInterface::getEvaluatorControl()->getBbEval();
+    static_cast<MadsRunResult&>(result) = runMadsMainStep(
+        params, evaluator, CatchErrors::RUN, [&rules] { rules = currentPhaseOneRules(); });
+    result.rulesAfterError = rules;
     return result;
 }
 

@@ -8,6 +8,7 @@
 
 #include "Param/AllParameters.hpp"
 #include "support/EvcSupport.hpp"
+#include "support/MadsSupport.hpp"
 
 namespace QarnoTest
 {
@@ -47,24 +48,18 @@ struct PhaseOneEvalRecord
     std::string solutionFile;
 };
 
-/// The half plane: f = x0 + x1 with the constraint `constraint(x)` (the
-/// default is -1 - x0 - x1) under "OBJ EB". Records every evaluation in
+/// The half plane of the shared table ("halfplane"): f = x0 + x1 with the
+/// constraint `constraint(x)` (the table's -1 - (x0 + x1) by default) under
+/// "OBJ EB". Records every evaluation in
 /// `records`; `solutionFile` is read at each one.
 std::shared_ptr<FunctionEvaluator>
 halfPlaneEB(std::vector<PhaseOneEvalRecord>& records, const std::string& solutionFile,
             const std::function<double(const std::vector<double>&)>& constraint = {});
 
-/// What a main-step run left behind, per algorithm.
-struct PhaseOneRunResult
+/// What a main-step run left behind, and the rules right after its run
+/// threw, before the main step's end.
+struct PhaseOneRunResult : MadsRunResult
 {
-    /// The names of the algorithms built, in order.
-    std::vector<std::string> algos;
-    /// Their stop-reason texts, read before the main step's end.
-    std::vector<std::string> stopReasons;
-    size_t bbEval = 0;
-    /// The error text when the run threw ("" otherwise).
-    std::string error;
-    /// The rules right after the run threw, before the main step's end.
     PhaseOneRules rulesAfterError;
 };
 

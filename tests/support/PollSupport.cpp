@@ -3,7 +3,6 @@
 #include <cmath>
 
 #include "Cache/CacheBase.hpp"
-#include "Param/EvaluatorControlGlobalParameters.hpp"
 #include "support/CacheSupport.hpp"
 #include "support/EvalSupport.hpp"
 #include "support/TestSupport.hpp"
@@ -13,25 +12,6 @@ using namespace QARNO_4_0_0;
 namespace QarnoTest
 {
 
-Double PollMesh::scaleAndProjectOnMesh(size_t i, const Double& l) const
-{
-    return (getRho(i) * l).roundd() * getdeltaMeshSize(i);
-}
-
-Point PollMesh::projectOnMesh(const Point& point, const Point& frameCenter) const
-{
-    Point projected(point);
-    for (size_t i = 0; i < point.size(); ++i)
-    {
-        const Double delta = getdeltaMeshSize(i);
-        const double d = delta.todouble();
-        const double c = frameCenter[i].todouble();
-        const double origin = frameCenter[i].isMultipleOf(delta) ? 0.0 : c;
-        projected[i] = origin + std::round((point[i].todouble() - origin) / d) * d;
-    }
-    return projected;
-}
-
 std::shared_ptr<PbParameters> makePollPbParams(const PollProblem& problem)
 {
     // The barrier of the tree needs a cache; a harness started before keeps
@@ -40,41 +20,17 @@ std::shared_ptr<PbParameters> makePollPbParams(const PollProblem& problem)
     {
         startCache({BBOutputType::OBJ});
     }
-    auto pb = std::make_shared<PbParameters>();
-    pb->setAttributeValue<size_t>("DIMENSION", problem.n);
-    pb->setAttributeValue<Point>("X0", Point(problem.n, Double(1.0)));
-    if (!problem.lowerBound.empty())
-    {
-        pb->setAttributeValue<ArrayOfDouble>("LOWER_BOUND", makeArray(problem.lowerBound));
-    }
-    if (!problem.upperBound.empty())
-    {
-        pb->setAttributeValue<ArrayOfDouble>("UPPER_BOUND", makeArray(problem.upperBound));
-    }
-    if (!problem.variableGroups.empty())
-    {
-        pb->setAttributeValue<ListOfVariableGroup>("VARIABLE_GROUP", problem.variableGroups);
-    }
-    pb->setAttributeValue<DirectionType>("DIRECTION_TYPE", problem.directionType);
-    CerrCapture ignoreWarnings;
-    pb->checkAndComply();
-    return pb;
+    StepTreeOptions options;
+    options.dimension = problem.n;
+    options.lowerBound = problem.lowerBound;
+    options.upperBound = problem.upperBound;
+    options.directionType = problem.directionType;
+    options.variableGroups = problem.variableGroups;
+    return makeTreePbParams(options);
 }
 
 namespace
 {
-std::shared_ptr<RunParameters> makePollRunParams(const std::shared_ptr<PbParameters>& pb,
-                                                 bool generateAllPointsBeforeEval)
-{
-    auto evcGlobal = std::make_shared<EvaluatorControlGlobalParameters>();
-    evcGlobal->checkAndComply(nullptr);
-    auto run = std::make_shared<RunParameters>();
-    run->setAttributeValue<bool>("GENERATE_ALL_POINTS_BEFORE_EVAL", generateAllPointsBeforeEval);
-    CerrCapture ignoreWarnings;
-    run->checkAndComply(evcGlobal, pb);
-    return run;
-}
-
 std::vector<double> plain(const ArrayOfDouble& a)
 {
     std::vector<double> values;
@@ -86,18 +42,6 @@ std::vector<double> plain(const ArrayOfDouble& a)
     return values;
 }
 } // namespace
-
-PollAlgorithm::PollAlgorithm(const Step* parent, const std::shared_ptr<RunParameters>& runParams,
-                             const std::shared_ptr<PbParameters>& pbParams)
-    : Algorithm(parent, std::make_shared<AlgoStopReasons<MadsStopType>>(), runParams, pbParams)
-{
-    setName("MADS");
-}
-
-std::shared_ptr<AlgoStopReasons<MadsStopType>> PollAlgorithm::madsStopReasons() const
-{
-    return AlgoStopReasons<MadsStopType>::get(getAllStopReasons());
-}
 
 FixedDirectionsPollMethod::FixedDirectionsPollMethod(
     const Step* parent, const std::vector<std::vector<double>>& directions)
@@ -117,22 +61,22 @@ void FixedDirectionsPollMethod::generateUnitPollDirections(std::list<Direction>&
     }
 }
 
-PollTree::PollTree(const PollProblem& problem, const std::vector<double>& center,
-                   const std::vector<double>& meshSize, const std::vector<double>& frameSize,
-                   double centerF, double centerH)
-    : pbParams(makePollPbParams(problem)), mesh(std::make_shared<PollMesh>(pbParams)),
-      frameCenter(std::make_shared<EvalPoint>(
-          makeEvalPoint(center, std::isnan(centerF) ? center.at(0) : centerF, centerH))),
-      main("Main"),
-      algo(&main, makePollRunParams(pbParams, problem.generateAllPointsBeforeEval), pbParams),
-      mega(&algo, 1,
-           std::make_shared<Barrier>(INF, Point(problem.n), EvalType::BB,
-                                     std::vector<EvalPoint>{*frameCenter})),
-      iteration(&mega, 1, mesh, frameCenter)
+StepTreeOptions pollTree(const PollProblem& problem, const std::vector<double>& center,
+                         const std::vector<double>& meshSize, const std::vector<double>& frameSize,
+                         double centerF, double centerH)
 {
-    mesh->setDeltas(makeArray(meshSize), makeArray(frameSize));
-    // The algorithm works on its own copy of the problem parameters.
-    pbParams = algo.getPbParams();
+    StepTreeOptions options;
+    options.pbParams = makePollPbParams(problem);
+    const bool generateAll = problem.generateAllPointsBeforeEval;
+    options.setRun = [generateAll](RunParameters& run)
+    { run.setAttributeValue<bool>("GENERATE_ALL_POINTS_BEFORE_EVAL", generateAll); };
+    options.stopReasons = newMadsStopReasons();
+    options.frameCenter = std::make_shared<EvalPoint>(
+        makeEvalPoint(center, std::isnan(centerF) ? center.at(0) : centerF, centerH));
+    options.barrierPoints = {*options.frameCenter};
+    options.meshSize = meshSize;
+    options.frameSize = frameSize;
+    return options;
 }
 
 std::vector<std::vector<double>> coordinatesOf(const std::list<Direction>& directions)

@@ -8,25 +8,12 @@
 #include "Math/Double.hpp"
 #include "Math/Point.hpp"
 #include "Output/OutputQueue.hpp"
-#include "Param/EvaluatorControlGlobalParameters.hpp"
 #include "support/TestSupport.hpp"
 
 namespace QarnoTest
 {
 
 using namespace QARNO_4_0_0;
-
-Point ProjectingMesh::projectOnMesh(const Point& point, const Point& frameCenter) const
-{
-    Point projected(point);
-    for (size_t i = 0; i < point.size(); ++i)
-    {
-        const double delta = getdeltaMeshSize(i).todouble();
-        const double center = frameCenter[i].todouble();
-        projected[i] = center + std::round((point[i].todouble() - center) / delta) * delta;
-    }
-    return projected;
-}
 
 std::shared_ptr<ProjectingMesh> makeProjectingMesh(const std::shared_ptr<PbParameters>& pbParams,
                                                    const std::vector<double>& delta,
@@ -41,30 +28,26 @@ std::shared_ptr<PbParameters> makeBoundedPbParams(const std::vector<double>& lb,
                                                   const std::vector<double>& ub,
                                                   const std::vector<double>& x0)
 {
-    auto pb = std::make_shared<PbParameters>();
-    pb->setAttributeValue<size_t>("DIMENSION", lb.size());
-    pb->setAttributeValue<Point>("X0",
-                                 x0.empty() ? Point(lb.size(), Double(1.0)) : Point(makeArray(x0)));
-    pb->setAttributeValue<ArrayOfDouble>("LOWER_BOUND", makeArray(lb));
-    pb->setAttributeValue<ArrayOfDouble>("UPPER_BOUND", makeArray(ub));
-    CerrCapture ignoreWarnings;
-    pb->checkAndComply();
-    return pb;
+    StepTreeOptions options;
+    options.dimension = lb.size();
+    options.lowerBound = lb;
+    options.upperBound = ub;
+    options.x0 = x0;
+    return makeTreePbParams(options);
 }
 
 std::shared_ptr<RunParameters> makeSearchRunParams(const std::shared_ptr<PbParameters>& pbParams,
                                                    const std::function<void(RunParameters&)>& set)
 {
-    auto evcGlobal = std::make_shared<EvaluatorControlGlobalParameters>();
-    evcGlobal->checkAndComply(nullptr);
-    auto run = std::make_shared<RunParameters>();
-    // The Nelder-Mead search needs a MADS iteration above it, which these
-    // trees do not have; the tests that want it switch it back on.
-    run->setAttributeValue<bool>("NM_SEARCH", false);
-    set(*run);
-    CerrCapture ignoreWarnings;
-    run->checkAndComply(evcGlobal, pbParams);
-    return run;
+    return makeRunParams(pbParams,
+                         [&](RunParameters& run)
+                         {
+                             // The Nelder-Mead search needs a MADS iteration above it, which
+                             // these trees do not have; the tests that want it switch it back
+                             // on.
+                             run.setAttributeValue<bool>("NM_SEARCH", false);
+                             set(run);
+                         });
 }
 
 std::shared_ptr<EvalPoint> makeFrameCenter(const std::vector<double>& center,
@@ -93,26 +76,26 @@ std::vector<std::vector<double>> coordinatesOf(const std::set<EvalPoint, EvalPoi
     return all;
 }
 
-SearchTree::SearchTree(const std::shared_ptr<RunParameters>& runParams,
-                       const std::shared_ptr<PbParameters>& pbParams,
-                       std::shared_ptr<Barrier> barrier, std::shared_ptr<MeshBase> mesh,
-                       std::shared_ptr<EvalPoint> frameCenter)
-    : main("Main"), algo(&main, "MADS", runParams, pbParams), mega(&algo, 1, std::move(barrier)),
-      iteration(&mega, 1, std::move(mesh), std::move(frameCenter))
+StepTreeOptions searchTree(const std::shared_ptr<RunParameters>& runParams,
+                           const std::shared_ptr<PbParameters>& pbParams,
+                           std::shared_ptr<Barrier> barrier, std::shared_ptr<MeshBase> mesh,
+                           std::shared_ptr<EvalPoint> frameCenter)
 {
+    StepTreeOptions options;
+    options.runParams = runParams;
+    options.pbParams = pbParams;
+    options.barrier = std::move(barrier);
+    options.mesh = std::move(mesh);
+    options.frameCenter = std::move(frameCenter);
+    return options;
 }
 
-InstalledEvc::InstalledEvc(const BBOutputTypeList& bbOutputType, FunctionEvaluator::Output output,
-                           int displayDegree)
-    : harness(EvcOptions(), bbOutputType, std::move(output))
+HarnessOptions searchHarness(const BBOutputTypeList& bbOutputType, FunctionEvaluator::Output output,
+                             int displayDegree)
 {
-    EvcInterface::setEvaluatorControl(harness.evc);
-    OutputQueue::getInstance()->initParameters(makeDisplayParameters(2, displayDegree, ""));
-}
-
-InstalledEvc::~InstalledEvc()
-{
-    EvcInterface::setEvaluatorControl(nullptr);
+    HarnessOptions options = installedHarness(bbOutputType, std::move(output));
+    options.displayDegree = displayDegree;
+    return options;
 }
 
 } // namespace QarnoTest

@@ -12,21 +12,11 @@
 #include "Param/PbParameters.hpp"
 #include "Param/RunParameters.hpp"
 #include "support/EvcSupport.hpp"
-#include "support/IterationSupport.hpp"
 #include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 
 namespace QarnoTest
 {
-
-/// A `FixedMesh` that also projects: each coordinate goes to the nearest
-/// frame centre + k δ.
-class ProjectingMesh : public FixedMesh
-{
-public:
-    using FixedMesh::FixedMesh;
-    QARNO_4_0_0::Point projectOnMesh(const QARNO_4_0_0::Point& point,
-                                     const QARNO_4_0_0::Point& frameCenter) const override;
-};
 
 /// A projecting mesh on `pbParams` with mesh sizes δ and frame sizes Δ.
 std::shared_ptr<ProjectingMesh>
@@ -54,39 +44,21 @@ std::shared_ptr<QARNO_4_0_0::EvalPoint> makeFrameCenter(const std::vector<double
 std::vector<std::vector<double>>
 coordinatesOf(const std::set<QARNO_4_0_0::EvalPoint, QARNO_4_0_0::EvalPointCompare>& points);
 
-/// The tree a search lives in: root "Main" > algorithm "MADS" (the given
-/// parameters) > mega-iteration 1 (the barrier) > iteration 1 (mesh and
-/// frame centre). Hold a ProcessStateGuard around it.
-struct SearchTree
-{
-    SearchTree(const std::shared_ptr<QARNO_4_0_0::RunParameters>& runParams,
-               const std::shared_ptr<QARNO_4_0_0::PbParameters>& pbParams,
-               std::shared_ptr<QARNO_4_0_0::Barrier> barrier,
-               std::shared_ptr<QARNO_4_0_0::MeshBase> mesh,
-               std::shared_ptr<QARNO_4_0_0::EvalPoint> frameCenter);
-    SearchTree(const SearchTree&) = delete;
-    SearchTree& operator=(const SearchTree&) = delete;
+/// The tree a search lives in (a `StepTree`): root "Main" > algorithm
+/// "MADS" (the given parameters) > mega-iteration 1 (the barrier) >
+/// iteration 1 (mesh and frame centre). Hold a ProcessStateGuard around it.
+StepTreeOptions searchTree(const std::shared_ptr<QARNO_4_0_0::RunParameters>& runParams,
+                           const std::shared_ptr<QARNO_4_0_0::PbParameters>& pbParams,
+                           std::shared_ptr<QARNO_4_0_0::Barrier> barrier,
+                           std::shared_ptr<QARNO_4_0_0::MeshBase> mesh,
+                           std::shared_ptr<QARNO_4_0_0::EvalPoint> frameCenter);
 
-    RecordingStep main;
-    FakeAlgorithm algo;
-    RecordingMegaIteration mega;
-    RecordingIteration iteration;
-};
-
-/// An evaluation queue installed as the one of the process for the
-/// object's life (non-opportunistic, blocks of one point), with the display
-/// of dimension 2 at `displayDegree`; the cache is created for the output
-/// types when there is none. Hold a ProcessStateGuard around it.
-struct InstalledEvc
-{
-    InstalledEvc(const QARNO_4_0_0::BBOutputTypeList& bbOutputType,
-                 FunctionEvaluator::Output output, int displayDegree = 2);
-    ~InstalledEvc();
-    InstalledEvc(const InstalledEvc&) = delete;
-    InstalledEvc& operator=(const InstalledEvc&) = delete;
-
-    EvcHarness harness;
-};
+/// The harness of a search (`EvcHarness` layers): non-opportunistic blocks
+/// of one point over `output`, installed, with the display of dimension 2 at
+/// `displayDegree`; the cache is created for the output types when there is
+/// none. Hold a ProcessStateGuard around it.
+HarnessOptions searchHarness(const QARNO_4_0_0::BBOutputTypeList& bbOutputType,
+                             FunctionEvaluator::Output output, int displayDegree = 2);
 
 } // namespace QarnoTest
 

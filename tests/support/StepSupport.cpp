@@ -1,9 +1,10 @@
 #include "support/StepSupport.hpp"
 
+#include <cmath>
 #include <utility>
 
-#include "Param/EvaluatorControlGlobalParameters.hpp"
 #include "Util/AllStopReasons.hpp"
+#include "support/StepTree.hpp"
 #include "support/TestSupport.hpp"
 
 namespace QarnoTest
@@ -13,27 +14,51 @@ using namespace QARNO_4_0_0;
 
 std::shared_ptr<PbParameters> makeCheckedPbParams(size_t dimension)
 {
-    auto pb = std::make_shared<PbParameters>();
-    pb->setAttributeValue<size_t>("DIMENSION", dimension);
-    pb->setAttributeValue<Point>("X0", Point(dimension, Double(1.0)));
-    CerrCapture ignoreWarnings;
-    pb->checkAndComply();
-    return pb;
+    StepTreeOptions options;
+    options.dimension = dimension;
+    return makeTreePbParams(options);
 }
 
 std::shared_ptr<RunParameters> makeCheckedRunParams(size_t dimension,
                                                     bool generateAllPointsBeforeEval,
                                                     bool hotRestartOnUserInterrupt)
 {
-    auto pb = makeCheckedPbParams(dimension);
-    auto evcGlobal = std::make_shared<EvaluatorControlGlobalParameters>();
-    evcGlobal->checkAndComply(nullptr);
-    auto run = std::make_shared<RunParameters>();
-    run->setAttributeValue<bool>("GENERATE_ALL_POINTS_BEFORE_EVAL", generateAllPointsBeforeEval);
-    run->setAttributeValue<bool>("HOT_RESTART_ON_USER_INTERRUPT", hotRestartOnUserInterrupt);
-    CerrCapture ignoreWarnings;
-    run->checkAndComply(evcGlobal, pb);
-    return run;
+    return makeRunParams(makeCheckedPbParams(dimension),
+                         [&](RunParameters& run)
+                         {
+                             run.setAttributeValue<bool>("GENERATE_ALL_POINTS_BEFORE_EVAL",
+                                                         generateAllPointsBeforeEval);
+                             run.setAttributeValue<bool>("HOT_RESTART_ON_USER_INTERRUPT",
+                                                         hotRestartOnUserInterrupt);
+                         });
+}
+
+std::shared_ptr<RunParameters> makeIterationRunParams(bool userCallsEnabled, size_t maxIterPerMega)
+{
+    return makeRunParams(makeCheckedPbParams(2),
+                         [&](RunParameters& run)
+                         {
+                             run.setAttributeValue<bool>("USER_CALLS_ENABLED", userCallsEnabled);
+                             run.setAttributeValue<size_t>("MAX_ITERATION_PER_MEGAITERATION",
+                                                           maxIterPerMega);
+                         });
+}
+
+std::shared_ptr<RunParameters> makeHotRestartRunParams(size_t dimension, bool readFiles,
+                                                       bool writeFiles,
+                                                       const std::string& hotRestartFile)
+{
+    return makeRunParams(makeCheckedPbParams(dimension),
+                         [&](RunParameters& run)
+                         {
+                             run.setAttributeValue<bool>("HOT_RESTART_READ_FILES", readFiles);
+                             run.setAttributeValue<bool>("HOT_RESTART_WRITE_FILES", writeFiles);
+                             if (!hotRestartFile.empty())
+                             {
+                                 run.setAttributeValue<std::string>("HOT_RESTART_FILE",
+                                                                    hotRestartFile);
+                             }
+                         });
 }
 
 RecordingStep::RecordingStep(const std::string& name) : Step()
@@ -62,57 +87,6 @@ void RecordingStep::endImp()
     calls.push_back("end");
 }
 
-namespace
-{
-std::shared_ptr<RunParameters> runParamsFor(const Step* parent)
-{
-    if (nullptr != parent && nullptr != parent->getRunParams())
-    {
-        return parent->getRunParams();
-    }
-    return makeCheckedRunParams(2, false, false);
-}
-
-std::shared_ptr<PbParameters> pbParamsFor(const Step* parent)
-{
-    if (nullptr != parent && nullptr != parent->getPbParams())
-    {
-        return parent->getPbParams();
-    }
-    return makeCheckedPbParams(2);
-}
-} // namespace
-
-FakeAlgorithm::FakeAlgorithm(const Step* parent, const std::string& name)
-    : FakeAlgorithm(parent, name, runParamsFor(parent), pbParamsFor(parent))
-{
-}
-
-FakeAlgorithm::FakeAlgorithm(const Step* parent, const std::string& name,
-                             const std::shared_ptr<RunParameters>& runParams,
-                             const std::shared_ptr<PbParameters>& pbParams)
-    : Algorithm(parent, std::make_shared<AllStopReasons>(), runParams, pbParams)
-{
-    setName(name);
-}
-
-std::shared_ptr<Barrier> FakeAlgorithm::ownMegaIterationBarrier() const
-{
-    return (nullptr != currentBarrier) ? currentBarrier : Algorithm::ownMegaIterationBarrier();
-}
-
-FakeMegaIteration::FakeMegaIteration(const Step* parent, std::shared_ptr<Barrier> barrier)
-    : RecordingStep(parent, "MegaIteration"), _barrier(std::move(barrier))
-{
-}
-
-FakeIteration::FakeIteration(const Step* parent, std::shared_ptr<MeshBase> mesh,
-                             std::shared_ptr<EvalPoint> frameCenter)
-    : RecordingStep(parent, "Iteration"), _mesh(std::move(mesh)),
-      _frameCenter(std::move(frameCenter))
-{
-}
-
 FixedMesh::FixedMesh(const std::shared_ptr<PbParameters>& pbParams)
     : MeshBase(pbParams), _delta(_initialMeshSize), _Delta(_initialFrameSize)
 {
@@ -138,6 +112,37 @@ void FixedMesh::setDeltas(size_t i, const Double& deltaMeshSize, const Double& d
 Double FixedMesh::scaleAndProjectOnMesh(size_t i, const Double& l) const
 {
     return MeshBase::scaleAndProjectOnMesh(i, l);
+}
+
+Double PollMesh::scaleAndProjectOnMesh(size_t i, const Double& l) const
+{
+    return (getRho(i) * l).roundd() * getdeltaMeshSize(i);
+}
+
+Point PollMesh::projectOnMesh(const Point& point, const Point& frameCenter) const
+{
+    Point projected(point);
+    for (size_t i = 0; i < point.size(); ++i)
+    {
+        const Double delta = getdeltaMeshSize(i);
+        const double d = delta.todouble();
+        const double c = frameCenter[i].todouble();
+        const double origin = frameCenter[i].isMultipleOf(delta) ? 0.0 : c;
+        projected[i] = origin + std::round((point[i].todouble() - origin) / d) * d;
+    }
+    return projected;
+}
+
+Point ProjectingMesh::projectOnMesh(const Point& point, const Point& frameCenter) const
+{
+    Point projected(point);
+    for (size_t i = 0; i < point.size(); ++i)
+    {
+        const double delta = getdeltaMeshSize(i).todouble();
+        const double center = frameCenter[i].todouble();
+        projected[i] = center + std::round((point[i].todouble() - center) / delta) * delta;
+    }
+    return projected;
 }
 
 } // namespace QarnoTest

@@ -26,6 +26,18 @@ std::shared_ptr<QARNO_4_0_0::RunParameters> makeCheckedRunParams(size_t dimensio
                                                                  bool generateAllPointsBeforeEval,
                                                                  bool hotRestartOnUserInterrupt);
 
+/// Run parameters of dimension 2, checked, with USER_CALLS_ENABLED and
+/// MAX_ITERATION_PER_MEGAITERATION as given.
+std::shared_ptr<QARNO_4_0_0::RunParameters> makeIterationRunParams(bool userCallsEnabled,
+                                                                   size_t maxIterPerMega = 10);
+
+/// Checked run parameters for a problem of that dimension with the
+/// hot-restart flags and file given (an absolute file name, or empty to keep
+/// the default).
+std::shared_ptr<QARNO_4_0_0::RunParameters>
+makeHotRestartRunParams(size_t dimension, bool readFiles, bool writeFiles,
+                        const std::string& hotRestartFile);
+
 /// A step that records the calls of its life cycle in `calls` ("start",
 /// "run", "end") and returns `runResult` from run().
 class RecordingStep : public QARNO_4_0_0::Step
@@ -43,65 +55,6 @@ protected:
     void startImp() override;
     bool runImp() override;
     void endImp() override;
-};
-
-/// An algorithm on the real frame (comment stack, sub-problem registration)
-/// whose start, run and end do nothing and which reads no hot-restart file.
-/// It takes its parent's parameter sets, or checked ones of dimension 2 when
-/// the parent has none (a bare root step), or the sets given. Its barrier
-/// look-up answers `currentBarrier` when set, else its mega-iteration's.
-class FakeAlgorithm : public QARNO_4_0_0::Algorithm
-{
-public:
-    FakeAlgorithm(const QARNO_4_0_0::Step* parent, const std::string& name);
-    FakeAlgorithm(const QARNO_4_0_0::Step* parent, const std::string& name,
-                  const std::shared_ptr<QARNO_4_0_0::RunParameters>& runParams,
-                  const std::shared_ptr<QARNO_4_0_0::PbParameters>& pbParams);
-
-    void readInformationForHotRestart() override {}
-
-    std::shared_ptr<QARNO_4_0_0::Barrier> currentBarrier;
-
-protected:
-    void startImp() override {}
-    bool runImp() override { return true; }
-    void endImp() override {}
-    std::shared_ptr<QARNO_4_0_0::Barrier> ownMegaIterationBarrier() const override;
-};
-
-/// A mega-iteration with a barrier.
-class FakeMegaIteration : public RecordingStep
-{
-public:
-    FakeMegaIteration(const QARNO_4_0_0::Step* parent,
-                      std::shared_ptr<QARNO_4_0_0::Barrier> barrier);
-
-protected:
-    bool isAMegaIteration() const override { return true; }
-    std::shared_ptr<QARNO_4_0_0::Barrier> ownMegaIterationBarrier() const override
-    {
-        return _barrier;
-    }
-
-private:
-    std::shared_ptr<QARNO_4_0_0::Barrier> _barrier;
-};
-
-/// An iteration with a mesh and a frame centre.
-class FakeIteration : public RecordingStep
-{
-public:
-    FakeIteration(const QARNO_4_0_0::Step* parent, std::shared_ptr<QARNO_4_0_0::MeshBase> mesh,
-                  std::shared_ptr<QARNO_4_0_0::EvalPoint> frameCenter);
-
-protected:
-    bool isAnIteration() const override { return true; }
-    std::shared_ptr<QARNO_4_0_0::MeshBase> ownIterationMesh() const override { return _mesh; }
-    std::shared_ptr<QARNO_4_0_0::EvalPoint> ownFrameCenter() const override { return _frameCenter; }
-
-private:
-    std::shared_ptr<QARNO_4_0_0::MeshBase> _mesh;
-    std::shared_ptr<QARNO_4_0_0::EvalPoint> _frameCenter;
 };
 
 /// A mesh whose sizes are what `setDeltas` last gave (δ, Δ), ρ = Δ / δ and
@@ -142,6 +95,31 @@ public:
 private:
     QARNO_4_0_0::ArrayOfDouble _delta;
     QARNO_4_0_0::ArrayOfDouble _Delta;
+};
+
+/// A `FixedMesh` that scales and projects: coordinate scaling gives
+/// δ_i × round(ρ_i × l); a point goes to the nearest multiple of δ_i, counted
+/// from the centre when the centre is itself off the mesh.
+class PollMesh : public FixedMesh
+{
+public:
+    using FixedMesh::FixedMesh;
+    using FixedMesh::scaleAndProjectOnMesh;
+
+    QARNO_4_0_0::Double scaleAndProjectOnMesh(size_t i,
+                                              const QARNO_4_0_0::Double& l) const override;
+    QARNO_4_0_0::Point projectOnMesh(const QARNO_4_0_0::Point& point,
+                                     const QARNO_4_0_0::Point& frameCenter) const override;
+};
+
+/// A `FixedMesh` that also projects: each coordinate goes to the nearest
+/// frame centre + k δ.
+class ProjectingMesh : public FixedMesh
+{
+public:
+    using FixedMesh::FixedMesh;
+    QARNO_4_0_0::Point projectOnMesh(const QARNO_4_0_0::Point& point,
+                                     const QARNO_4_0_0::Point& frameCenter) const override;
 };
 
 } // namespace QarnoTest

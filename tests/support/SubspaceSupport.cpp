@@ -14,19 +14,17 @@ namespace QarnoTest
 
 std::shared_ptr<PbParameters> makeFixedPbParams(const std::vector<double>& fixed)
 {
-    auto pb = std::make_shared<PbParameters>();
-    pb->setAttributeValue<size_t>("DIMENSION", fixed.size());
+    StepTreeOptions options;
+    options.dimension = fixed.size();
     // X0 must agree with the fixed values.
-    std::vector<double> x0(fixed);
-    for (auto& v : x0)
+    options.x0 = fixed;
+    for (auto& v : options.x0)
     {
         v = (v == v) ? v : 1.0;
     }
-    pb->setAttributeValue<Point>("X0", Point(makeArray(x0)));
-    pb->setAttributeValue("FIXED_VARIABLE", Point(makeArray(fixed)));
-    CerrCapture ignoreWarnings;
-    pb->checkAndComply();
-    return pb;
+    options.setPb = [&fixed](PbParameters& pb)
+    { pb.setAttributeValue("FIXED_VARIABLE", Point(makeArray(fixed))); };
+    return makeTreePbParams(options);
 }
 
 FakePhaseOne::FakePhaseOne(const Step* parent, const std::shared_ptr<RunParameters>& runParams,
@@ -53,11 +51,6 @@ SubspaceAlgorithm::SubspaceAlgorithm(const std::vector<double>& fixed, bool unde
 
 namespace QarnoTest
 {
-
-NumberedIteration::NumberedIteration(const Step* parent, std::shared_ptr<MeshBase> mesh, size_t k)
-    : FakeIteration(parent, std::move(mesh), nullptr), _k(k)
-{
-}
 
 FakeMegaSearchPoll::FakeMegaSearchPoll(const Step* parent, const Step* iterationOfPoints)
     : MegaSearchPoll(parent, NoGathering()), iteration(iterationOfPoints)

@@ -12,6 +12,7 @@
 #include "Math/Point.hpp"
 #include "Param/PbParameters.hpp"
 #include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 
 namespace QarnoTest
 {
@@ -38,7 +39,7 @@ protected:
     void endImp() override {}
 };
 
-/// A root step "Main" with a `FakeAlgorithm` "Algo" below it (below a
+/// A root step "Main" with a `TestAlgorithm` "Algo" below it (below a
 /// `FakePhaseOne` "PhaseOne" with `underPhaseOne`), whose sub-problem fixes
 /// `fixed` (UNDEF for a free variable): the top algorithm is built on
 /// `makeFixedPbParams(fixed)`, and the algorithms register their
@@ -53,21 +54,7 @@ public:
 
     RecordingStep main;
     std::unique_ptr<FakePhaseOne> phaseOne;
-    FakeAlgorithm algo;
-};
-
-/// A `FakeIteration` that also has its number k.
-class NumberedIteration : public FakeIteration
-{
-public:
-    NumberedIteration(const QARNO_4_0_0::Step* parent, std::shared_ptr<QARNO_4_0_0::MeshBase> mesh,
-                      size_t k);
-
-protected:
-    size_t ownIterationK() const override { return _k; }
-
-private:
-    size_t _k;
+    TestAlgorithm algo;
 };
 
 /// A mega search-poll step that attributes every point to `iteration` (null:

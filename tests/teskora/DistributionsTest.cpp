@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/TeskoraTestSupport.hpp"
 #include "teskora/Exception.hpp"
-#include "teskora/TeskoraTestSupport.hpp"
 #include "teskora/Utils.hpp"
 
 namespace

@@ -1,5 +1,5 @@
 #include "teskora/Kernel.hpp"
-#include "teskora/TeskoraTestSupport.hpp"
+#include "support/TeskoraTestSupport.hpp"
 
 #include <gtest/gtest.h>
 

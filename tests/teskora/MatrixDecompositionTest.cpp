@@ -1,5 +1,5 @@
+#include "support/TeskoraTestSupport.hpp"
 #include "teskora/Matrix.hpp"
-#include "teskora/TeskoraTestSupport.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
+#include "support/TeskoraTestSupport.hpp"
 #include "teskora/Diagnostics.hpp"
 #include "teskora/Matrix.hpp"
-#include "teskora/TeskoraTestSupport.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "teskora/Matrix.hpp"
+#include "support/TeskoraTestSupport.hpp"
 #include "support/TestSupport.hpp"
 #include "teskora/Diagnostics.hpp"
 #include "teskora/Exception.hpp"
-#include "teskora/TeskoraTestSupport.hpp"
 #include "teskora/Utils.hpp"
 
 #include <gtest/gtest.h>

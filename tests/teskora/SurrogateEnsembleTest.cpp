@@ -1,4 +1,5 @@
 #include "teskora/SurrogateEnsemble.hpp"
+#include "support/TeskoraTestSupport.hpp"
 #include "teskora/Diagnostics.hpp"
 #include "teskora/SurrogateCN.hpp"
 #include "teskora/SurrogateFactory.hpp"
@@ -7,7 +8,6 @@
 #include "teskora/SurrogateLOWESS.hpp"
 #include "teskora/SurrogatePRS.hpp"
 #include "teskora/SurrogateRBF.hpp"
-#include "teskora/TeskoraTestSupport.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "teskora/SurrogateLOWESS.hpp"
+#include "support/TeskoraTestSupport.hpp"
 #include "teskora/Diagnostics.hpp"
 #include "teskora/Kernel.hpp"
-#include "teskora/TeskoraTestSupport.hpp"
 #include "teskora/Utils.hpp"
 
 #include <gtest/gtest.h>

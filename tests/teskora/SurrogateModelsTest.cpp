@@ -1,9 +1,9 @@
+#include "support/TeskoraTestSupport.hpp"
 #include "teskora/Diagnostics.hpp"
 #include "teskora/SurrogateCN.hpp"
 #include "teskora/SurrogateEnsemble.hpp"
 #include "teskora/SurrogateFactory.hpp"
 #include "teskora/SurrogatePRS.hpp"
-#include "teskora/TeskoraTestSupport.hpp"
 
 #include <gtest/gtest.h>
 

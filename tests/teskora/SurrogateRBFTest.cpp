@@ -1,6 +1,6 @@
 #include "teskora/SurrogateRBF.hpp"
+#include "support/TeskoraTestSupport.hpp"
 #include "teskora/Diagnostics.hpp"
-#include "teskora/TeskoraTestSupport.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "teskora/Surrogate.hpp"
+#include "support/TeskoraTestSupport.hpp"
 #include "teskora/Diagnostics.hpp"
 #include "teskora/SurrogateFactory.hpp"
 #include "teskora/SurrogateTuner.hpp"
-#include "teskora/TeskoraTestSupport.hpp"
 
 #include <gtest/gtest.h>
 

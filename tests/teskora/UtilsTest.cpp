@@ -11,9 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include "support/TeskoraTestSupport.hpp"
 #include "teskora/Diagnostics.hpp"
 #include "teskora/Exception.hpp"
-#include "teskora/TeskoraTestSupport.hpp"
 #include "teskora/Utils.hpp"
 
 namespace

@@ -1,5 +1,5 @@
-#ifndef QARNO_TESTS_SUPPORT_NMSUPPORT_N2_HPP
-#define QARNO_TESTS_SUPPORT_NMSUPPORT_N2_HPP
+#ifndef QARNO_TESTS_SUPPORT_NMRUNSUPPORT_HPP
+#define QARNO_TESTS_SUPPORT_NMRUNSUPPORT_HPP
 
 #include <cstddef>
 #include <functional>
@@ -12,9 +12,10 @@
 #include "Eval/Barrier.hpp"
 #include "Eval/EvalPoint.hpp"
 #include "Param/AllParameters.hpp"
-#include "support/AlgorithmSupport.hpp"
+#include "support/EvcSupport.hpp"
 #include "support/NMSupport.hpp"
 #include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 
 namespace QarnoTest
 {
@@ -36,25 +37,15 @@ std::shared_ptr<QARNO_4_0_0::Barrier> barrierFromCache(size_t n);
 /// shown, from display degree 4.
 std::string debugMessagesOf(const std::function<void()>& op);
 
-/// main step -> "NM" algorithm -> mega-iteration (a real one, holding the
-/// barrier) -> Nelder-Mead iteration around the frame centre, with the
-/// mesh or none: the frame of the steps that an NM iteration builds. The
-/// process needs an `AlgorithmRun` (queue and cache), held by the test.
-struct NMIterationFrame
-{
-    NMIterationFrame(const std::shared_ptr<QARNO_4_0_0::AllParameters>& params,
-                     std::shared_ptr<QARNO_4_0_0::Barrier> barrier,
-                     std::shared_ptr<QARNO_4_0_0::EvalPoint> frameCenter,
-                     std::shared_ptr<QARNO_4_0_0::MeshBase> mesh = nullptr);
-
-    QARNO_4_0_0::NMSimplex& Y() const { return *iteration.getY(); }
-
-    std::shared_ptr<QARNO_4_0_0::AllParameters> params;
-    RecordingStep mainStep;
-    FakeNMAlgorithm algo;
-    FrameMegaIteration megaIteration;
-    QARNO_4_0_0::NMIteration iteration;
-};
+/// main step > "NM" algorithm (Nelder-Mead stop reasons, the parameters
+/// given) > mega-iteration 0 holding the barrier > Nelder-Mead iteration 0
+/// around the frame centre, with the mesh or none (a `StepTree`): the frame
+/// of the steps that an NM iteration builds. The process needs an
+/// `EvcHarness` (queue and cache), held by the test.
+StepTreeOptions nmIterationTree(const std::shared_ptr<QARNO_4_0_0::AllParameters>& params,
+                                std::shared_ptr<QARNO_4_0_0::Barrier> barrier,
+                                std::shared_ptr<QARNO_4_0_0::EvalPoint> frameCenter,
+                                std::shared_ptr<QARNO_4_0_0::MeshBase> mesh = nullptr);
 
 } // namespace QarnoTest
 

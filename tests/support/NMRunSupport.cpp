@@ -1,4 +1,4 @@
-#include "support/NMSupport_N2.hpp"
+#include "support/NMRunSupport.hpp"
 
 #include <iostream>
 #include <limits>
@@ -18,20 +18,9 @@ using namespace QARNO_4_0_0;
 std::shared_ptr<AllParameters> makeNMParameters(size_t n, bool standalone,
                                                 const std::vector<std::string>& lines)
 {
-    bool hasX0 = false;
-    for (const auto& line : lines)
-    {
-        hasX0 = hasX0 || 0 == line.rfind("X0", 0);
-    }
     std::vector<std::string> all = {standalone ? "NM_OPTIMIZATION yes" : "NM_OPTIMIZATION no"};
     all.insert(all.end(), lines.begin(), lines.end());
-    auto params =
-        makeMadsParameters(n, "OBJ PB",
-                           hasX0 ? std::vector<std::vector<double>>()
-                                 : std::vector<std::vector<double>>{std::vector<double>(n, 1.0)},
-                           all);
-    params->checkAndComply();
-    return params;
+    return checkedMadsParameters(n, all);
 }
 
 EvalPoint cacheNMPoint(const std::vector<double>& coords, double f, double c)
@@ -58,15 +47,23 @@ std::string debugMessagesOf(const std::function<void()>& op)
     return out.text();
 }
 
-NMIterationFrame::NMIterationFrame(const std::shared_ptr<AllParameters>& allParams,
-                                   std::shared_ptr<Barrier> barrier,
-                                   std::shared_ptr<EvalPoint> frameCenter,
-                                   std::shared_ptr<MeshBase> mesh)
-    : params(allParams), mainStep("Main"),
-      algo(&mainStep, allParams->get_run_params(), allParams->get_pb_params()),
-      megaIteration(&algo, 0, std::move(barrier)),
-      iteration(&megaIteration, std::move(frameCenter), 0, std::move(mesh))
+StepTreeOptions nmIterationTree(const std::shared_ptr<AllParameters>& params,
+                                std::shared_ptr<Barrier> barrier,
+                                std::shared_ptr<EvalPoint> frameCenter,
+                                std::shared_ptr<MeshBase> mesh)
 {
+    StepTreeOptions options;
+    options.algorithmName = "NM";
+    options.stopReasons = newNMStopReasons();
+    options.runParams = params->get_run_params();
+    options.pbParams = params->get_pb_params();
+    options.megaK = 0;
+    options.barrier = std::move(barrier);
+    options.k = 0;
+    options.frameCenter = std::move(frameCenter);
+    options.mesh = std::move(mesh);
+    options.makeIteration = nelderMeadIteration();
+    return options;
 }
 
 } // namespace QarnoTest

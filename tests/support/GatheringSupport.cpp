@@ -1,7 +1,9 @@
-#include "support/NM2Support_Q2.hpp"
+#include "support/GatheringSupport.hpp"
 
+#include "Algos/AlgoStopReasons.hpp"
 #include "Algos/EvcInterface.hpp"
 #include "Algos/Mads/GMesh.hpp"
+#include "Algos/Mads/Mads.hpp"
 #include "Cache/CacheBase.hpp"
 #include "Eval/EvalQueuePoint.hpp"
 #include "Eval/EvaluatorControl.hpp"
@@ -57,10 +59,38 @@ size_t firstAfter(const std::vector<SeenEvaluation>& seen, size_t from, const st
 
 namespace
 {
-EvcOptions wideBlocks()
+HarnessOptions wideBlocks()
 {
-    EvcOptions options;
-    options.bbMaxBlockSize = 100;
+    HarnessOptions options;
+    options.queue.bbMaxBlockSize = 100;
+    return options;
+}
+
+StepTreeOptions madsMegaIterationTree(const std::vector<std::string>& lines,
+                                      const std::vector<EvalPoint>& incumbents)
+{
+    const auto params = checkedMadsParameters(2, lines);
+    StepTreeOptions options;
+    options.runParams = params->get_run_params();
+    options.pbParams = params->get_pb_params();
+    options.makeAlgorithm =
+        [](const Step* parent, const std::shared_ptr<RunParameters>& run,
+           const std::shared_ptr<PbParameters>& pb) -> std::unique_ptr<Algorithm>
+    {
+        return std::make_unique<Mads>(parent, std::make_shared<AlgoStopReasons<MadsStopType>>(),
+                                      run, pb);
+    };
+    options.megaK = 0;
+    options.barrier = std::make_shared<Barrier>(INF, Point(2), EvalType::BB, incumbents);
+    options.makeMegaIteration =
+        [](const Step* parent, size_t k,
+           std::shared_ptr<Barrier> barrier) -> std::unique_ptr<MegaIteration>
+    {
+        return std::make_unique<MadsMegaIteration>(parent, k, std::move(barrier),
+                                                   std::make_shared<GMesh>(parent->getPbParams()),
+                                                   SuccessType::NOT_EVALUATED);
+    };
+    options.withIteration = false;
     return options;
 }
 } // namespace
@@ -68,10 +98,8 @@ EvcOptions wideBlocks()
 GatheringTree::GatheringTree(const std::vector<std::string>& lines,
                              const std::vector<EvalPoint>& incumbents,
                              const std::vector<EvalPoint>& cached)
-    : run(wideBlocks()), madsRun(2, lines),
-      barrier(std::make_shared<Barrier>(INF, Point(2), EvalType::BB, incumbents)),
-      mega(madsRun.mads.get(), 0, barrier, std::make_shared<GMesh>(madsRun.params->get_pb_params()),
-           SuccessType::NOT_EVALUATED)
+    : run(wideBlocks()), steps(madsMegaIterationTree(lines, incumbents)),
+      mega(steps.megaAs<MadsMegaIteration>())
 {
     for (const auto& p : incumbents)
     {

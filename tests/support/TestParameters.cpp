@@ -1,4 +1,4 @@
-#include "Param/TestParameters.hpp"
+#include "support/TestParameters.hpp"
 
 #include <gtest/gtest.h>
 

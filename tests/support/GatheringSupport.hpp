@@ -1,5 +1,5 @@
-#ifndef QARNO_TESTS_SUPPORT_NM2SUPPORT_Q2_HPP
-#define QARNO_TESTS_SUPPORT_NM2SUPPORT_Q2_HPP
+#ifndef QARNO_TESTS_SUPPORT_GATHERINGSUPPORT_HPP
+#define QARNO_TESTS_SUPPORT_GATHERINGSUPPORT_HPP
 
 #include <cstddef>
 #include <memory>
@@ -9,9 +9,10 @@
 #include "Algos/Mads/MadsMegaIteration.hpp"
 #include "Eval/Barrier.hpp"
 #include "Eval/EvalPoint.hpp"
-#include "support/AlgorithmSupport.hpp"
 #include "support/EvcSupport.hpp"
 #include "support/MadsSupport.hpp"
+#include "support/StepSupport.hpp"
+#include "support/StepTree.hpp"
 
 namespace QarnoTest
 {
@@ -44,9 +45,10 @@ size_t firstAfter(const std::vector<SeenEvaluation>& seen, size_t from, const st
 
 /// A MADS mega-iteration in dimension 2 whose barrier holds the equally
 /// good feasible points `incumbents`, started, so that it has one iteration
-/// per incumbent; the cache holds them and `cached` besides. The evaluator
-/// (f = x0) takes blocks of up to 100 points. Hold a ProcessStateGuard
-/// around it.
+/// per incumbent; the cache holds them and `cached` besides. The steps are a
+/// `StepTree` of a Mads (`checkedMadsParameters` with the lines given) and
+/// the mega-iteration, which makes its own iterations. The evaluator (f = x0)
+/// takes blocks of up to 100 points. Hold a ProcessStateGuard around it.
 struct GatheringTree
 {
     GatheringTree(const std::vector<std::string>& lines,
@@ -55,10 +57,9 @@ struct GatheringTree
     GatheringTree(const GatheringTree&) = delete;
     GatheringTree& operator=(const GatheringTree&) = delete;
 
-    AlgorithmRun run;
-    MadsUnderTest madsRun;
-    std::shared_ptr<QARNO_4_0_0::Barrier> barrier;
-    QARNO_4_0_0::MadsMegaIteration mega;
+    EvcHarness run;
+    StepTree steps;
+    QARNO_4_0_0::MadsMegaIteration& mega;
 };
 
 /// Two feasible incumbents, (0 0) and (0.1 0), both with f = 1: close
