@@ -164,8 +164,7 @@ void NMShrink::replaceYByShrunkSimplex(const std::vector<EvalPoint>& known)
     *_simplexY = std::move(shrunk);
     updateYCharacteristics();
     displayYInfo();
-    const size_t n = _simplexY->size() - 1;
-    if (getRankDZ() != static_cast<int>(n))
+    if (!isDZFullRank())
     {
         // Shrunk below what the rank can tell from flat: nothing to gain by
         // going on.

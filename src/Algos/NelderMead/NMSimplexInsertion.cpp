@@ -275,7 +275,7 @@ bool NMSimplexInsertion::insertInY(const EvalPoint& x)
     displayYInfo();
     displayY0nInfo();
 
-    if (getRankDZ() == static_cast<int>(Y.size()) - 1)
+    if (isDZFullRank())
     {
         return true;
     }
@@ -396,7 +396,7 @@ bool NMSimplexInsertion::insertInYBest(const EvalPoint& x1, const EvalPoint& x2)
     displayYInfo();
     displayY0nInfo();
 
-    if (getRankDZ() == static_cast<int>(Y.size()) - 1)
+    if (isDZFullRank())
     {
         return true;
     }

@@ -1,0 +1,151 @@
+// The rank decisions of the Gram-Schmidt basis of the simplex edges: sure
+// only where the singular-value decomposition decides the same, and left to
+// the decomposition near the tolerance.
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "Algos/NelderMead/NMEdgeBasis.hpp"
+#include "Algos/NelderMead/NMSimplex.hpp"
+#include "Math/MatrixUtils.hpp"
+#include "support/NMSupport.hpp"
+#include "support/TestSupport.hpp"
+
+using namespace QARNO_4_0_0;
+using QarnoTest::makeNMPoint;
+using Coords = std::vector<std::vector<double>>;
+
+namespace
+{
+
+/// Y with the points in the given order (increasing f).
+NMSimplex simplexOf(const Coords& coords)
+{
+    NMSimplex Y;
+    for (size_t i = 0; i < coords.size(); ++i)
+    {
+        Y.insert(makeNMPoint(coords[i], static_cast<double>(i), 0, i + 1), EvalType::BB);
+    }
+    return Y;
+}
+
+/// What the decomposition says: every singular value of DZ above tolerance.
+bool decompositionFullRank(const Coords& coords, double tolerance)
+{
+    const size_t m = coords.size() - 1;
+    const size_t n = coords[0].size();
+    std::vector<std::vector<double>> rows(m, std::vector<double>(n));
+    std::vector<double*> pointers;
+    for (size_t k = 0; k < m; ++k)
+    {
+        for (size_t j = 0; j < n; ++j)
+        {
+            rows[k][j] = coords[k + 1][j] - coords[0][j];
+        }
+        pointers.push_back(rows[k].data());
+    }
+    return getRank(pointers.data(), m, n, tolerance) == static_cast<int>(m);
+}
+
+using Decision = NMEdgeBasis::Decision;
+
+TEST(NMEdgeBasis, SureDecisionsAgreeWithTheDecompositionAndLeaveTheEdgeCasesToIt)
+{
+    // DZ = [(1, 0); (0.5, e)]: singular values about 1.118 and e / 1.118.
+    const struct
+    {
+        const char* label;
+        Coords points;
+        double tolerance;
+        Decision expected;
+    } cases[] = {
+        {"unit triangle", {{0, 0}, {1, 0}, {0, 1}}, 1e-13, Decision::FULL_RANK},
+        {"unit triangle, loose tolerance", {{0, 0}, {1, 0}, {0, 1}}, 0.01, Decision::FULL_RANK},
+        {"collinear", {{0, 0}, {1, 1}, {2, 2}}, 0.01, Decision::RANK_DEFICIENT},
+        {"repeated point", {{0, 0}, {1, 0}, {1, 0}}, 1e-13, Decision::RANK_DEFICIENT},
+        {"flat, far below a loose tolerance",
+         {{0, 0}, {1, 0}, {0.5, 1e-6}},
+         0.01,
+         Decision::RANK_DEFICIENT},
+        {"flat, just below the tolerance",
+         {{0, 0}, {1, 0}, {0.5, 1.1e-13}},
+         1e-13,
+         Decision::UNSURE},
+        {"flat, just above the tolerance",
+         {{0, 0}, {1, 0}, {0.5, 1.2e-13}},
+         1e-13,
+         Decision::UNSURE},
+        {"flat, far above the tolerance",
+         {{0, 0}, {1, 0}, {0.5, 1e-9}},
+         1e-13,
+         Decision::FULL_RANK},
+        {"small simplex against a loose tolerance",
+         {{0, 0}, {1e-3, 0}, {0, 1e-3}},
+         0.01,
+         Decision::RANK_DEFICIENT},
+        {"three dimensions",
+         {{1, 2, 3}, {2, 2, 3}, {1, 3, 3}, {1, 2, 4}},
+         1e-13,
+         Decision::FULL_RANK},
+        {"three dimensions, one point in the plane of the others",
+         {{1, 2, 3}, {2, 2, 3}, {1, 3, 3}, {3, 5, 3}},
+         1e-13,
+         Decision::UNSURE},
+        {"three dimensions, the same against a loose tolerance",
+         {{1, 2, 3}, {2, 2, 3}, {1, 3, 3}, {3, 5, 3}},
+         0.01,
+         Decision::RANK_DEFICIENT},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.label);
+        QarnoTest::ProcessStateGuard guard;
+        NMEdgeBasis basis;
+        basis.reset(simplexOf(c.points));
+        const Decision decision = basis.fullRank(c.tolerance);
+        EXPECT_EQ(c.expected, decision);
+        if (Decision::UNSURE != decision)
+        {
+            EXPECT_EQ(decompositionFullRank(c.points, c.tolerance),
+                      Decision::FULL_RANK == decision);
+        }
+    }
+}
+
+TEST(NMEdgeBasis, AnEdgeRaisesTheRankSurelyOnlyFarAboveTheTolerance)
+{
+    // The candidate (0.5, e) against the kept edge (1, 0): in the span when
+    // its distance e is at most half the tolerance (the first pass of
+    // Gram-Schmidt may tell alone), surely raising the rank far above.
+    const double tolerance = 1e-13;
+    const struct
+    {
+        const char* label;
+        double e;
+        bool inSpan;
+        bool surelyRaises;
+    } cases[] = {
+        {"on the line", 0, true, false},           {"half the tolerance off", 0.5e-13, true, false},
+        {"at the tolerance", 1e-13, false, false}, {"just above", 1.2e-13, false, false},
+        {"far above", 1e-9, false, true},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.label);
+        QarnoTest::ProcessStateGuard guard;
+        NMEdgeBasis basis;
+        basis.reset(simplexOf({{0, 0}, {1, 0}}));
+        basis.measure(makeNMPoint({0.5, c.e}, 3, 0, 3), 0.5 * tolerance);
+        EXPECT_EQ(c.inSpan, basis.distance() <= 0.5 * tolerance);
+        EXPECT_EQ(c.surelyRaises, basis.surelyRaisesRank(tolerance));
+        if (c.surelyRaises)
+        {
+            EXPECT_TRUE(decompositionFullRank({{0, 0}, {1, 0}, {0.5, c.e}}, tolerance));
+        }
+    }
+}
+
+} // namespace
