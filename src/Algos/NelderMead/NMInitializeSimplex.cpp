@@ -15,6 +15,7 @@
 #include "Algos/MeshBase.hpp"
 #include "Algos/NelderMead/NMEdgeBasis.hpp"
 #include "Algos/NelderMead/NMIteration.hpp"
+#include "Algos/NelderMead/NMSettings.hpp"
 #include "Algos/NelderMead/NMSimplex.hpp"
 #include "Algos/NelderMead/NMSimplexEvalPointCompare.hpp"
 #include "Cache/CacheSet.hpp"
@@ -241,7 +242,8 @@ bool NMInitializeSimplex::createSimplex()
     }
 
     _simplexY->clear();
-    const size_t n = _pbParams->getAttributeValue<size_t>("DIMENSION");
+    const auto settings = NMSettings::of(*this);
+    const size_t n = settings->dimension;
 
     const bool showDebug = OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_DEBUG);
     const bool showInfo = OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_INFO);
@@ -249,9 +251,8 @@ bool NMInitializeSimplex::createSimplex()
                             OutputLevel::LEVEL_DEBUG);
 
     // The include rectangle.
-    const Double includeLength = _runParams->getAttributeValue<Double>("NM_SIMPLEX_INCLUDE_LENGTH");
-    ArrayOfDouble rectangle(n, includeLength);
-    const size_t includeFactor = _runParams->getAttributeValue<size_t>("NM_SIMPLEX_INCLUDE_FACTOR");
+    ArrayOfDouble rectangle(n, settings->includeLength);
+    const size_t includeFactor = settings->includeFactor;
     const auto mesh = iteration->getMesh();
     if (nullptr != mesh && 0 != includeFactor &&
         std::numeric_limits<size_t>::max() != includeFactor)

@@ -2,7 +2,9 @@
 #define QARNO_ALGOS_NELDERMEAD_NMREFLECTIVE_HPP
 
 #include <cstddef>
+#include <memory>
 
+#include "Algos/NelderMead/NMSettings.hpp"
 #include "Algos/NelderMead/NMSimplexInsertion.hpp"
 #include "Algos/NelderMead/NMStepType.hpp"
 #include "Algos/Step.hpp"
@@ -108,10 +110,9 @@ private:
     /// The point of the current move was evaluated before and taken with
     /// the evaluation on record.
     bool _knownPointUsed;
-    // Read once: the moves of a run share them.
+    // Read once by the algorithm: its iterations and moves share them.
     size_t _n;
-    ArrayOfDouble _lowerBound;
-    ArrayOfDouble _upperBound;
+    std::shared_ptr<const NMSettings> _settings;
 };
 
 } // namespace QARNO_4_0_0
