@@ -148,4 +148,48 @@ TEST(NMEdgeBasis, AnEdgeRaisesTheRankSurelyOnlyFarAboveTheTolerance)
     }
 }
 
+TEST(NMEdgeBasis, EdgesMeasuredTogetherAreMeasuredAsOneByOne)
+{
+    // The decisions of the simplex creation must not depend on how many
+    // candidates were measured at once: the same distances to the last bit,
+    // the same decisions, for groups of four, the rest, and those whose
+    // first pass shows them in the span.
+    QarnoTest::ProcessStateGuard guard;
+    const Coords kept = {{0.1, 0.2, 0.3, 0.4, 0.5},
+                         {1.3, 0.2, 0.3, 0.4, 0.5},
+                         {0.1, 0.7, 0.3, -0.4, 0.5},
+                         {0.1, 0.2, 1.9, 0.4, 0.5}};
+    const Coords candidates = {{1.3, 0.7, 0.3, -0.4, 0.5},       {0.7, 0.2, 0.3, 0.4, 2.5},
+                               {0.1 / 3, 0.2, 0.3, 0.4, 0.5},    {-1.1, -0.3, 0.3, 1.2, 0.5},
+                               {0.2, 0.3, 0.4, 0.5, 0.6},        {0.1, 0.2, 0.3, 0.4, 0.5 + 1e-12},
+                               {2.5, 1.2, 3.5, -0.4, 0.5},       {0.1, 0.2, 0.3, 0.4 + 1e-9, 0.5},
+                               {0.1, 0.2 + 1e-14, 0.3, 0.4, 0.5}};
+    std::vector<EvalPoint> points;
+    for (size_t i = 0; i < candidates.size(); ++i)
+    {
+        points.push_back(makeNMPoint(candidates[i], 10.0 + static_cast<double>(i), 0, 10 + i));
+    }
+    for (size_t count = 1; count <= points.size(); ++count)
+    {
+        SCOPED_TRACE(std::to_string(count) + " measured together");
+        std::vector<const EvalPoint*> group;
+        for (size_t i = 0; i < count; ++i)
+        {
+            group.push_back(&points[i]);
+        }
+        NMEdgeBasis together;
+        together.reset(simplexOf(kept));
+        together.measureBatch(group, 0.5e-13);
+        for (size_t i = 0; i < count; ++i)
+        {
+            NMEdgeBasis alone;
+            alone.reset(simplexOf(kept));
+            alone.measure(points[i], 0.5e-13);
+            together.takeMeasure(i);
+            EXPECT_EQ(alone.distance(), together.distance()) << i;
+            EXPECT_EQ(alone.surelyRaisesRank(1e-13), together.surelyRaisesRank(1e-13)) << i;
+        }
+    }
+}
+
 } // namespace

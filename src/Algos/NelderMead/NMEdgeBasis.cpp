@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
+#include <vector>
 
 namespace QARNO_4_0_0
 {
@@ -36,65 +38,195 @@ void NMEdgeBasis::reset(const NMSimplex& Y)
     }
 }
 
-void NMEdgeBasis::measure(const EvalPoint& z, double inSpanLimit)
+void NMEdgeBasis::startTrial(Trial& trial, const EvalPoint& z) const
 {
-    const size_t k = _basis.size();
-    std::vector<double>& r = _trial.residual;
-    std::vector<double>& c = _trial.coefficients;
+    std::vector<double>& r = trial.residual;
     r.assign(_base.size(), 0.0);
-    c.assign(k, 0.0);
-    _trial.inverseRowDone = false;
-    _trial.complete = false;
+    trial.coefficients.assign(_basis.size(), 0.0);
+    trial.inverseRowDone = false;
+    trial.complete = false;
     double edge2 = 0;
     for (size_t i = 0; i < _base.size(); ++i)
     {
         r[i] = z[i].todouble() - _base[i];
         edge2 += r[i] * r[i];
     }
-    _trial.edgeNorm2 = edge2;
-    const auto norm = [&r]()
+    trial.edgeNorm2 = edge2;
+}
+
+namespace
+{
+
+/// r -= (q . r) q for one residual; returns q . r.
+double projectOff(const double* __restrict q, double* __restrict r, size_t n)
+{
+    double dot = 0;
+    for (size_t i = 0; i < n; ++i)
     {
-        double norm2 = 0;
-        for (double x : r)
-        {
-            norm2 += x * x;
-        }
-        return std::sqrt(norm2);
-    };
-    // Two passes of modified Gram-Schmidt keep the residual accurate. Each
-    // step of a pass takes a projection off the residual, which cannot make
-    // it longer but for rounding: past the first pass, the residual stays
-    // below its length then, times the allowance.
-    for (int pass = 0; pass < 2; ++pass)
+        dot += q[i] * r[i];
+    }
+    for (size_t i = 0; i < n; ++i)
     {
-        for (size_t j = 0; j < k; ++j)
+        r[i] -= dot * q[i];
+    }
+    return dot;
+}
+
+/// The same for four residuals: four chains of additions side by side,
+/// each in the order of `projectOff`.
+void projectOff4(const double* __restrict q, double* __restrict r0, double* __restrict r1,
+                 double* __restrict r2, double* __restrict r3, size_t n, double* dots)
+{
+    double d0 = 0;
+    double d1 = 0;
+    double d2 = 0;
+    double d3 = 0;
+    for (size_t i = 0; i < n; ++i)
+    {
+        const double qi = q[i];
+        d0 += qi * r0[i];
+        d1 += qi * r1[i];
+        d2 += qi * r2[i];
+        d3 += qi * r3[i];
+    }
+    for (size_t i = 0; i < n; ++i)
+    {
+        r0[i] -= d0 * q[i];
+    }
+    for (size_t i = 0; i < n; ++i)
+    {
+        r1[i] -= d1 * q[i];
+    }
+    for (size_t i = 0; i < n; ++i)
+    {
+        r2[i] -= d2 * q[i];
+    }
+    for (size_t i = 0; i < n; ++i)
+    {
+        r3[i] -= d3 * q[i];
+    }
+    dots[0] = d0;
+    dots[1] = d1;
+    dots[2] = d2;
+    dots[3] = d3;
+}
+
+} // namespace
+
+template <size_t W> void NMEdgeBasis::passOn(Trial* const* trials) const
+{
+    static_assert(1 == W || 4 == W, "one or four residuals at a time");
+    const size_t n = _base.size();
+    for (size_t j = 0; j < _basis.size(); ++j)
+    {
+        const double* q = _basis[j].data();
+        if (1 == W)
         {
-            const auto& q = _basis[j];
-            double dot = 0;
-            for (size_t i = 0; i < r.size(); ++i)
-            {
-                dot += q[i] * r[i];
-            }
-            for (size_t i = 0; i < r.size(); ++i)
-            {
-                r[i] -= dot * q[i];
-            }
-            c[j] += dot;
+            trials[0]->coefficients[j] += projectOff(q, trials[0]->residual.data(), n);
         }
-        if (0 == pass && inSpanLimit >= 0)
+        else
         {
-            const double first = norm();
-            const double allowance =
-                1.0 + 4.0 * static_cast<double>((k + 1) * (_base.size() + 2)) * UNIT_ROUNDOFF;
-            if (first * allowance <= inSpanLimit)
+            double dots[4];
+            projectOff4(q, trials[0]->residual.data(), trials[1]->residual.data(),
+                        trials[2]->residual.data(), trials[3]->residual.data(), n, dots);
+            for (size_t w = 0; w < 4; ++w)
             {
-                _trial.distance = first;
-                return;
+                trials[w]->coefficients[j] += dots[w];
             }
         }
     }
-    _trial.distance = norm();
+}
+
+double NMEdgeBasis::residualNorm(const Trial& trial)
+{
+    double norm2 = 0;
+    for (double x : trial.residual)
+    {
+        norm2 += x * x;
+    }
+    return std::sqrt(norm2);
+}
+
+bool NMEdgeBasis::endsAfterFirstPass(Trial& trial, double inSpanLimit) const
+{
+    // Each step of a pass takes a projection off the residual, which cannot
+    // make it longer but for rounding: past the first pass, the residual
+    // stays below its length then, times the allowance.
+    if (inSpanLimit < 0)
+    {
+        return false;
+    }
+    const double first = residualNorm(trial);
+    const double allowance =
+        1.0 + 4.0 * static_cast<double>((_basis.size() + 1) * (_base.size() + 2)) * UNIT_ROUNDOFF;
+    if (first * allowance <= inSpanLimit)
+    {
+        trial.distance = first;
+        return true;
+    }
+    return false;
+}
+
+void NMEdgeBasis::measure(const EvalPoint& z, double inSpanLimit)
+{
+    // Two passes of modified Gram-Schmidt keep the residual accurate.
+    startTrial(_trial, z);
+    Trial* const trial[1] = {&_trial};
+    passOn<1>(trial);
+    if (endsAfterFirstPass(_trial, inSpanLimit))
+    {
+        return;
+    }
+    passOn<1>(trial);
+    _trial.distance = residualNorm(_trial);
     _trial.complete = true;
+}
+
+void NMEdgeBasis::measureBatch(const std::vector<const EvalPoint*>& zs, double inSpanLimit)
+{
+    constexpr size_t WIDTH = 4;
+    if (_batch.size() < zs.size())
+    {
+        _batch.resize(zs.size());
+    }
+    std::vector<Trial*> pending;
+    for (size_t i = 0; i < zs.size(); ++i)
+    {
+        startTrial(_batch[i], *zs[i]);
+        pending.push_back(&_batch[i]);
+    }
+    const auto pass = [this](std::vector<Trial*>& trials)
+    {
+        size_t w = 0;
+        for (; w + WIDTH <= trials.size(); w += WIDTH)
+        {
+            passOn<WIDTH>(trials.data() + w);
+        }
+        for (; w < trials.size(); ++w)
+        {
+            passOn<1>(trials.data() + w);
+        }
+    };
+    pass(pending);
+    std::vector<Trial*> second;
+    for (Trial* trial : pending)
+    {
+        if (!endsAfterFirstPass(*trial, inSpanLimit))
+        {
+            second.push_back(trial);
+        }
+    }
+    pass(second);
+    for (Trial* trial : second)
+    {
+        trial->distance = residualNorm(*trial);
+        trial->complete = true;
+    }
+}
+
+void NMEdgeBasis::takeMeasure(size_t i)
+{
+    std::swap(_trial, _batch[i]);
 }
 
 double NMEdgeBasis::margin(double k) const

@@ -49,6 +49,14 @@ public:
     /// then at most `inSpanLimit`, and the edge cannot be kept.
     void measure(const EvalPoint& z, double inSpanLimit = -1);
 
+    /// Measures the edges zs[i] - y0 as `measure` would, each with the same
+    /// arithmetic (the work of several edges is interleaved, never mixed, so
+    /// that the chains of additions of one edge overlap those of others);
+    /// `takeMeasure(i)` then makes the i-th the measured one, as long as the
+    /// basis has not changed.
+    void measureBatch(const std::vector<const EvalPoint*>& zs, double inSpanLimit);
+    void takeMeasure(size_t i);
+
     /// Distance of the measured edge to the span of the edges of the basis.
     double distance() const { return _trial.distance; }
 
@@ -79,6 +87,15 @@ private:
         bool complete = false;
     };
 
+    /// The start of a measure: the edge, its squared length.
+    void startTrial(Trial& trial, const EvalPoint& z) const;
+    /// One pass of modified Gram-Schmidt on W trials at once.
+    template <size_t W> void passOn(Trial* const* trials) const;
+    /// After the first pass: whether the distance of both passes surely
+    /// stays within `inSpanLimit` (then recorded as the distance).
+    bool endsAfterFirstPass(Trial& trial, double inSpanLimit) const;
+    static double residualNorm(const Trial& trial);
+
     /// Relative rounding allowance of the bounds for k edges.
     double margin(double k) const;
 
@@ -95,6 +112,7 @@ private:
     /// singular.
     bool _inverseValid = true;
     Trial _trial;
+    std::vector<Trial> _batch;
 };
 
 } // namespace QARNO_4_0_0

@@ -291,14 +291,26 @@ bool NMInitializeSimplex::createSimplex()
     bool started = false;
     size_t k = 1;
 
+    // Where a candidate goes in Y and, when y0 stays, its edge measured
+    // against the kept ones: prepared for a few candidates at once while Y
+    // does not change.
+    struct Prepared
+    {
+        std::pair<size_t, bool> placed;
+        size_t measure;
+    };
+    const size_t NOT_MEASURED = static_cast<size_t>(-1);
+    bool yChanged = false;
+
     // The greedy choice, one candidate at a time, best first: false once Y
     // is complete or the creation failed, when no candidate is wanted any
     // more.
-    const auto offer = [&](const EvalPoint& zk) -> bool
+    const auto decide = [&](const EvalPoint& zk, const Prepared* prepared) -> bool
     {
         if (!started)
         {
             started = true;
+            yChanged = true;
             _simplexY->insert(zk, evalType);
             if (showDebug)
             {
@@ -317,7 +329,8 @@ bool NMInitializeSimplex::createSimplex()
             selectionInfo.addMsg("k=" + std::to_string(k) +
                                  ": Point zk:" + zk.display(ArrayOfDouble()));
         }
-        const auto placed = _simplexY->place(zk, evalType);
+        const auto placed =
+            (nullptr != prepared) ? prepared->placed : _simplexY->place(zk, evalType);
         if (!placed.second)
         {
             nmStopReasons->_algoStopReason.set(NMStopType::INITIALIZATION_FAILED);
@@ -333,7 +346,14 @@ bool NMInitializeSimplex::createSimplex()
         if (placed.first > 0)
         {
             const double inSpanLimit = (k >= 2) ? 0.5 * rankTolerance : -1.0;
-            keptSpan.measure(zk, inSpanLimit);
+            if (nullptr != prepared && NOT_MEASURED != prepared->measure)
+            {
+                keptSpan.takeMeasure(prepared->measure);
+            }
+            else
+            {
+                keptSpan.measure(zk, inSpanLimit);
+            }
             if (k >= 2 && keptSpan.distance() <= inSpanLimit)
             {
                 rank = static_cast<int>(k) - 1;
@@ -368,6 +388,7 @@ bool NMInitializeSimplex::createSimplex()
             {
                 _simplexY->insertAt(placed.first, zk);
             }
+            yChanged = true;
             ++k;
             fullRankKnown = true;
             if (0 == placed.first)
@@ -394,6 +415,76 @@ bool NMInitializeSimplex::createSimplex()
         return true;
     };
 
+    // The candidates wait in small groups, so that their edges are measured
+    // together; the decisions are those of one candidate at a time, in the
+    // same order.
+    const size_t GROUP = 8;
+    std::vector<EvalPoint> waiting;
+    std::vector<Prepared> prepared;
+    std::vector<const EvalPoint*> toMeasure;
+    bool finished = false;
+    const auto decideWaiting = [&]()
+    {
+        size_t preparedFrom = 0;
+        size_t preparedEnd = 0;
+        for (size_t i = 0; i < waiting.size() && !finished; ++i)
+        {
+            if (yChanged)
+            {
+                preparedEnd = preparedFrom = i;
+                yChanged = false;
+            }
+            if (started && i >= preparedEnd)
+            {
+                // Y as it is now: the places and edges hold until it changes.
+                prepared.clear();
+                toMeasure.clear();
+                preparedFrom = i;
+                const double inSpanLimit = (k >= 2) ? 0.5 * rankTolerance : -1.0;
+                for (preparedEnd = i; preparedEnd < waiting.size(); ++preparedEnd)
+                {
+                    const auto placed = _simplexY->place(waiting[preparedEnd], evalType);
+                    size_t measure = NOT_MEASURED;
+                    if (placed.second && placed.first > 0)
+                    {
+                        measure = toMeasure.size();
+                        toMeasure.push_back(&waiting[preparedEnd]);
+                    }
+                    prepared.push_back({placed, measure});
+                }
+                if (toMeasure.size() > 1)
+                {
+                    keptSpan.measureBatch(toMeasure, inSpanLimit);
+                }
+                else
+                {
+                    // One edge: measured when decided.
+                    for (auto& p : prepared)
+                    {
+                        p.measure = NOT_MEASURED;
+                    }
+                }
+            }
+            const Prepared* ready =
+                (started && i < preparedEnd) ? &prepared[i - preparedFrom] : nullptr;
+            finished = !decide(waiting[i], ready);
+        }
+        waiting.clear();
+    };
+    const auto offer = [&](const EvalPoint& zk) -> bool
+    {
+        if (finished)
+        {
+            return false;
+        }
+        waiting.push_back(zk);
+        if (waiting.size() >= GROUP)
+        {
+            decideWaiting();
+        }
+        return !finished;
+    };
+
     const auto& evc = EvcInterface::getEvaluatorControl();
     const bool useCache = (nullptr == evc) || evc->getUseCache(-1);
     bool enough = false;
@@ -416,6 +507,7 @@ bool NMInitializeSimplex::createSimplex()
         AddOutputInfo("Stop NM because not enough points in Y.", OutputLevel::LEVEL_INFO);
         return false;
     }
+    decideWaiting();
     if (showDebug)
     {
         OutputQueue::getInstance()->add(std::move(selectionInfo));
