@@ -115,6 +115,35 @@ TEST(NMEdgeBasis, SureDecisionsAgreeWithTheDecompositionAndLeaveTheEdgeCasesToIt
     }
 }
 
+TEST(NMEdgeBasis, AShortEdgeShowsARankDeficitBeforeAnyBasis)
+{
+    // The smallest singular value is at most the length of any row of DZ.
+    const struct
+    {
+        const char* label;
+        Coords points;
+        double tolerance;
+        bool shortEdge;
+    } cases[] = {
+        {"small simplex, loose tolerance", {{0, 0}, {1e-3, 0}, {0, 1e-3}}, 0.01, true},
+        {"one short edge", {{0, 0}, {1, 0}, {0, 0.005}}, 0.01, true},
+        {"edges at the tolerance", {{0, 0}, {0.01, 0}, {0, 0.01}}, 0.01, false},
+        {"long edges, flat", {{0, 0}, {1, 0}, {2, 1e-9}}, 0.01, false},
+        {"unit triangle", {{0, 0}, {1, 0}, {0, 1}}, 1e-13, false},
+        {"a single point", {{0, 0}}, 0.01, false},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.label);
+        QarnoTest::ProcessStateGuard guard;
+        EXPECT_EQ(c.shortEdge, NMEdgeBasis::hasSurelyShortEdge(simplexOf(c.points), c.tolerance));
+        if (c.shortEdge)
+        {
+            EXPECT_FALSE(decompositionFullRank(c.points, c.tolerance));
+        }
+    }
+}
+
 TEST(NMEdgeBasis, AnEdgeRaisesTheRankSurelyOnlyFarAboveTheTolerance)
 {
     // The candidate (0.5, e) against the kept edge (1, 0): in the span when

@@ -38,6 +38,37 @@ void NMEdgeBasis::reset(const NMSimplex& Y)
     }
 }
 
+bool NMEdgeBasis::hasSurelyShortEdge(const NMSimplex& Y, double tolerance)
+{
+    if (Y.size() < 2)
+    {
+        return false;
+    }
+    const EvalPoint& y0 = Y.front();
+    const size_t n = y0.size();
+    double shortest2 = std::numeric_limits<double>::infinity();
+    double total2 = 0;
+    for (size_t k = 1; k < Y.size(); ++k)
+    {
+        double edge2 = 0;
+        for (size_t i = 0; i < n; ++i)
+        {
+            const double d = Y[k][i].todouble() - y0[i].todouble();
+            edge2 += d * d;
+        }
+        shortest2 = std::min(shortest2, edge2);
+        total2 += edge2;
+    }
+    if (!std::isfinite(total2))
+    {
+        return false;
+    }
+    const double k = static_cast<double>(Y.size() - 1);
+    const double nd = static_cast<double>(n);
+    const double slack = 64 * (k + nd) * UNIT_ROUNDOFF * std::sqrt(total2);
+    return std::sqrt(shortest2) * (1.0 + 4 * (nd + 2) * UNIT_ROUNDOFF) + slack < tolerance;
+}
+
 void NMEdgeBasis::startTrial(Trial& trial, const EvalPoint& z) const
 {
     std::vector<double>& r = trial.residual;

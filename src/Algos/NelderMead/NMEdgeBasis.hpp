@@ -42,6 +42,12 @@ public:
     /// Basis of the edges of Y, in Y's order, from its first point.
     void reset(const NMSimplex& Y);
 
+    /// Whether DZ of Y surely has a singular value at most `tolerance`
+    /// because one of its rows is that short (the smallest singular value
+    /// is at most the length of any row): a test in O(k n), before any
+    /// basis is made.
+    static bool hasSurelyShortEdge(const NMSimplex& Y, double tolerance);
+
     /// Measures the edge z - y0 against the edges of the basis; the other
     /// queries are about the point measured last. When the residual of the
     /// first pass already shows that the distance of both passes cannot

@@ -157,9 +157,14 @@ bool NMIterationUtils::isDZFullRank() const
     const NMSimplex& Y = *_simplexY;
     if (!debugShown())
     {
+        const double tolerance = _rankTolerance.todouble();
+        if (NMEdgeBasis::hasSurelyShortEdge(Y, tolerance))
+        {
+            return false;
+        }
         NMEdgeBasis basis;
         basis.reset(Y);
-        switch (basis.fullRank(_rankTolerance.todouble()))
+        switch (basis.fullRank(tolerance))
         {
         case NMEdgeBasis::Decision::FULL_RANK:
             return true;
