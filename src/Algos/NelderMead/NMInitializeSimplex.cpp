@@ -423,6 +423,7 @@ bool NMInitializeSimplex::createSimplex()
     std::vector<Prepared> prepared;
     std::vector<const EvalPoint*> toMeasure;
     bool finished = false;
+    size_t ahead = GROUP;
     const auto decideWaiting = [&]()
     {
         size_t preparedFrom = 0;
@@ -431,8 +432,15 @@ bool NMInitializeSimplex::createSimplex()
         {
             if (yChanged)
             {
+                // What was prepared no longer holds; after a kept point the
+                // next is often kept too: prepare one, then more.
                 preparedEnd = preparedFrom = i;
                 yChanged = false;
+                ahead = 1;
+            }
+            else if (started && i >= preparedEnd && i > preparedFrom)
+            {
+                ahead = std::min(GROUP, 2 * ahead);
             }
             if (started && i >= preparedEnd)
             {
@@ -441,7 +449,8 @@ bool NMInitializeSimplex::createSimplex()
                 toMeasure.clear();
                 preparedFrom = i;
                 const double inSpanLimit = (k >= 2) ? 0.5 * rankTolerance : -1.0;
-                for (preparedEnd = i; preparedEnd < waiting.size(); ++preparedEnd)
+                const size_t end = std::min(waiting.size(), i + ahead);
+                for (preparedEnd = i; preparedEnd < end; ++preparedEnd)
                 {
                     const auto placed = _simplexY->place(waiting[preparedEnd], evalType);
                     size_t measure = NOT_MEASURED;
