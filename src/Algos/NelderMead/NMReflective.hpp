@@ -35,9 +35,10 @@ namespace QARNO_4_0_0
 class NMReflective : public Step, public NMSimplexInsertion
 {
 public:
-    /// Named `getAlgoName()` + "Step"; reads and checks NM_DELTA_E,
-    /// NM_DELTA_OC and NM_DELTA_IC, and takes the rank tolerance of the mode
-    /// (1e-13 alone, NM_SEARCH_RANK_EPS as a MADS search).
+    /// Named `getAlgoName()` + "Step"; takes NM_DELTA_E, NM_DELTA_OC and
+    /// NM_DELTA_IC from the settings of its algorithm (`NMSettings::of`) and
+    /// checks them, and takes the rank tolerance of the mode (1e-13 alone,
+    /// NM_SEARCH_RANK_EPS as a MADS search).
     explicit NMReflective(const Step* parentStep);
     ~NMReflective() override;
 
