@@ -15,6 +15,7 @@
 #include "Algos/NelderMead/NM.hpp"
 #include "Algos/NelderMead/NMIteration.hpp"
 #include "Algos/NelderMead/NMMegaIteration.hpp"
+#include "Algos/NelderMead/NMSettings.hpp"
 #include "Eval/Barrier.hpp"
 #include "Eval/EvalPoint.hpp"
 #include "Param/AllParameters.hpp"
@@ -395,6 +396,38 @@ TEST(NMAlgorithm, RemembersTheSimplexesWalkedFromUntilAnEvaluation)
     EXPECT_TRUE(nm.simplexMetBefore(*QarnoTest::makeSimplex({c, a, b})));
     nm.evaluationMade();
     EXPECT_FALSE(nm.simplexMetBefore(*QarnoTest::makeSimplex({a, b, c})));
+}
+
+TEST(NMAlgorithm, ItsStepsTakeTheParametersItReadOnce)
+{
+    // The keywords are looked up once per algorithm, not at every iteration
+    // and move: a step below the algorithm shares its settings, a value set
+    // afterwards reaches only a new algorithm.
+    ProcessStateGuard guard;
+    AlgorithmRun run;
+    const auto params = makeNMParameters(2, false, {"NM_DELTA_E 3", "NM_GAMMA 0.25"});
+    RecordingStep mainStep("Main");
+    NM nm(&mainStep, std::make_shared<AlgoStopReasons<NMStopType>>(), params->get_run_params(),
+          params->get_pb_params());
+    const RecordingStep child(&nm, "Child");
+    const RecordingStep grandChild(&child, "Grandchild");
+    EXPECT_EQ(nm.getSettings().get(), NMSettings::of(grandChild).get());
+    EXPECT_EQ(3.0, nm.getSettings()->deltaE.todouble());
+    EXPECT_EQ(0.25, nm.getSettings()->gamma.todouble());
+    EXPECT_EQ(2u, nm.getSettings()->dimension);
+
+    params->setAttributeValue("NM_DELTA_E", Double(5.0));
+    params->checkAndComply();
+    EXPECT_EQ(3.0, NMSettings::of(grandChild)->deltaE.todouble());
+    NM later(&mainStep, std::make_shared<AlgoStopReasons<NMStopType>>(), params->get_run_params(),
+             params->get_pb_params());
+    EXPECT_EQ(5.0, later.getSettings()->deltaE.todouble());
+
+    // Below another algorithm, a step reads its own parameters.
+    FakeNMAlgorithm other(&mainStep, params->get_run_params(), params->get_pb_params());
+    const RecordingStep otherChild(&other, "Other child");
+    EXPECT_EQ(5.0, NMSettings::of(otherChild)->deltaE.todouble());
+    EXPECT_NE(nm.getSettings().get(), NMSettings::of(otherChild).get());
 }
 
 TEST(NMAlgorithm, NameTellsTheSinglePass)

@@ -79,6 +79,17 @@ TEST_F(NMSimplexInsertionTest, Y0AndYnFromTheDominanceInY)
           makeNMPoint({0, 1}, 1 + 1e-14, 0, 3)},
          {1, 2, 3},
          {1, 2, 3}},
+        // 1 dominates 1 + 1.2e-13 but neither dominates 1 + 0.6e-13, which
+        // dominates nothing either: ties within epsilon do not chain.
+        {"f within epsilon of each other but not of every other",
+         {makeNMPoint({0, 0}, 1, 0, 1), makeNMPoint({1, 0}, 1 + 0.6e-13, 0, 2),
+          makeNMPoint({0, 1}, 1 + 1.2e-13, 0, 3)},
+         {1, 2},
+         {2, 3}},
+        {"feasible, the worst f twice",
+         {makeNMPoint({0, 0}, 1, 0, 1), makeNMPoint({1, 0}, 9, 0, 2), makeNMPoint({0, 1}, 9, 0, 3)},
+         {1},
+         {2, 3}},
     };
     for (const auto& c : cases)
     {

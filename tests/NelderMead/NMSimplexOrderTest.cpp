@@ -49,6 +49,7 @@ TEST(NMSimplexEvalPointCompare, PairwiseRuleOnFeasibleInfeasibleAndTiedPoints)
         {"feasible, x has the smaller f, larger tag", {1, 0, 9}, {2, 0, 1}, true},
         {"feasible, f equal within epsilon: smaller tag", {1 + 1e-14, 0, 1}, {1, 0, 2}, true},
         {"feasible, f equal within epsilon: larger tag", {1, 0, 2}, {1 + 1e-14, 0, 1}, false},
+        {"feasible, f apart by just over epsilon: larger tag", {1, 0, 9}, {1 + 2e-13, 0, 1}, true},
         {"feasible against infeasible: tag only", {5, 0, 1}, {-5, 3, 2}, true},
         {"infeasible against feasible: tag only", {-5, 3, 1}, {5, 0, 2}, true},
         {"infeasible, x dominates despite its tag", {1, 1, 9}, {2, 2, 1}, true},

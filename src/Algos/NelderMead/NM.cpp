@@ -47,7 +47,7 @@ NM::NM(const Step* parentStep, std::shared_ptr<AllStopReasons> stopReasons,
        const std::shared_ptr<RunParameters>& runParams,
        const std::shared_ptr<PbParameters>& pbParams)
     : Algorithm(parentStep, std::move(stopReasons), runParams, pbParams),
-      _simplexesSinceEvaluation()
+      _simplexesSinceEvaluation(), _settings()
 {
     init();
 }
@@ -62,6 +62,7 @@ void NM::init()
         name += " One Iteration";
     }
     setName(name);
+    _settings = NMSettings::read(*_runParams, *_pbParams);
     _initialization = std::make_unique<NMInitialization>(this);
 }
 
@@ -97,7 +98,7 @@ bool NM::runImp()
         return false;
     }
 
-    const bool alone = _runParams->getAttributeValue<bool>("NM_OPTIMIZATION");
+    const bool alone = _settings->optimization;
     MegaIterationState state;
     state.barrier = alone ? _initialization->getBarrier() : enclosingMadsBarrier(this);
 

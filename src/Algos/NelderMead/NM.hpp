@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Algos/Algorithm.hpp"
+#include "Algos/NelderMead/NMSettings.hpp"
 #include "Algos/NelderMead/NMSimplex.hpp"
 
 namespace QARNO_4_0_0
@@ -46,7 +47,8 @@ public:
     ~NM() override;
 
     /// Names the step "NM" (" One Iteration" appended with
-    /// GENERATE_ALL_POINTS_BEFORE_EVAL) and installs a new `NMInitialization`.
+    /// GENERATE_ALL_POINTS_BEFORE_EVAL), reads the settings of its steps and
+    /// installs a new `NMInitialization`.
     void init();
 
     /// Loads the hot-restart file into a fresh mega-iteration when
@@ -59,6 +61,9 @@ public:
     bool simplexMetBefore(const NMSimplex& Y);
     /// A point was evaluated: the walk may meet any simplex again.
     void evaluationMade() { _simplexesSinceEvaluation.clear(); }
+
+    /// The parameters of its steps, read at its construction.
+    const std::shared_ptr<const NMSettings>& getSettings() const { return _settings; }
 
 protected:
     /// Stop reasons started, lap counter reset, the initialization run;
@@ -73,6 +78,7 @@ private:
     /// The coordinates of the points of each simplex walked from since the
     /// last evaluation, sorted.
     std::set<std::vector<std::vector<double>>> _simplexesSinceEvaluation;
+    std::shared_ptr<const NMSettings> _settings;
 };
 
 } // namespace QARNO_4_0_0

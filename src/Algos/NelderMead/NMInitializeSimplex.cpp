@@ -13,7 +13,9 @@
 #include "Algos/CacheInterface.hpp"
 #include "Algos/EvcInterface.hpp"
 #include "Algos/MeshBase.hpp"
+#include "Algos/NelderMead/NMEdgeBasis.hpp"
 #include "Algos/NelderMead/NMIteration.hpp"
+#include "Algos/NelderMead/NMSettings.hpp"
 #include "Algos/NelderMead/NMSimplex.hpp"
 #include "Algos/NelderMead/NMSimplexEvalPointCompare.hpp"
 #include "Cache/CacheSet.hpp"
@@ -183,199 +185,6 @@ struct CandidateRank
     }
 };
 
-/// The affine span of the simplex points kept so far, as an orthonormal
-/// basis Q of the edges yk - y0 with the triangular factor R of DZ = R Q
-/// (rows: the edges in the order they were kept) and the inverse of R.
-///
-/// It decides most rank tests of a candidate z without the singular-value
-/// decomposition of DZ, each of which costs O(k n^2):
-/// - z in the span of the kept edges (to within half the rank tolerance) is
-///   dropped: the smallest singular value of DZ with z's row is at most the
-///   distance of that row to the span of the others, so the decomposition
-///   would find the rank unchanged. Caches of MADS runs hold many such
-///   points (poll points along one direction).
-/// - z whose row gives [R 0; c rho] an inverse of small Frobenius norm is
-///   kept: 1 / ||R^-1||_F is a lower bound of the smallest singular value,
-///   and where that bound exceeds the tolerance by far more than the
-///   rounding of either computation, the decomposition finds full rank too.
-/// Every other decision is left to `getRankDZ`.
-class KeptSpan
-{
-public:
-    /// Basis of the edges of Y, in Y's order, from its first point.
-    void reset(const NMSimplex& Y)
-    {
-        _basis.clear();
-        _base.clear();
-        _inverse.clear();
-        _inverseNorm2 = 0;
-        _edgeNorm2 = 0;
-        _inverseValid = true;
-        if (Y.empty())
-        {
-            return;
-        }
-        for (size_t i = 0; i < Y.front().size(); ++i)
-        {
-            _base.push_back(Y.front()[i].todouble());
-        }
-        for (size_t k = 1; k < Y.size(); ++k)
-        {
-            measure(Y[k]);
-            keepMeasured();
-        }
-    }
-
-    /// Measures the edge z - y0 against the kept edges; the other queries
-    /// are about the point measured last.
-    void measure(const EvalPoint& z)
-    {
-        const size_t k = _basis.size();
-        std::vector<double>& r = _trial.residual;
-        std::vector<double>& c = _trial.coefficients;
-        r.assign(_base.size(), 0.0);
-        c.assign(k, 0.0);
-        double edge2 = 0;
-        for (size_t i = 0; i < _base.size(); ++i)
-        {
-            r[i] = z[i].todouble() - _base[i];
-            edge2 += r[i] * r[i];
-        }
-        // Two passes of modified Gram-Schmidt keep the residual accurate.
-        for (int pass = 0; pass < 2; ++pass)
-        {
-            for (size_t j = 0; j < k; ++j)
-            {
-                const auto& q = _basis[j];
-                double dot = 0;
-                for (size_t i = 0; i < r.size(); ++i)
-                {
-                    dot += q[i] * r[i];
-                }
-                for (size_t i = 0; i < r.size(); ++i)
-                {
-                    r[i] -= dot * q[i];
-                }
-                c[j] += dot;
-            }
-        }
-        double norm2 = 0;
-        for (double x : r)
-        {
-            norm2 += x * x;
-        }
-        _trial.distance = std::sqrt(norm2);
-        _trial.edgeNorm2 = edge2;
-        _trial.inverseRowDone = false;
-    }
-
-    /// Distance of the measured edge to the span of the kept edges.
-    double distance() const { return _trial.distance; }
-
-    /// Whether the decomposition of DZ with the measured edge added would
-    /// surely count full rank (every singular value above `tolerance`).
-    bool surelyRaisesRank(double tolerance)
-    {
-        if (!_inverseValid || !(_trial.distance > 0) || _base.empty())
-        {
-            return false;
-        }
-        computeInverseRow();
-        const double k = static_cast<double>(_basis.size() + 1);
-        const double n = static_cast<double>(_base.size());
-        const double unit = std::numeric_limits<double>::epsilon();
-        const double inverseNorm2 = _inverseNorm2 + _trial.inverseRowNorm2;
-        const double edgeNorm = std::sqrt(_edgeNorm2 + _trial.edgeNorm2);
-        if (!std::isfinite(inverseNorm2) || !std::isfinite(edgeNorm))
-        {
-            return false;
-        }
-        // Both computations are backward stable: each sees DZ perturbed by
-        // a few units of rounding times its norm and size. The margin covers
-        // many times that.
-        const double lowerBound = (1.0 - 8 * k * unit) / std::sqrt(inverseNorm2);
-        const double margin = 64 * (k + n) * unit * edgeNorm;
-        return lowerBound - margin > tolerance;
-    }
-
-    /// Adds the measured edge to the basis.
-    void keepMeasured()
-    {
-        const double norm = _trial.distance;
-        _edgeNorm2 += _trial.edgeNorm2;
-        if (norm > 0)
-        {
-            computeInverseRow();
-            for (double& x : _trial.residual)
-            {
-                x /= norm;
-            }
-            _basis.push_back(_trial.residual);
-            _inverse.push_back(_trial.inverseRow);
-            _inverseNorm2 += _trial.inverseRowNorm2;
-        }
-        else
-        {
-            // R is singular: no bound any more from this basis.
-            _inverseValid = false;
-        }
-    }
-
-private:
-    /// The last row of the inverse of [R 0; c rho]: -(c R^-1) / rho, 1 / rho.
-    void computeInverseRow()
-    {
-        if (_trial.inverseRowDone)
-        {
-            return;
-        }
-        const size_t k = _basis.size();
-        const double rho = _trial.distance;
-        std::vector<double>& w = _trial.inverseRow;
-        w.assign(k + 1, 0.0);
-        for (size_t i = 0; i < k; ++i)
-        {
-            const double ci = _trial.coefficients[i];
-            const std::vector<double>& row = _inverse[i];
-            for (size_t j = 0; j <= i; ++j)
-            {
-                w[j] += ci * row[j];
-            }
-        }
-        double norm2 = 0;
-        for (size_t j = 0; j < k; ++j)
-        {
-            w[j] = -w[j] / rho;
-            norm2 += w[j] * w[j];
-        }
-        w[k] = 1.0 / rho;
-        norm2 += w[k] * w[k];
-        _trial.inverseRowNorm2 = norm2;
-        _trial.inverseRowDone = true;
-    }
-
-    struct Trial
-    {
-        std::vector<double> residual;
-        std::vector<double> coefficients;
-        std::vector<double> inverseRow;
-        double distance = 0;
-        double edgeNorm2 = 0;
-        double inverseRowNorm2 = 0;
-        bool inverseRowDone = false;
-    };
-
-    std::vector<double> _base;
-    std::vector<std::vector<double>> _basis;
-    /// Rows of R^-1 (lower triangular), and its squared Frobenius norm.
-    std::vector<std::vector<double>> _inverse;
-    double _inverseNorm2 = 0;
-    /// Squared Frobenius norm of the kept edges.
-    double _edgeNorm2 = 0;
-    bool _inverseValid = true;
-    Trial _trial;
-};
-
 } // namespace
 
 NMInitializeSimplex::NMInitializeSimplex(const Step* parentStep)
@@ -433,7 +242,8 @@ bool NMInitializeSimplex::createSimplex()
     }
 
     _simplexY->clear();
-    const size_t n = _pbParams->getAttributeValue<size_t>("DIMENSION");
+    const auto settings = NMSettings::of(*this);
+    const size_t n = settings->dimension;
 
     const bool showDebug = OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_DEBUG);
     const bool showInfo = OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_INFO);
@@ -441,9 +251,8 @@ bool NMInitializeSimplex::createSimplex()
                             OutputLevel::LEVEL_DEBUG);
 
     // The include rectangle.
-    const Double includeLength = _runParams->getAttributeValue<Double>("NM_SIMPLEX_INCLUDE_LENGTH");
-    ArrayOfDouble rectangle(n, includeLength);
-    const size_t includeFactor = _runParams->getAttributeValue<size_t>("NM_SIMPLEX_INCLUDE_FACTOR");
+    ArrayOfDouble rectangle(n, settings->includeLength);
+    const size_t includeFactor = settings->includeFactor;
     const auto mesh = iteration->getMesh();
     if (nullptr != mesh && 0 != includeFactor &&
         std::numeric_limits<size_t>::max() != includeFactor)
@@ -475,21 +284,33 @@ bool NMInitializeSimplex::createSimplex()
     const auto nmStopReasons = AlgoStopReasons<NMStopType>::get(_stopReasons);
     OutputInfo selectionInfo(getName(), "Proceed to simplex creation", OutputLevel::LEVEL_DEBUG);
     _simplexY->reserve(n + 2);
-    KeptSpan keptSpan;
+    NMEdgeBasis keptSpan;
     const double rankTolerance = _rankTolerance.todouble();
     // Whether the last decision found DZ of the final Y of full rank.
     bool fullRankKnown = false;
     bool started = false;
     size_t k = 1;
 
+    // Where a candidate goes in Y and, when y0 stays, its edge measured
+    // against the kept ones: prepared for a few candidates at once while Y
+    // does not change.
+    struct Prepared
+    {
+        std::pair<size_t, bool> placed;
+        size_t measure;
+    };
+    const size_t NOT_MEASURED = static_cast<size_t>(-1);
+    bool yChanged = false;
+
     // The greedy choice, one candidate at a time, best first: false once Y
     // is complete or the creation failed, when no candidate is wanted any
     // more.
-    const auto offer = [&](const EvalPoint& zk) -> bool
+    const auto decide = [&](const EvalPoint& zk, const Prepared* prepared) -> bool
     {
         if (!started)
         {
             started = true;
+            yChanged = true;
             _simplexY->insert(zk, evalType);
             if (showDebug)
             {
@@ -508,8 +329,9 @@ bool NMInitializeSimplex::createSimplex()
             selectionInfo.addMsg("k=" + std::to_string(k) +
                                  ": Point zk:" + zk.display(ArrayOfDouble()));
         }
-        const auto inserted = _simplexY->insert(zk, evalType);
-        if (!inserted.second)
+        const auto placed =
+            (nullptr != prepared) ? prepared->placed : _simplexY->place(zk, evalType);
+        if (!placed.second)
         {
             nmStopReasons->_algoStopReason.set(NMStopType::INITIALIZATION_FAILED);
             AddOutputInfo("Stop NM because cannot insert a point in Y.", OutputLevel::LEVEL_INFO);
@@ -517,14 +339,22 @@ bool NMInitializeSimplex::createSimplex()
         }
         // y0 unchanged: the kept edges stay those of Y, and a candidate in
         // their span (with at least one edge kept) cannot raise the rank
-        // while one far from it surely does (see KeptSpan). The debug
-        // display shows every decomposition.
+        // while one far from it surely does (see NMEdgeBasis). The debug
+        // display shows every decomposition, which needs zk in Y.
         int rank = -1;
         bool decided = false;
-        if (inserted.first > 0)
+        if (placed.first > 0)
         {
-            keptSpan.measure(zk);
-            if (k >= 2 && keptSpan.distance() <= 0.5 * rankTolerance)
+            const double inSpanLimit = (k >= 2) ? 0.5 * rankTolerance : -1.0;
+            if (nullptr != prepared && NOT_MEASURED != prepared->measure)
+            {
+                keptSpan.takeMeasure(prepared->measure);
+            }
+            else
+            {
+                keptSpan.measure(zk, inSpanLimit);
+            }
+            if (k >= 2 && keptSpan.distance() <= inSpanLimit)
             {
                 rank = static_cast<int>(k) - 1;
                 decided = true;
@@ -535,8 +365,10 @@ bool NMInitializeSimplex::createSimplex()
                 decided = true;
             }
         }
-        if (!decided)
+        const bool held = !decided;
+        if (held)
         {
+            _simplexY->insertAt(placed.first, zk);
             rank = getRankDZ();
         }
         if (rank < 1)
@@ -552,9 +384,14 @@ bool NMInitializeSimplex::createSimplex()
             {
                 selectionInfo.addMsg(" ---> zk KEPT in Y ");
             }
+            if (!held)
+            {
+                _simplexY->insertAt(placed.first, zk);
+            }
+            yChanged = true;
             ++k;
             fullRankKnown = true;
-            if (0 == inserted.first)
+            if (0 == placed.first)
             {
                 // A new y0: the edges are taken from it now.
                 keptSpan.reset(*_simplexY);
@@ -570,9 +407,91 @@ bool NMInitializeSimplex::createSimplex()
             {
                 selectionInfo.addMsg(" ---> zk NOT KEPT in Y ");
             }
-            _simplexY->erase(inserted.first);
+            if (held)
+            {
+                _simplexY->erase(placed.first);
+            }
         }
         return true;
+    };
+
+    // The candidates wait in small groups, so that their edges are measured
+    // together; the decisions are those of one candidate at a time, in the
+    // same order.
+    const size_t GROUP = 8;
+    std::vector<EvalPoint> waiting;
+    std::vector<Prepared> prepared;
+    std::vector<const EvalPoint*> toMeasure;
+    bool finished = false;
+    size_t ahead = GROUP;
+    const auto decideWaiting = [&]()
+    {
+        size_t preparedFrom = 0;
+        size_t preparedEnd = 0;
+        for (size_t i = 0; i < waiting.size() && !finished; ++i)
+        {
+            if (yChanged)
+            {
+                // What was prepared no longer holds; after a kept point the
+                // next is often kept too: prepare one, then more.
+                preparedEnd = preparedFrom = i;
+                yChanged = false;
+                ahead = 1;
+            }
+            else if (started && i >= preparedEnd && i > preparedFrom)
+            {
+                ahead = std::min(GROUP, 2 * ahead);
+            }
+            if (started && i >= preparedEnd)
+            {
+                // Y as it is now: the places and edges hold until it changes.
+                prepared.clear();
+                toMeasure.clear();
+                preparedFrom = i;
+                const double inSpanLimit = (k >= 2) ? 0.5 * rankTolerance : -1.0;
+                const size_t end = std::min(waiting.size(), i + ahead);
+                for (preparedEnd = i; preparedEnd < end; ++preparedEnd)
+                {
+                    const auto placed = _simplexY->place(waiting[preparedEnd], evalType);
+                    size_t measure = NOT_MEASURED;
+                    if (placed.second && placed.first > 0)
+                    {
+                        measure = toMeasure.size();
+                        toMeasure.push_back(&waiting[preparedEnd]);
+                    }
+                    prepared.push_back({placed, measure});
+                }
+                if (toMeasure.size() > 1)
+                {
+                    keptSpan.measureBatch(toMeasure, inSpanLimit);
+                }
+                else
+                {
+                    // One edge: measured when decided.
+                    for (auto& p : prepared)
+                    {
+                        p.measure = NOT_MEASURED;
+                    }
+                }
+            }
+            const Prepared* ready =
+                (started && i < preparedEnd) ? &prepared[i - preparedFrom] : nullptr;
+            finished = !decide(waiting[i], ready);
+        }
+        waiting.clear();
+    };
+    const auto offer = [&](const EvalPoint& zk) -> bool
+    {
+        if (finished)
+        {
+            return false;
+        }
+        waiting.push_back(zk);
+        if (waiting.size() >= GROUP)
+        {
+            decideWaiting();
+        }
+        return !finished;
     };
 
     const auto& evc = EvcInterface::getEvaluatorControl();
@@ -597,6 +516,7 @@ bool NMInitializeSimplex::createSimplex()
         AddOutputInfo("Stop NM because not enough points in Y.", OutputLevel::LEVEL_INFO);
         return false;
     }
+    decideWaiting();
     if (showDebug)
     {
         OutputQueue::getInstance()->add(std::move(selectionInfo));

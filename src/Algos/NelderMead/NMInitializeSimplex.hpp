@@ -40,7 +40,7 @@ class OutputInfo;
 /// an infeasible point), which can form cycles, feasible points come first.
 ///
 /// Most rank tests are decided without a singular-value decomposition, from
-/// a Gram-Schmidt basis of the kept edges (see `KeptSpan` in the source);
+/// a Gram-Schmidt basis of the kept edges (see `NMEdgeBasis`);
 /// the others, and every one whose display is shown, decompose DZ.
 ///
 ///     NMInitializeSimplex create(&nmIteration);

@@ -5,6 +5,7 @@
 #include "Algos/NelderMead/NM.hpp"
 #include "Algos/NelderMead/NMInitializeSimplex.hpp"
 #include "Algos/NelderMead/NMReflective.hpp"
+#include "Algos/NelderMead/NMSettings.hpp"
 #include "Algos/NelderMead/NMShrink.hpp"
 #include "Algos/NelderMead/NMStepType.hpp"
 #include "Algos/NelderMead/NMUpdate.hpp"
@@ -104,8 +105,9 @@ bool NMIteration::runImp()
 
     NMReflective reflective(this);
 
-    const bool opt = _runParams->getAttributeValue<bool>("NM_OPTIMIZATION");
-    const bool stopOnSuccess = _runParams->getAttributeValue<bool>("NM_SEARCH_STOP_ON_SUCCESS");
+    const auto settings = NMSettings::of(*this);
+    const bool opt = settings->optimization;
+    const bool stopOnSuccess = settings->stopOnSuccess;
 
     NM* walk = walkingAlgorithm(this);
     NMStepType stepType = NMStepType::REFLECT;

@@ -10,6 +10,7 @@
 #include "Algos/AlgoStopReasons.hpp"
 #include "Algos/CacheInterface.hpp"
 #include "Algos/EvcInterface.hpp"
+#include "Algos/NelderMead/NMEdgeBasis.hpp"
 #include "Algos/NelderMead/NMSimplexEvalPointCompare.hpp"
 #include "Algos/Step.hpp"
 #include "Eval/EvaluatorControl.hpp"
@@ -148,6 +149,32 @@ int NMIterationUtils::getRankDZ() const
                                         OutputLevel::LEVEL_DEBUG);
     }
     return rank;
+}
+
+bool NMIterationUtils::isDZFullRank() const
+{
+    verifySimplexNotNull();
+    const NMSimplex& Y = *_simplexY;
+    if (!debugShown())
+    {
+        const double tolerance = _rankTolerance.todouble();
+        if (NMEdgeBasis::hasSurelyShortEdge(Y, tolerance))
+        {
+            return false;
+        }
+        NMEdgeBasis basis;
+        basis.reset(Y);
+        switch (basis.fullRank(tolerance))
+        {
+        case NMEdgeBasis::Decision::FULL_RANK:
+            return true;
+        case NMEdgeBasis::Decision::RANK_DEFICIENT:
+            return false;
+        case NMEdgeBasis::Decision::UNSURE:
+            break;
+        }
+    }
+    return getRankDZ() == static_cast<int>(Y.size()) - 1;
 }
 
 void NMIterationUtils::updateYDiameter()

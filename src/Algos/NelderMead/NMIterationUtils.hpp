@@ -43,6 +43,10 @@ public:
     /// Rank of DZ, the matrix of the rows yk - y0 in Y's order, with
     /// `_rankTolerance`; -1 when the decomposition fails.
     int getRankDZ() const;
+    /// Whether `getRankDZ` equals the number of rows of DZ, decided from a
+    /// Gram-Schmidt basis of the edges (`NMEdgeBasis`) where that is sure,
+    /// from the decomposition otherwise and whenever its debug line is shown.
+    bool isDZFullRank() const;
     /// `_yDiameter` := the largest Euclidean distance between two points of Y.
     void updateYDiameter();
     /// Throws when Y does not hold n + 1 points (n: size of y0); then, only

@@ -8,6 +8,7 @@
 
 #include "Algos/Mads/MadsMegaIteration.hpp"
 #include "Algos/NelderMead/NMIteration.hpp"
+#include "Algos/NelderMead/NMSettings.hpp"
 #include "Eval/Barrier.hpp"
 #include "Eval/EvalPoint.hpp"
 #include "Output/OutputQueue.hpp"
@@ -134,7 +135,7 @@ bool NMMegaIteration::runImp()
         QARNO_THROW(Exception, "No iteration to run");
     }
 
-    const auto maxIter = _runParams->getAttributeValue<size_t>("MAX_ITERATION_PER_MEGAITERATION");
+    const auto maxIter = NMSettings::of(*this)->maxIterationPerMegaIteration;
     for (size_t i = 0; !_stopReasons->checkTerminate() && i < maxIter; ++i)
     {
         _nmIteration->start();

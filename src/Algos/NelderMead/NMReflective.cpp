@@ -31,7 +31,7 @@ bool infoShown()
 NMReflective::NMReflective(const Step* parentStep)
     : Step(parentStep), NMSimplexInsertion(this), _nextStepType(NMStepType::UNSET), _delta(),
       _deltaE(), _deltaOC(), _deltaIC(), _xr(), _xe(), _xoc(), _xic(), _knownPointUsed(false),
-      _n(0), _lowerBound(), _upperBound()
+      _n(0), _settings()
 {
     init();
 }
@@ -57,9 +57,10 @@ void NMReflective::init()
         QARNO_THROW(Exception,
                     "The Nelder-Mead reflective step needs the run and problem parameters");
     }
-    _deltaE = _runParams->getAttributeValue<Double>("NM_DELTA_E");
-    _deltaIC = _runParams->getAttributeValue<Double>("NM_DELTA_IC");
-    _deltaOC = _runParams->getAttributeValue<Double>("NM_DELTA_OC");
+    _settings = NMSettings::of(*this);
+    _deltaE = _settings->deltaE;
+    _deltaIC = _settings->deltaIC;
+    _deltaOC = _settings->deltaOC;
 
     // Written as "not within" so that an undefined coefficient is refused
     // with the same text instead of failing inside the comparison.
@@ -80,18 +81,15 @@ void NMReflective::init()
 
     // Alone, Nelder-Mead keeps any simplex of full rank; as a MADS search a
     // nearly flat simplex is not worth its evaluations.
-    if (_runParams->getAttributeValue<bool>("NM_OPTIMIZATION"))
+    if (_settings->optimization)
     {
         _rankTolerance = 1e-13;
     }
     else
     {
-        _rankTolerance = _runParams->getAttributeValue<Double>("NM_SEARCH_RANK_EPS");
+        _rankTolerance = _settings->searchRankEps;
     }
-
-    _n = _pbParams->getAttributeValue<size_t>("DIMENSION");
-    _lowerBound = _pbParams->getAttributeValue<ArrayOfDouble>("LOWER_BOUND");
-    _upperBound = _pbParams->getAttributeValue<ArrayOfDouble>("UPPER_BOUND");
+    _n = _settings->dimension;
 
     verifyParentNotNull();
 }
@@ -189,7 +187,7 @@ void NMReflective::generateTrialPoints()
         AddOutputInfo("yc: " + center.display());
     }
 
-    if (snapPointToBoundsAndProjectOnMesh(xt, _lowerBound, _upperBound))
+    if (snapPointToBoundsAndProjectOnMesh(xt, _settings->lowerBound, _settings->upperBound))
     {
         const bool inserted = insertTrialPoint(xt);
         if (showInfo)

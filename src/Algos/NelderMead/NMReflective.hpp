@@ -2,7 +2,9 @@
 #define QARNO_ALGOS_NELDERMEAD_NMREFLECTIVE_HPP
 
 #include <cstddef>
+#include <memory>
 
+#include "Algos/NelderMead/NMSettings.hpp"
 #include "Algos/NelderMead/NMSimplexInsertion.hpp"
 #include "Algos/NelderMead/NMStepType.hpp"
 #include "Algos/Step.hpp"
@@ -33,9 +35,10 @@ namespace QARNO_4_0_0
 class NMReflective : public Step, public NMSimplexInsertion
 {
 public:
-    /// Named `getAlgoName()` + "Step"; reads and checks NM_DELTA_E,
-    /// NM_DELTA_OC and NM_DELTA_IC, and takes the rank tolerance of the mode
-    /// (1e-13 alone, NM_SEARCH_RANK_EPS as a MADS search).
+    /// Named `getAlgoName()` + "Step"; takes NM_DELTA_E, NM_DELTA_OC and
+    /// NM_DELTA_IC from the settings of its algorithm (`NMSettings::of`) and
+    /// checks them, and takes the rank tolerance of the mode (1e-13 alone,
+    /// NM_SEARCH_RANK_EPS as a MADS search).
     explicit NMReflective(const Step* parentStep);
     ~NMReflective() override;
 
@@ -108,10 +111,9 @@ private:
     /// The point of the current move was evaluated before and taken with
     /// the evaluation on record.
     bool _knownPointUsed;
-    // Read once: the moves of a run share them.
+    // Read once by the algorithm: its iterations and moves share them.
     size_t _n;
-    ArrayOfDouble _lowerBound;
-    ArrayOfDouble _upperBound;
+    std::shared_ptr<const NMSettings> _settings;
 };
 
 } // namespace QARNO_4_0_0

@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "Algos/NelderMead/NMSettings.hpp"
 #include "Algos/NelderMead/NMSimplexEvalPointCompare.hpp"
 #include "Algos/NelderMead/NMUpdate.hpp"
 #include "Math/ArrayOfDouble.hpp"
@@ -28,7 +29,7 @@ void NMShrink::init()
 {
     setName(getAlgoName() + "Shrink");
     _stepType = NMStepType::SHRINK;
-    _gamma = _runParams->getAttributeValue<Double>("NM_GAMMA");
+    _gamma = NMSettings::of(*this)->gamma;
     const double eps = Double::getEpsilon();
     if (!_gamma.isDefined() || _gamma.todouble() <= eps || _gamma.todouble() > 1 + eps)
     {
@@ -54,7 +55,7 @@ void NMShrink::generateTrialPoints()
     {
         QARNO_THROW(Exception, "The simplex is not defined.");
     }
-    const size_t n = _pbParams->getAttributeValue<size_t>("DIMENSION");
+    const size_t n = NMSettings::of(*this)->dimension;
     const bool showInfo = OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_INFO);
     if (showInfo)
     {
@@ -164,8 +165,7 @@ void NMShrink::replaceYByShrunkSimplex(const std::vector<EvalPoint>& known)
     *_simplexY = std::move(shrunk);
     updateYCharacteristics();
     displayYInfo();
-    const size_t n = _simplexY->size() - 1;
-    if (getRankDZ() != static_cast<int>(n))
+    if (!isDZFullRank())
     {
         // Shrunk below what the rank can tell from flat: nothing to gain by
         // going on.

@@ -12,6 +12,21 @@ std::pair<size_t, bool> NMSimplex::insert(const EvalPoint& point)
 
 std::pair<size_t, bool> NMSimplex::insert(const EvalPoint& point, EvalType evalType)
 {
+    const auto placed = place(point, evalType);
+    if (placed.second)
+    {
+        insertAt(placed.first, point);
+    }
+    return placed;
+}
+
+void NMSimplex::insertAt(size_t pos, const EvalPoint& point)
+{
+    _points.insert(_points.begin() + static_cast<std::ptrdiff_t>(pos), point);
+}
+
+std::pair<size_t, bool> NMSimplex::place(const EvalPoint& point, EvalType evalType) const
+{
     const size_t tag = point.getTag();
     // A copy of a held point: same tag, and the rule prefers neither.
     for (size_t i = 0; i < _points.size(); ++i)
@@ -35,7 +50,6 @@ std::pair<size_t, bool> NMSimplex::insert(const EvalPoint& point, EvalType evalT
             break;
         }
     }
-    _points.insert(_points.begin() + static_cast<std::ptrdiff_t>(pos), point);
     return {pos, true};
 }
 

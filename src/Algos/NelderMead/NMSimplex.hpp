@@ -44,6 +44,11 @@ public:
     /// The same for a given evaluation type.
     std::pair<size_t, bool> insert(const EvalPoint& point, EvalType evalType);
 
+    /// What `insert` would answer, Y left unchanged.
+    std::pair<size_t, bool> place(const EvalPoint& point, EvalType evalType) const;
+    /// Inserts point at position pos (<= size()), where `place` put it.
+    void insertAt(size_t pos, const EvalPoint& point);
+
     /// Removes the point at position pos (< size()).
     void erase(size_t pos);
     /// Removes the first point with this tag; false when none is held.

@@ -1,5 +1,6 @@
 #include "Algos/NelderMead/NMSimplexInsertion.hpp"
 
+#include <cmath>
 #include <string>
 
 #include "Algos/Step.hpp"
@@ -67,6 +68,42 @@ NMSimplexInsertion::NMSimplexInsertion(const Step* parentStep)
 
 NMSimplexInsertion::~NMSimplexInsertion() = default;
 
+namespace
+{
+
+/// Where every point of Y has a feasible evaluation of that type, the
+/// positions in Y of its least and greatest f. Between feasible points,
+/// domination is "f less than" (`Double`'s comparison, monotone in either
+/// side): a point is dominated by some point exactly when the least f is
+/// less than its own, and dominates some point exactly when its f is less
+/// than the greatest. The lists are then made in O(k) instead of O(k^2).
+bool feasibleExtremes(const NMSimplex& Y, EvalType evalType, size_t& least, size_t& greatest)
+{
+    least = 0;
+    greatest = 0;
+    for (size_t i = 0; i < Y.size(); ++i)
+    {
+        const Eval* eval = Y[i].getEval(evalType);
+        if (nullptr == eval || !eval->isFeasible() || !eval->getF().isDefined() ||
+            std::isnan(eval->getF().todouble()))
+        {
+            return false;
+        }
+        const double f = eval->getF().todouble();
+        if (f < Y[least].getEval(evalType)->getF().todouble())
+        {
+            least = i;
+        }
+        if (f > Y[greatest].getEval(evalType)->getF().todouble())
+        {
+            greatest = i;
+        }
+    }
+    return !Y.empty();
+}
+
+} // namespace
+
 bool NMSimplexInsertion::makeListY0()
 {
     _nmY0.clear();
@@ -77,6 +114,20 @@ bool NMSimplexInsertion::makeListY0()
     const NMSimplex& Y = *_simplexY;
     const EvalType evalType = NMSimplexEvalPointCompare::currentEvalType();
     _nmY0.push_back(Y.front());
+    size_t least = 0;
+    size_t greatest = 0;
+    if (feasibleExtremes(Y, evalType, least, greatest))
+    {
+        const Double fLeast = Y[least].getEval(evalType)->getF();
+        for (size_t i = 1; i < Y.size(); ++i)
+        {
+            if (!(fLeast < Y[i].getEval(evalType)->getF()))
+            {
+                _nmY0.push_back(Y[i]);
+            }
+        }
+        return true;
+    }
     for (size_t i = 1; i < Y.size(); ++i)
     {
         bool dominated = false;
@@ -105,6 +156,20 @@ bool NMSimplexInsertion::makeListYn()
     }
     const NMSimplex& Y = *_simplexY;
     const EvalType evalType = NMSimplexEvalPointCompare::currentEvalType();
+    size_t least = 0;
+    size_t greatest = 0;
+    if (feasibleExtremes(Y, evalType, least, greatest))
+    {
+        const Double fGreatest = Y[greatest].getEval(evalType)->getF();
+        for (const EvalPoint& y : Y)
+        {
+            if (!(y.getEval(evalType)->getF() < fGreatest))
+            {
+                _nmYn.push_back(y);
+            }
+        }
+        return !_nmYn.empty();
+    }
     for (const EvalPoint& y : Y)
     {
         bool dominatesSome = false;
@@ -275,7 +340,7 @@ bool NMSimplexInsertion::insertInY(const EvalPoint& x)
     displayYInfo();
     displayY0nInfo();
 
-    if (getRankDZ() == static_cast<int>(Y.size()) - 1)
+    if (isDZFullRank())
     {
         return true;
     }
@@ -396,7 +461,7 @@ bool NMSimplexInsertion::insertInYBest(const EvalPoint& x1, const EvalPoint& x2)
     displayYInfo();
     displayY0nInfo();
 
-    if (getRankDZ() == static_cast<int>(Y.size()) - 1)
+    if (isDZFullRank())
     {
         return true;
     }

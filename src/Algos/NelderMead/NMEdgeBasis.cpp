@@ -1,0 +1,369 @@
+#include "Algos/NelderMead/NMEdgeBasis.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <utility>
+#include <vector>
+
+namespace QARNO_4_0_0
+{
+
+namespace
+{
+const double UNIT_ROUNDOFF = std::numeric_limits<double>::epsilon();
+} // namespace
+
+void NMEdgeBasis::reset(const NMSimplex& Y)
+{
+    _basis.clear();
+    _base.clear();
+    _inverse.clear();
+    _inverseNorm2 = 0;
+    _edgeNorm2 = 0;
+    _leastDistance = std::numeric_limits<double>::infinity();
+    _inverseValid = true;
+    if (Y.empty())
+    {
+        return;
+    }
+    for (size_t i = 0; i < Y.front().size(); ++i)
+    {
+        _base.push_back(Y.front()[i].todouble());
+    }
+    for (size_t k = 1; k < Y.size(); ++k)
+    {
+        measure(Y[k]);
+        keepMeasured();
+    }
+}
+
+bool NMEdgeBasis::hasSurelyShortEdge(const NMSimplex& Y, double tolerance)
+{
+    if (Y.size() < 2)
+    {
+        return false;
+    }
+    const EvalPoint& y0 = Y.front();
+    const size_t n = y0.size();
+    double shortest2 = std::numeric_limits<double>::infinity();
+    double total2 = 0;
+    for (size_t k = 1; k < Y.size(); ++k)
+    {
+        double edge2 = 0;
+        for (size_t i = 0; i < n; ++i)
+        {
+            const double d = Y[k][i].todouble() - y0[i].todouble();
+            edge2 += d * d;
+        }
+        shortest2 = std::min(shortest2, edge2);
+        total2 += edge2;
+    }
+    if (!std::isfinite(total2))
+    {
+        return false;
+    }
+    const double k = static_cast<double>(Y.size() - 1);
+    const double nd = static_cast<double>(n);
+    const double slack = 64 * (k + nd) * UNIT_ROUNDOFF * std::sqrt(total2);
+    return std::sqrt(shortest2) * (1.0 + 4 * (nd + 2) * UNIT_ROUNDOFF) + slack < tolerance;
+}
+
+void NMEdgeBasis::startTrial(Trial& trial, const EvalPoint& z) const
+{
+    std::vector<double>& r = trial.residual;
+    r.assign(_base.size(), 0.0);
+    trial.coefficients.assign(_basis.size(), 0.0);
+    trial.inverseRowDone = false;
+    trial.complete = false;
+    double edge2 = 0;
+    for (size_t i = 0; i < _base.size(); ++i)
+    {
+        r[i] = z[i].todouble() - _base[i];
+        edge2 += r[i] * r[i];
+    }
+    trial.edgeNorm2 = edge2;
+}
+
+namespace
+{
+
+/// r -= (q . r) q for one residual; returns q . r.
+double projectOff(const double* __restrict q, double* __restrict r, size_t n)
+{
+    double dot = 0;
+    for (size_t i = 0; i < n; ++i)
+    {
+        dot += q[i] * r[i];
+    }
+    for (size_t i = 0; i < n; ++i)
+    {
+        r[i] -= dot * q[i];
+    }
+    return dot;
+}
+
+/// The same for four residuals: four chains of additions side by side,
+/// each in the order of `projectOff`.
+void projectOff4(const double* __restrict q, double* __restrict r0, double* __restrict r1,
+                 double* __restrict r2, double* __restrict r3, size_t n, double* dots)
+{
+    double d0 = 0;
+    double d1 = 0;
+    double d2 = 0;
+    double d3 = 0;
+    for (size_t i = 0; i < n; ++i)
+    {
+        const double qi = q[i];
+        d0 += qi * r0[i];
+        d1 += qi * r1[i];
+        d2 += qi * r2[i];
+        d3 += qi * r3[i];
+    }
+    for (size_t i = 0; i < n; ++i)
+    {
+        r0[i] -= d0 * q[i];
+    }
+    for (size_t i = 0; i < n; ++i)
+    {
+        r1[i] -= d1 * q[i];
+    }
+    for (size_t i = 0; i < n; ++i)
+    {
+        r2[i] -= d2 * q[i];
+    }
+    for (size_t i = 0; i < n; ++i)
+    {
+        r3[i] -= d3 * q[i];
+    }
+    dots[0] = d0;
+    dots[1] = d1;
+    dots[2] = d2;
+    dots[3] = d3;
+}
+
+} // namespace
+
+template <size_t W> void NMEdgeBasis::passOn(Trial* const* trials) const
+{
+    static_assert(1 == W || 4 == W, "one or four residuals at a time");
+    const size_t n = _base.size();
+    for (size_t j = 0; j < _basis.size(); ++j)
+    {
+        const double* q = _basis[j].data();
+        if (1 == W)
+        {
+            trials[0]->coefficients[j] += projectOff(q, trials[0]->residual.data(), n);
+        }
+        else
+        {
+            double dots[4];
+            projectOff4(q, trials[0]->residual.data(), trials[1]->residual.data(),
+                        trials[2]->residual.data(), trials[3]->residual.data(), n, dots);
+            for (size_t w = 0; w < 4; ++w)
+            {
+                trials[w]->coefficients[j] += dots[w];
+            }
+        }
+    }
+}
+
+double NMEdgeBasis::residualNorm(const Trial& trial)
+{
+    double norm2 = 0;
+    for (double x : trial.residual)
+    {
+        norm2 += x * x;
+    }
+    return std::sqrt(norm2);
+}
+
+bool NMEdgeBasis::endsAfterFirstPass(Trial& trial, double inSpanLimit) const
+{
+    // Each step of a pass takes a projection off the residual, which cannot
+    // make it longer but for rounding: past the first pass, the residual
+    // stays below its length then, times the allowance.
+    if (inSpanLimit < 0)
+    {
+        return false;
+    }
+    const double first = residualNorm(trial);
+    const double allowance =
+        1.0 + 4.0 * static_cast<double>((_basis.size() + 1) * (_base.size() + 2)) * UNIT_ROUNDOFF;
+    if (first * allowance <= inSpanLimit)
+    {
+        trial.distance = first;
+        return true;
+    }
+    return false;
+}
+
+void NMEdgeBasis::measure(const EvalPoint& z, double inSpanLimit)
+{
+    // Two passes of modified Gram-Schmidt keep the residual accurate.
+    startTrial(_trial, z);
+    Trial* const trial[1] = {&_trial};
+    passOn<1>(trial);
+    if (endsAfterFirstPass(_trial, inSpanLimit))
+    {
+        return;
+    }
+    passOn<1>(trial);
+    _trial.distance = residualNorm(_trial);
+    _trial.complete = true;
+}
+
+void NMEdgeBasis::measureBatch(const std::vector<const EvalPoint*>& zs, double inSpanLimit)
+{
+    constexpr size_t WIDTH = 4;
+    if (_batch.size() < zs.size())
+    {
+        _batch.resize(zs.size());
+    }
+    std::vector<Trial*> pending;
+    for (size_t i = 0; i < zs.size(); ++i)
+    {
+        startTrial(_batch[i], *zs[i]);
+        pending.push_back(&_batch[i]);
+    }
+    const auto pass = [this](std::vector<Trial*>& trials)
+    {
+        size_t w = 0;
+        for (; w + WIDTH <= trials.size(); w += WIDTH)
+        {
+            passOn<WIDTH>(trials.data() + w);
+        }
+        for (; w < trials.size(); ++w)
+        {
+            passOn<1>(trials.data() + w);
+        }
+    };
+    pass(pending);
+    std::vector<Trial*> second;
+    for (Trial* trial : pending)
+    {
+        if (!endsAfterFirstPass(*trial, inSpanLimit))
+        {
+            second.push_back(trial);
+        }
+    }
+    pass(second);
+    for (Trial* trial : second)
+    {
+        trial->distance = residualNorm(*trial);
+        trial->complete = true;
+    }
+}
+
+void NMEdgeBasis::takeMeasure(size_t i)
+{
+    std::swap(_trial, _batch[i]);
+}
+
+double NMEdgeBasis::margin(double k) const
+{
+    const double n = static_cast<double>(_base.size());
+    return 64 * (k + n) * UNIT_ROUNDOFF;
+}
+
+bool NMEdgeBasis::surelyRaisesRank(double tolerance)
+{
+    if (!_trial.complete || !_inverseValid || !(_trial.distance > 0) || _base.empty())
+    {
+        return false;
+    }
+    computeInverseRow();
+    const double k = static_cast<double>(_basis.size() + 1);
+    const double inverseNorm2 = _inverseNorm2 + _trial.inverseRowNorm2;
+    const double edgeNorm = std::sqrt(_edgeNorm2 + _trial.edgeNorm2);
+    if (!std::isfinite(inverseNorm2) || !std::isfinite(edgeNorm))
+    {
+        return false;
+    }
+    const double lowerBound = (1.0 - 8 * k * UNIT_ROUNDOFF) / std::sqrt(inverseNorm2);
+    return lowerBound - margin(k) * edgeNorm > tolerance;
+}
+
+void NMEdgeBasis::keepMeasured()
+{
+    const double norm = _trial.distance;
+    _edgeNorm2 += _trial.edgeNorm2;
+    _leastDistance = std::min(_leastDistance, norm);
+    if (norm > 0)
+    {
+        computeInverseRow();
+        for (double& x : _trial.residual)
+        {
+            x /= norm;
+        }
+        _basis.push_back(_trial.residual);
+        _inverse.push_back(_trial.inverseRow);
+        _inverseNorm2 += _trial.inverseRowNorm2;
+    }
+    else
+    {
+        // Nothing to add to the span; R is singular.
+        _inverseValid = false;
+    }
+}
+
+NMEdgeBasis::Decision NMEdgeBasis::fullRank(double tolerance) const
+{
+    const double k = static_cast<double>(_basis.size());
+    const double edgeNorm = std::sqrt(_edgeNorm2);
+    if (_basis.empty() || _base.empty() || !std::isfinite(edgeNorm) ||
+        !std::isfinite(_inverseNorm2))
+    {
+        return Decision::UNSURE;
+    }
+    const double slack = margin(k) * edgeNorm;
+    const double allowance = 1.0 + 8 * k * UNIT_ROUNDOFF;
+    double upperBound = _leastDistance;
+    if (_inverseValid && _inverseNorm2 > 0)
+    {
+        upperBound = std::min(upperBound, std::sqrt(k / _inverseNorm2));
+        const double lowerBound = (2.0 - allowance) / std::sqrt(_inverseNorm2);
+        if (lowerBound - slack > tolerance)
+        {
+            return Decision::FULL_RANK;
+        }
+    }
+    if (upperBound * allowance + slack < tolerance)
+    {
+        return Decision::RANK_DEFICIENT;
+    }
+    return Decision::UNSURE;
+}
+
+void NMEdgeBasis::computeInverseRow()
+{
+    if (_trial.inverseRowDone)
+    {
+        return;
+    }
+    const size_t k = _basis.size();
+    const double rho = _trial.distance;
+    std::vector<double>& w = _trial.inverseRow;
+    w.assign(k + 1, 0.0);
+    for (size_t i = 0; i < k; ++i)
+    {
+        const double ci = _trial.coefficients[i];
+        const std::vector<double>& row = _inverse[i];
+        for (size_t j = 0; j <= i; ++j)
+        {
+            w[j] += ci * row[j];
+        }
+    }
+    double norm2 = 0;
+    for (size_t j = 0; j < k; ++j)
+    {
+        w[j] = -w[j] / rho;
+        norm2 += w[j] * w[j];
+    }
+    w[k] = 1.0 / rho;
+    norm2 += w[k] * w[k];
+    _trial.inverseRowNorm2 = norm2;
+    _trial.inverseRowDone = true;
+}
+
+} // namespace QARNO_4_0_0
