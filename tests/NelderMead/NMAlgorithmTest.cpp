@@ -404,7 +404,7 @@ TEST(NMAlgorithm, ItsStepsTakeTheParametersItReadOnce)
     // and move: a step below the algorithm shares its settings, a value set
     // afterwards reaches only a new algorithm.
     ProcessStateGuard guard;
-    AlgorithmRun run;
+    EvcHarness run;
     const auto params = makeNMParameters(2, false, {"NM_DELTA_E 3", "NM_GAMMA 0.25"});
     RecordingStep mainStep("Main");
     NM nm(&mainStep, std::make_shared<AlgoStopReasons<NMStopType>>(), params->get_run_params(),
@@ -424,7 +424,8 @@ TEST(NMAlgorithm, ItsStepsTakeTheParametersItReadOnce)
     EXPECT_EQ(5.0, later.getSettings()->deltaE.todouble());
 
     // Below another algorithm, a step reads its own parameters.
-    FakeNMAlgorithm other(&mainStep, params->get_run_params(), params->get_pb_params());
+    QarnoTest::TestAlgorithm other(&mainStep, "NM", params->get_run_params(),
+                                   params->get_pb_params(), QarnoTest::newNMStopReasons());
     const RecordingStep otherChild(&other, "Other child");
     EXPECT_EQ(5.0, NMSettings::of(otherChild)->deltaE.todouble());
     EXPECT_NE(nm.getSettings().get(), NMSettings::of(otherChild).get());
