@@ -445,13 +445,9 @@ Double Double::sqrt() const
     return std::sqrt(_value);
 }
 
-double Double::trunk() const
+void Double::throwTrunkNotDefined()
 {
-    if (!_defined)
-    {
-        throw NotDefined(FILE_LONG, __LINE__, "QARNO::Double::trunk(): value not defined");
-    }
-    return _epsilon * std::floor(_value / _epsilon);
+    throw NotDefined(FILE_LONG, __LINE__, "QARNO::Double::trunk(): value not defined");
 }
 
 bool Double::weakLess(const Double& a, const Double& b)

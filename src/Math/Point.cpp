@@ -38,13 +38,20 @@ bool Point::weakLess(const Point& a, const Point& b)
     {
         return n < b.size();
     }
+    const Double* const pa = a.data();
+    const Double* const pb = b.data();
     for (size_t i = 0; i < n; ++i)
     {
-        // The epsilon cell of each side, computed once: `Double::weakLess`
-        // both ways would truncate every coordinate twice, and this order
-        // runs on every look-up of the cache.
-        const double ka = a[i].trunk();
-        const double kb = b[i].trunk();
+        // Points of one poll or one simplex share most coordinates, and the
+        // cache runs this order on every look-up: equal numbers share their
+        // epsilon cell, so only the coordinates that differ pay for the
+        // truncation (a division each).
+        if (Double::sameDefinedValue(pa[i], pb[i]))
+        {
+            continue;
+        }
+        const double ka = pa[i].trunk();
+        const double kb = pb[i].trunk();
         if (ka < kb)
         {
             return true;
