@@ -573,6 +573,11 @@ size_t EvaluatorControl::clearQueue(int mainThreadNum, bool showDebug)
 
     EvcMainThreadInfo& info = getMainThreadInfo(mainThreadNum);
     const bool show = showDebug && isShown(OutputLevel::LEVEL_DEBUG);
+    // With one main thread every point goes: the index is emptied at once
+    // rather than searched for each point.
+    const bool removesAll = std::all_of(_evalPointQueue.begin(), _evalPointQueue.end(),
+                                        [mainThreadNum](const auto& entry)
+                                        { return entry->getThreadAlgo() == mainThreadNum; });
     size_t removed = 0;
     Queue kept;
     for (auto& entry : _evalPointQueue)
@@ -584,7 +589,10 @@ size_t EvaluatorControl::clearQueue(int mainThreadNum, bool showDebug)
                 OutputQueue::getInstance()->add("Delete point from queue: " + entry->display(),
                                                 OutputLevel::LEVEL_DEBUG);
             }
-            indexErase(entry.get());
+            if (!removesAll)
+            {
+                indexErase(entry.get());
+            }
             releaseFromCache(*entry);
             ++removed;
         }
@@ -594,6 +602,10 @@ size_t EvaluatorControl::clearQueue(int mainThreadNum, bool showDebug)
         }
     }
     _evalPointQueue.swap(kept);
+    if (removesAll)
+    {
+        _queueIndex.clear();
+    }
     info.setNbPointsInQueue(0);
     return removed;
 }
