@@ -319,17 +319,21 @@ bool EvaluatorControl::addToQueue(const std::shared_ptr<EvalQueuePoint>& evalQue
 
     EvcMainThreadInfo& info = getMainThreadInfo(evalQueuePoint->getThreadAlgo());
     QueueIndex& index = queueIndex();
-    if (info.getUseCache())
+    // One descent finds the points of the same coordinates and where the new
+    // one goes: with thousands of variables each comparison of points is
+    // long.
+    const QueuedCoordinatesLess less;
+    auto place = index.lower_bound(evalQueuePoint.get());
+    const bool useCache = info.getUseCache();
+    for (; place != index.end() && !less(evalQueuePoint.get(), *place); ++place)
     {
-        const auto range = index.equal_range(evalQueuePoint.get());
-        for (auto it = range.first; it != range.second; ++it)
+        if (useCache && **place == *evalQueuePoint)
         {
-            if (**it == *evalQueuePoint)
-            {
-                return false;
-            }
+            return false;
         }
-
+    }
+    if (useCache)
+    {
         EvalPoint& foundPoint = _cacheCopy;
         if (CacheBase::getInstance()->find(*evalQueuePoint, foundPoint, EvalType::UNDEFINED) > 0)
         {
@@ -346,7 +350,7 @@ bool EvaluatorControl::addToQueue(const std::shared_ptr<EvalQueuePoint>& evalQue
         }
     }
 
-    const auto indexed = index.insert(evalQueuePoint.get());
+    const auto indexed = index.insert(place, evalQueuePoint.get());
     try
     {
         _evalPointQueue.push_front(evalQueuePoint);
