@@ -232,9 +232,16 @@ std::shared_ptr<Evaluator> EvaluatorControl::setEvaluator(std::shared_ptr<Evalua
 
 void EvaluatorControl::readGlobalParameters() const
 {
+    const auto& params = *_evalContGlobalParams;
+    // Read on every run of the queue: a set unchanged since the last read
+    // gives the same values without a keyword look-up. An unchecked set is
+    // read, which throws as it should.
+    if (!_settingsStale && !params.toBeChecked() && params.getChangeCount() == _settingsChangeCount)
+    {
+        return;
+    }
     // A failed read leaves the settings to be read again at the next chance.
     _settingsStale = true;
-    const auto& params = *_evalContGlobalParams;
     GlobalSettings settings;
     settings.bbMaxBlockSize = params.getAttributeValue<size_t>("BB_MAX_BLOCK_SIZE");
     settings.sgteMaxBlockSize = params.getAttributeValue<size_t>("SGTE_MAX_BLOCK_SIZE");
@@ -245,6 +252,7 @@ void EvaluatorControl::readGlobalParameters() const
     settings.clearEvalQueue = params.getAttributeValue<bool>("CLEAR_EVAL_QUEUE");
     settings.randomEvalSort = params.getAttributeValue<bool>("RANDOM_EVAL_SORT");
     _settings = settings;
+    _settingsChangeCount = params.getChangeCount();
     _settingsStale = false;
 }
 
