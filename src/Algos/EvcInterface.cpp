@@ -1,6 +1,7 @@
 #include "Algos/EvcInterface.hpp"
 
 #include <string>
+#include <utility>
 
 #include "Algos/Mads/MegaSearchPoll.hpp"
 #include "Algos/MeshBase.hpp"
@@ -111,6 +112,12 @@ void EvcInterface::verifyEvaluatorControlNotNull()
 void EvcInterface::keepPointsThatNeedEval(const std::set<EvalPoint, EvalPointCompare>& trialPoints,
                                           bool withIteration)
 {
+    keepPointsThatNeedEval(std::set<EvalPoint, EvalPointCompare>(trialPoints), withIteration);
+}
+
+void EvcInterface::keepPointsThatNeedEval(std::set<EvalPoint, EvalPointCompare>&& trialPoints,
+                                          bool withIteration)
+{
     // The queue may have been removed since this object was built.
     if (nullptr == _evaluatorControl)
     {
@@ -168,10 +175,23 @@ void EvcInterface::keepPointsThatNeedEval(const std::set<EvalPoint, EvalPointCom
     const bool inPhaseOne = (nullptr != dynamic_cast<const PhaseOne*>(_step->getRootAlgorithm()));
     const bool iterationLookedUp = (nullptr != iteration);
     const PointPlacement placement(*_step);
+    const bool noFixedVariable = (0 == _fixedVariable.nbDefined());
+    const bool showTrialPointCount = !trialPoints.empty() && infoShown;
+    // The sizes of the mesh of the last iteration met, shared by its points.
+    const Step* sizesOf = nullptr;
+    std::shared_ptr<const ArrayOfDouble> meshSize;
+    std::shared_ptr<const ArrayOfDouble> frameSize;
 
-    for (const auto& trialPoint : trialPoints)
+    while (!trialPoints.empty())
     {
-        EvalPoint point = placement.placed(trialPoint).makeFullSpacePointFromFixed(_fixedVariable);
+        // The node is freed at the end of the turn: the queue's copy replaces it.
+        const auto node = trialPoints.extract(trialPoints.begin());
+        const EvalPoint& trialPoint = node.value();
+        EvalPoint point = placement.placed(trialPoint);
+        if (!noFixedVariable || point.size() != _fixedVariable.size())
+        {
+            point = point.makeFullSpacePointFromFixed(_fixedVariable);
+        }
 
         bool needEval = true;
         if (useCache)
@@ -213,7 +233,7 @@ void EvcInterface::keepPointsThatNeedEval(const std::set<EvalPoint, EvalPointCom
             }
         }
 
-        auto queuePoint = std::make_shared<EvalQueuePoint>(point, evalType);
+        auto queuePoint = std::make_shared<EvalQueuePoint>(std::move(point), evalType);
         queuePoint->setComment(comment);
         queuePoint->setGenStep(_step->getName());
         queuePoint->setInPhaseOne(inPhaseOne);
@@ -222,8 +242,14 @@ void EvcInterface::keepPointsThatNeedEval(const std::set<EvalPoint, EvalPointCom
             const auto mesh = iteration->ownIterationMesh();
             if (nullptr != mesh)
             {
-                queuePoint->setMeshSize(mesh->getdeltaMeshSize());
-                queuePoint->setFrameSize(mesh->getDeltaFrameSize());
+                if (sizesOf != iteration || nullptr == meshSize)
+                {
+                    meshSize = std::make_shared<const ArrayOfDouble>(mesh->getdeltaMeshSize());
+                    frameSize = std::make_shared<const ArrayOfDouble>(mesh->getDeltaFrameSize());
+                    sizesOf = iteration;
+                }
+                queuePoint->setMeshSize(meshSize);
+                queuePoint->setFrameSize(frameSize);
                 queuePoint->setK(iteration->ownIterationK());
             }
         }
@@ -233,7 +259,7 @@ void EvcInterface::keepPointsThatNeedEval(const std::set<EvalPoint, EvalPointCom
         {
             _step->AddOutputDebug(
                 (added ? "New point added to eval queue: " : "Point not added to eval queue: ") +
-                point.display());
+                queuePoint->display());
         }
     }
 
@@ -245,7 +271,7 @@ void EvcInterface::keepPointsThatNeedEval(const std::set<EvalPoint, EvalPointCom
             _step->AddOutputDebug("Eval queue now has " + std::to_string(queueSize) + " points.");
         }
     }
-    if (!trialPoints.empty() && infoShown)
+    if (showTrialPointCount)
     {
         _step->AddOutputInfo(blockText, false, true);
     }

@@ -50,6 +50,10 @@ public:
     /// with `withIteration`, tagged with the mesh and k of their iteration.
     void keepPointsThatNeedEval(const std::set<EvalPoint, EvalPointCompare>& trialPoints,
                                 bool withIteration);
+    /// The same, taking the points out of the set one by one (it ends
+    /// empty), so that they are never held twice.
+    void keepPointsThatNeedEval(std::set<EvalPoint, EvalPointCompare>&& trialPoints,
+                                bool withIteration);
     /// Gives the queue the step's barrier itself (with the fixed variable
     /// that completes its points): success is judged against the barrier
     /// the step updates, so the two never disagree. A null barrier leaves

@@ -1,6 +1,7 @@
 #include "Algos/IterationUtils.hpp"
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "Algos/Algorithm.hpp"
@@ -109,6 +110,11 @@ bool IterationUtils::insertTrialPoint(const EvalPoint& point)
     return _trialPoints.insert(point).second;
 }
 
+bool IterationUtils::insertTrialPoint(EvalPoint&& point)
+{
+    return _trialPoints.insert(std::move(point)).second;
+}
+
 void IterationUtils::updatePointsWithFrameCenter()
 {
     init();
@@ -127,12 +133,12 @@ void IterationUtils::updatePointsWithFrameCenter()
     const auto pointFrom = std::make_shared<Point>(frameCenter->makeFullSpacePointFromFixed(
         SubproblemManager::getSubFixedVariable(_parentStep)));
 
-    // The set orders by coordinates only, so changing the origin of a point
-    // in place keeps the order.
-    std::set<EvalPoint, EvalPointCompare> updated;
+    // The set orders by coordinates only, so the origin of a point changes
+    // in place: a copy of the set would hold every trial point twice, which
+    // a poll in thousands of variables cannot afford.
     for (const auto& trialPoint : _trialPoints)
     {
-        EvalPoint point(trialPoint);
+        EvalPoint& point = const_cast<EvalPoint&>(trialPoint);
         point.setPointFrom(pointFrom);
         OutputQueue::addIfShown(OutputLevel::LEVEL_DEBUG,
                                 [&]()
@@ -141,9 +147,7 @@ void IterationUtils::updatePointsWithFrameCenter()
                                            point.display(ArrayOfDouble()) + " to " +
                                            pointFrom->display(ArrayOfDouble());
                                 });
-        updated.insert(updated.end(), point);
     }
-    _trialPoints.swap(updated);
 }
 
 bool IterationUtils::snapPointToBoundsAndProjectOnMesh(Point& x, const ArrayOfDouble& lowerBound,
@@ -273,7 +277,12 @@ bool IterationUtils::evalTrialPoints(Step* step)
     const auto& evc = EvcInterface::getEvaluatorControl();
 
     evc->lockQueue();
-    evcInterface.keepPointsThatNeedEval(_trialPoints, !_fromAlgo);
+    // The queue takes the trial points over: they are replaced by the
+    // evaluated ones below, and holding both would double the memory of a
+    // poll in many variables.
+    const size_t nbTrialPoints = _trialPoints.size();
+    evcInterface.keepPointsThatNeedEval(std::move(_trialPoints), !_fromAlgo);
+    _trialPoints.clear();
     _nbEvalPointsThatNeedEval = evc->getQueueSize(getThreadNum());
     if (0 == _nbEvalPointsThatNeedEval)
     {
@@ -305,7 +314,7 @@ bool IterationUtils::evalTrialPoints(Step* step)
 
     if (OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_DEBUG))
     {
-        step->AddOutputDebug("Number of trial points: " + std::to_string(_trialPoints.size()));
+        step->AddOutputDebug("Number of trial points: " + std::to_string(nbTrialPoints));
         step->AddOutputDebug("Number of trial points that needed eval: " +
                              std::to_string(_nbEvalPointsThatNeedEval));
         step->AddOutputDebug("Number of evaluated points: " + std::to_string(evaluated.size()));

@@ -47,6 +47,7 @@ public:
 
     /// True when the point was new (coordinates) and is now held.
     bool insertTrialPoint(const EvalPoint& point);
+    bool insertTrialPoint(EvalPoint&& point);
     /// Every trial point's origin := one shared full-space frame centre.
     void updatePointsWithFrameCenter();
     /// Brings x into the bounds and, when the iteration has a mesh, onto it.

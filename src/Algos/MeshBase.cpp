@@ -98,10 +98,19 @@ bool MeshBase::verifyPointIsOnMesh(const Point& point, const Point& center) cons
         QARNO_THROW(Exception, "verifyPointIsOnMesh: center of size " + itos(center.size()) +
                                    " is smaller than the point of size " + itos(point.size()));
     }
+    const Double* const p = point.data();
+    const Double* const q = center.data();
     for (size_t i = 0; i < point.size(); ++i)
     {
-        Double x = point[i];
-        const Double& c = center[i];
+        // A coordinate equal to the centre's is on the mesh whatever the
+        // mesh size: either the centre's is a multiple, or their difference
+        // is 0. Poll points differ from their centre in few coordinates.
+        if (Double::sameDefinedValue(p[i], q[i]))
+        {
+            continue;
+        }
+        Double x = p[i];
+        const Double& c = q[i];
         const Double delta = getdeltaMeshSize(i);
         if (!c.isMultipleOf(delta))
         {

@@ -1,6 +1,8 @@
 #include "Eval/BBOutput.hpp"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <iostream>
 
 #include "Util/Exception.hpp"
@@ -163,7 +165,7 @@ bool isObjOrConstraint(BBOutputType type)
 const std::string BBOutput::bboStart = "(";
 const std::string BBOutput::bboEnd = ")";
 
-BBOutput::BBOutput(const std::string& rawBBO, bool evalOk) : _rawBBO(), _evalOk(evalOk)
+BBOutput::BBOutput(const std::string& rawBBO, bool evalOk) : _line(), _evalOk(evalOk)
 {
     setBBO(rawBBO, evalOk);
 }
@@ -178,41 +180,94 @@ void BBOutput::setBBO(const std::string& rawBBO, bool evalOk)
 {
     if (rawBBO.empty())
     {
-        _rawBBO.reset();
+        _line.reset();
     }
     else
     {
-        _rawBBO = std::make_shared<const std::string>(rawBBO);
+        auto line = std::make_shared<Line>();
+        line->text = rawBBO;
+        const std::string_view text(line->text);
+        forEachField(text,
+                     [&line, &text](size_t, std::string_view field)
+                     {
+                         line->fields.push_back({static_cast<size_t>(field.data() - text.data()),
+                                                 field.size(), fieldToDouble(field)});
+                         return true;
+                     });
+        _line = std::move(line);
     }
+    _evalOk = evalOk;
+}
+
+void BBOutput::appendValue(std::string& line, double value)
+{
+    if (std::isnan(value))
+    {
+        line += "nan";
+        return;
+    }
+    if (std::isinf(value))
+    {
+        line += (value > 0) ? "inf" : "-inf";
+        return;
+    }
+    char text[32];
+    const auto written = std::to_chars(text, text + sizeof(text), value);
+    line.append(text, written.ptr);
+}
+
+void BBOutput::setBBO(const std::vector<double>& values, bool evalOk)
+{
+    if (values.empty())
+    {
+        _line.reset();
+        _evalOk = evalOk;
+        return;
+    }
+    auto line = std::make_shared<Line>();
+    line->fields.reserve(values.size());
+    for (const double value : values)
+    {
+        if (!line->text.empty())
+        {
+            line->text += ' ';
+        }
+        const size_t begin = line->text.size();
+        appendValue(line->text, value);
+        const size_t size = line->text.size() - begin;
+        // A finite value reads back from its shortest text as itself; the
+        // words of the other ones are read as the text reader reads them.
+        const Double read = std::isfinite(value)
+                                ? Double(value)
+                                : fieldToDouble(std::string_view(line->text).substr(begin, size));
+        line->fields.push_back({begin, size, read});
+    }
+    _line = std::move(line);
     _evalOk = evalOk;
 }
 
 size_t BBOutput::getNbFields() const
 {
-    size_t count = 0;
-    forEachField(getBBO(),
-                 [&count](size_t, std::string_view)
-                 {
-                     ++count;
-                     return true;
-                 });
-    return count;
+    return _line ? _line->fields.size() : 0;
 }
 
 std::string_view BBOutput::getField(size_t i) const
 {
-    std::string_view found;
-    forEachField(getBBO(),
-                 [&found, i](size_t index, std::string_view field)
-                 {
-                     if (index == i)
-                     {
-                         found = field;
-                         return false;
-                     }
-                     return true;
-                 });
-    return found;
+    if (!_line || i >= _line->fields.size())
+    {
+        return std::string_view();
+    }
+    const Line::Field& field = _line->fields[i];
+    return std::string_view(_line->text).substr(field.begin, field.size);
+}
+
+Double BBOutput::getFieldValue(size_t i) const
+{
+    if (!_line || i >= _line->fields.size())
+    {
+        return Double();
+    }
+    return _line->fields[i].value;
 }
 
 Double BBOutput::fieldToDouble(std::string_view field)
@@ -243,17 +298,15 @@ bool BBOutput::isComplete(const BBOutputTypeList& bbOutputType) const
     {
         return false;
     }
-    bool complete = true;
-    forEachField(getBBO(),
-                 [&](size_t i, std::string_view field)
-                 {
-                     if (isObjOrConstraint(bbOutputType[i]) && !fieldToDouble(field).isDefined())
-                     {
-                         complete = false;
-                     }
-                     return complete;
-                 });
-    return complete;
+    const size_t n = getNbFields();
+    for (size_t i = 0; i < n; ++i)
+    {
+        if (isObjOrConstraint(bbOutputType[i]) && !_line->fields[i].value.isDefined())
+        {
+            return false;
+        }
+    }
+    return true;
 }
 
 Double BBOutput::getObjective(const BBOutputTypeList& bbOutputType) const
@@ -263,16 +316,14 @@ Double BBOutput::getObjective(const BBOutputTypeList& bbOutputType) const
     {
         return obj;
     }
-    forEachField(getBBO(),
-                 [&](size_t i, std::string_view field)
-                 {
-                     if (bbOutputType[i] == BBOutputType::OBJ)
-                     {
-                         obj = fieldToDouble(field);
-                         return false;
-                     }
-                     return true;
-                 });
+    const size_t n = getNbFields();
+    for (size_t i = 0; i < n; ++i)
+    {
+        if (bbOutputType[i] == BBOutputType::OBJ)
+        {
+            return _line->fields[i].value;
+        }
+    }
     return obj;
 }
 
@@ -284,15 +335,14 @@ ArrayOfDouble BBOutput::getConstraints(const BBOutputTypeList& bbOutputType) con
     }
     ArrayOfDouble constraints(getNbConstraints(bbOutputType));
     size_t j = 0;
-    forEachField(getBBO(),
-                 [&](size_t i, std::string_view field)
-                 {
-                     if (isConstraint(bbOutputType[i]))
-                     {
-                         constraints[j++] = fieldToDouble(field);
-                     }
-                     return true;
-                 });
+    const size_t n = getNbFields();
+    for (size_t i = 0; i < n; ++i)
+    {
+        if (isConstraint(bbOutputType[i]))
+        {
+            constraints[j++] = _line->fields[i].value;
+        }
+    }
     return constraints;
 }
 
@@ -317,13 +367,12 @@ bool BBOutput::getCountEval(const BBOutputTypeList& bbOutputType) const
 
 ArrayOfDouble BBOutput::getBBOAsArrayOfDouble() const
 {
-    ArrayOfDouble values(getNbFields());
-    forEachField(getBBO(),
-                 [&values](size_t i, std::string_view field)
-                 {
-                     values[i] = fieldToDouble(field);
-                     return true;
-                 });
+    const size_t n = getNbFields();
+    ArrayOfDouble values(n);
+    for (size_t i = 0; i < n; ++i)
+    {
+        values[i] = _line->fields[i].value;
+    }
     return values;
 }
 

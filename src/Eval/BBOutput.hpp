@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "Math/ArrayOfDouble.hpp"
 #include "Math/Double.hpp"
@@ -32,7 +33,9 @@ namespace QARNO_4_0_0
 ///
 /// The text is held immutable behind a shared pointer: an output is copied
 /// with every copy of its point (queue, cache, barrier), and the copies then
-/// share one line instead of duplicating it.
+/// share one line instead of duplicating it. The line is split, and each
+/// field read as a number, once when it is set: f, h and the checks of an
+/// evaluation then read the fields without parsing the text again.
 class BBOutput
 {
 public:
@@ -43,8 +46,16 @@ public:
     explicit BBOutput(const std::string& rawBBO = "", bool evalOk = false);
 
     void setBBO(const std::string& rawBBO, bool evalOk);
+    /// The output of an evaluator that returns numbers: the line holds each
+    /// value in the shortest text that reads back as the same double
+    /// ("inf", "-inf", "nan" for the non-finite ones), and the fields are
+    /// those this line would give to `setBBO`, without reading it.
+    void setBBO(const std::vector<double>& values, bool evalOk);
 
-    const std::string& getBBO() const { return _rawBBO ? *_rawBBO : emptyText(); }
+    /// Appends the field text of a value, as `setBBO` of numbers writes it.
+    static void appendValue(std::string& line, double value);
+
+    const std::string& getBBO() const { return _line ? _line->text : emptyText(); }
     bool getEvalOk() const { return _evalOk; }
     void setEvalOk(bool evalOk) { _evalOk = evalOk; }
 
@@ -85,6 +96,8 @@ public:
 
     /// Field i (0-based) as a view into the raw text; empty past the end.
     std::string_view getField(size_t i) const;
+    /// Field i read as a number (`fieldToDouble`); undefined past the end.
+    Double getFieldValue(size_t i) const;
 
     /// A field read as a number: undefined when it is no number word.
     static Double fieldToDouble(std::string_view field);
@@ -92,8 +105,21 @@ public:
 private:
     static const std::string& emptyText();
 
+    /// A line and its fields, shared by the copies of an output.
+    struct Line
+    {
+        struct Field
+        {
+            size_t begin;
+            size_t size;
+            Double value;
+        };
+        std::string text;
+        std::vector<Field> fields;
+    };
+
     /// Null for an empty line.
-    std::shared_ptr<const std::string> _rawBBO;
+    std::shared_ptr<const Line> _line;
     bool _evalOk;
 };
 

@@ -106,6 +106,19 @@ void Eval::setBBO(const std::string& bbo, const BBOutputTypeList& bbOutputType, 
     interpretOutput(bbOutputType);
 }
 
+void Eval::setBBO(const std::vector<double>& values, const BBOutputTypeList& bbOutputType,
+                  bool evalOk)
+{
+    _bbOutput.setBBO(values, evalOk);
+    if (bbOutputType.empty())
+    {
+        _toRecompute = true;
+        _bbOutputComplete = false;
+        return;
+    }
+    interpretOutput(bbOutputType);
+}
+
 void Eval::setBBOutputAndRecompute(const BBOutput& bbOutput, const BBOutputTypeList& bbOutputType)
 {
     setBBOutput(bbOutput);
@@ -163,11 +176,11 @@ void Eval::markUnreadableOutput(const BBOutputTypeList& bbOutputType)
         {
             continue;
         }
-        const std::string_view field = _bbOutput.getField(i);
-        if (BBOutput::fieldToDouble(field).isDefined())
+        if (_bbOutput.getFieldValue(i).isDefined())
         {
             continue;
         }
+        const std::string_view field = _bbOutput.getField(i);
         std::string typeName = BBOutputTypeListToString(BBOutputTypeList(1, type));
         typeName.pop_back(); // the list form ends each name with a blank
         std::cerr << "Warning: Evaluation failed: output " << itos(i + 1) << " (" << typeName
@@ -288,7 +301,8 @@ Double Eval::defaultComputeH(const Eval& eval, const BBOutputTypeList& bbOutputT
     {
         return 0.0;
     }
-    const ArrayOfDouble values = bbo.getBBOAsArrayOfDouble();
+    // The fields as read when the output was set: no array per evaluation.
+    const size_t nbValues = bbo.getNbFields();
     const double eps = Double::getEpsilon();
     double h = 0.0;
     bool violated = false;
@@ -299,17 +313,18 @@ Double Eval::defaultComputeH(const Eval& eval, const BBOutputTypeList& bbOutputT
             continue;
         }
         // A missing or unreadable constraint cannot be shown to hold.
-        if (i >= values.size() || !values[i].isDefined())
+        const Double value = bbo.getFieldValue(i);
+        if (i >= nbValues || !value.isDefined())
         {
             return INF;
         }
-        const Double c = _computeHComponent(bbOutputType[i], i, values[i]);
+        const Double c = _computeHComponent(bbOutputType[i], i, value);
         if (std::fabs(INF - c.todouble()) < eps)
         {
             h = INF;
             break;
         }
-        if (values[i].todouble() > eps)
+        if (value.todouble() > eps)
         {
             h += c.todouble();
             violated = true;

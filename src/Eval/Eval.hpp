@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Eval/BBOutput.hpp"
 #include "Math/Double.hpp"
@@ -93,6 +94,9 @@ public:
     /// Stores the output and interprets it under `bbOutputType`; an empty type
     /// list only marks f and h as stale.
     void setBBO(const std::string& bbo, const BBOutputTypeList& bbOutputType, bool evalOk = true);
+    /// The same for an evaluator that returns numbers (`BBOutput::setBBO`).
+    void setBBO(const std::vector<double>& values, const BBOutputTypeList& bbOutputType,
+                bool evalOk = true);
     /// Stores the output and interprets it, checking the field count first:
     /// on a mismatch the status is EVAL_ERROR and h is INF.
     void setBBOutputAndRecompute(const BBOutput& bbOutput, const BBOutputTypeList& bbOutputType);

@@ -163,6 +163,12 @@ void EvalPoint::setBBO(const BBOutput& bbOutput, EvalType evalType, bool /*evalO
     evalForUpdate(evalType, "EvalPoint::setBBO").setBBOutput(bbOutput);
 }
 
+void EvalPoint::setBBO(const std::vector<double>& values, const BBOutputTypeList& bbOutputTypes,
+                       EvalType evalType, bool evalOk)
+{
+    evalForUpdate(evalType, "EvalPoint::setBBO").setBBO(values, bbOutputTypes, evalOk);
+}
+
 void EvalPoint::setBBO(const std::string& bbo, const BBOutputTypeList& bbOutputTypes,
                        EvalType evalType, bool evalOk)
 {

@@ -93,6 +93,11 @@ public:
     void setBBO(const BBOutput& bbOutput, EvalType evalType = EvalType::BB, bool evalOk = true);
     /// Stores the output and interprets it under the output types. Creates
     /// the evaluation when missing; throws for UNDEFINED.
+    /// Stores the numbers an evaluator returned and interprets them
+    /// (`BBOutput::setBBO` of numbers). Creates the evaluation when missing;
+    /// throws for UNDEFINED.
+    void setBBO(const std::vector<double>& values, const BBOutputTypeList& bbOutputTypes,
+                EvalType evalType = EvalType::BB, bool evalOk = true);
     void setBBO(const std::string& bbo, const BBOutputTypeList& bbOutputTypes,
                 EvalType evalType = EvalType::BB, bool evalOk = true);
     /// As above, the types given as text ("OBJ PB").

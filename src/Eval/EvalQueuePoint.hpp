@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "Eval/EvalPoint.hpp"
 #include "Math/ArrayOfDouble.hpp"
@@ -44,11 +45,29 @@ public:
     const std::string& getGenStep() const { return _genStep; }
     void setGenStep(const std::string& genStep) { _genStep = genStep; }
 
-    const ArrayOfDouble& getMeshSize() const { return _meshSize; }
-    void setMeshSize(const ArrayOfDouble& meshSize) { _meshSize = meshSize; }
+    /// Empty when not set.
+    const ArrayOfDouble& getMeshSize() const { return orEmpty(_meshSize); }
+    void setMeshSize(const ArrayOfDouble& meshSize)
+    {
+        _meshSize = std::make_shared<const ArrayOfDouble>(meshSize);
+    }
+    /// The points of one iteration share its sizes: a copy per point would
+    /// weigh as much as the points themselves.
+    void setMeshSize(std::shared_ptr<const ArrayOfDouble> meshSize)
+    {
+        _meshSize = std::move(meshSize);
+    }
 
-    const ArrayOfDouble& getFrameSize() const { return _frameSize; }
-    void setFrameSize(const ArrayOfDouble& frameSize) { _frameSize = frameSize; }
+    /// Empty when not set.
+    const ArrayOfDouble& getFrameSize() const { return orEmpty(_frameSize); }
+    void setFrameSize(const ArrayOfDouble& frameSize)
+    {
+        _frameSize = std::make_shared<const ArrayOfDouble>(frameSize);
+    }
+    void setFrameSize(std::shared_ptr<const ArrayOfDouble> frameSize)
+    {
+        _frameSize = std::move(frameSize);
+    }
 
     size_t getK() const { return _k; }
     void setK(size_t k) { _k = k; }
@@ -63,8 +82,14 @@ private:
     bool _relativeSuccess = false;
     std::string _comment;
     std::string _genStep;
-    ArrayOfDouble _meshSize;
-    ArrayOfDouble _frameSize;
+    static const ArrayOfDouble& orEmpty(const std::shared_ptr<const ArrayOfDouble>& a)
+    {
+        static const ArrayOfDouble empty;
+        return a ? *a : empty;
+    }
+
+    std::shared_ptr<const ArrayOfDouble> _meshSize;
+    std::shared_ptr<const ArrayOfDouble> _frameSize;
     size_t _k = 0;
     bool _inPhaseOne = false;
 };

@@ -232,9 +232,16 @@ std::shared_ptr<Evaluator> EvaluatorControl::setEvaluator(std::shared_ptr<Evalua
 
 void EvaluatorControl::readGlobalParameters() const
 {
+    const auto& params = *_evalContGlobalParams;
+    // Read on every run of the queue: a set unchanged since the last read
+    // gives the same values without a keyword look-up. An unchecked set is
+    // read, which throws as it should.
+    if (!_settingsStale && !params.toBeChecked() && params.getChangeCount() == _settingsChangeCount)
+    {
+        return;
+    }
     // A failed read leaves the settings to be read again at the next chance.
     _settingsStale = true;
-    const auto& params = *_evalContGlobalParams;
     GlobalSettings settings;
     settings.bbMaxBlockSize = params.getAttributeValue<size_t>("BB_MAX_BLOCK_SIZE");
     settings.sgteMaxBlockSize = params.getAttributeValue<size_t>("SGTE_MAX_BLOCK_SIZE");
@@ -245,6 +252,7 @@ void EvaluatorControl::readGlobalParameters() const
     settings.clearEvalQueue = params.getAttributeValue<bool>("CLEAR_EVAL_QUEUE");
     settings.randomEvalSort = params.getAttributeValue<bool>("RANDOM_EVAL_SORT");
     _settings = settings;
+    _settingsChangeCount = params.getChangeCount();
     _settingsStale = false;
 }
 
@@ -319,17 +327,21 @@ bool EvaluatorControl::addToQueue(const std::shared_ptr<EvalQueuePoint>& evalQue
 
     EvcMainThreadInfo& info = getMainThreadInfo(evalQueuePoint->getThreadAlgo());
     QueueIndex& index = queueIndex();
-    if (info.getUseCache())
+    // One descent finds the points of the same coordinates and where the new
+    // one goes: with thousands of variables each comparison of points is
+    // long.
+    const QueuedCoordinatesLess less;
+    auto place = index.lower_bound(evalQueuePoint.get());
+    const bool useCache = info.getUseCache();
+    for (; place != index.end() && !less(evalQueuePoint.get(), *place); ++place)
     {
-        const auto range = index.equal_range(evalQueuePoint.get());
-        for (auto it = range.first; it != range.second; ++it)
+        if (useCache && **place == *evalQueuePoint)
         {
-            if (**it == *evalQueuePoint)
-            {
-                return false;
-            }
+            return false;
         }
-
+    }
+    if (useCache)
+    {
         EvalPoint& foundPoint = _cacheCopy;
         if (CacheBase::getInstance()->find(*evalQueuePoint, foundPoint, EvalType::UNDEFINED) > 0)
         {
@@ -346,7 +358,7 @@ bool EvaluatorControl::addToQueue(const std::shared_ptr<EvalQueuePoint>& evalQue
         }
     }
 
-    const auto indexed = index.insert(evalQueuePoint.get());
+    const auto indexed = index.insert(place, evalQueuePoint.get());
     try
     {
         _evalPointQueue.push_front(evalQueuePoint);
@@ -573,6 +585,11 @@ size_t EvaluatorControl::clearQueue(int mainThreadNum, bool showDebug)
 
     EvcMainThreadInfo& info = getMainThreadInfo(mainThreadNum);
     const bool show = showDebug && isShown(OutputLevel::LEVEL_DEBUG);
+    // With one main thread every point goes: the index is emptied at once
+    // rather than searched for each point.
+    const bool removesAll = std::all_of(_evalPointQueue.begin(), _evalPointQueue.end(),
+                                        [mainThreadNum](const auto& entry)
+                                        { return entry->getThreadAlgo() == mainThreadNum; });
     size_t removed = 0;
     Queue kept;
     for (auto& entry : _evalPointQueue)
@@ -584,7 +601,10 @@ size_t EvaluatorControl::clearQueue(int mainThreadNum, bool showDebug)
                 OutputQueue::getInstance()->add("Delete point from queue: " + entry->display(),
                                                 OutputLevel::LEVEL_DEBUG);
             }
-            indexErase(entry.get());
+            if (!removesAll)
+            {
+                indexErase(entry.get());
+            }
             releaseFromCache(*entry);
             ++removed;
         }
@@ -594,6 +614,10 @@ size_t EvaluatorControl::clearQueue(int mainThreadNum, bool showDebug)
         }
     }
     _evalPointQueue.swap(kept);
+    if (removesAll)
+    {
+        _queueIndex.clear();
+    }
     info.setNbPointsInQueue(0);
     return removed;
 }

@@ -368,6 +368,8 @@ private:
     mutable GlobalSettings _settings;
     /// The settings were never read, or the set was found unchecked since.
     mutable bool _settingsStale;
+    /// The change count of the set when the settings were read.
+    mutable size_t _settingsChangeCount = 0;
 
     QueueIndex _queueIndex;
     double _queueIndexEpsilon;

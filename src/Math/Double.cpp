@@ -445,13 +445,9 @@ Double Double::sqrt() const
     return std::sqrt(_value);
 }
 
-double Double::trunk() const
+void Double::throwTrunkNotDefined()
 {
-    if (!_defined)
-    {
-        throw NotDefined(FILE_LONG, __LINE__, "QARNO::Double::trunk(): value not defined");
-    }
-    return _epsilon * std::floor(_value / _epsilon);
+    throw NotDefined(FILE_LONG, __LINE__, "QARNO::Double::trunk(): value not defined");
 }
 
 bool Double::weakLess(const Double& a, const Double& b)
@@ -554,7 +550,11 @@ bool Double::isMultipleOf(const Double& g) const
         // A zero granularity means a continuous variable.
         return g._value >= -_epsilon;
     }
-    const double m = (Double(_value) / g).roundd()._value;
+    // g > 0 here: the quotient rounded half away from zero, as `roundd`
+    // does, without the checks (this runs on every coordinate of every
+    // trial point).
+    const double q = _value / g._value;
+    const double m = (q < 0) ? -std::floor(0.5 - q) : std::floor(q + 0.5);
     // The fixed 1e-13 is deliberate: the test must not move with EPSILON.
     return std::fabs(_value - m * g._value) < 1e-13 * std::fabs(m);
 }

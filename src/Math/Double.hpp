@@ -130,7 +130,21 @@ public:
     Double sqrt() const;
 
     /// The multiple of epsilon at or below the value.
-    double trunk() const;
+    double trunk() const
+    {
+        if (!_defined)
+        {
+            throwTrunkNotDefined();
+        }
+        return _epsilon * std::floor(_value / _epsilon);
+    }
+    /// Both defined and holding the very same number (0 and -0 alike): then
+    /// they share their epsilon cell, which the point order can take without
+    /// a division.
+    static bool sameDefinedValue(const Double& a, const Double& b)
+    {
+        return (a._defined & b._defined) & (a._value == b._value);
+    }
     /// Strict weak order on epsilon cells, fit for sorted containers (the
     /// tolerant < is not transitive).
     static bool weakLess(const Double& a, const Double& b);
@@ -174,6 +188,7 @@ public:
 
 private:
     [[noreturn]] static void throwToDoubleNotDefined();
+    [[noreturn]] static void throwTrunkNotDefined();
 
     double _value;
     bool _defined;

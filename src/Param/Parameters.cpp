@@ -527,7 +527,7 @@ template <typename T> void Parameters::setSpValueDefault(const std::string& name
 template <typename T> void Parameters::setEntryValue(const std::string& name, T value)
 {
     storeValue<T>(name, std::move(value), true);
-    _toBeChecked = true;
+    markToBeChecked();
 }
 
 ArrayOfPoint& Parameters::pointsForEntries(const std::string& name)
@@ -548,7 +548,7 @@ void Parameters::recordPointsFromEntries(const std::string& name)
         throwAbsent("setSpValueDefault", name);
     }
     recordValue(*attribute, typed->isDefaultValue(), true);
-    _toBeChecked = true;
+    markToBeChecked();
 }
 
 // ---------------------------------------------------------------------------
@@ -681,7 +681,7 @@ template <typename T> void Parameters::setAttributeValue(const std::string& name
     {
         setSpValueDefault<T>(upperName, std::move(value));
     }
-    _toBeChecked = true;
+    markToBeChecked();
 }
 
 template <typename T> bool Parameters::isAttributeDefaultValue(const std::string& name) const
@@ -717,7 +717,7 @@ template <typename T> bool Parameters::isAttributeDefaultValue(const std::string
 
 void Parameters::copyParameters(const Parameters& params)
 {
-    _toBeChecked = true;
+    markToBeChecked();
     for (const auto& attribute : params.getAttributes())
     {
         const std::string& name = attribute->getName();
@@ -858,7 +858,7 @@ void Parameters::resetToDefaultValues()
         closeRecord(attribute.get());
         attribute->resetToDefaultValue();
     }
-    _toBeChecked = true;
+    markToBeChecked();
 }
 
 void Parameters::resetToDefaultValue(const std::string& name)
@@ -870,7 +870,7 @@ void Parameters::resetToDefaultValue(const std::string& name)
     }
     closeRecord(attribute->get());
     (*attribute)->resetToDefaultValue();
-    _toBeChecked = true;
+    markToBeChecked();
 }
 
 bool Parameters::isSetByUser(const std::string& name) const

@@ -158,6 +158,9 @@ public:
     template <typename T> bool isAttributeDefaultValue(const std::string& name) const;
 
     bool toBeChecked() const { return _toBeChecked; }
+    /// Counts the changes of the set (values, defaults, copies, resets), so
+    /// that a reader on a hot path knows when the values it keeps are stale.
+    size_t getChangeCount() const { return _changeCount; }
 
     // ---------------------------------------------------------------------
     // Parameter files, lines and entries (ParametersEntries.cpp)
@@ -210,8 +213,15 @@ public:
     bool isSetByUser(const std::string& name) const;
 
 protected:
+    void markToBeChecked()
+    {
+        _toBeChecked = true;
+        ++_changeCount;
+    }
+
     std::string _typeName;
     bool _toBeChecked;
+    size_t _changeCount = 0;
     AttributeSet _attributes;
     std::vector<AttributeDefinition> _attributeDefinitions;
 

@@ -183,7 +183,7 @@ void Parameters::readParamLine(const std::string& line, const std::string& param
 
 void Parameters::readParamLine(const std::string& line, bool overwrite)
 {
-    _toBeChecked = true;
+    markToBeChecked();
     readParamLine(line, STANDARD_INPUT, 0, overwrite);
     try
     {
@@ -197,7 +197,7 @@ void Parameters::readParamLine(const std::string& line, bool overwrite)
 
 void Parameters::readEntries(bool allowMultipleEntries)
 {
-    _toBeChecked = true;
+    markToBeChecked();
 
     // DIMENSION first: the arrays, points and groups are sized by it,
     // whatever the order of the lines.

@@ -2,9 +2,6 @@
 
 #include "Python/PyCallback.hpp"
 
-#include <charconv>
-#include <cmath>
-
 #include "Param/EvalParameters.hpp"
 #include "Type/BBOutputType.hpp"
 #include "Util/Exception.hpp"
@@ -39,7 +36,9 @@ PyQarno::PyRef newArguments(npy_intp dim, PyArrayObject*& array)
 
 PyCallback::PyCallback(const std::shared_ptr<EvalParameters>& evalParams, PyObject* callable)
     : Evaluator(evalParams, EvalType::BB, EvalXDefined::UNDEFINED),
-      _callable(PyQarno::PyRef::borrowed(callable)), _pendingError()
+      _callable(PyQarno::PyRef::borrowed(callable)),
+      _bbOutputType(evalParams->getAttributeValue<BBOutputTypeList>("BB_OUTPUT_TYPE")),
+      _pendingError()
 {
 }
 
@@ -63,25 +62,9 @@ bool PyCallback::restorePendingError() const
     return _pendingError.restore();
 }
 
-void PyCallback::appendValue(std::string& line, double value)
+bool PyCallback::resultToValues(PyObject* result, std::vector<double>& values)
 {
-    if (std::isnan(value))
-    {
-        line += "nan";
-        return;
-    }
-    if (std::isinf(value))
-    {
-        line += (value > 0) ? "inf" : "-inf";
-        return;
-    }
-    char text[32];
-    const auto written = std::to_chars(text, text + sizeof(text), value);
-    line.append(text, written.ptr);
-}
-
-bool PyCallback::resultToLine(PyObject* result, std::string& line)
-{
+    values.clear();
     if (!PyTuple_Check(result))
     {
         const double value = PyFloat_AsDouble(result);
@@ -89,7 +72,7 @@ bool PyCallback::resultToLine(PyObject* result, std::string& line)
         {
             return false;
         }
-        appendValue(line, value);
+        values.push_back(value);
         return true;
     }
     const Py_ssize_t size = PyTuple_GET_SIZE(result);
@@ -100,11 +83,7 @@ bool PyCallback::resultToLine(PyObject* result, std::string& line)
         {
             return false;
         }
-        if (i > 0)
-        {
-            line += ' ';
-        }
-        appendValue(line, value);
+        values.push_back(value);
     }
     return true;
 }
@@ -118,8 +97,6 @@ std::vector<bool> PyCallback::eval_block(std::vector<std::shared_ptr<EvalPoint>>
     {
         return evalOk;
     }
-    const auto bbOutputType = _evalParams->getAttributeValue<BBOutputTypeList>("BB_OUTPUT_TYPE");
-
     PyQarno::GilEnsure gil;
 
     for (size_t i = 0; i < block.size(); ++i)
@@ -145,14 +122,13 @@ std::vector<bool> PyCallback::eval_block(std::vector<std::shared_ptr<EvalPoint>>
             data[k] = point[static_cast<size_t>(k)].todouble();
         }
 
-        std::string line;
         PyQarno::PyRef result(PyObject_CallObject(_callable.get(), args.get()));
-        const bool ok = result && resultToLine(result.get(), line);
+        const bool ok = result && resultToValues(result.get(), _values);
         result.reset();
 
         if (ok)
         {
-            point.setBBO(line, bbOutputType, _evalType, true);
+            point.setBBO(_values, _bbOutputType, _evalType, true);
             evalOk[i] = true;
         }
         else if (nullptr != PyErr_Occurred())

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Eval/Evaluator.hpp"
+#include "Type/BBOutputType.hpp"
 
 namespace QARNO_4_0_0
 {
@@ -31,7 +32,7 @@ class PyCallback : public Evaluator
 {
 public:
     /// The caller holds the interpreter lock; the callable gets a new
-    /// reference.
+    /// reference. The parameters must be checked.
     PyCallback(const std::shared_ptr<EvalParameters>& evalParams, PyObject* callable);
     /// Runs with or without the lock held by the calling thread.
     ~PyCallback() override;
@@ -43,19 +44,21 @@ public:
     /// is none. The caller holds the lock.
     bool restorePendingError() const;
 
-    /// The output line of one returned value: the shortest text that reads
-    /// back as the same double, locale-free; "inf", "-inf" and "nan" for
-    /// the non-finite values.
-    static void appendValue(std::string& line, double value);
-
 private:
-    /// The objective's result as an output line; false, with a Python error
-    /// set, when it is neither a number nor a tuple of numbers.
-    static bool resultToLine(PyObject* result, std::string& line);
+    /// The objective's result as numbers, handed to the point as they are
+    /// (its output line holds them in round-trip text); false, with a
+    /// Python error set, when it is neither a number nor a tuple of numbers.
+    static bool resultToValues(PyObject* result, std::vector<double>& values);
 
     PyQarno::PyRef _callable;
+    /// BB_OUTPUT_TYPE of the run, read once: the checked parameters of a
+    /// call do not change while it runs.
+    BBOutputTypeList _bbOutputType;
     /// The error that ended the run (see the class comment).
     mutable PyQarno::PyErrorHolder _pendingError;
+    /// The values of the point being evaluated, kept between calls so that
+    /// they are not allocated again for every point.
+    mutable std::vector<double> _values;
 };
 
 } // namespace QARNO_4_0_0

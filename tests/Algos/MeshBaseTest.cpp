@@ -139,6 +139,10 @@ TEST(MeshBase, PointIsOnTheMeshOrItsOffsetFromAnOffMeshCentreIs)
         {"centre off the mesh, offset on it", {0.6, 0.35}, {0.1, 0.1}, true},
         {"centre off the mesh, point on it but not the offset", {1.0, 0.5}, {0.1, 0.1}, false},
         {"dimension 0", {}, {}, true},
+        // A coordinate equal to the centre's is on the mesh, whatever the centre.
+        {"centre off the mesh, one coordinate its own", {0.1, 0.35}, {0.1, 0.1}, true},
+        {"centre off the mesh, the other coordinate off", {0.1, 0.3}, {0.1, 0.1}, false},
+        {"the centre itself, off the mesh", {0.1, 0.1}, {0.1, 0.1}, true},
     };
     for (const auto& c : cases)
     {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cfloat>
+#include <cmath>
 #include <limits>
 #include <sstream>
 #include <string>
@@ -269,6 +270,49 @@ TEST(BBOutput, CopiesShareTheLine)
     BBOutput c = b;
     c.setBBO("2", true);
     EXPECT_EQ(std::string(1000, '1'), a.getBBO());
+}
+
+TEST(BBOutput, NumbersGiveWhatTheirLineGives)
+{
+    // An evaluator that returns numbers skips the text reader: the line, the
+    // fields and every value read from them must be those of the line.
+    const double inf = std::numeric_limits<double>::infinity();
+    const std::vector<std::vector<double>> cases = {
+        {1.5, -2, 0},
+        {0.1, 1e-300, 1e300},
+        {-0.0, DBL_MAX, -DBL_MAX},
+        {std::numeric_limits<double>::denorm_min(), 1.2345678901234567e-05, -3},
+        {inf, -inf, std::numeric_limits<double>::quiet_NaN()},
+    };
+    const BBOutputTypeList types = {BBOutputType::OBJ, BBOutputType::PB, BBOutputType::EB};
+    for (const auto& values : cases)
+    {
+        BBOutput fromNumbers;
+        fromNumbers.setBBO(values, true);
+        const BBOutput fromText(fromNumbers.getBBO(), true);
+        SCOPED_TRACE(fromNumbers.getBBO());
+        ASSERT_EQ(values.size(), fromNumbers.getNbFields());
+        for (size_t i = 0; i < values.size(); ++i)
+        {
+            EXPECT_EQ(fromText.getField(i), fromNumbers.getField(i));
+            const Double a = fromText.getFieldValue(i);
+            const Double b = fromNumbers.getFieldValue(i);
+            ASSERT_EQ(a.isDefined(), b.isDefined());
+            if (a.isDefined())
+            {
+                // Bit for bit: minus zero stays minus zero.
+                EXPECT_EQ(std::signbit(a.todouble()), std::signbit(b.todouble()));
+                EXPECT_EQ(a.todouble(), b.todouble());
+            }
+        }
+        EXPECT_EQ(fromText.isComplete(types), fromNumbers.isComplete(types));
+        EXPECT_EQ(fromText.getConstraints(types).display(),
+                  fromNumbers.getConstraints(types).display());
+    }
+    BBOutput none;
+    none.setBBO(std::vector<double>(), true);
+    EXPECT_EQ("", none.getBBO());
+    EXPECT_EQ(0u, none.getNbFields());
 }
 
 } // namespace

@@ -153,6 +153,9 @@ TEST(PointTest, WeakLessOrdersBySizeThenLexicographically)
         {{1e-13, 0}, {1.5e-13, 0}, false},
         {{1.5e-13, 0}, {1e-13, 0}, false},
         {{1e-13, 0}, {2e-13, 0}, true},
+        // Zero and minus zero are one number: the next coordinate decides.
+        {{-0.0, 1}, {0.0, 0}, false},
+        {{0.0, 0}, {-0.0, 1}, true},
     };
     for (const auto& c : cases)
     {
@@ -164,6 +167,8 @@ TEST(PointTest, WeakLessOrdersBySizeThenLexicographically)
     const Point p = makePoint({1, UNDEF});
     EXPECT_FALSE(Point::weakLess(p, p)); // the same object: no coordinate read
     EXPECT_THROW((void)Point::weakLess(p, makePoint({1, 2})), Double::NotDefined);
+    // Two copies hold the same bits in their undefined coordinate: still no order.
+    EXPECT_THROW((void)Point::weakLess(p, Point(p)), Double::NotDefined);
 }
 
 TEST(PointTest, HasFixedComparesTheDefinedFixedValues)

@@ -152,21 +152,26 @@ void PollMethodBase::generateTrialPoints()
     const auto& lowerBound = pbParams->getAttributeValue<ArrayOfDouble>("LOWER_BOUND");
     const auto& upperBound = pbParams->getAttributeValue<ArrayOfDouble>("UPPER_BOUND");
     const Point& center = *frameCenter;
-    for (const auto& dir : directions)
+    // Each direction is dropped once its point is made: in many variables
+    // the directions and the points each weigh as much as a dense matrix.
+    while (!directions.empty())
     {
+        const Direction& dir = directions.front();
         Point x(n);
         for (size_t i = 0; i < n; ++i)
         {
             x[i] = center[i].todouble() + dir[i].todouble();
         }
+        directions.pop_front();
         if (snapPointToBoundsAndProjectOnMesh(x, lowerBound, upperBound) &&
             !(static_cast<const ArrayOfDouble&>(x) == center))
         {
-            const bool inserted = insertTrialPoint(EvalPoint(x));
+            const std::string text = showInfo ? x.display(ArrayOfDouble()) : std::string();
+            const bool inserted = insertTrialPoint(EvalPoint(std::move(x)));
             if (showInfo)
             {
                 AddOutputInfo("Generated point" + std::string(inserted ? ": " : " not inserted: ") +
-                              x.display(ArrayOfDouble()));
+                              text);
             }
         }
     }
