@@ -196,7 +196,10 @@ void EvcInterface::keepPointsThatNeedEval(std::set<EvalPoint, EvalPointCompare>&
         bool needEval = true;
         if (useCache)
         {
-            needEval = CacheBase::getInstance()->smartInsert(point, 1, evalType);
+            // The point enters the cache when its evaluation starts: one
+            // that the queue drops unevaluated costs the cache nothing.
+            needEval = CacheBase::getInstance()->offer(point, _evaluatorControl->findInQueue(point),
+                                                       1, evalType);
         }
         else
         {

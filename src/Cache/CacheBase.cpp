@@ -102,6 +102,12 @@ void CacheBase::purge()
     std::cerr << "Warning: purge is not implemented for this type of cache." << std::endl;
 }
 
+bool CacheBase::offer(const EvalPoint& evalPoint, const EvalPoint* /*queued*/, short maxNumberEval,
+                      EvalType evalType)
+{
+    return smartInsert(evalPoint, maxNumberEval, evalType);
+}
+
 bool CacheBase::eraseUnevaluated(const Point& /*x*/)
 {
     return false;

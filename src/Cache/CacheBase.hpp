@@ -22,9 +22,11 @@ class CacheParameters;
 
 /// The one store of evaluated points of the process.
 ///
-/// Every point queued for evaluation passes through `smartInsert`, which
-/// records it, decides whether it still needs an evaluation and counts cache
-/// hits; the evaluation queue writes results back with `update`; steps look
+/// Every trial point queued for evaluation passes through `offer`, which
+/// decides whether it still needs an evaluation and counts cache hits; the
+/// evaluation queue records it when its evaluation starts and writes the
+/// results back with `update` (other callers record a point at once with
+/// `smartInsert`); steps look
 /// points up and ask for the best feasible and infeasible points. The
 /// contents survive from one run to the next and go to and from the cache
 /// file.
@@ -76,6 +78,13 @@ public:
     /// `evalType`; gives the point its tag.
     virtual bool smartInsert(const EvalPoint& evalPoint, short maxNumberEval = 1,
                              EvalType evalType = EvalType::BB) = 0;
+    /// The answer and the tag of `smartInsert`, without recording the point:
+    /// the evaluation queue records it when its evaluation starts, so that a
+    /// trial point that is never evaluated never enters the cache. `queued`,
+    /// when not null, is the copy of the point the queue holds, which takes
+    /// the place of a cached unevaluated copy. This base records the point.
+    virtual bool offer(const EvalPoint& evalPoint, const EvalPoint* queued, short maxNumberEval = 1,
+                       EvalType evalType = EvalType::BB);
     /// The point with the coordinates of `x`, in a list (checked for size and
     /// completeness).
     virtual size_t find(const Point& x, std::vector<EvalPoint>& evalPointList) const = 0;

@@ -525,6 +525,62 @@ bool CacheSet::smartInsert(const EvalPoint& evalPoint, short maxNumberEval, Eval
     return false;
 }
 
+bool CacheSet::offer(const EvalPoint& evalPoint, const EvalPoint* queued, short maxNumberEval,
+                     EvalType evalType)
+{
+    verifyPointComplete(evalPoint);
+    verifyPointSize(evalPoint);
+    // The branches of smartInsert, with the queue's copy for a cached
+    // unevaluated one and the point itself for the copy it would insert.
+    const StoreIter it = lookup(evalPoint);
+    const EvalPoint* stored = (it != _cache.end()) ? &*it : queued;
+    if (nullptr == stored)
+    {
+        if (evalPoint.getTag() == 0)
+        {
+            evalPoint.updateTag();
+        }
+        if (evalPoint.toEval(maxNumberEval, evalType))
+        {
+            return true;
+        }
+        if (evalPoint.getEval(evalType) != nullptr)
+        {
+            return false;
+        }
+        stored = &evalPoint;
+    }
+    else
+    {
+        evalPoint.setTag(stored->getTag());
+        if (stored->getEval(evalType) != nullptr)
+        {
+            if (evalType == EvalType::BB)
+            {
+                _nbCacheHits.fetch_add(1);
+                OutputQueue::addIfShown(OutputLevel::LEVEL_INFO,
+                                        [&] { return "Cache hit: " + stored->display(); });
+            }
+            if (stored->toEval(maxNumberEval, evalType))
+            {
+                std::cerr << "Warning: CacheSet: smartInsert: New evaluation of point found in "
+                             "cache "
+                          << stored->display() << std::endl;
+                return true;
+            }
+            return false;
+        }
+    }
+    if (evalType != EvalType::BB)
+    {
+        return true;
+    }
+    OutputQueue::addIfShown(
+        OutputLevel::LEVEL_INFO,
+        [&] { return "Point already inserted in cache, but not evaluated: " + stored->display(); });
+    return false;
+}
+
 bool CacheSet::update(const EvalPoint& evalPoint, EvalType evalType)
 {
     const Eval* eval = evalPoint.getEval(evalType);

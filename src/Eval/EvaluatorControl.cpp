@@ -546,7 +546,7 @@ bool EvaluatorControl::popBlock(std::vector<std::shared_ptr<EvalQueuePoint>>& bl
 
 void EvaluatorControl::releaseFromCache(const EvalQueuePoint& point) const
 {
-    // The cache took the point in when it was queued and answers "already
+    // A point recorded by the cache when it was queued (smartInsert) answers "already
     // inserted, not evaluated" to every later offer of it: a point released
     // unevaluated would never be evaluated in this run. Make it new again.
     const int thread = point.getThreadAlgo();
@@ -620,6 +620,17 @@ size_t EvaluatorControl::clearQueue(int mainThreadNum, bool showDebug)
     }
     info.setNbPointsInQueue(0);
     return removed;
+}
+
+const EvalQueuePoint* EvaluatorControl::findInQueue(const Point& x)
+{
+    QueueIndex& index = queueIndex();
+    const auto it = index.lower_bound(&x);
+    if (it == index.end() || Point::weakLess(x, **it))
+    {
+        return nullptr;
+    }
+    return *it;
 }
 
 size_t EvaluatorControl::getQueueSize(int mainThreadNum) const
@@ -1283,12 +1294,14 @@ bool EvaluatorControl::updateEvalStatusBeforeEval(EvalPoint& evalPoint)
         EvalPoint& foundPoint = _cacheCopy;
         if (CacheBase::getInstance()->find(evalPoint, foundPoint, EvalType::UNDEFINED) == 0)
         {
-            QARNO_THROW(Exception,
-                        "QARNO::EvaluatorControl: updateEvalStatusBeforeEval: EvalPoint not "
-                        "found: " +
-                            evalPoint.display());
+            // Trial points enter the cache when their evaluation starts (see
+            // CacheBase::offer): the point itself is what the cache learns.
+            CacheBase::getInstance()->insert(evalPoint);
         }
-        found = &foundPoint;
+        else
+        {
+            found = &foundPoint;
+        }
     }
 
     bool doEval = true;

@@ -156,6 +156,9 @@ public:
     size_t clearQueue(int mainThreadNum = -1, bool showDebug = false);
     /// Points of a main thread in the queue; -1: every queued point.
     size_t getQueueSize(int mainThreadNum = -1) const;
+    /// A queued point with the coordinates of x (the first one queued of
+    /// them); null when none is queued.
+    const EvalQueuePoint* findInQueue(const Point& x);
     /// The queue on standard output.
     void debugDisplayQueue() const;
 
@@ -230,8 +233,9 @@ public:
     /// evaluated-point list, no report.
     bool evalSinglePoint(EvalPoint& evalPoint, int mainThreadNum, const Double& hMax);
 
-    /// Marks the point (and its cached copy) EVAL_IN_PROGRESS; false when
-    /// another evaluation of it is under way.
+    /// Marks the point (and its cached copy, recorded now when the cache does
+    /// not hold it yet) EVAL_IN_PROGRESS; false when another evaluation of it
+    /// is under way.
     bool updateEvalStatusBeforeEval(EvalPoint& evalPoint);
     /// The status after the evaluator: OK or FAILED from EVAL_IN_PROGRESS,
     /// NOT_STARTED from EVAL_WAIT, the evaluator's own otherwise.
@@ -313,7 +317,9 @@ private:
     /// Strict order of the index of queued points: by coordinates, as the cache.
     struct QueuedCoordinatesLess
     {
-        bool operator()(const EvalQueuePoint* p1, const EvalQueuePoint* p2) const
+        /// A plain point looks the index up too.
+        using is_transparent = void;
+        bool operator()(const Point* p1, const Point* p2) const
         {
             return Point::weakLess(*p1, *p2);
         }

@@ -143,7 +143,7 @@ public:
     /// a division.
     static bool sameDefinedValue(const Double& a, const Double& b)
     {
-        return (a._defined & b._defined) & (a._value == b._value);
+        return a._defined && b._defined && a._value == b._value;
     }
     /// Strict weak order on epsilon cells, fit for sorted containers (the
     /// tolerant < is not transitive).

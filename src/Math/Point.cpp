@@ -40,22 +40,7 @@ bool Point::weakLess(const Point& a, const Point& b)
     }
     const Double* const pa = a.data();
     const Double* const pb = b.data();
-    // Long runs of equal coordinates are the rule (the points of a poll
-    // differ from their centre in a few coordinates): they are skipped four
-    // at a time, without a branch per coordinate.
-    size_t i = 0;
-    for (; i + 4 <= n; i += 4)
-    {
-        const bool same = Double::sameDefinedValue(pa[i], pb[i]) &
-                          Double::sameDefinedValue(pa[i + 1], pb[i + 1]) &
-                          Double::sameDefinedValue(pa[i + 2], pb[i + 2]) &
-                          Double::sameDefinedValue(pa[i + 3], pb[i + 3]);
-        if (!same)
-        {
-            break;
-        }
-    }
-    for (; i < n; ++i)
+    for (size_t i = 0; i < n; ++i)
     {
         // Points of one poll or one simplex share most coordinates, and the
         // cache runs this order on every look-up: equal numbers share their

@@ -144,51 +144,69 @@ TEST_F(CacheSetTest, SmartInsertDecidesWhetherToEvaluate)
         {"surrogate only, blackbox asked", Stored::SGTE_ONLY, EvalStatusType::EVAL_OK, 1, 1,
          EvalType::BB, false, 0, "Point already inserted in cache, but not evaluated: ", false},
     };
-    for (const auto& c : cases)
-    {
-        SCOPED_TRACE(c.label);
-        resetProcessState();
-        CacheBase& cache = startCache(OBJ_ONLY);
-        if (c.stored != Stored::NONE)
+    // `offer` gives the answers, tags and messages of `smartInsert` without
+    // recording the point; a queued point is then the queue's copy, not a
+    // cached one.
+    for (const bool viaOffer : {false, true})
+        for (const auto& c : cases)
         {
-            EvalPoint stored = queued({1, 2});
-            if (c.stored == Stored::BB)
+            SCOPED_TRACE(std::string(c.label) + (viaOffer ? ", offer" : ", smartInsert"));
+            resetProcessState();
+            CacheBase& cache = startCache(OBJ_ONLY);
+            EvalPoint queuedCopy;
+            const bool inQueue = viaOffer && c.stored == Stored::QUEUED;
+            if (inQueue)
             {
-                stored.setBBO("3", OBJ_ONLY, EvalType::BB, true);
-                stored.setEvalStatus(c.status, EvalType::BB);
+                queuedCopy = queued({1, 2});
+                queuedCopy.updateTag();
             }
-            else if (c.stored == Stored::SGTE_ONLY)
+            else if (c.stored != Stored::NONE)
             {
-                stored.setBBO("3", OBJ_ONLY, EvalType::SGTE, true);
+                EvalPoint stored = queued({1, 2});
+                if (c.stored == Stored::BB)
+                {
+                    stored.setBBO("3", OBJ_ONLY, EvalType::BB, true);
+                    stored.setEvalStatus(c.status, EvalType::BB);
+                }
+                else if (c.stored == Stored::SGTE_ONLY)
+                {
+                    stored.setBBO("3", OBJ_ONLY, EvalType::SGTE, true);
+                }
+                stored.setNumberEval(c.storedCount);
+                ASSERT_TRUE(cache.insert(stored));
             }
-            stored.setNumberEval(c.storedCount);
-            ASSERT_TRUE(cache.insert(stored));
-        }
-        CacheBase::_nbCacheHits = 0;
+            CacheBase::_nbCacheHits = 0;
 
-        EvalPoint offered = queued({1, 2});
-        bool answer = false;
-        CerrCapture cerr;
-        const std::string info = infoMessagesOf(
-            [&] { answer = cache.smartInsert(offered, c.maxNumberEval, c.evalType); });
-        EXPECT_EQ(c.expected, answer);
-        EXPECT_EQ(c.hits, CacheBase::_nbCacheHits.load());
-        EXPECT_EQ(1u, cache.size());
-        if (*c.info == '\0')
-        {
-            EXPECT_EQ(std::string::npos, info.find("Cache hit")) << info;
-            EXPECT_EQ(std::string::npos, info.find("already inserted")) << info;
+            EvalPoint offered = queued({1, 2});
+            bool answer = false;
+            CerrCapture cerr;
+            const std::string info = infoMessagesOf(
+                [&]
+                {
+                    answer = viaOffer ? cache.offer(offered, inQueue ? &queuedCopy : nullptr,
+                                                    c.maxNumberEval, c.evalType)
+                                      : cache.smartInsert(offered, c.maxNumberEval, c.evalType);
+                });
+            EXPECT_EQ(c.expected, answer);
+            EXPECT_EQ(c.hits, CacheBase::_nbCacheHits.load());
+            EXPECT_EQ(1u, offered.getTag());
+            const bool cachedBefore = c.stored != Stored::NONE && !inQueue;
+            EXPECT_EQ((viaOffer && !cachedBefore) ? 0u : 1u, cache.size());
+            if (*c.info == '\0')
+            {
+                EXPECT_EQ(std::string::npos, info.find("Cache hit")) << info;
+                EXPECT_EQ(std::string::npos, info.find("already inserted")) << info;
+            }
+            else
+            {
+                EXPECT_NE(std::string::npos, info.find(c.info + std::string("#1 ( 1 2 )"))) << info;
+            }
+            EXPECT_EQ(c.newEvalWarning,
+                      cerr.text().rfind("Warning: CacheSet: smartInsert: New evaluation of point "
+                                        "found in cache #1 ( 1 2 )",
+                                        0) == 0)
+                << cerr.text();
         }
-        else
-        {
-            EXPECT_NE(std::string::npos, info.find(c.info + std::string("#1 ( 1 2 )"))) << info;
-        }
-        EXPECT_EQ(c.newEvalWarning,
-                  cerr.text().rfind("Warning: CacheSet: smartInsert: New evaluation of point "
-                                    "found in cache #1 ( 1 2 )",
-                                    0) == 0)
-            << cerr.text();
-    }
 }
 
 TEST_F(CacheSetTest, SamePointTwiceMakesOneEntryAndCountsOnlyEvaluatedHits)
