@@ -206,7 +206,7 @@ TEST(EvcInterface, OnlyEvaluatedPointsEnterTheCache)
     ProcessStateGuard guard;
     EvcOptions options = withCache(true);
     options.maxBbEval = 1;
-    Installed installed(options);
+    EvcHarness installed(installedQueue(options));
     OutputQueue::getInstance()->initParameters(QarnoTest::makeDisplayParameters(5, 2, ""));
     SubspaceAlgorithm algo(FIX_1_3);
     RecordingStep init(&algo.algo, "Init");
@@ -214,22 +214,21 @@ TEST(EvcInterface, OnlyEvaluatedPointsEnterTheCache)
     CacheBase& cache = *CacheBase::getInstance();
 
     evc.keepPointsThatNeedEval(trialPoints({{1, 3, 5}, {0, 0, 0}, {7, 7, 7}}), false);
-    EXPECT_EQ(3u, installed.harness.evc->getQueueSize(-1));
+    EXPECT_EQ(3u, installed.evc->getQueueSize(-1));
     EXPECT_EQ(0u, cache.size());
 
     evc.startEvaluation();
-    ASSERT_EQ(1u, installed.harness.evaluator->evaluatedPoints().size());
+    ASSERT_EQ(1u, installed.evaluator->evaluatedPoints().size());
     EXPECT_EQ(1u, cache.size());
     EvalPoint found;
-    ASSERT_EQ(
-        1u, cache.find(Point(makeArray(installed.harness.evaluator->evaluatedPoints()[0])), found));
+    ASSERT_EQ(1u, cache.find(Point(makeArray(installed.evaluator->evaluatedPoints()[0])), found));
     EXPECT_EQ(EvalStatusType::EVAL_OK, found.getEvalStatus(EvalType::BB));
 
     // What the queue dropped unevaluated is new again.
-    installed.harness.evc->clearQueue(-1);
+    installed.evc->clearQueue(-1);
     EXPECT_EQ(1u, cache.size());
     evc.keepPointsThatNeedEval(trialPoints({{1, 3, 5}, {0, 0, 0}, {7, 7, 7}}), false);
-    EXPECT_EQ(2u, installed.harness.evc->getQueueSize(-1));
+    EXPECT_EQ(2u, installed.evc->getQueueSize(-1));
 }
 
 TEST(EvcInterface, WithoutCacheTheQueueBarrierDecides)
