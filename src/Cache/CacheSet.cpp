@@ -473,56 +473,18 @@ bool CacheSet::smartInsert(const EvalPoint& evalPoint, short maxNumberEval, Eval
         addToIndexes(it);
     }
     const EvalPoint& stored = *it;
-    const bool toEval = stored.toEval(maxNumberEval, evalType);
-    // The caller's point takes the tag of the stored one.
-    const EvalPoint& callerPoint = evalPoint;
-
     if (inserted)
     {
         if (evalPoint.getTag() == 0)
         {
             stored.updateTag();
         }
-        callerPoint.setTag(stored.getTag());
-        if (toEval)
-        {
-            return true;
-        }
-        if (stored.getEval(evalType) != nullptr)
-        {
-            return false;
-        }
+        // The caller's point takes the tag of the stored one.
+        evalPoint.setTag(stored.getTag());
+        return newPointAnswer(stored, maxNumberEval, evalType);
     }
-    else
-    {
-        callerPoint.setTag(stored.getTag());
-        if (stored.getEval(evalType) != nullptr)
-        {
-            if (evalType == EvalType::BB)
-            {
-                _nbCacheHits.fetch_add(1);
-                OutputQueue::addIfShown(OutputLevel::LEVEL_INFO,
-                                        [&] { return "Cache hit: " + stored.display(); });
-            }
-            if (toEval)
-            {
-                std::cerr << "Warning: CacheSet: smartInsert: New evaluation of point found in "
-                             "cache "
-                          << stored.display() << std::endl;
-                return true;
-            }
-            return false;
-        }
-    }
-
-    if (evalType != EvalType::BB)
-    {
-        return true;
-    }
-    OutputQueue::addIfShown(
-        OutputLevel::LEVEL_INFO,
-        [&] { return "Point already inserted in cache, but not evaluated: " + stored.display(); });
-    return false;
+    evalPoint.setTag(stored.getTag());
+    return knownPointAnswer(stored, maxNumberEval, evalType);
 }
 
 bool CacheSet::offer(const EvalPoint& evalPoint, const EvalPoint* queued, short maxNumberEval,
@@ -530,7 +492,7 @@ bool CacheSet::offer(const EvalPoint& evalPoint, const EvalPoint* queued, short 
 {
     verifyPointComplete(evalPoint);
     verifyPointSize(evalPoint);
-    // The branches of smartInsert, with the queue's copy for a cached
+    // The answers of smartInsert, with the queue's copy for a cached
     // unevaluated one and the point itself for the copy it would insert.
     const StoreIter it = lookup(evalPoint);
     const EvalPoint* stored = (it != _cache.end()) ? &*it : queued;
@@ -540,44 +502,56 @@ bool CacheSet::offer(const EvalPoint& evalPoint, const EvalPoint* queued, short 
         {
             evalPoint.updateTag();
         }
-        if (evalPoint.toEval(maxNumberEval, evalType))
-        {
-            return true;
-        }
-        if (evalPoint.getEval(evalType) != nullptr)
-        {
-            return false;
-        }
-        stored = &evalPoint;
+        return newPointAnswer(evalPoint, maxNumberEval, evalType);
     }
-    else
+    evalPoint.setTag(stored->getTag());
+    return knownPointAnswer(*stored, maxNumberEval, evalType);
+}
+
+bool CacheSet::newPointAnswer(const EvalPoint& point, short maxNumberEval, EvalType evalType)
+{
+    if (point.toEval(maxNumberEval, evalType))
     {
-        evalPoint.setTag(stored->getTag());
-        if (stored->getEval(evalType) != nullptr)
-        {
-            if (evalType == EvalType::BB)
-            {
-                _nbCacheHits.fetch_add(1);
-                OutputQueue::addIfShown(OutputLevel::LEVEL_INFO,
-                                        [&] { return "Cache hit: " + stored->display(); });
-            }
-            if (stored->toEval(maxNumberEval, evalType))
-            {
-                std::cerr << "Warning: CacheSet: smartInsert: New evaluation of point found in "
-                             "cache "
-                          << stored->display() << std::endl;
-                return true;
-            }
-            return false;
-        }
+        return true;
     }
+    if (point.getEval(evalType) != nullptr)
+    {
+        return false;
+    }
+    return unevaluatedPointAnswer(point, evalType);
+}
+
+bool CacheSet::knownPointAnswer(const EvalPoint& stored, short maxNumberEval, EvalType evalType)
+{
+    if (stored.getEval(evalType) == nullptr)
+    {
+        return unevaluatedPointAnswer(stored, evalType);
+    }
+    if (evalType == EvalType::BB)
+    {
+        _nbCacheHits.fetch_add(1);
+        OutputQueue::addIfShown(OutputLevel::LEVEL_INFO,
+                                [&] { return "Cache hit: " + stored.display(); });
+    }
+    if (stored.toEval(maxNumberEval, evalType))
+    {
+        std::cerr << "Warning: CacheSet: smartInsert: New evaluation of point found in "
+                     "cache "
+                  << stored.display() << std::endl;
+        return true;
+    }
+    return false;
+}
+
+bool CacheSet::unevaluatedPointAnswer(const EvalPoint& point, EvalType evalType)
+{
     if (evalType != EvalType::BB)
     {
         return true;
     }
     OutputQueue::addIfShown(
         OutputLevel::LEVEL_INFO,
-        [&] { return "Point already inserted in cache, but not evaluated: " + stored->display(); });
+        [&] { return "Point already inserted in cache, but not evaluated: " + point.display(); });
     return false;
 }
 

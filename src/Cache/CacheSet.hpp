@@ -152,6 +152,13 @@ private:
     /// Throws when the cache parameters have not been checked.
     void init();
 
+    /// The answers of `smartInsert` and `offer`: whether to evaluate a point
+    /// the cache does not hold yet, one it holds (or the queue holds), and
+    /// one held without an evaluation of `evalType`.
+    bool newPointAnswer(const EvalPoint& point, short maxNumberEval, EvalType evalType);
+    bool knownPointAnswer(const EvalPoint& stored, short maxNumberEval, EvalType evalType);
+    bool unevaluatedPointAnswer(const EvalPoint& point, EvalType evalType);
+
     /// The order of `EvalPointCompare`, able to look a plain `Point` up
     /// without copying it into an `EvalPoint`.
     struct CoordinateOrder
