@@ -221,4 +221,92 @@ TEST(NMEdgeBasis, EdgesMeasuredTogetherAreMeasuredAsOneByOne)
     }
 }
 
+TEST(NMEdgeBasis, AFollowedBasisDecidesAsTheDecompositionForTheSimplexItFollows)
+{
+    // The basis of one simplex made to follow the next one: the edges that
+    // left, the new y0, a row that lay in the span of the others, none may
+    // leave a trace in the decision.
+    const Coords triangle = {{0, 0}, {1, 0}, {0, 1}};
+    const struct
+    {
+        const char* label;
+        Coords before;
+        Coords after;
+        double tolerance;
+        Decision expected;
+    } cases[] = {
+        {"the same simplex", triangle, triangle, 1e-13, Decision::FULL_RANK},
+        {"last point replaced", triangle, {{0, 0}, {1, 0}, {0.3, 2}}, 1e-13, Decision::FULL_RANK},
+        {"first edge replaced", triangle, {{0, 0}, {0, 1}, {-2, 0.5}}, 1e-13, Decision::FULL_RANK},
+        {"replaced by a point on a kept edge's line",
+         triangle,
+         {{0, 0}, {1, 0}, {2, 0}},
+         0.01,
+         Decision::RANK_DEFICIENT},
+        {"replaced by a point just off that line",
+         triangle,
+         {{0, 0}, {1, 0}, {0.5, 1.1e-13}},
+         1e-13,
+         Decision::UNSURE},
+        {"new y0", triangle, {{0.2, 0.2}, {0, 0}, {1, 0}}, 1e-13, Decision::FULL_RANK},
+        {"from a repeated point", {{0, 0}, {1, 0}, {1, 0}}, triangle, 1e-13, Decision::FULL_RANK},
+        {"to a repeated point",
+         triangle,
+         {{0, 0}, {1, 0}, {1, 0}},
+         1e-13,
+         Decision::RANK_DEFICIENT},
+        {"fewer points",
+         {{1, 2, 3}, {2, 2, 3}, {1, 3, 3}, {1, 2, 4}},
+         {{1, 2, 3}, {1, 2, 4}},
+         1e-13,
+         Decision::FULL_RANK},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.label);
+        QarnoTest::ProcessStateGuard guard;
+        NMEdgeBasis basis;
+        basis.reset(simplexOf(c.before));
+        basis.follow(simplexOf(c.after));
+        const Decision decision = basis.fullRank(c.tolerance);
+        EXPECT_EQ(c.expected, decision);
+        if (Decision::UNSURE != decision)
+        {
+            EXPECT_EQ(decompositionFullRank(c.after, c.tolerance), Decision::FULL_RANK == decision);
+        }
+    }
+}
+
+TEST(NMEdgeBasis, AFollowedBasisIsTheBasisOfItsEdgesInItsOrder)
+{
+    // The edges still in Y are kept as they were, the others measured after
+    // them: to the last bit the basis that a fresh start on Y in that order
+    // gives, whatever the edge that left.
+    QarnoTest::ProcessStateGuard guard;
+    const Coords before = {{0.1, 0.2, 0.3, 0.4},
+                           {1.3, 0.2, 0.3, 0.4},
+                           {0.1, 0.7, 0.3, -0.4},
+                           {0.1, 0.2, 1.9, 0.4},
+                           {0.5, -0.2, 0.3, 1.4}};
+    const std::vector<double> newcomer = {0.7, 0.9, -0.3, 0.4};
+    const EvalPoint probe = makeNMPoint({1.1, -0.6, 0.35, 2.0}, 20, 0, 20);
+    for (size_t leaving = 1; leaving < before.size(); ++leaving)
+    {
+        SCOPED_TRACE("edge " + std::to_string(leaving) + " leaves");
+        Coords after = before;
+        after.erase(after.begin() + static_cast<std::ptrdiff_t>(leaving));
+        after.push_back(newcomer);
+        NMEdgeBasis followed;
+        followed.reset(simplexOf(before));
+        followed.follow(simplexOf(after));
+        NMEdgeBasis fresh;
+        fresh.reset(simplexOf(after));
+        followed.measure(probe);
+        fresh.measure(probe);
+        EXPECT_EQ(fresh.distance(), followed.distance());
+        EXPECT_EQ(fresh.surelyRaisesRank(1e-13), followed.surelyRaisesRank(1e-13));
+        EXPECT_EQ(fresh.fullRank(1e-13), followed.fullRank(1e-13));
+    }
+}
+
 } // namespace

@@ -18,6 +18,7 @@ void NMEdgeBasis::reset(const NMSimplex& Y)
 {
     _basis.clear();
     _base.clear();
+    _kept.clear();
     _inverse.clear();
     _inverseNorm2 = 0;
     _edgeNorm2 = 0;
@@ -35,6 +36,85 @@ void NMEdgeBasis::reset(const NMSimplex& Y)
     {
         measure(Y[k]);
         keepMeasured();
+    }
+}
+
+namespace
+{
+
+bool sameCoordinates(const EvalPoint& p, const std::vector<double>& coordinates)
+{
+    if (p.size() != coordinates.size())
+    {
+        return false;
+    }
+    for (size_t i = 0; i < coordinates.size(); ++i)
+    {
+        if (!(p[i].todouble() == coordinates[i]))
+        {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+void NMEdgeBasis::follow(const NMSimplex& Y)
+{
+    // An edge in the span of the others left no row in the basis: the kept
+    // edges and the rows of R no longer correspond one to one.
+    if (Y.empty() || _base.empty() || !_inverseValid || !sameCoordinates(Y.front(), _base))
+    {
+        reset(Y);
+        return;
+    }
+    std::vector<bool> inBasis(Y.size(), false);
+    size_t still = 0;
+    for (; still < _kept.size(); ++still)
+    {
+        size_t found = 0;
+        for (size_t i = 1; i < Y.size() && 0 == found; ++i)
+        {
+            if (!inBasis[i] && sameCoordinates(Y[i], _kept[still].point))
+            {
+                found = i;
+            }
+        }
+        if (0 == found)
+        {
+            break;
+        }
+        inBasis[found] = true;
+    }
+    truncate(still);
+    for (size_t i = 1; i < Y.size(); ++i)
+    {
+        if (!inBasis[i])
+        {
+            measure(Y[i]);
+            keepMeasured();
+        }
+    }
+}
+
+void NMEdgeBasis::truncate(size_t count)
+{
+    if (count >= _kept.size())
+    {
+        return;
+    }
+    _kept.resize(count);
+    _basis.resize(count);
+    _inverse.resize(count);
+    _edgeNorm2 = 0;
+    _inverseNorm2 = 0;
+    _leastDistance = std::numeric_limits<double>::infinity();
+    for (const KeptEdge& edge : _kept)
+    {
+        _edgeNorm2 += edge.edgeNorm2;
+        _leastDistance = std::min(_leastDistance, edge.distance);
+        _inverseNorm2 += edge.inverseRowNorm2;
     }
 }
 
@@ -83,6 +163,11 @@ void NMEdgeBasis::startTrial(Trial& trial, const EvalPoint& z) const
         edge2 += r[i] * r[i];
     }
     trial.edgeNorm2 = edge2;
+    trial.point.resize(_base.size());
+    for (size_t i = 0; i < _base.size(); ++i)
+    {
+        trial.point[i] = z[i].todouble();
+    }
 }
 
 namespace
@@ -299,6 +384,7 @@ void NMEdgeBasis::keepMeasured()
         _basis.push_back(_trial.residual);
         _inverse.push_back(_trial.inverseRow);
         _inverseNorm2 += _trial.inverseRowNorm2;
+        _kept.push_back({_trial.point, _trial.edgeNorm2, norm, _trial.inverseRowNorm2});
     }
     else
     {

@@ -42,6 +42,15 @@ public:
     /// Basis of the edges of Y, in Y's order, from its first point.
     void reset(const NMSimplex& Y);
 
+    /// Basis of the edges of Y, in an order of its own: when y0 is the base
+    /// of this basis, the longest run of its first edges that are still
+    /// edges of Y stays as it is, and the other edges of Y are added in Y's
+    /// order; otherwise as `reset`. After one point of Y was replaced, that
+    /// costs O(j k n) instead of O(k^2 n), j the edges measured again. The
+    /// bounds hold for the edges in any order: a decision is sure just as
+    /// after `reset`, though the order may leave other cases unsure.
+    void follow(const NMSimplex& Y);
+
     /// Whether DZ of Y surely has a singular value at most `tolerance`
     /// because one of its rows is that short (the smallest singular value
     /// is at most the length of any row): a test in O(k n), before any
@@ -86,6 +95,8 @@ private:
         std::vector<double> residual;
         std::vector<double> coefficients;
         std::vector<double> inverseRow;
+        /// The point z, to recognise its edge in a later simplex.
+        std::vector<double> point;
         double distance = 0;
         double edgeNorm2 = 0;
         double inverseRowNorm2 = 0;
@@ -105,7 +116,21 @@ private:
     /// Relative rounding allowance of the bounds for k edges.
     double margin(double k) const;
 
+    /// Back to the first `count` kept edges, as they were when the last of
+    /// them was kept (sums taken again in the same order).
+    void truncate(size_t count);
+
+    /// What each kept edge added to the sums, and its point.
+    struct KeptEdge
+    {
+        std::vector<double> point;
+        double edgeNorm2;
+        double distance;
+        double inverseRowNorm2;
+    };
+
     std::vector<double> _base;
+    std::vector<KeptEdge> _kept;
     std::vector<std::vector<double>> _basis;
     /// Rows of R^-1 (lower triangular), and its squared Frobenius norm.
     std::vector<std::vector<double>> _inverse;

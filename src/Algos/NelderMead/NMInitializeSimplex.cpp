@@ -537,6 +537,9 @@ bool NMInitializeSimplex::createSimplex()
         return false;
     }
 
+    // The kept edges are those of Y: the rank test after the first
+    // insertion measures only the edges that changed.
+    _simplexY->edgeBasis() = std::move(keptSpan);
     updateYCharacteristics();
     displayYInfo();
     return true;
