@@ -309,4 +309,59 @@ TEST(NMEdgeBasis, AFollowedBasisIsTheBasisOfItsEdgesInItsOrder)
     }
 }
 
+TEST(NMEdgeBasis, AFirstPassMadeBeforeEdgesWereKeptCompletesAsAFreshMeasure)
+{
+    // The simplex creation makes the first passes of a group of candidates,
+    // then keeps some of them one at a time: each later candidate must be
+    // measured as if it had been measured alone after the keeps, to the last
+    // bit, also across a new y0.
+    QarnoTest::ProcessStateGuard guard;
+    const Coords start = {{0.1, 0.2, 0.3, 0.4, 0.5}, {1.3, 0.2, 0.3, 0.4, 0.5}};
+    const Coords candidates = {{0.1, 0.7, 0.3, -0.4, 0.5},       {0.1, 0.2, 1.9, 0.4, 0.5},
+                               {1.3, 0.7, 0.3, -0.4, 0.5},       {0.7, 0.2, 0.3, 0.4, 2.5},
+                               {0.2, 0.3, 0.4, 0.5, 0.6},        {0.1, 0.2, 0.3, 0.4, 0.5 + 1e-12},
+                               {0.1, 0.2, 0.3, 0.4 + 1e-9, 0.5}, {-1.1, -0.3, 0.3, 1.2, 0.5}};
+    std::vector<EvalPoint> points;
+    std::vector<const EvalPoint*> group;
+    for (size_t i = 0; i < candidates.size(); ++i)
+    {
+        points.push_back(makeNMPoint(candidates[i], 10.0 + static_cast<double>(i), 0, 10 + i));
+    }
+    for (const EvalPoint& p : points)
+    {
+        group.push_back(&p);
+    }
+    for (const bool newBase : {false, true})
+    {
+        for (size_t keptFirst = 0; keptFirst <= 3; ++keptFirst)
+        {
+            SCOPED_TRACE(std::to_string(keptFirst) + " kept first" +
+                         (newBase ? ", then a new y0" : ""));
+            NMEdgeBasis passed;
+            NMEdgeBasis alone;
+            passed.reset(simplexOf(start));
+            alone.reset(simplexOf(start));
+            passed.firstPasses(group);
+            for (size_t i = 0; i < points.size(); ++i)
+            {
+                if (newBase && i == keptFirst)
+                {
+                    passed.reset(simplexOf({{0.3, 0.2, 0.3, 0.4, 0.5}, {1.3, 0.2, 0.3, 0.4, 0.5}}));
+                    alone.reset(simplexOf({{0.3, 0.2, 0.3, 0.4, 0.5}, {1.3, 0.2, 0.3, 0.4, 0.5}}));
+                }
+                passed.completeMeasure(i, 0.5e-13);
+                alone.measure(points[i], 0.5e-13);
+                EXPECT_EQ(alone.distance(), passed.distance()) << i;
+                EXPECT_EQ(alone.surelyRaisesRank(1e-13), passed.surelyRaisesRank(1e-13)) << i;
+                if (i < keptFirst && alone.distance() > 0.5e-13)
+                {
+                    passed.keepMeasured();
+                    alone.keepMeasured();
+                }
+            }
+            EXPECT_EQ(alone.fullRank(1e-13), passed.fullRank(1e-13));
+        }
+    }
+}
+
 } // namespace

@@ -19,6 +19,7 @@ void NMEdgeBasis::reset(const NMSimplex& Y)
     _basis.clear();
     _base.clear();
     _kept.clear();
+    ++_resets;
     _inverse.clear();
     _inverseNorm2 = 0;
     _edgeNorm2 = 0;
@@ -229,11 +230,11 @@ void projectOff4(const double* __restrict q, double* __restrict r0, double* __re
 
 } // namespace
 
-template <size_t W> void NMEdgeBasis::passOn(Trial* const* trials) const
+template <size_t W> void NMEdgeBasis::passOn(Trial* const* trials, size_t from) const
 {
     static_assert(1 == W || 4 == W, "one or four residuals at a time");
     const size_t n = _base.size();
-    for (size_t j = 0; j < _basis.size(); ++j)
+    for (size_t j = from; j < _basis.size(); ++j)
     {
         const double* q = _basis[j].data();
         if (1 == W)
@@ -338,6 +339,65 @@ void NMEdgeBasis::measureBatch(const std::vector<const EvalPoint*>& zs, double i
         trial->distance = residualNorm(*trial);
         trial->complete = true;
     }
+}
+
+void NMEdgeBasis::firstPasses(const std::vector<const EvalPoint*>& zs)
+{
+    constexpr size_t WIDTH = 4;
+    if (_batch.size() < zs.size())
+    {
+        _batch.resize(zs.size());
+    }
+    std::vector<Trial*> trials;
+    for (size_t i = 0; i < zs.size(); ++i)
+    {
+        startTrial(_batch[i], *zs[i]);
+        _batch[i].passed = _basis.size();
+        _batch[i].resets = _resets;
+        trials.push_back(&_batch[i]);
+    }
+    size_t w = 0;
+    for (; w + WIDTH <= trials.size(); w += WIDTH)
+    {
+        passOn<WIDTH>(trials.data() + w);
+    }
+    for (; w < trials.size(); ++w)
+    {
+        passOn<1>(trials.data() + w);
+    }
+}
+
+void NMEdgeBasis::completeMeasure(size_t i, double inSpanLimit)
+{
+    std::swap(_trial, _batch[i]);
+    Trial* const trial[1] = {&_trial};
+    if (_trial.resets != _resets)
+    {
+        // Another base: the edge from the start, as `startTrial` makes it.
+        _trial.residual.resize(_base.size());
+        _trial.edgeNorm2 = 0;
+        for (size_t c = 0; c < _base.size(); ++c)
+        {
+            _trial.residual[c] = _trial.point[c] - _base[c];
+            _trial.edgeNorm2 += _trial.residual[c] * _trial.residual[c];
+        }
+        _trial.coefficients.assign(_basis.size(), 0.0);
+        _trial.passed = 0;
+        _trial.resets = _resets;
+    }
+    // The first pass through the edges kept since.
+    _trial.coefficients.resize(_basis.size(), 0.0);
+    _trial.inverseRowDone = false;
+    _trial.complete = false;
+    passOn<1>(trial, _trial.passed);
+    _trial.passed = _basis.size();
+    if (endsAfterFirstPass(_trial, inSpanLimit))
+    {
+        return;
+    }
+    passOn<1>(trial);
+    _trial.distance = residualNorm(_trial);
+    _trial.complete = true;
 }
 
 void NMEdgeBasis::takeMeasure(size_t i)

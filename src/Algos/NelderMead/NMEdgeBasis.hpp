@@ -72,6 +72,15 @@ public:
     void measureBatch(const std::vector<const EvalPoint*>& zs, double inSpanLimit);
     void takeMeasure(size_t i);
 
+    /// The first pass of Gram-Schmidt of the edges zs[i] - y0 against the
+    /// basis as it is now, four at a time. A first pass goes through the
+    /// basis in order, so that it stays valid while the basis only grows:
+    /// `completeMeasure(i, limit)` then takes it through the edges kept
+    /// since and measures as `measure(*zs[i], limit)` would then, to the
+    /// last bit. After a `reset`, the measure starts again.
+    void firstPasses(const std::vector<const EvalPoint*>& zs);
+    void completeMeasure(size_t i, double inSpanLimit);
+
     /// Distance of the measured edge to the span of the edges of the basis.
     double distance() const { return _trial.distance; }
 
@@ -100,6 +109,10 @@ private:
         double distance = 0;
         double edgeNorm2 = 0;
         double inverseRowNorm2 = 0;
+        /// Edges of the basis the first pass went through, and the basis
+        /// they were edges of (its count of resets).
+        size_t passed = 0;
+        size_t resets = 0;
         bool inverseRowDone = false;
         bool complete = false;
     };
@@ -107,7 +120,7 @@ private:
     /// The start of a measure: the edge, its squared length.
     void startTrial(Trial& trial, const EvalPoint& z) const;
     /// One pass of modified Gram-Schmidt on W trials at once.
-    template <size_t W> void passOn(Trial* const* trials) const;
+    template <size_t W> void passOn(Trial* const* trials, size_t from = 0) const;
     /// After the first pass: whether the distance of both passes surely
     /// stays within `inSpanLimit` (then recorded as the distance).
     bool endsAfterFirstPass(Trial& trial, double inSpanLimit) const;
@@ -142,6 +155,7 @@ private:
     /// False once an edge lay exactly in the span of the others: R is
     /// singular.
     bool _inverseValid = true;
+    size_t _resets = 0;
     Trial _trial;
     std::vector<Trial> _batch;
 };
