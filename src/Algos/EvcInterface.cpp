@@ -194,12 +194,13 @@ void EvcInterface::keepPointsThatNeedEval(std::set<EvalPoint, EvalPointCompare>&
         }
 
         bool needEval = true;
+        const EvalPoint* cached = nullptr;
         if (useCache)
         {
             // The point enters the cache when its evaluation starts: one
             // that the queue drops unevaluated costs the cache nothing.
             needEval = CacheBase::getInstance()->offer(point, _evaluatorControl->findInQueue(point),
-                                                       1, evalType);
+                                                       1, evalType, &cached);
         }
         else
         {
@@ -257,7 +258,9 @@ void EvcInterface::keepPointsThatNeedEval(std::set<EvalPoint, EvalPointCompare>&
             }
         }
 
-        const bool added = _evaluatorControl->addToQueue(queuePoint);
+        // Nothing has changed the cache since the offer.
+        const bool added = useCache ? _evaluatorControl->addOfferedToQueue(queuePoint, cached)
+                                    : _evaluatorControl->addToQueue(queuePoint);
         if (debugShown())
         {
             _step->AddOutputDebug(

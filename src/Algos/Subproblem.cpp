@@ -28,6 +28,48 @@ void requireSize(const std::string& name, size_t size, size_t n)
                     "Subproblem: " + name + " is of size " + itos(size) + ", expecting " + itos(n));
     }
 }
+
+/// The parameters of the last sub-problem made, kept so that a sub-algorithm
+/// started again and again on the same problem (the Nelder-Mead search, once
+/// per MADS iteration) does not copy and check them each time. They serve
+/// again only when they are surely what a new copy would be: the reference
+/// set is the same object, unchanged since; the fixed variable is the same
+/// to the last bit; the kept set is unchanged since it was made, and no one
+/// else holds it (two live algorithms never share a set that either may
+/// change). A run's sets are new objects, so nothing carries over between
+/// runs.
+struct LastSubproblem
+{
+    std::weak_ptr<PbParameters> reference;
+    size_t referenceChanges = 0;
+    Point fixedVariable;
+    std::shared_ptr<PbParameters> parameters;
+    size_t changes = 0;
+};
+
+LastSubproblem& lastSubproblem()
+{
+    static LastSubproblem last;
+    return last;
+}
+
+bool sameBits(const Point& a, const Point& b)
+{
+    if (a.size() != b.size())
+    {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i)
+    {
+        if (a[i].isDefined() != b[i].isDefined() ||
+            (a[i].isDefined() && !(a[i].todouble() == b[i].todouble())))
+        {
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 Subproblem::Subproblem(const std::shared_ptr<PbParameters>& refPbParams, const Point& fixedVariable)
@@ -59,6 +101,30 @@ void Subproblem::init()
 }
 
 void Subproblem::setupProblemParameters()
+{
+    LastSubproblem& last = lastSubproblem();
+    if (nullptr != last.parameters && 1 == last.parameters.use_count() &&
+        last.changes == last.parameters->getChangeCount() &&
+        last.reference.lock() == _refPbParams &&
+        last.referenceChanges == _refPbParams->getChangeCount() &&
+        sameBits(last.fixedVariable, _fixedVariable))
+    {
+        _subPbParams = last.parameters;
+    }
+    else
+    {
+        last = LastSubproblem();
+        makeProblemParameters();
+        last.reference = _refPbParams;
+        last.referenceChanges = _refPbParams->getChangeCount();
+        last.fixedVariable = _fixedVariable;
+        last.parameters = _subPbParams;
+        last.changes = _subPbParams->getChangeCount();
+    }
+    completeFixedVariable();
+}
+
+void Subproblem::makeProblemParameters()
 {
     const size_t n = _refPbParams->getAttributeValue<size_t>("DIMENSION");
 
@@ -145,6 +211,11 @@ void Subproblem::setupProblemParameters()
 
     _subPbParams->_showMeshWarning = false;
     _subPbParams->checkAndComply();
+}
+
+void Subproblem::completeFixedVariable()
+{
+    const Point& refFixed = _refPbParams->getAttributeValue<Point>("FIXED_VARIABLE");
 
     // Complete the fixed variable with the reference's own fixed values.
     Point fixed = refFixed;

@@ -44,6 +44,10 @@ public:
 private:
     void init();
     void setupProblemParameters();
+    /// A new copy of the reference parameters, reduced to the sub-space.
+    void makeProblemParameters();
+    /// The fixed variable completed with the reference's own fixed values.
+    void completeFixedVariable();
 
     Point _fixedVariable;
     size_t _dimension;

@@ -103,8 +103,12 @@ void CacheBase::purge()
 }
 
 bool CacheBase::offer(const EvalPoint& evalPoint, const EvalPoint* /*queued*/, short maxNumberEval,
-                      EvalType evalType)
+                      EvalType evalType, const EvalPoint** cached)
 {
+    if (nullptr != cached)
+    {
+        *cached = nullptr;
+    }
     return smartInsert(evalPoint, maxNumberEval, evalType);
 }
 

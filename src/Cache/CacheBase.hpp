@@ -82,9 +82,12 @@ public:
     /// the evaluation queue records it when its evaluation starts, so that a
     /// trial point that is never evaluated never enters the cache. `queued`,
     /// when not null, is the copy of the point the queue holds, which takes
-    /// the place of a cached unevaluated copy. This base records the point.
+    /// the place of a cached unevaluated copy. `cached`, when not null,
+    /// receives the cached copy of the point, or null when there is none,
+    /// which spares the queue a second look-up. This base records the point
+    /// and answers null there.
     virtual bool offer(const EvalPoint& evalPoint, const EvalPoint* queued, short maxNumberEval = 1,
-                       EvalType evalType = EvalType::BB);
+                       EvalType evalType = EvalType::BB, const EvalPoint** cached = nullptr);
     /// The point with the coordinates of `x`, in a list (checked for size and
     /// completeness).
     virtual size_t find(const Point& x, std::vector<EvalPoint>& evalPointList) const = 0;

@@ -488,13 +488,17 @@ bool CacheSet::smartInsert(const EvalPoint& evalPoint, short maxNumberEval, Eval
 }
 
 bool CacheSet::offer(const EvalPoint& evalPoint, const EvalPoint* queued, short maxNumberEval,
-                     EvalType evalType)
+                     EvalType evalType, const EvalPoint** cached)
 {
     verifyPointComplete(evalPoint);
     verifyPointSize(evalPoint);
     // The answers of smartInsert, with the queue's copy for a cached
     // unevaluated one and the point itself for the copy it would insert.
     const StoreIter it = lookup(evalPoint);
+    if (nullptr != cached)
+    {
+        *cached = (it != _cache.end()) ? &*it : nullptr;
+    }
     const EvalPoint* stored = (it != _cache.end()) ? &*it : queued;
     if (nullptr == stored)
     {

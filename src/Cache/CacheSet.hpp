@@ -76,7 +76,7 @@ public:
     bool smartInsert(const EvalPoint& evalPoint, short maxNumberEval = 1,
                      EvalType evalType = EvalType::BB) override;
     bool offer(const EvalPoint& evalPoint, const EvalPoint* queued, short maxNumberEval = 1,
-               EvalType evalType = EvalType::BB) override;
+               EvalType evalType = EvalType::BB, const EvalPoint** cached = nullptr) override;
     size_t find(const Point& x, std::vector<EvalPoint>& evalPointList) const override;
     size_t find(const Eval& refeval, const EvalComparison& comp,
                 std::vector<EvalPoint>& evalPointList, EvalType evalType) const override;

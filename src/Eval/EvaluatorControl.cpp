@@ -318,6 +318,18 @@ std::shared_ptr<EvalQueuePoint> EvaluatorControl::takeAt(Queue::iterator pos)
 
 bool EvaluatorControl::addToQueue(const std::shared_ptr<EvalQueuePoint>& evalQueuePoint)
 {
+    return addToQueueImp(evalQueuePoint, false, nullptr);
+}
+
+bool EvaluatorControl::addOfferedToQueue(const std::shared_ptr<EvalQueuePoint>& evalQueuePoint,
+                                         const EvalPoint* cached)
+{
+    return addToQueueImp(evalQueuePoint, true, cached);
+}
+
+bool EvaluatorControl::addToQueueImp(const std::shared_ptr<EvalQueuePoint>& evalQueuePoint,
+                                     bool cacheAnswered, const EvalPoint* cached)
+{
     if (!evalQueuePoint || !evalQueuePoint->isComplete())
     {
         QARNO_THROW(Exception,
@@ -342,9 +354,17 @@ bool EvaluatorControl::addToQueue(const std::shared_ptr<EvalQueuePoint>& evalQue
     }
     if (useCache)
     {
-        EvalPoint& foundPoint = _cacheCopy;
-        if (CacheBase::getInstance()->find(*evalQueuePoint, foundPoint, EvalType::UNDEFINED) > 0)
+        if (!cacheAnswered)
         {
+            EvalPoint& copy = _cacheCopy;
+            if (CacheBase::getInstance()->find(*evalQueuePoint, copy, EvalType::UNDEFINED) > 0)
+            {
+                cached = &copy;
+            }
+        }
+        if (nullptr != cached)
+        {
+            const EvalPoint& foundPoint = *cached;
             const EvalStatusType status = foundPoint.getEvalStatus(evalQueuePoint->getEvalType());
             if (status == EvalStatusType::EVAL_IN_PROGRESS || status == EvalStatusType::EVAL_WAIT)
             {

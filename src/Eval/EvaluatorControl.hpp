@@ -126,6 +126,10 @@ public:
     /// the cache and the point is queued already or its cached copy is being
     /// evaluated. Throws for a point with an undefined coordinate.
     bool addToQueue(const std::shared_ptr<EvalQueuePoint>& evalQueuePoint);
+    /// The same, for a point just offered to the cache, which answered with
+    /// its copy of the point (`cached`, null when none): no second look-up.
+    bool addOfferedToQueue(const std::shared_ptr<EvalQueuePoint>& evalQueuePoint,
+                           const EvalPoint* cached);
 
     /// The queue takes no lock: one thread fills and empties it.
     void lockQueue() {}
@@ -299,6 +303,9 @@ public:
     void AddDirectToFileInfo(std::shared_ptr<EvalQueuePoint> evalQueuePoint) const;
 
 private:
+    /// `cached` is the cache's answer when `cacheAnswered`, else looked up.
+    bool addToQueueImp(const std::shared_ptr<EvalQueuePoint>& evalQueuePoint, bool cacheAnswered,
+                       const EvalPoint* cached);
     /// See clearQueue.
     void releaseFromCache(const EvalQueuePoint& point) const;
     /// The global parameters read on the hot path.

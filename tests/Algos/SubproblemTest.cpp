@@ -190,6 +190,77 @@ TEST(Subproblem, FixedVariablesOfNestedAlgorithmsAccumulate)
               messageOf([&] { Subproblem bad(childPb, Point(5)); }));
 }
 
+TEST(Subproblem, ParametersServeAgainOnlyWhereANewCopyWouldBeTheSame)
+{
+    // A sub-algorithm started again and again on one problem shares the
+    // reduced parameters of the one before it, once that one let them go;
+    // any change on either side, or a holder still alive, makes a new copy.
+    ProcessStateGuard guard;
+    const std::vector<double> free = {UNDEF, UNDEF, UNDEF, UNDEF, UNDEF};
+    const auto subOf = [](const std::shared_ptr<PbParameters>& pb, const Point& fixed)
+    { return Subproblem(pb, fixed).getPbParams(); };
+    const auto lowerBound = [](const std::shared_ptr<PbParameters>& params)
+    { return params->getAttributeValue<ArrayOfDouble>("LOWER_BOUND").display(); };
+
+    auto pb = fiveVariables(free, {});
+    std::weak_ptr<PbParameters> first = subOf(pb, Point(5));
+    {
+        SCOPED_TRACE("the same problem, the first copy let go");
+        EXPECT_EQ(first.lock(), subOf(pb, Point(5)));
+    }
+    {
+        SCOPED_TRACE("the first copy still held");
+        const auto held = subOf(pb, Point(5));
+        const auto second = subOf(pb, Point(5));
+        EXPECT_NE(held, second);
+        EXPECT_EQ(lowerBound(held), lowerBound(second));
+    }
+    {
+        SCOPED_TRACE("the copy changed by its holder");
+        const auto changed = subOf(pb, Point(5));
+        changed->setAttributeValue("STOP_IF_FEASIBLE", true);
+        changed->checkAndComply();
+        EXPECT_FALSE(subOf(pb, Point(5))->getAttributeValue<bool>("STOP_IF_FEASIBLE"));
+    }
+    {
+        SCOPED_TRACE("the reference changed");
+        (void)subOf(pb, Point(5));
+        pb->setAttributeValue("LOWER_BOUND", makeArray({-6, -7, -8, -9, -10}));
+        pb->checkAndComply();
+        EXPECT_EQ("-6 -7 -8 -9 -10", lowerBound(subOf(pb, Point(5))));
+    }
+    {
+        SCOPED_TRACE("another fixed variable of the full space");
+        // A sub-problem of a sub-space: its fixed variable completes that of
+        // the full space, whichever parameters serve.
+        auto childPb = std::make_shared<PbParameters>();
+        childPb->copyParameters(*pb);
+        childPb->setAttributeValue("FIXED_VARIABLE",
+                                   Point(makeArray({1, UNDEF, UNDEF, UNDEF, UNDEF})));
+        {
+            CerrCapture ignoreWarnings;
+            childPb->checkAndComply();
+        }
+        const auto fullSpace = [](double fixed) {
+            return Point(makeArray({fixed, UNDEF, UNDEF, UNDEF, UNDEF, UNDEF}));
+        };
+        EXPECT_EQ("( 1 1 - - - - )",
+                  Subproblem(childPb, fullSpace(1)).getFixedVariable().display());
+        EXPECT_EQ("( 3 1 - - - - )",
+                  Subproblem(childPb, fullSpace(3)).getFixedVariable().display());
+        EXPECT_EQ("( 3 1 - - - - )",
+                  Subproblem(childPb, fullSpace(3)).getFixedVariable().display());
+    }
+    {
+        SCOPED_TRACE("another problem with the same values");
+        (void)subOf(pb, Point(5));
+        auto other = fiveVariables(free, {});
+        other->setAttributeValue("LOWER_BOUND", makeArray({-6, -7, -8, -9, -11}));
+        other->checkAndComply();
+        EXPECT_EQ("-6 -7 -8 -9 -11", lowerBound(subOf(other, Point(5))));
+    }
+}
+
 TEST(Subproblem, BadConstructionIsReported)
 {
     ProcessStateGuard guard;

@@ -210,44 +210,58 @@ TEST_F(EvaluatorControlTest, AddToQueueRefusesWhatIsQueuedOrUnderWay)
          {1, 2},
          true},
     };
-    for (const auto& c : cases)
-    {
-        SCOPED_TRACE(c.label);
-        ProcessStateGuard guard;
-        EvcOptions options;
-        options.useCache = c.useCache;
-        EvcHarness h(options, OBJ_ONLY, QarnoTest::firstCoordinateObjective());
-        size_t queuedBefore = 0;
-        switch (c.before)
+    // Through the cache's answer to an offer too, as the steps queue points.
+    for (const bool viaOffer : {false, true})
+        for (const auto& c : cases)
         {
-        case Before::NOTHING:
-            break;
-        case Before::QUEUED:
-            ASSERT_TRUE(h.evc->addToQueue(makeQueuePoint(c.first)));
-            queuedBefore = 1;
-            break;
-        case Before::QUEUED_EVALUATED:
-        {
-            auto evaluated = makeQueuePoint(c.first);
-            evaluated->setBBO("3", OBJ_ONLY, EvalType::BB, true);
-            ASSERT_TRUE(h.evc->addToQueue(evaluated));
-            queuedBefore = 1;
-            break;
-        }
-        case Before::CACHED:
-        {
-            EvalPoint cached(Point(makeArray(c.first)));
-            cached.setEvalStatus(c.cachedStatus, EvalType::BB);
-            CacheBase::getInstance()->insert(cached);
-            break;
-        }
-        }
+            SCOPED_TRACE(c.label);
+            SCOPED_TRACE(viaOffer ? "offered first" : "queued directly");
+            ProcessStateGuard guard;
+            EvcOptions options;
+            options.useCache = c.useCache;
+            EvcHarness h(options, OBJ_ONLY, QarnoTest::firstCoordinateObjective());
+            size_t queuedBefore = 0;
+            switch (c.before)
+            {
+            case Before::NOTHING:
+                break;
+            case Before::QUEUED:
+                ASSERT_TRUE(h.evc->addToQueue(makeQueuePoint(c.first)));
+                queuedBefore = 1;
+                break;
+            case Before::QUEUED_EVALUATED:
+            {
+                auto evaluated = makeQueuePoint(c.first);
+                evaluated->setBBO("3", OBJ_ONLY, EvalType::BB, true);
+                ASSERT_TRUE(h.evc->addToQueue(evaluated));
+                queuedBefore = 1;
+                break;
+            }
+            case Before::CACHED:
+            {
+                EvalPoint cached(Point(makeArray(c.first)));
+                cached.setEvalStatus(c.cachedStatus, EvalType::BB);
+                CacheBase::getInstance()->insert(cached);
+                break;
+            }
+            }
 
-        EXPECT_EQ(c.accepted, h.evc->addToQueue(makeQueuePoint(c.second)));
-        const size_t expected = queuedBefore + (c.accepted ? 1 : 0);
-        EXPECT_EQ(expected, h.evc->getQueueSize(-1));
-        EXPECT_EQ(expected, h.evc->getQueueSize(0));
-    }
+            const auto second = makeQueuePoint(c.second);
+            if (viaOffer && c.useCache)
+            {
+                const EvalPoint* cached = nullptr;
+                CacheBase::getInstance()->offer(*second, h.evc->findInQueue(*second), 1,
+                                                EvalType::BB, &cached);
+                EXPECT_EQ(c.accepted, h.evc->addOfferedToQueue(second, cached));
+            }
+            else
+            {
+                EXPECT_EQ(c.accepted, h.evc->addToQueue(second));
+            }
+            const size_t expected = queuedBefore + (c.accepted ? 1 : 0);
+            EXPECT_EQ(expected, h.evc->getQueueSize(-1));
+            EXPECT_EQ(expected, h.evc->getQueueSize(0));
+        }
 }
 
 TEST_F(EvaluatorControlTest, AnIncompletePointIsNeverQueued)

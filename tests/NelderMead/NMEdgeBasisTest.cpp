@@ -221,4 +221,147 @@ TEST(NMEdgeBasis, EdgesMeasuredTogetherAreMeasuredAsOneByOne)
     }
 }
 
+TEST(NMEdgeBasis, AFollowedBasisDecidesAsTheDecompositionForTheSimplexItFollows)
+{
+    // The basis of one simplex made to follow the next one: the edges that
+    // left, the new y0, a row that lay in the span of the others, none may
+    // leave a trace in the decision.
+    const Coords triangle = {{0, 0}, {1, 0}, {0, 1}};
+    const struct
+    {
+        const char* label;
+        Coords before;
+        Coords after;
+        double tolerance;
+        Decision expected;
+    } cases[] = {
+        {"the same simplex", triangle, triangle, 1e-13, Decision::FULL_RANK},
+        {"last point replaced", triangle, {{0, 0}, {1, 0}, {0.3, 2}}, 1e-13, Decision::FULL_RANK},
+        {"first edge replaced", triangle, {{0, 0}, {0, 1}, {-2, 0.5}}, 1e-13, Decision::FULL_RANK},
+        {"replaced by a point on a kept edge's line",
+         triangle,
+         {{0, 0}, {1, 0}, {2, 0}},
+         0.01,
+         Decision::RANK_DEFICIENT},
+        {"replaced by a point just off that line",
+         triangle,
+         {{0, 0}, {1, 0}, {0.5, 1.1e-13}},
+         1e-13,
+         Decision::UNSURE},
+        {"new y0", triangle, {{0.2, 0.2}, {0, 0}, {1, 0}}, 1e-13, Decision::FULL_RANK},
+        {"from a repeated point", {{0, 0}, {1, 0}, {1, 0}}, triangle, 1e-13, Decision::FULL_RANK},
+        {"to a repeated point",
+         triangle,
+         {{0, 0}, {1, 0}, {1, 0}},
+         1e-13,
+         Decision::RANK_DEFICIENT},
+        {"fewer points",
+         {{1, 2, 3}, {2, 2, 3}, {1, 3, 3}, {1, 2, 4}},
+         {{1, 2, 3}, {1, 2, 4}},
+         1e-13,
+         Decision::FULL_RANK},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.label);
+        QarnoTest::ProcessStateGuard guard;
+        NMEdgeBasis basis;
+        basis.reset(simplexOf(c.before));
+        basis.follow(simplexOf(c.after));
+        const Decision decision = basis.fullRank(c.tolerance);
+        EXPECT_EQ(c.expected, decision);
+        if (Decision::UNSURE != decision)
+        {
+            EXPECT_EQ(decompositionFullRank(c.after, c.tolerance), Decision::FULL_RANK == decision);
+        }
+    }
+}
+
+TEST(NMEdgeBasis, AFollowedBasisIsTheBasisOfItsEdgesInItsOrder)
+{
+    // The edges still in Y are kept as they were, the others measured after
+    // them: to the last bit the basis that a fresh start on Y in that order
+    // gives, whatever the edge that left.
+    QarnoTest::ProcessStateGuard guard;
+    const Coords before = {{0.1, 0.2, 0.3, 0.4},
+                           {1.3, 0.2, 0.3, 0.4},
+                           {0.1, 0.7, 0.3, -0.4},
+                           {0.1, 0.2, 1.9, 0.4},
+                           {0.5, -0.2, 0.3, 1.4}};
+    const std::vector<double> newcomer = {0.7, 0.9, -0.3, 0.4};
+    const EvalPoint probe = makeNMPoint({1.1, -0.6, 0.35, 2.0}, 20, 0, 20);
+    for (size_t leaving = 1; leaving < before.size(); ++leaving)
+    {
+        SCOPED_TRACE("edge " + std::to_string(leaving) + " leaves");
+        Coords after = before;
+        after.erase(after.begin() + static_cast<std::ptrdiff_t>(leaving));
+        after.push_back(newcomer);
+        NMEdgeBasis followed;
+        followed.reset(simplexOf(before));
+        followed.follow(simplexOf(after));
+        NMEdgeBasis fresh;
+        fresh.reset(simplexOf(after));
+        followed.measure(probe);
+        fresh.measure(probe);
+        EXPECT_EQ(fresh.distance(), followed.distance());
+        EXPECT_EQ(fresh.surelyRaisesRank(1e-13), followed.surelyRaisesRank(1e-13));
+        EXPECT_EQ(fresh.fullRank(1e-13), followed.fullRank(1e-13));
+    }
+}
+
+TEST(NMEdgeBasis, AFirstPassMadeBeforeEdgesWereKeptCompletesAsAFreshMeasure)
+{
+    // The simplex creation makes the first passes of a group of candidates,
+    // then keeps some of them one at a time: each later candidate must be
+    // measured as if it had been measured alone after the keeps, to the last
+    // bit, also across a new y0.
+    QarnoTest::ProcessStateGuard guard;
+    const Coords start = {{0.1, 0.2, 0.3, 0.4, 0.5}, {1.3, 0.2, 0.3, 0.4, 0.5}};
+    const Coords candidates = {{0.1, 0.7, 0.3, -0.4, 0.5},       {0.1, 0.2, 1.9, 0.4, 0.5},
+                               {1.3, 0.7, 0.3, -0.4, 0.5},       {0.7, 0.2, 0.3, 0.4, 2.5},
+                               {0.2, 0.3, 0.4, 0.5, 0.6},        {0.1, 0.2, 0.3, 0.4, 0.5 + 1e-12},
+                               {0.1, 0.2, 0.3, 0.4 + 1e-9, 0.5}, {-1.1, -0.3, 0.3, 1.2, 0.5}};
+    std::vector<EvalPoint> points;
+    std::vector<const EvalPoint*> group;
+    for (size_t i = 0; i < candidates.size(); ++i)
+    {
+        points.push_back(makeNMPoint(candidates[i], 10.0 + static_cast<double>(i), 0, 10 + i));
+    }
+    for (const EvalPoint& p : points)
+    {
+        group.push_back(&p);
+    }
+    for (const bool newBase : {false, true})
+    {
+        for (size_t keptFirst = 0; keptFirst <= 3; ++keptFirst)
+        {
+            SCOPED_TRACE(std::to_string(keptFirst) + " kept first" +
+                         (newBase ? ", then a new y0" : ""));
+            NMEdgeBasis passed;
+            NMEdgeBasis alone;
+            passed.reset(simplexOf(start));
+            alone.reset(simplexOf(start));
+            passed.firstPasses(group);
+            for (size_t i = 0; i < points.size(); ++i)
+            {
+                if (newBase && i == keptFirst)
+                {
+                    passed.reset(simplexOf({{0.3, 0.2, 0.3, 0.4, 0.5}, {1.3, 0.2, 0.3, 0.4, 0.5}}));
+                    alone.reset(simplexOf({{0.3, 0.2, 0.3, 0.4, 0.5}, {1.3, 0.2, 0.3, 0.4, 0.5}}));
+                }
+                passed.completeMeasure(i, 0.5e-13);
+                alone.measure(points[i], 0.5e-13);
+                EXPECT_EQ(alone.distance(), passed.distance()) << i;
+                EXPECT_EQ(alone.surelyRaisesRank(1e-13), passed.surelyRaisesRank(1e-13)) << i;
+                if (i < keptFirst && alone.distance() > 0.5e-13)
+                {
+                    passed.keepMeasured();
+                    alone.keepMeasured();
+                }
+            }
+            EXPECT_EQ(alone.fullRank(1e-13), passed.fullRank(1e-13));
+        }
+    }
+}
+
 } // namespace

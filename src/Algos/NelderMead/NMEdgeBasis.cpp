@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <utility>
 #include <vector>
@@ -18,6 +19,8 @@ void NMEdgeBasis::reset(const NMSimplex& Y)
 {
     _basis.clear();
     _base.clear();
+    _kept.clear();
+    ++_resets;
     _inverse.clear();
     _inverseNorm2 = 0;
     _edgeNorm2 = 0;
@@ -35,6 +38,85 @@ void NMEdgeBasis::reset(const NMSimplex& Y)
     {
         measure(Y[k]);
         keepMeasured();
+    }
+}
+
+namespace
+{
+
+bool sameCoordinates(const EvalPoint& p, const std::vector<double>& coordinates)
+{
+    if (p.size() != coordinates.size())
+    {
+        return false;
+    }
+    for (size_t i = 0; i < coordinates.size(); ++i)
+    {
+        if (!(p[i].todouble() == coordinates[i]))
+        {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+void NMEdgeBasis::follow(const NMSimplex& Y)
+{
+    // An edge in the span of the others left no row in the basis: the kept
+    // edges and the rows of R no longer correspond one to one.
+    if (Y.empty() || _base.empty() || !_inverseValid || !sameCoordinates(Y.front(), _base))
+    {
+        reset(Y);
+        return;
+    }
+    std::vector<bool> inBasis(Y.size(), false);
+    size_t still = 0;
+    for (; still < _kept.size(); ++still)
+    {
+        size_t found = 0;
+        for (size_t i = 1; i < Y.size() && 0 == found; ++i)
+        {
+            if (!inBasis[i] && sameCoordinates(Y[i], _kept[still].point))
+            {
+                found = i;
+            }
+        }
+        if (0 == found)
+        {
+            break;
+        }
+        inBasis[found] = true;
+    }
+    truncate(still);
+    for (size_t i = 1; i < Y.size(); ++i)
+    {
+        if (!inBasis[i])
+        {
+            measure(Y[i]);
+            keepMeasured();
+        }
+    }
+}
+
+void NMEdgeBasis::truncate(size_t count)
+{
+    if (count >= _kept.size())
+    {
+        return;
+    }
+    _kept.resize(count);
+    _basis.resize(count);
+    _inverse.resize(count);
+    _edgeNorm2 = 0;
+    _inverseNorm2 = 0;
+    _leastDistance = std::numeric_limits<double>::infinity();
+    for (const KeptEdge& edge : _kept)
+    {
+        _edgeNorm2 += edge.edgeNorm2;
+        _leastDistance = std::min(_leastDistance, edge.distance);
+        _inverseNorm2 += edge.inverseRowNorm2;
     }
 }
 
@@ -83,10 +165,37 @@ void NMEdgeBasis::startTrial(Trial& trial, const EvalPoint& z) const
         edge2 += r[i] * r[i];
     }
     trial.edgeNorm2 = edge2;
+    trial.point.resize(_base.size());
+    for (size_t i = 0; i < _base.size(); ++i)
+    {
+        trial.point[i] = z[i].todouble();
+    }
 }
 
 namespace
 {
+
+/// r -= d q, two coordinates at a time: each is the product and the
+/// difference of the plain loop, which the compiler does not pair at -O2.
+void subtractMultiple(const double* __restrict q, double* __restrict r, double d, size_t n)
+{
+    typedef double Pair __attribute__((vector_size(2 * sizeof(double))));
+    const Pair dd = {d, d};
+    size_t i = 0;
+    for (; i + 2 <= n; i += 2)
+    {
+        Pair qi;
+        Pair ri;
+        std::memcpy(&qi, q + i, sizeof(Pair));
+        std::memcpy(&ri, r + i, sizeof(Pair));
+        ri -= dd * qi;
+        std::memcpy(r + i, &ri, sizeof(Pair));
+    }
+    for (; i < n; ++i)
+    {
+        r[i] -= d * q[i];
+    }
+}
 
 /// r -= (q . r) q for one residual; returns q . r.
 double projectOff(const double* __restrict q, double* __restrict r, size_t n)
@@ -96,10 +205,7 @@ double projectOff(const double* __restrict q, double* __restrict r, size_t n)
     {
         dot += q[i] * r[i];
     }
-    for (size_t i = 0; i < n; ++i)
-    {
-        r[i] -= dot * q[i];
-    }
+    subtractMultiple(q, r, dot, n);
     return dot;
 }
 
@@ -120,40 +226,88 @@ void projectOff4(const double* __restrict q, double* __restrict r0, double* __re
         d2 += qi * r2[i];
         d3 += qi * r3[i];
     }
-    for (size_t i = 0; i < n; ++i)
-    {
-        r0[i] -= d0 * q[i];
-    }
-    for (size_t i = 0; i < n; ++i)
-    {
-        r1[i] -= d1 * q[i];
-    }
-    for (size_t i = 0; i < n; ++i)
-    {
-        r2[i] -= d2 * q[i];
-    }
-    for (size_t i = 0; i < n; ++i)
-    {
-        r3[i] -= d3 * q[i];
-    }
+    subtractMultiple(q, r0, d0, n);
+    subtractMultiple(q, r1, d1, n);
+    subtractMultiple(q, r2, d2, n);
+    subtractMultiple(q, r3, d3, n);
     dots[0] = d0;
     dots[1] = d1;
     dots[2] = d2;
     dots[3] = d3;
 }
 
+/// The same for eight residuals: two floating-point adders each keep four
+/// chains in flight. Each chain is that of `projectOff`.
+void projectOff8(const double* __restrict q, double* const* r, size_t n, double* dots)
+{
+    const double* __restrict r0 = r[0];
+    const double* __restrict r1 = r[1];
+    const double* __restrict r2 = r[2];
+    const double* __restrict r3 = r[3];
+    const double* __restrict r4 = r[4];
+    const double* __restrict r5 = r[5];
+    const double* __restrict r6 = r[6];
+    const double* __restrict r7 = r[7];
+    double d0 = 0;
+    double d1 = 0;
+    double d2 = 0;
+    double d3 = 0;
+    double d4 = 0;
+    double d5 = 0;
+    double d6 = 0;
+    double d7 = 0;
+    for (size_t i = 0; i < n; ++i)
+    {
+        const double qi = q[i];
+        d0 += qi * r0[i];
+        d1 += qi * r1[i];
+        d2 += qi * r2[i];
+        d3 += qi * r3[i];
+        d4 += qi * r4[i];
+        d5 += qi * r5[i];
+        d6 += qi * r6[i];
+        d7 += qi * r7[i];
+    }
+    dots[0] = d0;
+    dots[1] = d1;
+    dots[2] = d2;
+    dots[3] = d3;
+    dots[4] = d4;
+    dots[5] = d5;
+    dots[6] = d6;
+    dots[7] = d7;
+    for (size_t w = 0; w < 8; ++w)
+    {
+        subtractMultiple(q, r[w], dots[w], n);
+    }
+}
+
 } // namespace
 
-template <size_t W> void NMEdgeBasis::passOn(Trial* const* trials) const
+template <size_t W> void NMEdgeBasis::passOn(Trial* const* trials, size_t from) const
 {
-    static_assert(1 == W || 4 == W, "one or four residuals at a time");
+    static_assert(1 == W || 4 == W || 8 == W, "one, four or eight residuals at a time");
     const size_t n = _base.size();
-    for (size_t j = 0; j < _basis.size(); ++j)
+    double* residuals[8] = {};
+    for (size_t w = 0; w < W; ++w)
+    {
+        residuals[w] = trials[w]->residual.data();
+    }
+    for (size_t j = from; j < _basis.size(); ++j)
     {
         const double* q = _basis[j].data();
         if (1 == W)
         {
             trials[0]->coefficients[j] += projectOff(q, trials[0]->residual.data(), n);
+        }
+        else if (8 == W)
+        {
+            double dots[8];
+            projectOff8(q, residuals, n, dots);
+            for (size_t w = 0; w < 8; ++w)
+            {
+                trials[w]->coefficients[j] += dots[w];
+            }
         }
         else
         {
@@ -255,6 +409,69 @@ void NMEdgeBasis::measureBatch(const std::vector<const EvalPoint*>& zs, double i
     }
 }
 
+void NMEdgeBasis::firstPasses(const std::vector<const EvalPoint*>& zs)
+{
+    constexpr size_t WIDTH = 4;
+    if (_batch.size() < zs.size())
+    {
+        _batch.resize(zs.size());
+    }
+    std::vector<Trial*> trials;
+    for (size_t i = 0; i < zs.size(); ++i)
+    {
+        startTrial(_batch[i], *zs[i]);
+        _batch[i].passed = _basis.size();
+        _batch[i].resets = _resets;
+        trials.push_back(&_batch[i]);
+    }
+    size_t w = 0;
+    for (; w + 2 * WIDTH <= trials.size(); w += 2 * WIDTH)
+    {
+        passOn<2 * WIDTH>(trials.data() + w);
+    }
+    for (; w + WIDTH <= trials.size(); w += WIDTH)
+    {
+        passOn<WIDTH>(trials.data() + w);
+    }
+    for (; w < trials.size(); ++w)
+    {
+        passOn<1>(trials.data() + w);
+    }
+}
+
+void NMEdgeBasis::completeMeasure(size_t i, double inSpanLimit)
+{
+    std::swap(_trial, _batch[i]);
+    Trial* const trial[1] = {&_trial};
+    if (_trial.resets != _resets)
+    {
+        // Another base: the edge from the start, as `startTrial` makes it.
+        _trial.residual.resize(_base.size());
+        _trial.edgeNorm2 = 0;
+        for (size_t c = 0; c < _base.size(); ++c)
+        {
+            _trial.residual[c] = _trial.point[c] - _base[c];
+            _trial.edgeNorm2 += _trial.residual[c] * _trial.residual[c];
+        }
+        _trial.coefficients.assign(_basis.size(), 0.0);
+        _trial.passed = 0;
+        _trial.resets = _resets;
+    }
+    // The first pass through the edges kept since.
+    _trial.coefficients.resize(_basis.size(), 0.0);
+    _trial.inverseRowDone = false;
+    _trial.complete = false;
+    passOn<1>(trial, _trial.passed);
+    _trial.passed = _basis.size();
+    if (endsAfterFirstPass(_trial, inSpanLimit))
+    {
+        return;
+    }
+    passOn<1>(trial);
+    _trial.distance = residualNorm(_trial);
+    _trial.complete = true;
+}
+
 void NMEdgeBasis::takeMeasure(size_t i)
 {
     std::swap(_trial, _batch[i]);
@@ -299,6 +516,7 @@ void NMEdgeBasis::keepMeasured()
         _basis.push_back(_trial.residual);
         _inverse.push_back(_trial.inverseRow);
         _inverseNorm2 += _trial.inverseRowNorm2;
+        _kept.push_back({_trial.point, _trial.edgeNorm2, norm, _trial.inverseRowNorm2});
     }
     else
     {

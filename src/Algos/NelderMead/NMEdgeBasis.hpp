@@ -42,6 +42,15 @@ public:
     /// Basis of the edges of Y, in Y's order, from its first point.
     void reset(const NMSimplex& Y);
 
+    /// Basis of the edges of Y, in an order of its own: when y0 is the base
+    /// of this basis, the longest run of its first edges that are still
+    /// edges of Y stays as it is, and the other edges of Y are added in Y's
+    /// order; otherwise as `reset`. After one point of Y was replaced, that
+    /// costs O(j k n) instead of O(k^2 n), j the edges measured again. The
+    /// bounds hold for the edges in any order: a decision is sure just as
+    /// after `reset`, though the order may leave other cases unsure.
+    void follow(const NMSimplex& Y);
+
     /// Whether DZ of Y surely has a singular value at most `tolerance`
     /// because one of its rows is that short (the smallest singular value
     /// is at most the length of any row): a test in O(k n), before any
@@ -62,6 +71,15 @@ public:
     /// basis has not changed.
     void measureBatch(const std::vector<const EvalPoint*>& zs, double inSpanLimit);
     void takeMeasure(size_t i);
+
+    /// The first pass of Gram-Schmidt of the edges zs[i] - y0 against the
+    /// basis as it is now, four at a time. A first pass goes through the
+    /// basis in order, so that it stays valid while the basis only grows:
+    /// `completeMeasure(i, limit)` then takes it through the edges kept
+    /// since and measures as `measure(*zs[i], limit)` would then, to the
+    /// last bit. After a `reset`, the measure starts again.
+    void firstPasses(const std::vector<const EvalPoint*>& zs);
+    void completeMeasure(size_t i, double inSpanLimit);
 
     /// Distance of the measured edge to the span of the edges of the basis.
     double distance() const { return _trial.distance; }
@@ -86,9 +104,15 @@ private:
         std::vector<double> residual;
         std::vector<double> coefficients;
         std::vector<double> inverseRow;
+        /// The point z, to recognise its edge in a later simplex.
+        std::vector<double> point;
         double distance = 0;
         double edgeNorm2 = 0;
         double inverseRowNorm2 = 0;
+        /// Edges of the basis the first pass went through, and the basis
+        /// they were edges of (its count of resets).
+        size_t passed = 0;
+        size_t resets = 0;
         bool inverseRowDone = false;
         bool complete = false;
     };
@@ -96,7 +120,7 @@ private:
     /// The start of a measure: the edge, its squared length.
     void startTrial(Trial& trial, const EvalPoint& z) const;
     /// One pass of modified Gram-Schmidt on W trials at once.
-    template <size_t W> void passOn(Trial* const* trials) const;
+    template <size_t W> void passOn(Trial* const* trials, size_t from = 0) const;
     /// After the first pass: whether the distance of both passes surely
     /// stays within `inSpanLimit` (then recorded as the distance).
     bool endsAfterFirstPass(Trial& trial, double inSpanLimit) const;
@@ -105,7 +129,21 @@ private:
     /// Relative rounding allowance of the bounds for k edges.
     double margin(double k) const;
 
+    /// Back to the first `count` kept edges, as they were when the last of
+    /// them was kept (sums taken again in the same order).
+    void truncate(size_t count);
+
+    /// What each kept edge added to the sums, and its point.
+    struct KeptEdge
+    {
+        std::vector<double> point;
+        double edgeNorm2;
+        double distance;
+        double inverseRowNorm2;
+    };
+
     std::vector<double> _base;
+    std::vector<KeptEdge> _kept;
     std::vector<std::vector<double>> _basis;
     /// Rows of R^-1 (lower triangular), and its squared Frobenius norm.
     std::vector<std::vector<double>> _inverse;
@@ -117,6 +155,7 @@ private:
     /// False once an edge lay exactly in the span of the others: R is
     /// singular.
     bool _inverseValid = true;
+    size_t _resets = 0;
     Trial _trial;
     std::vector<Trial> _batch;
 };

@@ -291,16 +291,14 @@ bool NMInitializeSimplex::createSimplex()
     bool started = false;
     size_t k = 1;
 
-    // Where a candidate goes in Y and, when y0 stays, its edge measured
-    // against the kept ones: prepared for a few candidates at once while Y
-    // does not change.
+    // Where a candidate goes in Y, and which of the first passes made
+    // together measures its edge.
     struct Prepared
     {
         std::pair<size_t, bool> placed;
         size_t measure;
     };
-    const size_t NOT_MEASURED = static_cast<size_t>(-1);
-    bool yChanged = false;
+    bool y0Changed = false;
 
     // The greedy choice, one candidate at a time, best first: false once Y
     // is complete or the creation failed, when no candidate is wanted any
@@ -310,7 +308,6 @@ bool NMInitializeSimplex::createSimplex()
         if (!started)
         {
             started = true;
-            yChanged = true;
             _simplexY->insert(zk, evalType);
             if (showDebug)
             {
@@ -346,9 +343,9 @@ bool NMInitializeSimplex::createSimplex()
         if (placed.first > 0)
         {
             const double inSpanLimit = (k >= 2) ? 0.5 * rankTolerance : -1.0;
-            if (nullptr != prepared && NOT_MEASURED != prepared->measure)
+            if (nullptr != prepared)
             {
-                keptSpan.takeMeasure(prepared->measure);
+                keptSpan.completeMeasure(prepared->measure, inSpanLimit);
             }
             else
             {
@@ -388,13 +385,13 @@ bool NMInitializeSimplex::createSimplex()
             {
                 _simplexY->insertAt(placed.first, zk);
             }
-            yChanged = true;
             ++k;
             fullRankKnown = true;
             if (0 == placed.first)
             {
                 // A new y0: the edges are taken from it now.
                 keptSpan.reset(*_simplexY);
+                y0Changed = true;
             }
             else
             {
@@ -415,68 +412,39 @@ bool NMInitializeSimplex::createSimplex()
         return true;
     };
 
-    // The candidates wait in small groups, so that their edges are measured
-    // together; the decisions are those of one candidate at a time, in the
-    // same order.
+    // The candidates wait in small groups, so that the first passes of
+    // their edges are made together; each is completed when its turn comes,
+    // through the edges kept meanwhile (see NMEdgeBasis::firstPasses). The
+    // decisions are those of one candidate at a time, in the same order.
     const size_t GROUP = 8;
     std::vector<EvalPoint> waiting;
-    std::vector<Prepared> prepared;
     std::vector<const EvalPoint*> toMeasure;
     bool finished = false;
-    size_t ahead = GROUP;
     const auto decideWaiting = [&]()
     {
-        size_t preparedFrom = 0;
-        size_t preparedEnd = 0;
-        for (size_t i = 0; i < waiting.size() && !finished; ++i)
+        size_t i = 0;
+        while (i < waiting.size() && !finished)
         {
-            if (yChanged)
+            if (!started)
             {
-                // What was prepared no longer holds; after a kept point the
-                // next is often kept too: prepare one, then more.
-                preparedEnd = preparedFrom = i;
-                yChanged = false;
-                ahead = 1;
+                finished = !decide(waiting[i], nullptr);
+                ++i;
+                continue;
             }
-            else if (started && i >= preparedEnd && i > preparedFrom)
+            // The first passes hold while y0 stays.
+            toMeasure.clear();
+            for (size_t j = i; j < waiting.size(); ++j)
             {
-                ahead = std::min(GROUP, 2 * ahead);
+                toMeasure.push_back(&waiting[j]);
             }
-            if (started && i >= preparedEnd)
+            keptSpan.firstPasses(toMeasure);
+            const size_t from = i;
+            y0Changed = false;
+            for (; i < waiting.size() && !finished && !y0Changed; ++i)
             {
-                // Y as it is now: the places and edges hold until it changes.
-                prepared.clear();
-                toMeasure.clear();
-                preparedFrom = i;
-                const double inSpanLimit = (k >= 2) ? 0.5 * rankTolerance : -1.0;
-                const size_t end = std::min(waiting.size(), i + ahead);
-                for (preparedEnd = i; preparedEnd < end; ++preparedEnd)
-                {
-                    const auto placed = _simplexY->place(waiting[preparedEnd], evalType);
-                    size_t measure = NOT_MEASURED;
-                    if (placed.second && placed.first > 0)
-                    {
-                        measure = toMeasure.size();
-                        toMeasure.push_back(&waiting[preparedEnd]);
-                    }
-                    prepared.push_back({placed, measure});
-                }
-                if (toMeasure.size() > 1)
-                {
-                    keptSpan.measureBatch(toMeasure, inSpanLimit);
-                }
-                else
-                {
-                    // One edge: measured when decided.
-                    for (auto& p : prepared)
-                    {
-                        p.measure = NOT_MEASURED;
-                    }
-                }
+                const Prepared ready{_simplexY->place(waiting[i], evalType), i - from};
+                finished = !decide(waiting[i], &ready);
             }
-            const Prepared* ready =
-                (started && i < preparedEnd) ? &prepared[i - preparedFrom] : nullptr;
-            finished = !decide(waiting[i], ready);
         }
         waiting.clear();
     };
@@ -537,6 +505,9 @@ bool NMInitializeSimplex::createSimplex()
         return false;
     }
 
+    // The kept edges are those of Y: the rank test after the first
+    // insertion measures only the edges that changed.
+    _simplexY->edgeBasis() = std::move(keptSpan);
     updateYCharacteristics();
     displayYInfo();
     return true;

@@ -162,8 +162,8 @@ bool NMIterationUtils::isDZFullRank() const
         {
             return false;
         }
-        NMEdgeBasis basis;
-        basis.reset(Y);
+        NMEdgeBasis& basis = Y.edgeBasis();
+        basis.follow(Y);
         switch (basis.fullRank(tolerance))
         {
         case NMEdgeBasis::Decision::FULL_RANK:

@@ -1,9 +1,20 @@
 #include "Algos/NelderMead/NMSimplex.hpp"
 
+#include "Algos/NelderMead/NMEdgeBasis.hpp"
+
 namespace QARNO_4_0_0
 {
 
 constexpr size_t NMSimplex::npos;
+
+NMEdgeBasis& NMSimplex::edgeBasis() const
+{
+    if (nullptr == _edgeBasis)
+    {
+        _edgeBasis = std::make_shared<NMEdgeBasis>();
+    }
+    return *_edgeBasis;
+}
 
 std::pair<size_t, bool> NMSimplex::insert(const EvalPoint& point)
 {

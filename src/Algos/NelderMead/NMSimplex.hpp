@@ -13,6 +13,8 @@
 namespace QARNO_4_0_0
 {
 
+class NMEdgeBasis;
+
 /// The simplex Y of a Nelder-Mead iteration: copies of evaluated points kept
 /// in the order of `NMSimplexEvalPointCompare`, best (y0) first, worst (yn)
 /// last. A complete simplex of an n-variable problem holds n + 1 points.
@@ -70,8 +72,15 @@ public:
     const_iterator end() const { return _points.end(); }
     const std::vector<EvalPoint>& points() const { return _points; }
 
+    /// A Gram-Schmidt basis of edges kept from one rank test of Y to the
+    /// next, so that a test after a point was replaced measures few edges
+    /// (`NMEdgeBasis::follow` makes it the basis of Y as it is then). It
+    /// holds no state of Y: copies of Y share it.
+    NMEdgeBasis& edgeBasis() const;
+
 private:
     std::vector<EvalPoint> _points;
+    mutable std::shared_ptr<NMEdgeBasis> _edgeBasis;
 };
 
 using NMSimplexPtr = std::shared_ptr<NMSimplex>;
