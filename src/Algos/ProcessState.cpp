@@ -5,6 +5,7 @@
 #include "Algos/EvcInterface.hpp"
 #include "Algos/PhaseOne/PhaseOne.hpp"
 #include "Algos/Step.hpp"
+#include "Algos/Subproblem.hpp"
 #include "Algos/SubproblemManager.hpp"
 #include "Cache/CacheBase.hpp"
 #include "Eval/ComputeSuccessType.hpp"
@@ -108,6 +109,8 @@ const ProcessStateItem ITEMS[] = {
     {"sub-problem registry", ResetAt::RUN_START, [] { SubproblemManager::clear(); },
      [] { SubproblemManager::reset(); }},
     {"phase-one output types", ResetAt::RUN_START, [] { PhaseOne::_bboutputtypes.clear(); },
+     nullptr},
+    {"last sub-problem parameters", ResetAt::RUN_START, [] { Subproblem::forgetLastParameters(); },
      nullptr},
 };
 

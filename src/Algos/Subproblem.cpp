@@ -100,6 +100,16 @@ void Subproblem::init()
     setupProblemParameters();
 }
 
+void Subproblem::forgetLastParameters()
+{
+    lastSubproblem() = LastSubproblem();
+}
+
+bool Subproblem::keepsLastParameters()
+{
+    return nullptr != lastSubproblem().parameters;
+}
+
 void Subproblem::setupProblemParameters()
 {
     LastSubproblem& last = lastSubproblem();

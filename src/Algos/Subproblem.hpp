@@ -41,6 +41,12 @@ public:
     void resetVariableGroupsAgainstFixedVariables(ListOfVariableGroup& groups,
                                                   const Point& fixedVariable) const;
 
+    /// Drops the parameters kept from the last sub-problem made (the process
+    /// reset), so that a finished run holds none of its sets.
+    static void forgetLastParameters();
+    /// Whether parameters of a sub-problem made earlier are kept.
+    static bool keepsLastParameters();
+
 private:
     void init();
     void setupProblemParameters();

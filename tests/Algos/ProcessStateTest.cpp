@@ -226,6 +226,11 @@ public:
                  PhaseOne::_bboutputtypes = {BBOutputType::OBJ, BBOutputType::EB};
              },
              [] { return PhaseOne::_bboutputtypes.empty(); }},
+            // Kept so that the Nelder-Mead search does not copy them at every
+            // MADS iteration; a finished run must not hold them.
+            {"last sub-problem parameters",
+             [] { Subproblem(QarnoTest::makeCheckedPbParams(2), Point(2)); },
+             [] { return !Subproblem::keepsLastParameters(); }},
         };
     }
 
