@@ -154,7 +154,18 @@ bool IterationUtils::snapPointToBoundsAndProjectOnMesh(Point& x, const ArrayOfDo
                                                        const ArrayOfDouble& upperBound)
 {
     init();
-    const Point x0(x);
+    // The point as given, kept only once something is about to move it: most
+    // trial points are made on the mesh and within the bounds.
+    Point x0;
+    bool moved = false;
+    const auto keepOriginal = [&]()
+    {
+        if (!moved)
+        {
+            x0 = x;
+            moved = true;
+        }
+    };
     bool ok = false;
 
     const auto mesh = (nullptr == _iterAncestor) ? nullptr : _iterAncestor->getMesh();
@@ -163,6 +174,7 @@ bool IterationUtils::snapPointToBoundsAndProjectOnMesh(Point& x, const ArrayOfDo
     {
         if (!x.inBounds(lowerBound, upperBound))
         {
+            keepOriginal();
             x.snapToBounds(lowerBound, upperBound,
                            (nullptr == frameCenter) ? ArrayOfDouble() : ArrayOfDouble(*frameCenter),
                            ArrayOfDouble());
@@ -181,22 +193,34 @@ bool IterationUtils::snapPointToBoundsAndProjectOnMesh(Point& x, const ArrayOfDo
         // The intermediate points only serve the debug record of a failure.
         const bool debug = OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_DEBUG);
         bool firstProjectionWorked = false;
-        if (!mesh->verifyPointIsOnMesh(x, center))
+        // Whether x, as it is now, is on the mesh and within the bounds:
+        // each is asked again only of a point that has moved.
+        bool onMesh = mesh->verifyPointIsOnMesh(x, center);
+        if (!onMesh)
         {
+            keepOriginal();
             x = mesh->projectOnMesh(x, center);
-            firstProjectionWorked = mesh->verifyPointIsOnMesh(x, center);
+            onMesh = mesh->verifyPointIsOnMesh(x, center);
+            firstProjectionWorked = onMesh;
         }
         const Point x1 = debug ? Point(x) : Point();
-        if (!x.inBounds(lowerBound, upperBound))
+        bool inBounds = x.inBounds(lowerBound, upperBound);
+        if (!inBounds)
         {
+            keepOriginal();
             x.snapToBounds(lowerBound, upperBound, center, mesh->getdeltaMeshSize());
+            onMesh = mesh->verifyPointIsOnMesh(x, center);
+            inBounds = x.inBounds(lowerBound, upperBound);
         }
         const Point x2 = debug ? Point(x) : Point();
-        if (!mesh->verifyPointIsOnMesh(x, center))
+        if (!onMesh)
         {
+            keepOriginal();
             x = mesh->projectOnMesh(x, center);
+            onMesh = mesh->verifyPointIsOnMesh(x, center);
+            inBounds = x.inBounds(lowerBound, upperBound);
         }
-        ok = x.inBounds(lowerBound, upperBound) && mesh->verifyPointIsOnMesh(x, center);
+        ok = inBounds && onMesh;
 
         if (!ok && firstProjectionWorked && debug)
         {
@@ -221,10 +245,13 @@ bool IterationUtils::snapPointToBoundsAndProjectOnMesh(Point& x, const ArrayOfDo
 
     if (!ok)
     {
-        x = x0;
+        if (moved)
+        {
+            x = x0;
+        }
         return false;
     }
-    if (!(static_cast<const ArrayOfDouble&>(x) == x0))
+    if (moved && !(static_cast<const ArrayOfDouble&>(x) == x0))
     {
         // A moved point is another point: it must get a tag of its own.
         if (auto evalPoint = dynamic_cast<EvalPoint*>(&x))

@@ -240,7 +240,7 @@ void Step::verifyGenerateAllPointsBeforeEval(const std::string& method, bool exp
                 " needs the run parameters to check GENERATE_ALL_POINTS_BEFORE_EVAL",
             this);
     }
-    const bool value = _runParams->getAttributeValue<bool>("GENERATE_ALL_POINTS_BEFORE_EVAL");
+    const bool value = _runParams->getGenerateAllPointsBeforeEval();
     if (value != expected)
     {
         QARNO_THROW(StepException,

@@ -224,19 +224,47 @@ bool OrderByDirection::comp(std::shared_ptr<EvalQueuePoint>& p1,
            Direction::cos(*last2, dir2).todouble() - Double::getEpsilon();
 }
 
+void OrderByDirection::startKeys() const
+{
+    _keysStarted = false;
+    _lastDirNorms.clear();
+    _lastDirNorms.reserve(_lastSuccessfulDirs.size());
+    for (size_t t = 0; t < _lastSuccessfulDirs.size(); ++t)
+    {
+        const Direction* lastDir = usableLastDir(static_cast<int>(t));
+        const double norm = (nullptr == lastDir) ? 0.0 : lastDir->norm(NormType::L2).todouble();
+        _lastDirNorms.emplace_back(lastDir, norm);
+    }
+    _keysStarted = true;
+}
+
+void OrderByDirection::endKeys() const noexcept
+{
+    _keysStarted = false;
+    _lastDirNorms.clear();
+}
+
 double OrderByDirection::sortKey(const EvalQueuePoint& p) const
 {
-    const Direction* lastDir = usableLastDir(p.getThreadAlgo());
+    const int thread = p.getThreadAlgo();
+    const bool known =
+        _keysStarted && thread >= 0 && static_cast<size_t>(thread) < _lastDirNorms.size();
+    const Direction* lastDir =
+        known ? _lastDirNorms[static_cast<size_t>(thread)].first : usableLastDir(thread);
     if (nullptr == lastDir || !p.getPointFrom())
     {
         return NO_COSINE;
     }
     const Direction dir = directionFromCenter(p, *lastDir);
-    if (isZero(dir))
+    // The norm that tells a zero direction is the one the cosine divides by.
+    const double dirNorm = dir.norm(NormType::L2).todouble();
+    if (dirNorm < Double::getEpsilon())
     {
         return NO_COSINE;
     }
-    const double cosine = Direction::cos(*lastDir, dir).todouble();
+    const double lastNorm = known ? _lastDirNorms[static_cast<size_t>(thread)].second
+                                  : lastDir->norm(NormType::L2).todouble();
+    const double cosine = Direction::cos(*lastDir, lastNorm, dir, dirNorm).todouble();
     // A coordinate too large for its square gives no cosine: no direction.
     return (cosine == cosine) ? cosine : NO_COSINE;
 }
@@ -289,6 +317,12 @@ void sortEvalQueue(std::vector<std::shared_ptr<EvalQueuePoint>>& queue,
     // stable.
     std::vector<std::pair<double, size_t>> keys;
     keys.reserve(queue.size());
+    method->startKeys();
+    struct EndKeys
+    {
+        const ComparePriorityMethod& method;
+        ~EndKeys() { method.endKeys(); }
+    } endKeys{*method};
     for (size_t i = 0; i < queue.size(); ++i)
     {
         double key = NO_COSINE;

@@ -45,6 +45,10 @@ public:
     /// with a larger key, equal keys are equivalent. Only meaningful when
     /// `hasSortKey`; the base class answers 0.
     virtual double sortKey(const EvalQueuePoint& p) const;
+    /// Bracket the keys of one sort, during which nothing the keys read
+    /// changes but the entries: what they share may be computed once.
+    virtual void startKeys() const {}
+    virtual void endKeys() const noexcept {}
 
     const std::string& getName() const { return _name; }
 
@@ -105,12 +109,20 @@ public:
     /// usable last direction, no point-from, zero direction), which places
     /// the entry last. Throws like `comp` on a dimension mismatch.
     double sortKey(const EvalQueuePoint& p) const override;
+    /// Each key checks its thread's last direction and takes its norm, the
+    /// same for all the keys of a sort: done once per thread between these.
+    void startKeys() const override;
+    void endKeys() const noexcept override;
 
 private:
     /// The usable last successful direction of a thread, or null.
     const Direction* usableLastDir(int threadAlgo) const;
 
     std::vector<std::shared_ptr<Direction>> _lastSuccessfulDirs;
+    /// Between startKeys and endKeys: per thread, the usable last direction
+    /// and its Euclidean norm.
+    mutable bool _keysStarted = false;
+    mutable std::vector<std::pair<const Direction*, double>> _lastDirNorms;
 };
 
 /// The comparison functor: the method's `comp`, false without a method. An

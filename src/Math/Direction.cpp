@@ -70,8 +70,13 @@ Double Direction::dotProduct(const Direction& a, const Direction& b)
 
 Double Direction::cos(const Direction& a, const Direction& b)
 {
-    const double na = a.norm(NormType::L2).todouble();
-    const double nb = b.norm(NormType::L2).todouble();
+    return cos(a, a.norm(NormType::L2).todouble(), b, b.norm(NormType::L2).todouble());
+}
+
+Double Direction::cos(const Direction& a, double normA, const Direction& b, double normB)
+{
+    const double na = normA;
+    const double nb = normB;
     if (na == 0 || nb == 0)
     {
         throw Exception(FILE_NAME, __LINE__, "Cosine: a vector is of size 0");

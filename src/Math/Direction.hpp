@@ -53,6 +53,8 @@ public:
     /// The dot product over the product of the Euclidean norms; throws when
     /// either norm is 0.
     static Double cos(const Direction& a, const Direction& b);
+    /// The same, with the Euclidean norms already had.
+    static Double cos(const Direction& a, double normA, const Direction& b, double normB);
 
     /// Fills d (keeping its size) with a direction drawn uniformly on the
     /// unit sphere: one `RNG::normalRand(0, 1)` per coordinate, in index

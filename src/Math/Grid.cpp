@@ -125,37 +125,40 @@ bool Grid::placeOnGridsWithinBounds(ArrayOfDouble& x, const std::vector<Grid>& g
     const bool withUb = (ub.size() == n);
     const Grid continuous{Double()};
 
-    // Two passes, so that x is left as it was when a coordinate fails.
-    for (int pass = 0; pass < 2; ++pass)
+    // The placed values first, so that x is left as it was when a
+    // coordinate fails; then written where they differ.
+    std::vector<double> placed(n);
+    for (size_t i = 0; i < n; ++i)
     {
-        for (size_t i = 0; i < n; ++i)
+        if (!x[i].isDefined())
         {
-            if (!x[i].isDefined())
-            {
-                continue;
-            }
-            const Grid& grid = withGrids ? grids[i] : continuous;
-            double v = grid.nearest(x[i].todouble());
-            const bool hasLb = withLb && lb[i].isDefined();
-            const bool hasUb = withUb && ub[i].isDefined();
-            if (hasLb && v < lb[i].todouble())
-            {
-                v = grid.ceil(lb[i].todouble());
-            }
-            if (hasUb && v > ub[i].todouble())
-            {
-                v = grid.floor(ub[i].todouble());
-            }
-            // A grid point below the upper bound may lie below the lower one:
-            // no grid point between the bounds.
-            if ((hasLb && v < lb[i].todouble()) || (hasUb && v > ub[i].todouble()))
-            {
-                return false;
-            }
-            if (1 == pass && v != x[i].todouble())
-            {
-                x[i] = v;
-            }
+            continue;
+        }
+        const Grid& grid = withGrids ? grids[i] : continuous;
+        double v = grid.nearest(x[i].todouble());
+        const bool hasLb = withLb && lb[i].isDefined();
+        const bool hasUb = withUb && ub[i].isDefined();
+        if (hasLb && v < lb[i].todouble())
+        {
+            v = grid.ceil(lb[i].todouble());
+        }
+        if (hasUb && v > ub[i].todouble())
+        {
+            v = grid.floor(ub[i].todouble());
+        }
+        // A grid point below the upper bound may lie below the lower one:
+        // no grid point between the bounds.
+        if ((hasLb && v < lb[i].todouble()) || (hasUb && v > ub[i].todouble()))
+        {
+            return false;
+        }
+        placed[i] = v;
+    }
+    for (size_t i = 0; i < n; ++i)
+    {
+        if (x[i].isDefined() && placed[i] != x[i].todouble())
+        {
+            x[i] = placed[i];
         }
     }
     return true;

@@ -731,4 +731,15 @@ std::string RunParameters::problemDirPrefix(const std::shared_ptr<RunParameters>
     return dir;
 }
 
+bool RunParameters::getGenerateAllPointsBeforeEval() const
+{
+    if (!_generateAllKnown || _generateAllChangeCount != getChangeCount())
+    {
+        _generateAll = getAttributeValue<bool>("GENERATE_ALL_POINTS_BEFORE_EVAL");
+        _generateAllChangeCount = getChangeCount();
+        _generateAllKnown = true;
+    }
+    return _generateAll;
+}
+
 } // namespace QARNO_4_0_0

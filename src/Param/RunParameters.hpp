@@ -57,6 +57,17 @@ public:
     /// directory given without it would otherwise be glued to the name);
     /// "./" without run parameters.
     static std::string problemDirPrefix(const std::shared_ptr<RunParameters>& run);
+
+    /// GENERATE_ALL_POINTS_BEFORE_EVAL, which every step of every iteration
+    /// checks: read again only when the set has changed since, and with the
+    /// errors of `getAttributeValue` then.
+    bool getGenerateAllPointsBeforeEval() const;
+
+private:
+    mutable bool _generateAllKnown = false;
+    mutable bool _generateAll = false;
+    /// The change count of the set when `_generateAll` was read.
+    mutable size_t _generateAllChangeCount = 0;
 };
 
 } // namespace QARNO_4_0_0

@@ -149,6 +149,7 @@ TEST(IterationUtils, SnapAndProjectBringsCandidatesOnTheMeshInsideTheBounds)
         {"on the mesh and inside", {1.5, 1.25}, {0, 0}, {2, 2}, true, {1.5, 1.25}, 7},
         {"off the mesh", {1.6, 1.3}, {0, 0}, {2, 2}, true, {1.5, 1.25}, 0},
         {"outside a bound", {3.0, 1.0}, {0, 0}, {2, 2}, true, {2.0, 1.0}, 0},
+        {"off the mesh and outside a bound", {3.3, 1.3}, {0, 0}, {2, 2}, true, {2.0, 1.25}, 0},
         {"no mesh point inside the bounds", {1.2, 1.0}, {1.1, 0}, {1.4, 2}, false, {1.2, 1.0}, 7},
     };
     for (const auto& c : cases)

@@ -282,6 +282,26 @@ TEST(ComparePriority, QueueSortedByDirection)
     EXPECT_EQ((std::vector<size_t>{4, 6, 5, 2, 1, 3}), tagsOf(queue));
 }
 
+TEST(ComparePriority, EachSortReadsTheLastDirectionAgain)
+{
+    // One method kept across sorts (as a user's may be): the direction and
+    // its norm are taken at each sort, never from the one before.
+    auto last = std::make_shared<Direction>(makeArray({1, 0}));
+    auto method = std::make_shared<OrderByDirection>(std::vector<std::shared_ptr<Direction>>{last});
+    const Entry towardX = entry({2, 0}, 1, {0, 0});
+    const Entry towardY = entry({0, 3}, 2, {0, 0});
+    Queue queue{towardX, towardY};
+    sortEvalQueue(queue, method);
+    EXPECT_EQ((std::vector<size_t>{2, 1}), tagsOf(queue));
+    EXPECT_DOUBLE_EQ(1.0, method->sortKey(*towardX));
+
+    *last = Direction(makeArray({0, 5}));
+    sortEvalQueue(queue, method);
+    EXPECT_EQ((std::vector<size_t>{1, 2}), tagsOf(queue));
+    EXPECT_DOUBLE_EQ(1.0, method->sortKey(*towardY));
+    EXPECT_DOUBLE_EQ(0.0, method->sortKey(*towardX));
+}
+
 TEST(ComparePriority, QueueSortFollowsCosinesCloserThanTheTolerance)
 {
     // Forty cosines, a quarter of the tolerance apart, queued in decreasing

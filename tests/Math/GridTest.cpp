@@ -162,6 +162,13 @@ TEST(Grid, PlaceOnGridsWithinBounds)
          {1, 0.4},
          false,
          {0.3, 0.25}},
+        {"a later failure leaves the placed coordinates as they were",
+         {0.34, 0.25},
+         {0.1, 0.5},
+         {0, 0.1},
+         {1, 0.4},
+         false,
+         {0.34, 0.25}},
     };
     for (const Case& c : cases)
     {

@@ -942,3 +942,27 @@ TEST(RunParametersCheck, ACopyOfACheckedSetChecksToTheSameValues)
     EXPECT_EQ("EVAL_SORT MODELS", words(copy.getAttributeValue<ArrayOfString>("DISABLE")));
     EXPECT_EQ(31u, copy.getAttributeValue<size_t>("SSD_MADS_NB_SUBPROBLEM"));
 }
+
+TEST(RunParametersTable, GenerateAllPointsFollowsEveryChangeOfTheSet)
+{
+    ProcessStateGuard guard;
+    const auto pb = checkedPb(2);
+    const auto evcGlobal = checkedEvcGlobal();
+    RunParameters run;
+    run.checkAndComply(evcGlobal, pb);
+    EXPECT_FALSE(run.getGenerateAllPointsBeforeEval());
+
+    // The value read before the change must not be answered after it: as
+    // the plain read, the changed set refuses to be read before its check.
+    run.setAttributeValue<bool>("GENERATE_ALL_POINTS_BEFORE_EVAL", true);
+    const std::string plain =
+        messageOf([&] { run.getAttributeValue<bool>("GENERATE_ALL_POINTS_BEFORE_EVAL"); });
+    ASSERT_NE("(no exception)", plain);
+    EXPECT_EQ(plain, messageOf([&] { run.getGenerateAllPointsBeforeEval(); }));
+    run.checkAndComply(evcGlobal, pb);
+    EXPECT_TRUE(run.getGenerateAllPointsBeforeEval());
+
+    run.resetToDefaultValues();
+    run.checkAndComply(evcGlobal, pb);
+    EXPECT_FALSE(run.getGenerateAllPointsBeforeEval());
+}
