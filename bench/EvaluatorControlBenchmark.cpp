@@ -126,7 +126,6 @@ struct Run
     /// One step's evaluation of n new points; returns how many were evaluated.
     size_t cycle(size_t n)
     {
-        CacheBase& cache = *CacheBase::getInstance();
         evc->lockQueue();
         for (size_t j = 0; j < n; ++j, ++nextPoint)
         {
@@ -135,16 +134,26 @@ struct Run
             {
                 x[k] = uniform(nextPoint, k);
             }
-            auto point = std::make_shared<EvalQueuePoint>(EvalPoint(std::move(x)), EvalType::BB);
-            point->setPointFrom(center);
-            if (cache.smartInsert(*point, 1, EvalType::BB))
-            {
-                evc->addToQueue(point);
-            }
+            queue(std::move(x));
         }
         evc->unlockQueue(true);
         evc->run();
         return evc->retrieveAllEvaluatedPoints(-1).size();
+    }
+
+    /// Queues a point the way the steps do: offered to the cache, which
+    /// records it only when its evaluation starts, then queued with the
+    /// cache's answer.
+    void queue(Point&& x)
+    {
+        auto point = std::make_shared<EvalQueuePoint>(EvalPoint(std::move(x)), EvalType::BB);
+        point->setPointFrom(center);
+        const EvalPoint* cached = nullptr;
+        if (CacheBase::getInstance()->offer(*point, evc->findInQueue(*point), 1, EvalType::BB,
+                                            &cached))
+        {
+            evc->addOfferedToQueue(point, cached);
+        }
     }
 
     /// One new point through the queue, then offered to the barrier. With
@@ -152,7 +161,6 @@ struct Run
     /// point before it: each cycle is a success that changes the barrier.
     void onePoint(bool improving)
     {
-        CacheBase& cache = *CacheBase::getInstance();
         Point x(DIMENSION);
         const double shift = improving ? static_cast<double>(nextPoint) : 0.0;
         for (size_t k = 0; k < DIMENSION; ++k)
@@ -161,12 +169,7 @@ struct Run
         }
         ++nextPoint;
         evc->lockQueue();
-        auto point = std::make_shared<EvalQueuePoint>(EvalPoint(std::move(x)), EvalType::BB);
-        point->setPointFrom(center);
-        if (cache.smartInsert(*point, 1, EvalType::BB))
-        {
-            evc->addToQueue(point);
-        }
+        queue(std::move(x));
         evc->unlockQueue(true);
         evc->run();
         barrier->updateWithPoints(evc->retrieveAllEvaluatedPoints(-1), EvalType::BB, false);
