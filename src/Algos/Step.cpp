@@ -140,11 +140,6 @@ void Step::defaultEnd()
 // Names and ancestors
 // ---------------------------------------------------------------------------
 
-bool Step::isAnAlgorithm() const
-{
-    return nullptr != dynamic_cast<const Algorithm*>(this);
-}
-
 template <typename PRED> const Step* Step::findAncestor(PRED wanted) const
 {
     for (const Step* s = _parentStep; nullptr != s; s = s->_parentStep)
@@ -189,7 +184,8 @@ const Step* Step::rootAlgorithmStep() const
 
 const Algorithm* Step::getRootAlgorithm() const
 {
-    return dynamic_cast<const Algorithm*>(rootAlgorithmStep());
+    // Only an Algorithm answers isAnAlgorithm() (its answer is final).
+    return static_cast<const Algorithm*>(rootAlgorithmStep());
 }
 
 std::string Step::getAlgoName() const
