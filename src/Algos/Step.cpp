@@ -127,13 +127,22 @@ void Step::defaultStart()
     {
         _stopReasons->setStarted();
     }
-    AddOutputInfo("Start step " + getName(), true, false);
+    // Every step of every iteration starts here: its line is built only
+    // where it is shown.
+    if (OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_INFO))
+    {
+        AddOutputInfo("Start step " + getName(), true, false);
+    }
 }
 
 void Step::defaultEnd()
 {
-    AddOutputInfo("End step " + getName(), false, true);
-    OutputQueue::getInstance()->flush();
+    const auto& queue = OutputQueue::getInstance();
+    if (queue->goodLevel(OutputLevel::LEVEL_INFO))
+    {
+        AddOutputInfo("End step " + getName(), false, true);
+    }
+    queue->flush();
 }
 
 // ---------------------------------------------------------------------------
