@@ -195,12 +195,13 @@ void EvcInterface::keepPointsThatNeedEval(std::set<EvalPoint, EvalPointCompare>&
 
         bool needEval = true;
         const EvalPoint* cached = nullptr;
+        EvaluatorControl::QueuePlace queuePlace;
         if (useCache)
         {
             // The point enters the cache when its evaluation starts: one
             // that the queue drops unevaluated costs the cache nothing.
-            needEval = CacheBase::getInstance()->offer(point, _evaluatorControl->findInQueue(point),
-                                                       1, evalType, &cached);
+            needEval = CacheBase::getInstance()->offer(
+                point, _evaluatorControl->findInQueue(point, &queuePlace), 1, evalType, &cached);
         }
         else
         {
@@ -259,8 +260,9 @@ void EvcInterface::keepPointsThatNeedEval(std::set<EvalPoint, EvalPointCompare>&
         }
 
         // Nothing has changed the cache since the offer.
-        const bool added = useCache ? _evaluatorControl->addOfferedToQueue(queuePoint, cached)
-                                    : _evaluatorControl->addToQueue(queuePoint);
+        const bool added =
+            useCache ? _evaluatorControl->addOfferedToQueue(queuePoint, cached, &queuePlace)
+                     : _evaluatorControl->addToQueue(queuePoint);
         if (debugShown())
         {
             _step->AddOutputDebug(
