@@ -288,6 +288,20 @@ EvaluatorControl::QueueIndex& EvaluatorControl::queueIndex()
     return _queueIndex;
 }
 
+EvaluatorControl::QueueIndex::iterator EvaluatorControl::lowerBound(QueueIndex& index,
+                                                                    const Point& x)
+{
+    // A step queues its points in their coordinate order, each after all
+    // those already there: then one comparison with the last one places it,
+    // where a descent would walk the long shared prefixes of points in many
+    // variables at every level.
+    if (index.empty() || Point::weakLess(**index.rbegin(), x))
+    {
+        return index.end();
+    }
+    return index.lower_bound(&x);
+}
+
 void EvaluatorControl::indexErase(const EvalQueuePoint* evalQueuePoint)
 {
     QueueIndex& index = queueIndex();
@@ -348,7 +362,7 @@ bool EvaluatorControl::addToQueueImp(const std::shared_ptr<EvalQueuePoint>& eval
     const QueuedCoordinatesLess less;
     const bool placeKnown = (nullptr != found && found->_found && this == found->_owner &&
                              found->_changes == _queueIndexChanges);
-    auto place = placeKnown ? found->_position : index.lower_bound(evalQueuePoint.get());
+    auto place = placeKnown ? found->_position : lowerBound(index, *evalQueuePoint);
     const bool useCache = info.getUseCache();
     for (; place != index.end() && !less(evalQueuePoint.get(), *place); ++place)
     {
@@ -654,7 +668,7 @@ size_t EvaluatorControl::clearQueue(int mainThreadNum, bool showDebug)
 const EvalQueuePoint* EvaluatorControl::findInQueue(const Point& x, QueuePlace* place)
 {
     QueueIndex& index = queueIndex();
-    const auto it = index.lower_bound(&x);
+    const auto it = lowerBound(index, x);
     if (nullptr != place)
     {
         place->_owner = this;

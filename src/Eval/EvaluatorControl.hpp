@@ -352,6 +352,8 @@ private:
 
     /// The index, rebuilt first when epsilon changed since it was built.
     QueueIndex& queueIndex();
+    /// The first entry of the index not below x.
+    static QueueIndex::iterator lowerBound(QueueIndex& index, const Point& x);
     void indexErase(const EvalQueuePoint* evalQueuePoint);
     /// Removes the entry at `pos` from the queue and the index.
     std::shared_ptr<EvalQueuePoint> takeAt(Queue::iterator pos);

@@ -299,6 +299,30 @@ TEST_F(EvaluatorControlTest, DuplicatesAreFoundAmongManyQueuedPoints)
     EXPECT_EQ(301u, h.evc->getQueueSize(-1));
 }
 
+TEST_F(EvaluatorControlTest, PointsQueuedInTheirOwnOrderAreStillFound)
+{
+    // A step queues its points in coordinate order, each after the last.
+    EvcHarness h(EvcOptions(), OBJ_ONLY, QarnoTest::firstCoordinateObjective());
+    for (int i = 0; i < 100; ++i)
+    {
+        ASSERT_TRUE(h.evc->addToQueue(makeQueuePoint({1, double(i)})));
+    }
+    for (const double last : {0.0, 50.0, 99.0, 99.0 + EPS / 2})
+    {
+        SCOPED_TRACE(last);
+        EXPECT_NE(nullptr, h.evc->findInQueue(Point(makeArray({1, last}))));
+        EXPECT_FALSE(h.evc->addToQueue(makeQueuePoint({1, last})));
+    }
+    for (const Coords& coords : std::vector<Coords>{{1, 99.5}, {1, 100}, {0, 200}, {2, -1}})
+    {
+        SCOPED_TRACE(coords[1]);
+        EXPECT_EQ(nullptr, h.evc->findInQueue(Point(makeArray(coords))));
+        EXPECT_TRUE(h.evc->addToQueue(makeQueuePoint(coords)));
+        EXPECT_NE(nullptr, h.evc->findInQueue(Point(makeArray(coords))));
+    }
+    EXPECT_EQ(104u, h.evc->getQueueSize(-1));
+}
+
 TEST_F(EvaluatorControlTest, APlaceFoundBeforeTheQueueChangedIsLookedUpAgain)
 {
     // The steps find a point's place in the queue before offering it to the

@@ -176,7 +176,9 @@ void PollMethodBase::generateTrialPoints()
         }
     }
 
-    verifyPointsAreOnMesh(getName());
+    // No second pass over the points to check them on the mesh: each was
+    // inserted only once the projection found it on the iteration's mesh
+    // around this frame centre.
     updatePointsWithFrameCenter();
 
     if (showInfo)
@@ -220,38 +222,52 @@ void PollMethodBase::scaleAndProjectOnMesh(std::list<Direction>& directions,
         delta[i] = meshSize[i].todouble();
         ratio[i] = rho[i].todouble();
     }
+    const double eps = Double::getEpsilon();
     for (auto& dir : directions)
     {
-        const Double m = dir.infiniteNorm();
-        if (m == Double(0.0))
+        // The infinite norm of Direction, with its tolerant comparisons, on
+        // plain values: the last |d_i| not below the norm so far by more
+        // than epsilon.
+        double norm = 0.0;
+        for (size_t i = 0; i < n; ++i)
+        {
+            const double a = std::fabs(dir[i].todouble());
+            if (!(norm > a + eps))
+            {
+                norm = a;
+            }
+        }
+        if (Double(norm) == Double(0.0))
         {
             QARNO_THROW(Exception, "Cannot handle an infinite norm of zero");
         }
-        const double norm = m.todouble();
         // The mesh's coordinate scaling, delta_i * round(rho_i * l) with
-        // rounding half away from zero, in the same double operations.
-        Direction scaled(n);
+        // rounding half away from zero, in the same double operations; each
+        // coordinate depends on itself only, so it is replaced in place.
         for (size_t i = 0; i < n; ++i)
         {
             const double v = ratio[i] * (dir[i].todouble() / norm);
             const double rounded = (v < 0) ? -std::floor(0.5 - v) : std::floor(v + 0.5);
-            scaled[i] = rounded * delta[i];
+            dir[i] = rounded * delta[i];
         }
-        dir = std::move(scaled);
     }
 }
 
-std::vector<Direction> PollMethodBase::householderRows(size_t n)
+std::vector<Direction> PollMethodBase::householderRows(size_t n, bool completeTo2n)
 {
     Direction v(n);
     Direction::computeDirOnUnitSphere(v);
-    std::vector<Direction> rows(2 * n, Direction(n, 0.0));
-    std::vector<Direction*> H(2 * n);
-    for (size_t i = 0; i < 2 * n; ++i)
+    // Every coordinate of every row is written below: nothing to fill first.
+    const size_t nbRows = completeTo2n ? 2 * n : n;
+    std::vector<Direction> rows;
+    rows.reserve(nbRows);
+    std::vector<Direction*> H(nbRows);
+    for (size_t i = 0; i < nbRows; ++i)
     {
+        rows.emplace_back(n);
         H[i] = &rows[i];
     }
-    Direction::householder(v, true, H.data());
+    Direction::householder(v, completeTo2n, H.data());
     return rows;
 }
 
