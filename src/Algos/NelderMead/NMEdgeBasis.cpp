@@ -550,7 +550,121 @@ NMEdgeBasis::Decision NMEdgeBasis::fullRank(double tolerance) const
     {
         return Decision::RANK_DEFICIENT;
     }
+    if (_inverseValid && _inverseNorm2 > 0 && tolerance > slack)
+    {
+        // sqrt(k) / ||R^-1||_F overstates 1 / ||R^-1||_2 by up to sqrt(k),
+        // which leaves a simplex flat in a few directions unsure against a
+        // tolerance far above rounding (the search's). The stored R^-1 is
+        // that of R up to a relative error of about k u ||R||_F ||R^-1||_F,
+        // covered here beside the allowance and slack of the other bounds.
+        const double inverseError = 8 * k * UNIT_ROUNDOFF * edgeNorm * std::sqrt(_inverseNorm2);
+        const double wanted = allowance * allowance * (1.0 + inverseError) / (tolerance - slack);
+        if (inverseError < 0.5 && std::isfinite(wanted) && inverseNormFromBelow(wanted) > wanted)
+        {
+            return Decision::RANK_DEFICIENT;
+        }
+    }
     return Decision::UNSURE;
+}
+
+double NMEdgeBasis::inverseNormFromBelow(double wanted) const
+{
+    const size_t k = _inverse.size();
+    if (0 == k)
+    {
+        return 0;
+    }
+    // From the longest row of R^-1, at least ||R^-1||_F / sqrt(k) long: the
+    // first round already matches the bound from the Frobenius norm.
+    size_t longest = 0;
+    double longest2 = -1;
+    for (size_t i = 0; i < k; ++i)
+    {
+        double row2 = 0;
+        for (double x : _inverse[i])
+        {
+            row2 += x * x;
+        }
+        if (row2 > longest2)
+        {
+            longest2 = row2;
+            longest = i;
+        }
+    }
+    std::vector<double> u(k, 0.0);
+    std::vector<double> v(k, 0.0);
+    std::copy(_inverse[longest].begin(), _inverse[longest].end(), u.begin());
+
+    // Each sum has at most k terms: a computed product R^-1 u is within
+    // gamma |R^-1| |u| of the exact one, of length at most
+    // gamma ||R^-1||_F ||u||, and each computed length within 1 +- gamma.
+    const double gamma = 4.0 * static_cast<double>(k + 2) * UNIT_ROUNDOFF;
+    const double frobenius = std::sqrt(_inverseNorm2) * (1.0 + gamma);
+    const auto length = [](const std::vector<double>& x)
+    {
+        double x2 = 0;
+        for (double xi : x)
+        {
+            x2 += xi * xi;
+        }
+        return std::sqrt(x2);
+    };
+    constexpr size_t ROUNDS = 30;
+    double best = 0;
+    double last = 0;
+    for (size_t round = 0; round < ROUNDS; ++round)
+    {
+        for (size_t i = 0; i < k; ++i)
+        {
+            const std::vector<double>& row = _inverse[i];
+            double vi = 0;
+            for (size_t j = 0; j <= i; ++j)
+            {
+                vi += row[j] * u[j];
+            }
+            v[i] = vi;
+        }
+        const double uLength = length(u);
+        const double vLength = length(v);
+        if (!(uLength > 0) || !std::isfinite(vLength))
+        {
+            break;
+        }
+        const double bound = vLength / uLength * (1.0 - 4.0 * gamma) - gamma * frobenius;
+        best = std::max(best, bound);
+        if (best > wanted)
+        {
+            break;
+        }
+        // The growth slows down near ||R^-1||_2: a few more rounds would not
+        // decide either.
+        if (round >= 3 && !(bound > last * (1.0 + 1e-3)))
+        {
+            break;
+        }
+        last = bound;
+        // u = R^-T v, scaled to length one.
+        std::fill(u.begin(), u.end(), 0.0);
+        for (size_t i = 0; i < k; ++i)
+        {
+            const std::vector<double>& row = _inverse[i];
+            const double vi = v[i];
+            for (size_t j = 0; j <= i; ++j)
+            {
+                u[j] += row[j] * vi;
+            }
+        }
+        const double scale = length(u);
+        if (!(scale > 0) || !std::isfinite(scale))
+        {
+            break;
+        }
+        for (double& uj : u)
+        {
+            uj /= scale;
+        }
+    }
+    return best;
 }
 
 void NMEdgeBasis::computeInverseRow()

@@ -18,7 +18,8 @@ namespace QARNO_4_0_0
 /// singular-value decomposition (O(k n^2) each), and only where the
 /// decomposition surely decides the same:
 /// - the smallest singular value is at most the distance of any row to the
-///   span of the others, and at most sqrt(k) / ||R^-1||_F;
+///   span of the others, and at most 1 / ||R^-1||_2, which is at most
+///   sqrt(k) / ||R^-1||_F and at most ||u|| / ||R^-1 u|| for any u;
 /// - it is at least 1 / ||R^-1||_F.
 /// Both computations are backward stable: each sees DZ perturbed by a few
 /// units of rounding times its norm and size. A decision is sure when the
@@ -98,6 +99,12 @@ public:
 private:
     /// The last row of the inverse of [R 0; c rho]: -(c R^-1) / rho, 1 / rho.
     void computeInverseRow();
+
+    /// A lower bound of ||R^-1||_2 as R^-1 is stored, raised by rounds of
+    /// the power iteration on R^-T R^-1 until it reaches `wanted` or grows
+    /// no more; each round costs O(k^2), against O(k n^2) for the
+    /// decomposition it may spare.
+    double inverseNormFromBelow(double wanted) const;
 
     struct Trial
     {
