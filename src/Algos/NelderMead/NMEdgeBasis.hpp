@@ -126,8 +126,12 @@ private:
 
     /// The start of a measure: the edge, its squared length.
     void startTrial(Trial& trial, const EvalPoint& z) const;
-    /// One pass of modified Gram-Schmidt on W trials at once.
-    template <size_t W> void passOn(Trial* const* trials, size_t from = 0) const;
+    /// One pass of modified Gram-Schmidt through the edges of the basis
+    /// from `from` on.
+    void passOn(Trial& trial, size_t from = 0) const;
+    /// The same on many trials, a block of them at a time: each sees the
+    /// arithmetic of `passOn`, to the last bit.
+    void passOnBlocks(const std::vector<Trial*>& trials, size_t from = 0);
     /// After the first pass: whether the distance of both passes surely
     /// stays within `inSpanLimit` (then recorded as the distance).
     bool endsAfterFirstPass(Trial& trial, double inSpanLimit) const;
@@ -165,6 +169,10 @@ private:
     size_t _resets = 0;
     Trial _trial;
     std::vector<Trial> _batch;
+    /// Scratch of `passOnBlocks`: the residuals coordinate by coordinate,
+    /// and the dot products by edge of the basis.
+    std::vector<double> _block;
+    std::vector<double> _blockDots;
 };
 
 } // namespace QARNO_4_0_0
