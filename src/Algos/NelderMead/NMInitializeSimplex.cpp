@@ -500,13 +500,13 @@ bool NMInitializeSimplex::createSimplex()
         }
         waiting.clear();
     };
-    const auto offer = [&](const EvalPoint& zk) -> bool
+    const auto offer = [&](EvalPoint&& zk) -> bool
     {
         if (finished)
         {
             return false;
         }
-        waiting.push_back(zk);
+        waiting.push_back(std::move(zk));
         if (waiting.size() >= GROUP)
         {
             decideWaiting();
@@ -568,7 +568,7 @@ bool NMInitializeSimplex::createSimplex()
 bool NMInitializeSimplex::offerFromRankedCache(const EvalPoint& center,
                                                const ArrayOfDouble& rectangle, EvalType evalType,
                                                size_t n,
-                                               const std::function<bool(const EvalPoint&)>& offer,
+                                               const std::function<bool(EvalPoint&&)>& offer,
                                                bool& enough) const
 {
     const auto* cacheSet = dynamic_cast<const CacheSet*>(CacheBase::getInstance().get());
@@ -649,7 +649,7 @@ bool NMInitializeSimplex::offerFromAllCandidates(const EvalPoint& center,
                                                  const ArrayOfDouble& rectangle, EvalType evalType,
                                                  size_t n, bool useCache, bool showDebug,
                                                  bool showInfo, OutputInfo& creationInfo,
-                                                 const std::function<bool(const EvalPoint&)>& offer,
+                                                 const std::function<bool(EvalPoint&&)>& offer,
                                                  bool& enough)
 {
     // Every candidate, copied in the sub-space, in cache order.
@@ -721,7 +721,8 @@ bool NMInitializeSimplex::offerFromAllCandidates(const EvalPoint& center,
         std::pop_heap(heap.begin(), heap.end(), worse);
         const size_t index = heap.back().index;
         heap.pop_back();
-        if (!offer(candidates[index]))
+        // Each candidate is offered once: the offer takes it over.
+        if (!offer(std::move(candidates[index])))
         {
             break;
         }
