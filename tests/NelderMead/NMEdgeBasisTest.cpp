@@ -98,6 +98,21 @@ TEST(NMEdgeBasis, SureDecisionsAgreeWithTheDecompositionAndLeaveTheEdgeCasesToIt
          {{1, 2, 3}, {2, 2, 3}, {1, 3, 3}, {3, 5, 3}},
          0.01,
          Decision::RANK_DEFICIENT},
+        // Edges at a narrow angle: no edge is that close to the span of the
+        // others, and sqrt(k) / ||R^-1||_F is above the tolerance, yet the
+        // smallest singular value (0.0084851286377994) is well below it.
+        {"edges at a narrow angle, loose tolerance",
+         {{0, 0}, {1, 0}, {1, 0.012}},
+         0.01,
+         Decision::RANK_DEFICIENT},
+        {"edges at a narrow angle, tolerance a hair above their least singular value",
+         {{0, 0}, {1, 0}, {1, 0.012}},
+         0.0084851286378,
+         Decision::UNSURE},
+        {"a flat face among steep ones, loose tolerance",
+         {{0, 0, 0, 0}, {1, 0, 0, 0}, {1, 0.012, 0, 0}, {0, 0, 1, 0}, {0, 0, 1, 0.5}},
+         0.01,
+         Decision::RANK_DEFICIENT},
     };
     for (const auto& c : cases)
     {

@@ -232,6 +232,52 @@ TEST(NMInitializeSimplex, FeasibleCandidatesComeFirst)
     EXPECT_EQ((Points{{0, 1}, {2, 2}, {0, 0}}), coordsOf(frame.Y().points()));
 }
 
+TEST(NMInitializeSimplex, ACandidateWithinEpsilonOfTheWorstKeptFIsPlacedByTag)
+{
+    // The candidates come by f; in Y, f within Double's epsilon (1e-13)
+    // ties, and ties go by tag: ( 1 0 ), tried after ( 0 1 ) but cached
+    // before it, then goes before it.
+    const struct
+    {
+        const char* label;
+        double gap;
+        Points Y;
+    } cases[] = {
+        {"f further apart than epsilon", 2e-13, {{0, 0}, {0, 1}, {1, 0}}},
+        {"f within epsilon", 0.5e-13, {{0, 0}, {1, 0}, {0, 1}}},
+    };
+    // f to the last bit: the output text of the usual helper rounds it.
+    const auto cacheExactly = [](const std::vector<double>& x, double f)
+    {
+        EvalPoint point(Point(QarnoTest::makeArray(x)));
+        const BBOutputTypeList types = {BBOutputType::OBJ};
+        point.setBBO(Double(f).roundTripString(), types, EvalType::BB, true);
+        point.recomputeFH(types);
+        point.setNumberEval(1);
+        point.updateTag();
+        CacheBase::getInstance()->insert(point);
+        return point;
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.label);
+        ProcessStateGuard guard;
+        EvcHarness algoRun;
+        const auto params = makeNMParameters(2, true);
+        const EvalPoint center = cacheExactly({0, 0}, 0);
+        cacheExactly({1, 0}, 1);
+        cacheExactly({0, 1}, 1 - c.gap);
+        StepTree frame(QarnoTest::nmIterationTree(params, QarnoTest::barrierFromCache(2),
+                                                  std::make_shared<EvalPoint>(center)));
+        OutputQueue::getInstance()->setDisplayDegree(2);
+        NMInitializeSimplex create(&frame.iteration);
+        create.start();
+        EXPECT_TRUE(create.run());
+        create.end();
+        EXPECT_EQ(c.Y, coordsOf(frame.Y().points()));
+    }
+}
+
 TEST(NMInitializeSimplex, InfeasibleCandidateCompletesTheSimplex)
 {
     // The feasible points are collinear: the infeasible one, tried last,

@@ -209,114 +209,145 @@ double projectOff(const double* __restrict q, double* __restrict r, size_t n)
     return dot;
 }
 
-/// The same for four residuals: four chains of additions side by side,
-/// each in the order of `projectOff`.
-void projectOff4(const double* __restrict q, double* __restrict r0, double* __restrict r1,
-                 double* __restrict r2, double* __restrict r3, size_t n, double* dots)
+/// How many edges a block pass measures side by side.
+constexpr size_t BLOCK = 8;
+
+/// One pass of modified Gram-Schmidt on BLOCK residuals held coordinate by
+/// coordinate (block[i * BLOCK + w]: coordinate i of residual w), through
+/// the basis rows from `from` on; dots[j * BLOCK + w] gets q_j . r_w. Each
+/// residual sees the operations of `projectOff`, in its order: the dot from
+/// zero up the coordinates, then r_i -= d q_i. Only their grouping differs:
+/// the lanes of V hold several residuals, and the subtraction of one row is
+/// made in the loop of the dot with the next, so that each coordinate is
+/// loaded and stored once per row.
+template <typename V>
+inline __attribute__((always_inline)) void passBlockOn(const std::vector<std::vector<double>>& rows,
+                                                       size_t from, double* block, size_t n,
+                                                       double* dots)
 {
-    double d0 = 0;
-    double d1 = 0;
-    double d2 = 0;
-    double d3 = 0;
-    for (size_t i = 0; i < n; ++i)
+    constexpr size_t LANES = sizeof(V) / sizeof(double);
+    constexpr size_t GROUPS = BLOCK / LANES;
+    static_assert(0 == BLOCK % LANES, "whole vectors per coordinate");
+    V previous[GROUPS] = {};
+    const double* previousRow = nullptr;
+    for (size_t j = from; j < rows.size(); ++j)
     {
-        const double qi = q[i];
-        d0 += qi * r0[i];
-        d1 += qi * r1[i];
-        d2 += qi * r2[i];
-        d3 += qi * r3[i];
+        const double* q = rows[j].data();
+        V sums[GROUPS] = {};
+        for (size_t i = 0; i < n; ++i)
+        {
+            double* coordinate = block + i * BLOCK;
+            for (size_t g = 0; g < GROUPS; ++g)
+            {
+                V r;
+                std::memcpy(&r, coordinate + g * LANES, sizeof(V));
+                if (nullptr != previousRow)
+                {
+                    r -= previous[g] * previousRow[i];
+                    std::memcpy(coordinate + g * LANES, &r, sizeof(V));
+                }
+                sums[g] += q[i] * r;
+            }
+        }
+        for (size_t g = 0; g < GROUPS; ++g)
+        {
+            std::memcpy(dots + (j - from) * BLOCK + g * LANES, &sums[g], sizeof(V));
+            previous[g] = sums[g];
+        }
+        previousRow = q;
     }
-    subtractMultiple(q, r0, d0, n);
-    subtractMultiple(q, r1, d1, n);
-    subtractMultiple(q, r2, d2, n);
-    subtractMultiple(q, r3, d3, n);
-    dots[0] = d0;
-    dots[1] = d1;
-    dots[2] = d2;
-    dots[3] = d3;
+    if (nullptr != previousRow)
+    {
+        for (size_t i = 0; i < n; ++i)
+        {
+            double* coordinate = block + i * BLOCK;
+            for (size_t g = 0; g < GROUPS; ++g)
+            {
+                V r;
+                std::memcpy(&r, coordinate + g * LANES, sizeof(V));
+                r -= previous[g] * previousRow[i];
+                std::memcpy(coordinate + g * LANES, &r, sizeof(V));
+            }
+        }
+    }
 }
 
-/// The same for eight residuals: two floating-point adders each keep four
-/// chains in flight. Each chain is that of `projectOff`.
-void projectOff8(const double* __restrict q, double* const* r, size_t n, double* dots)
+typedef double Pair __attribute__((vector_size(2 * sizeof(double))));
+typedef double Quad __attribute__((vector_size(4 * sizeof(double))));
+
+void passBlockPairs(const std::vector<std::vector<double>>& rows, size_t from, double* block,
+                    size_t n, double* dots)
 {
-    const double* __restrict r0 = r[0];
-    const double* __restrict r1 = r[1];
-    const double* __restrict r2 = r[2];
-    const double* __restrict r3 = r[3];
-    const double* __restrict r4 = r[4];
-    const double* __restrict r5 = r[5];
-    const double* __restrict r6 = r[6];
-    const double* __restrict r7 = r[7];
-    double d0 = 0;
-    double d1 = 0;
-    double d2 = 0;
-    double d3 = 0;
-    double d4 = 0;
-    double d5 = 0;
-    double d6 = 0;
-    double d7 = 0;
-    for (size_t i = 0; i < n; ++i)
-    {
-        const double qi = q[i];
-        d0 += qi * r0[i];
-        d1 += qi * r1[i];
-        d2 += qi * r2[i];
-        d3 += qi * r3[i];
-        d4 += qi * r4[i];
-        d5 += qi * r5[i];
-        d6 += qi * r6[i];
-        d7 += qi * r7[i];
-    }
-    dots[0] = d0;
-    dots[1] = d1;
-    dots[2] = d2;
-    dots[3] = d3;
-    dots[4] = d4;
-    dots[5] = d5;
-    dots[6] = d6;
-    dots[7] = d7;
-    for (size_t w = 0; w < 8; ++w)
-    {
-        subtractMultiple(q, r[w], dots[w], n);
-    }
+    passBlockOn<Pair>(rows, from, block, n, dots);
+}
+
+/// The same with four lanes, where the processor has them: separate
+/// products and sums (no fused multiply-add), so the same bits.
+__attribute__((target("avx2"))) void passBlockQuads(const std::vector<std::vector<double>>& rows,
+                                                    size_t from, double* block, size_t n,
+                                                    double* dots)
+{
+    passBlockOn<Quad>(rows, from, block, n, dots);
+}
+
+bool hasQuads()
+{
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
 }
 
 } // namespace
 
-template <size_t W> void NMEdgeBasis::passOn(Trial* const* trials, size_t from) const
+void NMEdgeBasis::passOn(Trial& trial, size_t from) const
 {
-    static_assert(1 == W || 4 == W || 8 == W, "one, four or eight residuals at a time");
     const size_t n = _base.size();
-    double* residuals[8] = {};
-    for (size_t w = 0; w < W; ++w)
-    {
-        residuals[w] = trials[w]->residual.data();
-    }
     for (size_t j = from; j < _basis.size(); ++j)
     {
-        const double* q = _basis[j].data();
-        if (1 == W)
+        trial.coefficients[j] += projectOff(_basis[j].data(), trial.residual.data(), n);
+    }
+}
+
+void NMEdgeBasis::passOnBlocks(const std::vector<Trial*>& trials, size_t from)
+{
+    const size_t n = _base.size();
+    const size_t rows = (from < _basis.size()) ? _basis.size() - from : 0;
+    if (0 == rows)
+    {
+        return;
+    }
+    _block.resize(n * BLOCK);
+    _blockDots.resize(rows * BLOCK);
+    for (size_t start = 0; start < trials.size(); start += BLOCK)
+    {
+        const size_t count = std::min(BLOCK, trials.size() - start);
+        // Lanes without an edge hold zeros, which stay zeros.
+        std::fill(_block.begin(), _block.end(), 0.0);
+        for (size_t w = 0; w < count; ++w)
         {
-            trials[0]->coefficients[j] += projectOff(q, trials[0]->residual.data(), n);
-        }
-        else if (8 == W)
-        {
-            double dots[8];
-            projectOff8(q, residuals, n, dots);
-            for (size_t w = 0; w < 8; ++w)
+            const std::vector<double>& r = trials[start + w]->residual;
+            for (size_t i = 0; i < n; ++i)
             {
-                trials[w]->coefficients[j] += dots[w];
+                _block[i * BLOCK + w] = r[i];
             }
+        }
+        if (hasQuads())
+        {
+            passBlockQuads(_basis, from, _block.data(), n, _blockDots.data());
         }
         else
         {
-            double dots[4];
-            projectOff4(q, trials[0]->residual.data(), trials[1]->residual.data(),
-                        trials[2]->residual.data(), trials[3]->residual.data(), n, dots);
-            for (size_t w = 0; w < 4; ++w)
+            passBlockPairs(_basis, from, _block.data(), n, _blockDots.data());
+        }
+        for (size_t w = 0; w < count; ++w)
+        {
+            Trial& trial = *trials[start + w];
+            for (size_t i = 0; i < n; ++i)
             {
-                trials[w]->coefficients[j] += dots[w];
+                trial.residual[i] = _block[i * BLOCK + w];
+            }
+            for (size_t j = 0; j < rows; ++j)
+            {
+                trial.coefficients[from + j] += _blockDots[j * BLOCK + w];
             }
         }
     }
@@ -356,20 +387,18 @@ void NMEdgeBasis::measure(const EvalPoint& z, double inSpanLimit)
 {
     // Two passes of modified Gram-Schmidt keep the residual accurate.
     startTrial(_trial, z);
-    Trial* const trial[1] = {&_trial};
-    passOn<1>(trial);
+    passOn(_trial);
     if (endsAfterFirstPass(_trial, inSpanLimit))
     {
         return;
     }
-    passOn<1>(trial);
+    passOn(_trial);
     _trial.distance = residualNorm(_trial);
     _trial.complete = true;
 }
 
 void NMEdgeBasis::measureBatch(const std::vector<const EvalPoint*>& zs, double inSpanLimit)
 {
-    constexpr size_t WIDTH = 4;
     if (_batch.size() < zs.size())
     {
         _batch.resize(zs.size());
@@ -380,19 +409,7 @@ void NMEdgeBasis::measureBatch(const std::vector<const EvalPoint*>& zs, double i
         startTrial(_batch[i], *zs[i]);
         pending.push_back(&_batch[i]);
     }
-    const auto pass = [this](std::vector<Trial*>& trials)
-    {
-        size_t w = 0;
-        for (; w + WIDTH <= trials.size(); w += WIDTH)
-        {
-            passOn<WIDTH>(trials.data() + w);
-        }
-        for (; w < trials.size(); ++w)
-        {
-            passOn<1>(trials.data() + w);
-        }
-    };
-    pass(pending);
+    passOnBlocks(pending);
     std::vector<Trial*> second;
     for (Trial* trial : pending)
     {
@@ -401,7 +418,7 @@ void NMEdgeBasis::measureBatch(const std::vector<const EvalPoint*>& zs, double i
             second.push_back(trial);
         }
     }
-    pass(second);
+    passOnBlocks(second);
     for (Trial* trial : second)
     {
         trial->distance = residualNorm(*trial);
@@ -411,7 +428,6 @@ void NMEdgeBasis::measureBatch(const std::vector<const EvalPoint*>& zs, double i
 
 void NMEdgeBasis::firstPasses(const std::vector<const EvalPoint*>& zs)
 {
-    constexpr size_t WIDTH = 4;
     if (_batch.size() < zs.size())
     {
         _batch.resize(zs.size());
@@ -424,25 +440,12 @@ void NMEdgeBasis::firstPasses(const std::vector<const EvalPoint*>& zs)
         _batch[i].resets = _resets;
         trials.push_back(&_batch[i]);
     }
-    size_t w = 0;
-    for (; w + 2 * WIDTH <= trials.size(); w += 2 * WIDTH)
-    {
-        passOn<2 * WIDTH>(trials.data() + w);
-    }
-    for (; w + WIDTH <= trials.size(); w += WIDTH)
-    {
-        passOn<WIDTH>(trials.data() + w);
-    }
-    for (; w < trials.size(); ++w)
-    {
-        passOn<1>(trials.data() + w);
-    }
+    passOnBlocks(trials);
 }
 
 void NMEdgeBasis::completeMeasure(size_t i, double inSpanLimit)
 {
     std::swap(_trial, _batch[i]);
-    Trial* const trial[1] = {&_trial};
     if (_trial.resets != _resets)
     {
         // Another base: the edge from the start, as `startTrial` makes it.
@@ -461,13 +464,13 @@ void NMEdgeBasis::completeMeasure(size_t i, double inSpanLimit)
     _trial.coefficients.resize(_basis.size(), 0.0);
     _trial.inverseRowDone = false;
     _trial.complete = false;
-    passOn<1>(trial, _trial.passed);
+    passOn(_trial, _trial.passed);
     _trial.passed = _basis.size();
     if (endsAfterFirstPass(_trial, inSpanLimit))
     {
         return;
     }
-    passOn<1>(trial);
+    passOn(_trial);
     _trial.distance = residualNorm(_trial);
     _trial.complete = true;
 }
@@ -550,7 +553,121 @@ NMEdgeBasis::Decision NMEdgeBasis::fullRank(double tolerance) const
     {
         return Decision::RANK_DEFICIENT;
     }
+    if (_inverseValid && _inverseNorm2 > 0 && tolerance > slack)
+    {
+        // sqrt(k) / ||R^-1||_F overstates 1 / ||R^-1||_2 by up to sqrt(k),
+        // which leaves a simplex flat in a few directions unsure against a
+        // tolerance far above rounding (the search's). The stored R^-1 is
+        // that of R up to a relative error of about k u ||R||_F ||R^-1||_F,
+        // covered here beside the allowance and slack of the other bounds.
+        const double inverseError = 8 * k * UNIT_ROUNDOFF * edgeNorm * std::sqrt(_inverseNorm2);
+        const double wanted = allowance * allowance * (1.0 + inverseError) / (tolerance - slack);
+        if (inverseError < 0.5 && std::isfinite(wanted) && inverseNormFromBelow(wanted) > wanted)
+        {
+            return Decision::RANK_DEFICIENT;
+        }
+    }
     return Decision::UNSURE;
+}
+
+double NMEdgeBasis::inverseNormFromBelow(double wanted) const
+{
+    const size_t k = _inverse.size();
+    if (0 == k)
+    {
+        return 0;
+    }
+    // From the longest row of R^-1, at least ||R^-1||_F / sqrt(k) long: the
+    // first round already matches the bound from the Frobenius norm.
+    size_t longest = 0;
+    double longest2 = -1;
+    for (size_t i = 0; i < k; ++i)
+    {
+        double row2 = 0;
+        for (double x : _inverse[i])
+        {
+            row2 += x * x;
+        }
+        if (row2 > longest2)
+        {
+            longest2 = row2;
+            longest = i;
+        }
+    }
+    std::vector<double> u(k, 0.0);
+    std::vector<double> v(k, 0.0);
+    std::copy(_inverse[longest].begin(), _inverse[longest].end(), u.begin());
+
+    // Each sum has at most k terms: a computed product R^-1 u is within
+    // gamma |R^-1| |u| of the exact one, of length at most
+    // gamma ||R^-1||_F ||u||, and each computed length within 1 +- gamma.
+    const double gamma = 4.0 * static_cast<double>(k + 2) * UNIT_ROUNDOFF;
+    const double frobenius = std::sqrt(_inverseNorm2) * (1.0 + gamma);
+    const auto length = [](const std::vector<double>& x)
+    {
+        double x2 = 0;
+        for (double xi : x)
+        {
+            x2 += xi * xi;
+        }
+        return std::sqrt(x2);
+    };
+    constexpr size_t ROUNDS = 30;
+    double best = 0;
+    double last = 0;
+    for (size_t round = 0; round < ROUNDS; ++round)
+    {
+        for (size_t i = 0; i < k; ++i)
+        {
+            const std::vector<double>& row = _inverse[i];
+            double vi = 0;
+            for (size_t j = 0; j <= i; ++j)
+            {
+                vi += row[j] * u[j];
+            }
+            v[i] = vi;
+        }
+        const double uLength = length(u);
+        const double vLength = length(v);
+        if (!(uLength > 0) || !std::isfinite(vLength))
+        {
+            break;
+        }
+        const double bound = vLength / uLength * (1.0 - 4.0 * gamma) - gamma * frobenius;
+        best = std::max(best, bound);
+        if (best > wanted)
+        {
+            break;
+        }
+        // The growth slows down near ||R^-1||_2: a few more rounds would not
+        // decide either.
+        if (round >= 3 && !(bound > last * (1.0 + 1e-3)))
+        {
+            break;
+        }
+        last = bound;
+        // u = R^-T v, scaled to length one.
+        std::fill(u.begin(), u.end(), 0.0);
+        for (size_t i = 0; i < k; ++i)
+        {
+            const std::vector<double>& row = _inverse[i];
+            const double vi = v[i];
+            for (size_t j = 0; j <= i; ++j)
+            {
+                u[j] += row[j] * vi;
+            }
+        }
+        const double scale = length(u);
+        if (!(scale > 0) || !std::isfinite(scale))
+        {
+            break;
+        }
+        for (double& uj : u)
+        {
+            uj /= scale;
+        }
+    }
+    return best;
 }
 
 void NMEdgeBasis::computeInverseRow()

@@ -18,7 +18,8 @@ namespace QARNO_4_0_0
 /// singular-value decomposition (O(k n^2) each), and only where the
 /// decomposition surely decides the same:
 /// - the smallest singular value is at most the distance of any row to the
-///   span of the others, and at most sqrt(k) / ||R^-1||_F;
+///   span of the others, and at most 1 / ||R^-1||_2, which is at most
+///   sqrt(k) / ||R^-1||_F and at most ||u|| / ||R^-1 u|| for any u;
 /// - it is at least 1 / ||R^-1||_F.
 /// Both computations are backward stable: each sees DZ perturbed by a few
 /// units of rounding times its norm and size. A decision is sure when the
@@ -99,6 +100,12 @@ private:
     /// The last row of the inverse of [R 0; c rho]: -(c R^-1) / rho, 1 / rho.
     void computeInverseRow();
 
+    /// A lower bound of ||R^-1||_2 as R^-1 is stored, raised by rounds of
+    /// the power iteration on R^-T R^-1 until it reaches `wanted` or grows
+    /// no more; each round costs O(k^2), against O(k n^2) for the
+    /// decomposition it may spare.
+    double inverseNormFromBelow(double wanted) const;
+
     struct Trial
     {
         std::vector<double> residual;
@@ -119,8 +126,12 @@ private:
 
     /// The start of a measure: the edge, its squared length.
     void startTrial(Trial& trial, const EvalPoint& z) const;
-    /// One pass of modified Gram-Schmidt on W trials at once.
-    template <size_t W> void passOn(Trial* const* trials, size_t from = 0) const;
+    /// One pass of modified Gram-Schmidt through the edges of the basis
+    /// from `from` on.
+    void passOn(Trial& trial, size_t from = 0) const;
+    /// The same on many trials, a block of them at a time: each sees the
+    /// arithmetic of `passOn`, to the last bit.
+    void passOnBlocks(const std::vector<Trial*>& trials, size_t from = 0);
     /// After the first pass: whether the distance of both passes surely
     /// stays within `inSpanLimit` (then recorded as the distance).
     bool endsAfterFirstPass(Trial& trial, double inSpanLimit) const;
@@ -158,6 +169,10 @@ private:
     size_t _resets = 0;
     Trial _trial;
     std::vector<Trial> _batch;
+    /// Scratch of `passOnBlocks`: the residuals coordinate by coordinate,
+    /// and the dot products by edge of the basis.
+    std::vector<double> _block;
+    std::vector<double> _blockDots;
 };
 
 } // namespace QARNO_4_0_0

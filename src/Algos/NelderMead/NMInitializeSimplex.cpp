@@ -20,6 +20,7 @@
 #include "Algos/NelderMead/NMSimplexEvalPointCompare.hpp"
 #include "Cache/CacheSet.hpp"
 #include "Eval/Barrier.hpp"
+#include "Eval/Eval.hpp"
 #include "Eval/EvaluatorControl.hpp"
 #include "Math/ArrayOfDouble.hpp"
 #include "Math/Double.hpp"
@@ -128,6 +129,25 @@ EvalPoint toSubSpace(const EvalPoint& p, const Point& fixedVariable)
         return sub;
     }
     return p;
+}
+
+/// The f by which the simplex order compares p with any point of the same
+/// kind, "f less than" alone: p has a feasible evaluation up to date with a
+/// defined f that is not NaN (see NMSimplexEvalPointCompare::comesBefore).
+bool orderedByF(const EvalPoint& p, EvalType evalType, double& f)
+{
+    const Eval* eval = p.getEval(evalType);
+    if (nullptr == eval || eval->toBeRecomputed() || !eval->isFeasible())
+    {
+        return false;
+    }
+    const Double value = eval->getF();
+    if (!value.isDefined() || std::isnan(value.todouble()))
+    {
+        return false;
+    }
+    f = value.todouble();
+    return true;
 }
 
 /// What orders the candidates: feasible points by (f, tag), then infeasible
@@ -300,6 +320,37 @@ bool NMInitializeSimplex::createSimplex()
     };
     bool y0Changed = false;
 
+    // `place` compares a candidate with each point of Y; best first, it
+    // mostly goes last. Where every point kept so far is ordered by f
+    // alone, a candidate whose f exceeds the greatest of theirs by more
+    // than Double's epsilon surely ranks after each of them (`Double`'s
+    // "less than" is monotone in either side) and has no copy among them:
+    // `place` would answer the end of Y.
+    bool keptOrderedByF = true;
+    double keptGreatestF = -std::numeric_limits<double>::infinity();
+    const auto noteKept = [&](const EvalPoint& y)
+    {
+        double f = 0;
+        if (orderedByF(y, evalType, f))
+        {
+            keptGreatestF = std::max(keptGreatestF, f);
+        }
+        else
+        {
+            keptOrderedByF = false;
+        }
+    };
+    const auto placeOf = [&](const EvalPoint& z) -> std::pair<size_t, bool>
+    {
+        double f = 0;
+        if (keptOrderedByF && !_simplexY->empty() && orderedByF(z, evalType, f) &&
+            keptGreatestF < f - Double::getEpsilon())
+        {
+            return {_simplexY->size(), true};
+        }
+        return _simplexY->place(z, evalType);
+    };
+
     // The greedy choice, one candidate at a time, best first: false once Y
     // is complete or the creation failed, when no candidate is wanted any
     // more.
@@ -309,6 +360,7 @@ bool NMInitializeSimplex::createSimplex()
         {
             started = true;
             _simplexY->insert(zk, evalType);
+            noteKept(zk);
             if (showDebug)
             {
                 selectionInfo.addMsg("k=0: Point z0:" + zk.display(ArrayOfDouble()));
@@ -326,8 +378,7 @@ bool NMInitializeSimplex::createSimplex()
             selectionInfo.addMsg("k=" + std::to_string(k) +
                                  ": Point zk:" + zk.display(ArrayOfDouble()));
         }
-        const auto placed =
-            (nullptr != prepared) ? prepared->placed : _simplexY->place(zk, evalType);
+        const auto placed = (nullptr != prepared) ? prepared->placed : placeOf(zk);
         if (!placed.second)
         {
             nmStopReasons->_algoStopReason.set(NMStopType::INITIALIZATION_FAILED);
@@ -385,6 +436,7 @@ bool NMInitializeSimplex::createSimplex()
             {
                 _simplexY->insertAt(placed.first, zk);
             }
+            noteKept(zk);
             ++k;
             fullRankKnown = true;
             if (0 == placed.first)
@@ -442,19 +494,19 @@ bool NMInitializeSimplex::createSimplex()
             y0Changed = false;
             for (; i < waiting.size() && !finished && !y0Changed; ++i)
             {
-                const Prepared ready{_simplexY->place(waiting[i], evalType), i - from};
+                const Prepared ready{placeOf(waiting[i]), i - from};
                 finished = !decide(waiting[i], &ready);
             }
         }
         waiting.clear();
     };
-    const auto offer = [&](const EvalPoint& zk) -> bool
+    const auto offer = [&](EvalPoint&& zk) -> bool
     {
         if (finished)
         {
             return false;
         }
-        waiting.push_back(zk);
+        waiting.push_back(std::move(zk));
         if (waiting.size() >= GROUP)
         {
             decideWaiting();
@@ -516,7 +568,7 @@ bool NMInitializeSimplex::createSimplex()
 bool NMInitializeSimplex::offerFromRankedCache(const EvalPoint& center,
                                                const ArrayOfDouble& rectangle, EvalType evalType,
                                                size_t n,
-                                               const std::function<bool(const EvalPoint&)>& offer,
+                                               const std::function<bool(EvalPoint&&)>& offer,
                                                bool& enough) const
 {
     const auto* cacheSet = dynamic_cast<const CacheSet*>(CacheBase::getInstance().get());
@@ -597,7 +649,7 @@ bool NMInitializeSimplex::offerFromAllCandidates(const EvalPoint& center,
                                                  const ArrayOfDouble& rectangle, EvalType evalType,
                                                  size_t n, bool useCache, bool showDebug,
                                                  bool showInfo, OutputInfo& creationInfo,
-                                                 const std::function<bool(const EvalPoint&)>& offer,
+                                                 const std::function<bool(EvalPoint&&)>& offer,
                                                  bool& enough)
 {
     // Every candidate, copied in the sub-space, in cache order.
@@ -669,7 +721,8 @@ bool NMInitializeSimplex::offerFromAllCandidates(const EvalPoint& center,
         std::pop_heap(heap.begin(), heap.end(), worse);
         const size_t index = heap.back().index;
         heap.pop_back();
-        if (!offer(candidates[index]))
+        // Each candidate is offered once: the offer takes it over.
+        if (!offer(std::move(candidates[index])))
         {
             break;
         }

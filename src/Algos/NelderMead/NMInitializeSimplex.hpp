@@ -73,11 +73,11 @@ private:
     /// only as many as the greedy choice takes (and the better points that
     /// lie outside the include rectangle) are looked at. `enough`: at least
     /// n + 1 candidates were found. False, nothing offered, when the cache
-    /// cannot walk its points in rank order.
+    /// cannot walk its points in rank order. The offer takes its candidate
+    /// over.
     bool offerFromRankedCache(const EvalPoint& center, const ArrayOfDouble& rectangle,
                               EvalType evalType, size_t n,
-                              const std::function<bool(const EvalPoint&)>& offer,
-                              bool& enough) const;
+                              const std::function<bool(EvalPoint&&)>& offer, bool& enough) const;
     /// Offers the candidates, best first, from the list of every candidate
     /// of the cache (or of the barrier without cache), which the messages of
     /// the information and debug levels describe. `enough` as above; false
@@ -85,7 +85,7 @@ private:
     bool offerFromAllCandidates(const EvalPoint& center, const ArrayOfDouble& rectangle,
                                 EvalType evalType, size_t n, bool useCache, bool showDebug,
                                 bool showInfo, OutputInfo& creationInfo,
-                                const std::function<bool(const EvalPoint&)>& offer, bool& enough);
+                                const std::function<bool(EvalPoint&&)>& offer, bool& enough);
 };
 
 } // namespace QARNO_4_0_0
