@@ -57,7 +57,7 @@ void runStepEndCallback(const Step& step, CallbackType callbackType)
                         " needs the run parameters to check USER_CALLS_ENABLED",
                     &step);
     }
-    if (!runParams->getAttributeValue<bool>("USER_CALLS_ENABLED"))
+    if (!runParams->getUserCallsEnabled())
     {
         return;
     }

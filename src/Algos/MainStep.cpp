@@ -124,7 +124,14 @@ MainStep::MainStep()
     : Step(), _paramFileName(), _allParams(), _evaluator(), _algos(), _signalHandlers(),
       _queueOpportunisticEval()
 {
-    init();
+    init(std::make_shared<AllParameters>());
+}
+
+MainStep::MainStep(const std::shared_ptr<AllParameters>& allParams)
+    : Step(), _paramFileName(), _allParams(), _evaluator(), _algos(), _signalHandlers(),
+      _queueOpportunisticEval()
+{
+    init(allParams);
 }
 
 MainStep::~MainStep()
@@ -141,11 +148,9 @@ MainStep::~MainStep()
     }
 }
 
-void MainStep::init()
+void MainStep::init(const std::shared_ptr<AllParameters>& allParams)
 {
-    _allParams = std::make_shared<AllParameters>();
-    _runParams = _allParams->get_run_params();
-    _pbParams = _allParams->get_pb_params();
+    setAllParameters(allParams);
     setName("Main");
     Clock::reset();
 }

@@ -58,6 +58,8 @@ class MainStep : public Step
 {
 public:
     MainStep();
+    /// With the caller's parameter sets: none are built only to be dropped.
+    explicit MainStep(const std::shared_ptr<AllParameters>& allParams);
     ~MainStep() override;
 
     /// The sets built by the constructor are dropped.
@@ -115,7 +117,7 @@ public:
     static std::string noticeFileName();
 
 protected:
-    void init();
+    void init(const std::shared_ptr<AllParameters>& allParams);
 
     void startImp() override;
     bool runImp() override;

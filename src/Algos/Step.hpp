@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Output/OutputInfo.hpp"
@@ -77,7 +78,8 @@ public:
     Step& operator=(const Step&) = delete;
 
     virtual const std::string& getName() const { return _name; }
-    void setName(const std::string& name) { _name = name; }
+    /// By value: a literal name (most are) is made into a string once.
+    void setName(std::string name) { _name = std::move(name); }
 
     /// The comment of the root algorithm; empty without one. The comment is
     /// display state of that algorithm, which is reached through const

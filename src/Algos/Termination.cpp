@@ -111,10 +111,9 @@ bool Termination::terminate(size_t k)
         QARNO_THROW(StepException, "Termination needs the run and problem parameters", this);
     }
 
-    // Read at every call, not once: called once per mega-iteration, and a hot
-    // restart may change the limits in the middle of the algorithm.
-    const auto maxIterations = _runParams->getAttributeValue<size_t>("MAX_ITERATIONS");
-    const auto maxTime = _runParams->getAttributeValue<size_t>("MAX_TIME");
+    readRunLimits();
+    const size_t maxIterations = _maxIterations;
+    const size_t maxTime = _maxTime;
 
     if (_userTerminate)
     {
@@ -128,7 +127,7 @@ bool Termination::terminate(size_t k)
     {
         AllStopReasons::_baseStopReason.set(BaseStopType::MAX_TIME_REACHED);
     }
-    else if (_pbParams->getAttributeValue<bool>("STOP_IF_FEASIBLE") && solHasFeas())
+    else if (stopIfFeasible() && solHasFeas())
     {
         _stopReasons->_iterStopReason.set(IterStopType::FEASIBLE_POINT_REACHED);
     }
@@ -142,6 +141,29 @@ bool Termination::terminate(size_t k)
     }
 
     return _stopReasons->checkTerminate();
+}
+
+void Termination::readRunLimits()
+{
+    if (_runLimitsKnown && _runLimitsChangeCount == _runParams->getChangeCount())
+    {
+        return;
+    }
+    _maxIterations = _runParams->getAttributeValue<size_t>("MAX_ITERATIONS");
+    _maxTime = _runParams->getAttributeValue<size_t>("MAX_TIME");
+    _runLimitsChangeCount = _runParams->getChangeCount();
+    _runLimitsKnown = true;
+}
+
+bool Termination::stopIfFeasible()
+{
+    if (!_stopIfFeasibleKnown || _stopIfFeasibleChangeCount != _pbParams->getChangeCount())
+    {
+        _stopIfFeasible = _pbParams->getAttributeValue<bool>("STOP_IF_FEASIBLE");
+        _stopIfFeasibleChangeCount = _pbParams->getChangeCount();
+        _stopIfFeasibleKnown = true;
+    }
+    return _stopIfFeasible;
 }
 
 bool Termination::solHasFeas() const

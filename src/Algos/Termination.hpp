@@ -36,6 +36,22 @@ protected:
     /// Queues "A termination criterion is reached: ..." or
     /// "No termination criterion reached".
     void endImp() override;
+
+private:
+    // The limits, read again only when their set has changed since (a hot
+    // restart may change them in the middle of the algorithm), and with the
+    // errors of getAttributeValue then. STOP_IF_FEASIBLE is read only when
+    // the criteria before it do not hold, as it always was.
+    bool _runLimitsKnown = false;
+    size_t _runLimitsChangeCount = 0;
+    size_t _maxIterations = 0;
+    size_t _maxTime = 0;
+    bool _stopIfFeasibleKnown = false;
+    size_t _stopIfFeasibleChangeCount = 0;
+    bool _stopIfFeasible = false;
+
+    void readRunLimits();
+    bool stopIfFeasible();
 };
 
 } // namespace QARNO_4_0_0

@@ -308,6 +308,12 @@ void EvalPoint::setPointFrom(const std::shared_ptr<Point>& pointFrom, const Poin
 
 EvalPoint EvalPoint::makeFullSpacePointFromFixed(const Point& fixedVariable) const
 {
+    // Without fixed variables (most runs) the full-space point is this one:
+    // one copy instead of a copy of the coordinates and then of the rest.
+    if (size() == fixedVariable.size() && 0 == fixedVariable.nbDefined())
+    {
+        return *this;
+    }
     EvalPoint full(Point::makeFullSpacePointFromFixed(fixedVariable));
     full.copyMembers(*this);
     return full;

@@ -103,7 +103,7 @@ bool isUndefinedMark(const std::string& text)
 // Base object
 // ---------------------------------------------------------------------------
 
-size_t Parameters::UpperCaseHash::operator()(const std::string& name) const
+size_t Parameters::UpperCaseHash::operator()(std::string_view name) const
 {
     // FNV-1a over the upper-cased bytes.
     uint64_t hash = 14695981039346656037ULL;
@@ -115,7 +115,7 @@ size_t Parameters::UpperCaseHash::operator()(const std::string& name) const
     return static_cast<size_t>(hash);
 }
 
-bool Parameters::UpperCaseEqual::operator()(const std::string& a, const std::string& b) const
+bool Parameters::UpperCaseEqual::operator()(std::string_view a, std::string_view b) const
 {
     if (a.size() != b.size())
     {
@@ -347,7 +347,8 @@ void Parameters::registerTypedAttribute(std::string name, T initValue, bool algo
     {
         it = _typeOfAttributes.emplace(name, type).first;
     }
-    _attributeIndex.emplace(name, IndexEntry{attribute, type, &it->second});
+    _attributeIndex.emplace(std::string_view(attribute->getName()),
+                            IndexEntry{attribute, type, &it->second});
     if (it->second != type)
     {
         QARNO_THROW(Exception, "Trying to add attribute " + name + " with type " + type.name() +
@@ -368,19 +369,19 @@ void Parameters::checkInfo() const
     }
 }
 
-const Parameters::IndexEntry* Parameters::findEntry(const std::string& name) const
+const Parameters::IndexEntry* Parameters::findEntry(std::string_view name) const
 {
     const auto it = _attributeIndex.find(name);
     return (it == _attributeIndex.end()) ? nullptr : &it->second;
 }
 
-const std::shared_ptr<Attribute>* Parameters::findAttribute(const std::string& name) const
+const std::shared_ptr<Attribute>* Parameters::findAttribute(std::string_view name) const
 {
     const IndexEntry* entry = findEntry(name);
     return (nullptr == entry) ? nullptr : &entry->attribute;
 }
 
-const std::type_index* Parameters::registeredType(const IndexEntry& entry, const std::string& name,
+const std::type_index* Parameters::registeredType(const IndexEntry& entry, std::string_view name,
                                                   bool anyCase)
 {
     // The entry's keyword in any case is `name`; the type map's key is the
@@ -422,7 +423,7 @@ namespace
 // does not find a keyword written in another case.
 const std::type_index*
 lookUpType(const std::map<std::string, std::type_index, Parameters::UpperCaseLess>& types,
-           const std::string& name, bool anyCase)
+           std::string_view name, bool anyCase)
 {
     const auto it = types.find(name);
     if (it == types.end() || (!anyCase && it->first != name))
@@ -448,12 +449,16 @@ lookUpType(const std::map<std::string, std::type_index, Parameters::UpperCaseLes
 } // namespace
 
 template <typename T>
-const T& Parameters::readValue(const std::string& name, bool upperCaseName, bool flagCheck,
+const T& Parameters::readValue(std::string_view name, bool upperCaseName, bool flagCheck,
                                bool flagDefault) const
 {
     // Messages name the keyword as the caller of getSpValue passed it, which
     // for getAttributeValue is the upper-cased copy.
-    auto shownName = [&]() { return upperCaseName ? upperCopy(name) : name; };
+    auto shownName = [&]()
+    {
+        std::string text(name);
+        return upperCaseName ? upperCopy(text) : text;
+    };
 
     // A keyword in another case than its key is found in the set by
     // getSpValue, but it is no key of the type map: not held either.
@@ -498,24 +503,24 @@ const T& Parameters::readValue(const std::string& name, bool upperCaseName, bool
 }
 
 template <typename T>
-const T& Parameters::getSpValue(const std::string& name, bool flagCheck, bool flagDefault) const
+const T& Parameters::getSpValue(std::string_view name, bool flagCheck, bool flagDefault) const
 {
     return readValue<T>(name, false, flagCheck, flagDefault);
 }
 
 template <typename T>
-const T& Parameters::getAttributeValue(const std::string& name, bool flagDefault) const
+const T& Parameters::getAttributeValue(std::string_view name, bool flagDefault) const
 {
     return readValue<T>(name, true, true, flagDefault);
 }
 
 template <>
-const Point& Parameters::getAttributeValue<Point>(const std::string& name, bool flagDefault) const
+const Point& Parameters::getAttributeValue<Point>(std::string_view name, bool flagDefault) const
 {
     const std::type_index* registered = lookUpType(_typeOfAttributes, name, true);
     if (nullptr == registered)
     {
-        throwAbsent("getAttributeValue", upperCopy(name));
+        throwAbsent("getAttributeValue", upperCopy(std::string(name)));
     }
     if (*registered == std::type_index(typeid(ArrayOfPoint)))
     {
@@ -523,7 +528,7 @@ const Point& Parameters::getAttributeValue<Point>(const std::string& name, bool 
         if (points.empty())
         {
             QARNO_THROW(Exception, "In getAttributeValue<Point> : the attribute " +
-                                       upperCopy(name) + " contains no point.");
+                                       upperCopy(std::string(name)) + " contains no point.");
         }
         return points[0];
     }
@@ -969,7 +974,7 @@ std::ostream& operator<<(std::ostream& out, const LHSearchType& lhst)
 // ---------------------------------------------------------------------------
 
 #define QARNO_PARAMETERS_TYPED_ACCESS(T)                                                           \
-    template const T& Parameters::getSpValue<T>(const std::string&, bool, bool) const;             \
+    template const T& Parameters::getSpValue<T>(std::string_view, bool, bool) const;               \
     template void Parameters::setSpValueDefault<T>(const std::string&, T);                         \
     template void Parameters::setAttributeValue<T>(const std::string&, T);                         \
     template void Parameters::setEntryValue<T>(const std::string&, T);                             \
@@ -978,16 +983,15 @@ std::ostream& operator<<(std::ostream& out, const LHSearchType& lhst)
                                                         const std::string&, const std::string&,    \
                                                         const std::string&);
 #define QARNO_PARAMETERS_TYPED_READ(T)                                                             \
-    template const T& Parameters::getAttributeValue<T>(const std::string&, bool) const;
+    template const T& Parameters::getAttributeValue<T>(std::string_view, bool) const;
 
 QARNO_FOR_EACH_PARAMETER_TYPE(QARNO_PARAMETERS_TYPED_ACCESS)
 
 QARNO_FOR_EACH_PARAMETER_TYPE_BUT_POINT(QARNO_PARAMETERS_TYPED_READ)
 
-template const double& Parameters::getSpValue<double>(const std::string&, bool, bool) const;
-template const BBInputType& Parameters::getSpValue<BBInputType>(const std::string&, bool,
-                                                                bool) const;
-template const BBOutputType& Parameters::getSpValue<BBOutputType>(const std::string&, bool,
+template const double& Parameters::getSpValue<double>(std::string_view, bool, bool) const;
+template const BBInputType& Parameters::getSpValue<BBInputType>(std::string_view, bool, bool) const;
+template const BBOutputType& Parameters::getSpValue<BBOutputType>(std::string_view, bool,
                                                                   bool) const;
 
 #undef QARNO_PARAMETERS_TYPED_ACCESS

@@ -141,11 +141,12 @@ public:
     /// The checked typed read. `name` is used as passed for the type map and
     /// the "DIMENSION" exemption (case matters there).
     template <typename T>
-    const T& getSpValue(const std::string& name, bool flagCheck, bool flagDefault) const;
+    const T& getSpValue(std::string_view name, bool flagCheck, bool flagDefault) const;
 
     /// The read every subsystem uses: keyword in any case, with the check.
+    /// The keyword is taken as a view: a literal costs no string.
     template <typename T>
-    const T& getAttributeValue(const std::string& name, bool flagDefault = false) const;
+    const T& getAttributeValue(std::string_view name, bool flagDefault = false) const;
 
     /// Stores the current value; leaves the to-be-checked flag. The default
     /// value is never changed.
@@ -247,21 +248,21 @@ private:
     /// Hash and equality of keywords that ignore the case of ASCII letters.
     struct UpperCaseHash
     {
-        size_t operator()(const std::string& name) const;
+        size_t operator()(std::string_view name) const;
     };
     struct UpperCaseEqual
     {
-        bool operator()(const std::string& a, const std::string& b) const;
+        bool operator()(std::string_view a, std::string_view b) const;
     };
 
     /// The entry of `name` in any case, or nullptr; no copy of the name.
-    const IndexEntry* findEntry(const std::string& name) const;
+    const IndexEntry* findEntry(std::string_view name) const;
     /// The attribute of `name` in any case, or nullptr.
-    const std::shared_ptr<Attribute>* findAttribute(const std::string& name) const;
+    const std::shared_ptr<Attribute>* findAttribute(std::string_view name) const;
     /// The registered type of `name` as `lookUpType` would find it in
     /// `_typeOfAttributes`, from the set's own entry: with `anyCase` false,
     /// only for the key itself.
-    static const std::type_index* registeredType(const IndexEntry& entry, const std::string& name,
+    static const std::type_index* registeredType(const IndexEntry& entry, std::string_view name,
                                                  bool anyCase);
 
     /// The store behind setSpValueDefault and setEntryValue; `fromEntries`
@@ -288,12 +289,13 @@ private:
     /// `upperCaseName` tells that the caller asked for the upper-cased
     /// keyword, which then is what the type map and the messages see.
     template <typename T>
-    const T& readValue(const std::string& name, bool upperCaseName, bool flagCheck,
+    const T& readValue(std::string_view name, bool upperCaseName, bool flagCheck,
                        bool flagDefault) const;
 
     /// Upper-case keyword to entry, for the look-ups; `_attributes` keeps the
-    /// order for the walks.
-    std::unordered_map<std::string, IndexEntry, UpperCaseHash, UpperCaseEqual> _attributeIndex;
+    /// order for the walks. The keys view the names held by the attributes,
+    /// which never change, so that a look-up needs no string.
+    std::unordered_map<std::string_view, IndexEntry, UpperCaseHash, UpperCaseEqual> _attributeIndex;
 
     /// One record of the value-change log: its text, or, while open, the
     /// attribute whose current value it shows.
@@ -311,7 +313,7 @@ private:
 };
 
 template <>
-const Point& Parameters::getAttributeValue<Point>(const std::string& name, bool flagDefault) const;
+const Point& Parameters::getAttributeValue<Point>(std::string_view name, bool flagDefault) const;
 
 /// "OBJ", "EB", "PB", "CNT_EVAL", and "BBO_UNDEFINED" for any other value.
 std::ostream& operator<<(std::ostream& out, const BBOutputType& bbot);
@@ -321,7 +323,7 @@ std::ostream& operator<<(std::ostream& out, const LHSearchType& lhst);
 
 // The typed operations are instantiated once, in Parameters.cpp.
 #define QARNO_PARAMETERS_TYPED_ACCESS(T)                                                           \
-    extern template const T& Parameters::getSpValue<T>(const std::string&, bool, bool) const;      \
+    extern template const T& Parameters::getSpValue<T>(std::string_view, bool, bool) const;        \
     extern template void Parameters::setSpValueDefault<T>(const std::string&, T);                  \
     extern template void Parameters::setAttributeValue<T>(const std::string&, T);                  \
     extern template void Parameters::setEntryValue<T>(const std::string&, T);                      \
@@ -330,17 +332,17 @@ std::ostream& operator<<(std::ostream& out, const LHSearchType& lhst);
         std::string, T, bool, bool, bool, const std::string&, const std::string&,                  \
         const std::string&);
 #define QARNO_PARAMETERS_TYPED_READ(T)                                                             \
-    extern template const T& Parameters::getAttributeValue<T>(const std::string&, bool) const;
+    extern template const T& Parameters::getAttributeValue<T>(std::string_view, bool) const;
 
 QARNO_FOR_EACH_PARAMETER_TYPE(QARNO_PARAMETERS_TYPED_ACCESS)
 
 QARNO_FOR_EACH_PARAMETER_TYPE_BUT_POINT(QARNO_PARAMETERS_TYPED_READ)
 
 // Types that no keyword is registered with: a read always fails the type check.
-extern template const double& Parameters::getSpValue<double>(const std::string&, bool, bool) const;
-extern template const BBInputType& Parameters::getSpValue<BBInputType>(const std::string&, bool,
+extern template const double& Parameters::getSpValue<double>(std::string_view, bool, bool) const;
+extern template const BBInputType& Parameters::getSpValue<BBInputType>(std::string_view, bool,
                                                                        bool) const;
-extern template const BBOutputType& Parameters::getSpValue<BBOutputType>(const std::string&, bool,
+extern template const BBOutputType& Parameters::getSpValue<BBOutputType>(std::string_view, bool,
                                                                          bool) const;
 
 #undef QARNO_PARAMETERS_TYPED_ACCESS

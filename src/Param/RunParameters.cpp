@@ -731,15 +731,25 @@ std::string RunParameters::problemDirPrefix(const std::shared_ptr<RunParameters>
     return dir;
 }
 
+bool RunParameters::keptFlag(KeptFlag& flag, std::string_view name) const
+{
+    if (!flag.known || flag.changeCount != getChangeCount())
+    {
+        flag.value = getAttributeValue<bool>(name);
+        flag.changeCount = getChangeCount();
+        flag.known = true;
+    }
+    return flag.value;
+}
+
 bool RunParameters::getGenerateAllPointsBeforeEval() const
 {
-    if (!_generateAllKnown || _generateAllChangeCount != getChangeCount())
-    {
-        _generateAll = getAttributeValue<bool>("GENERATE_ALL_POINTS_BEFORE_EVAL");
-        _generateAllChangeCount = getChangeCount();
-        _generateAllKnown = true;
-    }
-    return _generateAll;
+    return keptFlag(_generateAll, "GENERATE_ALL_POINTS_BEFORE_EVAL");
+}
+
+bool RunParameters::getUserCallsEnabled() const
+{
+    return keptFlag(_userCallsEnabled, "USER_CALLS_ENABLED");
 }
 
 } // namespace QARNO_4_0_0

@@ -62,12 +62,23 @@ public:
     /// checks: read again only when the set has changed since, and with the
     /// errors of `getAttributeValue` then.
     bool getGenerateAllPointsBeforeEval() const;
+    /// USER_CALLS_ENABLED, which every iteration end checks; read as above.
+    bool getUserCallsEnabled() const;
 
 private:
-    mutable bool _generateAllKnown = false;
-    mutable bool _generateAll = false;
-    /// The change count of the set when `_generateAll` was read.
-    mutable size_t _generateAllChangeCount = 0;
+    /// A flag kept with the change count of the set when it was read.
+    struct KeptFlag
+    {
+        bool known = false;
+        bool value = false;
+        size_t changeCount = 0;
+    };
+    /// The kept value of `flag` while the set has not changed since it was
+    /// read; else `getAttributeValue<bool>(name)`, kept.
+    bool keptFlag(KeptFlag& flag, std::string_view name) const;
+
+    mutable KeptFlag _generateAll;
+    mutable KeptFlag _userCallsEnabled;
 };
 
 } // namespace QARNO_4_0_0

@@ -12,24 +12,12 @@ namespace QARNO_4_0_0
 namespace
 {
 
-/// The argument tuple of the objective: one new float64 array of `dim`
-/// values, owned by the tuple and also given back in `array`. Empty, with
-/// the Python error set, when an allocation fails.
-PyQarno::PyRef newArguments(npy_intp dim, PyArrayObject*& array)
+/// The argument of the objective: a new float64 array of `dim` values.
+/// Empty, with the Python error set, when the allocation fails. It is passed
+/// without an argument tuple (one object less to make and collect per call).
+PyQarno::PyRef newArgument(npy_intp dim)
 {
-    PyQarno::PyRef newArray(PyArray_SimpleNew(1, &dim, NPY_DOUBLE));
-    if (!newArray)
-    {
-        return PyQarno::PyRef();
-    }
-    PyQarno::PyRef args(PyTuple_New(1));
-    if (!args)
-    {
-        return PyQarno::PyRef();
-    }
-    array = reinterpret_cast<PyArrayObject*>(newArray.get());
-    PyTuple_SET_ITEM(args.get(), 0, newArray.release());
-    return args;
+    return PyQarno::PyRef(PyArray_SimpleNew(1, &dim, NPY_DOUBLE));
 }
 
 } // namespace
@@ -105,9 +93,8 @@ std::vector<bool> PyCallback::eval_block(std::vector<std::shared_ptr<EvalPoint>>
         const auto dim = static_cast<npy_intp>(point.size());
         // A new array for every point: the objective may keep the one it
         // got, or change it, without touching another point.
-        PyArrayObject* array = nullptr; // owned by args
-        PyQarno::PyRef args = newArguments(dim, array);
-        if (!args)
+        PyQarno::PyRef argument = newArgument(dim);
+        if (!argument)
         {
             if (nullptr == PyErr_Occurred())
             {
@@ -116,13 +103,14 @@ std::vector<bool> PyCallback::eval_block(std::vector<std::shared_ptr<EvalPoint>>
             _pendingError.fetch();
             QARNO_THROW(Exception, "No memory for the argument of the objective function");
         }
-        auto* data = static_cast<double*>(PyArray_DATA(array));
+        auto* data =
+            static_cast<double*>(PyArray_DATA(reinterpret_cast<PyArrayObject*>(argument.get())));
         for (npy_intp k = 0; k < dim; ++k)
         {
             data[k] = point[static_cast<size_t>(k)].todouble();
         }
 
-        PyQarno::PyRef result(PyObject_CallObject(_callable.get(), args.get()));
+        PyQarno::PyRef result(PyObject_CallOneArg(_callable.get(), argument.get()));
         const bool ok = result && resultToValues(result.get(), _values);
         result.reset();
 

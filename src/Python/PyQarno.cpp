@@ -607,8 +607,7 @@ PyObject* minimizeRun(PyObject* args, PyObject* kwargs)
         const auto params = makeParameters(args, kwargs);
         checkHistoryFileFree(*params);
 
-        MainStep mainStep;
-        mainStep.setAllParameters(params);
+        MainStep mainStep(params);
         callback =
             std::make_shared<PyCallback>(params->get_eval_params(), PyTuple_GET_ITEM(args, 0));
         mainStep.setEvaluator(callback);

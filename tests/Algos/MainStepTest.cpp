@@ -96,6 +96,23 @@ bool contains(const std::string& text, const std::string& part)
     return std::string::npos != text.find(part);
 }
 
+TEST(MainStep, GivenParameterSetsAreTheOnesUsed)
+{
+    ProcessStateGuard guard;
+    const auto params = std::make_shared<AllParameters>();
+    MainStep built(params);
+    MainStep replaced;
+    replaced.setAllParameters(params);
+    for (const MainStep* step : {&built, &replaced})
+    {
+        SCOPED_TRACE(step == &built ? "given to the constructor" : "set afterwards");
+        EXPECT_EQ(params, step->getAllParameters());
+        EXPECT_EQ(params->get_run_params(), step->getRunParams());
+        EXPECT_EQ(params->get_pb_params(), step->getPbParams());
+        EXPECT_EQ("Main", step->getName());
+    }
+}
+
 TEST(MainStep, ProblemDirComesFromTheParameterFileName)
 {
     ProcessStateGuard guard;

@@ -421,6 +421,34 @@ TEST(Termination, WithoutCacheTheFeasibilityTestFails)
               messageOf([&] { termination.terminate(0); }).find("Cannot get instance."));
 }
 
+TEST(Termination, LimitsChangedDuringTheAlgorithmAreSeen)
+{
+    // A hot restart changes the limits while the termination step lives;
+    // until the changed set is checked, reading it fails as any read does.
+    ProcessStateGuard guard;
+    StreamCapture out(std::cout);
+    Queue queue(NO_LIMIT, 0);
+    RecordingStep main("Main");
+    const auto pb = QarnoTest::makeCheckedPbParams(2);
+    const auto run = runParamsWithLimits(10, NO_LIMIT);
+    TestAlgorithm mads(&main, "MADS", run, pb);
+    Termination termination(&mads);
+    EXPECT_FALSE(termination.terminate(5));
+
+    run->setAttributeValue<size_t>("MAX_ITERATIONS", 3);
+    EXPECT_NE(std::string::npos,
+              messageOf([&] { termination.terminate(5); }).find("has not been checked"));
+    auto evcGlobal = std::make_shared<EvaluatorControlGlobalParameters>();
+    evcGlobal->checkAndComply(nullptr);
+    {
+        CerrCapture ignoreWarnings;
+        run->checkAndComply(evcGlobal, pb);
+    }
+    EXPECT_TRUE(termination.terminate(5));
+    EXPECT_EQ(IterStopType::MAX_ITERATIONS_REACHED,
+              mads.getAllStopReasons()->_iterStopReason.get());
+}
+
 TEST(Termination, ReasonRecordedEarlierIsKeptAndAnswersAtOnce)
 {
     ProcessStateGuard guard;

@@ -238,6 +238,17 @@ TEST_F(EvalPointTest, SubSpaceAndFullSpace)
     EXPECT_EQ(1, full.getNumberEval());
     EXPECT_EQ(3, full.getF(EvalType::BB).todouble());
 
+    // Without fixed variables the point comes back whole; its size is
+    // still checked.
+    const Point none = point({UNDEF, UNDEF});
+    const EvalPoint same = sub.makeFullSpacePointFromFixed(none);
+    expectCoords({1, 2}, same);
+    EXPECT_EQ(sub.getTag(), same.getTag());
+    EXPECT_EQ(1, same.getNumberEval());
+    EXPECT_EQ(3, same.getF(EvalType::BB).todouble());
+    EXPECT_FALSE(
+        messageOf([&] { EvalPoint(point({1})).makeFullSpacePointFromFixed(none); }).empty());
+
     const EvalPoint back = full.makeSubSpacePointFromFixed(fixed);
     expectCoords({1, 2}, back);
     EXPECT_EQ(sub.getTag(), back.getTag());

@@ -943,26 +943,38 @@ TEST(RunParametersCheck, ACopyOfACheckedSetChecksToTheSameValues)
     EXPECT_EQ(31u, copy.getAttributeValue<size_t>("SSD_MADS_NB_SUBPROBLEM"));
 }
 
-TEST(RunParametersTable, GenerateAllPointsFollowsEveryChangeOfTheSet)
+TEST(RunParametersTable, KeptFlagsFollowEveryChangeOfTheSet)
 {
-    ProcessStateGuard guard;
-    const auto pb = checkedPb(2);
-    const auto evcGlobal = checkedEvcGlobal();
-    RunParameters run;
-    run.checkAndComply(evcGlobal, pb);
-    EXPECT_FALSE(run.getGenerateAllPointsBeforeEval());
+    const struct
+    {
+        const char* name;
+        bool (RunParameters::*get)() const;
+    } cases[] = {
+        {"GENERATE_ALL_POINTS_BEFORE_EVAL", &RunParameters::getGenerateAllPointsBeforeEval},
+        {"USER_CALLS_ENABLED", &RunParameters::getUserCallsEnabled},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        ProcessStateGuard guard;
+        const auto pb = checkedPb(2);
+        const auto evcGlobal = checkedEvcGlobal();
+        RunParameters run;
+        run.checkAndComply(evcGlobal, pb);
+        const bool initial = (run.*c.get)();
+        EXPECT_EQ(run.getAttributeValue<bool>(c.name), initial);
 
-    // The value read before the change must not be answered after it: as
-    // the plain read, the changed set refuses to be read before its check.
-    run.setAttributeValue<bool>("GENERATE_ALL_POINTS_BEFORE_EVAL", true);
-    const std::string plain =
-        messageOf([&] { run.getAttributeValue<bool>("GENERATE_ALL_POINTS_BEFORE_EVAL"); });
-    ASSERT_NE("(no exception)", plain);
-    EXPECT_EQ(plain, messageOf([&] { run.getGenerateAllPointsBeforeEval(); }));
-    run.checkAndComply(evcGlobal, pb);
-    EXPECT_TRUE(run.getGenerateAllPointsBeforeEval());
+        // The value read before the change must not be answered after it: as
+        // the plain read, the changed set refuses to be read before its check.
+        run.setAttributeValue<bool>(c.name, !initial);
+        const std::string plain = messageOf([&] { run.getAttributeValue<bool>(c.name); });
+        ASSERT_NE("(no exception)", plain);
+        EXPECT_EQ(plain, messageOf([&] { (run.*c.get)(); }));
+        run.checkAndComply(evcGlobal, pb);
+        EXPECT_EQ(!initial, (run.*c.get)());
 
-    run.resetToDefaultValues();
-    run.checkAndComply(evcGlobal, pb);
-    EXPECT_FALSE(run.getGenerateAllPointsBeforeEval());
+        run.resetToDefaultValues();
+        run.checkAndComply(evcGlobal, pb);
+        EXPECT_EQ(initial, (run.*c.get)());
+    }
 }
