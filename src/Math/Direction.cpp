@@ -109,17 +109,25 @@ void Direction::householder(const Direction& d, bool completeTo2n, Direction** H
     for (size_t i = 0; i < n; ++i)
     {
         Direction& row = *H[i];
-        Direction* const negRow = completeTo2n ? H[i + n] : nullptr;
-        const double twoDi = 2.0 * d[i].todouble();
-        for (size_t j = 0; j < n; ++j)
+        householderRow(d, s, i, row);
+        if (completeTo2n)
         {
-            const double h = (i == j) ? s - twoDi * d[j].todouble() : -twoDi * d[j].todouble();
-            row[j] = h;
-            if (negRow != nullptr)
+            Direction& negRow = *H[i + n];
+            for (size_t j = 0; j < n; ++j)
             {
-                (*negRow)[j] = -h;
+                negRow[j] = -row[j].todouble();
             }
         }
+    }
+}
+
+void Direction::householderRow(const Direction& d, double s, size_t i, Direction& row)
+{
+    const size_t n = d.size();
+    const double twoDi = 2.0 * d[i].todouble();
+    for (size_t j = 0; j < n; ++j)
+    {
+        row[j] = (i == j) ? s - twoDi * d[j].todouble() : -twoDi * d[j].todouble();
     }
 }
 
