@@ -32,7 +32,7 @@ void Ortho2NPollMethod::generateUnitPollDirections(std::list<Direction>& directi
 }
 
 void Ortho2NPollMethod::forEachUnitPollDirection(
-    size_t n, const std::function<void(const Direction&)>& take) const
+    size_t n, const std::function<void(const Direction&, bool)>& take) const
 {
     // The same draws and the same numbers as householderRows, in the order
     // of generateUnitPollDirections: H_i, then -H_i.
@@ -43,12 +43,12 @@ void Ortho2NPollMethod::forEachUnitPollDirection(
     for (size_t i = 0; i < n; ++i)
     {
         Direction::householderRow(v, s, i, row);
-        take(row);
+        take(row, false);
         for (size_t j = 0; j < n; ++j)
         {
             row[j] = -row[j].todouble();
         }
-        take(row);
+        take(row, true);
     }
 }
 

@@ -24,8 +24,8 @@ protected:
     /// Each row of the Householder matrix is made when it is handed over:
     /// in many variables the 2n directions together weigh as much as a
     /// dense matrix.
-    void forEachUnitPollDirection(size_t n,
-                                  const std::function<void(const Direction&)>& take) const override;
+    void forEachUnitPollDirection(
+        size_t n, const std::function<void(const Direction&, bool)>& take) const override;
 
 private:
     /// Names the step; requires a parent.

@@ -98,7 +98,8 @@ public:
     /// Double::NotDefined for an undefined size, as the Double arithmetic
     /// of the mesh would.
     MeshScaling(const ArrayOfDouble& meshSize, const ArrayOfDouble& rho)
-        : _delta(meshSize.size()), _ratio(meshSize.size()), _eps(Double::getEpsilon())
+        : _delta(meshSize.size()), _ratio(meshSize.size()), _v(meshSize.size()),
+          _eps(Double::getEpsilon())
     {
         for (size_t i = 0; i < _delta.size(); ++i)
         {
@@ -109,7 +110,7 @@ public:
 
     /// dir divided by its infinite norm, then coordinate i brought to a
     /// whole number of mesh sizes of coordinate i; `scaled` may be dir.
-    void scale(const Direction& dir, Direction& scaled) const
+    void scale(const Direction& dir, Direction& scaled)
     {
         const size_t n = _delta.size();
         // The infinite norm of Direction, with its tolerant comparisons, on
@@ -133,15 +134,33 @@ public:
         // coordinate depends on itself only.
         for (size_t i = 0; i < n; ++i)
         {
-            const double v = _ratio[i] * (dir[i].todouble() / norm);
-            const double rounded = (v < 0) ? -std::floor(0.5 - v) : std::floor(v + 0.5);
-            scaled[i] = rounded * _delta[i];
+            _v[i] = _ratio[i] * (dir[i].todouble() / norm);
+            scaled[i] = roundedHalfAway(_v[i]) * _delta[i];
+        }
+    }
+
+    /// The scaling of the direction last scaled, negated. Its infinite norm
+    /// is the same, and negating the operand of a correctly rounded
+    /// division or product negates the result: rho_i * (-d_i / norm) is
+    /// exactly -(rho_i * (d_i / norm)), which saves the divisions.
+    void scaleOpposite(Direction& scaled) const
+    {
+        for (size_t i = 0; i < _delta.size(); ++i)
+        {
+            scaled[i] = roundedHalfAway(-_v[i]) * _delta[i];
         }
     }
 
 private:
+    static double roundedHalfAway(double v)
+    {
+        return (v < 0) ? -std::floor(0.5 - v) : std::floor(v + 0.5);
+    }
+
     std::vector<double> _delta;
     std::vector<double> _ratio;
+    /// rho_i * (d_i / norm) of the direction last scaled.
+    std::vector<double> _v;
     double _eps;
 };
 
@@ -237,12 +256,19 @@ void PollMethodBase::generateTrialPoints()
         readMeshSizes(meshSize, rho);
         const auto frameCenter = validFrameCenter(n);
         const Point& center = *frameCenter;
-        const MeshScaling scaling(meshSize, rho);
+        MeshScaling scaling(meshSize, rho);
         Direction scaled(n);
         forEachUnitPollDirection(n,
-                                 [&](const Direction& dir)
+                                 [&](const Direction& dir, bool oppositeOfLast)
                                  {
-                                     scaling.scale(dir, scaled);
+                                     if (oppositeOfLast)
+                                     {
+                                         scaling.scaleOpposite(scaled);
+                                     }
+                                     else
+                                     {
+                                         scaling.scale(dir, scaled);
+                                     }
                                      Point x(n);
                                      for (size_t i = 0; i < n; ++i)
                                      {
@@ -368,13 +394,13 @@ std::shared_ptr<EvalPoint> PollMethodBase::validFrameCenter(size_t n) const
 }
 
 void PollMethodBase::forEachUnitPollDirection(
-    size_t n, const std::function<void(const Direction&)>& take) const
+    size_t n, const std::function<void(const Direction&, bool)>& take) const
 {
     std::list<Direction> directions;
     generateUnitPollDirections(directions, n);
     for (const auto& dir : directions)
     {
-        take(dir);
+        take(dir, false);
     }
 }
 
@@ -408,7 +434,7 @@ void PollMethodBase::scaleAndProjectOnMesh(std::list<Direction>& directions) con
 void PollMethodBase::scaleAndProjectOnMesh(std::list<Direction>& directions,
                                            const ArrayOfDouble& meshSize, const ArrayOfDouble& rho)
 {
-    const MeshScaling scaling(meshSize, rho);
+    MeshScaling scaling(meshSize, rho);
     for (auto& dir : directions)
     {
         scaling.scale(dir, dir);

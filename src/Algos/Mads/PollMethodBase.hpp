@@ -54,9 +54,11 @@ protected:
 
     /// Hands the unit directions of `generateUnitPollDirections` to `take`,
     /// in their order, one at a time; a direction handed over is not looked
-    /// at again.
-    virtual void forEachUnitPollDirection(size_t n,
-                                          const std::function<void(const Direction&)>& take) const;
+    /// at again. The flag tells a direction that is exactly the one handed
+    /// just before, negated.
+    virtual void
+    forEachUnitPollDirection(size_t n,
+                             const std::function<void(const Direction&, bool)>& take) const;
 
     /// Generates the trial points unless the run must stop; no point at all
     /// sets "Mesh minimum precision reached".
