@@ -10,6 +10,7 @@
 
 #include "Algos/AlgoStopReasons.hpp"
 #include "Algos/EvcInterface.hpp"
+#include "Algos/Iteration.hpp"
 #include "Algos/MeshBase.hpp"
 #include "Eval/EvalPoint.hpp"
 #include "Eval/EvaluatorControl.hpp"
@@ -229,9 +230,14 @@ void PollMethodBase::generateTrialPoints()
     // comparisons. The stable order keeps the first-made of equal points,
     // as inserting them one by one does.
     std::vector<Candidate> candidates;
+    // The snap's mesh and centre, asked once for all the points.
+    const Iteration* const iteration = getIterationAncestor();
+    const auto snapMesh = (nullptr == iteration) ? nullptr : iteration->getMesh();
+    const auto snapCenter = (nullptr == iteration) ? nullptr : iteration->getFrameCenter();
     const auto offer = [&](Point&& x, const Point& center)
     {
-        if (!snapPointToBoundsAndProjectOnMesh(x, lowerBound, upperBound) ||
+        if (!snapPointToBoundsAndProjectOnMesh(x, lowerBound, upperBound, snapMesh.get(),
+                                               snapCenter.get()) ||
             static_cast<const ArrayOfDouble&>(x) == center)
         {
             return;
