@@ -242,7 +242,8 @@ void EvcInterface::keepPointsThatNeedEval(std::set<EvalPoint, EvalPointCompare>&
         haveBarrierPoints = true;
         barrierPoints = _evaluatorControl->getBarrierPointsInFullSpace(-1);
     }
-    const std::string comment = _step->getAlgoComment();
+    const auto comment = std::make_shared<const std::string>(_step->getAlgoComment());
+    const auto genStep = std::make_shared<const std::string>(_step->getName());
     const bool inPhaseOne = (nullptr != dynamic_cast<const PhaseOne*>(_step->getRootAlgorithm()));
     const bool iterationLookedUp = (nullptr != iteration);
     PointPlacement placement(*_step);
@@ -315,7 +316,7 @@ void EvcInterface::keepPointsThatNeedEval(std::set<EvalPoint, EvalPointCompare>&
 
         auto queuePoint = std::make_shared<EvalQueuePoint>(std::move(point), evalType);
         queuePoint->setComment(comment);
-        queuePoint->setGenStep(_step->getName());
+        queuePoint->setGenStep(genStep);
         queuePoint->setInPhaseOne(inPhaseOne);
         if (withIteration)
         {
