@@ -77,48 +77,55 @@ public:
         // The points of one step share most coordinates with each other: a
         // coordinate holding the very number it held in the point before is
         // placed where that one was, without the grid's divisions.
+        Double* const x = result.data();
+        double* const in = _in.data();
+        double* const out = _out.data();
+        char* const known = _known.data();
+        double* const placedValue = _placed.data();
         bool undefinedSeen = false;
+        bool anyChange = false;
         for (size_t i = 0; i < n; ++i)
         {
-            if (!result[i].isDefined())
+            if (!x[i].isDefined())
             {
                 undefinedSeen = true;
                 continue;
             }
-            const double x = result[i].todouble();
-            if (!(_known[i] && 0 == std::memcmp(&x, &_in[i], sizeof x)))
+            const double v = x[i].todouble();
+            if (!(known[i] && 0 == std::memcmp(&v, &in[i], sizeof v)))
             {
                 const Grid& grid = withGrids ? _grids[i] : _continuous;
-                double v = 0.0;
-                const bool ok = grid.placeWithinBounds(x, withLb ? (*_lb)[i] : _undefined,
-                                                       withUb ? (*_ub)[i] : _undefined, v);
+                double p = 0.0;
+                const bool ok = grid.placeWithinBounds(v, withLb ? (*_lb)[i] : _undefined,
+                                                       withUb ? (*_ub)[i] : _undefined, p);
                 if (!ok)
                 {
                     // Not remembered: the next point that holds it fails again.
                     return result;
                 }
-                _in[i] = x;
-                _out[i] = v;
-                _known[i] = 1;
+                in[i] = v;
+                out[i] = p;
+                known[i] = 1;
             }
-            _placed[i] = _out[i];
+            placedValue[i] = out[i];
+            anyChange = anyChange || (out[i] != v);
         }
         // Moved by more than the tolerance (or not fully defined, which the
         // tolerant equality of arrays never calls equal): another point,
         // with a tag of its own.
         bool moved = undefinedSeen;
         const double eps = Double::getEpsilon();
-        for (size_t i = 0; i < n; ++i)
+        for (size_t i = 0; anyChange && i < n; ++i)
         {
-            if (!result[i].isDefined())
+            if (!x[i].isDefined())
             {
                 continue;
             }
-            const double x = result[i].todouble();
-            if (_placed[i] != x)
+            const double v = x[i].todouble();
+            if (placedValue[i] != v)
             {
-                moved = moved || !(std::fabs(_placed[i] - x) < eps);
-                result[i] = _placed[i];
+                moved = moved || !(std::fabs(placedValue[i] - v) < eps);
+                x[i] = placedValue[i];
             }
         }
         if (moved)
@@ -242,7 +249,8 @@ void EvcInterface::keepPointsThatNeedEval(std::set<EvalPoint, EvalPointCompare>&
         haveBarrierPoints = true;
         barrierPoints = _evaluatorControl->getBarrierPointsInFullSpace(-1);
     }
-    const std::string comment = _step->getAlgoComment();
+    const auto comment = std::make_shared<const std::string>(_step->getAlgoComment());
+    const auto genStep = std::make_shared<const std::string>(_step->getName());
     const bool inPhaseOne = (nullptr != dynamic_cast<const PhaseOne*>(_step->getRootAlgorithm()));
     const bool iterationLookedUp = (nullptr != iteration);
     PointPlacement placement(*_step);
@@ -315,7 +323,7 @@ void EvcInterface::keepPointsThatNeedEval(std::set<EvalPoint, EvalPointCompare>&
 
         auto queuePoint = std::make_shared<EvalQueuePoint>(std::move(point), evalType);
         queuePoint->setComment(comment);
-        queuePoint->setGenStep(_step->getName());
+        queuePoint->setGenStep(genStep);
         queuePoint->setInPhaseOne(inPhaseOne);
         if (withIteration)
         {

@@ -154,6 +154,17 @@ bool IterationUtils::snapPointToBoundsAndProjectOnMesh(Point& x, const ArrayOfDo
                                                        const ArrayOfDouble& upperBound)
 {
     init();
+    const auto mesh = (nullptr == _iterAncestor) ? nullptr : _iterAncestor->getMesh();
+    const auto frameCenter = (nullptr == _iterAncestor) ? nullptr : _iterAncestor->getFrameCenter();
+    return snapPointToBoundsAndProjectOnMesh(x, lowerBound, upperBound, mesh.get(),
+                                             frameCenter.get());
+}
+
+bool IterationUtils::snapPointToBoundsAndProjectOnMesh(Point& x, const ArrayOfDouble& lowerBound,
+                                                       const ArrayOfDouble& upperBound,
+                                                       const MeshBase* mesh,
+                                                       const Point* frameCenter)
+{
     // The point as given, kept only once something is about to move it: most
     // trial points are made on the mesh and within the bounds.
     Point x0;
@@ -168,8 +179,6 @@ bool IterationUtils::snapPointToBoundsAndProjectOnMesh(Point& x, const ArrayOfDo
     };
     bool ok = false;
 
-    const auto mesh = (nullptr == _iterAncestor) ? nullptr : _iterAncestor->getMesh();
-    const auto frameCenter = (nullptr == _iterAncestor) ? nullptr : _iterAncestor->getFrameCenter();
     if (nullptr == mesh)
     {
         if (!x.inBounds(lowerBound, upperBound))

@@ -15,6 +15,7 @@ namespace QARNO_4_0_0
 {
 
 class Iteration;
+class MeshBase;
 class MegaIteration;
 class Step;
 
@@ -54,6 +55,11 @@ public:
     /// On failure x is restored and false returned.
     bool snapPointToBoundsAndProjectOnMesh(Point& x, const ArrayOfDouble& lowerBound,
                                            const ArrayOfDouble& upperBound);
+    /// The same with the iteration's mesh and frame centre (either may be
+    /// null) asked once by a caller that snaps many points.
+    bool snapPointToBoundsAndProjectOnMesh(Point& x, const ArrayOfDouble& lowerBound,
+                                           const ArrayOfDouble& upperBound, const MeshBase* mesh,
+                                           const Point* frameCenter);
     /// Throws a `StepException` on a missing frame centre or mesh, or on the
     /// first trial point off the mesh.
     void verifyPointsAreOnMesh(const std::string& generatorName) const;

@@ -39,11 +39,21 @@ public:
     bool getRelativeSuccess() const { return _relativeSuccess; }
     void setRelativeSuccess(bool relativeSuccess) { _relativeSuccess = relativeSuccess; }
 
-    const std::string& getComment() const { return _comment; }
-    void setComment(const std::string& comment) { _comment = comment; }
+    const std::string& getComment() const { return orEmpty(_comment); }
+    void setComment(const std::string& comment)
+    {
+        _comment = std::make_shared<const std::string>(comment);
+    }
+    /// The points a step queues at once share its texts: a copy per point
+    /// is an allocation per point for a name of more than a few letters.
+    void setComment(std::shared_ptr<const std::string> comment) { _comment = std::move(comment); }
 
-    const std::string& getGenStep() const { return _genStep; }
-    void setGenStep(const std::string& genStep) { _genStep = genStep; }
+    const std::string& getGenStep() const { return orEmpty(_genStep); }
+    void setGenStep(const std::string& genStep)
+    {
+        _genStep = std::make_shared<const std::string>(genStep);
+    }
+    void setGenStep(std::shared_ptr<const std::string> genStep) { _genStep = std::move(genStep); }
 
     /// Empty when not set.
     const ArrayOfDouble& getMeshSize() const { return orEmpty(_meshSize); }
@@ -80,8 +90,14 @@ private:
     SuccessType _success = SuccessType::NOT_EVALUATED;
     /// A blackbox success that also became its main thread's best incumbent.
     bool _relativeSuccess = false;
-    std::string _comment;
-    std::string _genStep;
+    std::shared_ptr<const std::string> _comment;
+    std::shared_ptr<const std::string> _genStep;
+
+    static const std::string& orEmpty(const std::shared_ptr<const std::string>& text)
+    {
+        static const std::string empty;
+        return text ? *text : empty;
+    }
     static const ArrayOfDouble& orEmpty(const std::shared_ptr<const ArrayOfDouble>& a)
     {
         static const ArrayOfDouble empty;

@@ -356,6 +356,30 @@ bool ArrayOfDouble::operator<(const ArrayOfDouble& other) const
 
 bool ArrayOfDouble::inBounds(const ArrayOfDouble& lb, const ArrayOfDouble& ub) const
 {
+    if (lb._n >= _n && ub._n >= _n)
+    {
+        // Every trial point is asked this: the tolerant comparisons of
+        // Double on plain numbers, without an index check per coordinate.
+        const double eps = Double::getEpsilon();
+        const Double* const x = _array.get();
+        const Double* const l = lb._array.get();
+        const Double* const u = ub._array.get();
+        for (size_t i = 0; i < _n; ++i)
+        {
+            if (!x[i].isDefined())
+            {
+                return false;
+            }
+            const double v = x[i].todouble();
+            if ((l[i].isDefined() && v < l[i].todouble() - eps) ||
+                (u[i].isDefined() && v > u[i].todouble() + eps))
+            {
+                return false;
+            }
+        }
+        return true;
+    }
+    // Shorter bounds throw at the first coordinate they lack.
     for (size_t i = 0; i < _n; ++i)
     {
         const Double& x = _array[i];

@@ -47,6 +47,7 @@ public:
     /// The coordinates in a row, for loops that run on every comparison of
     /// points (null when the size is 0).
     const Double* data() const { return _array.get(); }
+    Double* data() { return _array.get(); }
 
     /// n fresh coordinates, all equal to d when d is defined, else undefined.
     void reset(size_t n = 0, const Double& d = Double());

@@ -16,10 +16,18 @@ const char* const FILE_NAME = "src/Math/Direction";
 
 Double Direction::squaredL2Norm() const
 {
-    Double sum = 0.0;
+    // The sum of Double::pow2 in index order, on plain numbers: the queue
+    // sort asks it of every queued point.
+    const Double* const x = data();
+    double sum = 0.0;
     for (size_t i = 0; i < size(); ++i)
     {
-        sum += (*this)[i].pow2();
+        if (!x[i].isDefined())
+        {
+            (void)x[i].pow2(); // throws what the sum of Doubles throws
+        }
+        const double v = x[i].todouble();
+        sum += v * v;
     }
     return sum;
 }
@@ -60,10 +68,13 @@ Double Direction::dotProduct(const Direction& a, const Direction& b)
                         "Dot product: vectors are not of the same size: \n" + a.display() + "\n" +
                             b.display());
     }
-    Double sum = 0.0;
+    // The products and the sum of Doubles, in index order, on plain numbers.
+    const Double* const x = a.data();
+    const Double* const y = b.data();
+    double sum = 0.0;
     for (size_t i = 0; i < a.size(); ++i)
     {
-        sum += a[i] * b[i];
+        sum += x[i].todouble() * y[i].todouble();
     }
     return sum;
 }
@@ -109,18 +120,38 @@ void Direction::householder(const Direction& d, bool completeTo2n, Direction** H
     for (size_t i = 0; i < n; ++i)
     {
         Direction& row = *H[i];
-        Direction* const negRow = completeTo2n ? H[i + n] : nullptr;
-        const double twoDi = 2.0 * d[i].todouble();
-        for (size_t j = 0; j < n; ++j)
+        householderRow(d, s, i, row);
+        if (completeTo2n)
         {
-            const double h = (i == j) ? s - twoDi * d[j].todouble() : -twoDi * d[j].todouble();
-            row[j] = h;
-            if (negRow != nullptr)
+            Direction& negRow = *H[i + n];
+            for (size_t j = 0; j < n; ++j)
             {
-                (*negRow)[j] = -h;
+                negRow[j] = -row[j].todouble();
             }
         }
     }
+}
+
+void Direction::householderRow(const Direction& d, double s, size_t i, Direction& row)
+{
+    const size_t n = d.size();
+    const double twoDi = 2.0 * d[i].todouble();
+    if (row.size() < n)
+    {
+        // Fails on the first coordinate the row lacks, as indexing says.
+        for (size_t j = 0; j < n; ++j)
+        {
+            row[j] = (i == j) ? s - twoDi * d[j].todouble() : -twoDi * d[j].todouble();
+        }
+        return;
+    }
+    const Double* const x = d.data();
+    Double* const h = row.data();
+    for (size_t j = 0; j < n; ++j)
+    {
+        h[j] = -twoDi * x[j].todouble();
+    }
+    h[i] = s - twoDi * x[i].todouble();
 }
 
 std::ostream& operator<<(std::ostream& out, const Direction& d)

@@ -67,6 +67,10 @@ public:
     /// negated rows, which makes a maximal positive basis of 2n directions.
     /// Every row must already hold n = d.size() coordinates.
     static void householder(const Direction& d, bool completeTo2n, Direction** H);
+    /// Row i of that matrix alone, s being d.squaredL2Norm(): the same
+    /// numbers as `householder` writes, for a caller that takes one row at a
+    /// time. The row must hold n coordinates.
+    static void householderRow(const Direction& d, double s, size_t i, Direction& row);
 };
 
 /// The plain array text: "1 2 3".

@@ -90,9 +90,12 @@ Direction Point::vectorize(const Point& a, const Point& b)
         throw Exception(FILE_NAME, __LINE__, "Cannot vectorize 2 points of different dimensions");
     }
     Direction dir(a.size());
+    const Double* const x = a.data();
+    const Double* const y = b.data();
+    Double* const d = dir.data();
     for (size_t i = 0; i < a.size(); ++i)
     {
-        dir[i] = b[i].todouble() - a[i].todouble();
+        d[i] = y[i].todouble() - x[i].todouble();
     }
     return dir;
 }

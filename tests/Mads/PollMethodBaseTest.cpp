@@ -190,6 +190,53 @@ TEST(PollMethodBase, QuietAndShownGenerationsGiveTheSameTrialPoints)
     }
 }
 
+TEST(PollMethodBase, QuietOrtho2NPollsMakeTheirDirectionsOneByOne)
+{
+    // Quiet, the Householder rows are made as they are used; shown, they
+    // are all made first. Same draws, same points, in dimensions where the
+    // frame is coarse (few coordinates leave the centre) and fine.
+    ProcessStateGuard guard;
+    struct Case
+    {
+        const char* label;
+        size_t n;
+        double meshSize, frameSize;
+        std::vector<double> lb, ub;
+    };
+    const std::vector<Case> cases = {
+        {"coarse, n = 7", 7, 1, 1, {}, {}},
+        {"fine, n = 7", 7, 0.001, 0.5, {}, {}},
+        {"fine, n = 12, bounded", 12, 0.01, 1, std::vector<double>(12, 0.5),
+         std::vector<double>(12, 2)},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.label);
+        std::vector<Coords> got;
+        std::vector<uint32_t> rngAfter;
+        for (const int degree : {3, 2})
+        {
+            StreamCapture quiet(std::cout);
+            showOutputAtDegree(c.n, degree);
+            PollProblem problem;
+            problem.n = c.n;
+            problem.lowerBound = c.lb;
+            problem.upperBound = c.ub;
+            StepTree tree(pollTree(problem, std::vector<double>(c.n, 1),
+                                   std::vector<double>(c.n, c.meshSize),
+                                   std::vector<double>(c.n, c.frameSize)));
+            Ortho2NPollMethod method(&tree.iteration);
+            RNG::reset();
+            method.generateTrialPoints();
+            got.push_back(QarnoTest::coordinatesOf(method.getTrialPoints()));
+            rngAfter.push_back(RNG::_x ^ RNG::_y ^ RNG::_z);
+        }
+        EXPECT_FALSE(got[0].empty());
+        EXPECT_EQ(got[0], got[1]);
+        EXPECT_EQ(rngAfter[0], rngAfter[1]);
+    }
+}
+
 TEST(PollMethodBase, BoundsSnapOrDropCandidates)
 {
     ProcessStateGuard guard;

@@ -31,4 +31,25 @@ void Ortho2NPollMethod::generateUnitPollDirections(std::list<Direction>& directi
     }
 }
 
+void Ortho2NPollMethod::forEachUnitPollDirection(
+    size_t n, const std::function<void(const Direction&, bool)>& take) const
+{
+    // The same draws and the same numbers as householderRows, in the order
+    // of generateUnitPollDirections: H_i, then -H_i.
+    Direction v(n);
+    Direction::computeDirOnUnitSphere(v);
+    const double s = v.squaredL2Norm().todouble();
+    Direction row(n);
+    for (size_t i = 0; i < n; ++i)
+    {
+        Direction::householderRow(v, s, i, row);
+        take(row, false);
+        for (size_t j = 0; j < n; ++j)
+        {
+            row[j] = -row[j].todouble();
+        }
+        take(row, true);
+    }
+}
+
 } // namespace QARNO_4_0_0

@@ -2,6 +2,7 @@
 #define QARNO_ALGOS_MADS_ORTHO2NPOLLMETHOD_HPP
 
 #include <cstddef>
+#include <functional>
 #include <list>
 
 #include "Algos/Mads/PollMethodBase.hpp"
@@ -18,6 +19,13 @@ public:
     ~Ortho2NPollMethod() override;
 
     void generateUnitPollDirections(std::list<Direction>& directions, size_t n) const override;
+
+protected:
+    /// Each row of the Householder matrix is made when it is handed over:
+    /// in many variables the 2n directions together weigh as much as a
+    /// dense matrix.
+    void forEachUnitPollDirection(
+        size_t n, const std::function<void(const Direction&, bool)>& take) const override;
 
 private:
     /// Names the step; requires a parent.

@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <list>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "Algos/AlgoStopReasons.hpp"
 #include "Algos/EvcInterface.hpp"
+#include "Algos/Iteration.hpp"
 #include "Algos/MeshBase.hpp"
 #include "Eval/EvalPoint.hpp"
 #include "Eval/EvaluatorControl.hpp"
@@ -88,6 +91,80 @@ bool candidateLess(const Candidate& a, const Candidate& b)
     return false;
 }
 
+/// The mesh's scaling of poll directions, its sizes read once for a poll.
+class MeshScaling
+{
+public:
+    /// Plain values once for the whole poll: todouble throws
+    /// Double::NotDefined for an undefined size, as the Double arithmetic
+    /// of the mesh would.
+    MeshScaling(const ArrayOfDouble& meshSize, const ArrayOfDouble& rho)
+        : _delta(meshSize.size()), _ratio(meshSize.size()), _v(meshSize.size()),
+          _eps(Double::getEpsilon())
+    {
+        for (size_t i = 0; i < _delta.size(); ++i)
+        {
+            _delta[i] = meshSize[i].todouble();
+            _ratio[i] = rho[i].todouble();
+        }
+    }
+
+    /// dir divided by its infinite norm, then coordinate i brought to a
+    /// whole number of mesh sizes of coordinate i; `scaled` may be dir.
+    void scale(const Direction& dir, Direction& scaled)
+    {
+        const size_t n = _delta.size();
+        // The infinite norm of Direction, with its tolerant comparisons, on
+        // plain values: the last |d_i| not below the norm so far by more
+        // than epsilon.
+        double norm = 0.0;
+        for (size_t i = 0; i < n; ++i)
+        {
+            const double a = std::fabs(dir[i].todouble());
+            if (!(norm > a + _eps))
+            {
+                norm = a;
+            }
+        }
+        if (Double(norm) == Double(0.0))
+        {
+            QARNO_THROW(Exception, "Cannot handle an infinite norm of zero");
+        }
+        // The mesh's coordinate scaling, delta_i * round(rho_i * l) with
+        // rounding half away from zero, in the same double operations; each
+        // coordinate depends on itself only.
+        for (size_t i = 0; i < n; ++i)
+        {
+            _v[i] = _ratio[i] * (dir[i].todouble() / norm);
+            scaled[i] = roundedHalfAway(_v[i]) * _delta[i];
+        }
+    }
+
+    /// The scaling of the direction last scaled, negated. Its infinite norm
+    /// is the same, and negating the operand of a correctly rounded
+    /// division or product negates the result: rho_i * (-d_i / norm) is
+    /// exactly -(rho_i * (d_i / norm)), which saves the divisions.
+    void scaleOpposite(Direction& scaled) const
+    {
+        for (size_t i = 0; i < _delta.size(); ++i)
+        {
+            scaled[i] = roundedHalfAway(-_v[i]) * _delta[i];
+        }
+    }
+
+private:
+    static double roundedHalfAway(double v)
+    {
+        return (v < 0) ? -std::floor(0.5 - v) : std::floor(v + 0.5);
+    }
+
+    std::vector<double> _delta;
+    std::vector<double> _ratio;
+    /// rho_i * (d_i / norm) of the direction last scaled.
+    std::vector<double> _v;
+    double _eps;
+};
+
 } // namespace
 
 PollMethodBase::PollMethodBase(const Step* parentStep)
@@ -143,83 +220,9 @@ void PollMethodBase::generateTrialPoints()
     const size_t n = pbParams->getAttributeValue<size_t>("DIMENSION");
     const bool showDebug = OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_DEBUG);
     const bool showInfo = OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_INFO);
-
-    std::list<Direction> directions;
-    if (groups.empty())
-    {
-        generateUnitPollDirections(directions, n);
-    }
-    else if (1 == groups.size())
-    {
-        generateUnitPollDirections(directions, n);
-        if (showDebug)
-        {
-            for (const auto& dir : directions)
-            {
-                AddOutputDebug("Unit poll direction: " + dir.display());
-            }
-        }
-    }
-    else
-    {
-        std::list<Direction> groupDirections;
-        size_t groupNumber = 0;
-        for (const auto& group : groups)
-        {
-            generateUnitPollDirections(groupDirections, group.size());
-            for (const auto& groupDir : groupDirections)
-            {
-                Direction dir(n, 0.0);
-                size_t k = 0;
-                // The set holds the indices in ascending order.
-                for (const size_t index : group)
-                {
-                    dir[index] = groupDir[k++];
-                }
-                if (showDebug)
-                {
-                    AddOutputDebug("Unit poll direction for Variable Group " + itos(groupNumber) +
-                                   ": " + dir.display());
-                }
-                directions.push_back(std::move(dir));
-            }
-            ++groupNumber;
-        }
-    }
-
-    scaleAndProjectOnMesh(directions);
-    if (showDebug)
-    {
-        for (const auto& dir : directions)
-        {
-            AddOutputDebug("Scaled and mesh projected poll direction: " + dir.display());
-        }
-    }
-
-    if (showInfo)
-    {
-        AddOutputInfo("Generate points for " + getName(), true, false);
-    }
-
-    const auto frameCenter = getIterationFrameCenter();
-    if (nullptr == frameCenter || !frameCenter->ArrayOfDouble::isDefined() ||
-        frameCenter->size() != n)
-    {
-        std::string msg = "Invalid frame center: ";
-        if (nullptr != frameCenter)
-        {
-            msg += frameCenter->display();
-        }
-        QARNO_THROW(Exception, msg);
-    }
-    if (showDebug)
-    {
-        AddOutputDebug("Frame center: " + frameCenter->display(ArrayOfDouble()));
-    }
-
     const auto& lowerBound = pbParams->getAttributeValue<ArrayOfDouble>("LOWER_BOUND");
     const auto& upperBound = pbParams->getAttributeValue<ArrayOfDouble>("UPPER_BOUND");
-    const Point& center = *frameCenter;
+
     // Unless each point is shown as it is inserted, the points are gathered
     // and put in the set's order first, where comparing two of them mostly
     // takes one look at where each leaves the centre; then each insertion
@@ -227,39 +230,152 @@ void PollMethodBase::generateTrialPoints()
     // comparisons. The stable order keeps the first-made of equal points,
     // as inserting them one by one does.
     std::vector<Candidate> candidates;
-    if (!showInfo)
+    // The snap's mesh and centre, asked once for all the points.
+    const Iteration* const iteration = getIterationAncestor();
+    const auto snapMesh = (nullptr == iteration) ? nullptr : iteration->getMesh();
+    const auto snapCenter = (nullptr == iteration) ? nullptr : iteration->getFrameCenter();
+    const auto offer = [&](Point&& x, const Point& center)
     {
-        candidates.reserve(directions.size());
-    }
-    // Each direction is dropped once its point is made: in many variables
-    // the directions and the points each weigh as much as a dense matrix.
-    while (!directions.empty())
-    {
-        const Direction& dir = directions.front();
-        Point x(n);
-        for (size_t i = 0; i < n; ++i)
+        if (!snapPointToBoundsAndProjectOnMesh(x, lowerBound, upperBound, snapMesh.get(),
+                                               snapCenter.get()) ||
+            static_cast<const ArrayOfDouble&>(x) == center)
         {
-            x[i] = center[i].todouble() + dir[i].todouble();
+            return;
         }
-        directions.pop_front();
-        if (snapPointToBoundsAndProjectOnMesh(x, lowerBound, upperBound) &&
-            !(static_cast<const ArrayOfDouble&>(x) == center))
+        if (!showInfo)
         {
-            if (!showInfo)
+            candidates.push_back(keyed(std::move(x), center));
+            return;
+        }
+        const std::string text = x.display(ArrayOfDouble());
+        const bool inserted = insertTrialPoint(EvalPoint(std::move(x)));
+        AddOutputInfo("Generated point" + std::string(inserted ? ": " : " not inserted: ") + text);
+    };
+
+    if (!showInfo && groups.size() <= 1)
+    {
+        // Nothing shown between the steps: each direction is scaled and
+        // made a point as soon as it is drawn, and is then dropped. The
+        // checks of the mesh and the centre come before the draws.
+        ArrayOfDouble meshSize;
+        ArrayOfDouble rho;
+        readMeshSizes(meshSize, rho);
+        const auto frameCenter = validFrameCenter(n);
+        const Point& center = *frameCenter;
+        MeshScaling scaling(meshSize, rho);
+        Direction scaled(n);
+        forEachUnitPollDirection(n,
+                                 [&](const Direction& dir, bool oppositeOfLast)
+                                 {
+                                     if (oppositeOfLast)
+                                     {
+                                         scaling.scaleOpposite(scaled);
+                                     }
+                                     else
+                                     {
+                                         scaling.scale(dir, scaled);
+                                     }
+                                     Point x(n);
+                                     for (size_t i = 0; i < n; ++i)
+                                     {
+                                         x[i] = center[i].todouble() + scaled[i].todouble();
+                                     }
+                                     offer(std::move(x), center);
+                                 });
+    }
+    else
+    {
+        std::list<Direction> directions;
+        if (groups.size() <= 1)
+        {
+            generateUnitPollDirections(directions, n);
+            if (showDebug)
             {
-                candidates.push_back(keyed(std::move(x), center));
-                continue;
+                for (const auto& dir : directions)
+                {
+                    AddOutputDebug("Unit poll direction: " + dir.display());
+                }
             }
-            const std::string text = x.display(ArrayOfDouble());
-            const bool inserted = insertTrialPoint(EvalPoint(std::move(x)));
-            AddOutputInfo("Generated point" + std::string(inserted ? ": " : " not inserted: ") +
-                          text);
+        }
+        else
+        {
+            std::list<Direction> groupDirections;
+            size_t groupNumber = 0;
+            for (const auto& group : groups)
+            {
+                generateUnitPollDirections(groupDirections, group.size());
+                for (const auto& groupDir : groupDirections)
+                {
+                    Direction dir(n, 0.0);
+                    size_t k = 0;
+                    // The set holds the indices in ascending order.
+                    for (const size_t index : group)
+                    {
+                        dir[index] = groupDir[k++];
+                    }
+                    if (showDebug)
+                    {
+                        AddOutputDebug("Unit poll direction for Variable Group " +
+                                       itos(groupNumber) + ": " + dir.display());
+                    }
+                    directions.push_back(std::move(dir));
+                }
+                ++groupNumber;
+            }
+        }
+
+        scaleAndProjectOnMesh(directions);
+        if (showDebug)
+        {
+            for (const auto& dir : directions)
+            {
+                AddOutputDebug("Scaled and mesh projected poll direction: " + dir.display());
+            }
+        }
+
+        if (showInfo)
+        {
+            AddOutputInfo("Generate points for " + getName(), true, false);
+        }
+        const auto frameCenter = validFrameCenter(n);
+        const Point& center = *frameCenter;
+        if (showDebug)
+        {
+            AddOutputDebug("Frame center: " + center.display(ArrayOfDouble()));
+        }
+
+        if (!showInfo)
+        {
+            candidates.reserve(directions.size());
+        }
+        // Each direction is dropped once its point is made: in many
+        // variables the directions and the points each weigh as much as a
+        // dense matrix.
+        while (!directions.empty())
+        {
+            const Direction& dir = directions.front();
+            Point x(n);
+            for (size_t i = 0; i < n; ++i)
+            {
+                x[i] = center[i].todouble() + dir[i].todouble();
+            }
+            directions.pop_front();
+            offer(std::move(x), center);
         }
     }
-    std::stable_sort(candidates.begin(), candidates.end(), candidateLess);
-    for (auto& candidate : candidates)
+
+    // Ordered through pointers: a comparison mostly reads the two keys, and
+    // moving a pointer costs less than moving a point.
+    std::vector<Candidate*> order(candidates.size());
+    for (size_t k = 0; k < candidates.size(); ++k)
     {
-        _trialPoints.insert(_trialPoints.end(), EvalPoint(std::move(candidate.point)));
+        order[k] = &candidates[k];
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [](const Candidate* a, const Candidate* b) { return candidateLess(*a, *b); });
+    for (Candidate* candidate : order)
+    {
+        _trialPoints.insert(_trialPoints.end(), EvalPoint(std::move(candidate->point)));
     }
     candidates.clear();
 
@@ -275,7 +391,34 @@ void PollMethodBase::generateTrialPoints()
     }
 }
 
-void PollMethodBase::scaleAndProjectOnMesh(std::list<Direction>& directions) const
+std::shared_ptr<EvalPoint> PollMethodBase::validFrameCenter(size_t n) const
+{
+    const auto frameCenter = getIterationFrameCenter();
+    if (nullptr == frameCenter || !frameCenter->ArrayOfDouble::isDefined() ||
+        frameCenter->size() != n)
+    {
+        std::string msg = "Invalid frame center: ";
+        if (nullptr != frameCenter)
+        {
+            msg += frameCenter->display();
+        }
+        QARNO_THROW(Exception, msg);
+    }
+    return frameCenter;
+}
+
+void PollMethodBase::forEachUnitPollDirection(
+    size_t n, const std::function<void(const Direction&, bool)>& take) const
+{
+    std::list<Direction> directions;
+    generateUnitPollDirections(directions, n);
+    for (const auto& dir : directions)
+    {
+        take(dir, false);
+    }
+}
+
+void PollMethodBase::readMeshSizes(ArrayOfDouble& meshSize, ArrayOfDouble& rho) const
 {
     const auto mesh = getIterationMesh();
     if (nullptr == mesh)
@@ -284,59 +427,31 @@ void PollMethodBase::scaleAndProjectOnMesh(std::list<Direction>& directions) con
     }
     // Read once for the whole poll: one call per vector, not one per
     // coordinate of every direction.
-    const ArrayOfDouble meshSize = mesh->getdeltaMeshSize();
-    const ArrayOfDouble rho = mesh->getRho();
+    meshSize = mesh->getdeltaMeshSize();
+    rho = mesh->getRho();
     const size_t n = getPbParams()->getAttributeValue<size_t>("DIMENSION");
     if (meshSize.size() != n || rho.size() != n)
     {
         QARNO_THROW(Exception, "Mesh of dimension " + itos(meshSize.size()) +
                                    " for a problem of dimension " + itos(n));
     }
+}
+
+void PollMethodBase::scaleAndProjectOnMesh(std::list<Direction>& directions) const
+{
+    ArrayOfDouble meshSize;
+    ArrayOfDouble rho;
+    readMeshSizes(meshSize, rho);
     scaleAndProjectOnMesh(directions, meshSize, rho);
 }
 
 void PollMethodBase::scaleAndProjectOnMesh(std::list<Direction>& directions,
                                            const ArrayOfDouble& meshSize, const ArrayOfDouble& rho)
 {
-    // Plain values once for the whole poll: todouble throws
-    // Double::NotDefined for an undefined size, as the Double arithmetic of
-    // the mesh would.
-    const size_t n = meshSize.size();
-    std::vector<double> delta(n);
-    std::vector<double> ratio(n);
-    for (size_t i = 0; i < n; ++i)
-    {
-        delta[i] = meshSize[i].todouble();
-        ratio[i] = rho[i].todouble();
-    }
-    const double eps = Double::getEpsilon();
+    MeshScaling scaling(meshSize, rho);
     for (auto& dir : directions)
     {
-        // The infinite norm of Direction, with its tolerant comparisons, on
-        // plain values: the last |d_i| not below the norm so far by more
-        // than epsilon.
-        double norm = 0.0;
-        for (size_t i = 0; i < n; ++i)
-        {
-            const double a = std::fabs(dir[i].todouble());
-            if (!(norm > a + eps))
-            {
-                norm = a;
-            }
-        }
-        if (Double(norm) == Double(0.0))
-        {
-            QARNO_THROW(Exception, "Cannot handle an infinite norm of zero");
-        }
-        // The mesh's coordinate scaling, delta_i * round(rho_i * l) with
-        // rounding half away from zero, in the same double operations; each
-        // coordinate depends on itself only, so it is replaced in place.
-        for (size_t i = 0; i < n; ++i)
-        {
-            const double v = ratio[i] * (dir[i].todouble() / norm);
-            const double rounded = (v < 0) ? -std::floor(0.5 - v) : std::floor(v + 0.5);
-            dir[i] = rounded * delta[i];
-        }
+        scaling.scale(dir, dir);
     }
 }
 

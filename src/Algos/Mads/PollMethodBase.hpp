@@ -2,13 +2,16 @@
 #define QARNO_ALGOS_MADS_POLLMETHODBASE_HPP
 
 #include <cstddef>
+#include <functional>
 #include <list>
+#include <memory>
 #include <vector>
 
 #include "Algos/IterationUtils.hpp"
 #include "Algos/Step.hpp"
 #include "Math/ArrayOfDouble.hpp"
 #include "Math/Direction.hpp"
+#include "Math/Point.hpp"
 
 namespace QARNO_4_0_0
 {
@@ -49,6 +52,14 @@ protected:
     /// Requires a parent.
     void init();
 
+    /// Hands the unit directions of `generateUnitPollDirections` to `take`,
+    /// in their order, one at a time; a direction handed over is not looked
+    /// at again. The flag tells a direction that is exactly the one handed
+    /// just before, negated.
+    virtual void
+    forEachUnitPollDirection(size_t n,
+                             const std::function<void(const Direction&, bool)>& take) const;
+
     /// Generates the trial points unless the run must stop; no point at all
     /// sets "Mesh minimum precision reached".
     void startImp() override;
@@ -66,6 +77,14 @@ protected:
     /// dimension n (n normal draws), in one contiguous block: rows i and
     /// i + n are H_i and -H_i. Without completeTo2n, the n rows H_i alone.
     static std::vector<Direction> householderRows(size_t n, bool completeTo2n = true);
+
+private:
+    /// The mesh sizes and frame-to-mesh ratios of the iteration's mesh;
+    /// throws when there is no mesh or it has another dimension.
+    void readMeshSizes(ArrayOfDouble& meshSize, ArrayOfDouble& rho) const;
+    /// The iteration's frame centre; throws when there is none, or it has
+    /// no defined coordinate or not n coordinates.
+    std::shared_ptr<EvalPoint> validFrameCenter(size_t n) const;
 };
 
 } // namespace QARNO_4_0_0
