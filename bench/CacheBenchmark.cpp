@@ -313,6 +313,26 @@ void BM_PointWeakLess(benchmark::State& state)
 }
 BENCHMARK(BM_PointWeakLess);
 
+// Two points of a poll in many variables: equal but for one coordinate near
+// the end, so the order walks almost all of both.
+void BM_PointWeakLessLongSharedPrefix(benchmark::State& state)
+{
+    const size_t n = static_cast<size_t>(state.range(0));
+    Point a(n);
+    for (size_t i = 0; i < n; ++i)
+    {
+        a[i] = 0.25 * static_cast<double>(i % 13);
+    }
+    const Point b = lastCoordinateApart(a);
+    const std::uint64_t before = QarnoBench::allocationCount();
+    for (auto _ : state)
+    {
+        benchmark::DoNotOptimize(Point::weakLess(a, b));
+    }
+    allocationsPerOperation(state, before);
+}
+BENCHMARK(BM_PointWeakLessLongSharedPrefix)->Arg(100)->Arg(1000);
+
 void BM_ArrayLess(benchmark::State& state)
 {
     const Point a = pointNumber(1, 10);

@@ -143,16 +143,17 @@ struct Run
 
     /// Queues a point the way the steps do: offered to the cache, which
     /// records it only when its evaluation starts, then queued with the
-    /// cache's answer.
+    /// cache's answer at the place the queue look-up found.
     void queue(Point&& x)
     {
         auto point = std::make_shared<EvalQueuePoint>(EvalPoint(std::move(x)), EvalType::BB);
         point->setPointFrom(center);
         const EvalPoint* cached = nullptr;
-        if (CacheBase::getInstance()->offer(*point, evc->findInQueue(*point), 1, EvalType::BB,
-                                            &cached))
+        EvaluatorControl::QueuePlace place;
+        if (CacheBase::getInstance()->offer(*point, evc->findInQueue(*point, &place), 1,
+                                            EvalType::BB, &cached))
         {
-            evc->addOfferedToQueue(point, cached);
+            evc->addOfferedToQueue(point, cached, &place);
         }
     }
 

@@ -48,6 +48,8 @@ public:
     /// Unregisters the sub-problem, then releases the members.
     ~Algorithm() override;
 
+    bool isAnAlgorithm() const final { return true; }
+
     /// True when an ancestor is an algorithm.
     bool isSubAlgo() const;
     /// The termination step's answer for the mega-iteration number k.

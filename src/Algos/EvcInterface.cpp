@@ -1,7 +1,10 @@
 #include "Algos/EvcInterface.hpp"
 
+#include <cmath>
+#include <cstring>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "Algos/Mads/MegaSearchPoll.hpp"
 #include "Algos/MeshBase.hpp"
@@ -53,14 +56,73 @@ public:
 
     /// The point placed; as it is when its bounds hold no grid point (the
     /// parameter checks make that impossible for a checked problem).
-    EvalPoint placed(const EvalPoint& point) const
+    EvalPoint placed(const EvalPoint& point) { return placed(EvalPoint(point)); }
+
+    EvalPoint placed(EvalPoint&& point)
     {
-        EvalPoint result(point);
-        if (Grid::placeOnGridsWithinBounds(result, _grids, *_lb, *_ub) &&
-            !(static_cast<const ArrayOfDouble&>(result) == point))
+        EvalPoint result(std::move(point));
+        const size_t n = result.size();
+        if (n != _in.size())
         {
-            // Moved by more than the tolerance: another point, with a tag
-            // of its own.
+            // Grids and bounds of another size are none: what was placed
+            // for the last size does not hold.
+            _in.assign(n, 0.0);
+            _out.assign(n, 0.0);
+            _placed.assign(n, 0.0);
+            _known.assign(n, 0);
+        }
+        const bool withGrids = (_grids.size() == n);
+        const bool withLb = (_lb->size() == n);
+        const bool withUb = (_ub->size() == n);
+        // The points of one step share most coordinates with each other: a
+        // coordinate holding the very number it held in the point before is
+        // placed where that one was, without the grid's divisions.
+        bool undefinedSeen = false;
+        for (size_t i = 0; i < n; ++i)
+        {
+            if (!result[i].isDefined())
+            {
+                undefinedSeen = true;
+                continue;
+            }
+            const double x = result[i].todouble();
+            if (!(_known[i] && 0 == std::memcmp(&x, &_in[i], sizeof x)))
+            {
+                const Grid& grid = withGrids ? _grids[i] : _continuous;
+                double v = 0.0;
+                const bool ok = grid.placeWithinBounds(x, withLb ? (*_lb)[i] : _undefined,
+                                                       withUb ? (*_ub)[i] : _undefined, v);
+                if (!ok)
+                {
+                    // Not remembered: the next point that holds it fails again.
+                    return result;
+                }
+                _in[i] = x;
+                _out[i] = v;
+                _known[i] = 1;
+            }
+            _placed[i] = _out[i];
+        }
+        // Moved by more than the tolerance (or not fully defined, which the
+        // tolerant equality of arrays never calls equal): another point,
+        // with a tag of its own.
+        bool moved = undefinedSeen;
+        const double eps = Double::getEpsilon();
+        for (size_t i = 0; i < n; ++i)
+        {
+            if (!result[i].isDefined())
+            {
+                continue;
+            }
+            const double x = result[i].todouble();
+            if (_placed[i] != x)
+            {
+                moved = moved || !(std::fabs(_placed[i] - x) < eps);
+                result[i] = _placed[i];
+            }
+        }
+        if (moved)
+        {
             result.setTag(0);
         }
         return result;
@@ -68,9 +130,18 @@ public:
 
 private:
     const ArrayOfDouble _none;
+    const Double _undefined;
+    const Grid _continuous{Double()};
     std::vector<Grid> _grids;
     const ArrayOfDouble* _lb;
     const ArrayOfDouble* _ub;
+    /// Coordinate i of the last point that held a number there (`_in`) and
+    /// where it was placed (`_out`), once `_known`.
+    std::vector<double> _in;
+    std::vector<double> _out;
+    std::vector<char> _known;
+    /// The placed values of the current point, written once all are found.
+    std::vector<double> _placed;
 };
 } // namespace
 
@@ -174,7 +245,7 @@ void EvcInterface::keepPointsThatNeedEval(std::set<EvalPoint, EvalPointCompare>&
     const std::string comment = _step->getAlgoComment();
     const bool inPhaseOne = (nullptr != dynamic_cast<const PhaseOne*>(_step->getRootAlgorithm()));
     const bool iterationLookedUp = (nullptr != iteration);
-    const PointPlacement placement(*_step);
+    PointPlacement placement(*_step);
     const bool noFixedVariable = (0 == _fixedVariable.nbDefined());
     const bool showTrialPointCount = !trialPoints.empty() && infoShown;
     // The sizes of the mesh of the last iteration met, shared by its points.
@@ -185,9 +256,13 @@ void EvcInterface::keepPointsThatNeedEval(std::set<EvalPoint, EvalPointCompare>&
     while (!trialPoints.empty())
     {
         // The node is freed at the end of the turn: the queue's copy replaces it.
-        const auto node = trialPoints.extract(trialPoints.begin());
+        auto node = trialPoints.extract(trialPoints.begin());
         const EvalPoint& trialPoint = node.value();
-        EvalPoint point = placement.placed(trialPoint);
+        // The trial point is kept only where the iteration is looked up by
+        // its coordinates; otherwise it becomes the queued point.
+        const bool keepTrialPoint = withIteration && !iterationLookedUp;
+        EvalPoint point = keepTrialPoint ? placement.placed(trialPoint)
+                                         : placement.placed(std::move(node.value()));
         if (!noFixedVariable || point.size() != _fixedVariable.size())
         {
             point = point.makeFullSpacePointFromFixed(_fixedVariable);
@@ -195,12 +270,13 @@ void EvcInterface::keepPointsThatNeedEval(std::set<EvalPoint, EvalPointCompare>&
 
         bool needEval = true;
         const EvalPoint* cached = nullptr;
+        EvaluatorControl::QueuePlace queuePlace;
         if (useCache)
         {
             // The point enters the cache when its evaluation starts: one
             // that the queue drops unevaluated costs the cache nothing.
-            needEval = CacheBase::getInstance()->offer(point, _evaluatorControl->findInQueue(point),
-                                                       1, evalType, &cached);
+            needEval = CacheBase::getInstance()->offer(
+                point, _evaluatorControl->findInQueue(point, &queuePlace), 1, evalType, &cached);
         }
         else
         {
@@ -259,8 +335,9 @@ void EvcInterface::keepPointsThatNeedEval(std::set<EvalPoint, EvalPointCompare>&
         }
 
         // Nothing has changed the cache since the offer.
-        const bool added = useCache ? _evaluatorControl->addOfferedToQueue(queuePoint, cached)
-                                    : _evaluatorControl->addToQueue(queuePoint);
+        const bool added =
+            useCache ? _evaluatorControl->addOfferedToQueue(queuePoint, cached, &queuePlace)
+                     : _evaluatorControl->addToQueue(queuePoint);
         if (debugShown())
         {
             _step->AddOutputDebug(

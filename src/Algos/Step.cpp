@@ -127,23 +127,27 @@ void Step::defaultStart()
     {
         _stopReasons->setStarted();
     }
-    AddOutputInfo("Start step " + getName(), true, false);
+    // Every step of every iteration starts here: its line is built only
+    // where it is shown.
+    if (OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_INFO))
+    {
+        AddOutputInfo("Start step " + getName(), true, false);
+    }
 }
 
 void Step::defaultEnd()
 {
-    AddOutputInfo("End step " + getName(), false, true);
-    OutputQueue::getInstance()->flush();
+    const auto& queue = OutputQueue::getInstance();
+    if (queue->goodLevel(OutputLevel::LEVEL_INFO))
+    {
+        AddOutputInfo("End step " + getName(), false, true);
+    }
+    queue->flush();
 }
 
 // ---------------------------------------------------------------------------
 // Names and ancestors
 // ---------------------------------------------------------------------------
-
-bool Step::isAnAlgorithm() const
-{
-    return nullptr != dynamic_cast<const Algorithm*>(this);
-}
 
 template <typename PRED> const Step* Step::findAncestor(PRED wanted) const
 {
@@ -189,7 +193,8 @@ const Step* Step::rootAlgorithmStep() const
 
 const Algorithm* Step::getRootAlgorithm() const
 {
-    return dynamic_cast<const Algorithm*>(rootAlgorithmStep());
+    // Only an Algorithm answers isAnAlgorithm() (its answer is final).
+    return static_cast<const Algorithm*>(rootAlgorithmStep());
 }
 
 std::string Step::getAlgoName() const

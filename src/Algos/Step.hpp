@@ -99,8 +99,10 @@ public:
     const std::shared_ptr<RunParameters>& getRunParams() const { return _runParams; }
     const std::shared_ptr<PbParameters>& getPbParams() const { return _pbParams; }
 
-    /// True when the dynamic type is `Algorithm` or a subclass.
-    bool isAnAlgorithm() const;
+    /// True when the dynamic type is `Algorithm` or a subclass. The ancestor
+    /// walks ask every step they pass, so this is a virtual call rather than
+    /// a type test that climbs the class hierarchy.
+    virtual bool isAnAlgorithm() const { return false; }
     /// The outermost algorithm among this step and its ancestors; null when
     /// there is none.
     const Algorithm* getRootAlgorithm() const;

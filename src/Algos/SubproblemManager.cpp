@@ -67,7 +67,10 @@ const Subproblem& SubproblemManager::getSubproblem(const Step* step)
     const Algorithm* algo = nullptr;
     for (const Step* s = step; nullptr != s && nullptr == algo; s = s->getParentStep())
     {
-        algo = dynamic_cast<const Algorithm*>(s);
+        if (s->isAnAlgorithm())
+        {
+            algo = static_cast<const Algorithm*>(s);
+        }
     }
     if (nullptr == algo)
     {

@@ -29,9 +29,9 @@ const Algorithm* nearestAlgorithmAbove(const Step& step)
 {
     for (const Step* s = step.getParentStep(); nullptr != s; s = s->getParentStep())
     {
-        if (const auto* algo = dynamic_cast<const Algorithm*>(s))
+        if (s->isAnAlgorithm())
         {
-            return algo;
+            return static_cast<const Algorithm*>(s);
         }
     }
     return nullptr;

@@ -58,26 +58,6 @@ bool EvalPoint::isDefined() const
 // Evaluations
 // ---------------------------------------------------------------------------
 
-Eval* EvalPoint::getEval(EvalType evalType)
-{
-    if (evalType == EvalType::UNDEFINED)
-    {
-        return nullptr;
-    }
-    auto& e = _eval[slot(evalType)];
-    return e ? &*e : nullptr;
-}
-
-const Eval* EvalPoint::getEval(EvalType evalType) const
-{
-    if (evalType == EvalType::UNDEFINED)
-    {
-        return nullptr;
-    }
-    const auto& e = _eval[slot(evalType)];
-    return e ? &*e : nullptr;
-}
-
 void EvalPoint::setEval(const Eval& eval, EvalType evalType)
 {
     _eval[slot(evalType)] = eval;

@@ -65,9 +65,26 @@ public:
     // Evaluations
     // ---------------------------------------------------------------------
 
-    /// Null when there is none (always for UNDEFINED). Not owned.
-    Eval* getEval(EvalType evalType);
-    const Eval* getEval(EvalType evalType) const;
+    /// Null when there is none (always for UNDEFINED). Not owned. Inline:
+    /// the ranking of simplices and caches asks it for every point compared.
+    Eval* getEval(EvalType evalType)
+    {
+        if (evalType == EvalType::UNDEFINED)
+        {
+            return nullptr;
+        }
+        auto& e = _eval[slot(evalType)];
+        return e ? &*e : nullptr;
+    }
+    const Eval* getEval(EvalType evalType) const
+    {
+        if (evalType == EvalType::UNDEFINED)
+        {
+            return nullptr;
+        }
+        const auto& e = _eval[slot(evalType)];
+        return e ? &*e : nullptr;
+    }
     /// Stores a copy in the SGTE slot for SGTE, in the BB slot otherwise.
     void setEval(const Eval& eval, EvalType evalType);
 

@@ -278,6 +278,7 @@ EvaluatorControl::QueueIndex& EvaluatorControl::queueIndex()
     if (epsilon != _queueIndexEpsilon)
     {
         _queueIndex.clear();
+        ++_queueIndexChanges;
         _queueIndexEpsilon = epsilon;
         for (const auto& entry : _evalPointQueue)
         {
@@ -285,6 +286,20 @@ EvaluatorControl::QueueIndex& EvaluatorControl::queueIndex()
         }
     }
     return _queueIndex;
+}
+
+EvaluatorControl::QueueIndex::iterator EvaluatorControl::lowerBound(QueueIndex& index,
+                                                                    const Point& x)
+{
+    // A step queues its points in their coordinate order, each after all
+    // those already there: then one comparison with the last one places it,
+    // where a descent would walk the long shared prefixes of points in many
+    // variables at every level.
+    if (index.empty() || Point::weakLess(**index.rbegin(), x))
+    {
+        return index.end();
+    }
+    return index.lower_bound(&x);
 }
 
 void EvaluatorControl::indexErase(const EvalQueuePoint* evalQueuePoint)
@@ -296,6 +311,7 @@ void EvaluatorControl::indexErase(const EvalQueuePoint* evalQueuePoint)
         if (*it == evalQueuePoint)
         {
             index.erase(it);
+            ++_queueIndexChanges;
             return;
         }
     }
@@ -318,17 +334,18 @@ std::shared_ptr<EvalQueuePoint> EvaluatorControl::takeAt(Queue::iterator pos)
 
 bool EvaluatorControl::addToQueue(const std::shared_ptr<EvalQueuePoint>& evalQueuePoint)
 {
-    return addToQueueImp(evalQueuePoint, false, nullptr);
+    return addToQueueImp(evalQueuePoint, false, nullptr, nullptr);
 }
 
 bool EvaluatorControl::addOfferedToQueue(const std::shared_ptr<EvalQueuePoint>& evalQueuePoint,
-                                         const EvalPoint* cached)
+                                         const EvalPoint* cached, const QueuePlace* place)
 {
-    return addToQueueImp(evalQueuePoint, true, cached);
+    return addToQueueImp(evalQueuePoint, true, cached, place);
 }
 
 bool EvaluatorControl::addToQueueImp(const std::shared_ptr<EvalQueuePoint>& evalQueuePoint,
-                                     bool cacheAnswered, const EvalPoint* cached)
+                                     bool cacheAnswered, const EvalPoint* cached,
+                                     const QueuePlace* found)
 {
     if (!evalQueuePoint || !evalQueuePoint->isComplete())
     {
@@ -340,10 +357,12 @@ bool EvaluatorControl::addToQueueImp(const std::shared_ptr<EvalQueuePoint>& eval
     EvcMainThreadInfo& info = getMainThreadInfo(evalQueuePoint->getThreadAlgo());
     QueueIndex& index = queueIndex();
     // One descent finds the points of the same coordinates and where the new
-    // one goes: with thousands of variables each comparison of points is
-    // long.
+    // one goes, or none when the look-up before the cache's offer found
+    // them: with thousands of variables each comparison of points is long.
     const QueuedCoordinatesLess less;
-    auto place = index.lower_bound(evalQueuePoint.get());
+    const bool placeKnown = (nullptr != found && found->_found && this == found->_owner &&
+                             found->_changes == _queueIndexChanges);
+    auto place = placeKnown ? found->_position : lowerBound(index, *evalQueuePoint);
     const bool useCache = info.getUseCache();
     for (; place != index.end() && !less(evalQueuePoint.get(), *place); ++place)
     {
@@ -379,6 +398,7 @@ bool EvaluatorControl::addToQueueImp(const std::shared_ptr<EvalQueuePoint>& eval
     }
 
     const auto indexed = index.insert(place, evalQueuePoint.get());
+    ++_queueIndexChanges;
     try
     {
         _evalPointQueue.push_front(evalQueuePoint);
@@ -386,6 +406,7 @@ bool EvaluatorControl::addToQueueImp(const std::shared_ptr<EvalQueuePoint>& eval
     catch (...)
     {
         index.erase(indexed);
+        ++_queueIndexChanges;
         throw;
     }
     info.incNbPointsInQueue();
@@ -596,6 +617,7 @@ size_t EvaluatorControl::clearQueue(int mainThreadNum, bool showDebug)
         }
         _evalPointQueue.clear();
         _queueIndex.clear();
+        ++_queueIndexChanges;
         for (auto& entry : _mainThreadInfo)
         {
             entry.second.setNbPointsInQueue(0);
@@ -637,15 +659,23 @@ size_t EvaluatorControl::clearQueue(int mainThreadNum, bool showDebug)
     if (removesAll)
     {
         _queueIndex.clear();
+        ++_queueIndexChanges;
     }
     info.setNbPointsInQueue(0);
     return removed;
 }
 
-const EvalQueuePoint* EvaluatorControl::findInQueue(const Point& x)
+const EvalQueuePoint* EvaluatorControl::findInQueue(const Point& x, QueuePlace* place)
 {
     QueueIndex& index = queueIndex();
-    const auto it = index.lower_bound(&x);
+    const auto it = lowerBound(index, x);
+    if (nullptr != place)
+    {
+        place->_owner = this;
+        place->_position = it;
+        place->_changes = _queueIndexChanges;
+        place->_found = true;
+    }
     if (it == index.end() || Point::weakLess(x, **it))
     {
         return nullptr;

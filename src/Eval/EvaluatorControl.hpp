@@ -126,10 +126,17 @@ public:
     /// the cache and the point is queued already or its cached copy is being
     /// evaluated. Throws for a point with an undefined coordinate.
     bool addToQueue(const std::shared_ptr<EvalQueuePoint>& evalQueuePoint);
+    /// Where `findInQueue` found the place of some coordinates in the queue.
+    /// Handed back with a point of the same coordinates, it spares the second
+    /// descent into the queue's index as long as the queue has not changed
+    /// since; afterwards it is ignored.
+    class QueuePlace;
     /// The same, for a point just offered to the cache, which answered with
     /// its copy of the point (`cached`, null when none): no second look-up.
+    /// `place`, when given, must come from `findInQueue` of the point's
+    /// coordinates.
     bool addOfferedToQueue(const std::shared_ptr<EvalQueuePoint>& evalQueuePoint,
-                           const EvalPoint* cached);
+                           const EvalPoint* cached, const QueuePlace* place = nullptr);
 
     /// The queue takes no lock: one thread fills and empties it.
     void lockQueue() {}
@@ -161,8 +168,9 @@ public:
     /// Points of a main thread in the queue; -1: every queued point.
     size_t getQueueSize(int mainThreadNum = -1) const;
     /// A queued point with the coordinates of x (the first one queued of
-    /// them); null when none is queued.
-    const EvalQueuePoint* findInQueue(const Point& x);
+    /// them); null when none is queued. `place`, when given, receives where
+    /// x goes in the queue, for `addOfferedToQueue`.
+    const EvalQueuePoint* findInQueue(const Point& x, QueuePlace* place = nullptr);
     /// The queue on standard output.
     void debugDisplayQueue() const;
 
@@ -305,7 +313,7 @@ public:
 private:
     /// `cached` is the cache's answer when `cacheAnswered`, else looked up.
     bool addToQueueImp(const std::shared_ptr<EvalQueuePoint>& evalQueuePoint, bool cacheAnswered,
-                       const EvalPoint* cached);
+                       const EvalPoint* cached, const QueuePlace* place);
     /// See clearQueue.
     void releaseFromCache(const EvalQueuePoint& point) const;
     /// The global parameters read on the hot path.
@@ -344,6 +352,8 @@ private:
 
     /// The index, rebuilt first when epsilon changed since it was built.
     QueueIndex& queueIndex();
+    /// The first entry of the index not below x.
+    static QueueIndex::iterator lowerBound(QueueIndex& index, const Point& x);
     void indexErase(const EvalQueuePoint* evalQueuePoint);
     /// Removes the entry at `pos` from the queue and the index.
     std::shared_ptr<EvalQueuePoint> takeAt(Queue::iterator pos);
@@ -386,10 +396,26 @@ private:
 
     QueueIndex _queueIndex;
     double _queueIndexEpsilon;
+    /// Counts the changes of the index: a `QueuePlace` of another count is
+    /// out of date.
+    size_t _queueIndexChanges = 0;
 
     /// Receives the cached copy of a point looked up on the hot path; kept
     /// so that its coordinates are not allocated again for every look-up.
     EvalPoint _cacheCopy;
+};
+
+class EvaluatorControl::QueuePlace
+{
+public:
+    QueuePlace() = default;
+
+private:
+    friend class EvaluatorControl;
+    const EvaluatorControl* _owner = nullptr;
+    QueueIndex::iterator _position{};
+    size_t _changes = 0;
+    bool _found = false;
 };
 
 } // namespace QARNO_4_0_0

@@ -116,6 +116,25 @@ bool Grid::placeOnGridsWithinBounds(ArrayOfDouble& x, const ArrayOfDouble& granu
     return placeOnGridsWithinBounds(x, gridsOf(granularity), lb, ub);
 }
 
+bool Grid::placeWithinBounds(double x, const Double& lb, const Double& ub, double& placed) const
+{
+    double v = nearest(x);
+    const bool hasLb = lb.isDefined();
+    const bool hasUb = ub.isDefined();
+    if (hasLb && v < lb.todouble())
+    {
+        v = ceil(lb.todouble());
+    }
+    if (hasUb && v > ub.todouble())
+    {
+        v = floor(ub.todouble());
+    }
+    placed = v;
+    // A grid point below the upper bound may lie below the lower one: no
+    // grid point between the bounds.
+    return !((hasLb && v < lb.todouble()) || (hasUb && v > ub.todouble()));
+}
+
 bool Grid::placeOnGridsWithinBounds(ArrayOfDouble& x, const std::vector<Grid>& grids,
                                     const ArrayOfDouble& lb, const ArrayOfDouble& ub)
 {
@@ -124,6 +143,7 @@ bool Grid::placeOnGridsWithinBounds(ArrayOfDouble& x, const std::vector<Grid>& g
     const bool withLb = (lb.size() == n);
     const bool withUb = (ub.size() == n);
     const Grid continuous{Double()};
+    const Double none;
 
     // The placed values first, so that x is left as it was when a
     // coordinate fails; then written where they differ.
@@ -135,24 +155,11 @@ bool Grid::placeOnGridsWithinBounds(ArrayOfDouble& x, const std::vector<Grid>& g
             continue;
         }
         const Grid& grid = withGrids ? grids[i] : continuous;
-        double v = grid.nearest(x[i].todouble());
-        const bool hasLb = withLb && lb[i].isDefined();
-        const bool hasUb = withUb && ub[i].isDefined();
-        if (hasLb && v < lb[i].todouble())
-        {
-            v = grid.ceil(lb[i].todouble());
-        }
-        if (hasUb && v > ub[i].todouble())
-        {
-            v = grid.floor(ub[i].todouble());
-        }
-        // A grid point below the upper bound may lie below the lower one:
-        // no grid point between the bounds.
-        if ((hasLb && v < lb[i].todouble()) || (hasUb && v > ub[i].todouble()))
+        if (!grid.placeWithinBounds(x[i].todouble(), withLb ? lb[i] : none, withUb ? ub[i] : none,
+                                    placed[i]))
         {
             return false;
         }
-        placed[i] = v;
     }
     for (size_t i = 0; i < n; ++i)
     {

@@ -46,6 +46,11 @@ public:
     /// The largest grid point at or below x; x itself without a grid.
     double floor(double x) const;
 
+    /// One coordinate of `placeOnGridsWithinBounds`: x onto the nearest grid
+    /// point, then into [lb, ub] (an undefined bound is none). False when no
+    /// grid point lies within the bounds; `placed` is then of no use.
+    bool placeWithinBounds(double x, const Double& lb, const Double& ub, double& placed) const;
+
     /// Every granular coordinate of x onto the nearest point of its grid,
     /// then every coordinate into [lb, ub] exactly (a granular one onto the
     /// grid point nearest to the bound inside it). Undefined bounds and

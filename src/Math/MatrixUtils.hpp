@@ -38,6 +38,11 @@ namespace QARNO_4_0_0
 bool SVD_decomposition(std::string& error_msg, double** M, double* W, double** V, int m, int n,
                        int maxMN);
 
+/// The singular values W of the m x n matrix M, the very numbers
+/// SVD_decomposition gives, for a fraction of its work: neither U nor V is
+/// formed. Fails as SVD_decomposition does; M is overwritten.
+bool singularValues(std::string& error_msg, double** M, double* W, int m, int n, int maxMN);
+
 /// The number of singular values of the m x n matrix M whose absolute value
 /// is strictly above eps; -1 when the decomposition fails or m + n > 1500
 /// (then M is untouched). M is overwritten otherwise.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <iostream>
 #include <limits>
 #include <locale>
@@ -101,6 +102,34 @@ bool isUndefinedMark(const std::string& text)
 // ---------------------------------------------------------------------------
 // Base object
 // ---------------------------------------------------------------------------
+
+size_t Parameters::UpperCaseHash::operator()(const std::string& name) const
+{
+    // FNV-1a over the upper-cased bytes.
+    uint64_t hash = 14695981039346656037ULL;
+    for (const char c : name)
+    {
+        hash ^= static_cast<unsigned char>(upperByte(c));
+        hash *= 1099511628211ULL;
+    }
+    return static_cast<size_t>(hash);
+}
+
+bool Parameters::UpperCaseEqual::operator()(const std::string& a, const std::string& b) const
+{
+    if (a.size() != b.size())
+    {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i)
+    {
+        if (upperByte(a[i]) != upperByte(b[i]))
+        {
+            return false;
+        }
+    }
+    return true;
+}
 
 bool Parameters::UpperCaseLess::operator()(std::string_view a, std::string_view b) const
 {
@@ -309,15 +338,17 @@ void Parameters::registerTypedAttribute(std::string name, T initValue, bool algo
                                                         restartAttribute, uniqueEntry, shortInfo,
                                                         helpInfo, keywords);
     _attributes.insert(attribute);
-    _attributeIndex.emplace(name, attribute);
 
+    // A conflicting registration keeps the attribute in the set, with the
+    // type recorded first: reads of either type then fail the type check.
     const std::type_index type(typeid(T));
-    const auto it = _typeOfAttributes.find(name);
+    auto it = _typeOfAttributes.find(name);
     if (it == _typeOfAttributes.end())
     {
-        _typeOfAttributes.emplace(name, type);
+        it = _typeOfAttributes.emplace(name, type).first;
     }
-    else if (it->second != type)
+    _attributeIndex.emplace(name, IndexEntry{attribute, type, &it->second});
+    if (it->second != type)
     {
         QARNO_THROW(Exception, "Trying to add attribute " + name + " with type " + type.name() +
                                    " which is different from registered type " + it->second.name());
@@ -337,10 +368,29 @@ void Parameters::checkInfo() const
     }
 }
 
-const std::shared_ptr<Attribute>* Parameters::findAttribute(std::string_view name) const
+const Parameters::IndexEntry* Parameters::findEntry(const std::string& name) const
 {
     const auto it = _attributeIndex.find(name);
     return (it == _attributeIndex.end()) ? nullptr : &it->second;
+}
+
+const std::shared_ptr<Attribute>* Parameters::findAttribute(const std::string& name) const
+{
+    const IndexEntry* entry = findEntry(name);
+    return (nullptr == entry) ? nullptr : &entry->attribute;
+}
+
+const std::type_index* Parameters::registeredType(const IndexEntry& entry, const std::string& name,
+                                                  bool anyCase)
+{
+    // The entry's keyword in any case is `name`; the type map's key is the
+    // upper-case keyword, which `name` is unless it holds a lower-case letter.
+    if (!anyCase &&
+        std::any_of(name.begin(), name.end(), [](char c) { return c >= 'a' && c <= 'z'; }))
+    {
+        return nullptr;
+    }
+    return entry.registered;
 }
 
 std::shared_ptr<Attribute> Parameters::getAttribute(const std::string& name) const
@@ -407,9 +457,9 @@ const T& Parameters::readValue(const std::string& name, bool upperCaseName, bool
 
     // A keyword in another case than its key is found in the set by
     // getSpValue, but it is no key of the type map: not held either.
-    const std::shared_ptr<Attribute>* attribute = findAttribute(name);
+    const IndexEntry* entry = findEntry(name);
     const std::type_index* registered =
-        (nullptr == attribute) ? nullptr : lookUpType(_typeOfAttributes, name, upperCaseName);
+        (nullptr == entry) ? nullptr : registeredType(*entry, name, upperCaseName);
     if (nullptr == registered)
     {
         throwAbsent("getAttributeValue", shownName());
@@ -422,11 +472,12 @@ const T& Parameters::readValue(const std::string& name, bool upperCaseName, bool
     else
     {
         const TypeAttribute<T>* typed = nullptr;
-        if (*registered == std::type_index(typeid(T)))
+        const std::type_index wanted(typeid(T));
+        if (*registered == wanted && entry->ownType == wanted)
         {
             // The set may hold an attribute whose registration conflicted with
-            // the recorded type; the cast tells.
-            typed = dynamic_cast<const TypeAttribute<T>*>(attribute->get());
+            // the recorded type: its own type tells.
+            typed = static_cast<const TypeAttribute<T>*>(entry->attribute.get());
         }
         if (nullptr == typed)
         {
@@ -482,18 +533,19 @@ const Point& Parameters::getAttributeValue<Point>(const std::string& name, bool 
 template <typename T>
 void Parameters::storeValue(const std::string& name, T value, bool fromEntries)
 {
-    const std::shared_ptr<Attribute>* attribute = findAttribute(name);
-    if (nullptr == attribute)
+    const IndexEntry* entry = findEntry(name);
+    if (nullptr == entry)
     {
         throwAbsent("setSpValueDefault", name);
     }
-    // A keyword text that is not a key (another case) has no registered type;
-    // the look-up must not add it to the process-wide map.
-    const std::type_index* registered = lookUpType(_typeOfAttributes, name, false);
+    const std::shared_ptr<Attribute>* attribute = &entry->attribute;
+    // A keyword text that is not a key (another case) has no registered type.
+    const std::type_index* registered = registeredType(*entry, name, false);
     TypeAttribute<T>* typed = nullptr;
-    if (nullptr != registered && *registered == std::type_index(typeid(T)))
+    const std::type_index wanted(typeid(T));
+    if (nullptr != registered && *registered == wanted && entry->ownType == wanted)
     {
-        typed = dynamic_cast<TypeAttribute<T>*>(attribute->get());
+        typed = static_cast<TypeAttribute<T>*>(attribute->get());
     }
     if (nullptr == typed)
     {

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <typeindex>
+#include <unordered_map>
 #include <vector>
 
 #include "Param/Attribute.hpp"
@@ -47,8 +48,9 @@ public:
 ///     size_t n = params->getAttributeValue<size_t>("MAX_BB_EVAL");
 ///
 /// The typed operations are defined (and instantiated for every value type)
-/// in Parameters.cpp; the keyword look-ups are tree look-ups that ignore case
-/// without building upper-case copies, since reads happen many times per run.
+/// in Parameters.cpp; the keyword look-ups are hashed, ignore case without
+/// building upper-case copies, and find the value type with the attribute,
+/// since reads happen many times per run.
 class Parameters
 {
 public:
@@ -232,8 +234,35 @@ private:
                                 const std::string& shortInfo, const std::string& helpInfo = "",
                                 const std::string& keywords = "");
 
-    /// The attribute of `name` in any case, or nullptr; no copy of the name.
-    const std::shared_ptr<Attribute>* findAttribute(std::string_view name) const;
+    /// What the set knows of one of its keywords: the attribute, the value
+    /// type it was made with, and the process-wide type recorded for the
+    /// keyword (the entry of `_typeOfAttributes`, which is never removed).
+    struct IndexEntry
+    {
+        std::shared_ptr<Attribute> attribute;
+        std::type_index ownType;
+        const std::type_index* registered;
+    };
+
+    /// Hash and equality of keywords that ignore the case of ASCII letters.
+    struct UpperCaseHash
+    {
+        size_t operator()(const std::string& name) const;
+    };
+    struct UpperCaseEqual
+    {
+        bool operator()(const std::string& a, const std::string& b) const;
+    };
+
+    /// The entry of `name` in any case, or nullptr; no copy of the name.
+    const IndexEntry* findEntry(const std::string& name) const;
+    /// The attribute of `name` in any case, or nullptr.
+    const std::shared_ptr<Attribute>* findAttribute(const std::string& name) const;
+    /// The registered type of `name` as `lookUpType` would find it in
+    /// `_typeOfAttributes`, from the set's own entry: with `anyCase` false,
+    /// only for the key itself.
+    static const std::type_index* registeredType(const IndexEntry& entry, const std::string& name,
+                                                 bool anyCase);
 
     /// The store behind setSpValueDefault and setEntryValue; `fromEntries`
     /// tells how the value-change log records it.
@@ -262,9 +291,9 @@ private:
     const T& readValue(const std::string& name, bool upperCaseName, bool flagCheck,
                        bool flagDefault) const;
 
-    /// Name to attribute, for the look-ups; `_attributes` keeps the order
-    /// for the walks.
-    std::map<std::string, std::shared_ptr<Attribute>, UpperCaseLess> _attributeIndex;
+    /// Upper-case keyword to entry, for the look-ups; `_attributes` keeps the
+    /// order for the walks.
+    std::unordered_map<std::string, IndexEntry, UpperCaseHash, UpperCaseEqual> _attributeIndex;
 
     /// One record of the value-change log: its text, or, while open, the
     /// attribute whose current value it shows.

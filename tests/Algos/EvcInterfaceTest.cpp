@@ -465,3 +465,50 @@ TEST(EvcInterface, SinglePointIsEvaluatedInFullSpaceAndReturnedInSubSpace)
     EXPECT_EQ((Coords{{7, 3, 5}}), coordsOf({point}));
     EXPECT_DOUBLE_EQ(7.0, point.getF().todouble());
 }
+
+TEST(EvcInterface, EachPointIsPlacedOnTheGridsByItsOwnNumbers)
+{
+    // The points of one call share most coordinates, whose placement is
+    // found once; numbers an ulp or two apart on either side of a midpoint
+    // of the grid still go to different grid points, and only a point moved
+    // by more than epsilon gets a new tag.
+    ProcessStateGuard guard;
+    EvcHarness installed(installedQueue(withCache(true)));
+    QarnoTest::StepTreeOptions options;
+    options.dimension = 2;
+    options.lowerBound = {-10, -10};
+    options.upperBound = {10, 10};
+    options.setPb = [](PbParameters& pb) {
+        pb.setAttributeValue<ArrayOfDouble>("GRANULARITY", makeArray({0.5, 0.5}));
+    };
+    const auto pb = QarnoTest::makeTreePbParams(options);
+    RecordingStep main("Main");
+    QarnoTest::TestAlgorithm algo(&main, "Algo", QarnoTest::makeRunParams(pb), pb);
+    RecordingStep init(&algo, "Init");
+    EvcInterface evc(&init);
+
+    const double below = 1.25 - 1e-14;
+    const double above = 1.25 + 1e-14;
+    // Tagged as a step tags its points.
+    TrialPoints points;
+    std::vector<size_t> tags;
+    for (const auto& c :
+         Coords{{below, 3}, {above, 3}, {above, 3.5}, {-20, 3.5}, {2, 4}, {2 + 1e-14, 4.5}})
+    {
+        EvalPoint point(Point(makeArray(c)));
+        point.updateTag();
+        tags.push_back(point.getTag());
+        points.insert(point);
+    }
+    evc.keepPointsThatNeedEval(std::move(points), false);
+    const auto queued = drainQueue(*installed.evc);
+    // (-20, 3.5) snaps onto the lower bound.
+    EXPECT_EQ((Coords{{-10, 3.5}, {1, 3}, {1.5, 3}, {1.5, 3.5}, {2, 4}, {2, 4.5}}),
+              coordsOfQueue(queued));
+    ASSERT_EQ(6u, queued.size());
+    for (const auto& q : queued)
+    {
+        const bool moved = (q->display().find("( 2 ") == std::string::npos);
+        EXPECT_EQ(moved ? 0 : 1, std::count(tags.begin(), tags.end(), q->getTag())) << q->display();
+    }
+}

@@ -176,6 +176,31 @@ TEST(Step, MessagesAboveTheShownLevelAreDropped)
     EXPECT_EQ((std::vector<std::string>{"error", "warning"}), linesOf(out.text()));
 }
 
+TEST(Step, StartAndEndLinesAreNotBuiltBelowTheShownLevel)
+{
+    // Every step of every iteration starts and ends: below LEVEL_INFO their
+    // lines must cost nothing, not even the step's name.
+    class NameCountingStep : public RecordingStep
+    {
+    public:
+        using RecordingStep::RecordingStep;
+        mutable size_t nameReads = 0;
+        const std::string& getName() const override
+        {
+            ++nameReads;
+            return RecordingStep::getName();
+        }
+    };
+    ProcessStateGuard guard;
+    OutputQueue::getInstance()->setDisplayDegree(2);
+    NameCountingStep step("Main");
+    StreamCapture out(std::cout);
+    step.start();
+    step.end();
+    EXPECT_EQ(0u, step.nameReads);
+    EXPECT_EQ("", out.text());
+}
+
 TEST(Step, StartKeepsAStopReasonThatAlreadyTerminates)
 {
     struct Case

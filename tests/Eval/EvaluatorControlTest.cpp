@@ -299,6 +299,71 @@ TEST_F(EvaluatorControlTest, DuplicatesAreFoundAmongManyQueuedPoints)
     EXPECT_EQ(301u, h.evc->getQueueSize(-1));
 }
 
+TEST_F(EvaluatorControlTest, PointsQueuedInTheirOwnOrderAreStillFound)
+{
+    // A step queues its points in coordinate order, each after the last.
+    EvcHarness h(EvcOptions(), OBJ_ONLY, QarnoTest::firstCoordinateObjective());
+    for (int i = 0; i < 100; ++i)
+    {
+        ASSERT_TRUE(h.evc->addToQueue(makeQueuePoint({1, double(i)})));
+    }
+    for (const double last : {0.0, 50.0, 99.0, 99.0 + EPS / 2})
+    {
+        SCOPED_TRACE(last);
+        EXPECT_NE(nullptr, h.evc->findInQueue(Point(makeArray({1, last}))));
+        EXPECT_FALSE(h.evc->addToQueue(makeQueuePoint({1, last})));
+    }
+    for (const Coords& coords : std::vector<Coords>{{1, 99.5}, {1, 100}, {0, 200}, {2, -1}})
+    {
+        SCOPED_TRACE(coords[1]);
+        EXPECT_EQ(nullptr, h.evc->findInQueue(Point(makeArray(coords))));
+        EXPECT_TRUE(h.evc->addToQueue(makeQueuePoint(coords)));
+        EXPECT_NE(nullptr, h.evc->findInQueue(Point(makeArray(coords))));
+    }
+    EXPECT_EQ(104u, h.evc->getQueueSize(-1));
+}
+
+TEST_F(EvaluatorControlTest, APlaceFoundBeforeTheQueueChangedIsLookedUpAgain)
+{
+    // The steps find a point's place in the queue before offering it to the
+    // cache, and queue it there; whatever the queue took in between, a
+    // point already queued is still refused and a new one still found.
+    struct Case
+    {
+        const char* label;
+        std::vector<Coords> queuedBetween;
+        bool accepted;
+    };
+    const std::vector<Case> cases = {
+        {"nothing in between", {}, true},
+        {"the same point in between", {{2, 5}}, false},
+        {"other points in between", {{2, 4}, {2, 6}, {1, 9}}, true},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.label);
+        ProcessStateGuard guard;
+        EvcHarness h(EvcOptions(), OBJ_ONLY, QarnoTest::firstCoordinateObjective());
+        ASSERT_TRUE(h.evc->addToQueue(makeQueuePoint({3, 0})));
+        const auto point = makeQueuePoint({2, 5});
+        EvaluatorControl::QueuePlace place;
+        EXPECT_EQ(nullptr, h.evc->findInQueue(*point, &place));
+        for (const auto& coords : c.queuedBetween)
+        {
+            ASSERT_TRUE(h.evc->addToQueue(makeQueuePoint(coords)));
+        }
+        EXPECT_EQ(c.accepted, h.evc->addOfferedToQueue(point, nullptr, &place));
+        EXPECT_EQ(1 + c.queuedBetween.size() + (c.accepted ? 1u : 0u), h.evc->getQueueSize(-1));
+        // Every queued point is found where the index keeps it.
+        for (const auto& coords : c.queuedBetween)
+        {
+            EXPECT_NE(nullptr, h.evc->findInQueue(Point(makeArray(coords))));
+        }
+        EXPECT_NE(nullptr, h.evc->findInQueue(*point));
+        EXPECT_FALSE(h.evc->addToQueue(makeQueuePoint({2, 5})));
+    }
+}
+
 TEST_F(EvaluatorControlTest, BlocksFollowTheBlockSizeAndTheQueueOrder)
 {
     const std::vector<Coords> points = {{1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0}, {6, 0}, {7, 0}};

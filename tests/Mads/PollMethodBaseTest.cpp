@@ -156,6 +156,40 @@ TEST(PollMethodBase, TrialPointsAroundTheFrameCenter)
     EXPECT_EQ(2u, linesWith(text, "Generate points for Fixed Poll Method").size()) << text;
 }
 
+TEST(PollMethodBase, QuietAndShownGenerationsGiveTheSameTrialPoints)
+{
+    // Shown, each point is inserted as it is made; quiet, the points are
+    // ordered first and inserted after the last one. Equal points, points
+    // leaving the centre at the same coordinate on either side, and points
+    // leaving it at different coordinates must give the same set.
+    ProcessStateGuard guard;
+    const std::vector<std::pair<const char*, Coords>> cases = {
+        {"equal points", {{1, 0}, {0, 1}, {1, 0.05}, {1, 0}, {-1, -1}}},
+        {"either side of one coordinate", {{0, 1}, {0, -1}, {0, 0.4}, {0, -0.4}}},
+        {"first apart at each coordinate", {{0, -1}, {-1, 1}, {0, 1}, {1, -1}, {1, 1}, {-1, 0}}},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.first);
+        std::vector<Coords> got;
+        for (const int degree : {3, 2})
+        {
+            StreamCapture quiet(std::cout);
+            showOutputAtDegree(2, degree);
+            StepTree tree(pollTree(PollProblem(), {1, 1}, {0.5, 0.25}, {1, 2}));
+            FixedDirectionsPollMethod method(&tree.iteration, c.second);
+            method.start();
+            got.push_back(QarnoTest::coordinatesOf(method.getTrialPoints()));
+            for (const auto& point : method.getTrialPoints())
+            {
+                EXPECT_NE(nullptr, point.getPointFrom());
+            }
+        }
+        EXPECT_FALSE(got[0].empty());
+        EXPECT_EQ(got[0], got[1]);
+    }
+}
+
 TEST(PollMethodBase, BoundsSnapOrDropCandidates)
 {
     ProcessStateGuard guard;

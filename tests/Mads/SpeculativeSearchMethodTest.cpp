@@ -226,6 +226,36 @@ TEST(SpeculativeSearchMethod, ReportsDirectionScaledDirectionsAndCount)
     }
 }
 
+TEST(SpeculativeSearchMethod, HiddenGenerationBlockCostsNoText)
+{
+    // Every iteration generates: below LEVEL_INFO the block's lines must not
+    // be built, not even from the method's name.
+    class NameCountingMethod : public SpeculativeSearchMethod
+    {
+    public:
+        using SpeculativeSearchMethod::SpeculativeSearchMethod;
+        mutable size_t nameReads = 0;
+        const std::string& getName() const override
+        {
+            ++nameReads;
+            return SpeculativeSearchMethod::getName();
+        }
+    };
+    ProcessStateGuard guard;
+    StreamCapture out(std::cout);
+    QarnoTest::startCache({BBOutputType::OBJ});
+    OutputQueue::getInstance()->setDisplayDegree(2);
+    auto pb = QarnoTest::makeBoundedPbParams({UNDEF, UNDEF}, {UNDEF, UNDEF});
+    StepTree tree(searchTree(speculativeRunParams(pb, 2), pb, barrierAt({1, 1}),
+                             QarnoTest::makeProjectingMesh(pb, {0.25, 0.25}, {1, 1}),
+                             QarnoTest::makeFrameCenter({1, 1}, {-1, 0.5})));
+    Search search(&tree.iteration);
+    NameCountingMethod method(&search);
+    method.generateTrialPoints();
+    EXPECT_EQ(2u, method.getTrialPoints().size());
+    EXPECT_EQ(0u, method.nameReads);
+}
+
 TEST(SpeculativeSearchMethod, NoOriginReportsZeroPoints)
 {
     ProcessStateGuard guard;

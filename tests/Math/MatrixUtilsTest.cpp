@@ -255,6 +255,54 @@ TEST(MatrixUtils, SvdFactorsReconstructTheInput)
     }
 }
 
+// Rank tests count singular values without forming U and V: they must count
+// the very numbers of the full decomposition, or a decision near the
+// tolerance could flip.
+TEST(MatrixUtils, SingularValuesAloneAreThoseOfTheFullDecomposition)
+{
+    Matrix nearlyDeficient = randomMatrixOfRank(60, 100, 59, 21);
+    const Matrix extraRow = randomMatrix(1, 100, 23);
+    for (size_t j = 0; j < 100; ++j)
+    {
+        nearlyDeficient(59, j) += 1e-9 * extraRow(0, j);
+    }
+    const struct
+    {
+        const char* name;
+        Matrix A;
+    } cases[] = {
+        {"square 3x3", {{4, 1, -2}, {1, 2, 0}, {-2, 0, 3}}},
+        {"tall 20x12", randomMatrix(20, 12, 17)},
+        {"wide 3x7", randomMatrix(3, 7, 13)},
+        {"rank 2 of 6x5", randomMatrixOfRank(6, 5, 2, 14)},
+        {"diagonal with negatives", {{-2, 0, 0}, {0, 0.5, 0}, {0, 0, -7}}},
+        {"zero 2x2", {{0, 0}, {0, 0}}},
+        {"graded scales", {{1e6, 1, 0}, {1, 1e-3, 2}, {0, 2, 1e3}}},
+        {"99 edges in 100 dimensions", randomMatrix(99, 100, 22)},
+        {"one row 1e-9 off the span of the others", Matrix(nearlyDeficient)},
+        {"non-finite", {{1, NaN}, {0, 1}}},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        const SvdResult full = svd(c.A);
+        Matrix M(c.A);
+        std::vector<double> W(c.A.nbCols(), -1.0);
+        std::string error;
+        const bool ok = singularValues(error, M.rows(), W.data(), static_cast<int>(c.A.nbRows()),
+                                       static_cast<int>(c.A.nbCols()), 1500);
+        EXPECT_EQ(full.ok, ok);
+        EXPECT_EQ(full.error, error);
+        if (ok)
+        {
+            for (size_t k = 0; k < W.size(); ++k)
+            {
+                EXPECT_EQ(full.W[k], W[k]) << "singular value " << k;
+            }
+        }
+    }
+}
+
 TEST(MatrixUtils, SvdOfOneByOne)
 {
     Matrix A{{-3}};

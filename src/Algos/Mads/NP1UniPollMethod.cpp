@@ -23,8 +23,7 @@ void NP1UniPollMethod::init()
 void NP1UniPollMethod::generateUnitPollDirections(std::list<Direction>& directions, size_t n) const
 {
     directions.clear();
-    // Only the first n rows are used.
-    std::vector<Direction> rows = householderRows(n);
+    std::vector<Direction> rows = householderRows(n, false);
 
     const double dn = static_cast<double>(n);
     const double sqrtN = std::sqrt(dn);

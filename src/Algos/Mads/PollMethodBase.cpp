@@ -1,5 +1,6 @@
 #include "Algos/Mads/PollMethodBase.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <utility>
@@ -21,6 +22,73 @@
 
 namespace QARNO_4_0_0
 {
+
+namespace
+{
+
+/// A trial point with where it first leaves the epsilon cells of the frame
+/// centre, as `Point::weakLess` tells cells apart.
+struct Candidate
+{
+    Point point;
+    /// The first coordinate in another cell than the centre's; the
+    /// dimension when there is none.
+    size_t apart;
+    /// Its cell lies below the centre's there.
+    bool below;
+};
+
+/// Whether x and y lie in different cells, as `Point::weakLess` decides it;
+/// `below` then tells whether x's is the lower one.
+bool cellsApart(const Double& x, const Double& y, bool& below)
+{
+    if (Double::sameDefinedValue(x, y))
+    {
+        return false;
+    }
+    const double kx = x.trunk();
+    const double ky = y.trunk();
+    below = (kx < ky);
+    return below || ky < kx;
+}
+
+Candidate keyed(Point&& x, const Point& center)
+{
+    const size_t n = x.size();
+    Candidate candidate{std::move(x), n, false};
+    for (size_t i = 0; i < n; ++i)
+    {
+        if (cellsApart(candidate.point[i], center[i], candidate.below))
+        {
+            candidate.apart = i;
+            break;
+        }
+    }
+    return candidate;
+}
+
+/// `Point::weakLess` of two candidates of the same centre. Both share the
+/// centre's cells up to the first place where either leaves them; there the
+/// one that leaves decides alone, unless both leave at once.
+bool candidateLess(const Candidate& a, const Candidate& b)
+{
+    if (a.apart != b.apart)
+    {
+        return (a.apart < b.apart) ? a.below : !b.below;
+    }
+    const size_t n = a.point.size();
+    for (size_t i = a.apart; i < n; ++i)
+    {
+        bool below = false;
+        if (cellsApart(a.point[i], b.point[i], below))
+        {
+            return below;
+        }
+    }
+    return false;
+}
+
+} // namespace
 
 PollMethodBase::PollMethodBase(const Step* parentStep)
     : Step(parentStep), IterationUtils(parentStep)
@@ -152,6 +220,17 @@ void PollMethodBase::generateTrialPoints()
     const auto& lowerBound = pbParams->getAttributeValue<ArrayOfDouble>("LOWER_BOUND");
     const auto& upperBound = pbParams->getAttributeValue<ArrayOfDouble>("UPPER_BOUND");
     const Point& center = *frameCenter;
+    // Unless each point is shown as it is inserted, the points are gathered
+    // and put in the set's order first, where comparing two of them mostly
+    // takes one look at where each leaves the centre; then each insertion
+    // costs one comparison with the last point, not a descent of long
+    // comparisons. The stable order keeps the first-made of equal points,
+    // as inserting them one by one does.
+    std::vector<Candidate> candidates;
+    if (!showInfo)
+    {
+        candidates.reserve(directions.size());
+    }
     // Each direction is dropped once its point is made: in many variables
     // the directions and the points each weigh as much as a dense matrix.
     while (!directions.empty())
@@ -166,17 +245,27 @@ void PollMethodBase::generateTrialPoints()
         if (snapPointToBoundsAndProjectOnMesh(x, lowerBound, upperBound) &&
             !(static_cast<const ArrayOfDouble&>(x) == center))
         {
-            const std::string text = showInfo ? x.display(ArrayOfDouble()) : std::string();
-            const bool inserted = insertTrialPoint(EvalPoint(std::move(x)));
-            if (showInfo)
+            if (!showInfo)
             {
-                AddOutputInfo("Generated point" + std::string(inserted ? ": " : " not inserted: ") +
-                              text);
+                candidates.push_back(keyed(std::move(x), center));
+                continue;
             }
+            const std::string text = x.display(ArrayOfDouble());
+            const bool inserted = insertTrialPoint(EvalPoint(std::move(x)));
+            AddOutputInfo("Generated point" + std::string(inserted ? ": " : " not inserted: ") +
+                          text);
         }
     }
+    std::stable_sort(candidates.begin(), candidates.end(), candidateLess);
+    for (auto& candidate : candidates)
+    {
+        _trialPoints.insert(_trialPoints.end(), EvalPoint(std::move(candidate.point)));
+    }
+    candidates.clear();
 
-    verifyPointsAreOnMesh(getName());
+    // No second pass over the points to check them on the mesh: each was
+    // inserted only once the projection found it on the iteration's mesh
+    // around this frame centre.
     updatePointsWithFrameCenter();
 
     if (showInfo)
@@ -220,38 +309,52 @@ void PollMethodBase::scaleAndProjectOnMesh(std::list<Direction>& directions,
         delta[i] = meshSize[i].todouble();
         ratio[i] = rho[i].todouble();
     }
+    const double eps = Double::getEpsilon();
     for (auto& dir : directions)
     {
-        const Double m = dir.infiniteNorm();
-        if (m == Double(0.0))
+        // The infinite norm of Direction, with its tolerant comparisons, on
+        // plain values: the last |d_i| not below the norm so far by more
+        // than epsilon.
+        double norm = 0.0;
+        for (size_t i = 0; i < n; ++i)
+        {
+            const double a = std::fabs(dir[i].todouble());
+            if (!(norm > a + eps))
+            {
+                norm = a;
+            }
+        }
+        if (Double(norm) == Double(0.0))
         {
             QARNO_THROW(Exception, "Cannot handle an infinite norm of zero");
         }
-        const double norm = m.todouble();
         // The mesh's coordinate scaling, delta_i * round(rho_i * l) with
-        // rounding half away from zero, in the same double operations.
-        Direction scaled(n);
+        // rounding half away from zero, in the same double operations; each
+        // coordinate depends on itself only, so it is replaced in place.
         for (size_t i = 0; i < n; ++i)
         {
             const double v = ratio[i] * (dir[i].todouble() / norm);
             const double rounded = (v < 0) ? -std::floor(0.5 - v) : std::floor(v + 0.5);
-            scaled[i] = rounded * delta[i];
+            dir[i] = rounded * delta[i];
         }
-        dir = std::move(scaled);
     }
 }
 
-std::vector<Direction> PollMethodBase::householderRows(size_t n)
+std::vector<Direction> PollMethodBase::householderRows(size_t n, bool completeTo2n)
 {
     Direction v(n);
     Direction::computeDirOnUnitSphere(v);
-    std::vector<Direction> rows(2 * n, Direction(n, 0.0));
-    std::vector<Direction*> H(2 * n);
-    for (size_t i = 0; i < 2 * n; ++i)
+    // Every coordinate of every row is written below: nothing to fill first.
+    const size_t nbRows = completeTo2n ? 2 * n : n;
+    std::vector<Direction> rows;
+    rows.reserve(nbRows);
+    std::vector<Direction*> H(nbRows);
+    for (size_t i = 0; i < nbRows; ++i)
     {
+        rows.emplace_back(n);
         H[i] = &rows[i];
     }
-    Direction::householder(v, true, H.data());
+    Direction::householder(v, completeTo2n, H.data());
     return rows;
 }
 

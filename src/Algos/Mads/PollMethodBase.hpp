@@ -64,8 +64,8 @@ protected:
 
     /// The 2n rows of the Householder matrix of a random unit direction of
     /// dimension n (n normal draws), in one contiguous block: rows i and
-    /// i + n are H_i and -H_i.
-    static std::vector<Direction> householderRows(size_t n);
+    /// i + n are H_i and -H_i. Without completeTo2n, the n rows H_i alone.
+    static std::vector<Direction> householderRows(size_t n, bool completeTo2n = true);
 };
 
 } // namespace QARNO_4_0_0

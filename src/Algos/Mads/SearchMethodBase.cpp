@@ -49,7 +49,12 @@ void SearchMethodBase::endImp()
 
 void SearchMethodBase::generateTrialPoints()
 {
-    AddOutputInfo("Generate points for " + getName(), true, false);
+    // Read once here: the block's lines are built only where they are shown.
+    const bool showInfo = OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_INFO);
+    if (showInfo)
+    {
+        AddOutputInfo("Generate points for " + getName(), true, false);
+    }
 
     generateTrialPointsImp();
 
@@ -60,7 +65,6 @@ void SearchMethodBase::generateTrialPoints()
     }
     const auto& lowerBound = _pbParams->getAttributeValue<ArrayOfDouble>("LOWER_BOUND");
     const auto& upperBound = _pbParams->getAttributeValue<ArrayOfDouble>("UPPER_BOUND");
-    const bool showInfo = OutputQueue::getInstance()->goodLevel(OutputLevel::LEVEL_INFO);
 
     // The projection may move a point onto another one: the set is rebuilt
     // from the placed points so that such points are held once.
@@ -87,8 +91,8 @@ void SearchMethodBase::generateTrialPoints()
     if (showInfo)
     {
         AddOutputInfo("Generated " + std::to_string(_trialPoints.size()) + " points");
+        AddOutputInfo("Generate points for " + getName(), false, true);
     }
-    AddOutputInfo("Generate points for " + getName(), false, true);
 
     updatePointsWithFrameCenter();
 }
