@@ -296,6 +296,40 @@ bool hasQuads()
     return has;
 }
 
+/// w[j] += c row[j] for j < count, each the product and the sum of the
+/// plain loop, the lanes of V at a time.
+template <typename V>
+inline __attribute__((always_inline)) void
+addMultipleOn(double* __restrict w, const double* __restrict row, double c, size_t count)
+{
+    constexpr size_t LANES = sizeof(V) / sizeof(double);
+    size_t j = 0;
+    for (; j + LANES <= count; j += LANES)
+    {
+        V wj;
+        V rj;
+        std::memcpy(&wj, w + j, sizeof(V));
+        std::memcpy(&rj, row + j, sizeof(V));
+        wj += c * rj;
+        std::memcpy(w + j, &wj, sizeof(V));
+    }
+    for (; j < count; ++j)
+    {
+        w[j] += c * row[j];
+    }
+}
+
+void addMultiplePairs(double* w, const double* row, double c, size_t count)
+{
+    addMultipleOn<Pair>(w, row, c, count);
+}
+
+__attribute__((target("avx2"))) void addMultipleQuads(double* w, const double* row, double c,
+                                                      size_t count)
+{
+    addMultipleOn<Quad>(w, row, c, count);
+}
+
 } // namespace
 
 void NMEdgeBasis::passOn(Trial& trial, size_t from) const
@@ -680,14 +714,10 @@ void NMEdgeBasis::computeInverseRow()
     const double rho = _trial.distance;
     std::vector<double>& w = _trial.inverseRow;
     w.assign(k + 1, 0.0);
+    const auto addMultiple = hasQuads() ? addMultipleQuads : addMultiplePairs;
     for (size_t i = 0; i < k; ++i)
     {
-        const double ci = _trial.coefficients[i];
-        const std::vector<double>& row = _inverse[i];
-        for (size_t j = 0; j <= i; ++j)
-        {
-            w[j] += ci * row[j];
-        }
+        addMultiple(w.data(), _inverse[i].data(), _trial.coefficients[i], i + 1);
     }
     double norm2 = 0;
     for (size_t j = 0; j < k; ++j)
