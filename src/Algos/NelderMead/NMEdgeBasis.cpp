@@ -154,22 +154,20 @@ bool NMEdgeBasis::hasSurelyShortEdge(const NMSimplex& Y, double tolerance)
 void NMEdgeBasis::startTrial(Trial& trial, const EvalPoint& z) const
 {
     std::vector<double>& r = trial.residual;
-    r.assign(_base.size(), 0.0);
+    r.resize(_base.size());
+    trial.point.resize(_base.size());
     trial.coefficients.assign(_basis.size(), 0.0);
     trial.inverseRowDone = false;
     trial.complete = false;
     double edge2 = 0;
     for (size_t i = 0; i < _base.size(); ++i)
     {
-        r[i] = z[i].todouble() - _base[i];
+        const double zi = z[i].todouble();
+        trial.point[i] = zi;
+        r[i] = zi - _base[i];
         edge2 += r[i] * r[i];
     }
     trial.edgeNorm2 = edge2;
-    trial.point.resize(_base.size());
-    for (size_t i = 0; i < _base.size(); ++i)
-    {
-        trial.point[i] = z[i].todouble();
-    }
 }
 
 namespace
