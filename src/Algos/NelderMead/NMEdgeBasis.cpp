@@ -232,19 +232,32 @@ inline __attribute__((always_inline)) void passBlockOn(const std::vector<std::ve
     {
         const double* q = rows[j].data();
         V sums[GROUPS] = {};
-        for (size_t i = 0; i < n; ++i)
+        if (nullptr == previousRow)
         {
-            double* coordinate = block + i * BLOCK;
-            for (size_t g = 0; g < GROUPS; ++g)
+            for (size_t i = 0; i < n; ++i)
             {
-                V r;
-                std::memcpy(&r, coordinate + g * LANES, sizeof(V));
-                if (nullptr != previousRow)
+                const double* coordinate = block + i * BLOCK;
+                for (size_t g = 0; g < GROUPS; ++g)
                 {
+                    V r;
+                    std::memcpy(&r, coordinate + g * LANES, sizeof(V));
+                    sums[g] += q[i] * r;
+                }
+            }
+        }
+        else
+        {
+            for (size_t i = 0; i < n; ++i)
+            {
+                double* coordinate = block + i * BLOCK;
+                for (size_t g = 0; g < GROUPS; ++g)
+                {
+                    V r;
+                    std::memcpy(&r, coordinate + g * LANES, sizeof(V));
                     r -= previous[g] * previousRow[i];
                     std::memcpy(coordinate + g * LANES, &r, sizeof(V));
+                    sums[g] += q[i] * r;
                 }
-                sums[g] += q[i] * r;
             }
         }
         for (size_t g = 0; g < GROUPS; ++g)
