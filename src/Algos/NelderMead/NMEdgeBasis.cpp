@@ -154,22 +154,20 @@ bool NMEdgeBasis::hasSurelyShortEdge(const NMSimplex& Y, double tolerance)
 void NMEdgeBasis::startTrial(Trial& trial, const EvalPoint& z) const
 {
     std::vector<double>& r = trial.residual;
-    r.assign(_base.size(), 0.0);
+    r.resize(_base.size());
+    trial.point.resize(_base.size());
     trial.coefficients.assign(_basis.size(), 0.0);
     trial.inverseRowDone = false;
     trial.complete = false;
     double edge2 = 0;
     for (size_t i = 0; i < _base.size(); ++i)
     {
-        r[i] = z[i].todouble() - _base[i];
+        const double zi = z[i].todouble();
+        trial.point[i] = zi;
+        r[i] = zi - _base[i];
         edge2 += r[i] * r[i];
     }
     trial.edgeNorm2 = edge2;
-    trial.point.resize(_base.size());
-    for (size_t i = 0; i < _base.size(); ++i)
-    {
-        trial.point[i] = z[i].todouble();
-    }
 }
 
 namespace
@@ -234,19 +232,32 @@ inline __attribute__((always_inline)) void passBlockOn(const std::vector<std::ve
     {
         const double* q = rows[j].data();
         V sums[GROUPS] = {};
-        for (size_t i = 0; i < n; ++i)
+        if (nullptr == previousRow)
         {
-            double* coordinate = block + i * BLOCK;
-            for (size_t g = 0; g < GROUPS; ++g)
+            for (size_t i = 0; i < n; ++i)
             {
-                V r;
-                std::memcpy(&r, coordinate + g * LANES, sizeof(V));
-                if (nullptr != previousRow)
+                const double* coordinate = block + i * BLOCK;
+                for (size_t g = 0; g < GROUPS; ++g)
                 {
+                    V r;
+                    std::memcpy(&r, coordinate + g * LANES, sizeof(V));
+                    sums[g] += q[i] * r;
+                }
+            }
+        }
+        else
+        {
+            for (size_t i = 0; i < n; ++i)
+            {
+                double* coordinate = block + i * BLOCK;
+                for (size_t g = 0; g < GROUPS; ++g)
+                {
+                    V r;
+                    std::memcpy(&r, coordinate + g * LANES, sizeof(V));
                     r -= previous[g] * previousRow[i];
                     std::memcpy(coordinate + g * LANES, &r, sizeof(V));
+                    sums[g] += q[i] * r;
                 }
-                sums[g] += q[i] * r;
             }
         }
         for (size_t g = 0; g < GROUPS; ++g)
@@ -294,6 +305,40 @@ bool hasQuads()
 {
     static const bool has = __builtin_cpu_supports("avx2");
     return has;
+}
+
+/// w[j] += c row[j] for j < count, each the product and the sum of the
+/// plain loop, the lanes of V at a time.
+template <typename V>
+inline __attribute__((always_inline)) void
+addMultipleOn(double* __restrict w, const double* __restrict row, double c, size_t count)
+{
+    constexpr size_t LANES = sizeof(V) / sizeof(double);
+    size_t j = 0;
+    for (; j + LANES <= count; j += LANES)
+    {
+        V wj;
+        V rj;
+        std::memcpy(&wj, w + j, sizeof(V));
+        std::memcpy(&rj, row + j, sizeof(V));
+        wj += c * rj;
+        std::memcpy(w + j, &wj, sizeof(V));
+    }
+    for (; j < count; ++j)
+    {
+        w[j] += c * row[j];
+    }
+}
+
+void addMultiplePairs(double* w, const double* row, double c, size_t count)
+{
+    addMultipleOn<Pair>(w, row, c, count);
+}
+
+__attribute__((target("avx2"))) void addMultipleQuads(double* w, const double* row, double c,
+                                                      size_t count)
+{
+    addMultipleOn<Quad>(w, row, c, count);
 }
 
 } // namespace
@@ -680,14 +725,10 @@ void NMEdgeBasis::computeInverseRow()
     const double rho = _trial.distance;
     std::vector<double>& w = _trial.inverseRow;
     w.assign(k + 1, 0.0);
+    const auto addMultiple = hasQuads() ? addMultipleQuads : addMultiplePairs;
     for (size_t i = 0; i < k; ++i)
     {
-        const double ci = _trial.coefficients[i];
-        const std::vector<double>& row = _inverse[i];
-        for (size_t j = 0; j <= i; ++j)
-        {
-            w[j] += ci * row[j];
-        }
+        addMultiple(w.data(), _inverse[i].data(), _trial.coefficients[i], i + 1);
     }
     double norm2 = 0;
     for (size_t j = 0; j < k; ++j)

@@ -65,6 +65,7 @@ public:
             if (fixedVariable[i].isDefined())
             {
                 _isFixed[i] = true;
+                _anyFixed = true;
                 _fixedValue[i] = fixedVariable[i].todouble();
             }
         }
@@ -80,6 +81,18 @@ public:
         if (p.size() != _fullSize)
         {
             return false;
+        }
+        if (!_anyFixed && _fullSize == _center.size())
+        {
+            // The general walk below, with j = i throughout.
+            for (size_t i = 0; i < _fullSize; ++i)
+            {
+                if (!(std::fabs(p[i].todouble() - _center[i]) <= _halfWidth[i]))
+                {
+                    return false;
+                }
+            }
+            return evaluated(p);
         }
         const double eps = Double::getEpsilon();
         size_t j = 0;
@@ -104,13 +117,19 @@ public:
         {
             return false;
         }
+        return evaluated(p);
+    }
+
+private:
+    bool evaluated(const EvalPoint& p) const
+    {
         const Eval* eval = p.getEval(_evalType);
         return nullptr != eval && EvalStatusType::EVAL_OK == eval->getEvalStatus() &&
                eval->isBBOutputComplete();
     }
 
-private:
     EvalType _evalType;
+    bool _anyFixed = false;
     size_t _fullSize;
     std::vector<bool> _isFixed;
     std::vector<double> _fixedValue;

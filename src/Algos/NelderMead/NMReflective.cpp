@@ -287,8 +287,7 @@ bool NMReflective::runImp()
 
 void NMReflective::setNextNMStepType()
 {
-    makeListY0();
-    makeListYn();
+    makeListsY0Yn();
 
     switch (_stepType)
     {

@@ -68,57 +68,85 @@ NMSimplexInsertion::NMSimplexInsertion(const Step* parentStep)
 
 NMSimplexInsertion::~NMSimplexInsertion() = default;
 
-namespace
+NMSimplexInsertion::FeasibleExtremes NMSimplexInsertion::feasibleExtremes(const NMSimplex& Y,
+                                                                          EvalType evalType)
 {
-
-/// Where every point of Y has a feasible evaluation of that type, the
-/// positions in Y of its least and greatest f. Between feasible points,
-/// domination is "f less than" (`Double`'s comparison, monotone in either
-/// side): a point is dominated by some point exactly when the least f is
-/// less than its own, and dominates some point exactly when its f is less
-/// than the greatest. The lists are then made in O(k) instead of O(k^2).
-bool feasibleExtremes(const NMSimplex& Y, EvalType evalType, size_t& least, size_t& greatest)
-{
-    least = 0;
-    greatest = 0;
+    FeasibleExtremes extremes;
+    double fLeast = 0;
+    double fGreatest = 0;
     for (size_t i = 0; i < Y.size(); ++i)
     {
         const Eval* eval = Y[i].getEval(evalType);
-        if (nullptr == eval || !eval->isFeasible() || !eval->getF().isDefined() ||
-            std::isnan(eval->getF().todouble()))
+        if (nullptr == eval || !eval->isFeasible())
         {
-            return false;
+            return extremes;
         }
-        const double f = eval->getF().todouble();
-        if (f < Y[least].getEval(evalType)->getF().todouble())
+        const Double value = eval->getF();
+        if (!value.isDefined() || std::isnan(value.todouble()))
         {
-            least = i;
+            return extremes;
         }
-        if (f > Y[greatest].getEval(evalType)->getF().todouble())
+        const double f = value.todouble();
+        if (0 == i || f < fLeast)
         {
-            greatest = i;
+            extremes.least = i;
+            fLeast = f;
+        }
+        if (0 == i || f > fGreatest)
+        {
+            extremes.greatest = i;
+            fGreatest = f;
         }
     }
-    return !Y.empty();
+    extremes.found = !Y.empty();
+    return extremes;
 }
-
-} // namespace
 
 bool NMSimplexInsertion::makeListY0()
 {
+    if (nullptr == _simplexY)
+    {
+        _nmY0.clear();
+        return false;
+    }
+    return fillListY0(feasibleExtremes(*_simplexY, NMSimplexEvalPointCompare::currentEvalType()));
+}
+
+bool NMSimplexInsertion::makeListYn()
+{
+    if (nullptr == _simplexY)
+    {
+        _nmYn.clear();
+        return false;
+    }
+    return fillListYn(feasibleExtremes(*_simplexY, NMSimplexEvalPointCompare::currentEvalType()));
+}
+
+bool NMSimplexInsertion::makeListsY0Yn()
+{
+    if (nullptr == _simplexY)
+    {
+        _nmY0.clear();
+        return false;
+    }
+    const auto extremes =
+        feasibleExtremes(*_simplexY, NMSimplexEvalPointCompare::currentEvalType());
+    return fillListY0(extremes) && fillListYn(extremes);
+}
+
+bool NMSimplexInsertion::fillListY0(const FeasibleExtremes& extremes)
+{
     _nmY0.clear();
-    if (nullptr == _simplexY || _simplexY->empty())
+    if (_simplexY->empty())
     {
         return false;
     }
     const NMSimplex& Y = *_simplexY;
     const EvalType evalType = NMSimplexEvalPointCompare::currentEvalType();
     _nmY0.push_back(Y.front());
-    size_t least = 0;
-    size_t greatest = 0;
-    if (feasibleExtremes(Y, evalType, least, greatest))
+    if (extremes.found)
     {
-        const Double fLeast = Y[least].getEval(evalType)->getF();
+        const Double fLeast = Y[extremes.least].getEval(evalType)->getF();
         for (size_t i = 1; i < Y.size(); ++i)
         {
             if (!(fLeast < Y[i].getEval(evalType)->getF()))
@@ -147,20 +175,14 @@ bool NMSimplexInsertion::makeListY0()
     return !_nmY0.empty();
 }
 
-bool NMSimplexInsertion::makeListYn()
+bool NMSimplexInsertion::fillListYn(const FeasibleExtremes& extremes)
 {
     _nmYn.clear();
-    if (nullptr == _simplexY)
-    {
-        return false;
-    }
     const NMSimplex& Y = *_simplexY;
     const EvalType evalType = NMSimplexEvalPointCompare::currentEvalType();
-    size_t least = 0;
-    size_t greatest = 0;
-    if (feasibleExtremes(Y, evalType, least, greatest))
+    if (extremes.found)
     {
-        const Double fGreatest = Y[greatest].getEval(evalType)->getF();
+        const Double fGreatest = Y[extremes.greatest].getEval(evalType)->getF();
         for (const EvalPoint& y : Y)
         {
             if (!(y.getEval(evalType)->getF() < fGreatest))
@@ -333,7 +355,7 @@ bool NMSimplexInsertion::insertInY(const EvalPoint& x)
     Y.erase(Y.size() - 1);
     updateYCharacteristics();
 
-    if (!makeListY0() || !makeListYn())
+    if (!makeListsY0Yn())
     {
         return false;
     }

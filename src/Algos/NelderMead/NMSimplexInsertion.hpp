@@ -44,6 +44,8 @@ public:
     /// Rebuilds Yn: the points of Y that dominate no point of Y, in Y's
     /// order. False when Yn is empty.
     bool makeListYn();
+    /// `makeListY0() && makeListYn()`, from one look at the evaluations of Y.
+    bool makeListsY0Yn();
 
     /// xt dominates a point of Y0. Throws "Y0 is empty", or "The evaluation
     /// for trial point xt = ... was not found"; false when xt is not
@@ -79,6 +81,24 @@ protected:
     std::vector<EvalPoint> _nmYn;
 
 private:
+    /// Where every point of Y has a feasible evaluation with a defined f
+    /// (`found`), the positions of its first least and first greatest f.
+    /// Between feasible points domination is "f less than" (`Double`'s
+    /// comparison, monotone in either side): a point is dominated by some
+    /// point exactly when the least f is less than its own, and dominates
+    /// some point exactly when its f is less than the greatest. The lists
+    /// are then made in O(k) instead of O(k^2).
+    struct FeasibleExtremes
+    {
+        bool found = false;
+        size_t least = 0;
+        size_t greatest = 0;
+    };
+    static FeasibleExtremes feasibleExtremes(const NMSimplex& Y, EvalType evalType);
+    /// The lists from Y, which must exist (Y0 also not empty).
+    bool fillListY0(const FeasibleExtremes& extremes);
+    bool fillListYn(const FeasibleExtremes& extremes);
+
     /// A debug message through the owning step, built only when shown.
     template <typename BUILD> void debug(BUILD&& build) const;
 };
