@@ -325,6 +325,51 @@ TEST(ComparePriority, QueueSortFollowsCosinesCloserThanTheTolerance)
     EXPECT_EQ(1u, queue.back()->getTag());
 }
 
+// The key is the cosine of the point's direction from its frame centre with
+// the last successful direction, to the last bit: a key off by one unit in
+// the last place can swap two points of a poll and change a run.
+TEST(ComparePriority, DirectionKeysAreTheCosinesOfTheDirections)
+{
+    const size_t n = 300;
+    std::vector<double> last(n);
+    std::vector<double> centre(n);
+    std::vector<double> far(n);
+    std::vector<double> near(n);
+    std::vector<double> sparse(n, 0.0);
+    for (size_t i = 0; i < n; ++i)
+    {
+        const double t = static_cast<double>(i);
+        last[i] = std::sin(0.7 * t) * std::pow(10.0, static_cast<double>(i % 7) - 3.0);
+        centre[i] = std::cos(1.3 * t) * 1e3 + 0.1;
+        far[i] = centre[i] + std::sin(2.9 * t) * std::pow(10.0, static_cast<double>(i % 5) - 1.0);
+        near[i] = centre[i] + ((i % 3 == 0) ? 1e-7 * std::cos(t) : 0.0);
+    }
+    sparse[17] = centre[17] - 2.5;
+    const struct
+    {
+        const char* name;
+        std::vector<double> point;
+        std::vector<double> from;
+    } cases[] = {
+        {"dense and of mixed scales", far, centre},
+        {"a few coordinates moved on a fine grid", near, centre},
+        {"one coordinate moved from a centre mostly at zero", sparse, std::vector<double>(n, 0.0)},
+    };
+    auto method = byDirection(last);
+    const Direction lastDir(makeArray(last));
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        const Entry e = entry(c.point, 1, c.from);
+        const Direction dir = Point::vectorize(*e->getPointFrom(), *e);
+        const double expected = Direction::cos(lastDir, dir).todouble();
+        EXPECT_EQ(expected, method->sortKey(*e));
+        method->startKeys();
+        EXPECT_EQ(expected, method->sortKey(*e));
+        method->endKeys();
+    }
+}
+
 TEST(ComparePriority, DirectionOfAnotherDimension)
 {
     const std::string first =
