@@ -358,6 +358,10 @@ void Parameters::registerTypedAttribute(std::string name, T initValue, bool algo
 
 void Parameters::checkInfo() const
 {
+    if (_infoCheckedCount == _attributes.size())
+    {
+        return;
+    }
     for (const auto& attribute : _attributes)
     {
         if (attribute->getHelpInfo().empty() && attribute->getShortInfo().empty())
@@ -367,6 +371,7 @@ void Parameters::checkInfo() const
                             attribute->getName() + "!");
         }
     }
+    _infoCheckedCount = _attributes.size();
 }
 
 const Parameters::IndexEntry* Parameters::findEntry(std::string_view name) const
