@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <iostream>
 #include <limits>
 #include <locale>
@@ -105,14 +106,25 @@ bool isUndefinedMark(const std::string& text)
 
 size_t Parameters::UpperCaseHash::operator()(std::string_view name) const
 {
-    // FNV-1a over the upper-cased bytes.
-    uint64_t hash = 14695981039346656037ULL;
-    for (const char c : name)
+    // Eight bytes at a time, each without its 0x20 bit: keywords equal in any
+    // case hash alike (other texts may meet too; the equality decides).
+    constexpr uint64_t noCaseBit = ~0x2020202020202020ULL;
+    constexpr uint64_t prime = 1099511628211ULL;
+    uint64_t hash = 14695981039346656037ULL ^ name.size();
+    size_t i = 0;
+    for (; i + 8 <= name.size(); i += 8)
     {
-        hash ^= static_cast<unsigned char>(upperByte(c));
-        hash *= 1099511628211ULL;
+        uint64_t word = 0;
+        std::memcpy(&word, name.data() + i, 8);
+        hash = (hash ^ (word & noCaseBit)) * prime;
     }
-    return static_cast<size_t>(hash);
+    if (i < name.size())
+    {
+        uint64_t tail = 0;
+        std::memcpy(&tail, name.data() + i, name.size() - i);
+        hash = (hash ^ (tail & noCaseBit)) * prime;
+    }
+    return static_cast<size_t>(hash ^ (hash >> 29));
 }
 
 bool Parameters::UpperCaseEqual::operator()(std::string_view a, std::string_view b) const
@@ -120,6 +132,11 @@ bool Parameters::UpperCaseEqual::operator()(std::string_view a, std::string_view
     if (a.size() != b.size())
     {
         return false;
+    }
+    // Keywords are mostly written as registered.
+    if (a.empty() || 0 == std::memcmp(a.data(), b.data(), a.size()))
+    {
+        return true;
     }
     for (size_t i = 0; i < a.size(); ++i)
     {
@@ -358,6 +375,10 @@ void Parameters::registerTypedAttribute(std::string name, T initValue, bool algo
 
 void Parameters::checkInfo() const
 {
+    if (_infoCheckedCount == _attributes.size())
+    {
+        return;
+    }
     for (const auto& attribute : _attributes)
     {
         if (attribute->getHelpInfo().empty() && attribute->getShortInfo().empty())
@@ -367,6 +388,7 @@ void Parameters::checkInfo() const
                             attribute->getName() + "!");
         }
     }
+    _infoCheckedCount = _attributes.size();
 }
 
 const Parameters::IndexEntry* Parameters::findEntry(std::string_view name) const

@@ -110,7 +110,9 @@ public:
     }
 
     /// Throws for the first attribute (name order) with neither short info
-    /// nor help text. Changes nothing.
+    /// nor help text. Changes nothing. Every check of a set begins with it:
+    /// attributes are never removed and their texts never change, so a set
+    /// found complete is walked again only after a registration.
     void checkInfo() const;
 
     /// The attribute named `name` in any case, or an empty pointer.
@@ -305,6 +307,8 @@ private:
         std::shared_ptr<const Attribute> open;
     };
     std::vector<ValueRecord> _valueRecords;
+    /// The number of attributes when checkInfo last found them all complete.
+    mutable size_t _infoCheckedCount = 0;
     /// The attributes with an open record, and where that record is.
     std::map<const Attribute*, size_t> _openRecords;
 

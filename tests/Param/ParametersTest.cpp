@@ -551,6 +551,19 @@ TEST(ParametersRegistration, CheckInfoNeedsShortInfoOrHelp)
     }
 }
 
+TEST(ParametersRegistration, CheckInfoSeesAttributesRegisteredAfterAPassedCheck)
+{
+    EmptyParameters params;
+    params.registerAttributes(
+        {{"TEST_INFO_OK", "int", "1", "short", "", "", "false", "false", "false"}});
+    EXPECT_EQ("ok", outcomeOf([&] { params.checkInfo(); }));
+    params.registerAttributes(
+        {{"TEST_INFO_LATE", "int", "1", "", "", "", "false", "false", "false"}});
+    EXPECT_EQ("Exception: Check: empty info (Short info and/or Help info) for attribute "
+              "TEST_INFO_LATE!",
+              outcomeOf([&] { params.checkInfo(); }));
+}
+
 TEST(ParametersRegistration, CheckInfoReportsTheFirstAttributeInNameOrder)
 {
     EmptyParameters params;
