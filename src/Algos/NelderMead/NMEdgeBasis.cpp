@@ -210,6 +210,18 @@ double projectOff(const double* __restrict q, double* __restrict r, size_t n)
 /// How many edges a block pass measures side by side.
 constexpr size_t BLOCK = 8;
 
+/// lanes -= dots * q for the residuals held in `lanes`, stored back and left
+/// in `r` for the dot with the next row. (Vectors go by reference: by value
+/// their passing would depend on the processor the caller was built for.)
+template <typename V>
+inline __attribute__((always_inline)) void subtractFromLanes(double* lanes, const V& dots, double q,
+                                                             V& r)
+{
+    std::memcpy(&r, lanes, sizeof(V));
+    r -= dots * q;
+    std::memcpy(lanes, &r, sizeof(V));
+}
+
 /// One pass of modified Gram-Schmidt on BLOCK residuals held coordinate by
 /// coordinate (block[i * BLOCK + w]: coordinate i of residual w), through
 /// the basis rows from `from` on; dots[j * BLOCK + w] gets q_j . r_w. Each
@@ -253,9 +265,7 @@ inline __attribute__((always_inline)) void passBlockOn(const std::vector<std::ve
                 for (size_t g = 0; g < GROUPS; ++g)
                 {
                     V r;
-                    std::memcpy(&r, coordinate + g * LANES, sizeof(V));
-                    r -= previous[g] * previousRow[i];
-                    std::memcpy(coordinate + g * LANES, &r, sizeof(V));
+                    subtractFromLanes(coordinate + g * LANES, previous[g], previousRow[i], r);
                     sums[g] += q[i] * r;
                 }
             }
@@ -275,9 +285,7 @@ inline __attribute__((always_inline)) void passBlockOn(const std::vector<std::ve
             for (size_t g = 0; g < GROUPS; ++g)
             {
                 V r;
-                std::memcpy(&r, coordinate + g * LANES, sizeof(V));
-                r -= previous[g] * previousRow[i];
-                std::memcpy(coordinate + g * LANES, &r, sizeof(V));
+                subtractFromLanes(coordinate + g * LANES, previous[g], previousRow[i], r);
             }
         }
     }
