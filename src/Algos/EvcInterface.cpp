@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -42,10 +43,11 @@ bool debugShown()
 class PointPlacement
 {
 public:
-    /// Reads the step's problem parameters, which must outlive the object.
-    explicit PointPlacement(const Step& step) : _grids(), _lb(&_none), _ub(&_none)
+    /// Reads the problem parameters, which must outlive the object and stay
+    /// unchanged while it serves.
+    explicit PointPlacement(const std::shared_ptr<PbParameters>& pbParams)
+        : _grids(), _lb(&_none), _ub(&_none)
     {
-        const auto& pbParams = step.getPbParams();
         if (nullptr != pbParams)
         {
             _grids = Grid::gridsOf(pbParams->getAttributeValue<ArrayOfDouble>("GRANULARITY"));
@@ -150,7 +152,51 @@ private:
     /// The placed values of the current point, written once all are found.
     std::vector<double> _placed;
 };
+
+/// The placement of the last problem's points, kept from step to step: every
+/// step queues points, often a single one, and its grids and bounds are the
+/// same until the problem's parameters change. The parameters are held weakly
+/// with their change count, so that a new or changed set gets a new
+/// placement.
+struct KeptPlacement
+{
+    std::weak_ptr<PbParameters> params;
+    size_t changes = 0;
+    std::unique_ptr<PointPlacement> placement;
+};
+
+KeptPlacement& keptPlacement()
+{
+    static KeptPlacement kept;
+    return kept;
+}
+
+PointPlacement& placementFor(const Step& step)
+{
+    const auto& pbParams = step.getPbParams();
+    KeptPlacement& kept = keptPlacement();
+    const bool same = (nullptr != kept.placement) && (nullptr != pbParams) &&
+                      (kept.params.lock() == pbParams) &&
+                      (kept.changes == pbParams->getChangeCount());
+    if (!same)
+    {
+        kept.placement = std::make_unique<PointPlacement>(pbParams);
+        kept.params = pbParams;
+        kept.changes = (nullptr == pbParams) ? 0 : pbParams->getChangeCount();
+    }
+    return *kept.placement;
+}
 } // namespace
+
+void EvcInterface::forgetPointPlacement()
+{
+    keptPlacement() = KeptPlacement();
+}
+
+bool EvcInterface::keepsPointPlacement()
+{
+    return nullptr != keptPlacement().placement;
+}
 
 std::shared_ptr<EvaluatorControl> EvcInterface::_evaluatorControl;
 
@@ -253,7 +299,7 @@ void EvcInterface::keepPointsThatNeedEval(std::set<EvalPoint, EvalPointCompare>&
     const auto genStep = std::make_shared<const std::string>(_step->getName());
     const bool inPhaseOne = (nullptr != dynamic_cast<const PhaseOne*>(_step->getRootAlgorithm()));
     const bool iterationLookedUp = (nullptr != iteration);
-    PointPlacement placement(*_step);
+    PointPlacement& placement = placementFor(*_step);
     const bool noFixedVariable = (0 == _fixedVariable.nbDefined());
     const bool showTrialPointCount = !trialPoints.empty() && infoShown;
     // The sizes of the mesh of the last iteration met, shared by its points.
@@ -443,8 +489,7 @@ bool EvcInterface::findInBarrier(const Point& x, EvalPoint& evalPoint) const
 bool EvcInterface::evalSinglePoint(EvalPoint& evalPoint, const Double& hMax)
 {
     verifyEvaluatorControlNotNull();
-    evalPoint =
-        PointPlacement(*_step).placed(evalPoint).makeFullSpacePointFromFixed(_fixedVariable);
+    evalPoint = placementFor(*_step).placed(evalPoint).makeFullSpacePointFromFixed(_fixedVariable);
     const bool ok = _evaluatorControl->evalSinglePoint(evalPoint, getThreadNum(), hMax);
     evalPoint = evalPoint.makeSubSpacePointFromFixed(_fixedVariable);
     return ok;

@@ -44,6 +44,12 @@ public:
     }
     static void setEvaluatorControl(const std::shared_ptr<EvaluatorControl>& evaluatorControl);
 
+    /// Queued points are placed on their grids within their bounds by a
+    /// placement kept from step to step while the problem's parameters are
+    /// the same set, unchanged. A run starts without one.
+    static void forgetPointPlacement();
+    static bool keepsPointPlacement();
+
     const Point& getFixedVariable() const { return _fixedVariable; }
 
     /// Queues, in full-space form, the trial points that need an evaluation;

@@ -332,8 +332,7 @@ bool IterationUtils::evalTrialPoints(Step* step)
 
     bool sort = true;
     const auto& runParams = step->getRunParams();
-    if (nullptr != runParams &&
-        runParams->getAttributeValue<ArrayOfString>("DISABLE").find("EVAL_SORT") >= 0)
+    if (nullptr != runParams && runParams->getEvalSortDisabled())
     {
         sort = false;
     }
@@ -436,9 +435,8 @@ bool IterationUtils::postProcessing(const EvalType& evalType)
         changed = true;
     }
 
-    const bool useCache =
-        (nullptr != _parentStep->getRunParams()) &&
-        _parentStep->getRunParams()->getAttributeValue<bool>("FRAME_CENTER_USE_CACHE");
+    const bool useCache = (nullptr != _parentStep->getRunParams()) &&
+                          _parentStep->getRunParams()->getFrameCenterUseCache();
     const std::vector<EvalPoint> points(_trialPoints.begin(), _trialPoints.end());
     if (barrier->updateWithPoints(points, evalType, useCache))
     {

@@ -112,6 +112,8 @@ const ProcessStateItem ITEMS[] = {
      nullptr},
     {"last sub-problem parameters", ResetAt::RUN_START, [] { Subproblem::forgetLastParameters(); },
      nullptr},
+    {"kept point placement", ResetAt::RUN_START, [] { EvcInterface::forgetPointPlacement(); },
+     nullptr},
 };
 
 } // namespace

@@ -742,6 +742,17 @@ bool RunParameters::keptFlag(KeptFlag& flag, std::string_view name) const
     return flag.value;
 }
 
+bool RunParameters::keptFlag(KeptFlag& flag, bool (*read)(const RunParameters&)) const
+{
+    if (!flag.known || flag.changeCount != getChangeCount())
+    {
+        flag.value = read(*this);
+        flag.changeCount = getChangeCount();
+        flag.known = true;
+    }
+    return flag.value;
+}
+
 bool RunParameters::getGenerateAllPointsBeforeEval() const
 {
     return keptFlag(_generateAll, "GENERATE_ALL_POINTS_BEFORE_EVAL");
@@ -750,6 +761,18 @@ bool RunParameters::getGenerateAllPointsBeforeEval() const
 bool RunParameters::getUserCallsEnabled() const
 {
     return keptFlag(_userCallsEnabled, "USER_CALLS_ENABLED");
+}
+
+bool RunParameters::getFrameCenterUseCache() const
+{
+    return keptFlag(_frameCenterUseCache, "FRAME_CENTER_USE_CACHE");
+}
+
+bool RunParameters::getEvalSortDisabled() const
+{
+    return keptFlag(
+        _evalSortDisabled, [](const RunParameters& run)
+        { return run.getAttributeValue<ArrayOfString>("DISABLE").find("EVAL_SORT") >= 0; });
 }
 
 } // namespace QARNO_4_0_0

@@ -64,6 +64,12 @@ public:
     bool getGenerateAllPointsBeforeEval() const;
     /// USER_CALLS_ENABLED, which every iteration end checks; read as above.
     bool getUserCallsEnabled() const;
+    /// FRAME_CENTER_USE_CACHE, which every step that evaluates checks; read
+    /// as above.
+    bool getFrameCenterUseCache() const;
+    /// Whether DISABLE holds EVAL_SORT, which every step that evaluates
+    /// checks; read as above.
+    bool getEvalSortDisabled() const;
 
 private:
     /// A flag kept with the change count of the set when it was read.
@@ -76,9 +82,13 @@ private:
     /// The kept value of `flag` while the set has not changed since it was
     /// read; else `getAttributeValue<bool>(name)`, kept.
     bool keptFlag(KeptFlag& flag, std::string_view name) const;
+    /// The same with the value given by `read`.
+    bool keptFlag(KeptFlag& flag, bool (*read)(const RunParameters&)) const;
 
     mutable KeptFlag _generateAll;
     mutable KeptFlag _userCallsEnabled;
+    mutable KeptFlag _frameCenterUseCache;
+    mutable KeptFlag _evalSortDisabled;
 };
 
 } // namespace QARNO_4_0_0

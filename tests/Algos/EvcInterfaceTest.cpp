@@ -466,6 +466,47 @@ TEST(EvcInterface, SinglePointIsEvaluatedInFullSpaceAndReturnedInSubSpace)
     EXPECT_DOUBLE_EQ(7.0, point.getF().todouble());
 }
 
+TEST(EvcInterface, PlacementFollowsTheProblemsParameters)
+{
+    // The placement is kept from step to step: a change of the problem's
+    // granularity, or another problem, must place the next points on the
+    // new grids, not on those that were read first.
+    ProcessStateGuard guard;
+    EvcHarness installed(installedQueue(withCache(true)));
+    const auto makePb = [](double granularity)
+    {
+        QarnoTest::StepTreeOptions options;
+        options.dimension = 2;
+        options.lowerBound = {-10, -10};
+        options.upperBound = {10, 10};
+        options.setPb = [granularity](PbParameters& pb) {
+            pb.setAttributeValue<ArrayOfDouble>("GRANULARITY",
+                                                makeArray({granularity, granularity}));
+        };
+        return QarnoTest::makeTreePbParams(options);
+    };
+    const auto queueOne = [&](const std::shared_ptr<PbParameters>& pb, double x)
+    {
+        RecordingStep main("Main");
+        QarnoTest::TestAlgorithm algo(&main, "Algo", QarnoTest::makeRunParams(pb), pb);
+        RecordingStep init(&algo, "Init");
+        EvcInterface evc(&init);
+        TrialPoints points;
+        points.insert(EvalPoint(Point(makeArray({x, x}))));
+        evc.keepPointsThatNeedEval(std::move(points), false);
+        return coordsOfQueue(drainQueue(*installed.evc));
+    };
+    const auto half = makePb(0.5);
+    EXPECT_EQ((Coords{{1, 1}}), queueOne(half, 1.2));
+    EXPECT_TRUE(EvcInterface::keepsPointPlacement());
+    // The same set, changed.
+    half->setAttributeValue<ArrayOfDouble>("GRANULARITY", makeArray({0.1, 0.1}));
+    half->checkAndComply();
+    EXPECT_EQ((Coords{{1.2, 1.2}}), queueOne(half, 1.2));
+    // Another set.
+    EXPECT_EQ((Coords{{1.25, 1.25}}), queueOne(makePb(0.25), 1.2));
+}
+
 TEST(EvcInterface, EachPointIsPlacedOnTheGridsByItsOwnNumbers)
 {
     // The points of one call share most coordinates, whose placement is

@@ -10,6 +10,7 @@
 #include <functional>
 #include <iostream>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -231,6 +232,23 @@ public:
             {"last sub-problem parameters",
              [] { Subproblem(QarnoTest::makeCheckedPbParams(2), Point(2)); },
              [] { return !Subproblem::keepsLastParameters(); }},
+            // Kept so that queued points do not read their grids and bounds
+            // again at every step.
+            {"kept point placement",
+             []
+             {
+                 QarnoTest::StepTreeOptions options;
+                 const auto pb = QarnoTest::makeTreePbParams(options);
+                 QarnoTest::RecordingStep main("Main");
+                 QarnoTest::TestAlgorithm algo(&main, "Algo", QarnoTest::makeRunParams(pb), pb);
+                 QarnoTest::RecordingStep init(&algo, "Init");
+                 EvcInterface evc(&init);
+                 std::set<EvalPoint, EvalPointCompare> points;
+                 points.insert(EvalPoint(Point(QarnoTest::makeArray({0.5, 0.5}))));
+                 evc.keepPointsThatNeedEval(std::move(points), false);
+                 EvcInterface::getEvaluatorControl()->clearQueue();
+             },
+             [] { return !EvcInterface::keepsPointPlacement(); }},
         };
     }
 

@@ -949,9 +949,29 @@ TEST(RunParametersTable, KeptFlagsFollowEveryChangeOfTheSet)
     {
         const char* name;
         bool (RunParameters::*get)() const;
+        // The plain read, and a write of the value.
+        bool (*read)(const RunParameters&);
+        void (*write)(RunParameters&, bool);
     } cases[] = {
-        {"GENERATE_ALL_POINTS_BEFORE_EVAL", &RunParameters::getGenerateAllPointsBeforeEval},
-        {"USER_CALLS_ENABLED", &RunParameters::getUserCallsEnabled},
+        {"GENERATE_ALL_POINTS_BEFORE_EVAL", &RunParameters::getGenerateAllPointsBeforeEval,
+         [](const RunParameters& run)
+         { return run.getAttributeValue<bool>("GENERATE_ALL_POINTS_BEFORE_EVAL"); },
+         [](RunParameters& run, bool value)
+         { run.setAttributeValue<bool>("GENERATE_ALL_POINTS_BEFORE_EVAL", value); }},
+        {"USER_CALLS_ENABLED", &RunParameters::getUserCallsEnabled,
+         [](const RunParameters& run) { return run.getAttributeValue<bool>("USER_CALLS_ENABLED"); },
+         [](RunParameters& run, bool value)
+         { run.setAttributeValue<bool>("USER_CALLS_ENABLED", value); }},
+        {"FRAME_CENTER_USE_CACHE", &RunParameters::getFrameCenterUseCache,
+         [](const RunParameters& run)
+         { return run.getAttributeValue<bool>("FRAME_CENTER_USE_CACHE"); },
+         [](RunParameters& run, bool value)
+         { run.setAttributeValue<bool>("FRAME_CENTER_USE_CACHE", value); }},
+        {"DISABLE EVAL_SORT", &RunParameters::getEvalSortDisabled,
+         [](const RunParameters& run)
+         { return run.getAttributeValue<ArrayOfString>("DISABLE").find("EVAL_SORT") >= 0; },
+         [](RunParameters& run, bool value)
+         { run.setAttributeValue("DISABLE", ArrayOfString(value ? 1 : 0, "EVAL_SORT")); }},
     };
     for (const auto& c : cases)
     {
@@ -962,12 +982,12 @@ TEST(RunParametersTable, KeptFlagsFollowEveryChangeOfTheSet)
         RunParameters run;
         run.checkAndComply(evcGlobal, pb);
         const bool initial = (run.*c.get)();
-        EXPECT_EQ(run.getAttributeValue<bool>(c.name), initial);
+        EXPECT_EQ(c.read(run), initial);
 
         // The value read before the change must not be answered after it: as
         // the plain read, the changed set refuses to be read before its check.
-        run.setAttributeValue<bool>(c.name, !initial);
-        const std::string plain = messageOf([&] { run.getAttributeValue<bool>(c.name); });
+        c.write(run, !initial);
+        const std::string plain = messageOf([&] { c.read(run); });
         ASSERT_NE("(no exception)", plain);
         EXPECT_EQ(plain, messageOf([&] { (run.*c.get)(); }));
         run.checkAndComply(evcGlobal, pb);
