@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "Algos/EvcInterface.hpp"
+#include "Algos/NelderMead/NMSettings.hpp"
 #include "Algos/PhaseOne/PhaseOne.hpp"
 #include "Algos/Step.hpp"
 #include "Algos/Subproblem.hpp"
@@ -114,6 +115,7 @@ const ProcessStateItem ITEMS[] = {
      nullptr},
     {"kept point placement", ResetAt::RUN_START, [] { EvcInterface::forgetPointPlacement(); },
      nullptr},
+    {"kept Nelder-Mead settings", ResetAt::RUN_START, [] { NMSettings::forgetKept(); }, nullptr},
 };
 
 } // namespace

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "Algos/EvcInterface.hpp"
+#include "Algos/NelderMead/NMSettings.hpp"
 #include "Algos/PhaseOne/PhaseOne.hpp"
 #include "Algos/ProcessState.hpp"
 #include "Algos/Step.hpp"
@@ -249,6 +250,15 @@ public:
                  EvcInterface::getEvaluatorControl()->clearQueue();
              },
              [] { return !EvcInterface::keepsPointPlacement(); }},
+            // Kept so that the Nelder-Mead search does not read them at every
+            // MADS iteration.
+            {"kept Nelder-Mead settings",
+             []
+             {
+                 const auto pb = QarnoTest::makeCheckedPbParams(2);
+                 NMSettings::readOrKept(QarnoTest::makeRunParams(pb), pb);
+             },
+             [] { return !NMSettings::keepsSettings(); }},
         };
     }
 

@@ -415,6 +415,20 @@ TEST(NMAlgorithm, ItsStepsTakeTheParametersItReadOnce)
     EXPECT_EQ(3.0, nm.getSettings()->deltaE.todouble());
     EXPECT_EQ(0.25, nm.getSettings()->gamma.todouble());
     EXPECT_EQ(2u, nm.getSettings()->dimension);
+    {
+        // The next algorithm on the same, unchanged sets, built once this one
+        // is gone (as the search builds one at every MADS iteration), does not
+        // read them again.
+        std::shared_ptr<const NMSettings> first;
+        {
+            NM once(&mainStep, std::make_shared<AlgoStopReasons<NMStopType>>(),
+                    params->get_run_params(), params->get_pb_params());
+            first = once.getSettings();
+        }
+        NM again(&mainStep, std::make_shared<AlgoStopReasons<NMStopType>>(),
+                 params->get_run_params(), params->get_pb_params());
+        EXPECT_EQ(first.get(), again.getSettings().get());
+    }
 
     params->setAttributeValue("NM_DELTA_E", Double(5.0));
     params->checkAndComply();

@@ -57,12 +57,12 @@ NM::~NM() = default;
 void NM::init()
 {
     std::string name = "NM";
-    if (_runParams->getAttributeValue<bool>("GENERATE_ALL_POINTS_BEFORE_EVAL"))
+    if (_runParams->getGenerateAllPointsBeforeEval())
     {
         name += " One Iteration";
     }
     setName(name);
-    _settings = NMSettings::read(*_runParams, *_pbParams);
+    _settings = NMSettings::readOrKept(_runParams, _pbParams);
     _initialization = std::make_unique<NMInitialization>(this);
 }
 

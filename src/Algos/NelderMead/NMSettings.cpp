@@ -30,6 +30,59 @@ std::shared_ptr<const NMSettings> NMSettings::read(const RunParameters& runParam
     return settings;
 }
 
+namespace
+{
+
+/// The last settings read, with the sets they were read from, held weakly,
+/// and the sets' change counts then.
+struct KeptSettings
+{
+    std::weak_ptr<RunParameters> runParams;
+    std::weak_ptr<PbParameters> pbParams;
+    size_t runChanges = 0;
+    size_t pbChanges = 0;
+    std::shared_ptr<const NMSettings> settings;
+};
+
+KeptSettings& keptSettings()
+{
+    static KeptSettings kept;
+    return kept;
+}
+
+} // namespace
+
+std::shared_ptr<const NMSettings>
+NMSettings::readOrKept(const std::shared_ptr<RunParameters>& runParams,
+                       const std::shared_ptr<PbParameters>& pbParams)
+{
+    KeptSettings& kept = keptSettings();
+    if (nullptr != kept.settings && kept.runParams.lock() == runParams &&
+        kept.pbParams.lock() == pbParams && kept.runChanges == runParams->getChangeCount() &&
+        kept.pbChanges == pbParams->getChangeCount())
+    {
+        return kept.settings;
+    }
+    // Read before anything is kept: a read that throws keeps nothing.
+    auto settings = read(*runParams, *pbParams);
+    kept.runParams = runParams;
+    kept.pbParams = pbParams;
+    kept.runChanges = runParams->getChangeCount();
+    kept.pbChanges = pbParams->getChangeCount();
+    kept.settings = std::move(settings);
+    return kept.settings;
+}
+
+void NMSettings::forgetKept()
+{
+    keptSettings() = KeptSettings();
+}
+
+bool NMSettings::keepsSettings()
+{
+    return nullptr != keptSettings().settings;
+}
+
 std::shared_ptr<const NMSettings> NMSettings::of(const Step& step)
 {
     // The walk starts at the parent: the step itself may still be under

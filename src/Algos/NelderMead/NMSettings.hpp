@@ -38,6 +38,16 @@ struct NMSettings
     static std::shared_ptr<const NMSettings> read(const RunParameters& runParams,
                                                   const PbParameters& pbParams);
 
+    /// `read`, or the settings last read from these very sets while neither
+    /// has changed since: the Nelder-Mead search builds an algorithm at
+    /// every MADS iteration, on the same sub-problem parameters.
+    static std::shared_ptr<const NMSettings>
+    readOrKept(const std::shared_ptr<RunParameters>& runParams,
+               const std::shared_ptr<PbParameters>& pbParams);
+    /// Drops the kept settings (a run starts without them).
+    static void forgetKept();
+    static bool keepsSettings();
+
     /// Those of the Nelder-Mead algorithm that runs `step` (the nearest
     /// algorithm above it, when it is NM); read from the step's own
     /// parameters when it runs under another algorithm.
