@@ -234,18 +234,7 @@ bool ArrayOfDouble::isDefined() const
 
 bool ArrayOfDouble::isComplete() const
 {
-    if (_n == 0)
-    {
-        return false;
-    }
-    for (size_t i = 0; i < _n; ++i)
-    {
-        if (!_array[i].isDefined())
-        {
-            return false;
-        }
-    }
-    return true;
+    return _n > 0 && Double::allDefined(_array.get(), _n);
 }
 
 size_t ArrayOfDouble::nbDefined() const
@@ -360,24 +349,8 @@ bool ArrayOfDouble::inBounds(const ArrayOfDouble& lb, const ArrayOfDouble& ub) c
     {
         // Every trial point is asked this: the tolerant comparisons of
         // Double on plain numbers, without an index check per coordinate.
-        const double eps = Double::getEpsilon();
-        const Double* const x = _array.get();
-        const Double* const l = lb._array.get();
-        const Double* const u = ub._array.get();
-        for (size_t i = 0; i < _n; ++i)
-        {
-            if (!x[i].isDefined())
-            {
-                return false;
-            }
-            const double v = x[i].todouble();
-            if ((l[i].isDefined() && v < l[i].todouble() - eps) ||
-                (u[i].isDefined() && v > u[i].todouble() + eps))
-            {
-                return false;
-            }
-        }
-        return true;
+        return Double::allWithin(_array.get(), lb._array.get(), ub._array.get(), _n,
+                                 Double::getEpsilon());
     }
     // Shorter bounds throw at the first coordinate they lack.
     for (size_t i = 0; i < _n; ++i)

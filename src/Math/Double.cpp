@@ -450,6 +450,82 @@ void Double::throwTrunkNotDefined()
     throw NotDefined(FILE_LONG, __LINE__, "QARNO::Double::trunk(): value not defined");
 }
 
+size_t Double::sameDefinedPrefix(const Double* a, const Double* b, size_t n)
+{
+    // Points of one poll or one simplex share long runs of coordinates: four
+    // pairs are tested at a time without a branch between them, and the
+    // block that holds a difference is searched again pair by pair.
+    size_t i = 0;
+    for (; i + 4 <= n; i += 4)
+    {
+        const bool same = (a[i]._value == b[i]._value) & (a[i + 1]._value == b[i + 1]._value) &
+                          (a[i + 2]._value == b[i + 2]._value) &
+                          (a[i + 3]._value == b[i + 3]._value) & a[i]._defined & b[i]._defined &
+                          a[i + 1]._defined & b[i + 1]._defined & a[i + 2]._defined &
+                          b[i + 2]._defined & a[i + 3]._defined & b[i + 3]._defined;
+        if (!same)
+        {
+            break;
+        }
+    }
+    for (; i < n; ++i)
+    {
+        if (!sameDefinedValue(a[i], b[i]))
+        {
+            return i;
+        }
+    }
+    return n;
+}
+
+bool Double::allDefined(const Double* a, size_t n)
+{
+    // Every trial point is asked this: blocks of four without a branch
+    // between their coordinates.
+    size_t i = 0;
+    for (; i + 4 <= n; i += 4)
+    {
+        if (!(a[i]._defined & a[i + 1]._defined & a[i + 2]._defined & a[i + 3]._defined))
+        {
+            return false;
+        }
+    }
+    for (; i < n; ++i)
+    {
+        if (!a[i]._defined)
+        {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool Double::allWithin(const Double* x, const Double* l, const Double* u, size_t n, double eps)
+{
+    // An undefined x[i] fails whatever its stored number compares to.
+    const auto within = [&](size_t i) -> bool
+    {
+        return x[i]._defined & !(l[i]._defined & (x[i]._value < l[i]._value - eps)) &
+               !(u[i]._defined & (x[i]._value > u[i]._value + eps));
+    };
+    size_t i = 0;
+    for (; i + 4 <= n; i += 4)
+    {
+        if (!(within(i) & within(i + 1) & within(i + 2) & within(i + 3)))
+        {
+            return false;
+        }
+    }
+    for (; i < n; ++i)
+    {
+        if (!within(i))
+        {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool Double::weakLess(const Double& a, const Double& b)
 {
     return a.trunk() < b.trunk();

@@ -145,6 +145,15 @@ public:
     {
         return a._defined && b._defined && a._value == b._value;
     }
+    /// The length of the leading run of a[i], b[i] that are `sameDefinedValue`:
+    /// the first i < n where they are not, or n.
+    static size_t sameDefinedPrefix(const Double* a, const Double* b, size_t n);
+    /// Whether a[0], ..., a[n - 1] are all defined.
+    static bool allDefined(const Double* a, size_t n);
+    /// Whether each x[i], i < n, is defined and, where l[i] (u[i]) is
+    /// defined, not below l[i] - eps (not above u[i] + eps): the tolerant
+    /// comparisons of Double with the given epsilon.
+    static bool allWithin(const Double* x, const Double* l, const Double* u, size_t n, double eps);
     /// Strict weak order on epsilon cells, fit for sorted containers (the
     /// tolerant < is not transitive).
     static bool weakLess(const Double& a, const Double& b);

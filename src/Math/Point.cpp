@@ -40,16 +40,13 @@ bool Point::weakLess(const Point& a, const Point& b)
     }
     const Double* const pa = a.data();
     const Double* const pb = b.data();
-    for (size_t i = 0; i < n; ++i)
+    // Points of one poll or one simplex share most coordinates, and the
+    // cache runs this order on every look-up: equal numbers share their
+    // epsilon cell, so only the coordinates that differ pay for the
+    // truncation (a division each).
+    size_t i = Double::sameDefinedPrefix(pa, pb, n);
+    while (i < n)
     {
-        // Points of one poll or one simplex share most coordinates, and the
-        // cache runs this order on every look-up: equal numbers share their
-        // epsilon cell, so only the coordinates that differ pay for the
-        // truncation (a division each).
-        if (Double::sameDefinedValue(pa[i], pb[i]))
-        {
-            continue;
-        }
         const double ka = pa[i].trunk();
         const double kb = pb[i].trunk();
         if (ka < kb)
@@ -60,6 +57,8 @@ bool Point::weakLess(const Point& a, const Point& b)
         {
             return false;
         }
+        ++i;
+        i += Double::sameDefinedPrefix(pa + i, pb + i, n - i);
     }
     return false;
 }

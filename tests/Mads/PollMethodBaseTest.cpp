@@ -70,6 +70,10 @@ TEST(PollMethodBase, DirectionsAreScaledToTheFrameAndProjectedOnTheMesh)
          {{1, -0.333}, {-3, 0.003}},
          {{0.5, -0.17}, {-0.5, 0}}},
         {"anisotropic", {0.5, 0.25}, {1, 2}, {{-0.5, 1}, {0.25, 0.1}}, {{-0.5, 2}, {1, 0.75}}},
+        // The norm is tolerant: a coordinate within epsilon of the greatest
+        // and after it becomes the norm, which moves 2.5 x (1 - 5e-14) up to 3.
+        {"near tie after the greatest", {1, 1}, {2.5, 2.5}, {{1, 1 - 5e-14}}, {{3, 3}}},
+        {"near tie before the greatest", {1, 1}, {2.5, 2.5}, {{1 - 5e-14, -1}}, {{2, -3}}},
     };
     for (const auto& c : cases)
     {

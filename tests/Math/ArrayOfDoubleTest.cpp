@@ -341,6 +341,13 @@ TEST(ArrayOfDoubleTest, InBoundsSkipsUndefinedBounds)
         {{-5, 40}, {UNDEF, UNDEF}, {UNDEF, UNDEF}, true},
         {{1, UNDEF}, {0, 0}, {3, 3}, false},
         {{}, {}, {}, true},
+        // Coordinates are tested four at a time, then one at a time: a
+        // failure inside a block of four and in the rest.
+        {{1, 2, 3, 4, 5, 6}, {0, 0, 0, 0, 0, 0}, {9, 9, 9, 9, 9, 6}, true},
+        {{1, 2, -1, 4, 5, 6}, {0, 0, 0, 0, 0, 0}, {9, 9, 9, 9, 9, 9}, false},
+        {{1, 2, 3, 4, 5, 6 + 1e-12}, {0, 0, 0, 0, 0, 0}, {9, 9, 9, 9, 9, 6}, false},
+        {{1, 2, 3, UNDEF, 5, 6}, {0, 0, 0, 0, 0, 0}, {9, 9, 9, 9, 9, 9}, false},
+        {{-7, 2, 3, 4, 5, 60}, {UNDEF, 0, 0, 0, 0, 0}, {9, 9, 9, 9, 9, UNDEF}, true},
     };
     for (const auto& c : cases)
     {
@@ -350,6 +357,27 @@ TEST(ArrayOfDoubleTest, InBoundsSkipsUndefinedBounds)
     }
     expectThrows([] { (void)makeArray({1}).inBounds(ArrayOfDouble(), ArrayOfDouble()); },
                  "ArrayOfDouble: Array is not defined");
+}
+
+TEST(ArrayOfDoubleTest, IsCompleteLooksAtEveryCoordinate)
+{
+    const struct
+    {
+        std::vector<double> x;
+        bool complete;
+    } cases[] = {
+        {{1, 2, 3, 4, 5, 6}, true},
+        {{1, 2, UNDEF, 4, 5, 6}, false},
+        {{1, 2, 3, 4, 5, UNDEF}, false},
+        {{UNDEF}, false},
+        {{7}, true},
+    };
+    for (const auto& c : cases)
+    {
+        const ArrayOfDouble x = makeArray(c.x);
+        SCOPED_TRACE(x.display());
+        EXPECT_EQ(c.complete, x.isComplete());
+    }
 }
 
 TEST(ArrayOfDoubleTest, IsMultipleOfNamesTheFirstFailingCoordinate)

@@ -114,18 +114,15 @@ public:
     void scale(const Direction& dir, Direction& scaled)
     {
         const size_t n = _delta.size();
-        // The infinite norm of Direction, with its tolerant comparisons, on
-        // plain values: the last |d_i| not below the norm so far by more
-        // than epsilon.
-        double norm = 0.0;
-        for (size_t i = 0; i < n; ++i)
+        // Every coordinate is read below without an index check: the sizes
+        // are checked here once, with the exception a coordinate read would
+        // throw.
+        if (n > 0)
         {
-            const double a = std::fabs(dir[i].todouble());
-            if (!(norm > a + _eps))
-            {
-                norm = a;
-            }
+            static_cast<void>(dir[n - 1]);
+            static_cast<void>(scaled[n - 1]);
         }
+        const double norm = infiniteNorm(dir.data(), n);
         if (Double(norm) == Double(0.0))
         {
             QARNO_THROW(Exception, "Cannot handle an infinite norm of zero");
@@ -133,10 +130,12 @@ public:
         // The mesh's coordinate scaling, delta_i * round(rho_i * l) with
         // rounding half away from zero, in the same double operations; each
         // coordinate depends on itself only.
+        const Double* const d = dir.data();
+        Double* const out = scaled.data();
         for (size_t i = 0; i < n; ++i)
         {
-            _v[i] = _ratio[i] * (dir[i].todouble() / norm);
-            scaled[i] = roundedHalfAway(_v[i]) * _delta[i];
+            _v[i] = _ratio[i] * (d[i].todouble() / norm);
+            out[i] = roundedHalfAway(_v[i]) * _delta[i];
         }
     }
 
@@ -146,13 +145,69 @@ public:
     /// exactly -(rho_i * (d_i / norm)), which saves the divisions.
     void scaleOpposite(Direction& scaled) const
     {
-        for (size_t i = 0; i < _delta.size(); ++i)
+        const size_t n = _delta.size();
+        if (n > 0)
         {
-            scaled[i] = roundedHalfAway(-_v[i]) * _delta[i];
+            static_cast<void>(scaled[n - 1]);
+        }
+        Double* const out = scaled.data();
+        for (size_t i = 0; i < n; ++i)
+        {
+            out[i] = roundedHalfAway(-_v[i]) * _delta[i];
         }
     }
 
 private:
+    /// The infinite norm of Direction, with its tolerant comparisons, on
+    /// plain values: the last |d_i| not below the norm so far by more than
+    /// epsilon.
+    double infiniteNorm(const Double* dir, size_t n) const
+    {
+        // That scan carries the norm from each coordinate to the next. Where
+        // the greatest |d_i| is the only one within epsilon of itself, the
+        // scan takes it when it comes to it and keeps it to the end, since
+        // no later one is near enough to replace it: the greatest is the
+        // norm. Four partial maxima keep the coordinates independent.
+        double greatest[4] = {-1.0, -1.0, -1.0, -1.0};
+        size_t i = 0;
+        for (; i + 4 <= n; i += 4)
+        {
+            for (size_t k = 0; k < 4; ++k)
+            {
+                const double a = std::fabs(dir[i + k].todouble());
+                greatest[k] = (a > greatest[k]) ? a : greatest[k];
+            }
+        }
+        for (; i < n; ++i)
+        {
+            const double a = std::fabs(dir[i].todouble());
+            greatest[0] = (a > greatest[0]) ? a : greatest[0];
+        }
+        const double top =
+            std::max(std::max(greatest[0], greatest[1]), std::max(greatest[2], greatest[3]));
+        // Below 0 when no coordinate is a number: the scan then decides.
+        size_t near = (top < 0) ? 2 : 0;
+        for (i = 0; i < n && near < 2; ++i)
+        {
+            // A NaN counts as near, as it would replace the norm.
+            near += !(top > std::fabs(dir[i].todouble()) + _eps) ? 1 : 0;
+        }
+        if (near < 2)
+        {
+            return top;
+        }
+        double norm = 0.0;
+        for (i = 0; i < n; ++i)
+        {
+            const double a = std::fabs(dir[i].todouble());
+            if (!(norm > a + _eps))
+            {
+                norm = a;
+            }
+        }
+        return norm;
+    }
+
     static double roundedHalfAway(double v)
     {
         return (v < 0) ? -std::floor(0.5 - v) : std::floor(v + 0.5);
@@ -275,10 +330,14 @@ void PollMethodBase::generateTrialPoints()
                                      {
                                          scaling.scale(dir, scaled);
                                      }
+                                     // All three hold n coordinates.
                                      Point x(n);
+                                     const Double* const c = center.data();
+                                     const Double* const s = scaled.data();
+                                     Double* const xd = x.data();
                                      for (size_t i = 0; i < n; ++i)
                                      {
-                                         x[i] = center[i].todouble() + scaled[i].todouble();
+                                         xd[i] = c[i].todouble() + s[i].todouble();
                                      }
                                      offer(std::move(x), center);
                                  });
