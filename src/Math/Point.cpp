@@ -43,10 +43,17 @@ bool Point::weakLess(const Point& a, const Point& b)
     // Points of one poll or one simplex share most coordinates, and the
     // cache runs this order on every look-up: equal numbers share their
     // epsilon cell, so only the coordinates that differ pay for the
-    // truncation (a division each).
-    size_t i = Double::sameDefinedPrefix(pa, pb, n);
+    // truncation (a division each). Points of a cache of random points
+    // mostly differ at once: one inline look before the run is searched.
+    size_t i = 0;
     while (i < n)
     {
+        if (Double::sameDefinedValue(pa[i], pb[i]))
+        {
+            ++i;
+            i += Double::sameDefinedPrefix(pa + i, pb + i, n - i);
+            continue;
+        }
         const double ka = pa[i].trunk();
         const double kb = pb[i].trunk();
         if (ka < kb)
@@ -58,7 +65,6 @@ bool Point::weakLess(const Point& a, const Point& b)
             return false;
         }
         ++i;
-        i += Double::sameDefinedPrefix(pa + i, pb + i, n - i);
     }
     return false;
 }

@@ -156,6 +156,14 @@ TEST(PointTest, WeakLessOrdersBySizeThenLexicographically)
         // Zero and minus zero are one number: the next coordinate decides.
         {{-0.0, 1}, {0.0, 0}, false},
         {{0.0, 0}, {-0.0, 1}, true},
+        // Long runs of equal coordinates are passed four at a time: a
+        // difference in the rest, inside a block, a tie of cells inside a
+        // block, and minus zero inside a block.
+        {{1, 2, 3, 4, 5, 6, 7, 8, 9}, {1, 2, 3, 4, 5, 6, 7, 8, 10}, true},
+        {{1, 2, 3, 4, 5, 6.5, 7, 8, 9}, {1, 2, 3, 4, 5, 6, 7, 8, 9}, false},
+        {{0, 0, 0, 0, 0, 1e-13, 0, 0, 2}, {0, 0, 0, 0, 0, 1.5e-13, 0, 0, 3}, true},
+        {{0, 0, 0, 0, 0, 1.5e-13, 0, 0, 3}, {0, 0, 0, 0, 0, 1e-13, 0, 0, 2}, false},
+        {{1, 2, -0.0, 4, 5, 6, 7, 8, 9, 1}, {1, 2, 0.0, 4, 5, 6, 7, 8, 9, 0}, false},
     };
     for (const auto& c : cases)
     {
@@ -169,6 +177,8 @@ TEST(PointTest, WeakLessOrdersBySizeThenLexicographically)
     EXPECT_THROW((void)Point::weakLess(p, makePoint({1, 2})), Double::NotDefined);
     // Two copies hold the same bits in their undefined coordinate: still no order.
     EXPECT_THROW((void)Point::weakLess(p, Point(p)), Double::NotDefined);
+    const Point q = makePoint({1, 2, 3, 4, 5, 6, UNDEF, 8, 9});
+    EXPECT_THROW((void)Point::weakLess(q, Point(q)), Double::NotDefined);
 }
 
 TEST(PointTest, HasFixedComparesTheDefinedFixedValues)
