@@ -1,7 +1,9 @@
 #include "Algos/EvcInterface.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <string>
 #include <utility>
@@ -64,6 +66,9 @@ public:
     {
         EvalPoint result(std::move(point));
         const size_t n = result.size();
+        const bool withGrids = (_grids.size() == n);
+        const bool withLb = (_lb->size() == n);
+        const bool withUb = (_ub->size() == n);
         if (n != _in.size())
         {
             // Grids and bounds of another size are none: what was placed
@@ -72,10 +77,30 @@ public:
             _out.assign(n, 0.0);
             _placed.assign(n, 0.0);
             _known.assign(n, 0);
+            _noGrid = !withGrids || std::none_of(_grids.begin(), _grids.end(),
+                                                 [](const Grid& g) { return g.isGranular(); });
+            const double inf = std::numeric_limits<double>::infinity();
+            _lo.assign(n, -inf);
+            _hi.assign(n, inf);
+            for (size_t i = 0; i < n; ++i)
+            {
+                if (withLb && (*_lb)[i].isDefined())
+                {
+                    _lo[i] = (*_lb)[i].todouble();
+                }
+                if (withUb && (*_ub)[i].isDefined())
+                {
+                    _hi[i] = (*_ub)[i].todouble();
+                }
+            }
         }
-        const bool withGrids = (_grids.size() == n);
-        const bool withLb = (_lb->size() == n);
-        const bool withUb = (_ub->size() == n);
+        // Without a grid, a coordinate within its bounds is placed where it
+        // is: a point whose every coordinate is a number within them stays
+        // as it is, as the look at each coordinate below would find.
+        if (_noGrid && Double::allBetween(result.data(), _lo.data(), _hi.data(), n))
+        {
+            return result;
+        }
         // The points of one step share most coordinates with each other: a
         // coordinate holding the very number it held in the point before is
         // placed where that one was, without the grid's divisions.
@@ -151,6 +176,11 @@ private:
     std::vector<char> _known;
     /// The placed values of the current point, written once all are found.
     std::vector<double> _placed;
+    /// For the size of `_in`: no coordinate on a grid, and the bounds as
+    /// numbers (infinite where there is none).
+    bool _noGrid = false;
+    std::vector<double> _lo;
+    std::vector<double> _hi;
 };
 
 /// The placement of the last problem's points, kept from step to step: every

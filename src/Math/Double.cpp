@@ -526,6 +526,28 @@ bool Double::allWithin(const Double* x, const Double* l, const Double* u, size_t
     return true;
 }
 
+bool Double::allBetween(const Double* x, const double* lo, const double* hi, size_t n)
+{
+    const auto between = [&](size_t i) -> bool
+    { return x[i]._defined & (lo[i] <= x[i]._value) & (x[i]._value <= hi[i]); };
+    size_t i = 0;
+    for (; i + 4 <= n; i += 4)
+    {
+        if (!(between(i) & between(i + 1) & between(i + 2) & between(i + 3)))
+        {
+            return false;
+        }
+    }
+    for (; i < n; ++i)
+    {
+        if (!between(i))
+        {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool Double::weakLess(const Double& a, const Double& b)
 {
     return a.trunk() < b.trunk();

@@ -154,6 +154,9 @@ public:
     /// defined, not below l[i] - eps (not above u[i] + eps): the tolerant
     /// comparisons of Double with the given epsilon.
     static bool allWithin(const Double* x, const Double* l, const Double* u, size_t n, double eps);
+    /// Whether each x[i], i < n, is defined and lo[i] <= x[i] <= hi[i], in
+    /// plain comparisons (false for NaN).
+    static bool allBetween(const Double* x, const double* lo, const double* hi, size_t n);
     /// Strict weak order on epsilon cells, fit for sorted containers (the
     /// tolerant < is not transitive).
     static bool weakLess(const Double& a, const Double& b);

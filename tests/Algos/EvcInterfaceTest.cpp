@@ -507,6 +507,58 @@ TEST(EvcInterface, PlacementFollowsTheProblemsParameters)
     EXPECT_EQ((Coords{{1.25, 1.25}}), queueOne(makePb(0.25), 1.2));
 }
 
+TEST(EvcInterface, PointsWithoutGridsArePlacedWithinTheirBounds)
+{
+    // Without granularity a point inside its bounds, or on them, is queued
+    // as it is, with its tag; one outside goes onto the bound, with a new
+    // tag unless it was within epsilon of it.
+    ProcessStateGuard guard;
+    EvcHarness installed(installedQueue(withCache(true)));
+    QarnoTest::StepTreeOptions options;
+    options.dimension = 2;
+    options.lowerBound = {-10, -10};
+    options.upperBound = {10, 10};
+    const auto pb = QarnoTest::makeTreePbParams(options);
+    RecordingStep main("Main");
+    QarnoTest::TestAlgorithm algo(&main, "Algo", QarnoTest::makeRunParams(pb), pb);
+    RecordingStep init(&algo, "Init");
+    EvcInterface evc(&init);
+
+    struct Case
+    {
+        std::vector<double> given;
+        std::vector<double> queued;
+        bool keepsTag;
+    };
+    const std::vector<Case> cases = {
+        {{1, 2}, {1, 2}, true},
+        {{-10, 10}, {-10, 10}, true},
+        {{10 + 1e-9, 0}, {10, 0}, false},
+        {{10 + 1e-14, 1}, {10, 1}, true},
+    };
+    TrialPoints points;
+    std::vector<size_t> tags;
+    for (const auto& c : cases)
+    {
+        EvalPoint point(Point(makeArray(c.given)));
+        point.updateTag();
+        tags.push_back(point.getTag());
+        points.insert(point);
+    }
+    evc.keepPointsThatNeedEval(std::move(points), false);
+    const auto queued = drainQueue(*installed.evc);
+    const Coords queuedCoords = coordsOfQueue(queued);
+    ASSERT_EQ(cases.size(), queued.size());
+    for (size_t k = 0; k < cases.size(); ++k)
+    {
+        SCOPED_TRACE(k);
+        const auto at = std::find(queuedCoords.begin(), queuedCoords.end(), cases[k].queued);
+        ASSERT_NE(queuedCoords.end(), at);
+        const size_t tag = queued[static_cast<size_t>(at - queuedCoords.begin())]->getTag();
+        EXPECT_EQ(cases[k].keepsTag, tag == tags[k]);
+    }
+}
+
 TEST(EvcInterface, EachPointIsPlacedOnTheGridsByItsOwnNumbers)
 {
     // The points of one call share most coordinates, whose placement is
