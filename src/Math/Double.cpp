@@ -478,74 +478,55 @@ size_t Double::sameDefinedPrefix(const Double* a, const Double* b, size_t n)
     return n;
 }
 
-bool Double::allDefined(const Double* a, size_t n)
+namespace
 {
-    // Every trial point is asked this: blocks of four without a branch
-    // between their coordinates.
+
+/// Whether test(i) holds for every i < n. Every trial point is asked such
+/// questions of all its coordinates: they are tested in blocks of four
+/// without a branch between them, then one by one.
+template <class Test> bool holdsForAll(size_t n, const Test& test)
+{
     size_t i = 0;
     for (; i + 4 <= n; i += 4)
     {
-        if (!(a[i]._defined & a[i + 1]._defined & a[i + 2]._defined & a[i + 3]._defined))
+        if (!(test(i) & test(i + 1) & test(i + 2) & test(i + 3)))
         {
             return false;
         }
     }
     for (; i < n; ++i)
     {
-        if (!a[i]._defined)
+        if (!test(i))
         {
             return false;
         }
     }
     return true;
+}
+
+} // namespace
+
+bool Double::allDefined(const Double* a, size_t n)
+{
+    return holdsForAll(n, [a](size_t i) { return a[i]._defined; });
 }
 
 bool Double::allWithin(const Double* x, const Double* l, const Double* u, size_t n, double eps)
 {
     // An undefined x[i] fails whatever its stored number compares to.
-    const auto within = [&](size_t i) -> bool
-    {
-        return x[i]._defined & !(l[i]._defined & (x[i]._value < l[i]._value - eps)) &
-               !(u[i]._defined & (x[i]._value > u[i]._value + eps));
-    };
-    size_t i = 0;
-    for (; i + 4 <= n; i += 4)
-    {
-        if (!(within(i) & within(i + 1) & within(i + 2) & within(i + 3)))
-        {
-            return false;
-        }
-    }
-    for (; i < n; ++i)
-    {
-        if (!within(i))
-        {
-            return false;
-        }
-    }
-    return true;
+    return holdsForAll(n,
+                       [&](size_t i)
+                       {
+                           return x[i]._defined &
+                                  !(l[i]._defined & (x[i]._value < l[i]._value - eps)) &
+                                  !(u[i]._defined & (x[i]._value > u[i]._value + eps));
+                       });
 }
 
 bool Double::allBetween(const Double* x, const double* lo, const double* hi, size_t n)
 {
-    const auto between = [&](size_t i) -> bool
-    { return x[i]._defined & (lo[i] <= x[i]._value) & (x[i]._value <= hi[i]); };
-    size_t i = 0;
-    for (; i + 4 <= n; i += 4)
-    {
-        if (!(between(i) & between(i + 1) & between(i + 2) & between(i + 3)))
-        {
-            return false;
-        }
-    }
-    for (; i < n; ++i)
-    {
-        if (!between(i))
-        {
-            return false;
-        }
-    }
-    return true;
+    return holdsForAll(n, [&](size_t i)
+                       { return x[i]._defined & (lo[i] <= x[i]._value) & (x[i]._value <= hi[i]); });
 }
 
 bool Double::weakLess(const Double& a, const Double& b)

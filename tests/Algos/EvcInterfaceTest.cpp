@@ -106,6 +106,47 @@ EvcOptions withCache(bool useCache)
     return options;
 }
 
+/// Points placed by a step of a problem in [-10, 10]^2, with that
+/// granularity (none when empty): the queued points, in queue order, and the
+/// tags the given points had, each tagged as a step tags its points.
+struct Placed
+{
+    std::vector<std::shared_ptr<EvalQueuePoint>> queued;
+    std::vector<size_t> givenTags;
+};
+
+Placed placeInSquare(const Coords& given, const std::vector<double>& granularity)
+{
+    EvcHarness installed(installedQueue(withCache(true)));
+    QarnoTest::StepTreeOptions options;
+    options.dimension = 2;
+    options.lowerBound = {-10, -10};
+    options.upperBound = {10, 10};
+    if (!granularity.empty())
+    {
+        options.setPb = [granularity](PbParameters& pb)
+        { pb.setAttributeValue<ArrayOfDouble>("GRANULARITY", makeArray(granularity)); };
+    }
+    const auto pb = QarnoTest::makeTreePbParams(options);
+    RecordingStep main("Main");
+    QarnoTest::TestAlgorithm algo(&main, "Algo", QarnoTest::makeRunParams(pb), pb);
+    RecordingStep init(&algo, "Init");
+    EvcInterface evc(&init);
+
+    Placed placed;
+    TrialPoints points;
+    for (const auto& c : given)
+    {
+        EvalPoint point(Point(makeArray(c)));
+        point.updateTag();
+        placed.givenTags.push_back(point.getTag());
+        points.insert(point);
+    }
+    evc.keepPointsThatNeedEval(std::move(points), false);
+    placed.queued = drainQueue(*installed.evc);
+    return placed;
+}
+
 } // namespace
 
 TEST(EvcInterface, QueuesFullSpacePointsWithTheContextOfTheirStep)
@@ -513,17 +554,6 @@ TEST(EvcInterface, PointsWithoutGridsArePlacedWithinTheirBounds)
     // as it is, with its tag; one outside goes onto the bound, with a new
     // tag unless it was within epsilon of it.
     ProcessStateGuard guard;
-    EvcHarness installed(installedQueue(withCache(true)));
-    QarnoTest::StepTreeOptions options;
-    options.dimension = 2;
-    options.lowerBound = {-10, -10};
-    options.upperBound = {10, 10};
-    const auto pb = QarnoTest::makeTreePbParams(options);
-    RecordingStep main("Main");
-    QarnoTest::TestAlgorithm algo(&main, "Algo", QarnoTest::makeRunParams(pb), pb);
-    RecordingStep init(&algo, "Init");
-    EvcInterface evc(&init);
-
     struct Case
     {
         std::vector<double> given;
@@ -536,26 +566,21 @@ TEST(EvcInterface, PointsWithoutGridsArePlacedWithinTheirBounds)
         {{10 + 1e-9, 0}, {10, 0}, false},
         {{10 + 1e-14, 1}, {10, 1}, true},
     };
-    TrialPoints points;
-    std::vector<size_t> tags;
+    Coords given;
     for (const auto& c : cases)
     {
-        EvalPoint point(Point(makeArray(c.given)));
-        point.updateTag();
-        tags.push_back(point.getTag());
-        points.insert(point);
+        given.push_back(c.given);
     }
-    evc.keepPointsThatNeedEval(std::move(points), false);
-    const auto queued = drainQueue(*installed.evc);
-    const Coords queuedCoords = coordsOfQueue(queued);
-    ASSERT_EQ(cases.size(), queued.size());
+    const Placed placed = placeInSquare(given, {});
+    const Coords queuedCoords = coordsOfQueue(placed.queued);
+    ASSERT_EQ(cases.size(), placed.queued.size());
     for (size_t k = 0; k < cases.size(); ++k)
     {
         SCOPED_TRACE(k);
         const auto at = std::find(queuedCoords.begin(), queuedCoords.end(), cases[k].queued);
         ASSERT_NE(queuedCoords.end(), at);
-        const size_t tag = queued[static_cast<size_t>(at - queuedCoords.begin())]->getTag();
-        EXPECT_EQ(cases[k].keepsTag, tag == tags[k]);
+        const size_t tag = placed.queued[static_cast<size_t>(at - queuedCoords.begin())]->getTag();
+        EXPECT_EQ(cases[k].keepsTag, tag == placed.givenTags[k]);
     }
 }
 
@@ -566,42 +591,19 @@ TEST(EvcInterface, EachPointIsPlacedOnTheGridsByItsOwnNumbers)
     // of the grid still go to different grid points, and only a point moved
     // by more than epsilon gets a new tag.
     ProcessStateGuard guard;
-    EvcHarness installed(installedQueue(withCache(true)));
-    QarnoTest::StepTreeOptions options;
-    options.dimension = 2;
-    options.lowerBound = {-10, -10};
-    options.upperBound = {10, 10};
-    options.setPb = [](PbParameters& pb) {
-        pb.setAttributeValue<ArrayOfDouble>("GRANULARITY", makeArray({0.5, 0.5}));
-    };
-    const auto pb = QarnoTest::makeTreePbParams(options);
-    RecordingStep main("Main");
-    QarnoTest::TestAlgorithm algo(&main, "Algo", QarnoTest::makeRunParams(pb), pb);
-    RecordingStep init(&algo, "Init");
-    EvcInterface evc(&init);
-
     const double below = 1.25 - 1e-14;
     const double above = 1.25 + 1e-14;
-    // Tagged as a step tags its points.
-    TrialPoints points;
-    std::vector<size_t> tags;
-    for (const auto& c :
-         Coords{{below, 3}, {above, 3}, {above, 3.5}, {-20, 3.5}, {2, 4}, {2 + 1e-14, 4.5}})
-    {
-        EvalPoint point(Point(makeArray(c)));
-        point.updateTag();
-        tags.push_back(point.getTag());
-        points.insert(point);
-    }
-    evc.keepPointsThatNeedEval(std::move(points), false);
-    const auto queued = drainQueue(*installed.evc);
+    const Placed placed = placeInSquare(
+        {{below, 3}, {above, 3}, {above, 3.5}, {-20, 3.5}, {2, 4}, {2 + 1e-14, 4.5}}, {0.5, 0.5});
     // (-20, 3.5) snaps onto the lower bound.
     EXPECT_EQ((Coords{{-10, 3.5}, {1, 3}, {1.5, 3}, {1.5, 3.5}, {2, 4}, {2, 4.5}}),
-              coordsOfQueue(queued));
-    ASSERT_EQ(6u, queued.size());
-    for (const auto& q : queued)
+              coordsOfQueue(placed.queued));
+    ASSERT_EQ(6u, placed.queued.size());
+    for (const auto& q : placed.queued)
     {
         const bool moved = (q->display().find("( 2 ") == std::string::npos);
-        EXPECT_EQ(moved ? 0 : 1, std::count(tags.begin(), tags.end(), q->getTag())) << q->display();
+        EXPECT_EQ(moved ? 0 : 1,
+                  std::count(placed.givenTags.begin(), placed.givenTags.end(), q->getTag()))
+            << q->display();
     }
 }

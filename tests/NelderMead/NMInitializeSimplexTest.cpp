@@ -62,6 +62,22 @@ Creation createSimplex(StepTree& frame)
     return creation;
 }
 
+/// A creation with its information messages shown, or below the information
+/// level, where the candidates come from the cache's rankings.
+bool createShownOrQuiet(StepTree& frame, bool showInfo)
+{
+    if (showInfo)
+    {
+        return createSimplex(frame).result;
+    }
+    OutputQueue::getInstance()->setDisplayDegree(2);
+    NMInitializeSimplex create(&frame.iteration);
+    create.start();
+    const bool result = create.run();
+    create.end();
+    return result;
+}
+
 bool contains(const std::string& text, const std::string& part)
 {
     return std::string::npos != text.find(part);
@@ -394,19 +410,7 @@ TEST(NMInitializeSimplex, TheCacheWalkedBestFirstGivesTheChoiceOfTheListOfEveryC
             StepTree frame(QarnoTest::nmIterationTree(
                 params, QarnoTest::barrierFromCache(2), std::make_shared<EvalPoint>(cached.front()),
                 withMesh ? meshWithFrameSize(params, c.frameSize) : nullptr));
-            bool result = false;
-            if (showInfo)
-            {
-                result = createSimplex(frame).result;
-            }
-            else
-            {
-                OutputQueue::getInstance()->setDisplayDegree(2);
-                NMInitializeSimplex create(&frame.iteration);
-                create.start();
-                result = create.run();
-                create.end();
-            }
+            const bool result = createShownOrQuiet(frame, showInfo);
             outcomes.push_back(
                 {result, coordsOf(frame.Y().points()), QarnoTest::nmStopReasonText(frame.algo)});
         }
@@ -629,19 +633,7 @@ TEST(NMInitializeSimplex, CandidatesThatCannotCompleteTheSimplexAreNotExamined)
         cacheNMPoint({0, 1, 0}, 13);
         StepTree frame(QarnoTest::nmIterationTree(params, QarnoTest::barrierFromCache(3),
                                                   std::make_shared<EvalPoint>(center)));
-        bool result = true;
-        if (showInfo)
-        {
-            result = createSimplex(frame).result;
-        }
-        else
-        {
-            OutputQueue::getInstance()->setDisplayDegree(2);
-            NMInitializeSimplex create(&frame.iteration);
-            create.start();
-            result = create.run();
-            create.end();
-        }
+        const bool result = createShownOrQuiet(frame, showInfo);
         outcomes.push_back({result, frame.Y().size(), QarnoTest::nmStopReasonText(frame.algo)});
     }
     for (const auto& outcome : outcomes)
