@@ -489,7 +489,11 @@ template <class Test> bool holdsForAll(size_t n, const Test& test)
     size_t i = 0;
     for (; i + 4 <= n; i += 4)
     {
-        if (!(test(i) & test(i + 1) & test(i + 2) & test(i + 3)))
+        const bool t0 = test(i);
+        const bool t1 = test(i + 1);
+        const bool t2 = test(i + 2);
+        const bool t3 = test(i + 3);
+        if (!(t0 & t1 & t2 & t3))
         {
             return false;
         }
