@@ -604,47 +604,6 @@ TEST(NMInitializeSimplex, FailedCreationMessages)
     }
 }
 
-TEST(NMInitializeSimplex, CandidatesThatCannotCompleteTheSimplexAreNotExamined)
-{
-    // n = 3 and every candidate in the plane z = 0, so Y holds three points
-    // at most. Best first: the centre, twelve points on the x axis, then
-    // (0, 1, 0), which would be the third point of Y. Shown, every
-    // candidate is examined; quiet, the creation stops once the candidates
-    // left cannot bring Y to four points, before the last one. It fails
-    // either way, for the same reason.
-    struct Outcome
-    {
-        bool result;
-        size_t ySize;
-        std::string stopReason;
-    };
-    std::vector<Outcome> outcomes;
-    for (const bool showInfo : {true, false})
-    {
-        SCOPED_TRACE(showInfo ? "shown" : "quiet");
-        ProcessStateGuard guard;
-        EvcHarness algoRun;
-        const auto params = makeNMParameters(3, true);
-        const EvalPoint center = cacheNMPoint({0, 0, 0}, 0);
-        for (int i = 1; i <= 12; ++i)
-        {
-            cacheNMPoint({static_cast<double>(i), 0, 0}, i);
-        }
-        cacheNMPoint({0, 1, 0}, 13);
-        StepTree frame(QarnoTest::nmIterationTree(params, QarnoTest::barrierFromCache(3),
-                                                  std::make_shared<EvalPoint>(center)));
-        const bool result = createShownOrQuiet(frame, showInfo);
-        outcomes.push_back({result, frame.Y().size(), QarnoTest::nmStopReasonText(frame.algo)});
-    }
-    for (const auto& outcome : outcomes)
-    {
-        EXPECT_FALSE(outcome.result);
-        EXPECT_EQ("Initialization has failed", outcome.stopReason);
-    }
-    EXPECT_EQ(3u, outcomes[0].ySize);
-    EXPECT_EQ(2u, outcomes[1].ySize);
-}
-
 TEST(NMInitializeSimplex, InconsistentIterationThrows)
 {
     struct Case

@@ -519,32 +519,11 @@ bool NMInitializeSimplex::createSimplex()
         }
         waiting.clear();
     };
-    const auto offer = [&](EvalPoint&& zk, size_t after) -> bool
+    const auto offer = [&](EvalPoint&& zk) -> bool
     {
         if (finished)
         {
             return false;
-        }
-        // Y only grows, by one point at most per candidate: once the
-        // candidates left cannot bring it to n + 1 points, the creation
-        // surely fails, whatever they are, and they are not examined. The
-        // waiting ones are decided first where that alone could settle it.
-        if (started && UNKNOWN_COUNT != after)
-        {
-            if (!waiting.empty() && _simplexY->size() + 1 + after < n + 1)
-            {
-                decideWaiting();
-                if (finished)
-                {
-                    return false;
-                }
-            }
-            if (_simplexY->size() + waiting.size() + 1 + after < n + 1)
-            {
-                waiting.clear();
-                finished = true;
-                return false;
-            }
         }
         waiting.push_back(std::move(zk));
         if (waiting.size() >= GROUP)
@@ -607,7 +586,9 @@ bool NMInitializeSimplex::createSimplex()
 
 bool NMInitializeSimplex::offerFromRankedCache(const EvalPoint& center,
                                                const ArrayOfDouble& rectangle, EvalType evalType,
-                                               size_t n, const Offer& offer, bool& enough) const
+                                               size_t n,
+                                               const std::function<bool(EvalPoint&&)>& offer,
+                                               bool& enough) const
 {
     const auto* cacheSet = dynamic_cast<const CacheSet*>(CacheBase::getInstance().get());
     if (nullptr == cacheSet)
@@ -621,22 +602,13 @@ bool NMInitializeSimplex::offerFromRankedCache(const EvalPoint& center,
     // and infeasible rankings; the candidates of one rank (same keys) are
     // ordered by tag, then in cache order, as the heap of every candidate
     // would pop them. They are offered once n + 1 are known, as the heap
-    // would only start then, and the walk stops with the greedy choice. The
-    // walk reads n + 1 candidates ahead of the offers, so that the last ones
-    // go with the number still to come.
-    const size_t readAhead = n + 1;
+    // would only start then, and the walk stops with the greedy choice.
     std::vector<const EvalPoint*> group;
     CandidateRank groupRank{};
     std::deque<const EvalPoint*> pending;
     size_t found = 0;
     bool stopped = false;
     enough = false;
-    const auto offerFront = [&](size_t after) -> bool
-    {
-        const EvalPoint* candidate = pending.front();
-        pending.pop_front();
-        return offer(toSubSpace(*candidate, fixedVariable), after);
-    };
     const auto flush = [&]() -> bool
     {
         std::sort(group.begin(), group.end(),
@@ -648,9 +620,11 @@ bool NMInitializeSimplex::offerFromRankedCache(const EvalPoint& center,
         pending.insert(pending.end(), group.begin(), group.end());
         group.clear();
         enough = enough || found >= n + 1;
-        while (enough && pending.size() > readAhead)
+        while (enough && !pending.empty())
         {
-            if (!offerFront(UNKNOWN_COUNT))
+            const EvalPoint* candidate = pending.front();
+            pending.pop_front();
+            if (!offer(toSubSpace(*candidate, fixedVariable)))
             {
                 return false;
             }
@@ -683,12 +657,9 @@ bool NMInitializeSimplex::offerFromRankedCache(const EvalPoint& center,
         // Nothing was offered: the walk did not start.
         return false;
     }
-    if (!stopped && (group.empty() || flush()))
+    if (!stopped && !group.empty())
     {
-        // The walk is over: the number still to come is known.
-        while (enough && !pending.empty() && offerFront(pending.size() - 1))
-        {
-        }
+        flush();
     }
     return true;
 }
@@ -697,7 +668,8 @@ bool NMInitializeSimplex::offerFromAllCandidates(const EvalPoint& center,
                                                  const ArrayOfDouble& rectangle, EvalType evalType,
                                                  size_t n, bool useCache, bool showDebug,
                                                  bool showInfo, OutputInfo& creationInfo,
-                                                 const Offer& offer, bool& enough)
+                                                 const std::function<bool(EvalPoint&&)>& offer,
+                                                 bool& enough)
 {
     // Every candidate, copied in the sub-space, in cache order.
     std::vector<EvalPoint> candidates;
@@ -768,9 +740,8 @@ bool NMInitializeSimplex::offerFromAllCandidates(const EvalPoint& center,
         std::pop_heap(heap.begin(), heap.end(), worse);
         const size_t index = heap.back().index;
         heap.pop_back();
-        // Each candidate is offered once: the offer takes it over. Where the
-        // messages are shown, every candidate they name is examined.
-        if (!offer(std::move(candidates[index]), showInfo ? UNKNOWN_COUNT : heap.size()))
+        // Each candidate is offered once: the offer takes it over.
+        if (!offer(std::move(candidates[index])))
         {
             break;
         }

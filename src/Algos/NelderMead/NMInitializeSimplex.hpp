@@ -69,28 +69,23 @@ private:
     /// parent, no frame centre or one without complete outputs, frame size
     /// undefined, include rectangle without volume).
     bool createSimplex();
-    /// Takes a candidate over and the number of candidates still to come
-    /// after it, or `UNKNOWN_COUNT`; false when no candidate is wanted any
-    /// more.
-    using Offer = std::function<bool(EvalPoint&&, size_t)>;
-    static constexpr size_t UNKNOWN_COUNT = static_cast<size_t>(-1);
     /// Offers the candidates, best first, from the rankings of the cache:
-    /// only as many as the greedy choice takes, n + 1 more read ahead (and
-    /// the better points that lie outside the include rectangle), are looked
-    /// at. The last n + 1 are offered with the number still to come.
-    /// `enough`: at least n + 1 candidates were found. False, nothing
-    /// offered, when the cache cannot walk its points in rank order.
+    /// only as many as the greedy choice takes (and the better points that
+    /// lie outside the include rectangle) are looked at. `enough`: at least
+    /// n + 1 candidates were found. False, nothing offered, when the cache
+    /// cannot walk its points in rank order. The offer takes its candidate
+    /// over.
     bool offerFromRankedCache(const EvalPoint& center, const ArrayOfDouble& rectangle,
-                              EvalType evalType, size_t n, const Offer& offer, bool& enough) const;
+                              EvalType evalType, size_t n,
+                              const std::function<bool(EvalPoint&&)>& offer, bool& enough) const;
     /// Offers the candidates, best first, from the list of every candidate
     /// of the cache (or of the barrier without cache), which the messages of
-    /// the information and debug levels describe; each with the number
-    /// still to come, unless the messages are shown. `enough` as above;
-    /// false when the creation must stop.
+    /// the information and debug levels describe. `enough` as above; false
+    /// when the creation must stop.
     bool offerFromAllCandidates(const EvalPoint& center, const ArrayOfDouble& rectangle,
                                 EvalType evalType, size_t n, bool useCache, bool showDebug,
-                                bool showInfo, OutputInfo& creationInfo, const Offer& offer,
-                                bool& enough);
+                                bool showInfo, OutputInfo& creationInfo,
+                                const std::function<bool(EvalPoint&&)>& offer, bool& enough);
 };
 
 } // namespace QARNO_4_0_0
