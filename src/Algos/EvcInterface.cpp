@@ -80,9 +80,10 @@ public:
             _noGrid = !withGrids || std::none_of(_grids.begin(), _grids.end(),
                                                  [](const Grid& g) { return g.isGranular(); });
             const double inf = std::numeric_limits<double>::infinity();
-            _lo.assign(n, -inf);
-            _hi.assign(n, inf);
-            for (size_t i = 0; i < n; ++i)
+            // Only a problem without grids reads them.
+            _lo.assign(_noGrid ? n : 0, -inf);
+            _hi.assign(_noGrid ? n : 0, inf);
+            for (size_t i = 0; _noGrid && i < n; ++i)
             {
                 if (withLb && (*_lb)[i].isDefined())
                 {
