@@ -52,8 +52,8 @@ size_t constraintsOf(const benchmark::State& state)
 
 void allocationsPerOperation(benchmark::State& state, std::uint64_t before)
 {
-    state.counters["allocs/op"] = static_cast<double>(QarnoBench::allocationCount() - before) /
-                                  static_cast<double>(state.iterations());
+    state.counters["allocs/op"] =
+        QarnoBench::allocationsPer(before, static_cast<double>(state.iterations()));
 }
 
 void BM_BBOutputRead(benchmark::State& state)

@@ -144,8 +144,8 @@ void timePerOperation(benchmark::State& state, double operationsPerIteration = 1
 
 void allocationsPerOperation(benchmark::State& state, std::uint64_t before)
 {
-    state.counters["allocs/op"] = static_cast<double>(QarnoBench::allocationCount() - before) /
-                                  static_cast<double>(state.iterations());
+    state.counters["allocs/op"] =
+        QarnoBench::allocationsPer(before, static_cast<double>(state.iterations()));
 }
 
 // Filling an empty cache with N evaluated points; what a point holds.

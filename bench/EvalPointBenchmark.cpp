@@ -29,8 +29,7 @@ EvalPoint evaluatedPoint(size_t n, double f)
 void allocationsPerItem(benchmark::State& state, std::uint64_t before)
 {
     state.counters["allocs/op"] =
-        benchmark::Counter(static_cast<double>(QarnoBench::allocationCount() - before) /
-                           static_cast<double>(state.iterations()));
+        QarnoBench::allocationsPer(before, static_cast<double>(state.iterations()));
 }
 
 void BM_EvalPointCopy(benchmark::State& state)

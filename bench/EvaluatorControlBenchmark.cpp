@@ -288,8 +288,8 @@ void BM_QueueOnePoint(benchmark::State& state)
     {
         run.onePoint(improving);
     }
-    state.counters["allocs/point"] = static_cast<double>(QarnoBench::allocationCount() - before) /
-                                     static_cast<double>(state.iterations());
+    state.counters["allocs/point"] =
+        QarnoBench::allocationsPer(before, static_cast<double>(state.iterations()));
     state.counters["cached"] = static_cast<double>(CacheBase::getInstance()->size());
     state.counters["evals"] = static_cast<double>(run.evc->getBbEval());
 }

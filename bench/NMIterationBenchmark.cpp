@@ -327,8 +327,7 @@ void timeSimplexCreation(benchmark::State& state, bool insideMads)
     }
     state.counters["|Y|"] = static_cast<double>(simplexSize);
     state.counters["allocs/creation"] =
-        static_cast<double>(QarnoBench::allocationCount() - before) /
-        static_cast<double>(state.iterations());
+        QarnoBench::allocationsPer(before, static_cast<double>(state.iterations()));
 }
 
 void BM_NMSimplexCreation(benchmark::State& state)

@@ -30,8 +30,7 @@ std::shared_ptr<AllParameters> checkedParameters()
 void allocationsPerRead(benchmark::State& state, std::uint64_t before)
 {
     state.counters["allocs/read"] =
-        benchmark::Counter(static_cast<double>(QarnoBench::allocationCount() - before) /
-                           static_cast<double>(state.iterations()));
+        QarnoBench::allocationsPer(before, static_cast<double>(state.iterations()));
 }
 
 void BM_ReadLongKeyword(benchmark::State& state)

@@ -135,7 +135,7 @@ void BM_PollOrtho2N(benchmark::State& state)
     const double iterations = static_cast<double>(state.iterations());
     state.counters["points/poll"] = static_cast<double>(points) / iterations;
     state.counters["allocs/point"] =
-        static_cast<double>(QarnoBench::allocationCount() - before) / static_cast<double>(points);
+        QarnoBench::allocationsPer(before, static_cast<double>(points));
     // Seconds per generated point, shown as a time.
     state.counters["time/point"] = benchmark::Counter(
         static_cast<double>(points), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);

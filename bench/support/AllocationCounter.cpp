@@ -29,6 +29,11 @@ std::uint64_t allocationCount()
     return g_allocations.load(std::memory_order_relaxed);
 }
 
+double allocationsPer(std::uint64_t before, double count)
+{
+    return static_cast<double>(allocationCount() - before) / count;
+}
+
 std::uint64_t liveBytes()
 {
     return g_liveBytes.load(std::memory_order_relaxed);

@@ -10,6 +10,10 @@ namespace QarnoBench
 /// Benchmarks report allocations per operation as a counter.
 std::uint64_t allocationCount();
 
+/// Allocations since `before` (an `allocationCount()`), per one of `count`
+/// operations.
+double allocationsPer(std::uint64_t before, double count);
+
 /// Bytes held by the blocks that the global operator new handed out and
 /// that are not yet deleted (usable sizes of the blocks, without the
 /// allocator's own headers). The difference around filling a container,

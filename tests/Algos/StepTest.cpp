@@ -180,17 +180,7 @@ TEST(Step, StartAndEndLinesAreNotBuiltBelowTheShownLevel)
 {
     // Every step of every iteration starts and ends: below LEVEL_INFO their
     // lines must cost nothing, not even the step's name.
-    class NameCountingStep : public RecordingStep
-    {
-    public:
-        using RecordingStep::RecordingStep;
-        mutable size_t nameReads = 0;
-        const std::string& getName() const override
-        {
-            ++nameReads;
-            return RecordingStep::getName();
-        }
-    };
+    using NameCountingStep = QarnoTest::NameCounting<RecordingStep>;
     ProcessStateGuard guard;
     OutputQueue::getInstance()->setDisplayDegree(2);
     NameCountingStep step("Main");

@@ -14,6 +14,7 @@
 #include "support/CacheSupport.hpp"
 #include "support/EvalSupport.hpp"
 #include "support/SearchSupport.hpp"
+#include "support/StepSupport.hpp"
 #include "support/StepTree.hpp"
 #include "support/SubspaceSupport.hpp"
 #include "support/TestSupport.hpp"
@@ -230,17 +231,7 @@ TEST(SpeculativeSearchMethod, HiddenGenerationBlockCostsNoText)
 {
     // Every iteration generates: below LEVEL_INFO the block's lines must not
     // be built, not even from the method's name.
-    class NameCountingMethod : public SpeculativeSearchMethod
-    {
-    public:
-        using SpeculativeSearchMethod::SpeculativeSearchMethod;
-        mutable size_t nameReads = 0;
-        const std::string& getName() const override
-        {
-            ++nameReads;
-            return SpeculativeSearchMethod::getName();
-        }
-    };
+    using NameCountingMethod = QarnoTest::NameCounting<SpeculativeSearchMethod>;
     ProcessStateGuard guard;
     StreamCapture out(std::cout);
     QarnoTest::startCache({BBOutputType::OBJ});

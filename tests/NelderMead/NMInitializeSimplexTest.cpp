@@ -62,20 +62,22 @@ Creation createSimplex(StepTree& frame)
     return creation;
 }
 
-/// A creation with its information messages shown, or below the information
-/// level, where the candidates come from the cache's rankings.
-bool createShownOrQuiet(StepTree& frame, bool showInfo)
+/// A creation below the information level, where the candidates come from
+/// the cache's rankings.
+bool createQuietly(StepTree& frame)
 {
-    if (showInfo)
-    {
-        return createSimplex(frame).result;
-    }
     OutputQueue::getInstance()->setDisplayDegree(2);
     NMInitializeSimplex create(&frame.iteration);
     create.start();
     const bool result = create.run();
     create.end();
     return result;
+}
+
+/// A creation with its information messages shown, or a quiet one.
+bool createShownOrQuiet(StepTree& frame, bool showInfo)
+{
+    return showInfo ? createSimplex(frame).result : createQuietly(frame);
 }
 
 bool contains(const std::string& text, const std::string& part)
@@ -285,11 +287,7 @@ TEST(NMInitializeSimplex, ACandidateWithinEpsilonOfTheWorstKeptFIsPlacedByTag)
         cacheExactly({0, 1}, 1 - c.gap);
         StepTree frame(QarnoTest::nmIterationTree(params, QarnoTest::barrierFromCache(2),
                                                   std::make_shared<EvalPoint>(center)));
-        OutputQueue::getInstance()->setDisplayDegree(2);
-        NMInitializeSimplex create(&frame.iteration);
-        create.start();
-        EXPECT_TRUE(create.run());
-        create.end();
+        EXPECT_TRUE(createQuietly(frame));
         EXPECT_EQ(c.Y, coordsOf(frame.Y().points()));
     }
 }
@@ -451,11 +449,7 @@ TEST(NMInitializeSimplex, RankDecisionsNearTheToleranceFollowTheDecomposition)
         cacheNMPoint({0, 1}, 3);
         StepTree frame(QarnoTest::nmIterationTree(params, QarnoTest::barrierFromCache(2),
                                                   std::make_shared<EvalPoint>(center)));
-        OutputQueue::getInstance()->setDisplayDegree(2);
-        NMInitializeSimplex create(&frame.iteration);
-        create.start();
-        EXPECT_TRUE(create.run());
-        create.end();
+        EXPECT_TRUE(createQuietly(frame));
         const Points expected =
             c.kept ? Points{{0, 0}, {1, 0}, {0.5, c.e}} : Points{{0, 0}, {1, 0}, {0, 1}};
         EXPECT_EQ(expected, coordsOf(frame.Y().points()));

@@ -945,33 +945,35 @@ TEST(RunParametersCheck, ACopyOfACheckedSetChecksToTheSameValues)
 
 TEST(RunParametersTable, KeptFlagsFollowEveryChangeOfTheSet)
 {
+    // The plain read of each flag, and a write of its value: a boolean
+    // keyword, or EVAL_SORT in DISABLE.
+    const std::string evalSort = "DISABLE EVAL_SORT";
+    const auto read = [&](const RunParameters& run, const std::string& name)
+    {
+        return (name == evalSort)
+                   ? run.getAttributeValue<ArrayOfString>("DISABLE").find("EVAL_SORT") >= 0
+                   : run.getAttributeValue<bool>(name);
+    };
+    const auto write = [&](RunParameters& run, const std::string& name, bool value)
+    {
+        if (name == evalSort)
+        {
+            run.setAttributeValue("DISABLE", ArrayOfString(value ? 1 : 0, "EVAL_SORT"));
+        }
+        else
+        {
+            run.setAttributeValue<bool>(name, value);
+        }
+    };
     const struct
     {
         const char* name;
         bool (RunParameters::*get)() const;
-        // The plain read, and a write of the value.
-        bool (*read)(const RunParameters&);
-        void (*write)(RunParameters&, bool);
     } cases[] = {
-        {"GENERATE_ALL_POINTS_BEFORE_EVAL", &RunParameters::getGenerateAllPointsBeforeEval,
-         [](const RunParameters& run)
-         { return run.getAttributeValue<bool>("GENERATE_ALL_POINTS_BEFORE_EVAL"); },
-         [](RunParameters& run, bool value)
-         { run.setAttributeValue<bool>("GENERATE_ALL_POINTS_BEFORE_EVAL", value); }},
-        {"USER_CALLS_ENABLED", &RunParameters::getUserCallsEnabled,
-         [](const RunParameters& run) { return run.getAttributeValue<bool>("USER_CALLS_ENABLED"); },
-         [](RunParameters& run, bool value)
-         { run.setAttributeValue<bool>("USER_CALLS_ENABLED", value); }},
-        {"FRAME_CENTER_USE_CACHE", &RunParameters::getFrameCenterUseCache,
-         [](const RunParameters& run)
-         { return run.getAttributeValue<bool>("FRAME_CENTER_USE_CACHE"); },
-         [](RunParameters& run, bool value)
-         { run.setAttributeValue<bool>("FRAME_CENTER_USE_CACHE", value); }},
-        {"DISABLE EVAL_SORT", &RunParameters::getEvalSortDisabled,
-         [](const RunParameters& run)
-         { return run.getAttributeValue<ArrayOfString>("DISABLE").find("EVAL_SORT") >= 0; },
-         [](RunParameters& run, bool value)
-         { run.setAttributeValue("DISABLE", ArrayOfString(value ? 1 : 0, "EVAL_SORT")); }},
+        {"GENERATE_ALL_POINTS_BEFORE_EVAL", &RunParameters::getGenerateAllPointsBeforeEval},
+        {"USER_CALLS_ENABLED", &RunParameters::getUserCallsEnabled},
+        {"FRAME_CENTER_USE_CACHE", &RunParameters::getFrameCenterUseCache},
+        {"DISABLE EVAL_SORT", &RunParameters::getEvalSortDisabled},
     };
     for (const auto& c : cases)
     {
@@ -982,12 +984,12 @@ TEST(RunParametersTable, KeptFlagsFollowEveryChangeOfTheSet)
         RunParameters run;
         run.checkAndComply(evcGlobal, pb);
         const bool initial = (run.*c.get)();
-        EXPECT_EQ(c.read(run), initial);
+        EXPECT_EQ(read(run, c.name), initial);
 
         // The value read before the change must not be answered after it: as
         // the plain read, the changed set refuses to be read before its check.
-        c.write(run, !initial);
-        const std::string plain = messageOf([&] { c.read(run); });
+        write(run, c.name, !initial);
+        const std::string plain = messageOf([&] { read(run, c.name); });
         ASSERT_NE("(no exception)", plain);
         EXPECT_EQ(plain, messageOf([&] { (run.*c.get)(); }));
         run.checkAndComply(evcGlobal, pb);

@@ -15,6 +15,20 @@
 namespace QarnoTest
 {
 
+/// A step of type Base that counts the reads of its name: a message built
+/// below its display level shows as a read.
+template <class Base> class NameCounting : public Base
+{
+public:
+    using Base::Base;
+    mutable size_t nameReads = 0;
+    const std::string& getName() const override
+    {
+        ++nameReads;
+        return Base::getName();
+    }
+};
+
 /// Problem parameters of the given dimension with X0 all ones, checked
 /// (their warnings swallowed).
 std::shared_ptr<QARNO_4_0_0::PbParameters> makeCheckedPbParams(size_t dimension);
